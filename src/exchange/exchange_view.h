@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "ui/message_catalog.h"
+
+namespace dravolin {
+
+enum class MessageIcon { Information, Exclamation };
+
+// Flags of the file dialogs, with their historical values.
+inline constexpr unsigned kHideReadOnly = 0x0004;
+inline constexpr unsigned kOverwritePrompt = 0x0002;
+
+struct FileDialogRequest {
+    enum class Mode { Open, Save };
+    Mode mode = Mode::Open;
+    TextId defaultExtension = TextId::DefaultExtension;
+    std::string initialName;  // for a save: the device's name of the file
+    unsigned flags = kHideReadOnly | kOverwritePrompt;
+    TextId filter = TextId::FileFilter;
+    int filterIndex = 2;  // 1-based: the tag-data filter
+    TextId title = TextId::OpenDialogTitle;
+};
+
+// Everything the exchange shows goes through this interface, in its own terms (TextIds,
+// not strings): the window implements it with widgets, the CLI on a terminal, tests with a
+// recorder. All calls are made on the interface thread.
+class ExchangeView {
+public:
+    virtual ~ExchangeView() = default;
+
+    virtual void setStatusText(TextId id) = 0;
+
+    // Shows a box with an OK button and returns when the operator has closed it.
+    virtual void showMessageBox(TextId id, MessageIcon icon) = 0;
+
+    // A file dialog; the chosen full path, or nothing when it was cancelled.
+    virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
+
+    // The file list: emptied with a prompt in its field, then filled entry by entry.
+    virtual void clearFileList(TextId fieldText) = 0;
+    virtual void appendFileListEntry(const std::string& name) = 0;
+
+    // Mode 1 shows the file list and its group; any other mode hides both.
+    virtual void showFileList(int mode) = 0;
+
+    virtual void grayMainMenus() = 0;
+    virtual void enableMainMenus() = 0;
+    virtual void disableFunctionChoice() = 0;
+    virtual void enableFunctionChoice() = 0;
+
+    // Relabels the Start item with TextId 13, grayed or enabled, and redraws the menu bar.
+    virtual void setStartItem(bool enabled) = 0;
+    virtual void redrawMenuBar() = 0;
+
+    // Selects entry 0 of the function list without a selection-change notification and
+    // shows the prompt TextId 12 in its field.
+    virtual void resetFunctionChoice() = 0;
+
+    // Reply bytes collected so far against those the current phase waits for; a view may
+    // show progress. Called at most once per pass of the waiting loop.
+    virtual void reportProgress(std::size_t received, std::size_t expected) {
+        static_cast<void>(received);
+        static_cast<void>(expected);
+    }
+};
+
+}  // namespace dravolin
