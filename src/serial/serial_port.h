@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "serial/port_map.h"
+#include "serial/port_owner.h"
+#include "serial/warning_presenter.h"
+
+namespace dravolin {
+
+// The driver of the one serial port through which the program talks to the programmer.
+// openPort, startMonitoring, setWriteLength, requestWrite and closePort run on the
+// interface thread; each opening gets its own monitor thread that alone reads and writes
+// the port and hands every received byte to the owner.
+//
+// (The public interface below is agreed with the exchange and the window; the private
+// part belongs to the implementation.)
+class SerialPort {
+public:
+    explicit SerialPort(WarningPresenter& presenter, PortMap portMap = {});
+    virtual ~SerialPort();
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // 1 when the port was opened (also when a later configuration step failed), 0 when it
+    // could not be opened; a failure to open is not shown.
+    int openPort(PortOwner* owner, int portNumber, int baud, char parity, int dataBits,
+                 int stopBits, unsigned eventMask, unsigned writeBufferSize, int rtsControl);
+    bool startMonitoring();
+    void setWriteLength(std::uint32_t length);
+    void requestWrite(std::span<const std::uint8_t> frame);  // copies writeLength bytes
+    void closePort();
+    void haltMonitoring();
+
+    void setPortMap(PortMap portMap);
+    const PortMap& portMap() const;
+
+    // Why the last openPort could not open the device, e.g. "/dev/ttyS0: Permission
+    // denied"; empty when it could. The window does not show it; the CLI prints it as a hint.
+    std::string lastOpenFailure() const;
+
+private:
+    // Implementation: see serial_port.cpp.
+};
+
+}  // namespace dravolin
