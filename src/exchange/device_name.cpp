@@ -46,8 +46,8 @@ std::string showableCharacters(std::string_view text) {
         }
         std::size_t length = sequenceLength(byte);
         for (std::size_t k = 1; k < length; ++k) {
-            const bool continues = i + k < text.size() &&
-                                   (static_cast<std::uint8_t>(text[i + k]) & 0xC0) == 0x80;
+            const bool continues =
+                i + k < text.size() && (static_cast<std::uint8_t>(text[i + k]) & 0xC0) == 0x80;
             if (!continues) {
                 length = k;
                 break;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,9 @@ public:
     void setOutcomePause(int milliseconds) { outcomePauseMs_ = milliseconds; }
 
 private:
+    void listDirectory();
+    std::span<const std::uint8_t> received() const;
+    char replyStatus() const;
     void loadFrame(const Bytes& frame);
     bool phaseTimedOut(std::size_t threshold, int milliseconds);
     void endWith(char code, std::string detail = {});
@@ -97,6 +101,7 @@ private:
     bool busy_ = false;
     bool waiting_ = false;
     bool awaitingFileChoice_ = false;
+    bool linkOpen_ = false;
     char lastOutcome_ = '0';
     std::string failureDetail_;
     int outcomePauseMs_ = kOutcomePauseMs;

@@ -64,7 +64,9 @@ Bytes transferAnnouncement(std::string_view deviceName, std::span<const std::uin
     return frame;
 }
 
-Bytes goAhead() { return Bytes{kStx}; }
+Bytes goAhead() {
+    return Bytes{kStx};
+}
 
 Bytes dataFrame(std::span<const std::uint8_t> data) {
     Bytes frame(data.size() + 2);
@@ -98,6 +100,8 @@ bool isUsableDirectoryCount(long count) {
     return count >= 0 && count <= static_cast<long>(kMaxDirectoryEntries);
 }
 
-bool isUsableDataLength(long dataLength) { return dataLength >= 0 && dataLength <= kMaxDataLength; }
+bool isUsableDataLength(long dataLength) {
+    return dataLength >= 0 && dataLength <= kMaxDataLength;
+}
 
 }  // namespace dravolin

@@ -55,9 +55,9 @@ Bytes goAhead();
 Bytes dataFrame(std::span<const std::uint8_t> data);
 
 // Fields of the replies.
-char statusLetter(std::span<const std::uint8_t> reply);               // byte 1
-long directoryCount(std::span<const std::uint8_t> directoryHeader);   // bytes 12..15
-long fileDataLength(std::span<const std::uint8_t> fileHeader);        // bytes 4..7
+char statusLetter(std::span<const std::uint8_t> reply);              // byte 1
+long directoryCount(std::span<const std::uint8_t> directoryHeader);  // bytes 12..15
+long fileDataLength(std::span<const std::uint8_t> fileHeader);       // bytes 4..7
 
 // Lengths of the device's data replies, check byte included.
 std::size_t directoryReplyLength(long count);

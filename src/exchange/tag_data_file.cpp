@@ -13,7 +13,9 @@ namespace dravolin {
 
 namespace {
 
-std::string systemText(int error) { return std::strerror(error); }
+std::string systemText(int error) {
+    return std::strerror(error);
+}
 
 TagDataFile::LoadResult refused(std::string reason) {
     return TagDataFile::LoadResult{false, {}, std::move(reason)};
@@ -29,8 +31,8 @@ bool readAnnouncedLength(std::span<const std::uint8_t> header, long& dataLength,
     }
     dataLength = fileDataLength(header);
     if (dataLength < 0) {
-        reason = "the length field of the header reads negative (" + std::to_string(dataLength) +
-                 ")";
+        reason =
+            "the length field of the header reads negative (" + std::to_string(dataLength) + ")";
         return false;
     }
     return true;

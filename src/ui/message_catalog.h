@@ -8,16 +8,16 @@ namespace dravolin {
 
 // Names of the texts the operator reads: message boxes, status line, menu, dialogs.
 enum class TextId : int {
-    BccInterfaceError = 0,     // box for 'B'
-    FileOpenError = 1,         // box for 'D'
-    DeviceNotResponding = 2,   // box for 'N'
-    CharacterDelay = 3,        // box for 'Q'
-    FileDoesNotExist = 4,      // box for 'R'
-    MemoryFull = 5,            // box for 'S'
-    MemoryFullToo = 6,         // box for 'T'
-    WrongSettings = 7,         // box for 'V'
-    ProtocolFormat = 8,        // box for 'W'
-    BccError = 9,              // box for 'X'
+    BccInterfaceError = 0,    // box for 'B'
+    FileOpenError = 1,        // box for 'D'
+    DeviceNotResponding = 2,  // box for 'N'
+    CharacterDelay = 3,       // box for 'Q'
+    FileDoesNotExist = 4,     // box for 'R'
+    MemoryFull = 5,           // box for 'S'
+    MemoryFullToo = 6,        // box for 'T'
+    WrongSettings = 7,        // box for 'V'
+    ProtocolFormat = 8,       // box for 'W'
+    BccError = 9,             // box for 'X'
     StatusSuccess = 10,
     StatusFailure = 11,
     SelectFunction = 12,

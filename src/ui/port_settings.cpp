@@ -17,7 +17,9 @@ std::string settingsStringFor(int baudRate, char parity, int dataBits, int stopB
     return settings;
 }
 
-std::string PortSettings::portName() const { return portNameFor(port); }
+std::string PortSettings::portName() const {
+    return portNameFor(port);
+}
 
 std::string PortSettings::settingsString() const {
     return settingsStringFor(baudRate, static_cast<char>(parity), dataBits, stopBits);

@@ -12,7 +12,9 @@ struct NameCase {
 
 class DeviceName : public ::testing::TestWithParam<NameCase> {};
 
-TEST_P(DeviceName, FromPath) { EXPECT_EQ(deviceNameFromPath(GetParam().path), GetParam().name); }
+TEST_P(DeviceName, FromPath) {
+    EXPECT_EQ(deviceNameFromPath(GetParam().path), GetParam().name);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, DeviceName,
@@ -24,8 +26,8 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{R"(C:\AB.tiv)", "AB"}, NameCase{"/tmp/AB.tiv", "AB"},
         // Linux paths give the base name, not fragments of the folders.
         NameCase{"/home/op/TAG00017.tiv", "TAG00017"},
-        NameCase{"/home/operator/data/LANGERNAME.tiv", "NGERNAME"},
-        NameCase{"relative/x.tiv", "x"}, NameCase{"plain.tiv", "plain"},
+        NameCase{"/home/operator/data/LANGERNAME.tiv", "NGERNAME"}, NameCase{"relative/x.tiv", "x"},
+        NameCase{"plain.tiv", "plain"},
         // Extensions of other lengths and names without one.
         NameCase{"/tmp/TAG1.t", "TAG1"}, NameCase{"/tmp/TAG2.tivdata", "TAG2"},
         NameCase{"/tmp/NOEXT", "NOEXT"}, NameCase{"/tmp/TWELVECHARS1", "VECHARS1"},

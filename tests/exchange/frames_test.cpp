@@ -7,7 +7,9 @@
 namespace dravolin {
 namespace {
 
-Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
 TEST(BlockCheck, XorOfEveryByteIsWrittenBehindThem) {
     Bytes frame{0x10, 0x32, 0x07, 0xEE};
@@ -71,14 +73,17 @@ TEST(DecimalField, DirectoryHeaderCountSitsInBytes12To15) {
     EXPECT_EQ(directoryCount(header), 3);
 }
 
-TEST(PcFrames, DirectoryRequestIsAlwaysDD) { EXPECT_EQ(directoryRequest(), (Bytes{0x44, 0x44})); }
+TEST(PcFrames, DirectoryRequestIsAlwaysDD) {
+    EXPECT_EQ(directoryRequest(), (Bytes{0x44, 0x44}));
+}
 
 TEST(PcFrames, FetchRequestCarriesTheNameVerbatim) {
     const Bytes name = bytesOf("TAG00001");
     const Bytes frame = fetchRequest(name);
     ASSERT_EQ(frame.size(), 10u);
     std::uint8_t check = 'G';
-    for (auto b : name) check ^= b;
+    for (auto b : name)
+        check ^= b;
     const Bytes expected{'G', 'T', 'A', 'G', '0', '0', '0', '0', '1', check};
     EXPECT_EQ(frame, expected);
 }
@@ -98,13 +103,18 @@ TEST(PcFrames, AnnouncementCutsANameLongerThanEight) {
     EXPECT_EQ(std::string(frame.begin() + 1, frame.begin() + 9), "TOOLONGN");
 }
 
-TEST(PcFrames, GoAheadIsStx) { EXPECT_EQ(goAhead(), (Bytes{0x02})); }
+TEST(PcFrames, GoAheadIsStx) {
+    EXPECT_EQ(goAhead(), (Bytes{0x02}));
+}
 
-TEST(PcFrames, DataFrameForLengthZeroIsTwoStx) { EXPECT_EQ(dataFrame({}), (Bytes{0x02, 0x02})); }
+TEST(PcFrames, DataFrameForLengthZeroIsTwoStx) {
+    EXPECT_EQ(dataFrame({}), (Bytes{0x02, 0x02}));
+}
 
 TEST(PcFrames, DataFrameChecksStxAndData) {
     const Bytes frame = dataFrame(bytesOf("xyz"));
-    EXPECT_EQ(frame, (Bytes{0x02, 'x', 'y', 'z', static_cast<std::uint8_t>(0x02 ^ 'x' ^ 'y' ^ 'z')}));
+    EXPECT_EQ(frame,
+              (Bytes{0x02, 'x', 'y', 'z', static_cast<std::uint8_t>(0x02 ^ 'x' ^ 'y' ^ 'z')}));
 }
 
 TEST(PcFrames, LargestDataFrameIsWhole) {

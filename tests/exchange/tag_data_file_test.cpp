@@ -14,7 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
 class TagDataFileTest : public ::testing::Test {
 protected:
@@ -51,7 +53,8 @@ TEST_F(TagDataFileTest, LoadsHeaderAndAnnouncedData) {
 }
 
 TEST_F(TagDataFileTest, BytesBeyondTheAnnouncedLengthAreNotRead) {
-    const auto result = TagDataFile::load(write("a.tiv", "abcd0012" + std::string(12, 'd') + "EXTRA"));
+    const auto result =
+        TagDataFile::load(write("a.tiv", "abcd0012" + std::string(12, 'd') + "EXTRA"));
     ASSERT_TRUE(result.ok) << result.reason;
     EXPECT_EQ(result.bytes.size(), 20u);
 }
@@ -102,7 +105,8 @@ TEST_F(TagDataFileTest, FromBytesAppliesTheSameRules) {
 
 TEST_F(TagDataFileTest, SaveThenLoadRoundTrip) {
     Bytes content = bytesOf("RT  0300");
-    for (int i = 0; i < 300; ++i) content.push_back(static_cast<std::uint8_t>(i));
+    for (int i = 0; i < 300; ++i)
+        content.push_back(static_cast<std::uint8_t>(i));
     const fs::path path = folder_ / "round.tiv";
     ASSERT_TRUE(TagDataFile::save(path, content).ok);
     const auto loaded = TagDataFile::load(path);

@@ -5,8 +5,12 @@
 namespace dravolin {
 namespace {
 
-std::string_view english(TextId id) { return MessageCatalog::text(id, Language::English); }
-std::string_view german(TextId id) { return MessageCatalog::text(id, Language::German); }
+std::string_view english(TextId id) {
+    return MessageCatalog::text(id, Language::English);
+}
+std::string_view german(TextId id) {
+    return MessageCatalog::text(id, Language::German);
+}
 
 TEST(MessageCatalog, EveryTextExistsInBothLanguages) {
     for (int i = 0; i < MessageCatalog::kTextCount; ++i) {
@@ -29,13 +33,18 @@ TEST(MessageCatalog, SamplesInEnglish) {
 }
 
 TEST(MessageCatalog, SamplesInGermanKeepTheirUmlauts) {
-    EXPECT_EQ(german(TextId::FileOpenError), "Fehler beim \xC3\x96" "ffnen der Datei!");
+    EXPECT_EQ(german(TextId::FileOpenError),
+              "Fehler beim \xC3\x96"
+              "ffnen der Datei!");
     EXPECT_EQ(german(TextId::DeviceNotResponding),
               "Fehler bei der Kommunikation:\nGer\xC3\xA4t antwortet nicht.\nBitte "
-              "Schnittstelle \xC3\xBC" "berpr\xC3\xBC" "fen!");
+              "Schnittstelle \xC3\xBC"
+              "berpr\xC3\xBC"
+              "fen!");
     EXPECT_EQ(german(TextId::FileFilter), "Alle Dateien|*.*|TIV - Codetr\xC3\xA4ger-Daten|*.tiv|");
-    EXPECT_EQ(german(TextId::StatusFunctionChosen),
-              " Funktion starten durch Men\xC3\xBC \"Datenaustausch -> Datenaustausch starten\tF5\"");
+    EXPECT_EQ(
+        german(TextId::StatusFunctionChosen),
+        " Funktion starten durch Men\xC3\xBC \"Datenaustausch -> Datenaustausch starten\tF5\"");
 }
 
 TEST(MessageCatalog, MemoryFullTextsAreTheSame) {
@@ -52,8 +61,9 @@ TEST(MessageCatalog, ExtensionIsTivInBothLanguages) {
 }
 
 TEST(MessageCatalog, EnglishWrongSettingsTextHasNoClosingParenthesis) {
-    EXPECT_EQ(english(TextId::WrongSettings),
-              "Communication error:\nWrong interface settings!\n(baud rate, parity, data bit, stop bit");
+    EXPECT_EQ(
+        english(TextId::WrongSettings),
+        "Communication error:\nWrong interface settings!\n(baud rate, parity, data bit, stop bit");
     EXPECT_EQ(german(TextId::WrongSettings).back(), ')');
 }
 

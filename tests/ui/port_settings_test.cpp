@@ -30,7 +30,8 @@ TEST(PortSettings, OtherSettingsFormatTheSameWay) {
 }
 
 TEST(PortSettings, FormattingNeverOverrunsItsBuffer) {
-    const std::string longest = settingsStringFor(-2147483647 - 1, 'E', -2147483647 - 1, -2147483647 - 1);
+    const std::string longest =
+        settingsStringFor(-2147483647 - 1, 'E', -2147483647 - 1, -2147483647 - 1);
     EXPECT_LE(longest.size(), 49u);
     EXPECT_EQ(longest.rfind("baud=-2147483648 parity=E data=", 0), 0u);
     EXPECT_EQ(portNameFor(12), "COM12");
