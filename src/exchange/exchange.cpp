@@ -293,8 +293,12 @@ void Exchange::sendFrame(std::size_t length) {
 }
 
 bool Exchange::waitForReply(std::size_t threshold, int milliseconds) {
+    const int interval = std::max(milliseconds, kShortestTimerMs);
+    if (waitObserver_) {
+        waitObserver_(threshold, interval);
+    }
     replyTimedOut_ = false;
-    replyTimer_.start(std::max(milliseconds, kShortestTimerMs));
+    replyTimer_.start(interval);
     waiting_ = true;
     bool reached = rxCount_ >= threshold;
     while (!reached) {

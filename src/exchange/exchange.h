@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -71,6 +72,10 @@ public:
     // The pause that holds an outcome on screen; a terminal needs none.
     void setOutcomePause(int milliseconds) { outcomePauseMs_ = milliseconds; }
 
+    // Told the threshold and time-out of every wait as it begins (for tests and tracing).
+    using WaitObserver = std::function<void(std::size_t threshold, int milliseconds)>;
+    void setWaitObserver(WaitObserver observer) { waitObserver_ = std::move(observer); }
+
 private:
     void listDirectory();
     std::span<const std::uint8_t> received() const;
@@ -105,6 +110,7 @@ private:
     char lastOutcome_ = '0';
     std::string failureDetail_;
     int outcomePauseMs_ = kOutcomePauseMs;
+    WaitObserver waitObserver_;
 };
 
 }  // namespace dravolin

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "cli/cli_options.h"
+#include "cli/console_view.h"
+#include "cli/console_warnings.h"
+#include "exchange/exchange.h"
+#include "serial/serial_port.h"
+
+namespace dravolin {
+
+// Runs one command of dravolin-cli with the same exchange as the window. Needs a
+// QCoreApplication. Exit status: 0 success, 1 the exchange ended with a failure status,
+// 2 the command cannot be carried out as given.
+class CliCommand {
+public:
+    static constexpr int kSuccess = 0;
+    static constexpr int kExchangeFailed = 1;
+    static constexpr int kUsageError = 2;
+
+    explicit CliCommand(const CliOptions& options, std::FILE* out = stdout, std::FILE* err = stderr,
+                        bool showProgress = false);
+
+    int run();
+
+private:
+    int list();
+    int get();
+    int put();
+    int findListedName() const;
+    std::string fetchTarget(const std::string& deviceName, std::string& refusal) const;
+    int reportOutcome();
+
+    const CliOptions& options_;
+    std::FILE* out_;
+    std::FILE* err_;
+    ConsoleWarnings warnings_;
+    SerialPort port_;
+    ConsoleView view_;
+    Exchange exchange_;
+};
+
+}  // namespace dravolin

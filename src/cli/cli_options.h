@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "serial/port_map.h"
+#include "ui/port_settings.h"
+
+namespace dravolin {
+
+// The command line of dravolin-cli:
+//   dravolin-cli [--port N | --port N=PATH | --device PATH] [--baud B] [--parity O|E|N]
+//                [--stop-bits 1|2] COMMAND
+// with COMMAND one of: list | get NAME [-o FILE] | put FILE.
+struct CliOptions {
+    enum class Command { None, Help, List, Get, Put };
+
+    Command command = Command::None;
+    PortSettings settings;  // the record's defaults: COM1, 9600, E, 8, 1
+    PortMap portMap;
+    std::string name;        // get: the device's name of the file
+    std::string outputPath;  // get: -o FILE; empty for NAME.tiv in the current folder
+    std::string inputPath;   // put: the file to send
+
+    // False with a message for the operator when the arguments do not make a command.
+    static bool parse(const std::vector<std::string>& arguments, CliOptions& options,
+                      std::string& error);
+
+    static std::string usage();
+};
+
+}  // namespace dravolin

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "exchange/exchange_view.h"
+
+namespace dravolin {
+
+// The exchange on a terminal. Status texts that mean something outside the window go to
+// stderr, the listed names are collected for stdout, and the file dialogs are answered
+// by the command line. Boxes with an exclamation icon are left to the command's closing
+// line, which carries the same text with the status letter.
+class ConsoleView : public ExchangeView {
+public:
+    explicit ConsoleView(std::FILE* err = stderr, bool showProgress = false);
+
+    void answerFileDialogsWith(std::optional<std::string> path) { fileAnswer_ = std::move(path); }
+    const std::vector<std::string>& listedNames() const { return listedNames_; }
+
+    // A catalogue text on one line: its line breaks become spaces, outer blanks go.
+    static std::string oneLine(TextId id);
+
+    void setStatusText(TextId id) override;
+    void showMessageBox(TextId id, MessageIcon icon) override;
+    std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
+    void clearFileList(TextId fieldText) override;
+    void appendFileListEntry(const std::string& name) override;
+    void showFileList(int mode) override;
+    void grayMainMenus() override {}
+    void enableMainMenus() override {}
+    void disableFunctionChoice() override {}
+    void enableFunctionChoice() override {}
+    void setStartItem(bool enabled) override;
+    void redrawMenuBar() override {}
+    void resetFunctionChoice() override {}
+    void reportProgress(std::size_t received, std::size_t expected) override;
+
+private:
+    void endProgressLine();
+
+    std::FILE* err_;
+    bool showProgress_;
+    bool progressLineOpen_ = false;
+    int lastPercent_ = -1;
+    std::optional<std::string> fileAnswer_;
+    std::vector<std::string> listedNames_;
+};
+
+}  // namespace dravolin
