@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace dravolin::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TestFolder {
+public:
+    TestFolder();
+    ~TestFolder();
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path write(const std::string& name, const std::string& content) const;
+    std::string read(const std::string& name) const;
+    bool holds(const std::string& name) const;
+    // The names of the files in it, sorted.
+    std::string listing() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// A tag-data file: 4 free header bytes, the length as four digits, then the data.
+std::string tagDataFile(const std::string& data, const std::string& headerStart = "HD01");
+
+}  // namespace dravolin::test

@@ -1,0 +1,321 @@
+#include "sim/simulator_arguments.h"
+
+#include <charconv>
+#include <map>
+#include <optional>
+#include <string_view>
+
+namespace dravolin {
+
+namespace {
+
+const std::map<std::string, DeviceCommand> kCommands = {
+    {"directory", DeviceCommand::Directory},
+    {"fetch", DeviceCommand::Fetch},
+    {"announce", DeviceCommand::Announce},
+    {"data", DeviceCommand::Data},
+};
+
+const std::map<std::string, DataReply> kReplies = {
+    {"directory", DataReply::Directory},
+    {"file", DataReply::File},
+};
+
+const std::map<std::string, DevicePhase> kPhases = {
+    {"directory-status", DevicePhase::DirectoryStatus},
+    {"directory-reply", DevicePhase::DirectoryReply},
+    {"fetch-status", DevicePhase::FetchStatus},
+    {"file-reply", DevicePhase::FileReply},
+    {"announce-status", DevicePhase::AnnounceStatus},
+    {"data-status", DevicePhase::DataStatus},
+};
+
+constexpr long kLargestCount = 1'000'000;
+constexpr long kLargestBaud = 4'000'000;
+
+template <typename Value>
+std::string namesOf(const std::map<std::string, Value>& table) {
+    std::string names;
+    for (const auto& [name, value] : table) {
+        names += (names.empty() ? "" : ", ") + name;
+    }
+    return names;
+}
+
+std::optional<long> wholeNumber(std::string_view text, long smallest, long largest) {
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < smallest ||
+        value > largest) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Splits "KEY=VALUE"; nullopt without '='.
+std::optional<std::pair<std::string, std::string>> keyAndValue(const std::string& text) {
+    const auto equals = text.find('=');
+    if (equals == std::string::npos) {
+        return std::nullopt;
+    }
+    return std::make_pair(text.substr(0, equals), text.substr(equals + 1));
+}
+
+// Reads the flags one by one, keeping the first error.
+class ArgumentReader {
+public:
+    explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
+
+    SimulatorArguments read() {
+        while (result_.error.empty() && next_ < arguments_.size()) {
+            readFlag(arguments_[next_++]);
+        }
+        if (result_.error.empty() && !result_.helpAsked && result_.options.files.empty()) {
+            result_.error = "--files DIR is required";
+        }
+        result_.ok = result_.error.empty();
+        return result_;
+    }
+
+private:
+    void readFlag(const std::string& argument) {
+        std::string flag = argument;
+        std::optional<std::string> inlineValue;
+        if (argument.rfind("--", 0) == 0) {
+            if (const auto equals = argument.find('='); equals != std::string::npos) {
+                flag = argument.substr(0, equals);
+                inlineValue = argument.substr(equals + 1);
+            }
+        }
+        if (flag == "--help" || flag == "-h") {
+            result_.helpAsked = true;
+        } else if (flag == "--trace") {
+            result_.options.trace = true;
+        } else if (!readValuedFlag(flag, inlineValue)) {
+            result_.error = "unknown option '" + argument + "'";
+            return;
+        }
+        if (inlineValue && (flag == "--help" || flag == "-h" || flag == "--trace")) {
+            result_.error = flag + " takes no value";
+        }
+    }
+
+    bool readValuedFlag(const std::string& flag, std::optional<std::string> inlineValue) {
+        using Reader = void (ArgumentReader::*)(const std::string&, const std::string&);
+        static const std::map<std::string, Reader> kReaders = {
+            {"--files", &ArgumentReader::readFiles},
+            {"--capacity", &ArgumentReader::readCapacity},
+            {"--link", &ArgumentReader::readLink},
+            {"--answer", &ArgumentReader::readAnswer},
+            {"--corrupt-check", &ArgumentReader::readCorruptCheck},
+            {"--silent", &ArgumentReader::readSilent},
+            {"--truncate", &ArgumentReader::readTruncate},
+            {"--count-field", &ArgumentReader::readCountField},
+            {"--length-field", &ArgumentReader::readLengthField},
+            {"--pace", &ArgumentReader::readPace},
+            {"--hangup-after", &ArgumentReader::readHangupAfter},
+        };
+        const auto reader = kReaders.find(flag);
+        if (reader == kReaders.end()) {
+            return false;
+        }
+        std::string value;
+        if (inlineValue) {
+            value = *inlineValue;
+        } else if (next_ < arguments_.size()) {
+            value = arguments_[next_++];
+        } else {
+            result_.error = flag + " needs a value";
+            return true;
+        }
+        (this->*(reader->second))(flag, value);
+        return true;
+    }
+
+    void readFiles(const std::string& flag, const std::string& value) {
+        if (value.empty()) {
+            result_.error = flag + " needs a folder";
+        }
+        result_.options.files = value;
+    }
+
+    void readCapacity(const std::string& flag, const std::string& value) {
+        const auto number = wholeNumber(value, 0, kLargestCount);
+        if (!number) {
+            result_.error = flag + " takes a number of files from 0 up, not '" + value + "'";
+            return;
+        }
+        result_.options.capacity = static_cast<std::size_t>(*number);
+    }
+
+    void readLink(const std::string& flag, const std::string& value) {
+        if (value.empty()) {
+            result_.error = flag + " needs a path";
+        }
+        result_.options.link = value;
+    }
+
+    void readAnswer(const std::string& flag, const std::string& value) {
+        const auto pair = keyAndValue(value);
+        const auto command = pair ? kCommands.find(pair->first) : kCommands.end();
+        if (command == kCommands.end()) {
+            result_.error = flag + " takes COMMAND=LETTER with COMMAND one of " +
+                            namesOf(kCommands) + ", not '" + value + "'";
+            return;
+        }
+        const std::string& letter = pair->second;
+        if (letter.size() != 1 || letter[0] < 0x21 || letter[0] > 0x7e || letter[0] == '0') {
+            result_.error = flag +
+                            " takes one printable status character other than '0' (the "
+                            "device accepts on its own), not '" +
+                            letter + "'";
+            return;
+        }
+        result_.options.answers[command->second] = letter[0];
+    }
+
+    void readCorruptCheck(const std::string& flag, const std::string& value) {
+        const auto reply = kReplies.find(value);
+        if (reply == kReplies.end()) {
+            result_.error = flag + " takes one of " + namesOf(kReplies) + ", not '" + value + "'";
+            return;
+        }
+        result_.options.corruptCheck = reply->second;
+    }
+
+    void readSilent(const std::string& flag, const std::string& value) {
+        const auto phase = kPhases.find(value);
+        if (phase == kPhases.end()) {
+            result_.error = flag + " takes one of " + namesOf(kPhases) + ", not '" + value + "'";
+            return;
+        }
+        result_.options.silentPhases.insert(phase->second);
+    }
+
+    void readTruncate(const std::string& flag, const std::string& value) {
+        const auto pair = keyAndValue(value);
+        const auto reply = pair ? kReplies.find(pair->first) : kReplies.end();
+        const auto count = pair ? wholeNumber(pair->second, 0, kLargestCount) : std::nullopt;
+        if (reply == kReplies.end() || !count) {
+            result_.error = flag + " takes REPLY=N with REPLY one of " + namesOf(kReplies) +
+                            " and N a number of bytes, not '" + value + "'";
+            return;
+        }
+        result_.options.truncate[reply->second] = static_cast<std::size_t>(*count);
+    }
+
+    void readCountField(const std::string& flag, const std::string& value) {
+        if (readField(flag, value)) {
+            result_.options.countField = value;
+        }
+    }
+
+    void readLengthField(const std::string& flag, const std::string& value) {
+        if (readField(flag, value)) {
+            result_.options.lengthField = value;
+        }
+    }
+
+    bool readField(const std::string& flag, const std::string& value) {
+        if (value.size() != 4) {
+            result_.error = flag + " takes exactly 4 characters, not '" + value + "'";
+            return false;
+        }
+        return true;
+    }
+
+    void readPace(const std::string& flag, const std::string& value) {
+        // BAUD,PARITY,STOP
+        const auto firstComma = value.find(',');
+        const auto secondComma =
+            firstComma == std::string::npos ? std::string::npos : value.find(',', firstComma + 1);
+        std::optional<long> baud;
+        std::string parity;
+        std::optional<long> stopBits;
+        if (secondComma != std::string::npos) {
+            baud = wholeNumber(std::string_view(value).substr(0, firstComma), 1, kLargestBaud);
+            parity = value.substr(firstComma + 1, secondComma - firstComma - 1);
+            stopBits = wholeNumber(std::string_view(value).substr(secondComma + 1), 1, 2);
+        }
+        const bool parityOk = parity == "N" || parity == "E" || parity == "O";
+        if (!baud || !parityOk || !stopBits) {
+            result_.error = flag +
+                            " takes BAUD,PARITY,STOP such as 9600,E,1 (PARITY N, E or O; "
+                            "STOP 1 or 2), not '" +
+                            value + "'";
+            return;
+        }
+        result_.options.pace = LinePace{*baud, parity[0], static_cast<int>(*stopBits)};
+    }
+
+    void readHangupAfter(const std::string& flag, const std::string& value) {
+        const auto count = wholeNumber(value, 0, kLargestCount);
+        if (!count) {
+            result_.error = flag + " takes a number of bytes, not '" + value + "'";
+            return;
+        }
+        result_.options.hangupAfter = static_cast<std::size_t>(*count);
+    }
+
+    const std::vector<std::string>& arguments_;
+    std::size_t next_ = 0;
+    SimulatorArguments result_;
+};
+
+}  // namespace
+
+SimulatorArguments parseSimulatorArguments(const std::vector<std::string>& arguments) {
+    return ArgumentReader(arguments).read();
+}
+
+std::string simulatorHelp() {
+    return R"(Usage: voska-sim --files DIR [OPTION]...
+Plays the Voska handheld programmer on a pseudo-terminal. Prints the device path a PC
+opens (one line on standard output) and serves until interrupted (SIGINT or SIGTERM).
+
+The programmer's memory is the folder DIR: every NAME.tiv in it is a stored file, listed
+by NAME (1 to 8 printable characters) in sorted order, at most 15 of them. Files that
+cannot be stored there (longer names, unusual characters, broken headers) are skipped
+with a note on standard error. A file the PC sends is stored as NAME.tiv, the name's
+trailing spaces removed, written whole or not at all.
+
+Options:
+  --files DIR              the folder that holds the programmer's files (required)
+  --capacity N             files the memory holds (default 15); the PC's announcement of
+                           a new name gets 'S' when it is full, an existing name is replaced
+  --link PATH              make PATH a symbolic link to the device path (an existing link
+                           is replaced, anything else is refused); removed on exit
+  --trace                  a hex line per frame on standard error: PC>DEV 44 44,
+                           DEV>PC 30 30; remarks start with "--"
+  -h, --help               show this text
+
+Fault knobs (each may be combined with the others):
+  --answer COMMAND=LETTER  answer every COMMAND frame with status LETTER and do nothing
+                           else; COMMAND is directory, fetch, announce or data
+                           (e.g. --answer announce=S, --answer fetch=A); repeatable
+  --corrupt-check REPLY    send a wrong check byte in REPLY: directory or file
+  --silent PHASE           never answer at PHASE, ignoring the frame there: directory-status,
+                           directory-reply, fetch-status, file-reply, announce-status,
+                           data-status; repeatable
+  --truncate REPLY=N       send only the first N bytes of REPLY (directory or file);
+                           repeatable
+  --count-field TEXT       these 4 characters in the directory header's count field; the
+                           entries sent are still the real ones (e.g. 0016, -001, abcd)
+  --length-field TEXT      these 4 characters in the file reply header's length field; the
+                           data sent is still the real data
+  --pace BAUD,PARITY,STOP  take the line time of BAUD baud, 8 data bits, PARITY (N, E or O)
+                           and STOP (1 or 2) stop bits for every byte in both directions,
+                           e.g. --pace 9600,E,1
+  --hangup-after N         close the line after N bytes of the next directory or file reply,
+                           then exit
+
+Status letters the programmer raises itself: X a check byte it received is wrong,
+R a fetch of a name it does not hold, S memory full, W an announcement it cannot take
+(a name that cannot be a file name, a negative length), D a file it could not store.
+
+Exit status: 0 when interrupted or after --hangup-after, 1 when the line cannot be set
+up or fails, 2 for a wrong command line.
+)";
+}
+
+}  // namespace dravolin

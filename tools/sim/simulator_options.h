@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace dravolin {
+
+// The frames the device answers with a status reply.
+enum class DeviceCommand { Directory, Fetch, Announce, Data };
+
+// The device's two data replies.
+enum class DataReply { Directory, File };
+
+// Every point at which the device sends something.
+enum class DevicePhase {
+    DirectoryStatus,
+    DirectoryReply,
+    FetchStatus,
+    FileReply,
+    AnnounceStatus,
+    DataStatus
+};
+
+// Line settings whose time each byte costs: 1 start bit, 8 data bits, a parity bit unless
+// parity is 'N', and the stop bits.
+struct LinePace {
+    long baud = 9600;
+    char parity = 'N';  // 'N', 'E' or 'O'
+    int stopBits = 1;   // 1 or 2
+};
+
+// Receives one line of notes or trace, without its line end.
+using LogSink = std::function<void(const std::string& line)>;
+
+// How a SimulatedProgrammer behaves; the voska-sim flags of the same names fill it.
+struct SimulatorOptions {
+    std::filesystem::path files;  // the device's memory: a folder of NAME.tiv files
+    std::size_t capacity = 15;    // files the memory holds
+    std::filesystem::path link;   // a symbolic link to the slave path; empty for none
+
+    // Fault knobs: each changes one thing the device sends.
+    std::map<DeviceCommand, char> answers;      // this status letter instead of its own answer
+    std::optional<DataReply> corruptCheck;      // a wrong check byte in this reply
+    std::set<DevicePhase> silentPhases;         // frames at these phases are ignored
+    std::map<DataReply, std::size_t> truncate;  // only the first N bytes of this reply
+    std::optional<std::string> countField;      // 4 characters for the directory's count field
+    std::optional<std::string> lengthField;     // 4 characters for the file reply's length field
+    std::optional<LinePace> pace;               // emulate the line time in both directions
+    std::optional<std::size_t> hangupAfter;     // close the line after N bytes of a data reply
+
+    bool trace = false;  // one line per frame in both directions
+    LogSink log;         // where notes and trace go; standard error when empty
+};
+
+}  // namespace dravolin
