@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "serial/port_map.h"
+
+namespace dravolin {
+
+// The options of the desktop program:
+//   dravolin [--port N=PATH]... [--help]
+class CommandLine {
+public:
+    enum class Action { Run, ShowHelp, UsageError };
+
+    static CommandLine parse(int argc, const char* const* argv);
+
+    // "usage: dravolin [--port N=PATH]... [--help]"
+    static std::string usageLine();
+    // The usage line and what each option does.
+    static std::string helpText();
+
+    Action action() const { return action_; }
+    const PortMap& portMap() const { return portMap_; }
+    // Why the arguments were refused, for a usage error.
+    const std::string& error() const { return error_; }
+
+private:
+    void refuse(std::string reason);
+
+    Action action_ = Action::Run;
+    PortMap portMap_;
+    std::string error_;
+};
+
+}  // namespace dravolin

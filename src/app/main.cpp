@@ -1,0 +1,27 @@
+#include <QApplication>
+
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/transfer_app.h"
+
+int main(int argc, char** argv) {
+    // Options are read before the display is opened, so --help works without one.
+    const dravolin::CommandLine commandLine = dravolin::CommandLine::parse(argc, argv);
+    switch (commandLine.action()) {
+        case dravolin::CommandLine::Action::ShowHelp:
+            std::fputs(dravolin::CommandLine::helpText().c_str(), stdout);
+            return 0;
+        case dravolin::CommandLine::Action::UsageError:
+            std::fprintf(stderr, "dravolin: %s\n%s\n", commandLine.error().c_str(),
+                         dravolin::CommandLine::usageLine().c_str());
+            return 2;
+        case dravolin::CommandLine::Action::Run:
+            break;
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Dravolin"));
+    QApplication::setDesktopFileName(QStringLiteral("dravolin"));
+    dravolin::TransferApp transferApp(commandLine.portMap());
+    return transferApp.run();
+}

@@ -1,0 +1,40 @@
+#include "app/transfer_app.h"
+
+#include "app/about_dialog.h"
+#include "app/help_window.h"
+#include "ui/transfer_dialog.h"
+
+namespace dravolin {
+
+TransferApp::TransferApp(PortMap portMap) : portMap_(std::move(portMap)) {}
+
+TransferApp::~TransferApp() = default;
+
+int TransferApp::run() {
+    TransferDialog window(portMap_);
+    window_ = &window;
+    connect(&window, &TransferDialog::aboutRequested, this, &TransferApp::showAbout);
+    connect(&window, &TransferDialog::helpRequested, this, &TransferApp::showHelp);
+    window.exec();
+    window_ = nullptr;
+    // The help window is the main window's child and goes with it.
+    return 0;
+}
+
+void TransferApp::showAbout() {
+    AboutDialog about(window_);
+    about.exec();
+}
+
+void TransferApp::showHelp() {
+    if (!helpWindow_) {
+        // A child of the main window, so that its modal run does not block the help.
+        helpWindow_ = new HelpWindow(window_);
+        helpWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    helpWindow_->show();
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
+}
+
+}  // namespace dravolin

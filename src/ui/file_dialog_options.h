@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <string_view>
+
+#include "exchange/exchange_view.h"
+#include "ui/message_catalog.h"
+
+namespace dravolin {
+
+// A file dialog as Qt shows it, made from the exchange's request in catalogue terms.
+struct FileDialogOptions {
+    bool save = false;
+    QString title;
+    QStringList nameFilters;  // "TIV code tag data (*.tiv)"
+    int selectedFilter = 0;   // index into nameFilters
+    QString defaultSuffix;
+    QString initialName;
+    bool confirmOverwrite = false;
+
+    static FileDialogOptions fromRequest(const FileDialogRequest& request,
+                                         const MessageCatalog& catalog);
+};
+
+// Turns a filter list "Name|pattern|Name|pattern|" into Qt's "Name (pattern)" entries.
+// "*.*" means every file and becomes "*", which also matches names without a dot.
+QStringList qtNameFilters(std::string_view filterList);
+
+// The device's name as an offered file name: trailing padding removed, and characters
+// that cannot stand in a file name (separators, control characters) replaced by '_'.
+QString fileNameFromDeviceName(std::string_view deviceName);
+
+}  // namespace dravolin

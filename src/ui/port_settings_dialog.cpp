@@ -1,0 +1,195 @@
+#include "ui/port_settings_dialog.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+
+#include "ui/dialog_units.h"
+
+namespace dravolin {
+
+namespace {
+
+constexpr int kBaudRates[] = {9600, 19200, 38400, 57600};
+constexpr int kParities[] = {'O', 'E', 'N'};
+
+int baudIndexFor(int baudRate) {
+    for (int i = 1; i < 4; ++i) {
+        if (kBaudRates[i] == baudRate) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+int parityIndexFor(int parity) {
+    if (parity == 'E') {
+        return 1;
+    }
+    return parity == 'N' ? 2 : 0;
+}
+
+int portIndexFor(int port) {
+    return (port >= 2 && port <= 4) ? port - 1 : 0;
+}
+
+// Checks the button at `index`, or none when the group has no such button.
+void checkIndex(QButtonGroup* group, int index) {
+    if (QAbstractButton* button = group->button(index)) {
+        button->setChecked(true);
+        return;
+    }
+    group->setExclusive(false);
+    for (QAbstractButton* button : group->buttons()) {
+        button->setChecked(false);
+    }
+    group->setExclusive(true);
+}
+
+}  // namespace
+
+PortSettingsDialog::PortSettingsDialog(PortMap portMap, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Serielle Schnittstelle parametrieren"));
+    setModal(true);
+    buildControls(portMap);
+    setFixedSize(DialogUnits(fontMetrics()).toPixels(QSize(257, 186)));
+}
+
+QRect PortSettingsDialog::dialogRect(int x, int y, int width, int height) const {
+    return DialogUnits(fontMetrics()).toPixels(QRect(x, y, width, height));
+}
+
+QPushButton* PortSettingsDialog::addPushButton(int id, const QString& text, QRect rect) {
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(QString::number(id));
+    button->setGeometry(rect);
+    button->setAutoDefault(false);
+    return button;
+}
+
+void PortSettingsDialog::addGroupBox(int id, const QString& title, QRect rect) {
+    auto* box = new QGroupBox(title, this);
+    box->setObjectName(QString::number(id));
+    box->setGeometry(rect);
+}
+
+QRadioButton* PortSettingsDialog::addRadioButton(QButtonGroup* group, int index, int id,
+                                                 const QString& text, QRect rect) {
+    auto* button = new QRadioButton(text, this);
+    button->setObjectName(QString::number(id));
+    button->setGeometry(rect);
+    group->addButton(button, index);
+    return button;
+}
+
+void PortSettingsDialog::buildControls(const PortMap& portMap) {
+    okButton_ = addPushButton(1, QStringLiteral("OK"), dialogRect(180, 144, 69, 14));
+    okButton_->setDefault(true);
+    cancelButton_ = addPushButton(2, QStringLiteral("Abbrechen"), dialogRect(180, 162, 69, 14));
+    connect(okButton_, &QPushButton::clicked, this, &PortSettingsDialog::accept);
+    connect(cancelButton_, &QPushButton::clicked, this, &PortSettingsDialog::reject);
+
+    baudGroup_ = new QButtonGroup(this);
+    addGroupBox(1137, QStringLiteral("&Baudrate"), dialogRect(5, 94, 85, 85));
+    addRadioButton(baudGroup_, 0, 1005, QStringLiteral("9600 baud"), dialogRect(20, 111, 63, 12));
+    addRadioButton(baudGroup_, 1, 1006, QStringLiteral("19200 baud"), dialogRect(20, 127, 63, 12));
+    addRadioButton(baudGroup_, 2, 1007, QStringLiteral("38400 baud"), dialogRect(20, 143, 63, 12));
+    addRadioButton(baudGroup_, 3, 1008, QStringLiteral("57600 baud"), dialogRect(20, 159, 63, 12));
+
+    // Only 8 data bits are offered; the 7 button exists to keep the group's indices.
+    dataBitsGroup_ = new QButtonGroup(this);
+    addGroupBox(1138, QStringLiteral("&Data bit"), dialogRect(102, 4, 69, 41));
+    addRadioButton(dataBitsGroup_, 0, 1012, QStringLiteral("7"), dialogRect(120, 17, 21, 12))
+        ->setVisible(false);
+    addRadioButton(dataBitsGroup_, 1, 1011, QStringLiteral("8"), dialogRect(120, 22, 21, 12));
+
+    stopBitsGroup_ = new QButtonGroup(this);
+    addGroupBox(1139, QStringLiteral("&Stop bit"), dialogRect(102, 50, 69, 55));
+    addRadioButton(stopBitsGroup_, 0, 1013, QStringLiteral("1"), dialogRect(120, 66, 21, 12));
+    addRadioButton(stopBitsGroup_, 1, 1014, QStringLiteral("2"), dialogRect(120, 84, 21, 12));
+
+    parityGroup_ = new QButtonGroup(this);
+    addGroupBox(1140, QStringLiteral("&Parity"), dialogRect(102, 109, 69, 70));
+    addRadioButton(parityGroup_, 0, 1016, QStringLiteral("odd"), dialogRect(120, 122, 45, 12));
+    addRadioButton(parityGroup_, 1, 1015, QStringLiteral("even"), dialogRect(120, 141, 45, 12));
+    addRadioButton(parityGroup_, 2, 1017, QStringLiteral("none"), dialogRect(120, 159, 45, 12));
+
+    portGroup_ = new QButtonGroup(this);
+    addGroupBox(1159, QStringLiteral("Port"), dialogRect(5, 4, 85, 85));
+    const int portIds[] = {1009, 1162, 1010, 1018};
+    for (int index = 0; index < 4; ++index) {
+        const int port = index + 1;
+        QRadioButton* button =
+            addRadioButton(portGroup_, index, portIds[index], QStringLiteral("Com %1").arg(port),
+                           dialogRect(20, 19 + 17 * index, 47, 10));
+        button->setFocusPolicy(Qt::ClickFocus);
+        // Says which device a Com port stands for here.
+        button->setToolTip(QString::fromStdString(portMap.devicePath(port)));
+    }
+}
+
+void PortSettingsDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous()) {
+        return;
+    }
+    indicesIntoControls();
+    setCancelCaption();
+    indicesFromSettings();
+    indicesIntoControls();
+    okButton_->setFocus();
+}
+
+void PortSettingsDialog::accept() {
+    indicesFromControls();
+    settingsFromIndices();
+    QDialog::accept();
+}
+
+void PortSettingsDialog::setCancelCaption() {
+    if (settings_.language == 0) {
+        cancelButton_->setText(QStringLiteral("Abbrechen"));
+    } else if (settings_.language == 1) {
+        cancelButton_->setText(QStringLiteral("Cancel"));
+    }
+}
+
+void PortSettingsDialog::indicesFromSettings() {
+    portIndex_ = portIndexFor(settings_.port);
+    baudIndex_ = baudIndexFor(settings_.baudRate);
+    dataBitsIndex_ = 1;
+    parityIndex_ = parityIndexFor(settings_.parity);
+    stopBitsIndex_ = settings_.stopBits == 2 ? 1 : 0;
+}
+
+void PortSettingsDialog::settingsFromIndices() {
+    // With no port button checked the port stays as it was.
+    if (portIndex_ >= 0 && portIndex_ <= 3) {
+        settings_.port = portIndex_ + 1;
+    }
+    settings_.baudRate = (baudIndex_ >= 1 && baudIndex_ <= 3) ? kBaudRates[baudIndex_] : 9600;
+    settings_.dataBits = 8;
+    settings_.parity = (parityIndex_ == 0 || parityIndex_ == 1) ? kParities[parityIndex_] : 'N';
+    settings_.stopBits = stopBitsIndex_ == 1 ? 2 : 1;
+}
+
+void PortSettingsDialog::indicesIntoControls() {
+    checkIndex(baudGroup_, baudIndex_);
+    checkIndex(dataBitsGroup_, dataBitsIndex_);
+    checkIndex(parityGroup_, parityIndex_);
+    checkIndex(stopBitsGroup_, stopBitsIndex_);
+    checkIndex(portGroup_, portIndex_);
+}
+
+void PortSettingsDialog::indicesFromControls() {
+    baudIndex_ = baudGroup_->checkedId();
+    dataBitsIndex_ = dataBitsGroup_->checkedId();
+    parityIndex_ = parityGroup_->checkedId();
+    stopBitsIndex_ = stopBitsGroup_->checkedId();
+    portIndex_ = portGroup_->checkedId();
+}
+
+}  // namespace dravolin

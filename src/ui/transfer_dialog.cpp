@@ -1,0 +1,412 @@
+#include "ui/transfer_dialog.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "exchange/exchange.h"
+#include "serial/serial_port.h"
+#include "ui/client_area.h"
+#include "ui/dialog_units.h"
+#include "ui/file_dialog_options.h"
+#include "ui/port_settings_dialog.h"
+#include "ui/qt_user_prompts.h"
+#include "ui/resources.h"
+#include "ui/user_prompts.h"
+#include "ui/warning_box_presenter.h"
+#include "ui/window_layout.h"
+
+namespace dravolin {
+
+namespace {
+
+constexpr int kClientWidthUnits = 342;
+constexpr int kClientHeightUnits = 209;
+
+QComboBox* newListBox(int id, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QString::number(id));
+    box->setEditable(true);
+    // The field may show a prompt; what the operator types never becomes an entry.
+    box->setInsertPolicy(QComboBox::NoInsert);
+    return box;
+}
+
+QGroupBox* newGroupBox(int id, const QString& title, QWidget* parent) {
+    auto* box = new QGroupBox(title, parent);
+    box->setObjectName(QString::number(id));
+    return box;
+}
+
+QAction* newCommand(int id, const QString& label, QMenu* menu) {
+    QAction* action = menu->addAction(label);
+    action->setObjectName(QString::number(id));
+    return action;
+}
+
+// A combo box takes its natural field height at the table's place; what the table gives
+// beyond the field bounds the dropped-down list.
+void placeComboBox(QComboBox* box, const QRect& table) {
+    const int fieldHeight = box->sizeHint().height();
+    box->setGeometry(table.x(), table.y(), table.width(), fieldHeight);
+    int rowHeight = box->count() > 0 ? box->view()->sizeHintForRow(0) : 0;
+    if (rowHeight <= 0) {
+        rowHeight = box->fontMetrics().height();
+    }
+    box->setMaxVisibleItems(std::max(1, (table.height() - fieldHeight) / rowHeight));
+}
+
+}  // namespace
+
+TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> prompts,
+                               QWidget* parent)
+    : QDialog(parent),
+      prompts_(prompts ? std::move(prompts) : std::make_unique<QtUserPrompts>()),
+      catalog_(Language::English) {
+    loadResources();
+    setWindowTitle(QStringLiteral("Dravolin"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(programIcon());
+
+    buildMenuBar();
+    buildControls();
+
+    warningPresenter_ = std::make_unique<WarningBoxPresenter>(this);
+    serialPort_ = std::make_unique<SerialPort>(*warningPresenter_, portMap);
+    settingsDialog_ = std::make_unique<PortSettingsDialog>(portMap, this);
+    PortSettings& settings = settingsDialog_->settings();
+    settings = PortSettings{};
+    if (language_ == 0 || language_ == 1) {
+        settings.language = language_;
+    }
+    exchange_ = std::make_unique<Exchange>(*this, *serialPort_, settings);
+
+    initialiseControls();
+    connectCommands();
+    setInitialSize();
+}
+
+TransferDialog::~TransferDialog() = default;
+
+QString TransferDialog::text(TextId id) const {
+    return QString::fromStdString(catalog_.lookup(id));
+}
+
+void TransferDialog::buildMenuBar() {
+    // Template labels; initialisation puts the catalogue's texts in their place.
+    menuBar_ = new QMenuBar(this);
+    auto german = [](TextId id) {
+        const std::string_view label = MessageCatalog::text(id, Language::German);
+        return QString::fromUtf8(label.data(), qsizetype(label.size()));
+    };
+    const TextId titles[] = {TextId::MenuDataExchange, TextId::MenuConfiguration, TextId::MenuHelp};
+    for (int position = 0; position < 3; ++position) {
+        menus_[position] = menuBar_->addMenu(german(titles[position]));
+        menus_[position]->setObjectName(QStringLiteral("menu%1").arg(position));
+    }
+    startAction_ = newCommand(40006, german(TextId::StartItem), menus_[0]);
+    startAction_->setShortcut(QKeySequence(Qt::Key_F5));
+    menus_[0]->addSeparator();
+    quitAction_ = newCommand(40004, german(TextId::QuitItem), menus_[0]);
+    configureAction_ = newCommand(40005, german(TextId::ConfigureItem), menus_[1]);
+    helpAction_ = newCommand(57670, german(TextId::HelpItem), menus_[2]);
+    helpAction_->setShortcut(QKeySequence(Qt::Key_F1));
+    infoAction_ = newCommand(40007, german(TextId::InfoItem), menus_[2]);
+    // The shortcuts belong to the window itself, so that they reach it from any control.
+    addActions({startAction_, helpAction_});
+}
+
+void TransferDialog::buildControls() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(menuBar_);
+
+    client_ = new ClientArea(this);
+    client_->setPicture(QPixmap(kPicturePath));
+    layout->addWidget(client_);
+
+    functionGroup_ = newGroupBox(1000, QStringLiteral("Funktion auswählen"), client_);
+    functionList_ = newListBox(1009, client_);
+    functionList_->addItems({QStringLiteral("Daten empfangen"), QStringLiteral("Daten senden")});
+    fileGroup_ = newGroupBox(1001, QStringLiteral("Datei auswählen"), client_);
+    fileList_ = newListBox(1010, client_);
+    statusLine_ = new QLabel(client_);
+    statusLine_->setObjectName(QStringLiteral("1159"));
+    statusLine_->setTextFormat(Qt::PlainText);
+    statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    statusLine_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // The status line covers the lower edge of the picture.
+    statusLine_->setAutoFillBackground(true);
+
+    connect(client_, &ClientArea::resized, this, &TransferDialog::placeControls);
+}
+
+void TransferDialog::connectCommands() {
+    connect(startAction_, &QAction::triggered, this, &TransferDialog::startExchange);
+    connect(quitAction_, &QAction::triggered, this, &TransferDialog::accept);
+    connect(configureAction_, &QAction::triggered, this, &TransferDialog::configurePort);
+    connect(helpAction_, &QAction::triggered, this, &TransferDialog::helpRequested);
+    connect(infoAction_, &QAction::triggered, this, &TransferDialog::aboutRequested);
+    // Only the operator's own picks count; filling and resetting the lists does not.
+    connect(functionList_, &QComboBox::activated, this, &TransferDialog::chooseFunction);
+    connect(fileList_, &QComboBox::activated, this, &TransferDialog::chooseListedFile);
+    functionList_->lineEdit()->installEventFilter(this);
+    fileList_->lineEdit()->installEventFilter(this);
+}
+
+void TransferDialog::initialiseControls() {
+    functionList_->clear();
+    functionList_->addItem(text(TextId::ReceiveEntry));
+    functionList_->addItem(text(TextId::SendEntry));
+    functionList_->setCurrentIndex(0);
+    functionList_->setEditText(text(TextId::SelectFunction));
+
+    fileGroup_->setTitle(text(TextId::SelectFile));
+    relabelMenus();
+
+    fileList_->hide();
+    fileGroup_->hide();
+    setStatusText(TextId::StatusStartUp);
+    functionGroup_->setTitle(text(TextId::SelectFunction));
+}
+
+void TransferDialog::relabelMenus() {
+    menus_[0]->setTitle(text(TextId::MenuDataExchange));
+    quitAction_->setText(text(TextId::QuitItem));
+    menus_[1]->setTitle(text(TextId::MenuConfiguration));
+    configureAction_->setText(text(TextId::ConfigureItem));
+    menus_[2]->setTitle(text(TextId::MenuHelp));
+    helpAction_->setText(text(TextId::HelpItem));
+    infoAction_->setText(text(TextId::InfoItem));
+    setStartItem(false);
+}
+
+void TransferDialog::setInitialSize() {
+    const QSize client =
+        DialogUnits(fontMetrics()).toPixels(QSize(kClientWidthUnits, kClientHeightUnits));
+    resize(client.width(), client.height() + menuBar_->sizeHint().height());
+    placeControls(client);
+}
+
+void TransferDialog::placeControls(QSize clientSize) {
+    const WindowLayout layout = WindowLayout::forClientSize(clientSize);
+    statusLine_->setGeometry(layout.statusLine);
+    functionGroup_->setGeometry(layout.functionGroup);
+    placeComboBox(functionList_, layout.functionList);
+    fileGroup_->setGeometry(layout.fileGroup);
+    placeComboBox(fileList_, layout.fileList);
+}
+
+void TransferDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (shownBefore_) {
+        return;
+    }
+    shownBefore_ = true;
+    if (QScreen* display = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(display->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    functionList_->setFocus();
+}
+
+// ---- ExchangeView
+
+void TransferDialog::setStatusText(TextId id) {
+    statusLine_->setText(text(id));
+}
+
+void TransferDialog::showMessageBox(TextId id, MessageIcon icon) {
+    prompts_->showMessage(this, windowTitle(), text(id), icon);
+}
+
+std::optional<std::string> TransferDialog::chooseFile(const FileDialogRequest& request) {
+    const std::optional<QString> path =
+        prompts_->chooseFile(this, FileDialogOptions::fromRequest(request, catalog_));
+    if (!path) {
+        return std::nullopt;
+    }
+    return QFile::encodeName(*path).toStdString();
+}
+
+void TransferDialog::clearFileList(TextId fieldText) {
+    fileList_->clear();
+    filePrompt_ = text(fieldText);
+    fileList_->setEditText(filePrompt_);
+}
+
+void TransferDialog::appendFileListEntry(const std::string& name) {
+    fileList_->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
+    // The first entry becomes the current one by itself; the field must keep its prompt
+    // with nothing selected, and without telling anyone of a pick.
+    if (fileList_->currentIndex() != -1) {
+        fileList_->setCurrentIndex(-1);
+    }
+    fileList_->setEditText(filePrompt_);
+}
+
+void TransferDialog::showFileList(int mode) {
+    const bool visible = mode == 1;
+    fileList_->setVisible(visible);
+    fileGroup_->setVisible(visible);
+}
+
+void TransferDialog::grayMainMenus() {
+    for (QMenu* menu : menus_) {
+        menu->menuAction()->setEnabled(false);
+    }
+    redrawMenuBar();
+}
+
+void TransferDialog::enableMainMenus() {
+    for (QMenu* menu : menus_) {
+        menu->menuAction()->setEnabled(true);
+    }
+    redrawMenuBar();
+}
+
+void TransferDialog::disableFunctionChoice() {
+    functionList_->setEnabled(false);
+    functionGroup_->setEnabled(false);
+}
+
+void TransferDialog::enableFunctionChoice() {
+    functionList_->setEnabled(true);
+    functionGroup_->setEnabled(true);
+}
+
+void TransferDialog::setStartItem(bool enabled) {
+    startAction_->setText(text(TextId::StartItem));
+    startAction_->setEnabled(enabled);
+    redrawMenuBar();
+}
+
+void TransferDialog::redrawMenuBar() {
+    menuBar_->update();
+}
+
+void TransferDialog::resetFunctionChoice() {
+    functionList_->setCurrentIndex(0);
+    functionList_->setEditText(text(TextId::SelectFunction));
+}
+
+// ---- Commands
+
+int TransferDialog::selectedFunction() const {
+    const int index = functionList_->currentIndex();
+    if (index < 0 || functionList_->currentText() != functionList_->itemText(index)) {
+        return -1;
+    }
+    return index;
+}
+
+void TransferDialog::startExchange() {
+    exchange_->startExchange(selectedFunction());
+}
+
+void TransferDialog::chooseFunction() {
+    ++picks_;
+    setStatusText(TextId::StatusFunctionChosen);
+    switch (functionList_->currentIndex()) {
+        case 0:
+            showFileList(0);
+            setStartItem(true);
+            break;
+        case 1:
+            showFileList(2);
+            setStartItem(true);
+            break;
+        default:
+            setStartItem(false);
+            break;
+    }
+    redrawMenuBar();
+}
+
+void TransferDialog::chooseListedFile(int index) {
+    ++picks_;
+    exchange_->chooseListedFile(index);
+}
+
+void TransferDialog::configurePort() {
+    settingsDialog_->exec();
+}
+
+// ---- Ending
+
+bool TransferDialog::mayEnd() const {
+    return !exchange_->busy() || exchange_->awaitingFileChoice();
+}
+
+void TransferDialog::done(int result) {
+    if (!mayEnd()) {
+        return;
+    }
+    QDialog::done(result);
+}
+
+void TransferDialog::closeEvent(QCloseEvent* event) {
+    // The close box and the window menu never interrupt an exchange.
+    if (exchange_->busy()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+bool TransferDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        // Remembered so that an Enter that picks a list entry is not taken for "end" too
+        // when the field passes it on to the window.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            fieldReturn_ = key;
+            fieldReturnTime_ = key->timestamp();
+            picksBeforeFieldReturn_ = picks_;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TransferDialog::pickedByThisKey(const QKeyEvent* event) {
+    const bool fromField = event == fieldReturn_ && event->timestamp() == fieldReturnTime_;
+    fieldReturn_ = nullptr;
+    return fromField && picks_ != picksBeforeFieldReturn_;
+}
+
+void TransferDialog::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::NoModifier) {
+        switch (event->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                if (!pickedByThisKey(event)) {
+                    accept();
+                }
+                return;
+            case Qt::Key_Escape:
+                reject();
+                return;
+            default:
+                break;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
+}  // namespace dravolin

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QDialog>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "exchange/exchange_view.h"
+#include "serial/port_map.h"
+#include "ui/message_catalog.h"
+#include "ui/user_prompts.h"
+
+class QAction;
+class QComboBox;
+class QKeyEvent;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+
+namespace dravolin {
+
+class ClientArea;
+class Exchange;
+class PortSettingsDialog;
+class SerialPort;
+class WarningBoxPresenter;
+
+// The program's main window: the function choice, the file list of a receive, the status
+// line and the picture, under a menu bar. It shows everything the exchange has to show
+// (ExchangeView) and owns the serial port, the settings dialog and the exchange itself.
+//
+// Controls and menu items carry their identifiers as object names: "1000" function group,
+// "1009" function list, "1001" file group, "1010" file list, "1159" status line; actions
+// "40006" Start, "40004" Quit, "40005" Configure, "57670" Help, "40007" Info.
+class TransferDialog : public QDialog, public ExchangeView {
+    Q_OBJECT
+
+public:
+    // `prompts` answers message boxes and file dialogs; by default Qt's own dialogs.
+    explicit TransferDialog(PortMap portMap = {}, std::unique_ptr<UserPrompts> prompts = nullptr,
+                            QWidget* parent = nullptr);
+    ~TransferDialog() override;
+
+    // ExchangeView
+    void setStatusText(TextId id) override;
+    void showMessageBox(TextId id, MessageIcon icon) override;
+    std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
+    void clearFileList(TextId fieldText) override;
+    void appendFileListEntry(const std::string& name) override;
+    void showFileList(int mode) override;
+    void grayMainMenus() override;
+    void enableMainMenus() override;
+    void disableFunctionChoice() override;
+    void enableFunctionChoice() override;
+    void setStartItem(bool enabled) override;
+    void redrawMenuBar() override;
+    void resetFunctionChoice() override;
+
+    // The function whose entry the field shows: 0 receive, 1 send; -1 when the field shows
+    // anything else (the prompt, or text the operator typed).
+    int selectedFunction() const;
+
+    Exchange& exchange() { return *exchange_; }
+    SerialPort& serialPort() { return *serialPort_; }
+    PortSettingsDialog& settingsDialog() { return *settingsDialog_; }
+    WarningBoxPresenter& warningPresenter() { return *warningPresenter_; }
+
+    // Ends the modal run unless that would cut a transaction short; while the file list
+    // waits for a choice the run may end.
+    void done(int result) override;
+
+signals:
+    void aboutRequested();
+    void helpRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QString text(TextId id) const;
+    void buildMenuBar();
+    void buildControls();
+    void connectCommands();
+    void initialiseControls();
+    void relabelMenus();
+    void setInitialSize();
+    void placeControls(QSize clientSize);
+    bool mayEnd() const;
+    bool pickedByThisKey(const QKeyEvent* event);
+
+    void startExchange();
+    void chooseFunction();
+    void chooseListedFile(int index);
+    void configurePort();
+
+    std::unique_ptr<UserPrompts> prompts_;
+    MessageCatalog catalog_;
+    int language_ = 1;
+    QString filePrompt_;
+    bool shownBefore_ = false;
+    // Enter in a list's field picks the entry it names; that Enter does not end the window.
+    int picks_ = 0;
+    int picksBeforeFieldReturn_ = 0;
+    const QKeyEvent* fieldReturn_ = nullptr;
+    quint64 fieldReturnTime_ = 0;
+
+    QMenuBar* menuBar_ = nullptr;
+    std::array<QMenu*, 3> menus_{};
+    QAction* startAction_ = nullptr;
+    QAction* quitAction_ = nullptr;
+    QAction* configureAction_ = nullptr;
+    QAction* helpAction_ = nullptr;
+    QAction* infoAction_ = nullptr;
+
+    ClientArea* client_ = nullptr;
+    QGroupBox* functionGroup_ = nullptr;
+    QComboBox* functionList_ = nullptr;
+    QGroupBox* fileGroup_ = nullptr;
+    QComboBox* fileList_ = nullptr;
+    QLabel* statusLine_ = nullptr;
+
+    // Destroyed in reverse order: the exchange before the settings and the port it uses,
+    // the port before the presenter of its warnings.
+    std::unique_ptr<WarningBoxPresenter> warningPresenter_;
+    std::unique_ptr<SerialPort> serialPort_;
+    std::unique_ptr<PortSettingsDialog> settingsDialog_;
+    std::unique_ptr<Exchange> exchange_;
+};
+
+}  // namespace dravolin

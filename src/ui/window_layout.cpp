@@ -1,0 +1,33 @@
+#include "ui/window_layout.h"
+
+namespace dravolin {
+
+namespace {
+
+// Products are truncated toward zero, never rounded: 0.3 * 333 gives 99.
+int part(double factor, int length) {
+    return static_cast<int>(factor * length);
+}
+
+QRect proportional(QSize client, double x, double y, double width, double height) {
+    const int w = client.width();
+    const int h = client.height();
+    return {part(x, w), part(y, h), part(width, w), part(height, h)};
+}
+
+}  // namespace
+
+WindowLayout WindowLayout::forClientSize(QSize client) {
+    const int w = client.width();
+    const int h = client.height();
+    WindowLayout layout;
+    layout.statusLine = QRect(2, h - 22, w - 4, 21);
+    layout.functionGroup = proportional(client, 0.025, 0.05, 0.3, 0.25);
+    layout.functionList = proportional(client, 0.05, 0.11, 0.25, 0.15);
+    layout.fileGroup = proportional(client, 0.025, 0.38, 0.3, 0.5);
+    layout.fileList = proportional(client, 0.05, 0.43, 0.25, 0.42);
+    layout.picture = proportional(client, 0.34, 0.02, 0.66, 0.98);
+    return layout;
+}
+
+}  // namespace dravolin

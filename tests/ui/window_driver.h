@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QTest>
+
+#include "ui/transfer_dialog.h"
+
+namespace dravolin {
+
+// Finds the main window's controls by their identifiers and acts on them as an operator.
+class WindowDriver {
+public:
+    explicit WindowDriver(TransferDialog& window) : window_(window) {}
+
+    QGroupBox* functionGroup() const { return window_.findChild<QGroupBox*>("1000"); }
+    QComboBox* functionList() const { return window_.findChild<QComboBox*>("1009"); }
+    QGroupBox* fileGroup() const { return window_.findChild<QGroupBox*>("1001"); }
+    QComboBox* fileList() const { return window_.findChild<QComboBox*>("1010"); }
+    QLabel* statusLine() const { return window_.findChild<QLabel*>("1159"); }
+    QString status() const { return statusLine()->text(); }
+
+    QAction* command(int id) const { return window_.findChild<QAction*>(QString::number(id)); }
+    QAction* start() const { return command(40006); }
+    QMenu* menu(int position) const {
+        return window_.findChild<QMenu*>(QStringLiteral("menu%1").arg(position));
+    }
+    bool menusEnabled() const {
+        return menu(0)->menuAction()->isEnabled() && menu(1)->menuAction()->isEnabled() &&
+               menu(2)->menuAction()->isEnabled();
+    }
+    bool menusGrayed() const {
+        return !menu(0)->menuAction()->isEnabled() && !menu(1)->menuAction()->isEnabled() &&
+               !menu(2)->menuAction()->isEnabled();
+    }
+
+    // Picks an entry with the mouse in the dropped-down list.
+    static void pick(QComboBox* box, int index) {
+        box->showPopup();
+        QAbstractItemView* view = box->view();
+        static_cast<void>(QTest::qWaitForWindowExposed(view->window()));
+        const QRect item = view->visualRect(view->model()->index(index, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
+    }
+    void chooseFunction(int index) const { pick(functionList(), index); }
+
+    // F5, as pressed in the active window.
+    void pressKey(Qt::Key key) const { QTest::keyClick(&window_, key); }
+
+private:
+    TransferDialog& window_;
+};
+
+}  // namespace dravolin
