@@ -34,6 +34,11 @@ struct ForcedAnswer {
     char letter;
 };
 
+std::string answerCaseName(const ::testing::TestParamInfo<ForcedAnswer>& info) {
+    static const char* const kNames[] = {"Directory", "Fetch", "Announce", "Data"};
+    return kNames[static_cast<int>(info.param.command)];
+}
+
 class AnswerKnobTest : public FaultKnobsTest, public ::testing::WithParamInterface<ForcedAnswer> {};
 
 TEST_P(AnswerKnobTest, AnswersTheGivenLetterAndDoesNothingElse) {
@@ -69,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(EachCommand, AnswerKnobTest,
                          ::testing::Values(ForcedAnswer{DeviceCommand::Directory, 'Q'},
                                            ForcedAnswer{DeviceCommand::Fetch, 'A'},
                                            ForcedAnswer{DeviceCommand::Announce, 'S'},
-                                           ForcedAnswer{DeviceCommand::Data, 'T'}));
+                                           ForcedAnswer{DeviceCommand::Data, 'T'}),
+                         answerCaseName);
 
 TEST_F(FaultKnobsTest, CorruptDirectoryCheckByteLeavesTheRestRight) {
     options_.corruptCheck = DataReply::Directory;
@@ -95,6 +101,12 @@ TEST_F(FaultKnobsTest, CorruptFileCheckByteLeavesTheRestRight) {
     EXPECT_FALSE(checkByteMatches(reply, reply.size() - 1));
     // The directory is not touched by the file knob.
     EXPECT_TRUE(checkByteMatches(listDirectory(*pc, 1), directoryReplyLength(1) - 1));
+}
+
+std::string phaseCaseName(const ::testing::TestParamInfo<DevicePhase>& info) {
+    static const char* const kNames[] = {"DirectoryStatus", "DirectoryReply", "FetchStatus",
+                                         "FileReply",       "AnnounceStatus", "DataStatus"};
+    return kNames[static_cast<int>(info.param)];
 }
 
 class SilentKnobTest : public FaultKnobsTest, public ::testing::WithParamInterface<DevicePhase> {
@@ -149,7 +161,8 @@ INSTANTIATE_TEST_SUITE_P(EachPhase, SilentKnobTest,
                          ::testing::Values(DevicePhase::DirectoryStatus,
                                            DevicePhase::DirectoryReply, DevicePhase::FetchStatus,
                                            DevicePhase::FileReply, DevicePhase::AnnounceStatus,
-                                           DevicePhase::DataStatus));
+                                           DevicePhase::DataStatus),
+                         phaseCaseName);
 
 TEST_F(FaultKnobsTest, TruncatedDirectoryStopsAfterTheGivenBytes) {
     options_.truncate[DataReply::Directory] = 20;

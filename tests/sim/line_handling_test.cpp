@@ -53,6 +53,7 @@ TEST_F(LineHandlingTest, AnAnswerThePcDidNotWaitForDoesNotReachTheNextOpening) {
     EXPECT_EQ(pc->exchange(fetchRequestFor("TAG00001"), 2), bytesOf("00"));
     pc->send(goAhead());
     // Leave while the reply is still on its way (it takes about 0.35 s at this pace).
+    EXPECT_EQ(pc->receive(100).size(), 100u);
     closeAndWaitUntilSeen(pc);
 
     pc = openPc();

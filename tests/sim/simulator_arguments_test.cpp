@@ -82,6 +82,7 @@ TEST(SimulatorArgumentsTest, HelpNamesEveryFlag) {
 }
 
 struct BadCommandLine {
+    std::string name;
     std::vector<std::string> arguments;
     std::string mentioned;  // the message names what is wrong
 };
@@ -97,28 +98,34 @@ TEST_P(BadArgumentsTest, AreRefusedWithAMessageNamingTheProblem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Each, BadArgumentsTest,
-    ::testing::Values(BadCommandLine{{}, "--files"}, BadCommandLine{{"--capacity", "3"}, "--files"},
-                      BadCommandLine{{"--files"}, "needs a value"},
-                      BadCommandLine{{"--files", "d", "--bogus"}, "--bogus"},
-                      BadCommandLine{{"--files", "d", "extra"}, "extra"},
-                      BadCommandLine{{"--files", "d", "--capacity", "many"}, "many"},
-                      BadCommandLine{{"--files", "d", "--capacity", "-1"}, "-1"},
-                      BadCommandLine{{"--files", "d", "--answer", "send=S"}, "send=S"},
-                      BadCommandLine{{"--files", "d", "--answer", "fetch"}, "fetch"},
-                      BadCommandLine{{"--files", "d", "--answer", "fetch=0"}, "'0'"},
-                      BadCommandLine{{"--files", "d", "--answer", "fetch=AB"}, "AB"},
-                      BadCommandLine{{"--files", "d", "--corrupt-check", "status"}, "status"},
-                      BadCommandLine{{"--files", "d", "--silent", "fetch"}, "fetch"},
-                      BadCommandLine{{"--files", "d", "--truncate", "file"}, "file"},
-                      BadCommandLine{{"--files", "d", "--truncate", "file=x"}, "file=x"},
-                      BadCommandLine{{"--files", "d", "--count-field", "123"}, "4 characters"},
-                      BadCommandLine{{"--files", "d", "--length-field", "12345"}, "4 characters"},
-                      BadCommandLine{{"--files", "d", "--pace", "9600"}, "9600"},
-                      BadCommandLine{{"--files", "d", "--pace", "9600,M,1"}, "9600,M,1"},
-                      BadCommandLine{{"--files", "d", "--pace", "9600,N,3"}, "9600,N,3"},
-                      BadCommandLine{{"--files", "d", "--pace", "0,N,1"}, "0,N,1"},
-                      BadCommandLine{{"--files", "d", "--hangup-after", "soon"}, "soon"},
-                      BadCommandLine{{"--files", "d", "--trace=yes"}, "--trace"}));
+    ::testing::Values(
+        BadCommandLine{"NoArguments", {}, "--files"},
+        BadCommandLine{"NoFolder", {"--capacity", "3"}, "--files"},
+        BadCommandLine{"FolderWithoutValue", {"--files"}, "needs a value"},
+        BadCommandLine{"UnknownFlag", {"--files", "d", "--bogus"}, "--bogus"},
+        BadCommandLine{"StrayArgument", {"--files", "d", "extra"}, "extra"},
+        BadCommandLine{"CapacityNotANumber", {"--files", "d", "--capacity", "many"}, "many"},
+        BadCommandLine{"NegativeCapacity", {"--files", "d", "--capacity", "-1"}, "-1"},
+        BadCommandLine{"UnknownAnswerCommand", {"--files", "d", "--answer", "send=S"}, "send=S"},
+        BadCommandLine{"AnswerWithoutLetter", {"--files", "d", "--answer", "fetch"}, "fetch"},
+        BadCommandLine{"AnswerZero", {"--files", "d", "--answer", "fetch=0"}, "'0'"},
+        BadCommandLine{"AnswerOfTwoLetters", {"--files", "d", "--answer", "fetch=AB"}, "AB"},
+        BadCommandLine{
+            "UnknownCorruptReply", {"--files", "d", "--corrupt-check", "status"}, "status"},
+        BadCommandLine{"UnknownSilentPhase", {"--files", "d", "--silent", "fetch"}, "fetch"},
+        BadCommandLine{"TruncateWithoutCount", {"--files", "d", "--truncate", "file"}, "file"},
+        BadCommandLine{
+            "TruncateCountNotANumber", {"--files", "d", "--truncate", "file=x"}, "file=x"},
+        BadCommandLine{"ShortCountField", {"--files", "d", "--count-field", "123"}, "4 characters"},
+        BadCommandLine{
+            "LongLengthField", {"--files", "d", "--length-field", "12345"}, "4 characters"},
+        BadCommandLine{"PaceWithoutParity", {"--files", "d", "--pace", "9600"}, "9600"},
+        BadCommandLine{"PaceWithUnknownParity", {"--files", "d", "--pace", "9600,M,1"}, "9600,M,1"},
+        BadCommandLine{"PaceWithThreeStopBits", {"--files", "d", "--pace", "9600,N,3"}, "9600,N,3"},
+        BadCommandLine{"PaceOfZeroBaud", {"--files", "d", "--pace", "0,N,1"}, "0,N,1"},
+        BadCommandLine{"HangupNotANumber", {"--files", "d", "--hangup-after", "soon"}, "soon"},
+        BadCommandLine{"TraceWithValue", {"--files", "d", "--trace=yes"}, "--trace"}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace dravolin

@@ -123,7 +123,8 @@ TEST_P(WrongCommandCheckByteTest, IsAnsweredWithX) {
 
 INSTANTIATE_TEST_SUITE_P(EachCommand, WrongCommandCheckByteTest,
                          ::testing::Values(directoryRequest(), fetchRequestFor("TAG00001"),
-                                           transferAnnouncement("NEW", bytesOf("HD010003"))));
+                                           transferAnnouncement("NEW", bytesOf("HD010003"))),
+                         [](const auto& info) { return std::string(1, info.param[0]); });
 
 TEST_F(TransactionsTest, AnnouncementAndDataFrameStoreExactlyTheFile) {
     startProgrammer();
@@ -221,12 +222,20 @@ TEST_P(UnstorableAnnouncementTest, IsRefusedWithW) {
     EXPECT_FALSE(std::filesystem::exists(folder_.path().parent_path() / "x.tiv"));
 }
 
+std::string unstorableCaseName(
+    const ::testing::TestParamInfo<std::pair<std::string, std::string>>& info) {
+    static const char* const kNames[] = {"PathInName", "EmptyName", "LineEndInName", "NulInName",
+                                         "NegativeLength"};
+    return kNames[info.index];
+}
+
 INSTANTIATE_TEST_SUITE_P(NamesAndLengths, UnstorableAnnouncementTest,
                          ::testing::Values(std::make_pair("../x", "HD010001"),
                                            std::make_pair("", "HD010001"),
                                            std::make_pair(std::string("A\nB"), "HD010001"),
                                            std::make_pair(std::string("A\0B", 3), "HD010001"),
-                                           std::make_pair("NEGATIVE", "HD01-001")));
+                                           std::make_pair("NEGATIVE", "HD01-001")),
+                         unstorableCaseName);
 
 }  // namespace
 }  // namespace dravolin::test

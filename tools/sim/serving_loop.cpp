@@ -140,7 +140,7 @@ void ServingLoop::queueReply(DeviceResponder::Reply reply, Clock::time_point rea
 
 void ServingLoop::dropStaleTransaction(Clock::time_point now) {
     const auto deadline = staleDeadline();
-    if (!deadline || now < *deadline || !input_.empty()) {
+    if (!deadline || now < *deadline) {
         return;
     }
     const Bytes dropped = receiver_.reset();
@@ -306,7 +306,8 @@ std::optional<ServingLoop::Clock::time_point> ServingLoop::nextDeadline() const 
 }
 
 std::optional<ServingLoop::Clock::time_point> ServingLoop::staleDeadline() const {
-    if (!receiver_.isWaiting()) {
+    // Bytes still crossing the line count as activity: nothing is idle while they come.
+    if (!receiver_.isWaiting() || !input_.empty()) {
         return std::nullopt;
     }
     const auto idle = receiver_.hasPartialFrame() ? Clock::duration(kPartialFrameIdle)

@@ -313,6 +313,10 @@ Status letters the programmer raises itself: X a check byte it received is wrong
 R a fetch of a name it does not hold, S memory full, W an announcement it cannot take
 (a name that cannot be a file name, a negative length), D a file it could not store.
 
+Without --pace, bytes go as fast as the pseudo-terminal takes them.
+
+Example: voska-sim --files ~/tags --link /tmp/voska --trace
+
 Exit status: 0 when interrupted or after --hangup-after, 1 when the line cannot be set
 up or fails, 2 for a wrong command line.
 )";
