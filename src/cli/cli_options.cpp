@@ -126,15 +126,18 @@ bool applyCommand(const std::vector<std::string>& words, CliOptions& options, st
 
 bool CliOptions::parse(const std::vector<std::string>& arguments, CliOptions& options,
                        std::string& error) {
+    // Asking for help is answered whatever else the line holds.
+    for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h") {
+            options.command = Command::Help;
+            return true;
+        }
+    }
     std::vector<std::string> words;
     // --device maps the port chosen by --port, wherever the two stand.
     std::string device;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (argument == "--help" || argument == "-h") {
-            options.command = Command::Help;
-            return true;
-        }
         if (argument == "--device") {
             if (!takeValue(arguments, i, device, error)) {
                 return false;

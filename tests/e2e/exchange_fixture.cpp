@@ -1,0 +1,43 @@
+#include "e2e/exchange_fixture.h"
+
+#include "cli/safe_file_name.h"
+
+namespace dravolin::test {
+
+void ExchangeFixture::startProgrammer() {
+    simOptions.files = programmer.path();
+    programmer_ = std::make_unique<SimulatedProgrammer>(simOptions);
+    std::string error;
+    ASSERT_TRUE(programmer_->start(error)) << error;
+    buildExchange(programmer_->devicePath());
+}
+
+void ExchangeFixture::startWithoutProgrammer() {
+    buildExchange((pc.path() / "no-device-here").string());
+}
+
+void ExchangeFixture::buildExchange(const std::string& devicePath) {
+    exchange.reset();
+    PortMap map;
+    map.map(1, devicePath);
+    port = std::make_unique<SerialPort>(warnings, map);
+    exchange = std::make_unique<Exchange>(view, *port, settings);
+    exchange->setOutcomePause(0);
+    exchange->setWaitObserver(
+        [this](std::size_t threshold, int ms) { waits.emplace_back(threshold, ms); });
+}
+
+void ExchangeFixture::fetch(const std::string& name, std::optional<std::string> savePath) {
+    exchange->startExchange(Exchange::kReceiveFunction);
+    ASSERT_TRUE(exchange->awaitingFileChoice());
+    for (std::size_t i = 0; i < view.fileList.size(); ++i) {
+        if (trimmedDeviceName(view.fileList[i]) == name) {
+            view.dialogAnswers.push_back(std::move(savePath));
+            exchange->chooseListedFile(static_cast<int>(i));
+            return;
+        }
+    }
+    FAIL() << name << " is not listed";
+}
+
+}  // namespace dravolin::test

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "e2e/recording_view.h"
+#include "exchange/exchange.h"
+#include "serial/recording_presenter.h"
+#include "serial/serial_port.h"
+#include "sim/simulated_programmer.h"
+#include "sim/test_folder.h"
+
+namespace dravolin::test {
+
+// A whole exchange over a real pseudo-terminal: the simulated programmer serves the
+// folder `programmer`, the exchange runs with a recording view and saves into `pc`.
+class ExchangeFixture : public ::testing::Test {
+protected:
+    using Wait = std::pair<std::size_t, int>;  // threshold, milliseconds
+
+    // Starts the programmer with `simOptions` and builds the exchange on COM1 mapped to it.
+    void startProgrammer();
+    // The exchange without a programmer: COM1 stands for a path with nothing behind it.
+    void startWithoutProgrammer();
+
+    std::vector<Bytes> framesReceived() const { return programmer_->receivedFrames(); }
+    std::string pcFile(const std::string& name) const { return (pc.path() / name).string(); }
+    std::string programmerFile(const std::string& name) const {
+        return (programmer.path() / name).string();
+    }
+
+    // Runs a receive up to the listing and chooses the entry `name` (trailing spaces
+    // ignored) with the save dialog answered by `savePath`.
+    void fetch(const std::string& name, std::optional<std::string> savePath);
+
+    TestFolder programmer;
+    TestFolder pc;
+    SimulatorOptions simOptions;
+    PortSettings settings;
+    RecordingView view;
+    RecordingPresenter warnings;
+    std::vector<Wait> waits;
+    std::unique_ptr<SerialPort> port;
+    std::unique_ptr<Exchange> exchange;
+
+private:
+    void buildExchange(const std::string& devicePath);
+
+    std::unique_ptr<SimulatedProgrammer> programmer_;
+};
+
+}  // namespace dravolin::test

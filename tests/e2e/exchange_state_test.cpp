@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include "e2e/exchange_fixture.h"
+
+namespace dravolin::test {
+namespace {
+
+class ExchangeState : public ExchangeFixture {
+protected:
+    void receive(std::uint8_t byte) { exchange->portMessage(MSG_RX_CHAR, byte, 1); }
+};
+
+TEST_F(ExchangeState, ReplyAlreadyStoredEndsTheWaitAsReached) {
+    startWithoutProgrammer();
+    receive('0');
+    receive('0');
+    // Nothing more can arrive: a wait that did not look at the count first would time out.
+    EXPECT_TRUE(exchange->waitForReply(2, 1000));
+    EXPECT_FALSE(exchange->waitForReply(3, 20));
+}
+
+TEST_F(ExchangeState, BytesFromBeforeATransactionAreDiscardedByItsFirstSend) {
+    programmer.write("TAG00001.tiv", tagDataFile("a"));
+    startProgrammer();
+    for (char stale : std::string("XRRRRRRRRRRRRRRRRRRRRR")) {
+        receive(static_cast<std::uint8_t>(stale));
+    }
+    exchange->startExchange(Exchange::kReceiveFunction);
+    EXPECT_TRUE(exchange->awaitingFileChoice());
+    EXPECT_EQ(view.fileList, (std::vector<std::string>{"TAG00001"}));
+}
+
+TEST_F(ExchangeState, BytesBeyondTheBufferAreDropped) {
+    startWithoutProgrammer();
+    for (std::size_t i = 0; i < Exchange::kBufferSize + 100; ++i) {
+        receive(0x55);
+    }
+    EXPECT_TRUE(exchange->waitForReply(Exchange::kBufferSize, 10));
+    EXPECT_FALSE(exchange->waitForReply(Exchange::kBufferSize + 1, 10));
+}
+
+TEST_F(ExchangeState, StartWithoutAFunctionLocksNothing) {
+    startWithoutProgrammer();
+    for (int function : {-1, 2, 99}) {
+        exchange->startExchange(function);
+        EXPECT_FALSE(exchange->busy());
+    }
+    EXPECT_TRUE(view.menusEnabled);
+    EXPECT_TRUE(view.functionChoiceEnabled);
+    EXPECT_TRUE(view.statusTexts.empty());
+}
+
+TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndNoWarning) {
+    startWithoutProgrammer();
+    exchange->startExchange(Exchange::kReceiveFunction);
+    EXPECT_EQ(exchange->lastOutcome(), 'N');
+    EXPECT_TRUE(warnings.warnings().empty());
+    EXPECT_NE(port->lastOpenFailure().find("no-device-here"), std::string::npos);
+    EXPECT_FALSE(exchange->busy());
+}
+
+TEST_F(ExchangeState, OutcomeStaysOnScreenForThePauseWhileTheExchangeIsBusy) {
+    startProgrammer();
+    exchange->setOutcomePause(Exchange::kOutcomePauseMs);
+    std::vector<TextId> statusDuringPause;
+    bool busyDuringPause = false;
+    // A second into the pause the success text shows and the window is still locked.
+    QTimer::singleShot(1000, [&] {
+        statusDuringPause.push_back(view.lastStatus());
+        busyDuringPause = exchange->busy();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    exchange->startExchange(Exchange::kSendFunction);  // cancelled dialog: success
+    EXPECT_GE(clock.elapsed(), Exchange::kOutcomePauseMs - 50);
+    EXPECT_EQ(statusDuringPause, (std::vector<TextId>{TextId::StatusSuccess}));
+    EXPECT_TRUE(busyDuringPause);
+    EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
+    EXPECT_FALSE(exchange->busy());
+}
+
+}  // namespace
+}  // namespace dravolin::test

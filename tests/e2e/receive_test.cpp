@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "e2e/exchange_fixture.h"
+
+namespace dravolin::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Wait = std::pair<std::size_t, int>;
+
+class Receive : public ExchangeFixture {};
+
+TEST_F(Receive, ListsThreeNamesInOrderAndWaitsFor65BytesWith1800Ms) {
+    programmer.write("TAG00001.tiv", tagDataFile("one"));
+    programmer.write("TAG00002.tiv", tagDataFile("two"));
+    programmer.write("ZETA.tiv", tagDataFile(""));
+    startProgrammer();
+
+    exchange->startExchange(Exchange::kReceiveFunction);
+
+    EXPECT_EQ(waits, (std::vector<Wait>{{2, 1000}, {16, 1000}, {65, 1800}}));
+    EXPECT_EQ(view.fileList, (std::vector<std::string>{"TAG00001", "TAG00002", "ZETA    "}));
+    EXPECT_EQ(view.fileListModes.back(), 1);
+    EXPECT_EQ(view.lastStatus(), TextId::StatusDirectoryListed);
+    // The exchange goes on until a name is chosen: still busy, menus still grayed.
+    EXPECT_TRUE(exchange->busy());
+    EXPECT_TRUE(exchange->awaitingFileChoice());
+    EXPECT_FALSE(view.menusEnabled);
+    EXPECT_FALSE(view.functionChoiceEnabled);
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(framesReceived(), (std::vector<Bytes>{{'D', 'D'}, {0x02}}));
+}
+
+TEST_F(Receive, EmptyDirectoryShowsTheInformationBoxThenEndsAsSuccess) {
+    startProgrammer();
+    exchange->startExchange(Exchange::kReceiveFunction);
+
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, TextId::NoFileSaved);
+    EXPECT_EQ(view.boxes[0].icon, MessageIcon::Information);
+    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_EQ(waits.size(), 2u);  // no third phase for an empty directory
+    EXPECT_FALSE(exchange->busy());
+    EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
+    EXPECT_TRUE(view.fileList.empty());
+}
+
+TEST_F(Receive, FetchWritesTheTagDataFileWithoutItsCheckByte) {
+    const std::string content = tagDataFile(std::string(300, 'x') + "end");
+    programmer.write("TAG00001.tiv", content);
+    startProgrammer();
+
+    fetch("TAG00001", pcFile("saved.tiv"));
+
+    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(pc.read("saved.tiv"), content);
+    ASSERT_EQ(view.dialogs.size(), 1u);
+    const FileDialogRequest& dialog = view.dialogs[0];
+    EXPECT_EQ(dialog.mode, FileDialogRequest::Mode::Save);
+    EXPECT_EQ(dialog.initialName, "TAG00001");
+    EXPECT_EQ(dialog.title, TextId::SaveDialogTitle);
+    EXPECT_EQ(dialog.defaultExtension, TextId::DefaultExtension);
+    EXPECT_EQ(dialog.filter, TextId::FileFilter);
+    EXPECT_EQ(dialog.filterIndex, 2);
+    EXPECT_EQ(dialog.flags, 6u);
+    // Directory phases, then the fetch: 303 data bytes are 312 with header and check byte.
+    EXPECT_EQ(waits,
+              (std::vector<Wait>{
+                  {2, 1000}, {16, 1000}, {33, 600}, {2, 1000}, {8, 1000}, {312, 50 * 303 + 50}}));
+    const auto frames = framesReceived();
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_EQ(frames[2], fetchRequest(Bytes{'T', 'A', 'G', '0', '0', '0', '0', '1'}));
+    // The window is idle again.
+    EXPECT_FALSE(exchange->busy());
+    EXPECT_EQ(view.statusTexts.back(), TextId::StatusIdle);
+    EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusSuccess);
+    EXPECT_EQ(view.fileListModes.back(), 0);
+    EXPECT_FALSE(view.startItemEnabled);
+    EXPECT_EQ(view.functionResets, 1);
+    EXPECT_TRUE(view.menusEnabled);
+    EXPECT_TRUE(view.functionChoiceEnabled);
+}
+
+TEST_F(Receive, FileOfLengthZeroWaitsForNineBytesWith50Ms) {
+    programmer.write("EMPTY.tiv", tagDataFile(""));
+    startProgrammer();
+    fetch("EMPTY", pcFile("empty.tiv"));
+
+    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_EQ(waits.back(), (Wait{9, 50}));
+    EXPECT_EQ(pc.read("empty.tiv"), "HD010000");
+}
+
+TEST_F(Receive, ExistingFileIsReplacedWhole) {
+    programmer.write("TAG00001.tiv", tagDataFile("new"));
+    pc.write("old.tiv", std::string(2000, 'o'));
+    startProgrammer();
+    fetch("TAG00001", pcFile("old.tiv"));
+    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_EQ(pc.read("old.tiv"), tagDataFile("new"));
+}
+
+TEST_F(Receive, CancelledSaveDialogEndsAsSuccessWithoutFetching) {
+    programmer.write("TAG00001.tiv", tagDataFile("abc"));
+    startProgrammer();
+    fetch("TAG00001", std::nullopt);
+
+    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusSuccess);
+    EXPECT_EQ(framesReceived().size(), 2u);  // the directory request and its go-ahead only
+    EXPECT_EQ(pc.listing(), "");
+}
+
+TEST_F(Receive, CorruptCheckByteEndsWithBAndLeavesAnExistingFileUntouched) {
+    programmer.write("TAG00001.tiv", tagDataFile("fresh data"));
+    pc.write("keep.tiv", "precious");
+    simOptions.corruptCheck = DataReply::File;
+    startProgrammer();
+    fetch("TAG00001", pcFile("keep.tiv"));
+
+    EXPECT_EQ(exchange->lastOutcome(), 'B');
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, TextId::BccInterfaceError);
+    EXPECT_EQ(view.boxes[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(pc.read("keep.tiv"), "precious");
+    EXPECT_EQ(pc.listing(), "keep.tiv");
+}
+
+TEST_F(Receive, UnwritableTargetEndsWithDAndLeavesWhatWasThere) {
+    programmer.write("TAG00001.tiv", tagDataFile("data"));
+    fs::create_directories(pc.path() / "folder.tiv" / "inside");
+    startProgrammer();
+    fetch("TAG00001", pcFile("folder.tiv"));
+
+    EXPECT_EQ(exchange->lastOutcome(), 'D');
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, TextId::FileOpenError);
+    EXPECT_NE(exchange->failureDetail().find("folder.tiv"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(pc.path() / "folder.tiv" / "inside"));
+    EXPECT_EQ(pc.listing(), "folder.tiv");  // no temporary file left behind
+}
+
+TEST_F(Receive, TargetInAMissingFolderEndsWithD) {
+    programmer.write("TAG00001.tiv", tagDataFile("data"));
+    startProgrammer();
+    fetch("TAG00001", pcFile("no/such/folder/x.tiv"));
+    EXPECT_EQ(exchange->lastOutcome(), 'D');
+    EXPECT_EQ(pc.listing(), "");
+}
+
+struct DirectoryFault {
+    const char* what;
+    std::function<void(SimulatorOptions&)> set;
+    char outcome;
+    std::size_t phasesWaited;
+};
+
+TEST_F(Receive, DirectoryFailuresEndTheExchange) {
+    const DirectoryFault faults[] = {
+        {"no status reply", [](auto& o) { o.silentPhases.insert(DevicePhase::DirectoryStatus); },
+         'N', 1},
+        {"refused", [](auto& o) { o.answers[DeviceCommand::Directory] = 'V'; }, 'V', 1},
+        {"no directory reply", [](auto& o) { o.silentPhases.insert(DevicePhase::DirectoryReply); },
+         'N', 2},
+        {"reply cut short", [](auto& o) { o.truncate[DataReply::Directory] = 40; }, 'N', 3},
+        {"wrong check byte", [](auto& o) { o.corruptCheck = DataReply::Directory; }, 'B', 3},
+        {"count above 15", [](auto& o) { o.countField = "0016"; }, 'W', 2},
+        {"negative count", [](auto& o) { o.countField = "-001"; }, 'W', 2},
+    };
+    programmer.write("TAG00001.tiv", tagDataFile("a"));
+    programmer.write("TAG00002.tiv", tagDataFile("b"));
+    for (const DirectoryFault& fault : faults) {
+        SCOPED_TRACE(fault.what);
+        view = RecordingView{};
+        waits.clear();
+        simOptions = SimulatorOptions{};
+        fault.set(simOptions);
+        startProgrammer();
+
+        exchange->startExchange(Exchange::kReceiveFunction);
+
+        EXPECT_EQ(exchange->lastOutcome(), fault.outcome);
+        EXPECT_EQ(waits.size(), fault.phasesWaited);
+        ASSERT_EQ(view.boxes.size(), 1u);
+        EXPECT_EQ(view.boxes[0].text, *outcomeBoxText(fault.outcome));
+        EXPECT_TRUE(view.fileList.empty());
+        EXPECT_FALSE(exchange->busy());
+        EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusFailure);
+    }
+}
+
+TEST_F(Receive, FetchFailuresEndTheExchange) {
+    const DirectoryFault faults[] = {
+        {"no status reply", [](auto& o) { o.silentPhases.insert(DevicePhase::FetchStatus); }, 'N',
+         4},
+        {"file not held", [](auto& o) { o.answers[DeviceCommand::Fetch] = 'R'; }, 'R', 4},
+        {"no file reply", [](auto& o) { o.silentPhases.insert(DevicePhase::FileReply); }, 'N', 5},
+        {"reply cut short", [](auto& o) { o.truncate[DataReply::File] = 12; }, 'N', 6},
+        {"negative length", [](auto& o) { o.lengthField = "-001"; }, 'W', 5},
+    };
+    programmer.write("TAG00001.tiv", tagDataFile("the data"));
+    for (const DirectoryFault& fault : faults) {
+        SCOPED_TRACE(fault.what);
+        view = RecordingView{};
+        waits.clear();
+        simOptions = SimulatorOptions{};
+        fault.set(simOptions);
+        startProgrammer();
+
+        fetch("TAG00001", pcFile("out.tiv"));
+
+        EXPECT_EQ(exchange->lastOutcome(), fault.outcome);
+        EXPECT_EQ(waits.size(), fault.phasesWaited);
+        ASSERT_EQ(view.boxes.size(), 1u);
+        EXPECT_EQ(view.boxes[0].text, *outcomeBoxText(fault.outcome));
+        EXPECT_FALSE(pc.holds("out.tiv"));
+        EXPECT_FALSE(exchange->busy());
+    }
+}
+
+TEST_F(Receive, TimeOutEndsTheWaitWhileBytesAreStillArriving) {
+    programmer.write("SLOW.tiv", tagDataFile(std::string(20, 's')));
+    startProgrammer();
+    exchange->startExchange(Exchange::kReceiveFunction);
+    ASSERT_TRUE(exchange->awaitingFileChoice());
+
+    // The file comes from a programmer on a 150-baud line: a byte takes 67 ms, more than
+    // the 50 ms a file byte may take, while the status and header still come in time.
+    SimulatorOptions slowOptions;
+    slowOptions.files = programmer.path();
+    slowOptions.pace = LinePace{150, 'N', 1};
+    SimulatedProgrammer slow(slowOptions);
+    std::string error;
+    ASSERT_TRUE(slow.start(error)) << error;
+    PortMap map;
+    map.map(1, slow.devicePath());
+    port->setPortMap(map);
+
+    view.dialogAnswers.push_back(pcFile("slow.tiv"));
+    exchange->chooseListedFile(0);
+
+    EXPECT_EQ(exchange->lastOutcome(), 'N');
+    EXPECT_EQ(waits.back(), (Wait{29, 50 * 20 + 50}));
+    EXPECT_FALSE(pc.holds("slow.tiv"));
+}
+
+TEST_F(Receive, ChoicesThatAreNotAwaitedDoNothing) {
+    programmer.write("TAG00001.tiv", tagDataFile("a"));
+    startProgrammer();
+    exchange->chooseListedFile(0);  // nothing listed yet
+    EXPECT_TRUE(framesReceived().empty());
+    EXPECT_FALSE(exchange->busy());
+
+    exchange->startExchange(Exchange::kReceiveFunction);
+    ASSERT_TRUE(exchange->awaitingFileChoice());
+    exchange->chooseListedFile(1);   // beyond the list
+    exchange->chooseListedFile(-1);  // no selection
+    EXPECT_TRUE(view.dialogs.empty());
+    EXPECT_TRUE(exchange->awaitingFileChoice());
+
+    // F5 while the list waits for a choice starts nothing.
+    exchange->startExchange(Exchange::kReceiveFunction);
+    exchange->startExchange(Exchange::kSendFunction);
+    EXPECT_EQ(framesReceived().size(), 2u);
+    EXPECT_TRUE(view.dialogs.empty());
+    EXPECT_TRUE(exchange->awaitingFileChoice());
+}
+
+}  // namespace
+}  // namespace dravolin::test

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "exchange/exchange_view.h"
+
+namespace dravolin {
+
+// Remembers everything the exchange shows and answers its file dialogs from a queue
+// (an empty queue answers as a cancelled dialog).
+class RecordingView : public ExchangeView {
+public:
+    struct Box {
+        TextId text;
+        MessageIcon icon;
+    };
+
+    std::vector<TextId> statusTexts;
+    std::vector<Box> boxes;
+    std::vector<FileDialogRequest> dialogs;
+    std::vector<std::string> fileList;
+    std::vector<int> fileListModes;
+    std::deque<std::optional<std::string>> dialogAnswers;
+    std::vector<std::size_t> progressExpected;
+    bool menusEnabled = true;
+    bool functionChoiceEnabled = true;
+    bool startItemEnabled = true;
+    int functionResets = 0;
+    // Runs while a box is up, as an operator would take a moment to read it.
+    std::function<void()> whileBoxIsUp;
+
+    TextId lastStatus() const { return statusTexts.empty() ? TextId(-1) : statusTexts.back(); }
+
+    void setStatusText(TextId id) override { statusTexts.push_back(id); }
+    void showMessageBox(TextId id, MessageIcon icon) override {
+        boxes.push_back({id, icon});
+        if (whileBoxIsUp) {
+            whileBoxIsUp();
+        }
+    }
+    std::optional<std::string> chooseFile(const FileDialogRequest& request) override {
+        dialogs.push_back(request);
+        if (dialogAnswers.empty()) {
+            return std::nullopt;
+        }
+        auto answer = dialogAnswers.front();
+        dialogAnswers.pop_front();
+        return answer;
+    }
+    void clearFileList(TextId) override { fileList.clear(); }
+    void appendFileListEntry(const std::string& name) override { fileList.push_back(name); }
+    void showFileList(int mode) override { fileListModes.push_back(mode); }
+    void grayMainMenus() override { menusEnabled = false; }
+    void enableMainMenus() override { menusEnabled = true; }
+    void disableFunctionChoice() override { functionChoiceEnabled = false; }
+    void enableFunctionChoice() override { functionChoiceEnabled = true; }
+    void setStartItem(bool enabled) override { startItemEnabled = enabled; }
+    void redrawMenuBar() override {}
+    void resetFunctionChoice() override { ++functionResets; }
+    void reportProgress(std::size_t, std::size_t expected) override {
+        if (progressExpected.empty() || progressExpected.back() != expected) {
+            progressExpected.push_back(expected);
+        }
+    }
+};
+
+}  // namespace dravolin
