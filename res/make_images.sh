@@ -5,37 +5,38 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-# The handheld programmer on a light background, its cable and a round code tag.
+# The handheld programmer on a light background, its cable and a round code tag that it
+# reads. The lowest rows lie behind the status line, so nothing of note is drawn there.
 convert -size 340x399 gradient:'#e9eef3'-'#c5d0dc' \
     -stroke '#3b4652' -strokewidth 2 \
-    -fill '#5d6b7a' -draw 'roundrectangle 70,30 250,330 26,26' \
-    -fill '#4a5664' -draw 'roundrectangle 82,42 238,318 20,20' \
-    -stroke '#1e2a22' -fill '#9fc39a' -draw 'roundrectangle 100,62 220,142 6,6' \
+    -fill '#5d6b7a' -draw 'roundrectangle 50,24 222,316 26,26' \
+    -fill '#4a5664' -draw 'roundrectangle 62,36 210,304 20,20' \
+    -stroke '#1e2a22' -fill '#9fc39a' -draw 'roundrectangle 78,54 194,132 6,6' \
     -stroke none -fill '#1e2a22' \
-    -font DejaVu-Sans-Mono-Bold -pointsize 18 -draw "text 118,92 'VOSKA'" \
-    -font DejaVu-Sans-Mono -pointsize 12 -draw "text 110,114 'TAG0001 >'" \
-    -draw "text 110,130 'READY'" \
+    -font DejaVu-Sans-Mono-Bold -pointsize 18 -draw "text 94,83 'VOSKA'" \
+    -font DejaVu-Sans-Mono -pointsize 12 -draw "text 88,105 'TAG0001 >'" \
+    -draw "text 88,121 'READY'" \
     -stroke '#2a333d' -strokewidth 1 -fill '#d8dde3' \
-    -draw 'roundrectangle 100,162 132,182 5,5' -draw 'roundrectangle 144,162 176,182 5,5' \
-    -draw 'roundrectangle 188,162 220,182 5,5' \
-    -draw 'roundrectangle 100,194 132,214 5,5' -draw 'roundrectangle 144,194 176,214 5,5' \
-    -draw 'roundrectangle 188,194 220,214 5,5' \
-    -draw 'roundrectangle 100,226 132,246 5,5' -draw 'roundrectangle 144,226 176,246 5,5' \
-    -draw 'roundrectangle 188,226 220,246 5,5' \
-    -fill '#e0a23a' -draw 'roundrectangle 100,262 220,290 8,8' \
+    -draw 'roundrectangle 78,150 110,170 5,5' -draw 'roundrectangle 120,150 152,170 5,5' \
+    -draw 'roundrectangle 162,150 194,170 5,5' \
+    -draw 'roundrectangle 78,182 110,202 5,5' -draw 'roundrectangle 120,182 152,202 5,5' \
+    -draw 'roundrectangle 162,182 194,202 5,5' \
+    -draw 'roundrectangle 78,214 110,234 5,5' -draw 'roundrectangle 120,214 152,234 5,5' \
+    -draw 'roundrectangle 162,214 194,234 5,5' \
+    -fill '#e0a23a' -draw 'roundrectangle 78,250 194,278 8,8' \
     -stroke none -fill '#2a333d' -font DejaVu-Sans-Bold -pointsize 13 \
-    -draw "text 136,281 'START'" \
+    -draw "text 114,269 'START'" \
     -stroke '#2a333d' -strokewidth 6 -fill none \
-    -draw 'bezier 160,330 160,360 60,350 50,378' \
+    -draw 'bezier 136,316 136,346 70,330 52,352' \
     -stroke '#3b4652' -strokewidth 2 -fill '#8a96a3' \
-    -draw 'polygon 20,374 84,374 78,394 26,394' \
-    -fill '#2a333d' -draw 'circle 36,384 38,384' -draw 'circle 52,384 54,384' \
-    -draw 'circle 68,384 70,384' \
-    -stroke '#7a5a1a' -strokewidth 3 -fill '#f0c75e' -draw 'circle 282,330 282,296' \
-    -fill '#fbe8b0' -draw 'circle 282,330 282,312' \
-    -stroke none -fill '#7a5a1a' -draw 'circle 282,330 282,324' \
+    -draw 'polygon 18,348 82,348 76,366 24,366' \
+    -fill '#2a333d' -draw 'circle 34,357 36,357' -draw 'circle 50,357 52,357' \
+    -draw 'circle 66,357 68,357' \
+    -stroke '#7a5a1a' -strokewidth 3 -fill '#f0c75e' -draw 'circle 292,190 292,158' \
+    -fill '#fbe8b0' -draw 'circle 292,190 292,174' \
+    -stroke none -fill '#7a5a1a' -draw 'circle 292,190 292,184' \
     -stroke '#3b4652' -strokewidth 3 -fill none \
-    -draw 'arc 230,278 334,382 205,245' -draw 'arc 216,264 348,396 208,242' \
+    -draw 'arc 244,142 340,238 155,205' -draw 'arc 232,130 352,250 158,202' \
     -depth 8 -type TrueColor picture.png
 
 # The icon: the programmer's outline with its display, in few colours.

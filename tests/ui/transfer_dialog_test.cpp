@@ -200,8 +200,8 @@ TEST_F(TransferDialogTest, PictureIsStretchedIntoItsPlace) {
     const QRect picture = WindowLayout::forClientSize(QSize(400, 300)).picture;
     // A point of the programmer's dark body in the 340 x 399 picture, stretched; left of
     // the picture there is only the plain background.
-    const QPoint body(picture.x() + 92 * picture.width() / 340,
-                      picture.y() + 150 * picture.height() / 399);
+    const QPoint body(picture.x() + 68 * picture.width() / 340,
+                      picture.y() + 140 * picture.height() / 399);
     const QColor middle = shot.pixelColor(body);
     const QColor outside = shot.pixelColor(QPoint(picture.left() - 4, picture.center().y()));
     EXPECT_LT(middle.lightness(), 120);
