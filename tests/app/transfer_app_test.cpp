@@ -2,15 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 
 #include "app/about_dialog.h"
 #include "ui/transfer_dialog.h"
+#include "ui/warning_box_presenter.h"
 
 namespace dravolin {
 namespace {
@@ -95,6 +98,30 @@ TEST(TransferApp, InfoShowsTheVersionAndHelpOpensBesideTheWindow) {
     EXPECT_EQ(app.window(), nullptr);
     EXPECT_EQ(app.helpWindow(), nullptr);
     EXPECT_FALSE(anyWindowVisible());
+}
+
+// The window runs modally; a warning of the serial link must still take the operator's click.
+TEST(TransferApp, LinkWarningsCanBeAnsweredWhileTheWindowRuns) {
+    TransferApp app(missingDevices());
+    int answers = 0;
+    bool boxShown = false;
+    const bool ended = runUntilEnded(app, [&](TransferDialog* window) {
+        WarningBoxPresenter& presenter = window->warningPresenter();
+        presenter.presentWarning(1, "Application Error", "SetCommState() failed",
+                                 [&] { ++answers; });
+        QMessageBox* box = presenter.openBox(1);
+        ASSERT_NE(box, nullptr);
+        boxShown = QTest::qWaitForWindowExposed(box);
+        // Through the window system, where a window that a modal one blocks gets no click.
+        QAbstractButton* ok = box->button(QMessageBox::Ok);
+        QTest::mouseClick(box->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          ok->mapTo(box, ok->rect().center()));
+        QApplication::processEvents();
+        command(window, 40004)->trigger();
+    });
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(boxShown);
+    EXPECT_EQ(answers, 1);
 }
 
 TEST(TransferApp, EveryWayOfEndingTheWindowEndsTheProgram) {
