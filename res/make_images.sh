@@ -5,6 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# No time stamps in the files, so that drawing them again changes nothing.
+stable=(-define png:exclude-chunks=date,time +set date:create +set date:modify)
+
 # The handheld programmer on a light background, its cable and a round code tag that it
 # reads. The lowest rows lie behind the status line, so nothing of note is drawn there.
 convert -size 340x399 gradient:'#e9eef3'-'#c5d0dc' \
@@ -37,7 +40,7 @@ convert -size 340x399 gradient:'#e9eef3'-'#c5d0dc' \
     -stroke none -fill '#7a5a1a' -draw 'circle 292,190 292,184' \
     -stroke '#3b4652' -strokewidth 3 -fill none \
     -draw 'arc 244,142 340,238 155,205' -draw 'arc 232,130 352,250 158,202' \
-    -depth 8 -type TrueColor picture.png
+    -depth 8 -type TrueColor "${stable[@]}" picture.png
 
 # The icon: the programmer's outline with its display, in few colours.
 draw_icon() {
@@ -49,7 +52,7 @@ draw_icon() {
         -fill '#d8dde3' -draw 'rectangle 10,16 13,18' -draw 'rectangle 18,16 21,18' \
         -draw 'rectangle 10,21 13,23' -draw 'rectangle 18,21 21,23' \
         -fill '#e0a23a' -draw 'rectangle 12,26 19,28' \
-        -resize "${size}x${size}" -colors 16 "PNG32:${out}"
+        -resize "${size}x${size}" -colors 16 "${stable[@]}" "PNG32:${out}"
 }
 draw_icon 32 icon_32.png
 draw_icon 16 icon_16.png
