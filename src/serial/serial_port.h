@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -8,7 +9,11 @@
 #include "serial/port_owner.h"
 #include "serial/warning_presenter.h"
 
+class QObject;
+
 namespace dravolin {
+
+class PortOpening;
 
 // The driver of the one serial port through which the program talks to the programmer.
 // openPort, startMonitoring, setWriteLength, requestWrite and closePort run on the
@@ -42,7 +47,26 @@ public:
     std::string lastOpenFailure() const;
 
 private:
-    // Implementation: see serial_port.cpp.
+    friend class SerialPortProbe;  // the tests' window into the monitor loop
+
+    void endRunningMonitor();
+    static void configurePort(PortOpening& opening, const std::string& settings, int rtsControl);
+    static void reportError(PortOpening& opening, const char* callName);
+
+    static void monitorThread(PortOpening& opening);
+    static bool beginWaitForPortEvent(PortOpening& opening);
+    static int waitForSignals(PortOpening& opening, bool portArmed);
+    static void handlePortEvent(PortOpening& opening);
+    static void receiveBytes(PortOpening& opening);
+    static bool readOneByte(PortOpening& opening, std::uint8_t& byte);
+    static void performWrite(PortOpening& opening, std::uint32_t length);
+
+    WarningPresenter& presenter_;
+    PortMap portMap_;
+    std::unique_ptr<QObject> receiver_;  // on the interface thread; deliveries are posted to it
+    std::shared_ptr<PortOpening> opening_;
+    std::uint32_t writeLength_ = 0;
+    std::string lastOpenFailure_;
 };
 
 }  // namespace dravolin

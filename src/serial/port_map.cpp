@@ -1,0 +1,74 @@
+#include "serial/port_map.h"
+
+#include <utility>
+
+namespace dravolin {
+
+namespace {
+
+// A whole number of at most nine digits, without sign or blanks.
+bool parseDigits(std::string_view text, int& number) {
+    if (text.empty() || text.size() > 9) {
+        return false;
+    }
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + (c - '0');
+    }
+    number = value;
+    return true;
+}
+
+}  // namespace
+
+void PortMap::map(int port, std::string devicePath) {
+    mappings_[port] = std::move(devicePath);
+}
+
+std::string PortMap::devicePath(int port) const {
+    const auto mapped = mappings_.find(port);
+    if (mapped != mappings_.end()) {
+        return mapped->second;
+    }
+    if (port < 1) {
+        return {};  // there is no COM0 and no device for it
+    }
+    return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+std::string PortMap::devicePathForName(std::string_view portName) const {
+    constexpr std::string_view prefix = "COM";
+    int port = 0;
+    if (portName.substr(0, prefix.size()) == prefix &&
+        parseDigits(portName.substr(prefix.size()), port)) {
+        return devicePath(port);
+    }
+    return std::string(portName);
+}
+
+bool PortMap::addMapping(std::string_view argument, std::string& error) {
+    const std::size_t equals = argument.find('=');
+    if (equals == std::string_view::npos) {
+        error = "expected n=PATH (for example 1=/dev/ttyUSB0), got '" + std::string(argument) + "'";
+        return false;
+    }
+    int port = 0;
+    if (!parseDigits(argument.substr(0, equals), port) || port < 1) {
+        error = "the port number must be a whole number from 1 up, got '" +
+                std::string(argument.substr(0, equals)) + "'";
+        return false;
+    }
+    const std::string_view path = argument.substr(equals + 1);
+    if (path.empty()) {
+        error = "no device path given for port " + std::to_string(port);
+        return false;
+    }
+    map(port, std::string(path));
+    error.clear();
+    return true;
+}
+
+}  // namespace dravolin

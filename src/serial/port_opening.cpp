@@ -1,0 +1,284 @@
+#include "serial/port_opening.h"
+
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QObject>
+
+#include <algorithm>
+#include <utility>
+
+namespace dravolin {
+
+namespace {
+
+std::atomic<int> runningThreads{0};
+std::atomic<std::uint64_t> lastWarningId{0};
+
+constexpr const char* kWarningCaption = "Application Error";
+
+}  // namespace
+
+PortOpening::PortOpening(PortOwner* owner, int portNumber, unsigned eventMask,
+                         unsigned writeBufferSize, WarningPresenter& presenter, QObject* receiver)
+    : owner_(owner),
+      portNumber_(portNumber),
+      eventMask_(eventMask),
+      writeBufferSize_(writeBufferSize),
+      presenter_(presenter),
+      receiver_(receiver),
+      interfaceThread_(std::this_thread::get_id()) {}
+
+bool PortOpening::signalsValid() const {
+    return shutdownEvent_.valid() && commEvent_.valid() && writeEvent_.valid() &&
+           haltEvent_.valid();
+}
+
+bool PortOpening::openDevice(const std::string& devicePath) {
+    std::lock_guard lock(stateMutex_);
+    return port_.open(devicePath);
+}
+
+bool PortOpening::watchingPort() {
+    std::lock_guard lock(stateMutex_);
+    return !halted_ && port_.isOpen() && !port_.hungUp();
+}
+
+bool PortOpening::beginPortUse() {
+    std::lock_guard lock(stateMutex_);
+    if (halted_ || !port_.isOpen()) {
+        return false;
+    }
+    portInUse_ = true;
+    return true;
+}
+
+void PortOpening::endPortUse() {
+    std::lock_guard lock(stateMutex_);
+    portInUse_ = false;
+    if (closeWanted_) {
+        // closePort came while the device was in use; its descriptor goes only now, so
+        // this thread never works on a number that the system has handed out again.
+        port_.close();
+        closeWanted_ = false;
+    }
+}
+
+void PortOpening::placeWriteRequest(std::span<const std::uint8_t> frame) {
+    std::lock_guard lock(stateMutex_);
+    // Sized to the frame: a data frame is far larger than the size asked for at opening.
+    writeBuffer_.assign(frame.begin(), frame.end());
+}
+
+std::uint32_t PortOpening::writeLength() {
+    std::lock_guard lock(stateMutex_);
+    return static_cast<std::uint32_t>(writeBuffer_.size());
+}
+
+std::vector<std::uint8_t> PortOpening::takeWriteFrame(std::uint32_t length) {
+    std::lock_guard lock(stateMutex_);
+    const std::size_t count = std::min<std::size_t>(length, writeBuffer_.size());
+    return std::vector<std::uint8_t>(writeBuffer_.begin(), writeBuffer_.begin() + count);
+}
+
+bool PortOpening::deliver(std::vector<PortMessage> messages) {
+    std::unique_lock lock(stateMutex_);
+    if (halted_) {
+        return false;
+    }
+    if (owner_ == nullptr || messages.empty()) {
+        return true;
+    }
+    const std::uint64_t serial = ++deliveriesPosted_;
+    pendingDeliverySize_ = messages.size();
+    // Posted under the state lock: halt() takes it too, so once an opening is halted
+    // nothing more is posted and the receiver may go.
+    std::shared_ptr<PortOpening> self = shared_from_this();
+    QMetaObject::invokeMethod(
+        receiver_,
+        [self, serial, messages = std::move(messages)] { self->handOver(serial, messages); },
+        Qt::QueuedConnection);
+    stateChanged_.wait(lock, [&] { return halted_ || deliveriesHandled_ >= serial; });
+    return !halted_;
+}
+
+void PortOpening::handOver(std::uint64_t serial, const std::vector<PortMessage>& messages) {
+    // A delivery that was posted is handled whole, even when the opening has been halted
+    // meanwhile; after it nothing more comes from this opening.
+    for (const PortMessage& message : messages) {
+        owner_->portMessage(message.message, message.firstParameter, portNumber_);
+    }
+    {
+        std::lock_guard lock(stateMutex_);
+        deliveriesHandled_ = serial;
+        pendingDeliverySize_ = 0;
+    }
+    stateChanged_.notify_all();
+}
+
+std::size_t PortOpening::pendingDeliverySize() {
+    std::lock_guard lock(stateMutex_);
+    return deliveriesHandled_ < deliveriesPosted_ ? pendingDeliverySize_ : 0;
+}
+
+std::string PortOpening::warningText(const std::string& callName, int errorCode, int portNumber) {
+    std::string systemText = comm::errorText(errorCode);
+    if (systemText.empty()) {
+        systemText = "Error " + std::to_string(errorCode);
+    }
+    return "WARNING:  " + callName + " Failed with the following error: \n" + systemText +
+           "\nPort: " + std::to_string(portNumber) + "\n";
+}
+
+void PortOpening::reportError(const char* callName) {
+    const std::string text = warningText(callName, comm::lastError(), portNumber_);
+    {
+        std::lock_guard lock(stateMutex_);
+        // A device that has gone fails every call from now on: one warning is enough.
+        if (port_.hungUp() && warningsShown_ > 0) {
+            return;
+        }
+    }
+    if (std::this_thread::get_id() == interfaceThread_) {
+        presentAndWait(text);
+    } else {
+        askInterfaceThread(text);
+    }
+}
+
+void PortOpening::presentAndWait(const std::string& text) {
+    struct Answer {
+        bool answered = false;
+        QEventLoop* loop = nullptr;
+    };
+    auto answer = std::make_shared<Answer>();
+    const std::uint64_t id = ++lastWarningId;
+    {
+        std::lock_guard lock(stateMutex_);
+        ++warningsShown_;
+    }
+    QEventLoop loop;
+    answer->loop = &loop;
+    presenter_.presentWarning(id, kWarningCaption, text, [answer] {
+        answer->answered = true;
+        if (answer->loop != nullptr) {
+            answer->loop->quit();
+        }
+    });
+    if (!answer->answered) {
+        loop.exec();
+    }
+    answer->loop = nullptr;
+    if (!answer->answered) {
+        presenter_.withdrawWarning(id);  // the event loop ended: the program is going
+    }
+}
+
+void PortOpening::askInterfaceThread(const std::string& text) {
+    std::unique_lock lock(stateMutex_);
+    if (halted_) {
+        return;
+    }
+    ++warningsShown_;
+    const std::uint64_t id = ++lastWarningId;
+    warning_ = WarningState{id, false, false};
+    std::shared_ptr<PortOpening> self = shared_from_this();
+    QMetaObject::invokeMethod(
+        receiver_, [self, id, text] { self->presentForMonitor(id, text); }, Qt::QueuedConnection);
+    stateChanged_.wait(lock, [&] { return halted_ || warning_.answered; });
+}
+
+void PortOpening::presentForMonitor(std::uint64_t id, const std::string& text) {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (halted_ || warning_.id != id) {
+            return;  // halted before it could be shown: it is never put up
+        }
+        warning_.presented = true;
+    }
+    std::shared_ptr<PortOpening> self = shared_from_this();
+    presenter_.presentWarning(id, kWarningCaption, text, [self, id] { self->warningAnswered(id); });
+}
+
+void PortOpening::warningAnswered(std::uint64_t id) {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (warning_.id != id) {
+            return;
+        }
+        warning_.answered = true;
+    }
+    stateChanged_.notify_all();
+}
+
+bool PortOpening::claimMonitor() {
+    std::lock_guard lock(stateMutex_);
+    if (halted_ || monitorClaimed_) {
+        return false;
+    }
+    monitorClaimed_ = true;
+    ++runningThreads;
+    return true;
+}
+
+void PortOpening::monitorNotStarted() {
+    --runningThreads;
+}
+
+void PortOpening::monitorThreadGone() {
+    --runningThreads;
+}
+
+int PortOpening::runningMonitorThreads() {
+    return runningThreads.load();
+}
+
+void PortOpening::threadBegins() {
+    threadAlive_.store(1);
+}
+
+void PortOpening::threadEndsOnShutdown() {
+    exitCode_.store(100);
+    threadAlive_.store(0);
+}
+
+void PortOpening::threadEnds() {
+    threadAlive_.store(0);
+}
+
+void PortOpening::halt() {
+    std::uint64_t withdrawId = 0;
+    {
+        std::lock_guard lock(stateMutex_);
+        halted_ = true;
+        if (warning_.presented && !warning_.answered) {
+            withdrawId = warning_.id;
+        }
+        warning_ = WarningState{};
+    }
+    haltEvent_.set();
+    stateChanged_.notify_all();
+    if (withdrawId != 0) {
+        presenter_.withdrawWarning(withdrawId);
+    }
+}
+
+bool PortOpening::halted() {
+    std::lock_guard lock(stateMutex_);
+    return halted_;
+}
+
+void PortOpening::closePort() {
+    halt();
+    std::lock_guard lock(stateMutex_);
+    if (!port_.isOpen()) {
+        return;
+    }
+    if (portInUse_) {
+        port_.releaseExclusiveUse();
+        closeWanted_ = true;
+    } else {
+        port_.close();
+    }
+}
+
+}  // namespace dravolin

@@ -1,0 +1,157 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/platform/comm.h"
+#include "serial/port_owner.h"
+#include "serial/warning_presenter.h"
+
+class QObject;
+
+namespace dravolin {
+
+// One message for the owner; the second parameter is always the port number.
+struct PortMessage {
+    unsigned message = 0;
+    std::uintptr_t firstParameter = 0;
+};
+
+// Points where a test can step into the monitor loop. Set them before the thread starts;
+// they run on the monitor thread.
+struct MonitorHooks {
+    std::function<void()> beforeWait;        // right before the sleep on the signals
+    std::function<void()> beforeWritePurge;  // in a write, lock held, before the purge
+};
+
+// Everything that belongs to one opening of the port: its signals, lock, device, write
+// hand-over and the hand-over of messages and warnings to the interface thread. The
+// SerialPort and the opening's monitor thread share it, so the thread never touches a
+// SerialPort that has gone, and a new opening never waits on anything of an old one.
+class PortOpening : public std::enable_shared_from_this<PortOpening> {
+public:
+    PortOpening(PortOwner* owner, int portNumber, unsigned eventMask, unsigned writeBufferSize,
+                WarningPresenter& presenter, QObject* receiver);
+    PortOpening(const PortOpening&) = delete;
+    PortOpening& operator=(const PortOpening&) = delete;
+
+    int portNumber() const { return portNumber_; }
+    unsigned eventMask() const { return eventMask_; }
+    unsigned writeBufferSize() const { return writeBufferSize_; }
+
+    // The signals of the monitor loop in the order of their precedence, and the halt signal.
+    comm::Event& shutdownEvent() { return shutdownEvent_; }
+    comm::Event& commEvent() { return commEvent_; }
+    comm::Event& writeEvent() { return writeEvent_; }
+    comm::Event& haltEvent() { return haltEvent_; }
+    bool signalsValid() const;
+
+    std::mutex& portLock() { return portLock_; }
+
+    // The device. The interface thread uses it while opening, before the monitor thread
+    // starts; the monitor thread only between beginPortUse and endPortUse.
+    comm::Port& port() { return port_; }
+    bool openDevice(const std::string& devicePath);
+    bool watchingPort();  // open and not hung up
+
+    // False when the opening is halted (or has no device): no port operation then.
+    bool beginPortUse();
+    void endPortUse();
+
+    // The write hand-over: the interface thread places a frame, the monitor thread takes it.
+    void placeWriteRequest(std::span<const std::uint8_t> frame);
+    std::uint32_t writeLength();
+    std::vector<std::uint8_t> takeWriteFrame(std::uint32_t length);
+
+    // Hands messages to the owner on the interface thread and waits until they are handled
+    // or the opening is halted. False when halted: the monitor thread then goes no further.
+    bool deliver(std::vector<PortMessage> messages);
+
+    // Shows the "Application Error" warning for a failed call. On the interface thread it
+    // returns when the warning is answered; on the monitor thread also when halted.
+    void reportError(const char* callName);
+    static std::string warningText(const std::string& callName, int errorCode, int portNumber);
+
+    // The monitor thread's life.
+    bool claimMonitor();  // false when one was started already or the opening is halted
+    void monitorNotStarted();
+    static void monitorThreadGone();
+    static int runningMonitorThreads();
+    void threadBegins();
+    void threadEndsOnShutdown();
+    void threadEnds();
+    int threadAlive() const { return threadAlive_.load(); }
+    void clearThreadAlive() { threadAlive_.store(0); }
+    int exitCode() const { return exitCode_.load(); }
+
+    // Interface thread: stop the monitor thread for good and take down its open warning.
+    void halt();
+    bool halted();
+
+    // Interface thread: halts, then closes the device now, or lets the monitor thread close
+    // it as it leaves its current port operation; either way another opening can take the
+    // device at once.
+    void closePort();
+
+    // For tests: seams and what the loop has done.
+    MonitorHooks& hooks() { return hooks_; }
+    void countLoopPass() { ++loopPasses_; }
+    unsigned loopPasses() const { return loopPasses_.load(); }
+    std::size_t pendingDeliverySize();
+
+private:
+    struct WarningState {
+        std::uint64_t id = 0;
+        bool presented = false;
+        bool answered = false;
+    };
+
+    void handOver(std::uint64_t serial, const std::vector<PortMessage>& messages);
+    void presentAndWait(const std::string& text);
+    void askInterfaceThread(const std::string& text);
+    void presentForMonitor(std::uint64_t id, const std::string& text);
+    void warningAnswered(std::uint64_t id);
+
+    PortOwner* const owner_;
+    const int portNumber_;
+    const unsigned eventMask_;
+    const unsigned writeBufferSize_;
+    WarningPresenter& presenter_;
+    QObject* const receiver_;
+    const std::thread::id interfaceThread_;
+
+    comm::Event shutdownEvent_;
+    comm::Event commEvent_;
+    comm::Event writeEvent_;
+    comm::Event haltEvent_;
+    std::mutex portLock_;
+    comm::Port port_;
+
+    std::mutex stateMutex_;  // guards what follows; never held while waiting on anyone else
+    std::condition_variable stateChanged_;
+    bool halted_ = false;
+    bool monitorClaimed_ = false;
+    bool portInUse_ = false;
+    bool closeWanted_ = false;
+    std::vector<std::uint8_t> writeBuffer_;
+    std::uint64_t deliveriesPosted_ = 0;
+    std::uint64_t deliveriesHandled_ = 0;
+    std::size_t pendingDeliverySize_ = 0;
+    WarningState warning_;
+    int warningsShown_ = 0;
+
+    std::atomic<int> threadAlive_{0};
+    std::atomic<int> exitCode_{0};
+    std::atomic<unsigned> loopPasses_{0};
+    MonitorHooks hooks_;
+};
+
+}  // namespace dravolin
