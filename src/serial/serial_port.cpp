@@ -193,7 +193,7 @@ void SerialPort::monitorThread(PortOpening& opening) {
         opening.port().purge();
         opening.endPortUse();
     }
-    for (;;) {
+    while (!opening.halted()) {
         const bool portArmed = beginWaitForPortEvent(opening);
         if (opening.hooks().beforeWait) {
             opening.hooks().beforeWait();

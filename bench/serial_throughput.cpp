@@ -1,0 +1,221 @@
+// How fast received bytes reach the owner of a SerialPort, and what its monitor thread
+// costs while the line is idle. The device side is the master of a pseudo-terminal.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <array>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/serial_port.h"
+
+namespace {
+
+using dravolin::PortMap;
+using dravolin::PortOwner;
+using dravolin::SerialPort;
+using dravolin::WarningPresenter;
+
+class Device {
+public:
+    Device() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        std::array<char, 128> name{};
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0 &&
+            ptsname_r(master_, name.data(), name.size()) == 0) {
+            path_ = name.data();
+        }
+    }
+    ~Device() {
+        if (master_ >= 0) {
+            ::close(master_);
+        }
+    }
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    void send(const std::vector<std::uint8_t>& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t put = ::write(master_, bytes.data() + done, bytes.size() - done);
+            if (put <= 0) {
+                return;
+            }
+            done += static_cast<std::size_t>(put);
+        }
+    }
+
+private:
+    int master_ = -1;
+    std::string path_;
+};
+
+class CountingOwner : public PortOwner {
+public:
+    long portMessage(unsigned message, std::uintptr_t, std::intptr_t) override {
+        if (message == dravolin::MSG_RX_CHAR) {
+            ++bytes;
+        }
+        return 0;
+    }
+    std::size_t bytes = 0;
+};
+
+class AnsweringPresenter : public WarningPresenter {
+public:
+    void presentWarning(std::uint64_t, const std::string&, const std::string&,
+                        std::function<void()> answered) override {
+        ++warnings;
+        answered();
+    }
+    void withdrawWarning(std::uint64_t) override {}
+    int warnings = 0;
+};
+
+// Runs the event loop until the owner holds `count` bytes (or ten seconds have passed).
+bool receiveUntil(const CountingOwner& owner, std::size_t count) {
+    QDeadlineTimer deadline(10000);
+    QTimer tick;
+    tick.start(5);
+    while (owner.bytes < count) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+struct Link {
+    explicit Link(unsigned eventMask = dravolin::EV_RXCHAR | dravolin::EV_CTS)
+        : port(presenter, mapFor(device.path())) {
+        opened = port.openPort(&owner, 1, 57600, 'N', 8, 1, eventMask, 512, 1) == 1 &&
+                 port.startMonitoring();
+        // Let the thread's first purge pass before the device speaks.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ~Link() { port.closePort(); }
+
+    static PortMap mapFor(const std::string& path) {
+        PortMap map;
+        map.map(1, path);
+        return map;
+    }
+
+    Device device;
+    AnsweringPresenter presenter;
+    CountingOwner owner;
+    SerialPort port;
+    bool opened = false;
+};
+
+void BM_ReceiveThroughput(benchmark::State& state) {
+    Link link;
+    if (!link.opened) {
+        state.SkipWithError("could not open the pseudo-terminal");
+        return;
+    }
+    const std::vector<std::uint8_t> chunk(static_cast<std::size_t>(state.range(0)), 0xA5);
+    for (auto _ : state) {
+        const std::size_t target = link.owner.bytes + chunk.size();
+        std::thread writer([&] { link.device.send(chunk); });
+        const bool complete = receiveUntil(link.owner, target);
+        writer.join();
+        if (!complete) {
+            state.SkipWithError("bytes did not arrive");
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+    state.counters["warnings"] = link.presenter.warnings;
+}
+BENCHMARK(BM_ReceiveThroughput)->Arg(64 * 1024)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One byte at a time, each awaited before the next: the whole cost of one port event and
+// its hand-overs (with mask 9 MSG_CTS and the byte, with mask 1 the byte alone).
+void BM_ReceiveSingleBytes(benchmark::State& state) {
+    Link link(static_cast<unsigned>(state.range(0)));
+    if (!link.opened) {
+        state.SkipWithError("could not open the pseudo-terminal");
+        return;
+    }
+    const std::vector<std::uint8_t> one{0x5A};
+    for (auto _ : state) {
+        const std::size_t target = link.owner.bytes + 1;
+        link.device.send(one);
+        if (!receiveUntil(link.owner, target)) {
+            state.SkipWithError("byte did not arrive");
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(BM_ReceiveSingleBytes)
+    ->ArgName("mask")
+    ->Arg(9)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+
+double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// The interface thread sleeps for a second while the monitor thread watches a quiet line:
+// the process's processor time over that second is what watching costs. With link=0 the
+// same second is measured without any port open, as the floor to compare against.
+void BM_IdleMonitorCpu(benchmark::State& state) {
+    std::unique_ptr<Link> link;
+    if (state.range(0) != 0) {
+        link = std::make_unique<Link>();
+        if (!link->opened) {
+            state.SkipWithError("could not open the pseudo-terminal");
+            return;
+        }
+    }
+    double cpuSeconds = 0.0;
+    for (auto _ : state) {
+        const double before = processCpuSeconds();
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        cpuSeconds += processCpuSeconds() - before;
+    }
+    state.counters["cpu_us_per_idle_s"] =
+        cpuSeconds * 1e6 / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_IdleMonitorCpu)
+    ->ArgName("link")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
