@@ -65,13 +65,12 @@ fi
 
 cli() {
     echo
-    echo "\$ dravolin-cli $*"
+    echo "\$ dravolin-cli --device $device $*"
     (cd "$work/pc" && "$bin/src/cli/dravolin-cli" --device "$device" "$@")
 }
 cli list
-first=$(cd "$work/pc" && "$bin/src/cli/dravolin-cli" --device "$device" list | head -n 1)
-cli get "$first" -o "$first.tiv"
-echo "(saved $(wc -c <"$work/pc/$first.tiv") bytes as $first.tiv)"
+cli get TAG00001
+echo "(saved $(wc -c <"$work/pc/TAG00001.tiv") bytes as TAG00001.tiv)"
 printf 'DEMO0005hello' >"$work/pc/NEWTAG.tiv"
 cli put NEWTAG.tiv
 cli list
