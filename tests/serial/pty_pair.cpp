@@ -14,7 +14,7 @@ namespace dravolin {
 
 namespace {
 
-constexpr int kSendTimeoutMs = 10000;
+constexpr int kSendTimeoutMs = 10000;  // for room to write, each time
 
 int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -44,13 +44,7 @@ PtyPair::~PtyPair() {
     hangUp();
 }
 
-bool PtyPair::send(std::string_view text) {
-    return send(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-}
-
-bool PtyPair::send(std::span<const std::uint8_t> bytes) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
+bool PtyPair::send(std::string_view bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t put = ::write(master_, bytes.data() + done, bytes.size() - done);
@@ -62,17 +56,17 @@ bool PtyPair::send(std::span<const std::uint8_t> bytes) {
             return false;
         }
         pollfd entry{master_, POLLOUT, 0};
-        if (::poll(&entry, 1, millisecondsUntil(deadline)) <= 0) {
-            return false;
+        if (::poll(&entry, 1, kSendTimeoutMs) <= 0) {
+            return false;  // the link has not taken a byte for a long while
         }
     }
     return true;
 }
 
-std::vector<std::uint8_t> PtyPair::receive(std::size_t count, int timeoutMs) {
+std::string PtyPair::receive(std::size_t count, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::vector<std::uint8_t> bytes;
-    std::array<std::uint8_t, 4096> buffer{};
+    std::string bytes;
+    std::array<char, 4096> buffer{};
     while (bytes.size() < count) {
         pollfd entry{master_, POLLIN, 0};
         if (::poll(&entry, 1, millisecondsUntil(deadline)) <= 0 || (entry.revents & POLLIN) == 0) {
@@ -89,22 +83,6 @@ std::vector<std::uint8_t> PtyPair::receive(std::size_t count, int timeoutMs) {
         bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + got);
     }
     return bytes;
-}
-
-std::vector<std::uint8_t> PtyPair::receiveUntilQuiet(int quietMs) {
-    std::vector<std::uint8_t> bytes;
-    std::array<std::uint8_t, 4096> buffer{};
-    for (;;) {
-        pollfd entry{master_, POLLIN, 0};
-        if (::poll(&entry, 1, quietMs) <= 0 || (entry.revents & POLLIN) == 0) {
-            return bytes;
-        }
-        const ssize_t got = ::read(master_, buffer.data(), buffer.size());
-        if (got <= 0) {
-            return bytes;
-        }
-        bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + got);
-    }
 }
 
 void PtyPair::hangUp() {

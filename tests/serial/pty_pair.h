@@ -1,10 +1,7 @@
 #pragma once
 
-#include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace dravolin {
 
@@ -21,14 +18,10 @@ public:
     const std::string& devicePath() const { return devicePath_; }
 
     // Writes everything the device side sends, waiting for room up to a generous bound.
-    bool send(std::span<const std::uint8_t> bytes);
-    bool send(std::string_view text);
+    bool send(std::string_view bytes);
 
     // Reads what the link wrote until `count` bytes have come or `timeoutMs` has passed.
-    std::vector<std::uint8_t> receive(std::size_t count, int timeoutMs);
-
-    // Reads whatever comes until the line has been quiet for `quietMs`.
-    std::vector<std::uint8_t> receiveUntilQuiet(int quietMs);
+    std::string receive(std::size_t count, int timeoutMs);
 
     // The device goes away: the master side is closed.
     void hangUp();

@@ -2,27 +2,71 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
-#include "serial/event_waits.h"
+#include "serial/port_opening.h"
 #include "serial/pty_pair.h"
-#include "serial/recording_owner.h"
 #include "serial/recording_presenter.h"
 #include "serial/serial_port.h"
-#include "serial/serial_port_probe.h"
 
 namespace dravolin {
 
+// Runs the event loop until `done` holds or `timeoutMs` has passed; false on time-out.
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
+    QDeadlineTimer deadline(timeoutMs);
+    QTimer tick;  // wakes the loop now and then to look at `done` again
+    tick.start(5);
+    while (!done()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// Runs the event loop for a while, so that anything that is going to arrive does.
+inline void pumpEvents(int milliseconds) {
+    waitUntil([] { return false; }, milliseconds);
+}
+
+// Like waitUntil, but without running the event loop (deliveries stay pending).
+inline bool sleepUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// The tests' window into a SerialPort: its current opening.
+class SerialPortProbe {
+public:
+    static PortOpening& opening(SerialPort& port) { return *port.opening_; }
+};
+
 // A SerialPort whose COM2 is the slave side of a fresh pseudo-terminal, with a recording
 // owner and presenter. Every test must leave no monitor thread running behind it.
-class SerialLinkTest : public ::testing::Test {
+class SerialLinkTest : public ::testing::Test, public PortOwner {
 protected:
     static constexpr int kPort = 2;
 
     void SetUp() override {
         ASSERT_TRUE(pty.valid());
-        ASSERT_EQ(SerialPortProbe::runningMonitorThreads(), 0);
+        ASSERT_EQ(PortOpening::runningMonitorThreads(), 0);
         PortMap map;
         map.map(kPort, pty.devicePath());
         port = std::make_unique<SerialPort>(presenter, map);
@@ -30,14 +74,25 @@ protected:
 
     void TearDown() override {
         port.reset();
-        EXPECT_TRUE(sleepUntil([] { return SerialPortProbe::runningMonitorThreads() == 0; }))
+        EXPECT_TRUE(sleepUntil([] { return PortOpening::runningMonitorThreads() == 0; }))
             << "a monitor thread did not end";
         pumpEvents(10);
     }
 
+    // Records every message; every one must name our port.
+    long portMessage(unsigned message, std::uintptr_t firstParameter,
+                     std::intptr_t secondParameter) override {
+        EXPECT_EQ(secondParameter, kPort);
+        messages.push_back(message);
+        if (message == MSG_RX_CHAR) {
+            bytes.push_back(static_cast<char>(firstParameter));
+        }
+        return 0;
+    }
+
     int openLink(unsigned eventMask = EV_RXCHAR | EV_CTS, int baud = 9600, char parity = 'E',
                  int stopBits = 1) {
-        return port->openPort(&owner, kPort, baud, parity, 8, stopBits, eventMask, 512, 1);
+        return port->openPort(this, kPort, baud, parity, 8, stopBits, eventMask, 512, 1);
     }
 
     // Starts the monitor thread and waits until it has purged the line and watches it, so
@@ -46,16 +101,16 @@ protected:
         if (!port->startMonitoring()) {
             return false;
         }
-        PortOpening& opening = probe().opening();
-        return sleepUntil([&] { return opening.loopPasses() >= 1; });
+        return sleepUntil([&] { return currentOpening().loopPasses() >= 1; });
     }
 
-    void requestWrite(const std::vector<std::uint8_t>& frame) {
+    void requestWrite(const std::string& frame) {
         port->setWriteLength(static_cast<std::uint32_t>(frame.size()));
-        port->requestWrite(frame);
+        port->requestWrite(std::vector<std::uint8_t>(frame.begin(), frame.end()));
     }
 
-    SerialPortProbe probe() { return SerialPortProbe(*port); }
+    PortOpening& currentOpening() { return SerialPortProbe::opening(*port); }
+    int portFd() { return currentOpening().port().fd(); }
 
     std::string expectedWarning(const std::string& callName, int errorCode) const {
         return "WARNING:  " + callName + " Failed with the following error: \n" +
@@ -64,12 +119,9 @@ protected:
 
     PtyPair pty;
     RecordingPresenter presenter;
-    RecordingOwner owner;
     std::unique_ptr<SerialPort> port;
+    std::vector<unsigned> messages;  // what the owner was sent, in order
+    std::string bytes;               // the bytes of MSG_RX_CHAR
 };
-
-inline std::vector<std::uint8_t> bytesOf(const std::string& text) {
-    return std::vector<std::uint8_t>(text.begin(), text.end());
-}
 
 }  // namespace dravolin
