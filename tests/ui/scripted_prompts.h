@@ -5,7 +5,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "ui/user_prompts.h"
@@ -16,44 +15,31 @@ namespace dravolin {
 // what was asked. The test keeps the shared record; the window owns the prompts.
 class ScriptedPrompts : public UserPrompts {
 public:
-    struct Message {
-        QString title;
-        QString text;
-        MessageIcon icon;
-    };
-
     struct Record {
-        std::vector<Message> messages;
+        std::vector<QString> messages;
         std::vector<FileDialogOptions> fileDialogs;
-        // Answers of the file dialogs in order; an empty queue cancels.
-        std::deque<std::optional<QString>> fileAnswers;
+        // Paths the file dialogs answer in order; once they run out, dialogs are cancelled.
+        std::deque<QString> fileAnswers;
         // Runs while a message box is up, as an operator would act before pressing OK.
         std::function<void()> whileMessageShown;
     };
 
     explicit ScriptedPrompts(std::shared_ptr<Record> record) : record_(std::move(record)) {}
 
-    void showMessage(QWidget* parent, const QString& title, const QString& text,
-                     MessageIcon icon) override {
-        static_cast<void>(parent);
-        record_->messages.push_back({title, text, icon});
+    void showMessage(QWidget*, const QString&, const QString& text, MessageIcon) override {
+        record_->messages.push_back(text);
         if (record_->whileMessageShown) {
             record_->whileMessageShown();
         }
     }
 
-    std::optional<QString> chooseFile(QWidget* parent, const FileDialogOptions& options) override {
-        static_cast<void>(parent);
+    std::optional<QString> chooseFile(QWidget*, const FileDialogOptions& options) override {
         record_->fileDialogs.push_back(options);
         if (record_->fileAnswers.empty()) {
             return std::nullopt;
         }
-        const bool chosen = record_->fileAnswers.front().has_value();
-        const QString path = record_->fileAnswers.front().value_or(QString());
+        const QString path = record_->fileAnswers.front();
         record_->fileAnswers.pop_front();
-        if (!chosen) {
-            return std::nullopt;
-        }
         return path;
     }
 

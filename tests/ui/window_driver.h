@@ -19,7 +19,6 @@ public:
 
     QGroupBox* functionGroup() const { return window_.findChild<QGroupBox*>("1000"); }
     QComboBox* functionList() const { return window_.findChild<QComboBox*>("1009"); }
-    QGroupBox* fileGroup() const { return window_.findChild<QGroupBox*>("1001"); }
     QComboBox* fileList() const { return window_.findChild<QComboBox*>("1010"); }
     QLabel* statusLine() const { return window_.findChild<QLabel*>("1159"); }
     QString status() const { return statusLine()->text(); }
@@ -29,13 +28,13 @@ public:
     QMenu* menu(int position) const {
         return window_.findChild<QMenu*>(QStringLiteral("menu%1").arg(position));
     }
-    bool menusEnabled() const {
-        return menu(0)->menuAction()->isEnabled() && menu(1)->menuAction()->isEnabled() &&
-               menu(2)->menuAction()->isEnabled();
-    }
-    bool menusGrayed() const {
-        return !menu(0)->menuAction()->isEnabled() && !menu(1)->menuAction()->isEnabled() &&
-               !menu(2)->menuAction()->isEnabled();
+    // How many of the three menu titles are enabled.
+    int enabledMenus() const {
+        int enabled = 0;
+        for (int position = 0; position < 3; ++position) {
+            enabled += menu(position)->menuAction()->isEnabled() ? 1 : 0;
+        }
+        return enabled;
     }
 
     // Picks an entry with the mouse in the dropped-down list.
@@ -47,8 +46,6 @@ public:
         QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
     }
     void chooseFunction(int index) const { pick(functionList(), index); }
-
-    // F5, as pressed in the active window.
     void pressKey(Qt::Key key) const { QTest::keyClick(&window_, key); }
 
 private:
