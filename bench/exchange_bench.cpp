@@ -122,7 +122,9 @@ void reportTransfers(benchmark::State& state, double totalSeconds, double lineBy
     }
 }
 
-void runFetch(benchmark::State& state, bool paced) {
+// Times `transfer` (a Bench member) on a paced or unpaced line.
+void runTransfer(benchmark::State& state, double (Bench::*transfer)(), double lineBytes,
+                 bool paced) {
     SimulatorOptions options;
     if (paced) {
         options.pace = LinePace{57600, 'E', 1};
@@ -130,32 +132,22 @@ void runFetch(benchmark::State& state, bool paced) {
     Bench bench(options);
     double total = 0;
     for (auto _ : state) {
-        const double seconds = bench.timedFetch();
+        const double seconds = (bench.*transfer)();
         if (bench.exchange().lastOutcome() != '0') {
-            state.SkipWithError("the fetch failed");
+            state.SkipWithError("the transfer failed");
         }
         state.SetIterationTime(seconds);
         total += seconds;
     }
-    reportTransfers(state, total, kFetchLineBytes, paced);
+    reportTransfers(state, total, lineBytes, paced);
+}
+
+void runFetch(benchmark::State& state, bool paced) {
+    runTransfer(state, &Bench::timedFetch, kFetchLineBytes, paced);
 }
 
 void runSend(benchmark::State& state, bool paced) {
-    SimulatorOptions options;
-    if (paced) {
-        options.pace = LinePace{57600, 'E', 1};
-    }
-    Bench bench(options);
-    double total = 0;
-    for (auto _ : state) {
-        const double seconds = bench.timedSend();
-        if (bench.exchange().lastOutcome() != '0') {
-            state.SkipWithError("the send failed");
-        }
-        state.SetIterationTime(seconds);
-        total += seconds;
-    }
-    reportTransfers(state, total, kSendLineBytes, paced);
+    runTransfer(state, &Bench::timedSend, kSendLineBytes, paced);
 }
 
 void BM_FetchLargestPaced57600(benchmark::State& state) {

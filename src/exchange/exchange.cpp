@@ -82,8 +82,7 @@ void Exchange::chooseListedFile(int selection) {
 void Exchange::requestDirectory() {
     openLink();
     loadFrame(directoryRequest());
-    sendFrame(directoryRequest().size());
-    if (phaseTimedOut(kStatusReplyLength, kStatusTimeoutMs)) {
+    if (!commandAnswered(directoryRequest().size())) {
         return;
     }
     if (replyStatus() != kStatusAccepted) {
@@ -91,9 +90,7 @@ void Exchange::requestDirectory() {
         finishExchange(replyStatus());
         return;
     }
-    loadFrame(goAhead());
-    sendFrame(1);
-    if (phaseTimedOut(kDirectoryHeaderLength, kHeaderTimeoutMs)) {
+    if (!replyHeaderArrived(kDirectoryHeaderLength)) {
         return;
     }
     directoryCount_ = directoryCount(received());
@@ -157,8 +154,7 @@ void Exchange::fetchFile(int selection) {
 
     loadFrame(fetchRequest(name));
     openLink();
-    sendFrame(kFetchRequestLength);
-    if (phaseTimedOut(kStatusReplyLength, kStatusTimeoutMs)) {
+    if (!commandAnswered(kFetchRequestLength)) {
         return;
     }
     if (replyStatus() != kStatusAccepted) {
@@ -167,9 +163,7 @@ void Exchange::fetchFile(int selection) {
         closeLink();
         return;
     }
-    loadFrame(goAhead());
-    sendFrame(1);
-    if (phaseTimedOut(kHeaderLength, kHeaderTimeoutMs)) {
+    if (!replyHeaderArrived(kHeaderLength)) {
         return;
     }
     dataLength_ = fileDataLength(received());
@@ -223,8 +217,7 @@ void Exchange::sendFile() {
     loadFrame(transferAnnouncement(deviceNameFromPath(sendPath_),
                                    std::span(fileBuffer_).first(kHeaderLength)));
     openLink();
-    sendFrame(kAnnouncementLength);
-    if (phaseTimedOut(kStatusReplyLength, kStatusTimeoutMs)) {
+    if (!commandAnswered(kAnnouncementLength)) {
         return;
     }
     if (replyStatus() != kStatusAccepted) {
@@ -330,6 +323,17 @@ long Exchange::portMessage(unsigned message, std::uintptr_t firstParameter,
 
 void Exchange::loadFrame(const Bytes& frame) {
     std::copy(frame.begin(), frame.end(), txBuffer_.begin());
+}
+
+bool Exchange::commandAnswered(std::size_t frameLength) {
+    sendFrame(frameLength);
+    return !phaseTimedOut(kStatusReplyLength, kStatusTimeoutMs);
+}
+
+bool Exchange::replyHeaderArrived(std::size_t headerLength) {
+    loadFrame(goAhead());
+    sendFrame(goAhead().size());
+    return !phaseTimedOut(headerLength, kHeaderTimeoutMs);
 }
 
 bool Exchange::phaseTimedOut(std::size_t threshold, int milliseconds) {

@@ -81,6 +81,11 @@ private:
     std::span<const std::uint8_t> received() const;
     char replyStatus() const;
     void loadFrame(const Bytes& frame);
+    // Sends the command frame in txBuffer and waits for its status reply; false when the
+    // wait timed out and ended the exchange.
+    bool commandAnswered(std::size_t frameLength);
+    // Sends the go-ahead and waits for the header of the data reply; false likewise.
+    bool replyHeaderArrived(std::size_t headerLength);
     bool phaseTimedOut(std::size_t threshold, int milliseconds);
     void endWith(char code, std::string detail = {});
     void pauseAfterOutcome();

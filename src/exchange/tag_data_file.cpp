@@ -93,19 +93,6 @@ mode_t modeForTarget(const std::filesystem::path& target) {
 
 }  // namespace
 
-TagDataFile::LoadResult TagDataFile::fromBytes(std::span<const std::uint8_t> bytes) {
-    long dataLength = 0;
-    std::string reason;
-    if (!readAnnouncedLength(bytes, dataLength, reason)) {
-        return refused(reason);
-    }
-    const std::size_t wanted = kHeaderLength + static_cast<std::size_t>(dataLength);
-    if (bytes.size() < wanted) {
-        return refused(truncatedReason(dataLength, bytes.size() - kHeaderLength));
-    }
-    return LoadResult{true, Bytes(bytes.begin(), bytes.begin() + static_cast<long>(wanted)), {}};
-}
-
 TagDataFile::LoadResult TagDataFile::load(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {

@@ -30,9 +30,6 @@ public:
     // not read.
     static LoadResult load(const std::filesystem::path& path);
 
-    // Checks the same rules on bytes already in memory.
-    static LoadResult fromBytes(std::span<const std::uint8_t> bytes);
-
     // Writes the bytes to a temporary file in the target's folder, flushes it to disk and
     // renames it over the target only when it is whole, so an existing file is either
     // replaced completely or left exactly as it was.

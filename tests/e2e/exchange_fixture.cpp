@@ -40,4 +40,26 @@ void ExchangeFixture::fetch(const std::string& name, std::optional<std::string> 
     FAIL() << name << " is not listed";
 }
 
+void ExchangeFixture::restartWith(const std::function<void(SimulatorOptions&)>& fault) {
+    view = RecordingView{};
+    waits.clear();
+    simOptions = SimulatorOptions{};
+    fault(simOptions);
+    startProgrammer();
+}
+
+void ExchangeFixture::expectFailure(char code) {
+    EXPECT_EQ(exchange->lastOutcome(), code);
+    const std::optional<TextId> box = outcomeBoxText(code);
+    ASSERT_EQ(view.boxes.size(), box ? 1u : 0u);
+    if (box) {
+        EXPECT_EQ(view.boxes[0].text, *box);
+        EXPECT_EQ(view.boxes[0].icon, MessageIcon::Exclamation);
+    }
+    ASSERT_GE(view.statusTexts.size(), 2u);
+    EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusFailure);
+    EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
+    EXPECT_FALSE(exchange->busy());
+}
+
 }  // namespace dravolin::test

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -36,6 +37,13 @@ protected:
     // Runs a receive up to the listing and chooses the entry `name` (trailing spaces
     // ignored) with the save dialog answered by `savePath`.
     void fetch(const std::string& name, std::optional<std::string> savePath);
+
+    // Starts afresh with a programmer whose options `fault` sets, forgetting what was shown.
+    void restartWith(const std::function<void(SimulatorOptions&)>& fault);
+
+    // The exchange ended with `code`: its box (if the letter has one), the failure text
+    // and an idle window.
+    void expectFailure(char code);
 
     TestFolder programmer;
     TestFolder pc;

@@ -25,7 +25,6 @@ public:
     std::vector<std::string> fileList;
     std::vector<int> fileListModes;
     std::deque<std::optional<std::string>> dialogAnswers;
-    std::vector<std::size_t> progressExpected;
     bool menusEnabled = true;
     bool functionChoiceEnabled = true;
     bool startItemEnabled = true;
@@ -61,11 +60,6 @@ public:
     void setStartItem(bool enabled) override { startItemEnabled = enabled; }
     void redrawMenuBar() override {}
     void resetFunctionChoice() override { ++functionResets; }
-    void reportProgress(std::size_t, std::size_t expected) override {
-        if (progressExpected.empty() || progressExpected.back() != expected) {
-            progressExpected.push_back(expected);
-        }
-    }
 };
 
 }  // namespace dravolin
