@@ -2,27 +2,9 @@
 
 #include <utility>
 
+#include "serial/platform/comm.h"
+
 namespace dravolin {
-
-namespace {
-
-// A whole number of at most nine digits, without sign or blanks.
-bool parseDigits(std::string_view text, int& number) {
-    if (text.empty() || text.size() > 9) {
-        return false;
-    }
-    int value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        value = value * 10 + (c - '0');
-    }
-    number = value;
-    return true;
-}
-
-}  // namespace
 
 void PortMap::map(int port, std::string devicePath) {
     mappings_[port] = std::move(devicePath);
@@ -43,7 +25,7 @@ std::string PortMap::devicePathForName(std::string_view portName) const {
     constexpr std::string_view prefix = "COM";
     int port = 0;
     if (portName.substr(0, prefix.size()) == prefix &&
-        parseDigits(portName.substr(prefix.size()), port)) {
+        comm::parseWholeNumber(portName.substr(prefix.size()), port)) {
         return devicePath(port);
     }
     return std::string(portName);
@@ -56,7 +38,7 @@ bool PortMap::addMapping(std::string_view argument, std::string& error) {
         return false;
     }
     int port = 0;
-    if (!parseDigits(argument.substr(0, equals), port) || port < 1) {
+    if (!comm::parseWholeNumber(argument.substr(0, equals), port) || port < 1) {
         error = "the port number must be a whole number from 1 up, got '" +
                 std::string(argument.substr(0, equals)) + "'";
         return false;

@@ -53,6 +53,22 @@ INSTANTIATE_TEST_SUITE_P(
                                          Speed{38400, B38400}, Speed{57600, B57600}),
                        ::testing::Values('O', 'E', 'N'), ::testing::Values(1, 2)));
 
+TEST_F(SerialLinkTest, RefusedSettingsShowOneWarningAndLeaveThePortOpen) {
+    // A parity the settings string cannot carry fails while it is read; a speed the line
+    // has no setting for fails when it is applied.
+    const std::pair<char, int> refused[] = {{'X', 9600}, {'E', 12345}};
+    const char* calls[] = {"BuildCommDCB()", "SetCommState()"};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS, refused[i].second, refused[i].first, 1), 1);
+        ASSERT_EQ(presenter.warnings().size(), static_cast<std::size_t>(i + 1));
+        const auto& warning = presenter.warnings().back();
+        EXPECT_EQ(warning.caption, "Application Error");
+        EXPECT_EQ(warning.text, expectedWarning(calls[i], EINVAL));
+        EXPECT_GE(portFd(), 0);  // still open
+        port->closePort();
+    }
+}
+
 TEST_F(SerialLinkTest, NoDeviceReturnsZeroShowsNothingAndLeavesTheLockFree) {
     PortMap map;
     map.map(kPort, "/nonexistent/dravolin-tty");

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dravolin::comm {
@@ -27,6 +28,10 @@ void setLastError(int code);
 
 // The system's text for a code in the user's language; empty when it has none.
 std::string errorText(int code);
+
+// A whole number of one to nine digits, without sign or blanks (as in "COM3" or
+// "baud=9600").
+bool parseWholeNumber(std::string_view text, int& value);
 
 // A manual-reset event: stays set until reset, and can be waited on together with others.
 class Event {
@@ -76,7 +81,6 @@ struct FaultPlan {
     int staleEventCompletions = 0;  // waits that complete at once with nothing received
     int readFailuresAtOnce = 0;     // one-byte reads that fail before they begin
     int readFailuresLate = 0;       // one-byte reads that fail while completing
-    int readErrorCode = EIO;
 };
 
 // An open serial device, used by one thread at a time. Received bytes are read from the

@@ -60,21 +60,6 @@ bool meansDeviceGone(int code) {
     return code == EIO || code == ENXIO || code == ENODEV || code == EBADF || code == EPIPE;
 }
 
-bool parseWholeNumber(const std::string& text, int& value) {
-    if (text.empty() || text.size() > 9) {
-        return false;
-    }
-    int result = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        result = result * 10 + (c - '0');
-    }
-    value = result;
-    return true;
-}
-
 struct SettingsFields {
     int baud = 0;
     char parity = 0;
@@ -170,6 +155,21 @@ int millisecondsLeft(std::chrono::steady_clock::time_point deadline) {
 }
 
 }  // namespace
+
+bool parseWholeNumber(std::string_view text, int& value) {
+    if (text.empty() || text.size() > 9) {
+        return false;
+    }
+    int result = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        result = result * 10 + (c - '0');
+    }
+    value = result;
+    return true;
+}
 
 int lastError() {
     return lastErrorCode;
@@ -511,12 +511,12 @@ bool Port::fillQueue(std::size_t& added) {
 ReadOutcome Port::readByte(std::uint8_t& byte, const Event* abandon) {
     if (faults_.readFailuresAtOnce > 0) {
         --faults_.readFailuresAtOnce;
-        setLastError(faults_.readErrorCode);
+        setLastError(EIO);
         return ReadOutcome::FailedAtOnce;
     }
     if (faults_.readFailuresLate > 0) {
         --faults_.readFailuresLate;
-        setLastError(faults_.readErrorCode);
+        setLastError(EIO);
         return ReadOutcome::FailedLate;
     }
     if (queueHead_ == queue_.size()) {
