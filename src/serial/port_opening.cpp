@@ -19,11 +19,10 @@ constexpr const char* kWarningCaption = "Application Error";
 }  // namespace
 
 PortOpening::PortOpening(PortOwner* owner, int portNumber, unsigned eventMask,
-                         unsigned writeBufferSize, WarningPresenter& presenter, QObject* receiver)
+                         WarningPresenter& presenter, QObject* receiver)
     : owner_(owner),
       portNumber_(portNumber),
       eventMask_(eventMask),
-      writeBufferSize_(writeBufferSize),
       presenter_(presenter),
       receiver_(receiver),
       interfaceThread_(std::this_thread::get_id()) {}

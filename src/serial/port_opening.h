@@ -38,14 +38,13 @@ struct MonitorHooks {
 // SerialPort that has gone, and a new opening never waits on anything of an old one.
 class PortOpening : public std::enable_shared_from_this<PortOpening> {
 public:
-    PortOpening(PortOwner* owner, int portNumber, unsigned eventMask, unsigned writeBufferSize,
-                WarningPresenter& presenter, QObject* receiver);
+    PortOpening(PortOwner* owner, int portNumber, unsigned eventMask, WarningPresenter& presenter,
+                QObject* receiver);
     PortOpening(const PortOpening&) = delete;
     PortOpening& operator=(const PortOpening&) = delete;
 
     int portNumber() const { return portNumber_; }
     unsigned eventMask() const { return eventMask_; }
-    unsigned writeBufferSize() const { return writeBufferSize_; }
 
     // The signals of the monitor loop in the order of their precedence, and the halt signal.
     comm::Event& shutdownEvent() { return shutdownEvent_; }
@@ -123,7 +122,6 @@ private:
     PortOwner* const owner_;
     const int portNumber_;
     const unsigned eventMask_;
-    const unsigned writeBufferSize_;
     WarningPresenter& presenter_;
     QObject* const receiver_;
     const std::thread::id interfaceThread_;

@@ -78,10 +78,12 @@ int SerialPort::openPort(PortOwner* owner, int portNumber, int baud, char parity
         receiver_ = std::make_unique<QObject>();
     }
     // Fresh signals, lock and write buffer for this opening; the previous one keeps its own
-    // for a thread that may still be leaving.
+    // for a thread that may still be leaving. The write buffer is sized to each frame, not
+    // to writeBufferSize: data frames are far larger than the 512 bytes asked for.
+    static_cast<void>(writeBufferSize);
     std::shared_ptr<PortOpening> previous = std::move(opening_);
-    auto opening = std::make_shared<PortOpening>(owner, portNumber, eventMask, writeBufferSize,
-                                                 presenter_, receiver_.get());
+    auto opening =
+        std::make_shared<PortOpening>(owner, portNumber, eventMask, presenter_, receiver_.get());
     opening_ = opening;
 
     std::lock_guard lock(opening->portLock());

@@ -60,11 +60,8 @@ public:
     // The text in the active language.
     std::string lookup(TextId id) const { return std::string(text(id, language_)); }
 
-    Language language() const { return language_; }
-    void setLanguage(Language language) { language_ = language; }
-
 private:
-    Language language_;
+    const Language language_;
 };
 
 // The text of the box that an exchange ending with `code` shows; '0' and letters that
