@@ -105,11 +105,12 @@ TEST_F(CliProgram, UnsafeNameFromTheDeviceIsRefusedUnlessNamedWithO) {
 }
 
 TEST_F(CliProgram, PutSendsTheFileUnderItsDerivedName) {
-    pc.write("LANGERNAME.tiv", tagDataFile("sent"));
+    // 200 data bytes leave the programmer two seconds to confirm, however loaded the machine.
+    pc.write("LANGERNAME.tiv", tagDataFile(std::string(200, 's')));
     startProgrammer();
     const CliRun run = cli({"put", "LANGERNAME.tiv"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(programmer.read("NGERNAME.tiv"), tagDataFile("sent"));
+    EXPECT_EQ(programmer.read("NGERNAME.tiv"), tagDataFile(std::string(200, 's')));
 }
 
 TEST_F(CliProgram, PutOfAMalformedFileFailsWithDAndTheReason) {

@@ -139,7 +139,8 @@ TEST_F(WindowExchangeTest, ReceiveListsTheDeviceChoosesAFileAndSavesIt) {
 
 TEST_F(WindowExchangeTest, SendTransfersAFileChosenOnDisk) {
     const QString source = diskFolder_.filePath("dock3.tiv");
-    const QByteArray file = writeTagDataFile(source, "TAG0042 DOCK 3\r\n");
+    // Over a hundred data bytes: the confirmation may take a second, however loaded the machine.
+    const QByteArray file = writeTagDataFile(source, QByteArray("TAG0042 DOCK 3\r\n").repeated(8));
     startDevice();
     record_->fileAnswers.push_back(source);
 
