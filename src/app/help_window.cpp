@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ui/message_catalog.h"
+#include "core/message_catalog.h"
 
 namespace dravolin {
 

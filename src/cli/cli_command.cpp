@@ -3,7 +3,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "cli/safe_file_name.h"
+#include "protocol/safe_file_name.h"
 
 namespace dravolin {
 

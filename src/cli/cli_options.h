@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "serial/port_map.h"
-#include "ui/port_settings.h"
+#include "core/port_settings.h"
 
 namespace dravolin {
 

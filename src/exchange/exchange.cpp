@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "exchange/device_name.h"
-#include "exchange/tag_data_file.h"
+#include "protocol/device_name.h"
+#include "protocol/tag_data_file.h"
 #include "serial/serial_port.h"
 
 namespace dravolin {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "exchange/exchange_view.h"
-#include "exchange/frames.h"
+#include "protocol/frames.h"
 #include "serial/port_owner.h"
-#include "ui/port_settings.h"
+#include "core/port_settings.h"
 
 namespace dravolin {
 

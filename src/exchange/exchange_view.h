@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "ui/message_catalog.h"
+#include "core/message_catalog.h"
 
 namespace dravolin {
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "serial/port_opening.h"
-#include "ui/port_settings.h"
+#include "core/port_settings.h"
 
 namespace dravolin {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "exchange/exchange_view.h"
-#include "ui/message_catalog.h"
+#include "core/message_catalog.h"
 
 namespace dravolin {
 

@@ -3,7 +3,7 @@
 #include <QDialog>
 
 #include "serial/port_map.h"
-#include "ui/port_settings.h"
+#include "core/port_settings.h"
 
 class QButtonGroup;
 class QPushButton;

@@ -9,7 +9,7 @@
 
 #include "exchange/exchange_view.h"
 #include "serial/port_map.h"
-#include "ui/message_catalog.h"
+#include "core/message_catalog.h"
 #include "ui/user_prompts.h"
 
 class QAction;

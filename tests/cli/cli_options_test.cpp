@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/safe_file_name.h"
+#include "protocol/safe_file_name.h"
 
 namespace dravolin {
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "sim/simulated_programmer.h"
-#include "sim/test_folder.h"
+#include "support/test_folder.h"
 
 namespace dravolin::test {
 namespace {

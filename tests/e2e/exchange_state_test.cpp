@@ -3,7 +3,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include "e2e/exchange_fixture.h"
+#include "support/exchange_fixture.h"
 
 namespace dravolin::test {
 namespace {

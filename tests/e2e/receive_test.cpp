@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "e2e/exchange_fixture.h"
+#include "support/exchange_fixture.h"
 
 namespace dravolin::test {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "e2e/exchange_fixture.h"
+#include "support/exchange_fixture.h"
 
 namespace dravolin::test {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "serial/pty_pair.h"
+#include "support/pty_pair.h"
 
 namespace dravolin::comm {
 namespace {

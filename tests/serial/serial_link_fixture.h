@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "serial/port_opening.h"
-#include "serial/pty_pair.h"
-#include "serial/recording_presenter.h"
+#include "support/pty_pair.h"
+#include "support/recording_presenter.h"
 #include "serial/serial_port.h"
 
 namespace dravolin {

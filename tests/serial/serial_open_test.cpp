@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "serial/serial_link_fixture.h"
-#include "ui/port_settings.h"
+#include "core/port_settings.h"
 
 namespace dravolin {
 namespace {

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <string>
 
-#include "exchange/frames.h"
+#include "protocol/frames.h"
 #include "sim/unique_fd.h"
 
 namespace dravolin::test {

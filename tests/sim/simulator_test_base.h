@@ -7,7 +7,7 @@
 
 #include "pc_side.h"
 #include "sim/simulated_programmer.h"
-#include "test_folder.h"
+#include "support/test_folder.h"
 
 namespace dravolin::test {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "pc_side.h"
-#include "test_folder.h"
+#include "support/test_folder.h"
 
 namespace dravolin::test {
 namespace {

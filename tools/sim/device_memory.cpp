@@ -4,7 +4,7 @@
 #include <system_error>
 #include <utility>
 
-#include "exchange/tag_data_file.h"
+#include "protocol/tag_data_file.h"
 
 namespace dravolin {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "exchange/frames.h"
+#include "protocol/frames.h"
 #include "sim/simulator_options.h"
 
 namespace dravolin {

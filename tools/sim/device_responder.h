@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "exchange/frames.h"
+#include "protocol/frames.h"
 #include "sim/device_memory.h"
 #include "sim/frame_receiver.h"
 #include "sim/simulator_options.h"

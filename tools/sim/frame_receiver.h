@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "exchange/frames.h"
+#include "protocol/frames.h"
 
 namespace dravolin {
 

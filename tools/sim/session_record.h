@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "exchange/frames.h"
+#include "protocol/frames.h"
 
 namespace dravolin {
 

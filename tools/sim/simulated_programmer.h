@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "exchange/frames.h"
+#include "protocol/frames.h"
 #include "sim/device_link.h"
 #include "sim/pseudo_terminal.h"
 #include "sim/session_record.h"

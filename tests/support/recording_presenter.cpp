@@ -1,4 +1,4 @@
-#include "serial/recording_presenter.h"
+#include "support/recording_presenter.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
-#include "e2e/exchange_fixture.h"
+#include "support/exchange_fixture.h"
 
-#include "cli/safe_file_name.h"
+#include "protocol/safe_file_name.h"
 
 namespace dravolin::test {
 

@@ -1,4 +1,4 @@
-#include "exchange/device_name.h"
+#include "protocol/device_name.h"
 
 #include <gtest/gtest.h>
 

@@ -8,12 +8,12 @@
 #include <utility>
 #include <vector>
 
-#include "e2e/recording_view.h"
+#include "support/recording_view.h"
 #include "exchange/exchange.h"
-#include "serial/recording_presenter.h"
+#include "support/recording_presenter.h"
 #include "serial/serial_port.h"
 #include "sim/simulated_programmer.h"
-#include "sim/test_folder.h"
+#include "support/test_folder.h"
 
 namespace dravolin::test {
 

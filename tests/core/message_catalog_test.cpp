@@ -1,4 +1,4 @@
-#include "ui/message_catalog.h"
+#include "core/message_catalog.h"
 
 #include <gtest/gtest.h>
 

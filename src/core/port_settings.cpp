@@ -1,4 +1,4 @@
-#include "ui/port_settings.h"
+#include "core/port_settings.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "serial/pty_pair.h"
+#include "support/pty_pair.h"
 
 #include <fcntl.h>
 #include <poll.h>

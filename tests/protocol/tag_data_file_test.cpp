@@ -1,11 +1,11 @@
-#include "exchange/tag_data_file.h"
+#include "protocol/tag_data_file.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "sim/test_folder.h"
+#include "support/test_folder.h"
 
 namespace dravolin {
 namespace {

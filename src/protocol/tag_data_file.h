@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "exchange/frames.h"
+#include "protocol/frames.h"
 
 namespace dravolin {
 

@@ -1,8 +1,8 @@
-#include "exchange/device_name.h"
+#include "protocol/device_name.h"
 
 #include <cstdint>
 
-#include "exchange/frames.h"
+#include "protocol/frames.h"
 
 namespace dravolin {
 

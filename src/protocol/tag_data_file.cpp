@@ -1,4 +1,4 @@
-#include "exchange/tag_data_file.h"
+#include "protocol/tag_data_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "exchange/frames.h"
+#include "protocol/frames.h"
 
 #include <algorithm>
 #include <cassert>

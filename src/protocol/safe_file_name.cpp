@@ -1,4 +1,4 @@
-#include "cli/safe_file_name.h"
+#include "protocol/safe_file_name.h"
 
 namespace dravolin {
 
