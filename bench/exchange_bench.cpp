@@ -13,11 +13,11 @@
 #include <optional>
 #include <string>
 
-#include "support/recording_view.h"
 #include "exchange/exchange.h"
-#include "support/recording_presenter.h"
 #include "serial/serial_port.h"
 #include "sim/simulated_programmer.h"
+#include "support/recording_presenter.h"
+#include "support/recording_view.h"
 #include "support/test_folder.h"
 
 namespace dravolin {

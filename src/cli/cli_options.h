@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "serial/port_map.h"
 #include "core/port_settings.h"
+#include "serial/port_map.h"
 
 namespace dravolin {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "core/port_settings.h"
 #include "exchange/exchange_view.h"
 #include "protocol/frames.h"
 #include "serial/port_owner.h"
-#include "core/port_settings.h"
 
 namespace dravolin {
 

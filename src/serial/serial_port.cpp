@@ -9,8 +9,8 @@
 #include <thread>
 #include <utility>
 
-#include "serial/port_opening.h"
 #include "core/port_settings.h"
+#include "serial/port_opening.h"
 
 namespace dravolin {
 

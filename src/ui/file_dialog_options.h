@@ -5,8 +5,8 @@
 
 #include <string_view>
 
-#include "exchange/exchange_view.h"
 #include "core/message_catalog.h"
+#include "exchange/exchange_view.h"
 
 namespace dravolin {
 

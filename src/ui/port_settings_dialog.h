@@ -2,8 +2,8 @@
 
 #include <QDialog>
 
-#include "serial/port_map.h"
 #include "core/port_settings.h"
+#include "serial/port_map.h"
 
 class QButtonGroup;
 class QPushButton;

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
+#include "core/message_catalog.h"
 #include "exchange/exchange_view.h"
 #include "serial/port_map.h"
-#include "core/message_catalog.h"
 #include "ui/user_prompts.h"
 
 class QAction;

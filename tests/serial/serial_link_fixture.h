@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "serial/port_opening.h"
+#include "serial/serial_port.h"
 #include "support/pty_pair.h"
 #include "support/recording_presenter.h"
-#include "serial/serial_port.h"
 
 namespace dravolin {
 

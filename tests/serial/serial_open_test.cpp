@@ -7,8 +7,8 @@
 #include <tuple>
 #include <utility>
 
-#include "serial/serial_link_fixture.h"
 #include "core/port_settings.h"
+#include "serial/serial_link_fixture.h"
 
 namespace dravolin {
 namespace {
