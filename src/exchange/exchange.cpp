@@ -61,6 +61,7 @@ void Exchange::startExchange(int function) {
     }
     busy_ = true;
     failureDetail_.clear();
+    causeLine_.clear();
     view_.grayMainMenus();
     view_.disableFunctionChoice();
     if (function == kReceiveFunction) {
@@ -241,7 +242,7 @@ void Exchange::finishExchange(char code) {
     lastOutcome_ = code;
     awaitingFileChoice_ = false;
     if (const std::optional<TextId> text = outcomeBoxText(code)) {
-        view_.showMessageBox(*text, MessageIcon::Exclamation);
+        view_.showOutcomeBox(*text, causeLine_);
     }
     view_.setStatusText(code == kStatusAccepted ? TextId::StatusSuccess : TextId::StatusFailure);
     view_.showFileList(0);
@@ -267,9 +268,13 @@ void Exchange::pauseAfterOutcome() {
 }
 
 void Exchange::openLink() {
-    port_.openPort(this, settings_.port, settings_.baudRate, static_cast<char>(settings_.parity),
-                   settings_.dataBits, settings_.stopBits, kEventMask, kWriteBufferSize,
-                   kRtsControl);
+    // A port that cannot be opened still ends the exchange at its reply time-out, with 'N';
+    // the operator is also told why.
+    if (port_.openPort(this, settings_.port, settings_.baudRate,
+                       static_cast<char>(settings_.parity), settings_.dataBits, settings_.stopBits,
+                       kEventMask, kWriteBufferSize, kRtsControl) == 0) {
+        causeLine_ = port_.lastOpenFailure();
+    }
     port_.startMonitoring();
     linkOpen_ = true;
 }

@@ -69,6 +69,12 @@ public:
     // terminal; empty otherwise. The window shows the catalogue text only.
     const std::string& failureDetail() const { return failureDetail_; }
 
+    // Why the last exchange failed, in one line for the operator, shown under the text of
+    // its outcome box: e.g. "/dev/ttyUSB0 does not exist: is the adapter plugged in?".
+    // Empty when nothing more is known; cleared when an exchange starts.
+    const std::string& causeLine() const { return causeLine_; }
+    void setCauseLine(std::string line) { causeLine_ = std::move(line); }
+
     // The pause that holds an outcome on screen; a terminal needs none.
     void setOutcomePause(int milliseconds) { outcomePauseMs_ = milliseconds; }
 
@@ -114,6 +120,7 @@ private:
     bool linkOpen_ = false;
     char lastOutcome_ = '0';
     std::string failureDetail_;
+    std::string causeLine_;
     int outcomePauseMs_ = kOutcomePauseMs;
     WaitObserver waitObserver_;
 };

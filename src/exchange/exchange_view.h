@@ -37,6 +37,14 @@ public:
     // Shows a box with an OK button and returns when the operator has closed it.
     virtual void showMessageBox(TextId id, MessageIcon icon) = 0;
 
+    // The box that tells how an exchange ended: the catalogue text, and under it one line
+    // saying why when that is known (the port could not be opened, the line went dead).
+    // A view that has no room for the line shows the box alone.
+    virtual void showOutcomeBox(TextId id, const std::string& causeLine) {
+        static_cast<void>(causeLine);
+        showMessageBox(id, MessageIcon::Exclamation);
+    }
+
     // A file dialog; the chosen full path, or nothing when it was cancelled.
     virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
 

@@ -10,6 +10,10 @@ void PortMap::map(int port, std::string devicePath) {
     mappings_[port] = std::move(devicePath);
 }
 
+void PortMap::unmap(int port) {
+    mappings_.erase(port);
+}
+
 std::string PortMap::devicePath(int port) const {
     const auto mapped = mappings_.find(port);
     if (mapped != mappings_.end()) {

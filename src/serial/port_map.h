@@ -11,6 +11,7 @@ namespace dravolin {
 class PortMap {
 public:
     void map(int port, std::string devicePath);
+    void unmap(int port);  // back to /dev/ttyS(n-1)
     std::string devicePath(int port) const;
 
     // The device for a port name formed as "COM%d"; an unrecognised name is returned as is.

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "core/port_settings.h"
+#include "serial/open_failure_cause.h"
 #include "serial/port_opening.h"
 
 namespace dravolin {
@@ -31,11 +32,6 @@ constexpr std::array<LineEvent, 5> kLineEvents{{
     {EV_ERR, MSG_ERR},
     {EV_RING, MSG_RING},
 }};
-
-std::string describeError(int code) {
-    const std::string text = comm::errorText(code);
-    return text.empty() ? "error " + std::to_string(code) : text;
-}
 
 }  // namespace
 
@@ -93,15 +89,35 @@ int SerialPort::openPort(PortOwner* owner, int portNumber, int baud, char parity
     const std::string portName = portNameFor(portNumber);
     const std::string settings = settingsStringFor(baud, parity, dataBits, stopBits);
     const std::string devicePath = portMap_.devicePathForName(portName);
-    if (!opening->openDevice(devicePath)) {
-        lastOpenFailure_ =
-            (devicePath.empty() ? portName : devicePath) + ": " + describeError(comm::lastError());
+    if (!claimDevice(*opening, devicePath)) {
         return 0;
     }
-    lastOpenFailure_.clear();
     configurePort(*opening, settings, rtsControl);
     opening->port().purge();  // also after a failed step
     return 1;
+}
+
+bool SerialPort::claimDevice(PortOpening& opening, const std::string& devicePath) {
+    lock_.release();
+    // The lock first, as terminal programs do: opening a port can already disturb the line.
+    if (!devicePath.empty()) {
+        const PortLock::Outcome locked = lock_.acquire(lockFolder_, devicePath);
+        if (locked == PortLock::Outcome::HeldByOther) {
+            lastOpenFailure_ = lockedDeviceCause(devicePath, lockFolder_, lock_);
+            return false;
+        }
+        if (locked == PortLock::Outcome::NotPossible && lockNotice_.empty()) {
+            lockNotice_ = "using " + devicePath + " without a lock file: " + lock_.problem();
+        }
+    }
+    if (!opening.openDevice(devicePath)) {
+        const int code = comm::lastError();
+        lock_.release();
+        lastOpenFailure_ = openFailureCause(devicePath, code, lockFolder_);
+        return false;
+    }
+    lastOpenFailure_.clear();
+    return true;
 }
 
 void SerialPort::configurePort(PortOpening& opening, const std::string& settings, int rtsControl) {
@@ -175,6 +191,7 @@ void SerialPort::closePort() {
         opening_->closePort();
         opening_->clearThreadAlive();
     }
+    lock_.release();
 }
 
 void SerialPort::haltMonitoring() {

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "serial/port_lock.h"
 #include "serial/port_map.h"
 #include "serial/port_owner.h"
 #include "serial/warning_presenter.h"
@@ -42,14 +43,22 @@ public:
     void setPortMap(PortMap portMap);
     const PortMap& portMap() const;
 
-    // Why the last openPort could not open the device, e.g. "/dev/ttyS0: Permission
-    // denied"; empty when it could. The window does not show it; the CLI prints it as a hint.
+    // Why the last openPort could not open the device, in one line for the operator, e.g.
+    // "/dev/ttyUSB0 does not exist: is the adapter plugged in?"; empty when it could.
     std::string lastOpenFailure() const;
+
+    // Where the UUCP lock files of the devices are taken (PortLock::defaultFolder()).
+    void setLockFolder(std::string folder) { lockFolder_ = std::move(folder); }
+    const std::string& lockFolder() const { return lockFolder_; }
+    // Why the device was used without a lock file, said the first time it happened; empty
+    // while every opening could take its lock.
+    const std::string& lockNotice() const { return lockNotice_; }
 
 private:
     friend class SerialPortProbe;  // the tests' window into the monitor loop
 
     void endRunningMonitor();
+    bool claimDevice(PortOpening& opening, const std::string& devicePath);
     static void configurePort(PortOpening& opening, const std::string& settings, int rtsControl);
     static void reportError(PortOpening& opening, const char* callName);
 
@@ -67,6 +76,9 @@ private:
     std::shared_ptr<PortOpening> opening_;
     std::uint32_t writeLength_ = 0;
     std::string lastOpenFailure_;
+    std::string lockFolder_ = PortLock::defaultFolder();
+    std::string lockNotice_;
+    PortLock lock_;  // held while the device is open
 };
 
 }  // namespace dravolin

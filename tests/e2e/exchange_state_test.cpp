@@ -53,13 +53,23 @@ TEST_F(ExchangeState, StartWithoutAFunctionLocksNothing) {
     EXPECT_TRUE(view.statusTexts.empty());
 }
 
-TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndNoWarning) {
+TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndSaysWhyUnderItsText) {
     startWithoutProgrammer();
     exchange->startExchange(Exchange::kReceiveFunction);
     EXPECT_EQ(exchange->lastOutcome(), 'N');
     EXPECT_TRUE(warnings.warnings().empty());
-    EXPECT_NE(port->lastOpenFailure().find("no-device-here"), std::string::npos);
+    const std::string cause = port->lastOpenFailure();
+    EXPECT_NE(cause.find("no-device-here does not exist"), std::string::npos) << cause;
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].text, TextId::DeviceNotResponding);
+    EXPECT_EQ(view.boxes[0].causeLine, cause);
     EXPECT_FALSE(exchange->busy());
+
+    // The next exchange starts without the old cause (a send whose file choice is
+    // cancelled never reaches the port).
+    exchange->startExchange(Exchange::kSendFunction);
+    EXPECT_FALSE(exchange->busy());
+    EXPECT_EQ(exchange->causeLine(), "");
 }
 
 TEST_F(ExchangeState, OutcomeStaysOnScreenForThePauseWhileTheExchangeIsBusy) {

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -50,6 +51,14 @@ inline bool sleepUntil(const std::function<bool()>& done, int timeoutMs = 10000)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+// This test program's name as the system gives it to anyone who asks who holds a device.
+inline std::string thisProgramsName() {
+    std::ifstream comm("/proc/self/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
 }
 
 // The tests' window into a SerialPort: its current opening.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <mutex>
@@ -76,7 +77,7 @@ TEST_F(SerialLinkTest, NoDeviceReturnsZeroShowsNothingAndLeavesTheLockFree) {
     EXPECT_EQ(openLink(), 0);
     EXPECT_TRUE(presenter.warnings().empty());
     EXPECT_EQ(port->lastOpenFailure(),
-              std::string("/nonexistent/dravolin-tty: ") + std::strerror(ENOENT));
+              "/nonexistent/dravolin-tty does not exist: is the adapter plugged in?");
     std::mutex& lock = currentOpening().portLock();
     ASSERT_TRUE(lock.try_lock());
     lock.unlock();
@@ -88,7 +89,9 @@ TEST_F(SerialLinkTest, ADeviceInUseIsRefusedUntilItsLinkIsClosed) {
     map.map(kPort, pty.devicePath());
     SerialPort other(presenter, map);
     EXPECT_EQ(other.openPort(this, kPort, 9600, 'E', 8, 1, 9, 512, 1), 0);
-    EXPECT_EQ(other.lastOpenFailure(), pty.devicePath() + ": " + std::strerror(EBUSY));
+    EXPECT_EQ(other.lastOpenFailure(), pty.devicePath() + " is busy: in use by " +
+                                           thisProgramsName() + " (pid " +
+                                           std::to_string(::getpid()) + ")");
 
     ASSERT_TRUE(startMonitoring());
     port->closePort();

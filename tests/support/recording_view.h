@@ -17,6 +17,7 @@ public:
     struct Box {
         TextId text;
         MessageIcon icon;
+        std::string causeLine{};
     };
 
     std::vector<TextId> statusTexts;
@@ -37,6 +38,12 @@ public:
     void setStatusText(TextId id) override { statusTexts.push_back(id); }
     void showMessageBox(TextId id, MessageIcon icon) override {
         boxes.push_back({id, icon});
+        if (whileBoxIsUp) {
+            whileBoxIsUp();
+        }
+    }
+    void showOutcomeBox(TextId id, const std::string& causeLine) override {
+        boxes.push_back({id, MessageIcon::Exclamation, causeLine});
         if (whileBoxIsUp) {
             whileBoxIsUp();
         }

@@ -1,0 +1,264 @@
+#include "serial/port_lock.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <set>
+
+namespace dravolin {
+
+namespace {
+
+constexpr int kTakeAttempts = 3;
+
+// Locks this process holds now; a lock with our process id that is not among them was
+// left by an earlier process that had the same id.
+std::mutex heldLocksMutex;
+std::set<std::string> heldLocks;
+
+bool heldByThisProcess(const std::string& lockPath) {
+    std::lock_guard lock(heldLocksMutex);
+    return heldLocks.count(lockPath) != 0;
+}
+
+void noteHeld(const std::string& lockPath, bool held) {
+    std::lock_guard lock(heldLocksMutex);
+    if (held) {
+        heldLocks.insert(lockPath);
+    } else {
+        heldLocks.erase(lockPath);
+    }
+}
+
+bool isDirectory(const char* path) {
+    struct stat info {};
+    return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// A process that has ended but not been waited for still answers kill(); it holds nothing.
+bool processLives(pid_t pid) {
+    if (pid <= 0) {
+        return false;
+    }
+    if (::kill(pid, 0) != 0 && errno != EPERM) {
+        return false;
+    }
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (std::getline(stat, line)) {
+        const std::size_t close = line.rfind(')');
+        if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string errorText(int code) {
+    return std::strerror(code);
+}
+
+std::string folderOf(const std::string& lockPath) {
+    const std::size_t slash = lockPath.rfind('/');
+    return slash == std::string::npos ? std::string(".") : lockPath.substr(0, slash);
+}
+
+std::string uniqueName(const std::string& folder, const char* kind) {
+    static std::atomic<unsigned> counter{0};
+    return folder + "/" + kind + "." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+}
+
+// A lock that is no longer anyone's: our own process id from an earlier process, or the
+// id of a process that has ended.
+bool isStale(pid_t holder, const std::string& lockPath) {
+    if (holder <= 0) {
+        return false;  // names nobody: it may be being written right now
+    }
+    if (holder == ::getpid()) {
+        return !heldByThisProcess(lockPath);
+    }
+    return !processLives(holder);
+}
+
+// Moves the lock aside and removes it only if what was moved still names `holder`; a lock
+// that someone put in its place meanwhile is put back.
+bool removeStaleLock(const std::string& lockPath, pid_t holder, std::string& problem) {
+    const std::string aside = uniqueName(folderOf(lockPath), "LCK.stale");
+    if (::rename(lockPath.c_str(), aside.c_str()) != 0) {
+        if (errno == ENOENT) {
+            return true;  // someone else cleared it already
+        }
+        problem = "the lock " + lockPath + " left by process " + std::to_string(holder) +
+                  " cannot be removed: " + errorText(errno);
+        return false;
+    }
+    if (PortLock::readHolder(aside) == holder) {
+        ::unlink(aside.c_str());
+        return true;
+    }
+    if (::link(aside.c_str(), lockPath.c_str()) == 0) {
+        ::unlink(aside.c_str());
+    }
+    return false;
+}
+
+}  // namespace
+
+PortLock::~PortLock() {
+    release();
+}
+
+std::string PortLock::defaultFolder() {
+    if (const char* chosen = std::getenv("DRAVOLIN_LOCK_DIR"); chosen != nullptr && *chosen) {
+        return chosen;
+    }
+    return isDirectory("/run/lock") ? "/run/lock" : "/var/lock";
+}
+
+std::string PortLock::lockFileName(const std::string& devicePath) {
+    std::string device = devicePath;
+    if (char* real = ::realpath(devicePath.c_str(), nullptr)) {
+        device = real;
+        std::free(real);
+    }
+    std::string name;
+    if (device.starts_with("/dev/")) {
+        name = device.substr(5);
+    } else {
+        const std::size_t slash = device.rfind('/');
+        name = slash == std::string::npos ? device : device.substr(slash + 1);
+    }
+    for (char& c : name) {
+        if (c == '/') {
+            c = '_';
+        }
+    }
+    return "LCK.." + name;
+}
+
+pid_t PortLock::readHolder(const std::string& lockPath) {
+    // Never through a link, never blocking on a pipe planted in its place.
+    const int fd = ::open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    struct stat info {};
+    std::array<char, 32> bytes{};
+    ssize_t count = -1;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        count = ::read(fd, bytes.data(), bytes.size());
+    }
+    ::close(fd);
+    const auto isText = [&] {
+        for (ssize_t i = 0; i < count; ++i) {
+            const char c = bytes[static_cast<std::size_t>(i)];
+            if (c != ' ' && c != '\n' && (c < '0' || c > '9')) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (count == 4 && info.st_size == 4 && !isText()) {
+        std::int32_t binary = 0;
+        std::memcpy(&binary, bytes.data(), sizeof binary);
+        return binary > 0 ? static_cast<pid_t>(binary) : 0;
+    }
+    if (count <= 0 || static_cast<std::size_t>(count) >= bytes.size()) {
+        return 0;
+    }
+    const std::string text(bytes.data(), static_cast<std::size_t>(count));
+    std::size_t i = text.find_first_not_of(' ');
+    long value = 0;
+    std::size_t digits = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 10; ++i, ++digits) {
+        value = value * 10 + (text[i] - '0');
+    }
+    if (digits == 0 || text.find_first_not_of(" \n", i) != std::string::npos || value > INT_MAX) {
+        return 0;
+    }
+    return static_cast<pid_t>(value);
+}
+
+PortLock::Outcome PortLock::acquire(const std::string& folder, const std::string& devicePath) {
+    release();
+    holderPid_ = 0;
+    problem_.clear();
+    const std::string lockPath = folder + "/" + lockFileName(devicePath);
+
+    // Our lock, whole, under a name of its own; linking it into place is the one step that
+    // either takes the lock or finds it taken.
+    std::string temporary = folder + "/LTMP.XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        problem_ = folder + ": " + errorText(errno);
+        return Outcome::NotPossible;
+    }
+    char content[16];
+    const int length =
+        std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(::getpid()));
+    const bool written = ::fchmod(fd, 0644) == 0 && ::write(fd, content, length) == length;
+    const int writeError = errno;
+    ::close(fd);
+    if (!written) {
+        ::unlink(temporary.c_str());
+        problem_ = temporary + ": " + errorText(writeError);
+        return Outcome::NotPossible;
+    }
+
+    Outcome outcome = Outcome::HeldByOther;
+    for (int attempt = 0; attempt < kTakeAttempts; ++attempt) {
+        if (::link(temporary.c_str(), lockPath.c_str()) == 0) {
+            outcome = Outcome::Taken;
+            break;
+        }
+        if (errno != EEXIST) {
+            problem_ = lockPath + ": " + errorText(errno);
+            outcome = Outcome::NotPossible;
+            break;
+        }
+        const pid_t holder = readHolder(lockPath);
+        holderPid_ = holder;
+        if (!isStale(holder, lockPath)) {
+            break;
+        }
+        if (!removeStaleLock(lockPath, holder, problem_)) {
+            if (problem_.empty()) {
+                holderPid_ = readHolder(lockPath);  // a new lock took its place meanwhile
+            }
+            break;
+        }
+        holderPid_ = 0;
+    }
+    ::unlink(temporary.c_str());
+    if (outcome == Outcome::Taken) {
+        path_ = lockPath;
+        noteHeld(lockPath, true);
+    }
+    return outcome;
+}
+
+void PortLock::release() {
+    if (path_.empty()) {
+        return;
+    }
+    // Only while it is still ours: never someone else's lock that replaced it.
+    if (readHolder(path_) == ::getpid()) {
+        ::unlink(path_.c_str());
+    }
+    noteHeld(path_, false);
+    path_.clear();
+}
+
+}  // namespace dravolin

@@ -1,0 +1,128 @@
+#include "core/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "support/test_folder.h"
+
+namespace dravolin {
+namespace {
+
+using test::TestFolder;
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    QString path() const {
+        return QString::fromStdString((folder.path() / "dravolin.conf").string());
+    }
+    SettingsFile loaded() const {
+        SettingsFile file(path());
+        file.load();
+        return file;
+    }
+    static void expectDefaults(const SavedSettings& saved) {
+        const PortSettings defaults;
+        EXPECT_EQ(saved.line.port, defaults.port);
+        EXPECT_EQ(saved.line.baudRate, defaults.baudRate);
+        EXPECT_EQ(saved.line.parity, defaults.parity);
+        EXPECT_EQ(saved.line.stopBits, defaults.stopBits);
+        EXPECT_TRUE(saved.portDevices.empty());
+        EXPECT_TRUE(saved.folders.empty());
+    }
+
+    TestFolder folder;
+};
+
+TEST_F(SettingsFileTest, WhatWasConfirmedAndChosenComesBackAtTheNextStartBesideOthersKeys) {
+    EXPECT_EQ(SettingsFile::defaultPath().toStdString(),
+              std::string(std::getenv("XDG_CONFIG_HOME")) + "/dravolin/dravolin.conf");
+    // A key this version does not know, perhaps from a later one, survives our writes.
+    folder.write("dravolin.conf", "[window]\ngeometry=10 20\n");
+    SettingsFile first(path());
+    first.load();
+    EXPECT_EQ(first.warning(), "");
+    expectDefaults(first.settings());
+
+    const PortSettings line{.baudRate = 57600, .parity = 'N', .stopBits = 2, .port = 3};
+    const std::map<int, std::string> devices{{1, "/dev/serial/by-id/usb-Kestrel_K1-if00"},
+                                             {3, "/dev/pts/9"}};
+    ASSERT_TRUE(first.saveConfirmed(line, devices)) << first.saveError();
+    ASSERT_TRUE(first.saveFolder(SettingsFile::kSendDialog, "/home/op/to send"));
+    ASSERT_TRUE(first.saveFolder(SettingsFile::kReceiveDialog, "/home/op/tags"));
+
+    const SettingsFile next = loaded();
+    EXPECT_EQ(next.warning(), "");
+    EXPECT_EQ(next.settings().line.port, 3);
+    EXPECT_EQ(next.settings().line.baudRate, 57600);
+    EXPECT_EQ(next.settings().line.parity, 'N');
+    EXPECT_EQ(next.settings().line.stopBits, 2);
+    EXPECT_EQ(next.settings().portDevices, devices);
+    EXPECT_EQ(next.settings().folders.at("send"), "/home/op/to send");
+    EXPECT_EQ(next.settings().folders.at("receive"), "/home/op/tags");
+    EXPECT_NE(folder.read("dravolin.conf").find("geometry=10 20"), std::string::npos);
+
+    // A mapping the operator took back is gone from the file too.
+    SettingsFile again = loaded();
+    ASSERT_TRUE(again.saveConfirmed(line, {{3, "/dev/pts/9"}}));
+    EXPECT_EQ(loaded().settings().portDevices, (std::map<int, std::string>{{3, "/dev/pts/9"}}));
+}
+
+TEST_F(SettingsFileTest, NoFileMeansTheDefaultsWithoutAWord) {
+    const SettingsFile file = loaded();
+    EXPECT_EQ(file.warning(), "");
+    expectDefaults(file.settings());
+    EXPECT_FALSE(folder.holds("dravolin.conf"));
+}
+
+TEST_F(SettingsFileTest, ADamagedFileGivesTheDefaultsAndIsKeptUntilNewSettingsAreConfirmed) {
+    const std::string damaged = "[line\nbaud=19200\n\x01\x02garbage\n";
+    folder.write("dravolin.conf", damaged);
+    SettingsFile file = loaded();
+    expectDefaults(file.settings());
+    EXPECT_NE(file.warning().find("is damaged"), std::string::npos) << file.warning();
+    EXPECT_NE(file.warning().find(path().toStdString()), std::string::npos) << file.warning();
+
+    // A folder chosen meanwhile is used for this run but does not overwrite the file.
+    EXPECT_TRUE(file.saveFolder(SettingsFile::kSendDialog, "/srv/tags"));
+    EXPECT_EQ(file.settings().folders.at("send"), "/srv/tags");
+    EXPECT_EQ(folder.read("dravolin.conf"), damaged);
+
+    ASSERT_TRUE(file.saveConfirmed(PortSettings{.baudRate = 19200}, {{2, "/dev/ttyACM0"}}));
+    EXPECT_EQ(folder.read("dravolin.conf.damaged"), damaged);
+    const SettingsFile next = loaded();
+    EXPECT_EQ(next.warning(), "");
+    EXPECT_EQ(next.settings().line.baudRate, 19200);
+    EXPECT_EQ(next.settings().portDevices.at(2), "/dev/ttyACM0");
+    EXPECT_EQ(next.settings().folders.at("send"), "/srv/tags");
+}
+
+TEST_F(SettingsFileTest, AnUnreadableFileGivesTheDefaultsWithAWarning) {
+    std::filesystem::create_directory(folder.path() / "dravolin.conf");
+    const SettingsFile file = loaded();
+    expectDefaults(file.settings());
+    EXPECT_NE(file.warning().find("cannot be read"), std::string::npos) << file.warning();
+}
+
+TEST_F(SettingsFileTest, ValuesThatMakeNoSenseGiveTheirDefaultsAndAreNamedInOneWarning) {
+    folder.write("dravolin.conf",
+                 "[line]\nport=7\nbaud=12345\nparity=E\nstopBits=2\n"
+                 "[ports]\ncom0=/dev/ttyS9\ncomX=/dev/ttyS8\ncom2=/dev/ttyUSB1\n");
+    const SettingsFile file = loaded();
+    const SavedSettings& saved = file.settings();
+    EXPECT_EQ(saved.line.port, 1);
+    EXPECT_EQ(saved.line.baudRate, 9600);
+    EXPECT_EQ(saved.line.stopBits, 2);
+    EXPECT_EQ(saved.portDevices, (std::map<int, std::string>{{2, "/dev/ttyUSB1"}}));
+    for (const char* named :
+         {"line/port=7", "line/baud=12345", "ports/com0=/dev/ttyS9", "ports/comX=/dev/ttyS8"}) {
+        EXPECT_NE(file.warning().find(named), std::string::npos) << named << ": " << file.warning();
+    }
+}
+
+}  // namespace
+}  // namespace dravolin

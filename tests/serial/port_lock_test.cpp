@@ -1,0 +1,155 @@
+#include "serial/port_lock.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "support/child_process.h"
+#include "support/pty_pair.h"
+#include "support/test_folder.h"
+
+namespace dravolin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ChildProcess;
+using test::TestFolder;
+
+const std::string kDevice = "/dev/ttyUSB7";
+const std::string kLockName = "LCK..ttyUSB7";
+
+std::string lockText(pid_t pid) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(pid));
+    return text;
+}
+
+class PortLockTest : public ::testing::Test {
+protected:
+    PortLock::Outcome take(PortLock& lock) { return lock.acquire(folder.path().string(), kDevice); }
+    std::string lockFile() const { return folder.read(kLockName); }
+    void plant(const std::string& content) const { folder.write(kLockName, content); }
+
+    TestFolder folder;
+};
+
+TEST_F(PortLockTest, HoldsOurProcessIdInTheUsualFormWhileTakenAndGoesOnRelease) {
+    {
+        PortLock lock;
+        ASSERT_EQ(take(lock), PortLock::Outcome::Taken);
+        EXPECT_EQ(lock.path(), (folder.path() / kLockName).string());
+        EXPECT_EQ(lockFile(), lockText(::getpid()));
+        EXPECT_EQ(lockFile().size(), 11u);
+        struct stat info {};
+        ASSERT_EQ(::stat(lock.path().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0644u);   // other programs must be able to read it
+        EXPECT_EQ(folder.listing(), kLockName);  // nothing else left behind
+
+        // A second taker in this very process finds the device in use, by us.
+        PortLock second;
+        EXPECT_EQ(take(second), PortLock::Outcome::HeldByOther);
+        EXPECT_EQ(second.holderPid(), ::getpid());
+        EXPECT_FALSE(second.held());
+        lock.release();
+        EXPECT_FALSE(folder.holds(kLockName));
+        ASSERT_EQ(take(lock), PortLock::Outcome::Taken);
+    }
+    EXPECT_FALSE(folder.holds(kLockName)) << "the destructor releases it";
+}
+
+TEST_F(PortLockTest, ALiveProgramsLockIsHonouredInEitherFormAndLeftAsItWas) {
+    ChildProcess other({"sleep", "600"});
+    ASSERT_GT(other.pid(), 0);
+    const auto binary = static_cast<std::int32_t>(other.pid());
+    const std::string forms[] = {lockText(other.pid()), std::to_string(other.pid()) + "\n",
+                                 std::string(reinterpret_cast<const char*>(&binary), 4)};
+    for (const std::string& form : forms) {
+        plant(form);
+        PortLock lock;
+        EXPECT_EQ(take(lock), PortLock::Outcome::HeldByOther);
+        EXPECT_EQ(lock.holderPid(), other.pid());
+        EXPECT_EQ(lockFile(), form);
+    }
+
+    // Once that program has ended its lock is stale, and ours takes its place.
+    other.end(SIGKILL);
+    PortLock lock;
+    EXPECT_EQ(take(lock), PortLock::Outcome::Taken);
+    EXPECT_EQ(lockFile(), lockText(::getpid()));
+}
+
+TEST_F(PortLockTest, StaleLocksAreClearedButLocksNamingNobodyAreLeftAlone) {
+    // An ended process, and our own id left by an earlier process that had it.
+    for (pid_t stale : {ChildProcess::endedProcessId(), ::getpid()}) {
+        plant(lockText(stale));
+        PortLock lock;
+        EXPECT_EQ(take(lock), PortLock::Outcome::Taken) << stale;
+        EXPECT_EQ(lockFile(), lockText(::getpid()));
+    }
+    // It may be being written at this moment by a program that writes in two steps.
+    for (const std::string& unreadable : {std::string(), std::string("pid twelve\n")}) {
+        plant(unreadable);
+        PortLock lock;
+        EXPECT_EQ(take(lock), PortLock::Outcome::HeldByOther);
+        EXPECT_EQ(lock.holderPid(), 0);
+        EXPECT_EQ(lockFile(), unreadable);
+    }
+}
+
+TEST_F(PortLockTest, ALinkPlantedInTheLockFolderIsNeitherFollowedNorRemoved) {
+    // It leads to what looks like a stale lock: following it would remove or overwrite
+    // another file.
+    TestFolder elsewhere;
+    const std::string content = lockText(ChildProcess::endedProcessId());
+    const fs::path victim = elsewhere.write("precious", content);
+    fs::create_symlink(victim, folder.path() / kLockName);
+    PortLock lock;
+    EXPECT_EQ(take(lock), PortLock::Outcome::HeldByOther);
+    EXPECT_TRUE(fs::is_symlink(folder.path() / kLockName));
+    EXPECT_EQ(elsewhere.read("precious"), content);
+}
+
+TEST_F(PortLockTest, ReleaseLeavesALockThatIsNoLongerOurs) {
+    ChildProcess other({"sleep", "600"});
+    PortLock lock;
+    ASSERT_EQ(take(lock), PortLock::Outcome::Taken);
+    plant(lockText(other.pid()));  // someone removed ours and took the device meanwhile
+    lock.release();
+    EXPECT_EQ(lockFile(), lockText(other.pid()));
+}
+
+TEST_F(PortLockTest, AFolderThatCannotHoldLocksIsReported) {
+    PortLock lock;
+    const std::string missing = (folder.path() / "no-such-folder").string();
+    EXPECT_EQ(lock.acquire(missing, kDevice), PortLock::Outcome::NotPossible);
+    EXPECT_FALSE(lock.held());
+    EXPECT_NE(lock.problem().find(missing), std::string::npos) << lock.problem();
+
+    if (::geteuid() != 0) {
+        fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_EQ(take(lock), PortLock::Outcome::NotPossible);
+        EXPECT_NE(lock.problem().find("Permission denied"), std::string::npos) << lock.problem();
+        fs::permissions(folder.path(), fs::perms::owner_all);
+    }
+}
+
+TEST(PortLockName, NamesTheDeviceALinkLeadsTo) {
+    EXPECT_EQ(PortLock::lockFileName("/dev/ttyUSB0"), "LCK..ttyUSB0");
+    PtyPair pty;
+    ASSERT_TRUE(pty.valid());
+    ASSERT_TRUE(pty.devicePath().starts_with("/dev/pts/"));
+    const std::string expected = "LCK..pts_" + pty.devicePath().substr(9);
+    EXPECT_EQ(PortLock::lockFileName(pty.devicePath()), expected);
+    TestFolder links;
+    fs::create_symlink(pty.devicePath(), links.path() / "stable-name");
+    EXPECT_EQ(PortLock::lockFileName((links.path() / "stable-name").string()), expected);
+}
+
+}  // namespace
+}  // namespace dravolin
