@@ -3,7 +3,9 @@
 #include <cctype>
 #include <filesystem>
 
+#include "cli/port_listing.h"
 #include "protocol/safe_file_name.h"
+#include "serial/port_scanner.h"
 
 namespace dravolin {
 
@@ -27,6 +29,8 @@ int CliCommand::run() {
             return get();
         case CliOptions::Command::Put:
             return put();
+        case CliOptions::Command::Ports:
+            return ports();
         default:
             std::fputs(CliOptions::usage().c_str(), err_);
             return kUsageError;
@@ -38,6 +42,7 @@ int CliCommand::list() {
     if (!exchange_.awaitingFileChoice()) {
         return reportOutcome();  // a failure, or an empty directory
     }
+    sayLockNotice();
     for (const std::string& name : view_.listedNames()) {
         std::fprintf(out_, "%s\n", trimmedDeviceName(name).c_str());
     }
@@ -74,6 +79,22 @@ int CliCommand::put() {
     return reportOutcome();
 }
 
+int CliCommand::ports() {
+    const std::vector<PortListingEntry> entries = listPorts(PortScanner(), options_.portMap);
+    const std::string listing = options_.json ? portsAsJson(entries) : portsAsText(entries);
+    std::fputs(listing.c_str(), out_);
+    std::fflush(out_);
+    return kSuccess;
+}
+
+void CliCommand::sayLockNotice() {
+    // Once, however many times the port was opened.
+    if (!lockNoticeSaid_ && !port_.lockNotice().empty()) {
+        std::fprintf(err_, "dravolin-cli: %s\n", port_.lockNotice().c_str());
+        lockNoticeSaid_ = true;
+    }
+}
+
 int CliCommand::findListedName() const {
     const auto& names = view_.listedNames();
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -103,6 +124,7 @@ std::string CliCommand::fetchTarget(const std::string& deviceName, std::string& 
 }
 
 int CliCommand::reportOutcome() {
+    sayLockNotice();
     const char code = exchange_.lastOutcome();
     if (code == kStatusAccepted) {
         return kSuccess;
@@ -110,9 +132,8 @@ int CliCommand::reportOutcome() {
     if (!exchange_.failureDetail().empty()) {
         std::fprintf(err_, "dravolin-cli: %s\n", exchange_.failureDetail().c_str());
     }
-    if (code == 'N' && !port_.lastOpenFailure().empty()) {
-        std::fprintf(err_, "dravolin-cli: cannot open the port: %s\n",
-                     port_.lastOpenFailure().c_str());
+    if (!exchange_.causeLine().empty()) {
+        std::fprintf(err_, "dravolin-cli: %s\n", exchange_.causeLine().c_str());
     }
     const std::optional<TextId> box = outcomeBoxText(code);
     const std::string text = ConsoleView::oneLine(box ? *box : TextId::StatusFailure);

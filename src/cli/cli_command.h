@@ -29,6 +29,8 @@ private:
     int list();
     int get();
     int put();
+    int ports();
+    void sayLockNotice();
     int findListedName() const;
     std::string fetchTarget(const std::string& deviceName, std::string& refusal) const;
     int reportOutcome();
@@ -40,6 +42,7 @@ private:
     SerialPort port_;
     ConsoleView view_;
     Exchange exchange_;
+    bool lockNoticeSaid_ = false;
 };
 
 }  // namespace dravolin

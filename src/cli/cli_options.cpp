@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace dravolin {
@@ -108,7 +109,9 @@ bool applyCommand(const std::vector<std::string>& words, CliOptions& options, st
     } else if (command == "put" && words.size() == 2 && !words[1].empty()) {
         options.command = CliOptions::Command::Put;
         options.inputPath = words[1];
-    } else if (command == "list" || command == "get" || command == "put") {
+    } else if (command == "ports" && words.size() == 1) {
+        options.command = CliOptions::Command::Ports;
+    } else if (command == "list" || command == "get" || command == "put" || command == "ports") {
         error = "wrong arguments for " + command;
         return false;
     } else {
@@ -117,6 +120,10 @@ bool applyCommand(const std::vector<std::string>& words, CliOptions& options, st
     }
     if (!options.outputPath.empty() && options.command != CliOptions::Command::Get) {
         error = "-o goes with get only";
+        return false;
+    }
+    if (options.json && options.command != CliOptions::Command::Ports) {
+        error = "--json goes with ports only";
         return false;
     }
     return true;
@@ -138,7 +145,11 @@ bool CliOptions::parse(const std::vector<std::string>& arguments, CliOptions& op
     std::string device;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (argument == "--device") {
+        if (argument == "--json") {
+            options.json = true;
+        } else if (argument == "--no-saved-settings") {
+            options.useSavedSettings = false;
+        } else if (argument == "--device") {
             if (!takeValue(arguments, i, device, error)) {
                 return false;
             }
@@ -160,9 +171,19 @@ bool CliOptions::parse(const std::vector<std::string>& arguments, CliOptions& op
     return applyCommand(words, options, error);
 }
 
+void CliOptions::takeSaved(const SavedSettings& saved) {
+    const std::int32_t language = settings.language;
+    settings = saved.line;
+    settings.language = language;
+    for (const auto& [port, device] : saved.portDevices) {
+        portMap.map(port, device);
+    }
+}
+
 std::string CliOptions::usage() {
     return "usage: dravolin-cli [--port N | --port N=PATH | --device PATH] [--baud B]\n"
-           "                    [--parity O|E|N] [--stop-bits 1|2] COMMAND\n"
+           "                    [--parity O|E|N] [--stop-bits 1|2] [--no-saved-settings]\n"
+           "                    COMMAND\n"
            "\n"
            "Exchanges tag-data files (.tiv) with the programmer on a serial line.\n"
            "\n"
@@ -170,15 +191,26 @@ std::string CliOptions::usage() {
            "  list                print the programmer's directory, one name a line\n"
            "  get NAME [-o FILE]  fetch NAME and write it to FILE (default: NAME.tiv here)\n"
            "  put FILE            send FILE under the name derived from its file name\n"
+           "  ports [--json]      list the serial devices found, one a line: path, stable\n"
+           "                      name, description and the Com ports that stand for it;\n"
+           "                      --json prints a JSON array instead\n"
            "\n"
            "options:\n"
-           "  --port N            use COM N, 1 to 4 (default 1: /dev/ttyS0)\n"
+           "  --port N            use COM N, 1 to 4 (default: the saved one, else 1)\n"
            "  --port N=PATH       use COM N and let it stand for the device PATH\n"
            "  --device PATH       let the chosen COM port stand for the device PATH\n"
-           "  --baud B            9600 (default), 19200, 38400 or 57600\n"
-           "  --parity P          O odd, E even (default), N none\n"
-           "  --stop-bits S       1 (default) or 2\n"
+           "  --baud B            9600, 19200, 38400 or 57600 (default: saved, else 9600)\n"
+           "  --parity P          O odd, E even, N none (default: saved, else E)\n"
+           "  --stop-bits S       1 or 2 (default: saved, else 1)\n"
+           "  --no-saved-settings start from COM1, 9600 baud, even parity, 1 stop bit and\n"
+           "                      Com N = /dev/ttyS(N-1), whatever the window saved\n"
            "  --help              show this text\n"
+           "\n"
+           "saved settings: the Com ports' devices and the line settings last confirmed in\n"
+           "the window are read from $XDG_CONFIG_HOME/dravolin/dravolin.conf (normally\n"
+           "~/.config/dravolin/dravolin.conf); each option given overrides them.\n"
+           "lock files: while a port is open, LCK..NAME in /run/lock (else /var/lock) holds\n"
+           "our process id; DRAVOLIN_LOCK_DIR names another folder.\n"
            "\n"
            "exit status: 0 success, 1 the exchange failed (its letter and text on stderr),\n"
            "2 usage error.\n";

@@ -4,16 +4,17 @@
 #include <vector>
 
 #include "core/port_settings.h"
+#include "core/settings_file.h"
 #include "serial/port_map.h"
 
 namespace dravolin {
 
 // The command line of dravolin-cli:
 //   dravolin-cli [--port N | --port N=PATH | --device PATH] [--baud B] [--parity O|E|N]
-//                [--stop-bits 1|2] COMMAND
-// with COMMAND one of: list | get NAME [-o FILE] | put FILE.
+//                [--stop-bits 1|2] [--no-saved-settings] COMMAND
+// with COMMAND one of: list | get NAME [-o FILE] | put FILE | ports [--json].
 struct CliOptions {
-    enum class Command { None, Help, List, Get, Put };
+    enum class Command { None, Help, List, Get, Put, Ports };
 
     Command command = Command::None;
     PortSettings settings;  // the record's defaults: COM1, 9600, E, 8, 1
@@ -21,6 +22,11 @@ struct CliOptions {
     std::string name;        // get: the device's name of the file
     std::string outputPath;  // get: -o FILE; empty for NAME.tiv in the current folder
     std::string inputPath;   // put: the file to send
+    bool json = false;       // ports: as a JSON array
+    bool useSavedSettings = true;
+
+    // Starts from what the window saved; the options given then override it.
+    void takeSaved(const SavedSettings& saved);
 
     // False with a message for the operator when the arguments do not make a command.
     static bool parse(const std::vector<std::string>& arguments, CliOptions& options,

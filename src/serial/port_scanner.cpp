@@ -110,10 +110,11 @@ std::string SerialDevice::description() const {
     if (probablyAbsent) {
         return "built-in serial port, probably absent (no UART found)";
     }
+    text = "built-in serial port";
     if (!driver.empty() && driver != "port" && driver != "serial8250" && driver != "serial") {
-        return "serial port (" + driver + ")";
+        text = "serial port (" + driver + ")";
     }
-    return "built-in serial port";
+    return address.empty() ? text : text + " at " + address;
 }
 
 PortScanner::PortScanner(fs::path root) : root_(std::move(root)) {
@@ -202,9 +203,14 @@ void PortScanner::readSysfs(const std::string& name, SerialDevice& device) const
     // ("unknown") or no address at all says nothing was found.
     if (!device.usb && fs::exists(classDir / "type", error)) {
         const std::string type = readAttribute(classDir / "type");
-        const bool noAddress = isZeroAddress(readAttribute(classDir / "port")) &&
-                               isZeroAddress(readAttribute(classDir / "iomem_base"));
-        device.probablyAbsent = type == "0" || noAddress;
+        const std::string ioPort = readAttribute(classDir / "port");
+        const std::string memory = readAttribute(classDir / "iomem_base");
+        if (!isZeroAddress(ioPort)) {
+            device.address = "I/O " + ioPort;
+        } else if (!isZeroAddress(memory)) {
+            device.address = "memory " + memory;
+        }
+        device.probablyAbsent = type == "0" || device.address.empty();
     }
 }
 

@@ -75,6 +75,42 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
     }
 }
 
+TEST(CliOptions, PortsWithOrWithoutJson) {
+    EXPECT_EQ(parse({"ports"}).options.command, CliOptions::Command::Ports);
+    EXPECT_FALSE(parse({"ports"}).options.json);
+    const Parsed json = parse({"--json", "ports"});
+    ASSERT_TRUE(json.ok) << json.error;
+    EXPECT_TRUE(json.options.json);
+    EXPECT_NE(parse({"--json", "list"}).error.find("--json goes with ports only"),
+              std::string::npos);
+    EXPECT_NE(parse({"ports", "x"}).error.find("wrong arguments for ports"), std::string::npos);
+}
+
+TEST(CliOptions, SavedSettingsAreTheStartAndEachOptionGivenOverridesThem) {
+    SavedSettings saved;
+    saved.line = {.baudRate = 38400, .parity = 'O', .stopBits = 2, .port = 3};
+    saved.portDevices = {{3, "/dev/ttyUSB0"}, {4, "/dev/ttyACM0"}};
+    CliOptions options;
+    options.takeSaved(saved);
+    std::string error;
+    ASSERT_TRUE(CliOptions::parse({"--baud", "9600", "list"}, options, error)) << error;
+    EXPECT_EQ(options.settings.settingsString(), "baud=9600 parity=O data=8 stop=2");
+    EXPECT_EQ(options.settings.port, 3);
+    EXPECT_EQ(options.settings.language, 1);
+    EXPECT_EQ(options.portMap.devicePath(3), "/dev/ttyUSB0");
+
+    CliOptions other;
+    other.takeSaved(saved);
+    ASSERT_TRUE(CliOptions::parse({"--port", "4", "--device", "/dev/pts/3", "list"}, other, error))
+        << error;
+    EXPECT_EQ(other.settings.port, 4);
+    EXPECT_EQ(other.portMap.devicePath(4), "/dev/pts/3");
+    EXPECT_EQ(other.portMap.devicePath(3), "/dev/ttyUSB0");
+
+    EXPECT_TRUE(parse({"list"}).options.useSavedSettings);
+    EXPECT_FALSE(parse({"--no-saved-settings", "list"}).options.useSavedSettings);
+}
+
 TEST(CliOptions, HelpWinsOverEverythingElse) {
     EXPECT_EQ(parse({"--bogus", "--help"}).options.command, CliOptions::Command::Help);
     EXPECT_EQ(parse({"list", "--help"}).options.command, CliOptions::Command::Help);

@@ -72,9 +72,11 @@ TEST(PortScanner, FindsAdaptersModemsAndBuiltInPortsAndSaysWhatEachIs) {
     EXPECT_EQ(devices[5].description(), "USB serial device (plain_serial)");
     EXPECT_EQ(devices[5].shownName(), "/dev/ttyUSB1");
 
+    EXPECT_EQ(devices[2].description(), "built-in serial port at I/O 0x3F8");
+    EXPECT_EQ(devices[3].description(), "built-in serial port at memory 0xFE215040");
+    EXPECT_EQ(devices[4].description(), "built-in serial port at I/O 0x2E8");
     for (int present : {2, 3, 4}) {
         EXPECT_FALSE(devices[present].probablyAbsent) << devices[present].path;
-        EXPECT_EQ(devices[present].description(), "built-in serial port");
     }
     for (int absent : {6, 7}) {
         EXPECT_TRUE(devices[absent].probablyAbsent) << devices[absent].path;

@@ -1,0 +1,132 @@
+#include "cli/port_listing.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+namespace dravolin {
+
+namespace {
+
+// The Com ports offered everywhere; any other one counts only when it is mapped.
+constexpr int kOfferedPorts = 4;
+
+std::set<int> portsToShow(const PortMap& portMap) {
+    std::set<int> ports;
+    for (int port = 1; port <= kOfferedPorts; ++port) {
+        ports.insert(port);
+    }
+    for (const auto& [port, path] : portMap.mappings()) {
+        ports.insert(port);
+    }
+    return ports;
+}
+
+// What a device says of itself may hold anything: control bytes are shown escaped, and
+// a tab would split the line's fields.
+std::string printable(const std::string& text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+std::string orDash(const std::string& text) {
+    return text.empty() ? "-" : printable(text);
+}
+
+QString jsonText(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+std::vector<PortListingEntry> listPorts(const PortScanner& scanner, const PortMap& portMap) {
+    std::vector<PortListingEntry> entries;
+    for (SerialDevice& device : scanner.scan()) {
+        const std::string description = device.description();
+        entries.push_back({std::move(device), description, {}, true, true});
+    }
+    for (const int port : portsToShow(portMap)) {
+        const std::string path = portMap.devicePath(port);
+        const std::string resolved = scanner.resolve(path);
+        auto found = std::find_if(entries.begin(), entries.end(), [&](const PortListingEntry& e) {
+            return e.device.path == resolved || e.device.path == path;
+        });
+        if (found == entries.end()) {
+            // Only a mapping the operator made is worth a line when the scan missed it.
+            if (portMap.mappings().count(port) == 0) {
+                continue;
+            }
+            SerialDevice mapped;
+            mapped.path = path;
+            const bool present = scanner.exists(path);
+            std::string description = "missing";
+            if (present) {
+                description = resolved.starts_with("/dev/pts/")
+                                  ? "pseudo-terminal"
+                                  : "not among the serial devices the system lists";
+            }
+            entries.push_back({mapped, description, {}, false, present});
+            found = entries.end() - 1;
+        }
+        found->coms.push_back(port);
+    }
+    return entries;
+}
+
+std::string portsAsText(const std::vector<PortListingEntry>& entries) {
+    std::string text;
+    for (const PortListingEntry& entry : entries) {
+        std::string coms;
+        for (const int port : entry.coms) {
+            coms += (coms.empty() ? "COM" : ",COM") + std::to_string(port);
+        }
+        text += orDash(entry.device.path) + "\t" + orDash(entry.device.byIdPath) + "\t" +
+                orDash(entry.description) + "\t" + (coms.empty() ? "-" : coms) + "\n";
+    }
+    return text;
+}
+
+std::string portsAsJson(const std::vector<PortListingEntry>& entries) {
+    QJsonArray array;
+    for (const PortListingEntry& entry : entries) {
+        const SerialDevice& device = entry.device;
+        QJsonArray coms;
+        for (const int port : entry.coms) {
+            coms.append(port);
+        }
+        QJsonObject object{
+            {"path", jsonText(device.path)},
+            {"byId", device.byIdPath.empty() ? QJsonValue() : jsonText(device.byIdPath)},
+            {"description", jsonText(entry.description)},
+            {"driver", jsonText(device.driver)},
+            {"usb", device.usb},
+            {"probablyAbsent", device.probablyAbsent},
+            {"listed", entry.listed},
+            {"present", entry.present},
+            {"coms", coms},
+        };
+        if (device.usb) {
+            object.insert("maker", jsonText(device.maker));
+            object.insert("product", jsonText(device.product));
+            object.insert("serialNumber", jsonText(device.serialNumber));
+        }
+        array.append(object);
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();
+}
+
+}  // namespace dravolin

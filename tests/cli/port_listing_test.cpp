@@ -1,0 +1,90 @@
+#include "cli/port_listing.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "support/fake_machine.h"
+
+namespace dravolin {
+namespace {
+
+using test::FakeMachine;
+
+const std::string kById = "usb-Kestrel_KS-10_K0042-if00-port0";
+
+class PortListing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        machine.addUsb({.name = "ttyUSB0",
+                        .byId = kById,
+                        .maker = "Kestrel",
+                        .product = "KS-10\tserial\x1b",
+                        .serialNumber = "K0042"});
+        machine.addBuiltInPort("ttyS0", "4", "0x3F8");
+        machine.addBuiltInPort("ttyS1", "0", "0x2F8");
+        std::filesystem::create_directories(machine.root() / "dev/pts");
+        std::ofstream(machine.root() / "dev/pts/5") << "";
+        // Com 1 keeps its default; Com 2 is the adapter by its stable name, Com 3 an
+        // adapter that is unplugged, Com 4 a pseudo-terminal.
+        map.map(2, "/dev/serial/by-id/" + kById);
+        map.map(3, "/dev/ttyUSB9");
+        map.map(4, "/dev/pts/5");
+    }
+
+    FakeMachine machine;
+    PortMap map;
+};
+
+TEST_F(PortListing, OneDeviceALineWithTheComPortsThatStandForIt) {
+    const std::string text = portsAsText(listPorts(PortScanner(machine.root()), map));
+    EXPECT_EQ(text, "/dev/ttyUSB0\t/dev/serial/by-id/" + kById +
+                        "\tKestrel KS-10\\x09serial\\x1b, serial number K0042\tCOM2\n"
+                        "/dev/ttyS0\t-\tbuilt-in serial port at I/O 0x3F8\tCOM1\n"
+                        "/dev/ttyS1\t-\tbuilt-in serial port, probably absent (no UART found)\t-\n"
+                        "/dev/ttyUSB9\t-\tmissing\tCOM3\n"
+                        "/dev/pts/5\t-\tpseudo-terminal\tCOM4\n");
+}
+
+TEST_F(PortListing, JsonHoldsTheSameForScripts) {
+    map.map(1, "/dev/pts/5");  // two Com ports for one device
+    const std::string json = portsAsJson(listPorts(PortScanner(machine.root()), map));
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json;
+    ASSERT_TRUE(document.isArray());
+    const QJsonArray devices = document.array();
+    ASSERT_EQ(devices.size(), 5);
+
+    const QJsonObject adapter = devices[0].toObject();
+    EXPECT_EQ(adapter["path"].toString(), "/dev/ttyUSB0");
+    EXPECT_EQ(adapter["byId"].toString().toStdString(), "/dev/serial/by-id/" + kById);
+    EXPECT_EQ(adapter["product"].toString(), "KS-10\tserial\x1b");  // JSON escapes it itself
+    EXPECT_EQ(adapter["serialNumber"].toString(), "K0042");
+    EXPECT_EQ(adapter["coms"].toArray(), QJsonArray({2}));
+    EXPECT_TRUE(adapter["usb"].toBool());
+
+    const QJsonObject absent = devices[2].toObject();
+    EXPECT_TRUE(absent["byId"].isNull());
+    EXPECT_TRUE(absent["probablyAbsent"].toBool());
+    EXPECT_EQ(absent["coms"].toArray(), QJsonArray());
+
+    // Devices the scan missed follow in the order of their first Com port.
+    const QJsonObject unplugged = devices[4].toObject();
+    EXPECT_EQ(unplugged["path"].toString(), "/dev/ttyUSB9");
+    EXPECT_FALSE(unplugged["present"].toBool());
+    EXPECT_FALSE(unplugged["listed"].toBool());
+    const QJsonObject pty = devices[3].toObject();
+    EXPECT_EQ(pty["path"].toString(), "/dev/pts/5");
+    EXPECT_TRUE(pty["present"].toBool());
+    EXPECT_EQ(pty["coms"].toArray(), QJsonArray({1, 4}));
+}
+
+}  // namespace
+}  // namespace dravolin
