@@ -58,8 +58,9 @@ if [ "$mode" = window ] && [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 if [ "$mode" = window ]; then
-    echo "Opening the window; COM1 is the simulated programmer. Files to send: $root/tools/sim/samples"
-    "$bin/src/app/dravolin" --port "1=$device"
+    # Every Com port, whichever one the settings saved earlier choose; not saved itself.
+    echo "Opening the window; every Com port is the simulated programmer. Files to send: $root/tools/sim/samples"
+    "$bin/src/app/dravolin" --port "1=$device" --port "2=$device" --port "3=$device" --port "4=$device"
     exit 0
 fi
 

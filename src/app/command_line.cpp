@@ -54,9 +54,14 @@ std::string CommandLine::helpText() {
     return usageLine() +
            "\n\n"
            "Exchanges tag-data files with the Voska handheld programmer.\n\n"
-           "  --port N=PATH  use device PATH for Com port N (1 to 4); may be repeated.\n"
-           "                 Without it Com N is /dev/ttyS(N-1).\n"
-           "  -h, --help     show this text and exit.\n";
+           "  --port N=PATH  use device PATH for Com port N (1 to 4) in this run, without\n"
+           "                 saving it; may be repeated. Otherwise Com N is the device chosen\n"
+           "                 in the port settings, else /dev/ttyS(N-1).\n"
+           "  -h, --help     show this text and exit.\n"
+           "\n"
+           "The port settings confirmed with OK, the device of each Com port and the last\n"
+           "folder of each file dialog are kept in $XDG_CONFIG_HOME/dravolin/dravolin.conf\n"
+           "(normally ~/.config/dravolin/dravolin.conf).\n";
 }
 
 }  // namespace dravolin

@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/transfer_app.h"
+#include "core/settings_file.h"
 
 int main(int argc, char** argv) {
     // Options are read before the display is opened, so --help works without one.
@@ -22,6 +23,11 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dravolin"));
     QApplication::setDesktopFileName(QStringLiteral("dravolin"));
-    dravolin::TransferApp transferApp(commandLine.portMap());
+    dravolin::SettingsFile settingsFile;
+    settingsFile.load();
+    if (!settingsFile.warning().empty()) {
+        std::fprintf(stderr, "dravolin: %s\n", settingsFile.warning().c_str());
+    }
+    dravolin::TransferApp transferApp(commandLine.portMap(), &settingsFile);
     return transferApp.run();
 }

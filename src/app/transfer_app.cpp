@@ -6,12 +6,16 @@
 
 namespace dravolin {
 
-TransferApp::TransferApp(PortMap portMap) : portMap_(std::move(portMap)) {}
+TransferApp::TransferApp(PortMap portMap, SettingsFile* settingsFile)
+    : portMap_(std::move(portMap)), settingsFile_(settingsFile) {}
 
 TransferApp::~TransferApp() = default;
 
 int TransferApp::run() {
     TransferDialog window(portMap_);
+    if (settingsFile_ != nullptr) {
+        window.useSettingsFile(*settingsFile_);
+    }
     window_ = &window;
     connect(&window, &TransferDialog::aboutRequested, this, &TransferApp::showAbout);
     connect(&window, &TransferDialog::helpRequested, this, &TransferApp::showHelp);

@@ -8,6 +8,7 @@
 
 namespace dravolin {
 
+class SettingsFile;
 class TransferDialog;
 
 // The program as a whole: runs the main window modally and ends when it ends. It also
@@ -16,7 +17,9 @@ class TransferApp : public QObject {
     Q_OBJECT
 
 public:
-    explicit TransferApp(PortMap portMap = {});
+    // `portMap` holds the devices given on the command line; `settingsFile`, when given,
+    // what earlier runs saved and where this one saves.
+    explicit TransferApp(PortMap portMap = {}, SettingsFile* settingsFile = nullptr);
     ~TransferApp() override;
 
     // Runs the main window until the operator ends it; the program's exit status.
@@ -31,6 +34,7 @@ public:
 
 private:
     PortMap portMap_;
+    SettingsFile* settingsFile_ = nullptr;
     TransferDialog* window_ = nullptr;
     QPointer<HelpWindow> helpWindow_;
 };

@@ -114,6 +114,58 @@ bool removeStaleLock(const std::string& lockPath, pid_t holder, std::string& pro
     return false;
 }
 
+// Our process id as a lock holds it, in a file of the lock folder that is either nameless
+// (linked in through /proc) or has a temporary name of its own.
+class LockContent {
+public:
+    LockContent() = default;
+    ~LockContent() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        if (!temporaryName_.empty()) {
+            ::unlink(temporaryName_.c_str());
+        }
+    }
+    LockContent(const LockContent&) = delete;
+    LockContent& operator=(const LockContent&) = delete;
+
+    bool create(const std::string& folder, std::string& problem) {
+        if (::access("/proc/self/fd", X_OK) == 0) {
+            fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+        }
+        if (fd_ < 0) {
+            std::string temporary = folder + "/LTMP.XXXXXX";
+            fd_ = ::mkostemp(temporary.data(), O_CLOEXEC);
+            if (fd_ < 0) {
+                problem = folder + ": " + errorText(errno);
+                return false;
+            }
+            temporaryName_ = temporary;
+        }
+        char text[16];
+        const int length = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));
+        if (::fchmod(fd_, 0644) != 0 || ::write(fd_, text, length) != length) {
+            problem = folder + ": " + errorText(errno);
+            return false;
+        }
+        return true;
+    }
+
+    // False with errno set when it could not be linked (EEXIST: a lock is there).
+    bool linkTo(const std::string& lockPath) const {
+        if (!temporaryName_.empty()) {
+            return ::link(temporaryName_.c_str(), lockPath.c_str()) == 0;
+        }
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, lockPath.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    }
+
+private:
+    int fd_ = -1;
+    std::string temporaryName_;
+};
+
 }  // namespace
 
 PortLock::~PortLock() {
@@ -197,29 +249,17 @@ PortLock::Outcome PortLock::acquire(const std::string& folder, const std::string
     problem_.clear();
     const std::string lockPath = folder + "/" + lockFileName(devicePath);
 
-    // Our lock, whole, under a name of its own; linking it into place is the one step that
-    // either takes the lock or finds it taken.
-    std::string temporary = folder + "/LTMP.XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        problem_ = folder + ": " + errorText(errno);
-        return Outcome::NotPossible;
-    }
-    char content[16];
-    const int length =
-        std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(::getpid()));
-    const bool written = ::fchmod(fd, 0644) == 0 && ::write(fd, content, length) == length;
-    const int writeError = errno;
-    ::close(fd);
-    if (!written) {
-        ::unlink(temporary.c_str());
-        problem_ = temporary + ": " + errorText(writeError);
+    // Our lock, whole, before it is linked into place: the one step that either takes the
+    // lock or finds it taken. It has no name until then where the system allows, so that a
+    // program killed at any moment leaves nothing but (at most) its lock behind.
+    LockContent content;
+    if (!content.create(folder, problem_)) {
         return Outcome::NotPossible;
     }
 
     Outcome outcome = Outcome::HeldByOther;
     for (int attempt = 0; attempt < kTakeAttempts; ++attempt) {
-        if (::link(temporary.c_str(), lockPath.c_str()) == 0) {
+        if (content.linkTo(lockPath)) {
             outcome = Outcome::Taken;
             break;
         }
@@ -241,7 +281,6 @@ PortLock::Outcome PortLock::acquire(const std::string& folder, const std::string
         }
         holderPid_ = 0;
     }
-    ::unlink(temporary.c_str());
     if (outcome == Outcome::Taken) {
         path_ = lockPath;
         noteHeld(lockPath, true);

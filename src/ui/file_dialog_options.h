@@ -18,6 +18,7 @@ struct FileDialogOptions {
     int selectedFilter = 0;   // index into nameFilters
     QString defaultSuffix;
     QString initialName;
+    QString directory;  // where the dialog opens; empty for the current folder
     bool confirmOverwrite = false;
 
     static FileDialogOptions fromRequest(const FileDialogRequest& request,

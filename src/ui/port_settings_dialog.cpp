@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
+#include <QStyle>
 
+#include "ui/device_chooser.h"
 #include "ui/dialog_units.h"
 
 namespace dravolin {
@@ -36,6 +38,8 @@ int portIndexFor(int port) {
     return (port >= 2 && port <= 4) ? port - 1 : 0;
 }
 
+constexpr int kOfferedPorts = 4;
+
 // Checks the button at `index`, or none when the group has no such button.
 void checkIndex(QButtonGroup* group, int index) {
     if (QAbstractButton* button = group->button(index)) {
@@ -51,11 +55,24 @@ void checkIndex(QButtonGroup* group, int index) {
 
 }  // namespace
 
-PortSettingsDialog::PortSettingsDialog(PortMap portMap, QWidget* parent) : QDialog(parent) {
+PortSettingsDialog::PortSettingsDialog(PortMap portMap, QWidget* parent)
+    : QDialog(parent), portMap_(std::move(portMap)) {
     setWindowTitle(QStringLiteral("Serielle Schnittstelle parametrieren"));
     setModal(true);
-    buildControls(portMap);
-    setFixedSize(DialogUnits(fontMetrics()).toPixels(QSize(257, 186)));
+    buildControls();
+    // The line settings as they always were, and below them the device of the Com port.
+    setFixedSize(DialogUnits(fontMetrics()).toPixels(QSize(257, 250)));
+    markMissingDevices();
+}
+
+void PortSettingsDialog::setPortMap(PortMap portMap) {
+    portMap_ = std::move(portMap);
+    markMissingDevices();
+}
+
+void PortSettingsDialog::setScanner(PortScanner scanner) {
+    deviceChooser_->setScanner(std::move(scanner));
+    markMissingDevices();
 }
 
 QRect PortSettingsDialog::dialogRect(int x, int y, int width, int height) const {
@@ -85,7 +102,7 @@ QRadioButton* PortSettingsDialog::addRadioButton(QButtonGroup* group, int index,
     return button;
 }
 
-void PortSettingsDialog::buildControls(const PortMap& portMap) {
+void PortSettingsDialog::buildControls() {
     okButton_ = addPushButton(1, QStringLiteral("OK"), dialogRect(180, 144, 69, 14));
     okButton_->setDefault(true);
     cancelButton_ = addPushButton(2, QStringLiteral("Abbrechen"), dialogRect(180, 162, 69, 14));
@@ -122,12 +139,36 @@ void PortSettingsDialog::buildControls(const PortMap& portMap) {
     const int portIds[] = {1009, 1162, 1010, 1018};
     for (int index = 0; index < 4; ++index) {
         const int port = index + 1;
+        // Wide enough for the mark of a missing device.
         QRadioButton* button =
             addRadioButton(portGroup_, index, portIds[index], QStringLiteral("Com %1").arg(port),
-                           dialogRect(20, 19 + 17 * index, 47, 10));
+                           dialogRect(20, 19 + 17 * index, 64, 10));
         button->setFocusPolicy(Qt::ClickFocus);
-        // Says which device a Com port stands for here.
-        button->setToolTip(QString::fromStdString(portMap.devicePath(port)));
+    }
+
+    deviceChooser_ = new DeviceChooser(this);
+    deviceChooser_->setObjectName(QStringLiteral("deviceGroup"));
+    deviceChooser_->setGeometry(dialogRect(5, 184, 247, 60));
+    connect(portGroup_, &QButtonGroup::idClicked, this,
+            [this](int index) { deviceChooser_->showCom(index + 1); });
+    connect(deviceChooser_, &DeviceChooser::devicesChanged, this,
+            &PortSettingsDialog::markMissingDevices);
+}
+
+void PortSettingsDialog::markMissingDevices() {
+    // While shown, the choices made so far count; otherwise the devices as they stand.
+    const bool editing = isVisible();
+    for (int port = 1; port <= kOfferedPorts; ++port) {
+        QAbstractButton* button = portGroup_->button(port - 1);
+        const std::string path =
+            editing ? deviceChooser_->chosenMap().devicePath(port) : portMap_.devicePath(port);
+        const bool missing =
+            editing ? deviceChooser_->deviceMissing(port) : !deviceChooser_->scanner().exists(path);
+        const QString device = QString::fromStdString(path);
+        // Says which device a Com port stands for here, and whether it is there.
+        button->setToolTip(missing ? device + QStringLiteral(" (missing)") : device);
+        button->setIcon(missing ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+        button->setProperty("deviceMissing", missing);
     }
 }
 
@@ -140,13 +181,37 @@ void PortSettingsDialog::showEvent(QShowEvent* event) {
     setCancelCaption();
     indicesFromSettings();
     indicesIntoControls();
+    // The devices are looked for afresh at every showing, and followed while it lasts.
+    deviceChooser_->begin(portMap_, portIndex_ + 1, settings_.language);
+    markMissingDevices();
     okButton_->setFocus();
 }
 
 void PortSettingsDialog::accept() {
     indicesFromControls();
     settingsFromIndices();
+    const PortMap chosen = deviceChooser_->chosenMap();
+    changedPorts_.clear();
+    std::set<int> ports{1, 2, 3, 4};
+    for (const auto& [port, path] : chosen.mappings()) {
+        ports.insert(port);
+    }
+    for (const auto& [port, path] : portMap_.mappings()) {
+        ports.insert(port);
+    }
+    for (const int port : ports) {
+        if (chosen.devicePath(port) != portMap_.devicePath(port)) {
+            changedPorts_.insert(port);
+        }
+    }
+    portMap_ = chosen;
     QDialog::accept();
+}
+
+void PortSettingsDialog::done(int result) {
+    deviceChooser_->end();
+    QDialog::done(result);
+    markMissingDevices();
 }
 
 void PortSettingsDialog::setCancelCaption() {

@@ -2,8 +2,11 @@
 
 #include <QDialog>
 
+#include <set>
+
 #include "core/port_settings.h"
 #include "serial/port_map.h"
+#include "serial/port_scanner.h"
 
 class QButtonGroup;
 class QPushButton;
@@ -11,9 +14,11 @@ class QRadioButton;
 
 namespace dravolin {
 
-// The modal dialog in which the operator picks the serial line parameters, and the one
-// store of the current PortSettings. Each showing starts from the stored settings; only
-// OK changes them.
+class DeviceChooser;
+
+// The modal dialog in which the operator picks the serial line parameters and the device
+// each Com port stands for, and the one store of the current PortSettings. Each showing
+// starts from the stored settings; only OK changes them.
 class PortSettingsDialog : public QDialog {
     Q_OBJECT
 
@@ -23,7 +28,17 @@ public:
     PortSettings& settings() { return settings_; }
     const PortSettings& settings() const { return settings_; }
 
+    // Which device each Com port stands for; OK keeps the operator's changes here.
+    void setPortMap(PortMap portMap);
+    const PortMap& portMap() const { return portMap_; }
+    // The Com ports whose device the last OK changed.
+    const std::set<int>& changedPorts() const { return changedPorts_; }
+
+    // Where the devices offered are looked for (the machine itself by default).
+    void setScanner(PortScanner scanner);
+
     void accept() override;
+    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -34,7 +49,8 @@ private:
     void addGroupBox(int id, const QString& title, QRect rect);
     QRadioButton* addRadioButton(QButtonGroup* group, int index, int id, const QString& text,
                                  QRect rect);
-    void buildControls(const PortMap& portMap);
+    void buildControls();
+    void markMissingDevices();
 
     void setCancelCaption();
     void indicesFromSettings();
@@ -43,6 +59,8 @@ private:
     void indicesFromControls();
 
     PortSettings settings_;
+    PortMap portMap_;
+    std::set<int> changedPorts_;
     int baudIndex_ = 0;
     int dataBitsIndex_ = 1;
     int parityIndex_ = 0;
@@ -56,6 +74,7 @@ private:
     QButtonGroup* stopBitsGroup_ = nullptr;
     QButtonGroup* parityGroup_ = nullptr;
     QButtonGroup* portGroup_ = nullptr;
+    DeviceChooser* deviceChooser_ = nullptr;
 };
 
 }  // namespace dravolin

@@ -27,6 +27,9 @@ std::optional<QString> QtUserPrompts::chooseFile(QWidget* parent,
     }
     dialog.setDefaultSuffix(options.defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
+    if (!options.directory.isEmpty()) {
+        dialog.setDirectory(options.directory);
+    }
     if (!options.initialName.isEmpty()) {
         dialog.selectFile(options.initialName);
     }

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,7 +16,9 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdio>
 
+#include "core/settings_file.h"
 #include "exchange/exchange.h"
 #include "serial/serial_port.h"
 #include "ui/client_area.h"
@@ -74,6 +77,7 @@ TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> pro
                                QWidget* parent)
     : QDialog(parent),
       prompts_(prompts ? std::move(prompts) : std::make_unique<QtUserPrompts>()),
+      commandLinePorts_(portMap),
       catalog_(Language::English) {
     loadResources();
     setWindowTitle(QStringLiteral("Dravolin"));
@@ -100,6 +104,40 @@ TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> pro
 }
 
 TransferDialog::~TransferDialog() = default;
+
+void TransferDialog::useSettingsFile(SettingsFile& file) {
+    settingsFile_ = &file;
+    const SavedSettings& saved = file.settings();
+    PortSettings& settings = settingsDialog_->settings();
+    const std::int32_t language = settings.language;
+    settings = saved.line;
+    settings.language = language;
+    savedPorts_ = saved.portDevices;
+    folders_ = saved.folders;
+    applyPortMap();
+}
+
+void TransferDialog::applyPortMap() {
+    // The operator's saved choices, with the command line's for this run on top.
+    PortMap map;
+    for (const auto& [port, device] : savedPorts_) {
+        map.map(port, device);
+    }
+    for (const auto& [port, device] : commandLinePorts_.mappings()) {
+        map.map(port, device);
+    }
+    serialPort_->setPortMap(map);
+    settingsDialog_->setPortMap(map);
+}
+
+void TransferDialog::rememberFolder(const std::string& dialog, const QString& chosenPath) {
+    const std::string folder =
+        QFile::encodeName(QFileInfo(chosenPath).absolutePath()).toStdString();
+    folders_[dialog] = folder;
+    if (settingsFile_ != nullptr && !settingsFile_->saveFolder(dialog, folder)) {
+        std::fprintf(stderr, "dravolin: %s\n", settingsFile_->saveError().c_str());
+    }
+}
 
 QString TransferDialog::text(TextId id) const {
     return QString::fromStdString(catalog_.lookup(id));
@@ -235,12 +273,28 @@ void TransferDialog::showMessageBox(TextId id, MessageIcon icon) {
     prompts_->showMessage(this, windowTitle(), text(id), icon);
 }
 
+void TransferDialog::showOutcomeBox(TextId id, const std::string& causeLine) {
+    QString shown = text(id);
+    if (!causeLine.empty()) {
+        shown += QStringLiteral("\n") + QFile::decodeName(QByteArray::fromStdString(causeLine));
+    }
+    prompts_->showMessage(this, windowTitle(), shown, MessageIcon::Exclamation);
+}
+
 std::optional<std::string> TransferDialog::chooseFile(const FileDialogRequest& request) {
-    const std::optional<QString> path =
-        prompts_->chooseFile(this, FileDialogOptions::fromRequest(request, catalog_));
+    // Each dialog opens where the operator last found or put a file with it.
+    const std::string dialog = request.mode == FileDialogRequest::Mode::Save
+                                   ? SettingsFile::kReceiveDialog
+                                   : SettingsFile::kSendDialog;
+    FileDialogOptions options = FileDialogOptions::fromRequest(request, catalog_);
+    if (const auto folder = folders_.find(dialog); folder != folders_.end()) {
+        options.directory = QFile::decodeName(QByteArray::fromStdString(folder->second));
+    }
+    const std::optional<QString> path = prompts_->chooseFile(this, options);
     if (!path) {
         return std::nullopt;
     }
+    rememberFolder(dialog, *path);
     return QFile::encodeName(*path).toStdString();
 }
 
@@ -344,7 +398,25 @@ void TransferDialog::chooseListedFile(int index) {
 }
 
 void TransferDialog::configurePort() {
-    settingsDialog_->exec();
+    if (settingsDialog_->exec() != QDialog::Accepted) {
+        return;
+    }
+    // A device the operator chose in the dialog replaces one given on the command line.
+    const PortMap& chosen = settingsDialog_->portMap();
+    for (const int port : settingsDialog_->changedPorts()) {
+        const auto mapped = chosen.mappings().find(port);
+        if (mapped != chosen.mappings().end()) {
+            savedPorts_[port] = mapped->second;
+        } else {
+            savedPorts_.erase(port);
+        }
+        commandLinePorts_.unmap(port);
+    }
+    applyPortMap();
+    if (settingsFile_ != nullptr &&
+        !settingsFile_->saveConfirmed(settingsDialog_->settings(), savedPorts_)) {
+        std::fprintf(stderr, "dravolin: %s\n", settingsFile_->saveError().c_str());
+    }
 }
 
 // ---- Ending

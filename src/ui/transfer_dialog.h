@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +27,7 @@ class ClientArea;
 class Exchange;
 class PortSettingsDialog;
 class SerialPort;
+class SettingsFile;
 class WarningBoxPresenter;
 
 // The program's main window: the function choice, the file list of a receive, the status
@@ -40,13 +42,19 @@ class TransferDialog : public QDialog, public ExchangeView {
 
 public:
     // `prompts` answers message boxes and file dialogs; by default Qt's own dialogs.
+    // `portMap` holds the devices given on the command line: for this run only.
     explicit TransferDialog(PortMap portMap = {}, std::unique_ptr<UserPrompts> prompts = nullptr,
                             QWidget* parent = nullptr);
     ~TransferDialog() override;
 
+    // Takes the port settings, Com devices and folders saved at an earlier run, and saves
+    // there what the operator confirms from now on. Without it nothing is remembered.
+    void useSettingsFile(SettingsFile& file);
+
     // ExchangeView
     void setStatusText(TextId id) override;
     void showMessageBox(TextId id, MessageIcon icon) override;
+    void showOutcomeBox(TextId id, const std::string& causeLine) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     void clearFileList(TextId fieldText) override;
     void appendFileListEntry(const std::string& name) override;
@@ -98,8 +106,14 @@ private:
     void chooseFunction();
     void chooseListedFile(int index);
     void configurePort();
+    void applyPortMap();
+    void rememberFolder(const std::string& dialog, const QString& chosenPath);
 
     std::unique_ptr<UserPrompts> prompts_;
+    PortMap commandLinePorts_;                    // overrides for this run, never saved
+    std::map<int, std::string> savedPorts_;       // the Com devices the operator chose
+    std::map<std::string, std::string> folders_;  // file dialog -> folder last used
+    SettingsFile* settingsFile_ = nullptr;
     MessageCatalog catalog_;
     int language_ = 1;
     QString filePrompt_;

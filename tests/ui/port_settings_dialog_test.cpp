@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
 #include <functional>
+
+#include "support/fake_machine.h"
 
 namespace dravolin {
 namespace {
@@ -96,6 +102,158 @@ TEST(PortSettingsDialog, ValuesOutsideTheOfferedOnesOpenAsDefaultsAndOkStoresTho
     EXPECT_EQ(dialog.settings().dataBits, 8);
     EXPECT_EQ(dialog.settings().parity, 'O');
     EXPECT_EQ(dialog.settings().stopBits, 1);
+}
+
+const test::FakeMachine::Usb kAdapter{.name = "ttyUSB0",
+                                      .byId = "usb-Kestrel_KS-10_K0042-if00-port0",
+                                      .maker = "Kestrel",
+                                      .product = "KS-10",
+                                      .serialNumber = "K0042"};
+const std::string kAdapterById = "/dev/serial/by-id/usb-Kestrel_KS-10_K0042-if00-port0";
+
+// The port settings dialog on a fake machine with a USB adapter, a built-in port and one
+// that is probably absent.
+class DeviceChoice : public ::testing::Test {
+protected:
+    DeviceChoice() {
+        machine.addUsb(kAdapter);
+        machine.addBuiltInPort("ttyS0", "4", "0x3F8");
+        machine.addBuiltInPort("ttyS1", "0", "0x2F8");
+        dialog.setScanner(PortScanner(machine.root()));
+    }
+
+    QComboBox* deviceList() { return dialog.findChild<QComboBox*>("deviceList"); }
+    QString note() { return dialog.findChild<QLabel*>("deviceNote")->text(); }
+    QStringList listed() {
+        QStringList texts;
+        for (int i = 0; i < deviceList()->count(); ++i) {
+            texts << deviceList()->itemText(i);
+        }
+        return texts;
+    }
+    // The Com ports marked as standing for a missing device.
+    std::vector<int> markedMissing() {
+        std::vector<int> ports;
+        const int ids[] = {1009, 1162, 1010, 1018};
+        for (int port = 1; port <= 4; ++port) {
+            auto* button = dialog.findChild<QRadioButton*>(QString::number(ids[port - 1]));
+            const bool missing = button->property("deviceMissing").toBool();
+            EXPECT_EQ(missing, !button->icon().isNull()) << port;
+            EXPECT_EQ(missing, button->toolTip().endsWith("(missing)")) << port;
+            if (missing) {
+                ports.push_back(port);
+            }
+        }
+        return ports;
+    }
+    void typeDevice(const QString& path) {
+        deviceList()->lineEdit()->selectAll();
+        QTest::keyClick(deviceList()->lineEdit(), Qt::Key_Delete);
+        QTest::keyClicks(deviceList()->lineEdit(), path);
+    }
+
+    test::FakeMachine machine;
+    PortSettingsDialog dialog;
+};
+
+TEST_F(DeviceChoice, ListsTheDevicesFoundStableNamesFirstAndMarksComPortsWithoutTheirDevice) {
+    PortMap map;
+    map.map(2, "/dev/ttyUSB9");  // an adapter that is not plugged in
+    map.map(4, kAdapterById);
+    dialog.setPortMap(map);
+    QStringList shown;
+    QString shownNote;
+    std::vector<int> missing;
+    runDialog(dialog, [&] {
+        shown = listed();
+        shownNote = note();
+        missing = markedMissing();
+        dialog.reject();
+    });
+    EXPECT_EQ(shown, QStringList({"usb-Kestrel_KS-10_K0042-if00-port0  —  Kestrel KS-10, serial "
+                                  "number K0042",
+                                  "/dev/ttyS0  —  built-in serial port at I/O 0x3F8",
+                                  "/dev/ttyS1  —  built-in serial port, probably absent (no UART "
+                                  "found)",
+                                  "/dev/ttyUSB9  —  missing"}));
+    EXPECT_EQ(shownNote, "/dev/ttyS0: built-in serial port at I/O 0x3F8");  // Com 1's
+    // Com 3 stands for /dev/ttyS2, which this machine does not have.
+    EXPECT_EQ(missing, (std::vector<int>{2, 3}));
+}
+
+TEST_F(DeviceChoice, TheDeviceChosenForAComIsKeptOnOkOnlyAndTheOthersStayAsTheyWere) {
+    PortMap map;
+    map.map(3, "/dev/pts/77");
+    dialog.setPortMap(map);
+    QString noteForMissing;
+    runDialog(dialog, [&] {
+        click(dialog, 1162);  // Com 2: picks the adapter from the list
+        deviceList()->setCurrentIndex(0);
+        click(dialog, 1018);  // Com 4: a path typed in
+        typeDevice("/dev/ttyUSB5");
+        noteForMissing = note();
+        click(dialog, 1);
+    });
+    EXPECT_EQ(noteForMissing, "/dev/ttyUSB5 does not exist: is the adapter plugged in?");
+    EXPECT_EQ(dialog.portMap().devicePath(2), kAdapterById);
+    EXPECT_EQ(dialog.portMap().devicePath(3), "/dev/pts/77");
+    EXPECT_EQ(dialog.portMap().devicePath(4), "/dev/ttyUSB5");
+    EXPECT_EQ(dialog.changedPorts(), (std::set<int>{2, 4}));
+    EXPECT_EQ(dialog.settings().port, 4);
+
+    runDialog(dialog, [&] {
+        click(dialog, 1010);  // Com 3
+        typeDevice("");       // back to its own device
+        click(dialog, 1162);
+        typeDevice("/dev/ttyACM3");
+        click(dialog, 2);  // Cancel
+    });
+    EXPECT_EQ(dialog.portMap().devicePath(2), kAdapterById);
+    EXPECT_EQ(dialog.portMap().devicePath(3), "/dev/pts/77");
+
+    runDialog(dialog, [&] {
+        click(dialog, 1010);
+        typeDevice("");
+        click(dialog, 1);
+    });
+    EXPECT_EQ(dialog.portMap().devicePath(3), "/dev/ttyS2");
+    EXPECT_EQ(dialog.portMap().mappings().count(3), 0u);
+    EXPECT_EQ(dialog.changedPorts(), std::set<int>{3});
+}
+
+TEST_F(DeviceChoice, DevicesPluggedInOrRemovedWhileTheDialogIsOpenShowAtOnce) {
+    PortMap map;
+    map.map(1, "/dev/ttyACM0");
+    dialog.setPortMap(map);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(markedMissing(), (std::vector<int>{1, 3, 4}));
+
+    const test::FakeMachine::Usb modem{.name = "ttyACM0",
+                                       .byId = "usb-Lumen_Bridge_77-if00",
+                                       .maker = "Lumen",
+                                       .product = "Bridge",
+                                       .driver = "cdc_acm",
+                                       .acm = true};
+    machine.addUsb(modem);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return listed().contains("usb-Lumen_Bridge_77-if00  —  Lumen Bridge"); }, 10000))
+        << listed().join('|').toStdString();
+    EXPECT_EQ(markedMissing(), (std::vector<int>{3, 4}));
+    EXPECT_EQ(note(), "/dev/ttyACM0: Lumen Bridge");
+    EXPECT_EQ(deviceList()->currentText(), "/dev/ttyACM0");  // the choice stays as it was
+
+    machine.unplug("ttyUSB0", kAdapter.byId);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !listed().join('|').contains("Kestrel"); }, 10000))
+        << listed().join('|').toStdString();
+    machine.unplug("ttyACM0", modem.byId);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return markedMissing() == std::vector<int>{1, 3, 4};
+        },
+        10000));
+    EXPECT_EQ(note(), "/dev/ttyACM0 does not exist: is the adapter plugged in?");
+    dialog.reject();
 }
 
 }  // namespace

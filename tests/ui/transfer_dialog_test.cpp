@@ -2,14 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTimer>
 
+#include "core/settings_file.h"
 #include "exchange/exchange.h"
+#include "serial/serial_port.h"
 #include "tests/ui/scripted_prompts.h"
 #include "tests/ui/window_driver.h"
 #include "ui/client_area.h"
+#include "ui/port_settings_dialog.h"
 
 namespace dravolin {
 namespace {
@@ -142,14 +147,82 @@ TEST_F(TransferDialogTest, ClosingIsIgnoredWhileAnExchangeRunsAndWorksAfterwards
     ui_.start()->trigger();
 
     EXPECT_EQ(busyAndStayed, std::vector<bool>({true, true, true}));
+    // The box says why under its own text.
     EXPECT_EQ(record_->messages,
-              std::vector<QString>(
-                  {"Communication error:\nDevice not responding.\nPlease check interface!"}));
+              std::vector<QString>({"Communication error:\nDevice not responding.\nPlease check "
+                                    "interface!\n/nonexistent/dravolin-test-line does not exist: "
+                                    "is the adapter plugged in?"}));
     // Idle again, and now it can be closed.
     EXPECT_FALSE(window_.exchange().busy());
     EXPECT_EQ(ui_.status(), " Please select function");
     EXPECT_TRUE(window_.close());
     EXPECT_FALSE(window_.isVisible());
+}
+
+// Two runs of the window over one settings file: what the operator confirmed in the first
+// is there in the second; a device given on the command line is not.
+TEST(RememberedSettings, ConfirmedSettingsAndFoldersSurviveARestartButTheCommandLineDoesNot) {
+    QTemporaryDir folder;
+    const QString settingsPath = folder.filePath("dravolin.conf");
+    const QString sendFolder = folder.filePath("outgoing");
+    auto record = std::make_shared<ScriptedPrompts::Record>();
+    PortMap commandLine;
+    commandLine.map(1, "/nonexistent/from-the-command-line");
+    commandLine.map(3, "/nonexistent/also-from-the-command-line");
+    {
+        SettingsFile file(settingsPath);
+        file.load();
+        TransferDialog window(commandLine, std::make_unique<ScriptedPrompts>(record));
+        window.useSettingsFile(file);
+        window.exchange().setOutcomePause(0);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        WindowDriver ui(window);
+        EXPECT_EQ(window.serialPort().portMap().devicePath(1),
+                  "/nonexistent/from-the-command-line");
+
+        PortSettingsDialog& settings = window.settingsDialog();
+        QTimer::singleShot(0, &settings, [&] {
+            settings.findChild<QAbstractButton*>("1010")->click();  // Com 3
+            QLineEdit* device = settings.findChild<QComboBox*>("deviceList")->lineEdit();
+            device->selectAll();
+            QTest::keyClicks(device, "/nonexistent/ttyUSB3");
+            settings.findChild<QAbstractButton*>("1008")->click();  // 57600 baud
+            settings.findChild<QAbstractButton*>("1")->click();     // OK
+        });
+        ui.command(40005)->trigger();
+        // The operator's choice wins over the command line's from now on.
+        EXPECT_EQ(window.serialPort().portMap().devicePath(3), "/nonexistent/ttyUSB3");
+        EXPECT_EQ(window.serialPort().portMap().devicePath(1),
+                  "/nonexistent/from-the-command-line");
+
+        // A file chosen to send (which cannot be read: the send ends at once).
+        record->fileAnswers.push_back(sendFolder + "/missing.tiv");
+        ui.chooseFunction(1);
+        ui.start()->trigger();
+        ASSERT_EQ(record->fileDialogs.size(), 1u);
+        EXPECT_FALSE(window.exchange().busy());
+    }
+
+    SettingsFile file(settingsPath);
+    file.load();
+    EXPECT_EQ(file.warning(), "");
+    TransferDialog window({}, std::make_unique<ScriptedPrompts>(record));
+    window.useSettingsFile(file);
+    EXPECT_EQ(window.settingsDialog().settings().port, 3);
+    EXPECT_EQ(window.settingsDialog().settings().baudRate, 57600);
+    EXPECT_EQ(window.serialPort().portMap().devicePath(3), "/nonexistent/ttyUSB3");
+    EXPECT_EQ(window.serialPort().portMap().devicePath(1), "/dev/ttyS0");
+    EXPECT_EQ(window.settingsDialog().portMap().devicePath(3), "/nonexistent/ttyUSB3");
+
+    window.exchange().setOutcomePause(0);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    WindowDriver ui(window);
+    ui.chooseFunction(1);
+    ui.start()->trigger();  // the dialog is cancelled
+    ASSERT_EQ(record->fileDialogs.size(), 2u);
+    EXPECT_EQ(record->fileDialogs[1].directory, sendFolder);
 }
 
 }  // namespace

@@ -1,0 +1,226 @@
+#include "ui/device_chooser.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace dravolin {
+
+namespace {
+
+QString fromPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::string toPath(const QString& text) {
+    return QFile::encodeName(text).toStdString();
+}
+
+}  // namespace
+
+DeviceChooser::DeviceChooser(QWidget* parent) : QGroupBox(parent) {
+    list_ = new QComboBox(this);
+    list_->setObjectName(QStringLiteral("deviceList"));
+    list_->setEditable(true);
+    list_->setInsertPolicy(QComboBox::NoInsert);  // a typed path is a choice, not an entry
+    list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("deviceNote"));
+    note_->setWordWrap(true);
+    note_->setTextFormat(Qt::PlainText);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list_);
+    layout->addWidget(note_, 1, Qt::AlignTop);
+
+    watcher_ = new QFileSystemWatcher(this);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (showing_) {
+            refresh();
+        }
+    });
+    connect(list_, &QComboBox::currentTextChanged, this, [this] {
+        if (filling_) {
+            return;
+        }
+        keepChoice();
+        updateNote();
+        emit devicesChanged();
+    });
+}
+
+QString DeviceChooser::label(const char* german, const char* english) const {
+    return QString::fromUtf8(language_ == 0 ? german : english);
+}
+
+void DeviceChooser::begin(const PortMap& map, int com, int language) {
+    map_ = map;
+    com_ = com;
+    language_ = language;
+    showing_ = true;
+    setTitle(label("Gerät für Com %1", "Device for Com %1").arg(com_));
+    refresh();
+}
+
+void DeviceChooser::end() {
+    showing_ = false;
+    const QStringList watched = watcher_->directories();
+    if (!watched.isEmpty()) {
+        watcher_->removePaths(watched);
+    }
+}
+
+void DeviceChooser::refresh() {
+    found_ = scanner_.scan();
+    buildEntries();
+    fillList();
+    if (showing_) {
+        watchDeviceFolders();
+    }
+    updateNote();
+    emit devicesChanged();
+}
+
+void DeviceChooser::showCom(int com) {
+    keepChoice();
+    com_ = com;
+    setTitle(label("Gerät für Com %1", "Device for Com %1").arg(com_));
+    buildEntries();
+    fillList();
+    updateNote();
+    emit devicesChanged();
+}
+
+PortMap DeviceChooser::chosenMap() {
+    keepChoice();
+    return map_;
+}
+
+bool DeviceChooser::deviceMissing(int com) {
+    if (com == com_) {
+        keepChoice();
+    }
+    return !scanner_.exists(map_.devicePath(com));
+}
+
+void DeviceChooser::buildEntries() {
+    entries_.clear();
+    for (const SerialDevice& device : found_) {
+        const std::string path = device.byIdPath.empty() ? device.path : device.byIdPath;
+        entries_.push_back({fromPath(device.shownName()) + QStringLiteral("  —  ") +
+                                fromPath(device.description()),
+                            path});
+    }
+    // The devices chosen before that the scan does not list: a pseudo-terminal, a path
+    // typed in, an adapter that is not plugged in.
+    std::vector<std::string> chosen;
+    for (const auto& [port, path] : map_.mappings()) {
+        chosen.push_back(path);
+    }
+    chosen.push_back(map_.devicePath(com_));
+    for (const std::string& path : chosen) {
+        const std::string resolved = scanner_.resolve(path);
+        const bool listed =
+            std::any_of(entries_.begin(), entries_.end(),
+                        [&](const Entry& entry) { return entry.path == path; }) ||
+            std::any_of(found_.begin(), found_.end(),
+                        [&](const SerialDevice& device) { return device.path == resolved; });
+        if (listed || path.empty()) {
+            continue;
+        }
+        QString state = label("fehlt", "missing");
+        if (scanner_.exists(path)) {
+            state = resolved.starts_with("/dev/pts/") ? label("Pseudo-Terminal", "pseudo-terminal")
+                                                      : QString();
+        }
+        entries_.push_back(
+            {state.isEmpty() ? fromPath(path) : fromPath(path) + QStringLiteral("  —  ") + state,
+             path});
+    }
+}
+
+void DeviceChooser::fillList() {
+    filling_ = true;
+    list_->clear();
+    for (const Entry& entry : entries_) {
+        list_->addItem(entry.text, fromPath(entry.path));
+    }
+    selectPath(map_.devicePath(com_));
+    filling_ = false;
+}
+
+void DeviceChooser::selectPath(const std::string& path) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].path == path) {
+            list_->setCurrentIndex(static_cast<int>(i));
+            return;
+        }
+    }
+    list_->setCurrentIndex(-1);
+    list_->setEditText(fromPath(path));
+}
+
+std::string DeviceChooser::currentChoice() const {
+    const QString text = list_->currentText().trimmed();
+    for (const Entry& entry : entries_) {
+        if (entry.text == text) {
+            return entry.path;
+        }
+    }
+    return toPath(text);
+}
+
+void DeviceChooser::keepChoice() {
+    const std::string choice = currentChoice();
+    if (choice.empty()) {
+        map_.unmap(com_);  // nothing typed: the port's own device
+    } else if (choice != map_.devicePath(com_)) {
+        map_.map(com_, choice);
+    }
+}
+
+void DeviceChooser::updateNote() {
+    const std::string path = currentChoice();
+    if (path.empty()) {
+        note_->clear();
+        return;
+    }
+    const std::string resolved = scanner_.resolve(path);
+    for (const SerialDevice& device : found_) {
+        if (device.path == resolved) {
+            note_->setText(fromPath(device.path) + QStringLiteral(": ") +
+                           fromPath(device.description()));
+            return;
+        }
+    }
+    if (!scanner_.exists(path)) {
+        note_->setText(label("%1 fehlt: ist der Adapter eingesteckt?",
+                             "%1 does not exist: is the adapter plugged in?")
+                           .arg(fromPath(path)));
+    } else if (resolved.starts_with("/dev/pts/")) {
+        note_->setText(label("%1: Pseudo-Terminal", "%1: pseudo-terminal").arg(fromPath(path)));
+    } else {
+        note_->setText(label("%1: kein serielles Gerät, das das System kennt",
+                             "%1: not among the serial devices the system lists")
+                           .arg(fromPath(path)));
+    }
+}
+
+void DeviceChooser::watchDeviceFolders() {
+    // /dev tells of devices coming and going; the by-id folders of their stable names,
+    // which udev makes a moment later (and the folders themselves appear with the first).
+    const QString root = fromPath(scanner_.root().string());
+    for (const char* folder : {"dev", "dev/serial", "dev/serial/by-id"}) {
+        const QString path = QDir(root).filePath(QString::fromLatin1(folder));
+        if (QFileInfo(path).isDir() && !watcher_->directories().contains(path)) {
+            watcher_->addPath(path);
+        }
+    }
+}
+
+}  // namespace dravolin
