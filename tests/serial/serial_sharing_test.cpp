@@ -9,14 +9,12 @@
 
 #include "serial/port_lock.h"
 #include "serial/serial_link_fixture.h"
-#include "support/child_process.h"
 #include "support/test_folder.h"
 
 namespace dravolin {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ChildProcess;
 using test::TestFolder;
 
 std::string lockText(pid_t pid) {
@@ -62,23 +60,6 @@ TEST_F(PortSharing, OurLockIsHeldWhileThePortIsOpenAndGoesOnEveryWayOut) {
     port.reset();
     EXPECT_EQ(locks.listing(), "");
     EXPECT_TRUE(port == nullptr);
-}
-
-TEST_F(PortSharing, AnotherProgramsLockKeepsUsOutAndNamesItUntilItHasEnded) {
-    ChildProcess other({"sleep", "600"});
-    ASSERT_GT(other.pid(), 0);
-    locks.write(lockName(), lockText(other.pid()));
-    EXPECT_EQ(openLink(), 0);
-    EXPECT_EQ(port->lastOpenFailure(), pty.devicePath() + " is busy: in use by sleep (pid " +
-                                           std::to_string(other.pid()) + ")");
-    EXPECT_EQ(locks.read(lockName()), lockText(other.pid()));
-
-    // Killed without a chance to clean up: its lock is stale for the next opening.
-    other.end(SIGKILL);
-    ASSERT_EQ(openLink(), 1);
-    EXPECT_EQ(locks.read(lockName()), lockText(::getpid()));
-    EXPECT_EQ(port->lastOpenFailure(), "");
-    port->closePort();
 }
 
 TEST_F(PortSharing, WithoutALockFolderThePortIsUsedAndTheHolderFoundAmongOpenFiles) {
