@@ -73,11 +73,6 @@ std::optional<DeviceHolder> holderFromOpenFiles(const std::string& devicePath) {
     return std::nullopt;
 }
 
-std::string holderText(const DeviceHolder& holder) {
-    const std::string name = holder.name.empty() ? "another program" : holder.name;
-    return "in use by " + name + " (pid " + std::to_string(holder.pid) + ")";
-}
-
 std::string groupName(gid_t gid) {
     if (const group* entry = ::getgrgid(gid)) {
         return entry->gr_name;
@@ -132,27 +127,75 @@ bool userListedInGroup(gid_t gid) {
     return false;
 }
 
-std::string permissionCause(const std::string& devicePath) {
+OpenFailure permissionFailure(const std::string& devicePath) {
+    using Kind = OpenFailure::Kind;
     struct stat info {};
     if (::stat(devicePath.c_str(), &info) != 0) {
-        return "permission denied on " + devicePath;
+        return {Kind::PermissionAskAdministrator, {devicePath, "?"}};
     }
     const std::string group = groupName(info.st_gid);
-    const std::string denied = "permission denied on " + devicePath + " (group " + group + ")";
-    if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
-        return denied + ": the group may not read and write it either; ask the administrator";
-    }
-    if (processHasGroup(info.st_gid)) {
-        return denied + ": you are in the group, yet the device refuses you; ask the administrator";
+    // Joining the group helps only when the group may use the device, and only someone who
+    // is not in it yet.
+    if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) ||
+        processHasGroup(info.st_gid)) {
+        return {Kind::PermissionAskAdministrator, {devicePath, group}};
     }
     if (userListedInGroup(info.st_gid)) {
-        return denied + ": you were added to " + group + " after logging in; log out and in again";
+        return {Kind::PermissionLogInAgain, {devicePath, group}};
     }
-    return denied + ": join it with 'sudo usermod -aG " + group + " " + userName() +
-           "', then log out and in again";
+    return {Kind::PermissionJoinGroup, {devicePath, group, userName()}};
 }
 
 }  // namespace
+
+const char* OpenFailure::sentence(Kind kind) {
+    switch (kind) {
+        case Kind::NoDeviceForPort:
+            return "no device stands for this port";
+        case Kind::Missing:
+            return "%1 does not exist: is the adapter plugged in?";
+        case Kind::NoHardware:
+            return "%1 has no device behind it: is the adapter plugged in?";
+        case Kind::PermissionJoinGroup:
+            return "permission denied on %1 (group %2): join it with 'sudo usermod -aG %2 %3', "
+                   "then log out and in again";
+        case Kind::PermissionLogInAgain:
+            return "permission denied on %1 (group %2): you were added to the group after "
+                   "logging in; log out and in again";
+        case Kind::PermissionAskAdministrator:
+            return "permission denied on %1 (group %2): ask the administrator to let you use it";
+        case Kind::BusyWithHolder:
+            return "%1 is busy: in use by %2 (pid %3)";
+        case Kind::Busy:
+            return "%1 is busy: another program has it open";
+        case Kind::LockCannotBeRemoved:
+            return "%1 is locked by a program that has ended, and its lock cannot be removed (%2)";
+        case Kind::LockNamesNobody:
+            return "%1 is locked by %2, which names no running program";
+        case Kind::NotSerial:
+            return "%1 is not a serial device";
+        case Kind::Other:
+            return "%1: %2";
+    }
+    return "%1";
+}
+
+std::string OpenFailure::text() const {
+    // Each %N in one pass, so that an argument is never read for placeholders.
+    const std::string pattern = sentence(kind);
+    std::string filled;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        const auto index = static_cast<std::size_t>(next - '1');
+        if (pattern[i] == '%' && next >= '1' && next <= '9' && index < arguments.size()) {
+            filled += arguments[index];
+            ++i;
+        } else {
+            filled += pattern[i];
+        }
+    }
+    return filled;
+}
 
 std::optional<DeviceHolder> findDeviceHolder(const std::string& devicePath,
                                              const std::string& lockFolder) {
@@ -162,44 +205,50 @@ std::optional<DeviceHolder> findDeviceHolder(const std::string& devicePath,
     return holderFromOpenFiles(devicePath);
 }
 
-std::string openFailureCause(const std::string& devicePath, int code,
-                             const std::string& lockFolder) {
+OpenFailure describeOpenFailure(const std::string& devicePath, int code,
+                                const std::string& lockFolder) {
+    using Kind = OpenFailure::Kind;
     if (devicePath.empty()) {
-        return "no device stands for this port";
+        return {Kind::NoDeviceForPort, {}};
     }
     switch (code) {
         case ENOENT:
-            return devicePath + " does not exist: is the adapter plugged in?";
+            return {Kind::Missing, {devicePath}};
         case ENXIO:
         case ENODEV:
-            return devicePath + " has no device behind it: is the adapter plugged in?";
+            return {Kind::NoHardware, {devicePath}};
         case EACCES:
         case EPERM:
-            return permissionCause(devicePath);
+            return permissionFailure(devicePath);
         case EBUSY:
             if (const auto holder = findDeviceHolder(devicePath, lockFolder)) {
-                return devicePath + " is busy: " + holderText(*holder);
+                return {Kind::BusyWithHolder,
+                        {devicePath, holder->name.empty() ? "another program" : holder->name,
+                         std::to_string(holder->pid)}};
             }
-            return devicePath + " is busy: another program has it open";
+            return {Kind::Busy, {devicePath}};
         case ENOTTY:
         case EISDIR:
-            return devicePath + " is not a serial device";
+            return {Kind::NotSerial, {devicePath}};
         default:
-            return devicePath + ": " + std::strerror(code);
+            return {Kind::Other, {devicePath, std::strerror(code)}};
     }
 }
 
-std::string lockedDeviceCause(const std::string& devicePath, const std::string& lockFolder,
-                              const PortLock& lock) {
+OpenFailure describeLockedDevice(const std::string& devicePath, const std::string& lockFolder,
+                                 const PortLock& lock) {
+    using Kind = OpenFailure::Kind;
     if (!lock.problem().empty()) {
-        return devicePath + " is locked: " + lock.problem();
+        return {Kind::LockCannotBeRemoved, {devicePath, lock.problem()}};
     }
     if (lock.holderPid() > 0) {
-        return devicePath + " is busy: " +
-               holderText(DeviceHolder{lock.holderPid(), processName(lock.holderPid())});
+        const std::string name = processName(lock.holderPid());
+        return {Kind::BusyWithHolder,
+                {devicePath, name.empty() ? "another program" : name,
+                 std::to_string(lock.holderPid())}};
     }
-    return devicePath + " is locked by " + lockFolder + "/" + PortLock::lockFileName(devicePath) +
-           ", which names no running program";
+    return {Kind::LockNamesNobody,
+            {devicePath, lockFolder + "/" + PortLock::lockFileName(devicePath)}};
 }
 
 }  // namespace dravolin

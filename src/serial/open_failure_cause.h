@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace dravolin {
 
@@ -15,18 +16,44 @@ struct DeviceHolder {
     std::string name;
 };
 
+// Why a device could not be opened, for the operator: a kind, each with its own sentence,
+// and the words that fill it (the device first). text() is the sentence in English, e.g.
+// "/dev/ttyUSB0 does not exist: is the adapter plugged in?".
+struct OpenFailure {
+    enum class Kind {
+        NoDeviceForPort,             // (nothing)
+        Missing,                     // device
+        NoHardware,                  // device
+        PermissionJoinGroup,         // device, group, user
+        PermissionLogInAgain,        // device, group
+        PermissionAskAdministrator,  // device, group
+        BusyWithHolder,              // device, program, pid
+        Busy,                        // device
+        LockCannotBeRemoved,         // device, the system's reason
+        LockNamesNobody,             // device, lock file
+        NotSerial,                   // device
+        Other,                       // device, the system's text
+    };
+
+    Kind kind = Kind::Other;
+    std::vector<std::string> arguments;
+
+    // The English sentence of a kind, with %1, %2, ... for its arguments.
+    static const char* sentence(Kind kind);
+    std::string text() const;
+};
+
 // Who holds a device: the owner named by its lock file in `lockFolder`, else the first
 // process found with the device among its open files. Nothing when neither tells.
 std::optional<DeviceHolder> findDeviceHolder(const std::string& devicePath,
                                              const std::string& lockFolder);
 
-// One line for the operator on why a device could not be opened with the error `code`,
-// e.g. "/dev/ttyUSB0 does not exist: is the adapter plugged in?".
-std::string openFailureCause(const std::string& devicePath, int code,
-                             const std::string& lockFolder);
+// Why opening `devicePath` failed with the error `code`.
+OpenFailure describeOpenFailure(const std::string& devicePath, int code,
+                                const std::string& lockFolder);
 
-// The same line when another program's lock file keeps us from the device.
-std::string lockedDeviceCause(const std::string& devicePath, const std::string& lockFolder,
-                              const PortLock& lock);
+// Why another program's lock file keeps us from the device.
+OpenFailure describeLockedDevice(const std::string& devicePath, const std::string& lockFolder,
+                                 const PortLock& lock);
 
 }  // namespace dravolin

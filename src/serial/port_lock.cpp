@@ -100,8 +100,7 @@ bool removeStaleLock(const std::string& lockPath, pid_t holder, std::string& pro
         if (errno == ENOENT) {
             return true;  // someone else cleared it already
         }
-        problem = "the lock " + lockPath + " left by process " + std::to_string(holder) +
-                  " cannot be removed: " + errorText(errno);
+        problem = lockPath + ": " + errorText(errno);
         return false;
     }
     if (PortLock::readHolder(aside) == holder) {

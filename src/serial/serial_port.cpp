@@ -10,7 +10,6 @@
 #include <utility>
 
 #include "core/port_settings.h"
-#include "serial/open_failure_cause.h"
 #include "serial/port_opening.h"
 
 namespace dravolin {
@@ -56,7 +55,7 @@ const PortMap& SerialPort::portMap() const {
 }
 
 std::string SerialPort::lastOpenFailure() const {
-    return lastOpenFailure_;
+    return openFailure_ ? openFailure_->text() : std::string();
 }
 
 void SerialPort::endRunningMonitor() {
@@ -103,7 +102,7 @@ bool SerialPort::claimDevice(PortOpening& opening, const std::string& devicePath
     if (!devicePath.empty()) {
         const PortLock::Outcome locked = lock_.acquire(lockFolder_, devicePath);
         if (locked == PortLock::Outcome::HeldByOther) {
-            lastOpenFailure_ = lockedDeviceCause(devicePath, lockFolder_, lock_);
+            openFailure_ = describeLockedDevice(devicePath, lockFolder_, lock_);
             return false;
         }
         if (locked == PortLock::Outcome::NotPossible && lockNotice_.empty()) {
@@ -113,10 +112,10 @@ bool SerialPort::claimDevice(PortOpening& opening, const std::string& devicePath
     if (!opening.openDevice(devicePath)) {
         const int code = comm::lastError();
         lock_.release();
-        lastOpenFailure_ = openFailureCause(devicePath, code, lockFolder_);
+        openFailure_ = describeOpenFailure(devicePath, code, lockFolder_);
         return false;
     }
-    lastOpenFailure_.clear();
+    openFailure_.reset();
     return true;
 }
 

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
+#include "serial/open_failure_cause.h"
 #include "serial/port_lock.h"
 #include "serial/port_map.h"
 #include "serial/port_owner.h"
@@ -43,8 +45,10 @@ public:
     void setPortMap(PortMap portMap);
     const PortMap& portMap() const;
 
-    // Why the last openPort could not open the device, in one line for the operator, e.g.
-    // "/dev/ttyUSB0 does not exist: is the adapter plugged in?"; empty when it could.
+    // Why the last openPort could not open the device; nothing when it could.
+    const std::optional<OpenFailure>& openFailure() const { return openFailure_; }
+    // The same in one English line, e.g. "/dev/ttyUSB0 does not exist: is the adapter
+    // plugged in?"; empty when the device could be opened.
     std::string lastOpenFailure() const;
 
     // Where the UUCP lock files of the devices are taken (PortLock::defaultFolder()).
@@ -75,7 +79,7 @@ private:
     std::unique_ptr<QObject> receiver_;  // on the interface thread; deliveries are posted to it
     std::shared_ptr<PortOpening> opening_;
     std::uint32_t writeLength_ = 0;
-    std::string lastOpenFailure_;
+    std::optional<OpenFailure> openFailure_;
     std::string lockFolder_ = PortLock::defaultFolder();
     std::string lockNotice_;
     PortLock lock_;  // held while the device is open
