@@ -1,4 +1,4 @@
-#include "sim/unique_fd.h"
+#include "protocol/unique_fd.h"
 
 #include <unistd.h>
 
