@@ -19,6 +19,10 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     return *this;
 }
 
+int UniqueFd::release() {
+    return std::exchange(fd_, -1);
+}
+
 void UniqueFd::reset(int fd) {
     if (fd_ >= 0) {
         ::close(fd_);
