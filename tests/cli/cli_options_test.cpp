@@ -64,15 +64,6 @@ TEST(CliOptions, ValuesAfterEqualsAndOperandsAfterTheEndOfOptions) {
     EXPECT_EQ(parse({"-o", "-out.tiv", "get", "A"}).options.outputPath, "-out.tiv");
 }
 
-// The name is typed as list prints it: \\ a backslash, \xHH a byte.
-TEST(CliOptions, GetTakesTheNameInItsEscapedForm) {
-    EXPECT_EQ(parse({"get", "A\\x1bB"}).options.name,
-              "A\x1b"
-              "B");
-    EXPECT_EQ(parse({"get", "A\\\\B"}).options.name, "A\\B");
-    EXPECT_EQ(parse({"get", "TAG00001"}).options.name, "TAG00001");
-}
-
 TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "no command"},

@@ -229,34 +229,6 @@ TEST_F(CliProgram, DefaultNameNeverReplacesWhatIsThere) {
     EXPECT_EQ(pc.read("a..b.tiv"), tagDataFile("x"));
 }
 
-// -o replaces a file, through a link, and nothing else.
-TEST_F(CliProgram, GetWithOReplacesOnlyWhatMayBeReplaced) {
-    programmer.write("TAG00001.tiv", tagDataFile("fresh"));
-    pc.write("real.tiv", "old");
-    std::filesystem::create_symlink("real.tiv", pc.path() / "link.tiv");
-    makeFifo(pc.path() / "fifo.tiv");
-    std::filesystem::permissions(pc.write("ro.tiv", "precious"),
-                                 std::filesystem::perms::owner_read);
-    startProgrammer();
-
-    CliRun run = cli({"get", "TAG00001", "-o", "link.tiv"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(kindAt(pc.path() / "link.tiv"), "link");
-    EXPECT_EQ(pc.read("real.tiv"), tagDataFile("fresh"));
-
-    for (const auto& [target, reason] : {std::pair{"fifo.tiv", "fifo.tiv is a FIFO"},
-                                         std::pair{"ro.tiv", "ro.tiv is read-only"}}) {
-        run = cli({"get", "TAG00001", "-o", target});
-        EXPECT_EQ(run.exitCode, 1) << run.err;
-        EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
-        EXPECT_NE(run.err.find("dravolin-cli: D: Error when opening file!"), std::string::npos)
-            << run.err;
-    }
-    EXPECT_EQ(kindAt(pc.path() / "fifo.tiv"), "fifo");
-    EXPECT_EQ(pc.read("ro.tiv"), "precious");
-    EXPECT_EQ(pc.listing(), "fifo.tiv link.tiv real.tiv ro.tiv");
-}
-
 TEST_F(CliProgram, PutSendsTheFileUnderItsDerivedName) {
     // 200 data bytes leave the programmer two seconds to confirm, however loaded the machine.
     pc.write("LANGERNAME.tiv", tagDataFile(std::string(200, 's')));
