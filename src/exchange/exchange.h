@@ -74,6 +74,9 @@ public:
     // Empty when nothing more is known; cleared when an exchange starts.
     const std::string& causeLine() const { return causeLine_; }
     void setCauseLine(std::string line) { causeLine_ = std::move(line); }
+    // Whether a fetched file may only be a new file (nothing at all at its path) rather
+    // than replace what the operator chose: for a name the operator did not give.
+    void setKeepExistingFiles(bool keep) { keepExistingFiles_ = keep; }
 
     // The pause that holds an outcome on screen; a terminal needs none.
     void setOutcomePause(int milliseconds) { outcomePauseMs_ = milliseconds; }
@@ -122,6 +125,7 @@ private:
     std::string failureDetail_;
     std::string causeLine_;
     int outcomePauseMs_ = kOutcomePauseMs;
+    bool keepExistingFiles_ = false;
     WaitObserver waitObserver_;
 };
 
