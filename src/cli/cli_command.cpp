@@ -102,13 +102,22 @@ std::string CliCommand::fetchTarget(const std::string& deviceName, std::string& 
     return target;
 }
 
+void CliCommand::interrupt(int signal) {
+    interruptedBy_ = signal;
+    exchange_.abandon();
+}
+
 int CliCommand::reportOutcome() {
+    if (exchange_.cancelled()) {
+        // A signal that came too late to cancel anything lets the finished work stand.
+        return interruptedBy_ != 0 ? 128 + interruptedBy_ : kExchangeFailed;
+    }
     const char code = exchange_.lastOutcome();
     if (code == kStatusAccepted) {
         return kSuccess;
     }
     if (!exchange_.failureDetail().empty()) {
-        std::fprintf(err_, "dravolin-cli: %s\n", exchange_.failureDetail().c_str());
+        printFailure(exchange_.failureDetail());
     }
     if (code == 'N' && !port_.lastOpenFailure().empty()) {
         std::fprintf(err_, "dravolin-cli: cannot open the port: %s\n",
@@ -122,7 +131,14 @@ int CliCommand::reportOutcome() {
     } else {
         std::fprintf(err_, "dravolin-cli: 0x%02X: %s\n", byte, text.c_str());
     }
+    if (const std::optional<FilledText>& cause = exchange_.causeLine()) {
+        printFailure(MessageCatalog(Language::English).lookup(*cause));
+    }
     return kExchangeFailed;
+}
+
+void CliCommand::printFailure(const std::string& text) const {
+    std::fprintf(err_, "dravolin-cli: %s\n", text.c_str());
 }
 
 }  // namespace dravolin

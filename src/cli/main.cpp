@@ -8,6 +8,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/stop_signals.h"
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
@@ -25,5 +26,6 @@ int main(int argc, char** argv) {
         return dravolin::CliCommand::kSuccess;
     }
     dravolin::CliCommand command(options, stdout, stderr, ::isatty(STDERR_FILENO) == 1);
+    const dravolin::StopSignals stopSignals([&command](int signal) { command.interrupt(signal); });
     return command.run();
 }
