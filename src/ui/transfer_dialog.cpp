@@ -302,6 +302,9 @@ void TransferDialog::showMessageBox(TextId id, MessageIcon icon,
 std::optional<std::string> TransferDialog::chooseFile(const FileDialogRequest& request) {
     const std::optional<QString> path =
         prompts_->chooseFile(this, FileDialogOptions::fromRequest(request, catalog_));
+    // The keyboard comes back to this window (a window manager need not give it back when
+    // the dialog and its overwrite question close): Escape must reach the wait that follows.
+    activateWindow();
     if (!path) {
         return std::nullopt;
     }
