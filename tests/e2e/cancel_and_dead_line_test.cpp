@@ -6,7 +6,8 @@
 namespace dravolin::test {
 namespace {
 
-// Cancelling a running exchange, and a line whose device goes away during it.
+// Cancelling a send, and a line whose device goes away during one (the window's tests
+// cover the same for a receive).
 class CancelAndDeadLine : public ExchangeFixture {
 protected:
     // The exchange ended as cancelled: no box, "Cancelled", then idle, and the line free
@@ -23,47 +24,7 @@ protected:
         comm::Port other;
         EXPECT_TRUE(other.open(devicePath())) << comm::errorText(comm::lastError());
     }
-
-    // Answers the next save dialog, lists the programmer's files and picks the first one.
-    void fetchFirst(const std::string& savePath) {
-        exchange->startExchange(Exchange::kReceiveFunction);
-        ASSERT_TRUE(exchange->awaitingFileChoice());
-        view.dialogAnswers.push_back(savePath);
-        exchange->chooseListedFile(0);
-    }
-
-    // The programmer on the other end is replaced by one with `options`, as a receive goes
-    // from the listing to the fetch.
-    void continueWith(SimulatorOptions options) {
-        options.files = programmer.path();
-        next_ = std::make_unique<SimulatedProgrammer>(options);
-        std::string error;
-        ASSERT_TRUE(next_->start(error)) << error;
-        PortMap map;
-        map.map(1, next_->devicePath());
-        port->setPortMap(map);
-    }
-
-    std::unique_ptr<SimulatedProgrammer> next_;
 };
-
-TEST_F(CancelAndDeadLine, CancelMidFetchWritesNothingAndLeavesAnExistingFileAlone) {
-    programmer.write("BIG.tiv", tagDataFile(std::string(3000, 'b')));
-    pc.write("keep.tiv", "precious");
-    simOptions.pace = LinePace{38400, 'E', 1};  // the file reply takes most of a second
-    startProgrammer();
-    view.onProgress = [this](const TransferProgress& progress) {
-        if (progress.expected > 1000 && progress.done > 100) {
-            exchange->cancel();
-        }
-    };
-    fetchFirst(pcFile("keep.tiv"));
-
-    expectCancelled();
-    EXPECT_LT(view.progress.back().done, 3009u);
-    EXPECT_EQ(pc.read("keep.tiv"), "precious");
-    EXPECT_EQ(pc.listing(), "keep.tiv");  // nothing half-written beside it
-}
 
 TEST_F(CancelAndDeadLine, CancelMidSendLeavesTheProgrammerWithoutTheFile) {
     pc.write("BIG.tiv", tagDataFile(std::string(3000, 's')));
@@ -79,39 +40,6 @@ TEST_F(CancelAndDeadLine, CancelMidSendLeavesTheProgrammerWithoutTheFile) {
 
     expectCancelled();
     EXPECT_FALSE(programmer.holds("BIG.tiv"));
-}
-
-TEST_F(CancelAndDeadLine, CancelWhileTheListWaitsEndsAtOnceAndCancelWhenIdleDoesNothing) {
-    programmer.write("A.tiv", tagDataFile("a"));
-    startProgrammer();
-    exchange->cancel();
-    EXPECT_TRUE(view.statusTexts.empty());
-
-    exchange->startExchange(Exchange::kReceiveFunction);
-    ASSERT_TRUE(exchange->awaitingFileChoice());
-    exchange->cancel();
-    expectCancelled();
-    EXPECT_TRUE(view.dialogs.empty());
-}
-
-TEST_F(CancelAndDeadLine, HangUpMidFileReplyEndsWithNAndSaysTheDeviceHasGone) {
-    programmer.write("BIG.tiv", tagDataFile(std::string(2000, 'h')));
-    startProgrammer();
-    exchange->startExchange(Exchange::kReceiveFunction);
-    ASSERT_TRUE(exchange->awaitingFileChoice());
-    SimulatorOptions dying;
-    dying.hangupAfter = 100;  // the file reply's time-out would be 100 s
-    continueWith(dying);
-    view.dialogAnswers.push_back(pcFile("big.tiv"));
-    exchange->chooseListedFile(0);
-
-    expectFailure('N');
-    ASSERT_TRUE(view.boxes[0].cause.has_value());
-    EXPECT_EQ(view.boxes[0].cause->id, TextId::DeviceGone);
-    EXPECT_EQ(view.boxes[0].cause->arguments, std::vector<std::string>{next_->devicePath()});
-    EXPECT_EQ(exchange->causeLine()->id, TextId::DeviceGone);
-    EXPECT_EQ(next_->state(), SimulatorState::HungUp);
-    EXPECT_FALSE(pc.holds("big.tiv"));
 }
 
 TEST_F(CancelAndDeadLine, ProgrammerGoneMidSendEndsWithNAndTheCause) {
