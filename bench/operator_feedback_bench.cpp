@@ -50,11 +50,10 @@ public:
         TransferDialog::setStatusText(id);
     }
 
-    void showMessageBox(TextId id, MessageIcon icon,
-                        const std::optional<FilledText>& cause) override {
+    void showOutcomeBox(TextId id, const std::string& causeLine) override {
         boxAt = Clock::now();
-        boxHadCause = cause.has_value();
-        TransferDialog::showMessageBox(id, icon, cause);
+        boxHadCause = !causeLine.empty();
+        TransferDialog::showOutcomeBox(id, causeLine);
     }
 
     Clock::time_point cancelledAt;

@@ -108,8 +108,9 @@ void CliCommand::interrupt(int signal) {
 }
 
 int CliCommand::reportOutcome() {
+    // Cancelled by a stop signal. One that came after the work was done cancelled nothing,
+    // and the outcome below stands.
     if (exchange_.cancelled()) {
-        // A signal that came too late to cancel anything lets the finished work stand.
         return interruptedBy_ != 0 ? 128 + interruptedBy_ : kExchangeFailed;
     }
     const char code = exchange_.lastOutcome();
@@ -117,7 +118,10 @@ int CliCommand::reportOutcome() {
         return kSuccess;
     }
     if (!exchange_.failureDetail().empty()) {
-        printFailure(exchange_.failureDetail());
+        std::fprintf(err_, "dravolin-cli: %s\n", exchange_.failureDetail().c_str());
+    }
+    if (!exchange_.causeLine().empty()) {
+        std::fprintf(err_, "dravolin-cli: %s\n", exchange_.causeLine().c_str());
     }
     if (code == 'N' && !port_.lastOpenFailure().empty()) {
         std::fprintf(err_, "dravolin-cli: cannot open the port: %s\n",
@@ -131,14 +135,7 @@ int CliCommand::reportOutcome() {
     } else {
         std::fprintf(err_, "dravolin-cli: 0x%02X: %s\n", byte, text.c_str());
     }
-    if (const std::optional<FilledText>& cause = exchange_.causeLine()) {
-        printFailure(MessageCatalog(Language::English).lookup(*cause));
-    }
     return kExchangeFailed;
-}
-
-void CliCommand::printFailure(const std::string& text) const {
-    std::fprintf(err_, "dravolin-cli: %s\n", text.c_str());
 }
 
 }  // namespace dravolin

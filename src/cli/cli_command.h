@@ -37,7 +37,6 @@ private:
     int findListedName() const;
     std::string fetchTarget(const std::string& deviceName, std::string& refusal) const;
     int reportOutcome();
-    void printFailure(const std::string& text) const;
 
     const CliOptions& options_;
     std::FILE* out_;

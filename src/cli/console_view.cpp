@@ -51,10 +51,7 @@ void ConsoleView::printStatus(const std::string& line) {
     std::fflush(err_);
 }
 
-void ConsoleView::showMessageBox(TextId id, MessageIcon icon,
-                                 const std::optional<FilledText>& cause) {
-    // The cause of a failure comes with the command's closing line.
-    static_cast<void>(cause);
+void ConsoleView::showMessageBox(TextId id, MessageIcon icon) {
     if (icon == MessageIcon::Information) {
         printStatus(oneLine(id));
     }

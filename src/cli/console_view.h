@@ -28,8 +28,7 @@ public:
 
     void setStatusText(TextId id) override;
     void setStatusTextWith(TextId id, const std::string& argument) override;
-    void showMessageBox(TextId id, MessageIcon icon,
-                        const std::optional<FilledText>& cause) override;
+    void showMessageBox(TextId id, MessageIcon icon) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     void clearFileList(TextId fieldText) override;
     void appendFileListEntry(const std::string& name) override;

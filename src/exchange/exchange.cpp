@@ -82,7 +82,7 @@ void Exchange::startExchange(int function) {
     pauseSkipped_ = false;
     cancelled_ = false;
     failureDetail_.clear();
-    causeLine_.reset();
+    causeLine_.clear();
     successText_.reset();
     view_.grayMainMenus();
     view_.disableFunctionChoice();
@@ -145,7 +145,7 @@ void Exchange::requestDirectory() {
         return;
     }
     if (directoryCount_ == 0) {
-        view_.showMessageBox(TextId::NoFileSaved, MessageIcon::Information, std::nullopt);
+        view_.showMessageBox(TextId::NoFileSaved, MessageIcon::Information);
         closeLink();
         finishExchange(kStatusAccepted);
         return;
@@ -292,7 +292,7 @@ void Exchange::finishExchange(char code) {
     finishing_ = true;
     view_.setCancelAvailable(false);
     if (const std::optional<TextId> text = outcomeBoxText(code)) {
-        view_.showMessageBox(*text, MessageIcon::Exclamation, causeLine_);
+        view_.showOutcomeBox(*text, causeLine_);
     }
     showOutcomeStatus(code);
     resetChoices();
@@ -531,7 +531,9 @@ void Exchange::endAfterWait(WaitEnd end) {
             return;
         case WaitEnd::LineGone: {
             const std::string device = port_.portMap().devicePathForName(settings_.portName());
-            causeLine_ = FilledText{TextId::DeviceGone, {device}};
+            const Language language =
+                settings_.language == 0 ? Language::German : Language::English;
+            causeLine_ = MessageCatalog(language).lookup(FilledText{TextId::DeviceGone, {device}});
             finishExchange('N');
             return;
         }

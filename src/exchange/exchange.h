@@ -91,9 +91,11 @@ public:
     // lastOutcome() then means nothing.
     bool cancelled() const { return cancelled_; }
 
-    // The line the outcome box adds under its text, saying why (for example that the device
-    // has gone); nothing when the catalogue text says it all.
-    const std::optional<FilledText>& causeLine() const { return causeLine_; }
+    // Why the last exchange failed, in one line for the operator, shown under the text of
+    // its outcome box: e.g. "The device /dev/ttyUSB0 has gone.". Empty when nothing more is
+    // known; cleared when an exchange starts.
+    const std::string& causeLine() const { return causeLine_; }
+    void setCauseLine(std::string line) { causeLine_ = std::move(line); }
 
     // Why the last exchange ended with a local failure ('D', 'W'): a sentence for a log or a
     // terminal; empty otherwise. The window shows the catalogue text only.
@@ -164,7 +166,7 @@ private:
     bool cancelled_ = false;
     char lastOutcome_ = '0';
     std::string failureDetail_;
-    std::optional<FilledText> causeLine_;
+    std::string causeLine_;
     std::optional<FilledText> successText_;  // what a '0' outcome says beyond success
     ProgressMeter progressMeter_;
     std::chrono::steady_clock::time_point frameHandedOver_;

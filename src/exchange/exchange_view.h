@@ -38,10 +38,16 @@ public:
     // shorten the argument so that the line fits.
     virtual void setStatusTextWith(TextId id, const std::string& argument) = 0;
 
-    // Shows a box with an OK button and returns when the operator has closed it. `cause`,
-    // when given, is one more line under the text that says why (a device that has gone).
-    virtual void showMessageBox(TextId id, MessageIcon icon,
-                                const std::optional<FilledText>& cause) = 0;
+    // Shows a box with an OK button and returns when the operator has closed it.
+    virtual void showMessageBox(TextId id, MessageIcon icon) = 0;
+
+    // The box that tells how an exchange ended: the catalogue text, and under it one line
+    // saying why when that is known (the port could not be opened, the line went dead).
+    // A view that has no room for the line shows the box alone.
+    virtual void showOutcomeBox(TextId id, const std::string& causeLine) {
+        static_cast<void>(causeLine);
+        showMessageBox(id, MessageIcon::Exclamation);
+    }
 
     // A file dialog; the chosen full path, or nothing when it was cancelled.
     virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;

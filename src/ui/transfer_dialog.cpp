@@ -290,13 +290,16 @@ void TransferDialog::showStatus() {
     statusLine_->setText(shown);
 }
 
-void TransferDialog::showMessageBox(TextId id, MessageIcon icon,
-                                    const std::optional<FilledText>& cause) {
-    QString message = text(id);
-    if (cause) {
-        message += QLatin1Char('\n') + QString::fromStdString(catalog_.lookup(*cause));
+void TransferDialog::showMessageBox(TextId id, MessageIcon icon) {
+    prompts_->showMessage(this, windowTitle(), text(id), icon);
+}
+
+void TransferDialog::showOutcomeBox(TextId id, const std::string& causeLine) {
+    QString shown = text(id);
+    if (!causeLine.empty()) {
+        shown += QStringLiteral("\n") + QFile::decodeName(QByteArray::fromStdString(causeLine));
     }
-    prompts_->showMessage(this, windowTitle(), message, icon);
+    prompts_->showMessage(this, windowTitle(), shown, MessageIcon::Exclamation);
 }
 
 std::optional<std::string> TransferDialog::chooseFile(const FileDialogRequest& request) {

@@ -50,8 +50,8 @@ public:
     // ExchangeView
     void setStatusText(TextId id) override;
     void setStatusTextWith(TextId id, const std::string& argument) override;
-    void showMessageBox(TextId id, MessageIcon icon,
-                        const std::optional<FilledText>& cause) override;
+    void showMessageBox(TextId id, MessageIcon icon) override;
+    void showOutcomeBox(TextId id, const std::string& causeLine) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     void clearFileList(TextId fieldText) override;
     void appendFileListEntry(const std::string& name) override;

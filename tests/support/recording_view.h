@@ -17,7 +17,7 @@ public:
     struct Box {
         TextId text;
         MessageIcon icon;
-        std::optional<FilledText> cause;
+        std::string causeLine{};
     };
 
     std::vector<TextId> statusTexts;
@@ -49,9 +49,14 @@ public:
         statusTexts.push_back(id);
         statusArguments.push_back(argument);
     }
-    void showMessageBox(TextId id, MessageIcon icon,
-                        const std::optional<FilledText>& cause) override {
-        boxes.push_back({id, icon, cause});
+    void showMessageBox(TextId id, MessageIcon icon) override {
+        boxes.push_back({id, icon});
+        if (whileBoxIsUp) {
+            whileBoxIsUp();
+        }
+    }
+    void showOutcomeBox(TextId id, const std::string& causeLine) override {
+        boxes.push_back({id, MessageIcon::Exclamation, causeLine});
         if (whileBoxIsUp) {
             whileBoxIsUp();
         }
