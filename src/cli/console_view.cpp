@@ -29,8 +29,12 @@ std::string ConsoleView::oneLine(TextId id, const std::string& argument) {
 
 void ConsoleView::setStatusText(TextId id) {
     switch (id) {
-        case TextId::StatusPleaseWait:
         case TextId::StatusSuccess:
+            if (!successLineShown_) {
+                break;
+            }
+            [[fallthrough]];
+        case TextId::StatusPleaseWait:
         case TextId::StatusFailure:
         case TextId::StatusCancelled:
             printStatus(oneLine(id));
