@@ -140,8 +140,18 @@ std::string CliCommand::fetchTarget(const std::string& deviceName, std::string& 
     return {};
 }
 
+void CliCommand::interrupt(int signal) {
+    interruptedBy_ = signal;
+    exchange_.abandon();
+}
+
 int CliCommand::reportOutcome() {
     sayLockNotice();
+    // Cancelled by a stop signal. One that came after the work was done cancelled nothing,
+    // and the outcome below stands.
+    if (exchange_.cancelled()) {
+        return interruptedBy_ != 0 ? 128 + interruptedBy_ : kExchangeFailed;
+    }
     const char code = exchange_.lastOutcome();
     if (code == kStatusAccepted) {
         return kSuccess;

@@ -8,6 +8,7 @@
 #include <QShowEvent>
 #include <QStyle>
 
+#include "core/message_catalog.h"
 #include "ui/device_chooser.h"
 #include "ui/dialog_units.h"
 
@@ -16,6 +17,7 @@ namespace dravolin {
 namespace {
 
 constexpr int kBaudRates[] = {9600, 19200, 38400, 57600};
+const QString kGermanTitle = QStringLiteral("Serielle Schnittstelle parametrieren");
 constexpr int kParities[] = {'O', 'E', 'N'};
 
 int baudIndexFor(int baudRate) {
@@ -57,7 +59,7 @@ void checkIndex(QButtonGroup* group, int index) {
 
 PortSettingsDialog::PortSettingsDialog(PortMap portMap, QWidget* parent)
     : QDialog(parent), portMap_(std::move(portMap)) {
-    setWindowTitle(QStringLiteral("Serielle Schnittstelle parametrieren"));
+    setWindowTitle(kGermanTitle);
     setModal(true);
     buildControls();
     // The line settings as they always were, and below them the device of the Com port.
@@ -215,10 +217,16 @@ void PortSettingsDialog::done(int result) {
 }
 
 void PortSettingsDialog::setCancelCaption() {
+    // The title follows the language too: an English window asks in English, with the
+    // words of its menu item; German keeps the dialog's own title.
     if (settings_.language == 0) {
         cancelButton_->setText(QStringLiteral("Abbrechen"));
+        setWindowTitle(kGermanTitle);
     } else if (settings_.language == 1) {
         cancelButton_->setText(QStringLiteral("Cancel"));
+        const std::string_view title =
+            MessageCatalog::text(TextId::ConfigureItem, Language::English);
+        setWindowTitle(QString::fromUtf8(title.data(), qsizetype(title.size())));
     }
 }
 
