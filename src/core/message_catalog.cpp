@@ -70,6 +70,30 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"Abbrechen", "Cancel"},
     {"%1 von %2 Bytes (%3 %)", "%1 of %2 bytes (%3%)"},
     {"noch %1", "%1 left"},
+    {"Für diese Schnittstelle ist kein Gerät eingestellt", "no device stands for this port"},
+    {"%1 gibt es nicht: Ist der Adapter eingesteckt?",
+     "%1 does not exist: is the adapter plugged in?"},
+    {"Hinter %1 steht kein Gerät: Ist der Adapter eingesteckt?",
+     "%1 has no device behind it: is the adapter plugged in?"},
+    {"Kein Zugriff auf %1 (Gruppe %2): mit 'sudo usermod -aG %2 %3' der Gruppe beitreten, dann "
+     "ab- und wieder anmelden",
+     "permission denied on %1 (group %2): join it with 'sudo usermod -aG %2 %3', then log out "
+     "and in again"},
+    {"Kein Zugriff auf %1 (Gruppe %2): Die Gruppe gilt erst nach neuer Anmeldung; bitte ab- und "
+     "wieder anmelden",
+     "permission denied on %1 (group %2): you were added to the group after logging in; log out "
+     "and in again"},
+    {"Kein Zugriff auf %1 (Gruppe %2): Bitte den Administrator um Zugriff bitten",
+     "permission denied on %1 (group %2): ask the administrator to let you use it"},
+    {"%1 ist belegt: in Gebrauch von %2 (PID %3)", "%1 is busy: in use by %2 (pid %3)"},
+    {"%1 ist belegt: Ein anderes Programm hat es geöffnet",
+     "%1 is busy: another program has it open"},
+    {"%1 ist von einem beendeten Programm gesperrt, die Sperre lässt sich nicht entfernen (%2)",
+     "%1 is locked by a program that has ended, and its lock cannot be removed (%2)"},
+    {"%1 ist durch %2 gesperrt, das kein laufendes Programm nennt",
+     "%1 is locked by %2, which names no running program"},
+    {"%1 ist keine serielle Schnittstelle", "%1 is not a serial device"},
+    {"%1: %2", "%1: %2"},
 }};
 
 }  // namespace

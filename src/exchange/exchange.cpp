@@ -365,13 +365,18 @@ void Exchange::pauseAfterOutcome() {
     pauseTimer_.stop();
 }
 
+Language Exchange::language() const {
+    return settings_.language == 0 ? Language::German : Language::English;
+}
+
 void Exchange::openLink() {
     // A port that cannot be opened still ends the exchange at its reply time-out, with 'N';
     // the operator is also told why.
     if (port_.openPort(this, settings_.port, settings_.baudRate,
                        static_cast<char>(settings_.parity), settings_.dataBits, settings_.stopBits,
-                       kEventMask, kWriteBufferSize, kRtsControl) == 0) {
-        causeLine_ = port_.lastOpenFailure();
+                       kEventMask, kWriteBufferSize, kRtsControl) == 0 &&
+        port_.openFailure()) {
+        causeLine_ = MessageCatalog(language()).lookup(port_.openFailure()->text);
     }
     port_.startMonitoring();
     linkOpen_ = true;
@@ -536,9 +541,8 @@ void Exchange::endAfterWait(WaitEnd end) {
             return;
         case WaitEnd::LineGone: {
             const std::string device = port_.portMap().devicePathForName(settings_.portName());
-            const Language language =
-                settings_.language == 0 ? Language::German : Language::English;
-            causeLine_ = MessageCatalog(language).lookup(FilledText{TextId::DeviceGone, {device}});
+            causeLine_ =
+                MessageCatalog(language()).lookup(FilledText{TextId::DeviceGone, {device}});
             finishExchange('N');
             return;
         }

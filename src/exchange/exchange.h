@@ -129,6 +129,8 @@ private:
     std::optional<WaitEnd> waitEndAfterPass(std::size_t threshold) const;
     void endAfterWait(WaitEnd end);
     void endWith(char code, std::string detail = {});
+    // The language of the window, in which the cause line is worded.
+    Language language() const;
     void finishCancelled();
     void endWithoutOutcome();
     void showOutcomeStatus(char code);

@@ -127,75 +127,29 @@ bool userListedInGroup(gid_t gid) {
     return false;
 }
 
+OpenFailure failure(TextId text, std::vector<std::string> words) {
+    return OpenFailure{FilledText{text, std::move(words)}};
+}
+
 OpenFailure permissionFailure(const std::string& devicePath) {
-    using Kind = OpenFailure::Kind;
     struct stat info {};
     if (::stat(devicePath.c_str(), &info) != 0) {
-        return {Kind::PermissionAskAdministrator, {devicePath, "?"}};
+        return failure(TextId::PortPermissionAskAdministrator, {devicePath, "?"});
     }
     const std::string group = groupName(info.st_gid);
     // Joining the group helps only when the group may use the device, and only someone who
     // is not in it yet.
     if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) ||
         processHasGroup(info.st_gid)) {
-        return {Kind::PermissionAskAdministrator, {devicePath, group}};
+        return failure(TextId::PortPermissionAskAdministrator, {devicePath, group});
     }
     if (userListedInGroup(info.st_gid)) {
-        return {Kind::PermissionLogInAgain, {devicePath, group}};
+        return failure(TextId::PortPermissionLogInAgain, {devicePath, group});
     }
-    return {Kind::PermissionJoinGroup, {devicePath, group, userName()}};
+    return failure(TextId::PortPermissionJoinGroup, {devicePath, group, userName()});
 }
 
 }  // namespace
-
-const char* OpenFailure::sentence(Kind kind) {
-    switch (kind) {
-        case Kind::NoDeviceForPort:
-            return "no device stands for this port";
-        case Kind::Missing:
-            return "%1 does not exist: is the adapter plugged in?";
-        case Kind::NoHardware:
-            return "%1 has no device behind it: is the adapter plugged in?";
-        case Kind::PermissionJoinGroup:
-            return "permission denied on %1 (group %2): join it with 'sudo usermod -aG %2 %3', "
-                   "then log out and in again";
-        case Kind::PermissionLogInAgain:
-            return "permission denied on %1 (group %2): you were added to the group after "
-                   "logging in; log out and in again";
-        case Kind::PermissionAskAdministrator:
-            return "permission denied on %1 (group %2): ask the administrator to let you use it";
-        case Kind::BusyWithHolder:
-            return "%1 is busy: in use by %2 (pid %3)";
-        case Kind::Busy:
-            return "%1 is busy: another program has it open";
-        case Kind::LockCannotBeRemoved:
-            return "%1 is locked by a program that has ended, and its lock cannot be removed (%2)";
-        case Kind::LockNamesNobody:
-            return "%1 is locked by %2, which names no running program";
-        case Kind::NotSerial:
-            return "%1 is not a serial device";
-        case Kind::Other:
-            return "%1: %2";
-    }
-    return "%1";
-}
-
-std::string OpenFailure::text() const {
-    // Each %N in one pass, so that an argument is never read for placeholders.
-    const std::string pattern = sentence(kind);
-    std::string filled;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
-        const auto index = static_cast<std::size_t>(next - '1');
-        if (pattern[i] == '%' && next >= '1' && next <= '9' && index < arguments.size()) {
-            filled += arguments[index];
-            ++i;
-        } else {
-            filled += pattern[i];
-        }
-    }
-    return filled;
-}
 
 std::optional<DeviceHolder> findDeviceHolder(const std::string& devicePath,
                                              const std::string& lockFolder) {
@@ -207,48 +161,45 @@ std::optional<DeviceHolder> findDeviceHolder(const std::string& devicePath,
 
 OpenFailure describeOpenFailure(const std::string& devicePath, int code,
                                 const std::string& lockFolder) {
-    using Kind = OpenFailure::Kind;
     if (devicePath.empty()) {
-        return {Kind::NoDeviceForPort, {}};
+        return failure(TextId::PortWithoutDevice, {});
     }
     switch (code) {
         case ENOENT:
-            return {Kind::Missing, {devicePath}};
+            return failure(TextId::PortMissing, {devicePath});
         case ENXIO:
         case ENODEV:
-            return {Kind::NoHardware, {devicePath}};
+            return failure(TextId::PortWithoutHardware, {devicePath});
         case EACCES:
         case EPERM:
             return permissionFailure(devicePath);
         case EBUSY:
             if (const auto holder = findDeviceHolder(devicePath, lockFolder)) {
-                return {Kind::BusyWithHolder,
-                        {devicePath, holder->name.empty() ? "another program" : holder->name,
-                         std::to_string(holder->pid)}};
+                return failure(TextId::PortBusyWithHolder,
+                               {devicePath, holder->name.empty() ? "?" : holder->name,
+                                std::to_string(holder->pid)});
             }
-            return {Kind::Busy, {devicePath}};
+            return failure(TextId::PortBusy, {devicePath});
         case ENOTTY:
         case EISDIR:
-            return {Kind::NotSerial, {devicePath}};
+            return failure(TextId::PortNotSerial, {devicePath});
         default:
-            return {Kind::Other, {devicePath, std::strerror(code)}};
+            return failure(TextId::PortOtherFailure, {devicePath, std::strerror(code)});
     }
 }
 
 OpenFailure describeLockedDevice(const std::string& devicePath, const std::string& lockFolder,
                                  const PortLock& lock) {
-    using Kind = OpenFailure::Kind;
     if (!lock.problem().empty()) {
-        return {Kind::LockCannotBeRemoved, {devicePath, lock.problem()}};
+        return failure(TextId::PortLockCannotBeRemoved, {devicePath, lock.problem()});
     }
     if (lock.holderPid() > 0) {
         const std::string name = processName(lock.holderPid());
-        return {Kind::BusyWithHolder,
-                {devicePath, name.empty() ? "another program" : name,
-                 std::to_string(lock.holderPid())}};
+        return failure(TextId::PortBusyWithHolder,
+                       {devicePath, name.empty() ? "?" : name, std::to_string(lock.holderPid())});
     }
-    return {Kind::LockNamesNobody,
-            {devicePath, lockFolder + "/" + PortLock::lockFileName(devicePath)}};
+    return failure(TextId::PortLockNamesNobody,
+                   {devicePath, lockFolder + "/" + PortLock::lockFileName(devicePath)});
 }
 
 }  // namespace dravolin

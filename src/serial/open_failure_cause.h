@@ -4,7 +4,8 @@
 
 #include <optional>
 #include <string>
-#include <vector>
+
+#include "core/message_catalog.h"
 
 namespace dravolin {
 
@@ -16,31 +17,13 @@ struct DeviceHolder {
     std::string name;
 };
 
-// Why a device could not be opened, for the operator: a kind, each with its own sentence,
-// and the words that fill it (the device first). text() is the sentence in English, e.g.
-// "/dev/ttyUSB0 does not exist: is the adapter plugged in?".
+// Why a device could not be opened, for the operator: a catalogue text with the words
+// that fill it (the device first), so that each view words it in its own language.
 struct OpenFailure {
-    enum class Kind {
-        NoDeviceForPort,             // (nothing)
-        Missing,                     // device
-        NoHardware,                  // device
-        PermissionJoinGroup,         // device, group, user
-        PermissionLogInAgain,        // device, group
-        PermissionAskAdministrator,  // device, group
-        BusyWithHolder,              // device, program, pid
-        Busy,                        // device
-        LockCannotBeRemoved,         // device, the system's reason
-        LockNamesNobody,             // device, lock file
-        NotSerial,                   // device
-        Other,                       // device, the system's text
-    };
+    FilledText text;
 
-    Kind kind = Kind::Other;
-    std::vector<std::string> arguments;
-
-    // The English sentence of a kind, with %1, %2, ... for its arguments.
-    static const char* sentence(Kind kind);
-    std::string text() const;
+    // In English, e.g. "/dev/ttyUSB0 does not exist: is the adapter plugged in?".
+    std::string english() const { return MessageCatalog(Language::English).lookup(text); }
 };
 
 // Who holds a device: the owner named by its lock file in `lockFolder`, else the first

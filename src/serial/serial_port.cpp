@@ -55,7 +55,7 @@ const PortMap& SerialPort::portMap() const {
 }
 
 std::string SerialPort::lastOpenFailure() const {
-    return openFailure_ ? openFailure_->text() : std::string();
+    return openFailure_ ? openFailure_->english() : std::string();
 }
 
 void SerialPort::endRunningMonitor() {

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <string>
 
-#include "serial/open_failure_cause.h"
 #include "serial/port_lock.h"
 #include "serial/serial_link_fixture.h"
 #include "support/test_folder.h"
@@ -111,12 +110,6 @@ TEST_F(PortSharing, PermissionDeniedNamesTheGroupThatOwnsTheDevice) {
     EXPECT_TRUE(cause.starts_with("permission denied on " + refused.string() + " (group "))
         << cause;
     EXPECT_EQ(locks.listing(), "ttyRefused");
-}
-
-TEST(OpenFailure, WordsFillTheirPlacesOnceAndAreNeverReadForPlaceholders) {
-    const OpenFailure busy{OpenFailure::Kind::BusyWithHolder, {"/dev/ttyX%2", "tool %1", "9"}};
-    EXPECT_EQ(busy.text(), "/dev/ttyX%2 is busy: in use by tool %1 (pid 9)");
-    EXPECT_EQ(OpenFailure({OpenFailure::Kind::Other, {"/dev/x"}}).text(), "/dev/x: %2");
 }
 
 }  // namespace
