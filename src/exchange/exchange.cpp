@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "protocol/device_name.h"
+#include "protocol/replies.h"
 #include "protocol/tag_data_file.h"
 #include "serial/serial_port.h"
 
@@ -22,7 +23,7 @@ constexpr int kDataMsPerByte = 10;
 
 // A name as the device sent it, up to its first NUL, for showing and as the file name
 // offered in the save dialog; the fetch request always carries all eight bytes.
-std::string shownName(const std::array<std::uint8_t, kNameLength>& name) {
+std::string shownName(const DeviceNameField& name) {
     const auto end = std::find(name.begin(), name.end(), 0);
     return std::string(name.begin(), end);
 }
@@ -110,12 +111,13 @@ void Exchange::requestDirectory() {
     if (phaseTimedOut(replyLength, kDirectoryMsPerEntry * static_cast<int>(directoryCount_))) {
         return;
     }
-    if (!checkByteMatches(received(), replyLength - 1)) {
+    DirectoryReply reply = checkDirectoryReply(received());
+    if (reply.verdict != ReplyVerdict::Accepted) {
         closeLink();
         finishExchange('B');
         return;
     }
-    listDirectory();
+    listDirectory(std::move(reply.names));
     view_.showFileList(1);
     closeLink();
     view_.redrawMenuBar();
@@ -123,17 +125,10 @@ void Exchange::requestDirectory() {
     awaitingFileChoice_ = true;
 }
 
-void Exchange::listDirectory() {
+void Exchange::listDirectory(std::vector<DeviceNameField> names) {
     view_.clearFileList(TextId::SelectFile);
-    directoryNames_.clear();
-    for (long entry = 0; entry < directoryCount_; ++entry) {
-        const auto first =
-            rxBuffer_.begin() +
-            static_cast<std::ptrdiff_t>(kDirectoryHeaderLength +
-                                        kDirectoryEntryLength * static_cast<std::size_t>(entry));
-        std::array<std::uint8_t, kNameLength> name{};
-        std::copy_n(first, kNameLength, name.begin());
-        directoryNames_.push_back(name);
+    directoryNames_ = std::move(names);
+    for (const DeviceNameField& name : directoryNames_) {
         view_.appendFileListEntry(shownName(name));
     }
 }
@@ -178,13 +173,12 @@ void Exchange::fetchFile(int selection) {
         return;
     }
     closeLink();
-    const std::size_t fileLength = kHeaderLength + static_cast<std::size_t>(dataLength_);
-    if (!checkByteMatches(received(), fileLength)) {
+    const FileReply reply = checkFileReply(received());
+    if (reply.verdict != ReplyVerdict::Accepted) {
         finishExchange('B');
         return;
     }
-    const TagDataFile::SaveResult saved =
-        TagDataFile::save(savePath_, std::span(rxBuffer_.data(), fileLength));
+    const TagDataFile::SaveResult saved = TagDataFile::save(savePath_, reply.file);
     if (!saved.ok) {
         endWith('D', saved.reason);
         return;
