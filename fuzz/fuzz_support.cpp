@@ -81,9 +81,12 @@ std::uint8_t referenceXor(std::span<const std::uint8_t> bytes) {
 
 ScratchFolder::ScratchFolder() {
     std::error_code error;
+    const char* chosen = std::getenv("TMPDIR");
     const std::filesystem::path memory("/dev/shm");
-    const std::filesystem::path base =
-        ::access(memory.c_str(), W_OK) == 0 ? memory : std::filesystem::temp_directory_path(error);
+    std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    if ((chosen == nullptr || *chosen == '\0') && ::access(memory.c_str(), W_OK) == 0) {
+        base = memory;
+    }
     std::string pattern = (base / "dravolin-fuzz-XXXXXX").string();
     require(::mkdtemp(pattern.data()) != nullptr, "a scratch folder can be made");
     path_ = pattern;

@@ -28,8 +28,9 @@ long referenceDecimal(std::span<const std::uint8_t> text);
 // XOR of the bytes, the protocol's block check, computed here rather than by the program.
 std::uint8_t referenceXor(std::span<const std::uint8_t> bytes);
 
-// A folder of its own under /dev/shm (or the system's temporary folder when there is no
-// /dev/shm), removed with everything in it when the object goes.
+// A folder of its own in $TMPDIR, else under /dev/shm, else in the system's temporary
+// folder; removed with everything in it when the object goes (a crash leaves it behind,
+// which is why scripts/fuzz.sh gives each run a TMPDIR of its own).
 class ScratchFolder {
 public:
     ScratchFolder();

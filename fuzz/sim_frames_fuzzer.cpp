@@ -49,14 +49,15 @@ bool checkByteRight(const Bytes& frame) {
     return fuzz::referenceXor(std::span(frame).first(frame.size() - 1)) == frame.back();
 }
 
-// The device with its memory in a scratch folder, put back as it was before each input
-// that changed it.
+// The device with its memory in a scratch folder, put back as it was after each input
+// that changed it, so that every input starts with the same two files.
 class Device {
 public:
     Device() : memory_(folder_.path(), kCapacity, [](const std::string&) {}) {
         options_.files = folder_.path();
         options_.capacity = kCapacity;
         restore();
+        held_ = memory_.files();
     }
 
     void startInput() {
@@ -69,7 +70,6 @@ public:
         frameExpectation_ = Expectation{};
         passed_.clear();
         stored_ = false;
-        before_ = memory_.files();
     }
 
     // One byte from the PC. Returns the frame it completed with the device's answer.
@@ -106,7 +106,7 @@ public:
         require(std::equal(passed_.begin(), passed_.end(), sent.begin(), sent.end()),
                 "every byte is skipped, in a frame or in the partial frame, in order");
         if (!stored_) {
-            require(sameFiles(before_, memory_.files()),
+            require(sameFiles(held_, memory_.files()),
                     "nothing but an accepted data frame changes the memory");
         }
     }
@@ -281,7 +281,7 @@ private:
     Bytes fetched_;
     bool stored_ = false;
     bool changed_ = false;
-    std::vector<DeviceMemory::StoredFile> before_;
+    std::vector<DeviceMemory::StoredFile> held_;  // what every input starts with
 };
 
 // Feeds a whole frame built by the PC's builders: it must come out as one frame, at its

@@ -34,12 +34,17 @@ run_target() {
     local work=build/fuzz/corpus/$target findings=build/fuzz/findings/$target
     mkdir -p "$work" "$findings"
     echo "--- ${target}: ${seconds} s"
-    local log
+    local log scratch status=0
     log=$(mktemp)
+    # The files a target makes go to a memory file system where there is one, and are
+    # removed even when the target stopped on a finding.
+    scratch=$(mktemp -d -p "$([ -w /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")")
     # One process, no -jobs: the machines that run this are small and shared.
-    if build/fuzz/fuzz/fuzz_"$target" -max_total_time="$seconds" -max_len="$(max_len_of "$target")" \
-        -timeout=20 -print_final_stats=1 -artifact_prefix="$findings/" \
-        "$work" "fuzz/corpus/$target" >"$log" 2>&1; then
+    TMPDIR=$scratch build/fuzz/fuzz/fuzz_"$target" -max_total_time="$seconds" \
+        -max_len="$(max_len_of "$target")" -timeout=20 -print_final_stats=1 \
+        -artifact_prefix="$findings/" "$work" "fuzz/corpus/$target" >"$log" 2>&1 || status=$?
+    rm -rf "$scratch"
+    if [ "$status" -eq 0 ]; then
         grep -E '^#[0-9]+[[:space:]]+DONE' "$log" || tail -n 3 "$log"
         rm -f "$log"
         return 0
