@@ -5,6 +5,7 @@
 
 #include "cli/cli_options.h"
 #include "fuzz_support.h"
+#include "protocol/escaped_name.h"
 
 using namespace dravolin;
 using dravolin::fuzz::require;
@@ -37,6 +38,7 @@ void checkConsistent(const CliOptions& options) {
             require(!options.inputPath.empty(), "put names a file");
             break;
         case CliOptions::Command::Help:
+        case CliOptions::Command::Version:
         case CliOptions::Command::List:
             break;
     }
@@ -45,8 +47,9 @@ void checkConsistent(const CliOptions& options) {
             "-o goes with get only");
 }
 
-// The options written out again as a command line; empty when they cannot be (several
-// mappings), so only the round trip of what one command line can say is checked.
+// The options written out again as a command line, the name of get in the escaped form
+// that list prints; empty when they cannot be (mappings of other ports than the one used),
+// so the round trip covers what one command line can say.
 std::vector<std::string> commandLineOf(const CliOptions& options) {
     const auto& mappings = options.portMap.mappings();
     if (mappings.size() > 1 ||
@@ -54,24 +57,25 @@ std::vector<std::string> commandLineOf(const CliOptions& options) {
         return {};
     }
     const PortSettings& settings = options.settings;
-    std::string port = std::to_string(settings.port);
+    std::string port = "--port=" + std::to_string(settings.port);
     if (!mappings.empty()) {
         port += "=" + mappings.begin()->second;
     }
     std::vector<std::string> line = {
-        "--port",      port,
-        "--baud",      std::to_string(settings.baudRate),
-        "--parity",    std::string(1, static_cast<char>(settings.parity)),
-        "--stop-bits", std::to_string(settings.stopBits)};
+        port, "--baud=" + std::to_string(settings.baudRate),
+        "--parity=" + std::string(1, static_cast<char>(settings.parity)),
+        "--stop-bits=" + std::to_string(settings.stopBits)};
     if (!options.outputPath.empty()) {
         line.insert(line.end(), {"-o", options.outputPath});
     }
+    // Operands after "--", as names that begin with '-' need.
+    line.push_back("--");
     switch (options.command) {
         case CliOptions::Command::List:
             line.push_back("list");
             break;
         case CliOptions::Command::Get:
-            line.insert(line.end(), {"get", options.name});
+            line.insert(line.end(), {"get", escapedName(options.name)});
             break;
         case CliOptions::Command::Put:
             line.insert(line.end(), {"put", options.inputPath});

@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!parsed.ok) {
         return 0;
     }
-    if (parsed.helpAsked) {
+    if (parsed.helpAsked || parsed.versionAsked) {
         return 0;
     }
     require(!parsed.options.files.empty(), "the device's folder is named");

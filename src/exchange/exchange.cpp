@@ -178,7 +178,9 @@ void Exchange::fetchFile(int selection) {
         finishExchange('B');
         return;
     }
-    const TagDataFile::SaveResult saved = TagDataFile::save(savePath_, reply.file);
+    const TagDataFile::SaveResult saved = TagDataFile::save(
+        savePath_, reply.file,
+        keepExistingFiles_ ? FileSaver::IfExists::Keep : FileSaver::IfExists::Replace);
     if (!saved.ok) {
         endWith('D', saved.reason);
         return;
