@@ -11,6 +11,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/stop_signals.h"
 #include "core/program_version.h"
 
 namespace {
@@ -48,6 +49,7 @@ int run(int argc, char** argv) {
         return withStandardOutputWritten(dravolin::CliCommand::kSuccess);
     }
     dravolin::CliCommand command(options, stdout, stderr, ::isatty(STDERR_FILENO) == 1);
+    const dravolin::StopSignals stopSignals([&command](int signal) { command.interrupt(signal); });
     return withStandardOutputWritten(command.run());
 }
 
