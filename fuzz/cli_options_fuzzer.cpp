@@ -40,8 +40,13 @@ void checkConsistent(const CliOptions& options) {
         case CliOptions::Command::Help:
         case CliOptions::Command::Version:
         case CliOptions::Command::List:
+        case CliOptions::Command::Ports:
             break;
     }
+    require(!options.json || options.command == CliOptions::Command::Ports ||
+                options.command == CliOptions::Command::Help ||
+                options.command == CliOptions::Command::Version,
+            "--json goes with ports only");
     require(options.outputPath.empty() || options.command == CliOptions::Command::Get ||
                 options.command == CliOptions::Command::Help,
             "-o goes with get only");
@@ -68,6 +73,12 @@ std::vector<std::string> commandLineOf(const CliOptions& options) {
     if (!options.outputPath.empty()) {
         line.insert(line.end(), {"-o", options.outputPath});
     }
+    if (options.json) {
+        line.push_back("--json");
+    }
+    if (!options.useSavedSettings) {
+        line.push_back("--no-saved-settings");
+    }
     // Operands after "--", as names that begin with '-' need.
     line.push_back("--");
     switch (options.command) {
@@ -80,6 +91,9 @@ std::vector<std::string> commandLineOf(const CliOptions& options) {
         case CliOptions::Command::Put:
             line.insert(line.end(), {"put", options.inputPath});
             break;
+        case CliOptions::Command::Ports:
+            line.push_back("ports");
+            break;
         default:
             return {};
     }
@@ -91,7 +105,8 @@ bool sameOptions(const CliOptions& a, const CliOptions& b) {
            a.settings.baudRate == b.settings.baudRate && a.settings.parity == b.settings.parity &&
            a.settings.stopBits == b.settings.stopBits &&
            a.portMap.mappings() == b.portMap.mappings() && a.name == b.name &&
-           a.outputPath == b.outputPath && a.inputPath == b.inputPath;
+           a.outputPath == b.outputPath && a.inputPath == b.inputPath && a.json == b.json &&
+           a.useSavedSettings == b.useSavedSettings;
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ namespace dravolin {
 namespace {
 
 constexpr int kTakeAttempts = 3;
+// No lock of any program is longer: ten digits, a line end and some slack.
+constexpr std::size_t kLongestLock = 31;
 
 // Locks this process holds now; a lock with our process id that is not among them was
 // left by an earlier process that had the same id.
@@ -206,37 +208,35 @@ pid_t PortLock::readHolder(const std::string& lockPath) {
         return 0;
     }
     struct stat info {};
-    std::array<char, 32> bytes{};
+    std::array<char, kLongestLock + 1> bytes{};
     ssize_t count = -1;
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
         count = ::read(fd, bytes.data(), bytes.size());
     }
     ::close(fd);
-    const auto isText = [&] {
-        for (ssize_t i = 0; i < count; ++i) {
-            const char c = bytes[static_cast<std::size_t>(i)];
-            if (c != ' ' && c != '\n' && (c < '0' || c > '9')) {
-                return false;
-            }
-        }
-        return true;
-    };
-    if (count == 4 && info.st_size == 4 && !isText()) {
-        std::int32_t binary = 0;
-        std::memcpy(&binary, bytes.data(), sizeof binary);
-        return binary > 0 ? static_cast<pid_t>(binary) : 0;
-    }
-    if (count <= 0 || static_cast<std::size_t>(count) >= bytes.size()) {
+    if (count <= 0 || static_cast<std::size_t>(count) > kLongestLock) {
         return 0;
     }
-    const std::string text(bytes.data(), static_cast<std::size_t>(count));
-    std::size_t i = text.find_first_not_of(' ');
+    return parseHolder(std::string_view(bytes.data(), static_cast<std::size_t>(count)));
+}
+
+pid_t PortLock::parseHolder(std::string_view content) {
+    const bool text = content.find_first_not_of(" \n0123456789") == std::string_view::npos;
+    if (content.size() == 4 && !text) {
+        std::int32_t binary = 0;
+        std::memcpy(&binary, content.data(), sizeof binary);
+        return binary > 0 ? static_cast<pid_t>(binary) : 0;
+    }
+    // Blanks, one to ten digits, blanks and line ends.
+    std::size_t i = content.find_first_not_of(' ');
     long value = 0;
     std::size_t digits = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 10; ++i, ++digits) {
-        value = value * 10 + (text[i] - '0');
+    for (; i < content.size() && content[i] >= '0' && content[i] <= '9' && digits < 10;
+         ++i, ++digits) {
+        value = value * 10 + (content[i] - '0');
     }
-    if (digits == 0 || text.find_first_not_of(" \n", i) != std::string::npos || value > INT_MAX) {
+    if (digits == 0 || content.find_first_not_of(" \n", i) != std::string_view::npos ||
+        value > INT_MAX) {
         return 0;
     }
     return static_cast<pid_t>(value);

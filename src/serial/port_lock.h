@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
 
 namespace dravolin {
 
@@ -49,6 +50,8 @@ public:
     // The process id a lock file holds: the ten-character text form, or the four-byte
     // binary form of older programs. 0 when it holds neither, or cannot be read.
     static pid_t readHolder(const std::string& lockPath);
+    // The same for the whole content of a lock file.
+    static pid_t parseHolder(std::string_view content);
 
 private:
     std::string path_;
