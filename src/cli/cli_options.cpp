@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "core/language_choice.h"
+
 namespace dravolin {
 
 namespace {
@@ -80,6 +82,14 @@ bool applyOption(const std::vector<std::string>& arguments, std::size_t& i, CliO
             return false;
         }
         options.settings.stopBits = value[0] - '0';
+        return true;
+    }
+    if (option == "--language") {
+        options.language = languageFromName(value);
+        if (!options.language) {
+            error = "--language takes de or en: " + value;
+            return false;
+        }
         return true;
     }
     if (option == "-o") {
@@ -162,7 +172,7 @@ bool CliOptions::parse(const std::vector<std::string>& arguments, CliOptions& op
 
 std::string CliOptions::usage() {
     return "usage: dravolin-cli [--port N | --port N=PATH | --device PATH] [--baud B]\n"
-           "                    [--parity O|E|N] [--stop-bits 1|2] COMMAND\n"
+           "                    [--parity O|E|N] [--stop-bits 1|2] [--language de|en] COMMAND\n"
            "\n"
            "Exchanges tag-data files (.tiv) with the programmer on a serial line.\n"
            "\n"
@@ -178,6 +188,8 @@ std::string CliOptions::usage() {
            "  --baud B            9600 (default), 19200, 38400 or 57600\n"
            "  --parity P          O odd, E even (default), N none\n"
            "  --stop-bits S       1 (default) or 2\n"
+           "  --language L        de or en: the language of the programmer's texts\n"
+           "                      (default: German where LC_ALL, LC_MESSAGES or LANG asks)\n"
            "  --help              show this text\n"
            "\n"
            "exit status: 0 success, 1 the exchange failed (its letter and text on stderr),\n"

@@ -11,11 +11,11 @@ constexpr std::size_t kProgressFromBytes = 512;
 
 }  // namespace
 
-ConsoleView::ConsoleView(std::FILE* err, bool showProgress)
-    : err_(err), showProgress_(showProgress) {}
+ConsoleView::ConsoleView(std::FILE* err, bool showProgress, Language language)
+    : err_(err), showProgress_(showProgress), language_(language) {}
 
-std::string ConsoleView::oneLine(TextId id) {
-    std::string text(MessageCatalog::text(id, Language::English));
+std::string ConsoleView::oneLine(TextId id, Language language) {
+    std::string text(MessageCatalog::text(id, language));
     std::replace(text.begin(), text.end(), '\n', ' ');
     std::replace(text.begin(), text.end(), '\t', ' ');
     const auto first = text.find_first_not_of(' ');
@@ -29,7 +29,7 @@ void ConsoleView::setStatusText(TextId id) {
         case TextId::StatusSuccess:
         case TextId::StatusFailure:
             endProgressLine();
-            std::fprintf(err_, "%s\n", oneLine(id).c_str());
+            std::fprintf(err_, "%s\n", oneLine(id, language_).c_str());
             std::fflush(err_);
             break;
         default:
@@ -41,7 +41,7 @@ void ConsoleView::setStatusText(TextId id) {
 void ConsoleView::showMessageBox(TextId id, MessageIcon icon) {
     if (icon == MessageIcon::Information) {
         endProgressLine();
-        std::fprintf(err_, "%s\n", oneLine(id).c_str());
+        std::fprintf(err_, "%s\n", oneLine(id, language_).c_str());
         std::fflush(err_);
     }
 }

@@ -15,13 +15,14 @@ namespace dravolin {
 // line, which carries the same text with the status letter.
 class ConsoleView : public ExchangeView {
 public:
-    explicit ConsoleView(std::FILE* err = stderr, bool showProgress = false);
+    explicit ConsoleView(std::FILE* err = stderr, bool showProgress = false,
+                         Language language = Language::English);
 
     void answerFileDialogsWith(std::optional<std::string> path) { fileAnswer_ = std::move(path); }
     const std::vector<std::string>& listedNames() const { return listedNames_; }
 
     // A catalogue text on one line: its line breaks become spaces, outer blanks go.
-    static std::string oneLine(TextId id);
+    static std::string oneLine(TextId id, Language language);
 
     void setStatusText(TextId id) override;
     void showMessageBox(TextId id, MessageIcon icon) override;
@@ -43,6 +44,7 @@ private:
 
     std::FILE* err_;
     bool showProgress_;
+    Language language_;
     bool progressLineOpen_ = false;
     int lastPercent_ = -1;
     std::optional<std::string> fileAnswer_;

@@ -8,6 +8,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "core/language_choice.h"
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
     if (options.command == dravolin::CliOptions::Command::Help) {
         std::fputs(dravolin::CliOptions::usage().c_str(), stdout);
         return dravolin::CliCommand::kSuccess;
+    }
+    if (!options.language) {
+        options.language = dravolin::languageFromEnvironment();
     }
     dravolin::CliCommand command(options, stdout, stderr, ::isatty(STDERR_FILENO) == 1);
     return command.run();

@@ -56,6 +56,17 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"&Info", "&Info"},
     {"Daten empfangen", "Receive Data"},
     {"Daten senden", "Send Data"},
+    {"Serielle Schnittstelle parametrieren", "Configure serial interface"},
+    {"&Baudrate", "&Baud rate"},
+    {"&Datenbits", "&Data bits"},
+    {"&Stoppbits", "&Stop bits"},
+    {"&Parität", "&Parity"},
+    {"Schnittstelle", "Port"},
+    {"ungerade", "odd"},
+    {"gerade", "even"},
+    {"keine", "none"},
+    {"Baud", "baud"},
+    {"Dravolin-Hilfe", "Dravolin Help"},
 }};
 
 }  // namespace

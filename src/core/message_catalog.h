@@ -43,6 +43,18 @@ enum class TextId : int {
     InfoItem = 32,
     ReceiveEntry = 33,
     SendEntry = 34,
+    // The settings dialog's and the help window's own captions.
+    SettingsTitle = 35,
+    BaudRateGroup = 36,
+    DataBitsGroup = 37,
+    StopBitsGroup = 38,
+    ParityGroup = 39,
+    PortGroup = 40,
+    ParityOdd = 41,
+    ParityEven = 42,
+    ParityNone = 43,
+    BaudUnit = 44,
+    HelpTitle = 45,
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -50,11 +62,11 @@ enum class Language : int { German = 0, English = 1 };
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 35;
+    static constexpr int kTextCount = 46;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 
-    // The text in the given language; an id outside 0..34 gives an empty text.
+    // The text in the given language; an id outside the table gives an empty text.
     static std::string_view text(TextId id, Language language);
 
     // The text in the active language.

@@ -66,6 +66,7 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{"--device", "", "list"}, "--device"},
         {{"--verbose", "list"}, "unknown option --verbose"},
         {{"-o", "f", "list"}, "-o goes with get only"},
+        {{"--language", "fr", "list"}, "--language takes de or en"},
     };
     for (const auto& [arguments, message] : cases) {
         const Parsed p = parse(arguments);
@@ -73,6 +74,12 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         EXPECT_FALSE(p.error.empty());
         EXPECT_NE(p.error.find(message), std::string::npos) << p.error;
     }
+}
+
+TEST(CliOptions, LanguageIsLeftToTheLocaleUnlessGiven) {
+    EXPECT_FALSE(parse({"list"}).options.language.has_value());
+    EXPECT_EQ(parse({"--language", "de", "list"}).options.language, Language::German);
+    EXPECT_EQ(parse({"list", "--language", "en"}).options.language, Language::English);
 }
 
 TEST(CliOptions, HelpWinsOverEverythingElse) {

@@ -23,7 +23,21 @@ TEST(MessageCatalog, SamplesInBothLanguages) {
               "Fehler beim \xC3\x96"
               "ffnen der Datei!");
     EXPECT_EQ(german(TextId::FileFilter), "Alle Dateien|*.*|TIV - Codetr\xC3\xA4ger-Daten|*.tiv|");
-    EXPECT_TRUE(english(static_cast<TextId>(35)).empty());
+    EXPECT_TRUE(english(static_cast<TextId>(MessageCatalog::kTextCount)).empty());
+    EXPECT_TRUE(german(static_cast<TextId>(-1)).empty());
+}
+
+// Every text the window shows exists in both languages, and a German text that differs
+// from the English one keeps its UTF-8 intact.
+TEST(MessageCatalog, EveryTextInBothLanguages) {
+    for (int index = 0; index < MessageCatalog::kTextCount; ++index) {
+        const auto id = static_cast<TextId>(index);
+        EXPECT_FALSE(english(id).empty()) << index;
+        EXPECT_FALSE(german(id).empty()) << index;
+    }
+    EXPECT_EQ(german(TextId::ParityGroup), "&Parit\xC3\xA4t");
+    EXPECT_EQ(english(TextId::SettingsTitle), "Configure serial interface");
+    EXPECT_EQ(german(TextId::SettingsTitle), "Serielle Schnittstelle parametrieren");
 }
 
 TEST(MessageCatalog, TextsThatAreTheSameOrOddOnPurpose) {
