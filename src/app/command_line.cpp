@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "core/language_choice.h"
+
 namespace dravolin {
 
 namespace {
@@ -16,6 +18,14 @@ CommandLine CommandLine::parse(int argc, const char* const* argv) {
         std::string_view mapping;
         if (argument == "--help" || argument == "-h") {
             line.action_ = Action::ShowHelp;
+            continue;
+        }
+        if (argument == "--language") {
+            const std::string_view name = i + 1 < argc ? argv[++i] : "";
+            line.language_ = languageFromName(name);
+            if (!line.language_) {
+                line.refuse("--language takes de or en");
+            }
             continue;
         }
         if (argument == kPortOption) {
@@ -47,7 +57,7 @@ void CommandLine::refuse(std::string reason) {
 }
 
 std::string CommandLine::usageLine() {
-    return "usage: dravolin [--port N=PATH]... [--help]";
+    return "usage: dravolin [--port N=PATH]... [--language de|en] [--help]";
 }
 
 std::string CommandLine::helpText() {
@@ -56,6 +66,9 @@ std::string CommandLine::helpText() {
            "Exchanges tag-data files with the Voska handheld programmer.\n\n"
            "  --port N=PATH  use device PATH for Com port N (1 to 4); may be repeated.\n"
            "                 Without it Com N is /dev/ttyS(N-1).\n"
+           "  --language L   de or en: the language of the window. Without it German is\n"
+           "                 chosen where LC_ALL, LC_MESSAGES or LANG (the first set)\n"
+           "                 names a German locale, English otherwise.\n"
            "  -h, --help     show this text and exit.\n";
 }
 

@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/qt_translations.h"
 #include "app/transfer_app.h"
+#include "core/language_choice.h"
 
 int main(int argc, char** argv) {
     // Options are read before the display is opened, so --help works without one.
@@ -22,6 +24,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dravolin"));
     QApplication::setDesktopFileName(QStringLiteral("dravolin"));
-    dravolin::TransferApp transferApp(commandLine.portMap());
+    const dravolin::Language language =
+        commandLine.language().value_or(dravolin::languageFromEnvironment());
+    const dravolin::QtTranslations qtTranslations(language);
+    dravolin::TransferApp transferApp(commandLine.portMap(), language);
     return transferApp.run();
 }

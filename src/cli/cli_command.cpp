@@ -115,8 +115,8 @@ int CliCommand::reportOutcome() {
                      port_.lastOpenFailure().c_str());
     }
     const std::optional<TextId> box = outcomeBoxText(code);
-    const std::string text = ConsoleView::oneLine(
-        box ? *box : TextId::StatusFailure, options_.language.value_or(Language::English));
+    const std::string text = ConsoleView::oneLine(box ? *box : TextId::StatusFailure,
+                                                  options_.language.value_or(Language::English));
     const auto byte = static_cast<unsigned char>(code);
     if (std::isprint(byte)) {
         std::fprintf(err_, "dravolin-cli: %c: %s\n", code, text.c_str());

@@ -71,10 +71,11 @@ void placeComboBox(QComboBox* box, const QRect& table) {
 }  // namespace
 
 TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> prompts,
-                               QWidget* parent)
+                               QWidget* parent, Language language)
     : QDialog(parent),
       prompts_(prompts ? std::move(prompts) : std::make_unique<QtUserPrompts>()),
-      catalog_(Language::English) {
+      catalog_(language),
+      language_(static_cast<int>(language)) {
     loadResources();
     setWindowTitle(QStringLiteral("Dravolin"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -136,7 +137,7 @@ void TransferDialog::buildControls() {
     layout->setMenuBar(menuBar_);
 
     client_ = new ClientArea(this);
-    client_->setPicture(QPixmap(kPicturePath));
+    client_->setPicture(kPicturePath);
     layout->addWidget(client_);
 
     functionGroup_ = newGroupBox(1000, QStringLiteral("Funktion auswählen"), client_);
@@ -195,10 +196,51 @@ void TransferDialog::relabelMenus() {
     setStartItem(false);
 }
 
+TextRoom TransferDialog::textRoom() const {
+    TextRoom room;
+    // The status line measured with each text it can show.
+    QLabel probe;
+    probe.setFont(statusLine_->font());
+    probe.setFrameStyle(statusLine_->frameStyle());
+    for (const TextId id :
+         {TextId::StatusSuccess, TextId::StatusFailure, TextId::StatusStartUp,
+          TextId::StatusDirectoryListed, TextId::StatusPleaseWait, TextId::StatusChooseFileToSend,
+          TextId::StatusFunctionChosen, TextId::StatusIdle}) {
+        probe.setText(text(id));
+        room.statusWidth = std::max(room.statusWidth, probe.sizeHint().width());
+    }
+    for (const QGroupBox* group : {functionGroup_, fileGroup_}) {
+        room.groupTitleWidth = std::max(room.groupTitleWidth, group->minimumSizeHint().width());
+        // The title is drawn on the frame's top line; a field may start right below it.
+        room.groupContentTop = std::max(room.groupContentTop, group->fontMetrics().height());
+        const QRect contents = group->contentsRect();
+        room.groupContentBottom =
+            std::max(room.groupContentBottom, group->height() - 1 - contents.bottom());
+    }
+    // Both fields measured with every text they show: entries and prompts, and the widest
+    // name of eight characters the programmer may list.
+    QComboBox listProbe;
+    listProbe.setFont(functionList_->font());
+    listProbe.setEditable(true);
+    listProbe.setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    listProbe.addItems({text(TextId::ReceiveEntry), text(TextId::SendEntry),
+                        text(TextId::SelectFunction), text(TextId::SelectFile),
+                        QStringLiteral("WWWWWWWW")});
+    room.listWidth = listProbe.sizeHint().width();
+    room.listHeight = std::max(functionList_->sizeHint().height(), fileList_->sizeHint().height());
+    room.menuWidth = menuBar_->sizeHint().width();
+    return room;
+}
+
 void TransferDialog::setInitialSize() {
-    const QSize client =
-        DialogUnits(fontMetrics()).toPixels(QSize(kClientWidthUnits, kClientHeightUnits));
-    resize(client.width(), client.height() + menuBar_->sizeHint().height());
+    const int menuHeight = menuBar_->sizeHint().height();
+    const QSize smallest = WindowLayout::minimumClientSize(textRoom());
+    setMinimumSize(smallest.width(), smallest.height() + menuHeight);
+    // The size the layout was drawn for, unless the texts of this language need more.
+    const QSize client = DialogUnits(fontMetrics())
+                             .toPixels(QSize(kClientWidthUnits, kClientHeightUnits))
+                             .expandedTo(smallest);
+    resize(client.width(), client.height() + menuHeight);
     placeControls(client);
 }
 

@@ -22,5 +22,17 @@ TEST(CommandLine, PortOptionsMapComPortsAndMayBeRepeated) {
     EXPECT_EQ(parse({"-h"}).action(), CommandLine::Action::ShowHelp);
 }
 
+TEST(CommandLine, LanguageIsLeftToTheLocaleUnlessGiven) {
+    EXPECT_FALSE(parse({}).language().has_value());
+    EXPECT_EQ(parse({"--language", "de"}).language(), Language::German);
+    EXPECT_EQ(parse({"--language", "en", "--port", "1=/dev/pts/3"}).language(), Language::English);
+    for (const auto& wrong :
+         {std::vector<const char*>{"--language", "fr"}, std::vector<const char*>{"--language"}}) {
+        const CommandLine line = parse(wrong);
+        EXPECT_EQ(line.action(), CommandLine::Action::UsageError);
+        EXPECT_NE(line.error().find("--language takes de or en"), std::string::npos);
+    }
+}
+
 }  // namespace
 }  // namespace dravolin

@@ -6,11 +6,10 @@ namespace {
 
 // The program as a user starts it from a terminal; no display is needed for these arguments.
 TEST(DravolinProgram, HelpSucceedsAndUnknownOptionsExitWithTwo) {
-    const std::vector<std::pair<QStringList, int>> cases = {{{"--help"}, 0},
-                                                            {{"--frobnicate"}, 2},
-                                                            {{"--port", "COM1"}, 2},
-                                                            {{"--port=x=/dev/tty"}, 2},
-                                                            {{"file.tiv"}, 2}};
+    const std::vector<std::pair<QStringList, int>> cases = {
+        {{"--help"}, 0},         {{"--frobnicate"}, 2},
+        {{"--port", "COM1"}, 2}, {{"--port=x=/dev/tty"}, 2},
+        {{"file.tiv"}, 2},       {{"--language", "fr"}, 2}};
     for (const auto& [arguments, exitCode] : cases) {
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

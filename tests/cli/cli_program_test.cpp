@@ -158,8 +158,8 @@ TEST_F(CliProgram, NoDeviceBehindThePortEndsWithNAndSaysWhy) {
 // --language chooses.
 TEST_F(CliProgram, FailureTextFollowsTheChosenLanguage) {
     const std::string german =
-        "dravolin-cli: N: Fehler bei der Kommunikation: Ger\xC3\xA4t antwortet nicht. Bitte "
-        "Schnittstelle \xC3\xBC" "berpr\xC3\xBC" "fen!\n";
+        "dravolin-cli: N: Fehler bei der Kommunikation: Gerät antwortet nicht. Bitte "
+        "Schnittstelle überprüfen!\n";
     const std::string english =
         "dravolin-cli: N: Communication error: Device not responding. Please check interface!\n";
     const QStringList noDevice = {"--device", "/nonexistent/tty", "list"};
