@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite. With no arguments both presets run:
-# default (RelWithDebInfo) and asan (AddressSanitizer + UndefinedBehaviorSanitizer).
+# Sets up, builds and runs the whole test suite. With no arguments both presets run,
+# default (RelWithDebInfo) and asan (AddressSanitizer + UndefinedBehaviorSanitizer), and
+# scripts/package.sh builds and checks the Debian package.
 #   scripts/test.sh            both presets
 #   scripts/test.sh default    one preset
 set -euo pipefail
@@ -20,3 +21,8 @@ for preset in "${presets[@]}"; do
     cmake --build --preset "$preset" -j "$jobs"
     ctest --preset "$preset" -j "$jobs"
 done
+
+# The whole suite also builds the Debian package and runs its checks (lintian).
+if [ $# -eq 0 ]; then
+    scripts/package.sh
+fi
