@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite. With no arguments both presets run,
-# default (RelWithDebInfo) and asan (AddressSanitizer + UndefinedBehaviorSanitizer), and
-# scripts/package.sh builds and checks the Debian package.
+# Sets up, builds and runs the whole test suite. With no arguments both presets run:
+# default (RelWithDebInfo) and asan (AddressSanitizer + UndefinedBehaviorSanitizer).
 #   scripts/test.sh            both presets
 #   scripts/test.sh default    one preset
+set -euo pipefail
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
