@@ -4,7 +4,6 @@
 #   scripts/test.sh            both presets
 #   scripts/test.sh default    one preset
 set -euo pipefail
-set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
