@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dravolin"));
-    QApplication::setDesktopFileName(QStringLiteral("dravolin"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.dravolin.Dravolin"));
     const dravolin::Language language =
         commandLine.language().value_or(dravolin::languageFromEnvironment());
     const dravolin::QtTranslations qtTranslations(language);
