@@ -25,8 +25,12 @@ std::string ConsoleView::oneLine(TextId id, Language language) {
 
 void ConsoleView::setStatusText(TextId id) {
     switch (id) {
-        case TextId::StatusPleaseWait:
         case TextId::StatusSuccess:
+            if (!successLineShown_) {
+                break;
+            }
+            [[fallthrough]];
+        case TextId::StatusPleaseWait:
         case TextId::StatusFailure:
             endProgressLine();
             std::fprintf(err_, "%s\n", oneLine(id, language_).c_str());

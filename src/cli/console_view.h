@@ -21,6 +21,10 @@ public:
     void answerFileDialogsWith(std::optional<std::string> path) { fileAnswer_ = std::move(path); }
     const std::vector<std::string>& listedNames() const { return listedNames_; }
 
+    // Whether the success line is printed. A listing that is only the first step of a
+    // fetch is no success of its own: an empty directory there means the name is missing.
+    void showSuccessLine(bool shown) { successLineShown_ = shown; }
+
     // A catalogue text on one line: its line breaks become spaces, outer blanks go.
     static std::string oneLine(TextId id, Language language);
 
@@ -46,6 +50,7 @@ private:
     bool showProgress_;
     Language language_;
     bool progressLineOpen_ = false;
+    bool successLineShown_ = true;
     int lastPercent_ = -1;
     std::optional<std::string> fileAnswer_;
     std::vector<std::string> listedNames_;

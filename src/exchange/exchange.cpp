@@ -183,8 +183,9 @@ void Exchange::fetchFile(int selection) {
         finishExchange('B');
         return;
     }
-    const TagDataFile::SaveResult saved =
-        TagDataFile::save(savePath_, std::span(rxBuffer_.data(), fileLength));
+    const TagDataFile::SaveResult saved = TagDataFile::save(
+        savePath_, std::span(rxBuffer_.data(), fileLength),
+        keepExistingFiles_ ? FileSaver::IfExists::Keep : FileSaver::IfExists::Replace);
     if (!saved.ok) {
         endWith('D', saved.reason);
         return;

@@ -69,6 +69,10 @@ public:
     // terminal; empty otherwise. The window shows the catalogue text only.
     const std::string& failureDetail() const { return failureDetail_; }
 
+    // Whether a fetched file may only be a new file (nothing at all at its path) rather
+    // than replace what the operator chose: for a name the operator did not give.
+    void setKeepExistingFiles(bool keep) { keepExistingFiles_ = keep; }
+
     // The pause that holds an outcome on screen; a terminal needs none.
     void setOutcomePause(int milliseconds) { outcomePauseMs_ = milliseconds; }
 
@@ -115,6 +119,7 @@ private:
     char lastOutcome_ = '0';
     std::string failureDetail_;
     int outcomePauseMs_ = kOutcomePauseMs;
+    bool keepExistingFiles_ = false;
     WaitObserver waitObserver_;
 };
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "support/exchange_fixture.h"
+#include "support/special_files.h"
 
 namespace dravolin::test {
 namespace {
@@ -111,16 +112,45 @@ TEST_F(Receive, CorruptCheckByteEndsWithBAndLeavesAnExistingFileUntouched) {
     EXPECT_EQ(pc.listing(), "keep.tiv");
 }
 
-TEST_F(Receive, UnwritableTargetEndsWithDAndLeavesWhatWasThere) {
+TEST_F(Receive, TargetThatMayNotBeReplacedEndsWithDAndStaysAsItWas) {
     programmer.write("TAG00001.tiv", tagDataFile("data"));
     fs::create_directories(pc.path() / "folder.tiv" / "inside");
+    makeFifo(pc.path() / "fifo.tiv");
+    fs::permissions(pc.write("ro.tiv", "precious"), fs::perms::owner_read);
+    for (const auto& [target, reason] : {std::pair{"folder.tiv", "folder.tiv is a folder"},
+                                         std::pair{"fifo.tiv", "fifo.tiv is a FIFO"},
+                                         std::pair{"ro.tiv", "ro.tiv is read-only"}}) {
+        restartWith([](SimulatorOptions&) {});
+        fetch("TAG00001", pcFile(target));
+        expectFailure('D');
+        EXPECT_NE(exchange->failureDetail().find(reason), std::string::npos)
+            << exchange->failureDetail();
+    }
+    EXPECT_TRUE(fs::is_directory(pc.path() / "folder.tiv" / "inside"));
+    EXPECT_EQ(kindAt(pc.path() / "fifo.tiv"), "fifo");
+    EXPECT_EQ(pc.read("ro.tiv"), "precious");
+    EXPECT_EQ(pc.listing(), "fifo.tiv folder.tiv ro.tiv");  // no temporary file left behind
+}
+
+// A name the operator did not choose must be a new file: one made at that path while the
+// file was on its way stays as it is.
+TEST_F(Receive, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
+    const std::string data = "twelve bytes";
+    programmer.write("TAG00001.tiv", tagDataFile(data));
     startProgrammer();
-    fetch("TAG00001", pcFile("folder.tiv"));
+    exchange->setKeepExistingFiles(true);
+    exchange->setWaitObserver([&](std::size_t threshold, int) {
+        if (threshold == fileReplyLength(static_cast<long>(data.size()))) {
+            pc.write("new.tiv", "made meanwhile");
+        }
+    });
+    fetch("TAG00001", pcFile("new.tiv"));
 
     expectFailure('D');
-    EXPECT_NE(exchange->failureDetail().find("folder.tiv"), std::string::npos);
-    EXPECT_TRUE(fs::is_directory(pc.path() / "folder.tiv" / "inside"));
-    EXPECT_EQ(pc.listing(), "folder.tiv");  // no temporary file left behind
+    EXPECT_NE(exchange->failureDetail().find("new.tiv exists already"), std::string::npos)
+        << exchange->failureDetail();
+    EXPECT_EQ(pc.read("new.tiv"), "made meanwhile");
+    EXPECT_EQ(pc.listing(), "new.tiv");
 }
 
 TEST_F(Receive, DirectoryFailuresEndTheExchangeWithNothingListed) {

@@ -50,7 +50,7 @@ expect 'a.tiv' dravolin-cli put a
 expect '' dravolin-cli list ''
 expect 'a.tiv b.TIV folder notes.txt voska-link' dravolin-cli get TAG1 -o ''
 # -o goes with get only.
-expect '--baud --device --help --language --parity --port --stop-bits' dravolin-cli list --
+expect '--baud --device --help --language --parity --port --stop-bits --version' dravolin-cli list --
 expect '-o' dravolin-cli get TAG1 -o
 
 # Serial devices present here, offered by their paths; a plain word is a file name.

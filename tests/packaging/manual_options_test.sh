@@ -10,9 +10,10 @@ if ! help=$("$program" --help); then
     echo "FAIL: $program --help did not succeed"
     exit 1
 fi
-# Options as --help writes them: "-o", "--stop-bits", "--port=..." (a dash after a letter
-# or digit, as in "non-printable", starts none).
-options=$(grep -oE '(^|[^A-Za-z0-9_-])--?[A-Za-z][A-Za-z0-9-]*' <<<"$help" |
+# Options as --help writes them, in lower case: "-o", "--stop-bits", "--port=...". An
+# operand such as "-NAME" is upper case, and a dash after a letter or digit, as in
+# "non-printable", starts none.
+options=$(grep -oE '(^|[^A-Za-z0-9_-])--?[a-z][a-z0-9-]*' <<<"$help" |
     sed -E 's/^[^-]+//' | sort -u)
 if [[ -z $options ]]; then
     echo "FAIL: found no options in the output of $program --help"

@@ -8,12 +8,19 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "exchange/exchange.h"
+#include "protocol/unique_fd.h"
 #include "sim/simulated_programmer.h"
+#include "support/special_files.h"
 #include "tests/ui/scripted_prompts.h"
 #include "tests/ui/window_driver.h"
 
@@ -152,6 +159,34 @@ TEST_F(WindowExchangeTest, SendTransfersAFileChosenOnDisk) {
     // The device stored it under the name taken from the file name.
     EXPECT_EQ(readAll(deviceFolder_.filePath("dock3.tiv")), file);
     expectSuccessThenIdle();
+}
+
+// A FIFO chosen to be sent used to freeze the window in open() for ever. Only a regular
+// file is sent; anything else ends with 'D' at once and nothing goes on the line.
+TEST_F(WindowExchangeTest, SendOfAFifoEndsWithDAtOnceAndSendsNothing) {
+    const std::string fifo = diskFolder_.filePath("fifo.tiv").toStdString();
+    test::makeFifo(fifo);
+    startDevice();
+    record_->fileAnswers.push_back(QString::fromStdString(fifo));
+
+    // Should the window block after all, a writer that comes and goes after a generous while
+    // lets it go on, so that this test fails rather than hangs.
+    std::promise<void> ended;
+    std::thread watchdog([&fifo, done = ended.get_future()] {
+        if (done.wait_for(std::chrono::seconds(30)) == std::future_status::timeout) {
+            ADD_FAILURE() << "the window blocks on the FIFO";
+            UniqueFd(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)).reset();
+        }
+    });
+    ui_->chooseFunction(1);
+    ui_->pressKey(Qt::Key_F5);
+    ended.set_value();
+    watchdog.join();
+
+    EXPECT_EQ(window_->exchange().lastOutcome(), 'D');
+    EXPECT_EQ(record_->messages, std::vector<QString>{"Error when opening file!"});
+    EXPECT_TRUE(device_->receivedFrames().empty());
+    EXPECT_FALSE(window_->exchange().busy());
 }
 
 TEST_F(WindowExchangeTest, EnterOrEscapeWhileTheListWaitsEndsTheProgramWithoutHarm) {
