@@ -26,8 +26,10 @@ struct FailureRow {
 constexpr FailureRow kFailureRows[] = {
     {'N', TextId::DeviceNotResponding,
      "Keine Antwort in der erwarteten Zeit: Kabel, Schnittstelle, Gerätepfad, Rechte prüfen, "
-     "oder der Programmer ist aus.",
-     "No answer in time: cable, port, device path, permissions or the programmer is off."},
+     "oder der Programmer ist aus. Meldet die Box zusätzlich, dass das Gerät nicht mehr "
+     "erreichbar ist, ist die Leitung selbst weg (Adapter abgezogen).",
+     "No answer in time: cable, port, device path, permissions or the programmer is off. When "
+     "the box adds that the device has gone, the line itself went away (adapter unplugged)."},
     {'V', TextId::WrongSettings,
      "Der Programmer meldet andere Leitungseinstellungen: Baudrate, Parität und Stoppbits "
      "vergleichen.",
@@ -90,9 +92,14 @@ QString germanGuide() {
         "<li><b>Daten senden</b> fragt nach einer <tt>.tiv</tt>-Datei und sendet sie unter "
         "einem Namen aus höchstens acht Zeichen des Dateinamens.</li>"
         "</ol>"
+        "<p>Während einer Übertragung zeigt ein Balken neben der Statuszeile die übertragenen "
+        "Bytes, den Anteil in Prozent und die verbleibende Zeit. <b>Abbrechen</b> oder "
+        "<b>Esc</b> beendet den Austausch sofort: nichts wird gespeichert, eine vorhandene "
+        "Datei bleibt, wie sie war. Wer das Fenster während einer Übertragung schließt, wird "
+        "zuerst gefragt. Die Eingabetaste im Funktionsfeld startet die gewählte Funktion.</p>"
         "<p>Die Statuszeile sagt, wie der Austausch ausging; nach einer kurzen Pause ist das "
-        "Fenster für den nächsten bereit. Während eines Austauschs lässt sich das Fenster "
-        "nicht schließen.</p>"
+        "Fenster für den nächsten bereit. Ein Buchstabe ohne eigene Meldung erscheint in der "
+        "Statuszeile, zum Beispiel <i>(A)</i>.</p>"
         "<h3>Serielle Schnittstelle</h3>"
         "<p><b>Konfiguration &rarr; Schnittstelle parametrieren</b> stellt Schnittstelle "
         "(Com 1 bis 4), Baudrate, Parität und Stoppbits ein; sie müssen zu denen des "
@@ -123,8 +130,13 @@ QString englishGuide() {
         "<li><b>Send Data</b> asks for a <tt>.tiv</tt> file and sends it under a name of at "
         "most eight characters taken from the file name.</li>"
         "</ol>"
+        "<p>During a transfer a bar beside the status line shows the bytes done, the "
+        "percent and the time left. <b>Cancel</b> or <b>Escape</b> ends the exchange at once: "
+        "nothing is saved and an existing file stays as it was. Closing the window during a "
+        "transfer asks first. Enter in the function field starts the chosen function.</p>"
         "<p>The status line tells how the exchange ended; after a short pause the window "
-        "is ready for the next one. While an exchange runs the window cannot be closed.</p>"
+        "is ready for the next one. A letter without a message of its own shows in the "
+        "status line, for example <i>(A)</i>.</p>"
         "<h3>Serial port</h3>"
         "<p><b>Configuration &rarr; Configure interface</b> sets the port (Com 1 to 4), baud "
         "rate, parity and stop bits; they must match the programmer's. The settings last "

@@ -119,13 +119,26 @@ std::string CliCommand::fetchTarget(const std::string& deviceName, std::string& 
     return {};
 }
 
+void CliCommand::interrupt(int signal) {
+    interruptedBy_ = signal;
+    exchange_.abandon();
+}
+
 int CliCommand::reportOutcome() {
+    // Cancelled by a stop signal. One that came after the work was done cancelled nothing,
+    // and the outcome below stands.
+    if (exchange_.cancelled()) {
+        return interruptedBy_ != 0 ? 128 + interruptedBy_ : kExchangeFailed;
+    }
     const char code = exchange_.lastOutcome();
     if (code == kStatusAccepted) {
         return kSuccess;
     }
     if (!exchange_.failureDetail().empty()) {
         std::fprintf(err_, "dravolin-cli: %s\n", exchange_.failureDetail().c_str());
+    }
+    if (!exchange_.causeLine().empty()) {
+        std::fprintf(err_, "dravolin-cli: %s\n", exchange_.causeLine().c_str());
     }
     if (code == 'N' && !port_.lastOpenFailure().empty()) {
         std::fprintf(err_, "dravolin-cli: cannot open the port: %s\n",

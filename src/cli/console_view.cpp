@@ -14,8 +14,8 @@ constexpr std::size_t kProgressFromBytes = 512;
 ConsoleView::ConsoleView(std::FILE* err, bool showProgress, Language language)
     : err_(err), showProgress_(showProgress), language_(language) {}
 
-std::string ConsoleView::oneLine(TextId id, Language language) {
-    std::string text(MessageCatalog::text(id, language));
+std::string ConsoleView::oneLine(TextId id, Language language, const std::string& argument) {
+    std::string text = fillPlaceholders(MessageCatalog::text(id, language), {argument});
     std::replace(text.begin(), text.end(), '\n', ' ');
     std::replace(text.begin(), text.end(), '\t', ' ');
     const auto first = text.find_first_not_of(' ');
@@ -32,9 +32,8 @@ void ConsoleView::setStatusText(TextId id) {
             [[fallthrough]];
         case TextId::StatusPleaseWait:
         case TextId::StatusFailure:
-            endProgressLine();
-            std::fprintf(err_, "%s\n", oneLine(id, language_).c_str());
-            std::fflush(err_);
+        case TextId::StatusCancelled:
+            printStatus(oneLine(id, language_));
             break;
         default:
             // Prompts that ask for a choice in the window; the command line made it already.
@@ -42,11 +41,19 @@ void ConsoleView::setStatusText(TextId id) {
     }
 }
 
+void ConsoleView::setStatusTextWith(TextId id, const std::string& argument) {
+    printStatus(oneLine(id, language_, argument));
+}
+
+void ConsoleView::printStatus(const std::string& line) {
+    endProgressLine();
+    std::fprintf(err_, "%s\n", line.c_str());
+    std::fflush(err_);
+}
+
 void ConsoleView::showMessageBox(TextId id, MessageIcon icon) {
     if (icon == MessageIcon::Information) {
-        endProgressLine();
-        std::fprintf(err_, "%s\n", oneLine(id, language_).c_str());
-        std::fflush(err_);
+        printStatus(oneLine(id, language_));
     }
 }
 
@@ -72,30 +79,33 @@ void ConsoleView::setStartItem(bool enabled) {
     static_cast<void>(enabled);
 }
 
-void ConsoleView::reportProgress(std::size_t received, std::size_t expected) {
-    if (!showProgress_ || expected < kProgressFromBytes) {
+void ConsoleView::showProgress(const TransferProgress& progress) {
+    if (!showProgress_ || progress.expected < kProgressFromBytes) {
         return;
     }
-    const int percent = static_cast<int>(std::min(received, expected) * 100 / expected);
-    if (percent == lastPercent_) {
-        return;
+    // One line, written over each time; blanks wipe what a longer line left behind.
+    std::string line = "  " + formatProgress(progress, language_);
+    const std::size_t length = line.size();
+    if (length < progressLineLength_) {
+        line.append(progressLineLength_ - length, ' ');
     }
-    lastPercent_ = percent;
-    std::fprintf(err_, "\r  received %zu of %zu bytes (%d%%)", std::min(received, expected),
-                 expected, percent);
+    progressLineLength_ = length;
+    std::fprintf(err_, "\r%s", line.c_str());
     std::fflush(err_);
     progressLineOpen_ = true;
-    if (received >= expected) {
-        endProgressLine();
-    }
+}
+
+void ConsoleView::hideProgress() {
+    endProgressLine();
 }
 
 void ConsoleView::endProgressLine() {
     if (progressLineOpen_) {
         std::fputc('\n', err_);
+        std::fflush(err_);
         progressLineOpen_ = false;
     }
-    lastPercent_ = -1;
+    progressLineLength_ = 0;
 }
 
 }  // namespace dravolin

@@ -25,10 +25,12 @@ public:
     // fetch is no success of its own: an empty directory there means the name is missing.
     void showSuccessLine(bool shown) { successLineShown_ = shown; }
 
-    // A catalogue text on one line: its line breaks become spaces, outer blanks go.
-    static std::string oneLine(TextId id, Language language);
+    // A catalogue text on one line, its %1 filled with `argument`: its line breaks become
+    // spaces, outer blanks go.
+    static std::string oneLine(TextId id, Language language, const std::string& argument = {});
 
     void setStatusText(TextId id) override;
+    void setStatusTextWith(TextId id, const std::string& argument) override;
     void showMessageBox(TextId id, MessageIcon icon) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     void clearFileList(TextId fieldText) override;
@@ -41,9 +43,12 @@ public:
     void setStartItem(bool enabled) override;
     void redrawMenuBar() override {}
     void resetFunctionChoice() override {}
-    void reportProgress(std::size_t received, std::size_t expected) override;
+    void showProgress(const TransferProgress& progress) override;
+    void hideProgress() override;
+    void setCancelAvailable(bool available) override { static_cast<void>(available); }
 
 private:
+    void printStatus(const std::string& line);
     void endProgressLine();
 
     std::FILE* err_;
@@ -51,7 +56,7 @@ private:
     Language language_;
     bool progressLineOpen_ = false;
     bool successLineShown_ = true;
-    int lastPercent_ = -1;
+    std::size_t progressLineLength_ = 0;
     std::optional<std::string> fileAnswer_;
     std::vector<std::string> listedNames_;
 };

@@ -74,6 +74,10 @@ public:
     // or the opening is halted. False when halted: the monitor thread then goes no further.
     bool deliver(std::vector<PortMessage> messages);
 
+    // Monitor thread: tells the owner once (MSG_LINE_GONE) when the device has gone. False
+    // when the opening is halted.
+    bool tellLineGone();
+
     // Shows the "Application Error" warning for a failed call. On the interface thread it
     // returns when the warning is answered; on the monitor thread also when halted.
     void reportError(const char* callName);
@@ -145,6 +149,7 @@ private:
     std::size_t pendingDeliverySize_ = 0;
     WarningState warning_;
     int warningsShown_ = 0;
+    bool lineGoneTold_ = false;
 
     std::atomic<int> threadAlive_{0};
     std::atomic<int> exitCode_{0};

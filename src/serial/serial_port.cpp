@@ -226,6 +226,7 @@ bool SerialPort::beginWaitForPortEvent(PortOpening& opening) {
         if (!opening.watchingPort()) {
             // No device, or one that has gone: only the three signals wake the thread.
             opening.commEvent().reset();
+            opening.tellLineGone();
             return false;
         }
         if (!opening.beginPortUse()) {

@@ -15,6 +15,7 @@ namespace dravolin {
 namespace {
 
 constexpr int kBaudRates[] = {9600, 19200, 38400, 57600};
+const QString kGermanTitle = QStringLiteral("Serielle Schnittstelle parametrieren");
 constexpr int kParities[] = {'O', 'E', 'N'};
 
 int baudIndexFor(int baudRate) {
@@ -53,7 +54,7 @@ void checkIndex(QButtonGroup* group, int index) {
 }  // namespace
 
 PortSettingsDialog::PortSettingsDialog(PortMap portMap, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Serielle Schnittstelle parametrieren"));
+    setWindowTitle(kGermanTitle);
     setModal(true);
     buildControls(portMap);
     setFixedSize(DialogUnits(fontMetrics()).toPixels(QSize(257, 186)));

@@ -1,5 +1,7 @@
 #include "ui/window_layout.h"
 
+#include <algorithm>
+
 namespace dravolin {
 
 namespace {
@@ -24,6 +26,11 @@ bool fieldFitsInGroup(const QRect& list, const QRect& group, const TextRoom& roo
            list.y() + room.listHeight <= group.y() + group.height() - room.groupContentBottom;
 }
 
+constexpr int kRowGap = 2;
+// The share of the row the status line keeps beside the progress bar: enough for
+// " Please wait".
+constexpr double kStatusShareBesideProgress = 0.3;
+
 }  // namespace
 
 WindowLayout WindowLayout::forClientSize(QSize client) {
@@ -41,7 +48,14 @@ WindowLayout WindowLayout::forClientSize(QSize client) {
 
 bool WindowLayout::widthHolds(const TextRoom& room) const {
     const int clientWidth = statusLine.width() + 4;
+    // While an exchange runs, Cancel and the progress bar share the status line's row.
+    const StatusRow besideCancel = StatusRow::within(statusLine, room.cancelWidth, false);
+    const StatusRow besideProgress = StatusRow::within(statusLine, room.cancelWidth, true);
     return clientWidth >= room.menuWidth && statusLine.width() >= room.statusWidth &&
+           besideCancel.cancelButton.width() >= room.cancelWidth &&
+           besideCancel.statusLine.width() >= room.statusWidthBesideCancel &&
+           besideProgress.statusLine.width() >= room.statusWidthBesideProgress &&
+           besideProgress.progressBar.width() >= room.progressWidth &&
            functionGroup.width() >= room.groupTitleWidth &&
            fileGroup.width() >= room.groupTitleWidth && functionList.width() >= room.listWidth &&
            fileList.width() >= room.listWidth;
@@ -66,6 +80,23 @@ QSize WindowLayout::minimumClientSize(const TextRoom& room) {
         --height;
     }
     return {width, height};
+}
+
+StatusRow StatusRow::within(QRect statusLine, int cancelWidth, bool withProgress) {
+    StatusRow row;
+    const int buttonWidth = std::min(cancelWidth, statusLine.width() / 3);
+    row.cancelButton = QRect(statusLine.right() - buttonWidth + 1, statusLine.y(), buttonWidth,
+                             statusLine.height());
+    const int rest = statusLine.width() - buttonWidth - kRowGap;
+    if (!withProgress) {
+        row.statusLine = QRect(statusLine.x(), statusLine.y(), rest, statusLine.height());
+        return row;
+    }
+    const int statusWidth = part(kStatusShareBesideProgress, rest);
+    row.statusLine = QRect(statusLine.x(), statusLine.y(), statusWidth, statusLine.height());
+    row.progressBar = QRect(statusLine.x() + statusWidth + kRowGap, statusLine.y(),
+                            rest - statusWidth - kRowGap, statusLine.height());
+    return row;
 }
 
 }  // namespace dravolin

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <QProcess>
 
 #include <fcntl.h>
+
+#include <chrono>
 
 #include <atomic>
 #include <filesystem>
@@ -323,6 +327,39 @@ TEST_F(CliProgram, FailureTextFollowsTheChosenLanguage) {
     askEnglish.prepend("en");
     askEnglish.prepend("--language");
     EXPECT_TRUE(cli(askEnglish, false, {"de_DE.UTF-8"}).err.ends_with(english));
+}
+
+TEST_F(CliProgram, SignalMidTransferLeavesNothingBehindAndFreesTheLine) {
+    programmer.write("LARGE.tiv", tagDataFile(std::string(5000, 'l')));
+    simOptions.pace = LinePace{9600, 'E', 1};  // the file reply would take almost six seconds
+    startProgrammer();
+    for (const auto& [stopSignal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        SCOPED_TRACE(stopSignal);
+        const std::size_t framesBefore = sim->receivedFrames().size();
+        QProcess process;
+        process.setWorkingDirectory(QString::fromStdString(pc.path().string()));
+        process.start(DRAVOLIN_CLI_PROGRAM, {"--device", QString::fromStdString(sim->devicePath()),
+                                             "get", "LARGE", "-o", "large.tiv"});
+        ASSERT_TRUE(process.waitForStarted());
+        // Mid-transfer: the programmer has taken the fetch's go-ahead and is replying.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (sim->receivedFrames().size() < framesBefore + 4 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ASSERT_EQ(sim->receivedFrames().size(), framesBefore + 4);
+        ::kill(static_cast<pid_t>(process.processId()), stopSignal);
+        ASSERT_TRUE(process.waitForFinished(30000));
+
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), status);
+        EXPECT_NE(process.readAllStandardError().indexOf("Cancelled"), -1);
+        EXPECT_EQ(pc.listing(), "");  // no file, no temporary file
+        // The line and its lock are free at once for the next command.
+        const CliRun next = cli({"list"});
+        EXPECT_EQ(next.exitCode, 0) << next.err;
+        EXPECT_EQ(next.out, "LARGE\n");
+    }
 }
 
 TEST_F(CliProgram, UsageErrorsExitWithTwoAndHelpWithZero) {

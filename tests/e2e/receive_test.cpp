@@ -68,10 +68,23 @@ TEST_F(Receive, FetchWritesTheTagDataFileWithoutItsCheckByte) {
               (std::vector<Wait>{
                   {2, 1000}, {16, 1000}, {33, 600}, {2, 1000}, {8, 1000}, {312, 50 * 303 + 50}}));
     EXPECT_EQ(framesReceived().at(2), fetchRequest(Bytes{'T', 'A', 'G', '0', '0', '0', '0', '1'}));
-    // The window is idle again.
+    // Progress was shown for the two data replies only, rising to their whole length.
+    ASSERT_FALSE(view.progress.empty());
+    EXPECT_EQ(view.progress.front().expected, 33u);
+    EXPECT_EQ(view.progress.back().expected, 312u);
+    EXPECT_EQ(view.progress.back().done, 312u);
+    for (std::size_t i = 1; i < view.progress.size(); ++i) {
+        if (view.progress[i].expected == view.progress[i - 1].expected) {
+            EXPECT_GE(view.progress[i].done, view.progress[i - 1].done);
+        }
+    }
+    EXPECT_EQ(view.progressHidden, 2);
+    // The window is idle again, after naming the file it saved.
     EXPECT_FALSE(exchange->busy());
-    EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusSuccess);
+    EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusSaved);
+    EXPECT_EQ(view.statusArguments[view.statusTexts.size() - 2], pcFile("saved.tiv"));
     EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
+    EXPECT_EQ(view.cancelAvailable, (std::vector<bool>{true, false}));
     EXPECT_EQ(view.fileListModes.back(), 0);
     EXPECT_FALSE(view.startItemEnabled);
     EXPECT_EQ(view.functionResets, 1);
@@ -89,13 +102,19 @@ TEST_F(Receive, FileOfLengthZeroWaitsForNineBytesWith50Ms) {
     EXPECT_EQ(pc.read("empty.tiv"), "HD010000");
 }
 
-TEST_F(Receive, CancelledSaveDialogEndsAsSuccessWithoutFetching) {
+TEST_F(Receive, CancelledSaveDialogReturnsToIdleAtOnceWithoutFetching) {
     programmer.write("TAG00001.tiv", tagDataFile("abc"));
     startProgrammer();
+    exchange->setOutcomePause(Exchange::kOutcomePauseMs);  // not held: nothing to report
     fetch("TAG00001", std::nullopt);
 
-    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_TRUE(exchange->cancelled());
+    EXPECT_FALSE(exchange->busy());
     EXPECT_TRUE(view.boxes.empty());
+    // No "Data transmission successful": from the prompt to choose straight to idle.
+    EXPECT_EQ(view.statusTexts,
+              (std::vector<TextId>{TextId::StatusDirectoryListed, TextId::StatusIdle}));
+    EXPECT_EQ(view.fileListModes.back(), 0);
     EXPECT_EQ(framesReceived().size(), 2u);  // the directory request and its go-ahead only
     EXPECT_EQ(pc.listing(), "");
 }

@@ -40,6 +40,14 @@ TEST_F(Send, AnnouncesTheFileAndSendsItsDataInOneFrame) {
     EXPECT_EQ(view.dialogs[0].title, TextId::OpenDialogTitle);
     EXPECT_EQ(view.statusTexts[0], TextId::StatusChooseFileToSend);
     EXPECT_EQ(view.statusTexts[1], TextId::StatusPleaseWait);
+    // The outcome names what the programmer stored the file as.
+    EXPECT_EQ(view.statusTexts[2], TextId::StatusStored);
+    EXPECT_EQ(view.statusArguments[2], "NEWTAG");
+    // The data frame's progress ends at its whole length once the programmer confirmed it.
+    ASSERT_FALSE(view.progress.empty());
+    EXPECT_EQ(view.progress.back().done, 102u);
+    EXPECT_EQ(view.progress.back().expected, 102u);
+    EXPECT_EQ(view.progressHidden, 1);
 }
 
 TEST_F(Send, ZeroLengthAndLargestFiles) {
@@ -96,12 +104,16 @@ TEST_F(Send, MalformedOrMissingFilesEndWithDAndNothingReachesTheDevice) {
     EXPECT_TRUE(framesReceived().empty());
 }
 
-TEST_F(Send, CancelledDialogEndsAsSuccessAndSendsNothing) {
+TEST_F(Send, CancelledDialogReturnsToIdleAtOnceAndSendsNothing) {
     startProgrammer();
-    exchange->startExchange(Exchange::kSendFunction);  // no answer queued: cancelled
-    EXPECT_EQ(exchange->lastOutcome(), '0');
+    exchange->setOutcomePause(Exchange::kOutcomePauseMs);  // not held: nothing to report
+    exchange->startExchange(Exchange::kSendFunction);      // no answer queued: cancelled
+    EXPECT_TRUE(exchange->cancelled());
+    EXPECT_FALSE(exchange->busy());
     EXPECT_TRUE(view.boxes.empty());
-    EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusSuccess);
+    EXPECT_EQ(view.statusTexts,
+              (std::vector<TextId>{TextId::StatusChooseFileToSend, TextId::StatusIdle}));
+    EXPECT_TRUE(view.menusEnabled);
     EXPECT_TRUE(framesReceived().empty());
 }
 

@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 
 #include "exchange/exchange.h"
+#include "exchange/transfer_progress.h"
 #include "tests/ui/scripted_prompts.h"
 #include "tests/ui/window_driver.h"
 #include "ui/client_area.h"
@@ -54,7 +56,7 @@ TEST_P(GermanWindow, MenusListsAndStatusLineAreGerman) {
     EXPECT_EQ(ui_.status(), " Bitte Funktion auswählen");
     ui_.chooseFunction(1);
     EXPECT_EQ(ui_.status(),
-              " Funktion starten durch Menü \"Datenaustausch -> Datenaustausch starten\tF5\"");
+              " Funktion starten durch Menü \"Datenaustausch -> Datenaustausch starten F5\"");
 }
 
 TEST_P(GermanWindow, SettingsDialogCaptionsAreGerman) {
@@ -109,13 +111,39 @@ protected:
     void expectEveryTextFits(const char* where) {
         SCOPED_TRACE(where);
         QLabel* status = ui_.statusLine();
+        const auto expectStatusFits = [&] {
+            EXPECT_LE(status->sizeHint().width(), status->width()) << status->text().toStdString();
+        };
         for (const TextId id :
              {TextId::StatusSuccess, TextId::StatusFailure, TextId::StatusStartUp,
-              TextId::StatusDirectoryListed, TextId::StatusPleaseWait,
-              TextId::StatusChooseFileToSend, TextId::StatusFunctionChosen, TextId::StatusIdle}) {
+              TextId::StatusCancelled, TextId::StatusFunctionChosen, TextId::StatusIdle}) {
             window_.setStatusText(id);
-            EXPECT_LE(status->sizeHint().width(), status->width()) << status->text().toStdString();
+            expectStatusFits();
         }
+        window_.setStatusTextWith(TextId::StatusFailureLetter, "A");
+        expectStatusFits();
+        window_.setStatusTextWith(TextId::StatusStored, "TAG00001");
+        expectStatusFits();
+        // Beside Cancel, and beside the progress bar, during an exchange.
+        window_.setCancelAvailable(true);
+        for (const TextId id : {TextId::StatusDirectoryListed, TextId::StatusChooseFileToSend,
+                                TextId::StatusPleaseWait}) {
+            window_.setStatusText(id);
+            expectStatusFits();
+        }
+        auto* cancel = window_.findChild<QPushButton*>("cancel");
+        EXPECT_GE(cancel->width(), cancel->sizeHint().width());
+        TransferProgress progress;
+        progress.done = 9000;
+        progress.expected = 10008;
+        progress.secondsLeft = 125;
+        window_.showProgress(progress);
+        expectStatusFits();
+        auto* bar = window_.findChild<QProgressBar*>("progress");
+        EXPECT_LT(bar->fontMetrics().horizontalAdvance(bar->text()), bar->width())
+            << bar->text().toStdString();
+        window_.hideProgress();
+        window_.setCancelAvailable(false);
         window_.setStatusText(TextId::StatusIdle);
         window_.showFileList(1);
         const std::pair<QGroupBox*, QComboBox*> groups[] = {

@@ -56,10 +56,37 @@ TEST(WindowLayout, EachTextCanDecideTheMinimum) {
     TextRoom wideTitle = kGermanRoom;
     wideTitle.groupTitleWidth = 300;  // 0.3 * 1000
     EXPECT_EQ(WindowLayout::minimumClientSize(wideTitle).width(), 1000);
+    // Cancel gets at most a third of the status line's row: (754 - 4) / 3 = 250.
+    TextRoom wideCancel = kGermanRoom;
+    wideCancel.cancelWidth = 250;
+    EXPECT_EQ(WindowLayout::minimumClientSize(wideCancel).width(), 754);
+    // " Bitte warten" beside the progress bar keeps 30 % of the row beside an 80-pixel Cancel:
+    // 0.3 * (w - 4 - 80 - 2) >= 150 from w = 586.
+    TextRoom besideProgress = kGermanRoom;
+    besideProgress.cancelWidth = 80;
+    besideProgress.statusWidthBesideProgress = 150;
+    besideProgress.listWidth = 0;
+    EXPECT_EQ(WindowLayout::minimumClientSize(besideProgress).width(), 586);
     TextRoom tallField = kGermanRoom;
     tallField.listHeight = 60;  // needs 0.19 h >= 63 in the function group
     EXPECT_GT(WindowLayout::minimumClientSize(tallField).height(), 330);
     EXPECT_EQ(WindowLayout::minimumClientSize(tallField).width(), base.width());
+}
+
+TEST(WindowLayout, CancelAndProgressShareTheStatusLinesRowWithoutOverlap) {
+    const QRect line(2, 278, 396, 21);
+    const StatusRow cancelOnly = StatusRow::within(line, 80, false);
+    EXPECT_EQ(cancelOnly.cancelButton, QRect(318, 278, 80, 21));
+    EXPECT_EQ(cancelOnly.statusLine, QRect(2, 278, 314, 21));
+    EXPECT_TRUE(cancelOnly.progressBar.isEmpty());
+
+    const StatusRow withProgress = StatusRow::within(line, 80, true);
+    EXPECT_EQ(withProgress.statusLine, QRect(2, 278, 94, 21));
+    EXPECT_EQ(withProgress.progressBar, QRect(98, 278, 218, 21));
+    EXPECT_EQ(withProgress.cancelButton, cancelOnly.cancelButton);
+
+    // A narrow window gives the button no more than a third of the row.
+    EXPECT_EQ(StatusRow::within(QRect(2, 100, 150, 21), 80, true).cancelButton.width(), 50);
 }
 
 }  // namespace
