@@ -44,8 +44,7 @@ desktop-file-validate res/io.github.dravolin.Dravolin.desktop
 appstreamcli validate --no-net res/io.github.dravolin.Dravolin.metainfo.xml
 
 echo "=== package: lintian"
-# Errors fail the package; warnings are listed, each kept one with its reason in
-# packaging/lintian-overrides-notes.md.
+# Errors fail the package; warnings and notes are shown.
 lintian --fail-on error --display-info "$deb"
 
 echo "Package: $deb"
