@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace dravolin {
 namespace {
 
@@ -39,21 +37,6 @@ TEST(LanguageChoice, FirstNonEmptyOfLcAllLcMessagesLangDecides) {
         EXPECT_EQ(languageFromLocale(c.lcAll, c.lcMessages, c.lang), c.expected)
             << c.lcAll << " | " << c.lcMessages << " | " << c.lang;
     }
-}
-
-TEST(LanguageChoice, ReadsThisProcessEnvironment) {
-    ::setenv("LC_ALL", "", 1);
-    ::unsetenv("LC_MESSAGES");
-    ::setenv("LANG", "de_DE.UTF-8", 1);
-    EXPECT_EQ(languageFromEnvironment(), de);
-    ::setenv("LC_MESSAGES", "en_US.UTF-8", 1);
-    EXPECT_EQ(languageFromEnvironment(), en);
-    ::setenv("LC_ALL", "de_AT.UTF-8", 1);
-    EXPECT_EQ(languageFromEnvironment(), de);
-    ::unsetenv("LC_ALL");
-    ::unsetenv("LC_MESSAGES");
-    ::unsetenv("LANG");
-    EXPECT_EQ(languageFromEnvironment(), en);
 }
 
 TEST(LanguageChoice, OptionNamesTwoLanguages) {
