@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite. With no arguments both presets run:
-# default (RelWithDebInfo) and asan (AddressSanitizer + UndefinedBehaviorSanitizer).
-#   scripts/test.sh            both presets
+# default (RelWithDebInfo) and asan (AddressSanitizer + UndefinedBehaviorSanitizer),
+# then the fuzz targets for a few seconds each (where clang is installed).
+#   scripts/test.sh            both presets and the fuzz targets
 #   scripts/test.sh default    one preset
+#   scripts/test.sh fuzz       only the fuzz targets (scripts/fuzz.sh runs one for longer)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,10 +13,16 @@ scripts/setup.sh
 presets=("$@")
 if [ ${#presets[@]} -eq 0 ]; then
     presets=(default asan)
+    presets+=(fuzz)
 fi
 
 jobs=$(nproc)
 for preset in "${presets[@]}"; do
+    if [ "$preset" = fuzz ]; then
+        echo "=== fuzz: build, run each target"
+        scripts/fuzz.sh --all "${DRAVOLIN_FUZZ_SECONDS:-10}"
+        continue
+    fi
     echo "=== ${preset}: configure, build, test"
     cmake --preset "$preset"
     cmake --build --preset "$preset" -j "$jobs"
