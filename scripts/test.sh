@@ -28,3 +28,8 @@ for preset in "${presets[@]}"; do
     cmake --build --preset "$preset" -j "$jobs"
     ctest --preset "$preset" -j "$jobs"
 done
+
+# The whole suite also builds the Debian package and runs its checks (lintian).
+if [ $# -eq 0 ]; then
+    scripts/package.sh
+fi

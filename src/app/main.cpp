@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "app/command_line.h"
+#include "app/qt_translations.h"
 #include "app/transfer_app.h"
+#include "core/language_choice.h"
 #include "core/program_version.h"
 #include "core/settings_file.h"
 
@@ -39,12 +41,15 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dravolin"));
-    QApplication::setDesktopFileName(QStringLiteral("dravolin"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.dravolin.Dravolin"));
+    const dravolin::Language language =
+        commandLine.language().value_or(dravolin::languageFromEnvironment());
+    const dravolin::QtTranslations qtTranslations(language);
     dravolin::SettingsFile settingsFile;
     settingsFile.load();
     if (!settingsFile.warning().empty()) {
         std::fprintf(stderr, "dravolin: %s\n", settingsFile.warning().c_str());
     }
-    dravolin::TransferApp transferApp(commandLine.portMap(), &settingsFile);
+    dravolin::TransferApp transferApp(commandLine.portMap(), language, &settingsFile);
     return transferApp.run();
 }

@@ -6,13 +6,13 @@
 
 namespace dravolin {
 
-TransferApp::TransferApp(PortMap portMap, SettingsFile* settingsFile)
-    : portMap_(std::move(portMap)), settingsFile_(settingsFile) {}
+TransferApp::TransferApp(PortMap portMap, Language language, SettingsFile* settingsFile)
+    : portMap_(std::move(portMap)), language_(language), settingsFile_(settingsFile) {}
 
 TransferApp::~TransferApp() = default;
 
 int TransferApp::run() {
-    TransferDialog window(portMap_);
+    TransferDialog window(portMap_, nullptr, nullptr, language_);
     if (settingsFile_ != nullptr) {
         window.useSettingsFile(*settingsFile_);
     }
@@ -33,7 +33,7 @@ void TransferApp::showAbout() {
 void TransferApp::showHelp() {
     if (!helpWindow_) {
         // A child of the main window, so that its modal run does not block the help.
-        helpWindow_ = new HelpWindow(window_);
+        helpWindow_ = new HelpWindow(window_, language_);
         helpWindow_->setAttribute(Qt::WA_DeleteOnClose);
     }
     helpWindow_->show();

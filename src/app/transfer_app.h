@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "app/help_window.h"
+#include "core/message_catalog.h"
 #include "serial/port_map.h"
 
 namespace dravolin {
@@ -19,7 +20,8 @@ class TransferApp : public QObject {
 public:
     // `portMap` holds the devices given on the command line; `settingsFile`, when given,
     // what earlier runs saved and where this one saves.
-    explicit TransferApp(PortMap portMap = {}, SettingsFile* settingsFile = nullptr);
+    explicit TransferApp(PortMap portMap = {}, Language language = Language::English,
+                         SettingsFile* settingsFile = nullptr);
     ~TransferApp() override;
 
     // Runs the main window until the operator ends it; the program's exit status.
@@ -34,6 +36,7 @@ public:
 
 private:
     PortMap portMap_;
+    Language language_;
     SettingsFile* settingsFile_ = nullptr;
     TransferDialog* window_ = nullptr;
     QPointer<HelpWindow> helpWindow_;

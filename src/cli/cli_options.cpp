@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/argument_scanner.h"
+#include "core/language_choice.h"
 #include "protocol/escaped_name.h"
 
 namespace dravolin {
@@ -79,6 +80,15 @@ bool applyOutput(const std::string& value, CliOptions& options, std::string& err
     return true;
 }
 
+bool applyLanguage(const std::string& value, CliOptions& options, std::string& error) {
+    options.language = languageFromName(value);
+    if (!options.language) {
+        error = "--language takes de or en: " + value;
+        return false;
+    }
+    return true;
+}
+
 // The options of dravolin-cli, one row each. --device is only noted here: it maps the
 // port chosen by --port, wherever the two stand.
 std::vector<OptionRule> optionTable(CliOptions& options, std::string& device) {
@@ -110,6 +120,7 @@ std::vector<OptionRule> optionTable(CliOptions& options, std::string& device) {
              options.useSavedSettings = false;
              return true;
          }},
+        {"--language", "", Takes::Value, false, with(applyLanguage)},
         // Answered before the line is read; rows so that "--help=x" is called wrong.
         {"--help", "-h", Takes::Nothing, false, answered},
         {"--version", "", Takes::Nothing, false, answered},
@@ -199,8 +210,8 @@ void CliOptions::takeSaved(const SavedSettings& saved) {
 
 std::string CliOptions::usage() {
     return "usage: dravolin-cli [--port N | --port N=PATH | --device PATH] [--baud B]\n"
-           "                    [--parity O|E|N] [--stop-bits 1|2] [--no-saved-settings]\n"
-           "                    COMMAND\n"
+           "                    [--parity O|E|N] [--stop-bits 1|2] [--language de|en]\n"
+           "                    [--no-saved-settings] COMMAND\n"
            "\n"
            "Exchanges tag-data files (.tiv) with the programmer on a serial line.\n"
            "\n"
@@ -222,6 +233,8 @@ std::string CliOptions::usage() {
            "  --stop-bits S       1 or 2 (default: saved, else 1)\n"
            "  --no-saved-settings start from COM1, 9600 baud, even parity, 1 stop bit and\n"
            "                      Com N = /dev/ttyS(N-1), whatever the window saved\n"
+           "  --language L        de or en: the language of the programmer's texts\n"
+           "                      (default: German where LC_ALL, LC_MESSAGES or LANG asks)\n"
            "  -h, --help          show this text\n"
            "  --version           show the version\n"
            "Options take their value as the next argument or after '=' (--baud=19200); each\n"

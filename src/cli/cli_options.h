@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/message_catalog.h"
 #include "core/port_settings.h"
 #include "core/settings_file.h"
 #include "serial/port_map.h"
@@ -11,7 +13,7 @@ namespace dravolin {
 
 // The command line of dravolin-cli:
 //   dravolin-cli [--port N | --port N=PATH | --device PATH] [--baud B] [--parity O|E|N]
-//                [--stop-bits 1|2] [--no-saved-settings] COMMAND
+//                [--stop-bits 1|2] [--language de|en] [--no-saved-settings] COMMAND
 // with COMMAND one of: list | get NAME [-o FILE] | put FILE | ports [--json]. Options are
 // read as
 // ArgumentScanner reads them (--opt=value, "--" before operands that begin with '-', an
@@ -25,7 +27,9 @@ struct CliOptions {
     std::string name;        // get: the device's name of the file, its escapes resolved
     std::string outputPath;  // get: -o FILE; empty for NAME.tiv in the current folder
     std::string inputPath;   // put: the file to send
-    bool json = false;       // ports: as a JSON array
+    // --language; without it the locale decides.
+    std::optional<Language> language;
+    bool json = false;  // ports: as a JSON array
     bool useSavedSettings = true;
 
     // Starts from what the window saved; the options given then override it.

@@ -12,6 +12,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/stop_signals.h"
+#include "core/language_choice.h"
 #include "core/program_version.h"
 
 namespace {
@@ -59,6 +60,11 @@ int run(int argc, char** argv) {
         options.takeSaved(settingsFile.settings());
     }
     static_cast<void>(dravolin::CliOptions::parse(arguments, options, error));
+    if (!options.language) {
+        options.language = dravolin::languageFromEnvironment();
+    }
+    // The exchange words its cause lines in the settings' language.
+    options.settings.language = *options.language == dravolin::Language::German ? 0 : 1;
     dravolin::CliCommand command(options, stdout, stderr, ::isatty(STDERR_FILENO) == 1);
     const dravolin::StopSignals stopSignals([&command](int signal) { command.interrupt(signal); });
     return withStandardOutputWritten(command.run());

@@ -55,19 +55,31 @@ enum class TextId : int {
     CancelButton = 41,
     ProgressBytes = 42,     // %1 bytes done, %2 bytes expected, %3 percent
     ProgressTimeLeft = 43,  // %1 a duration such as "7 s"
+    // The settings dialog's and the help window's own captions.
+    SettingsTitle = 44,
+    BaudRateGroup = 45,
+    DataBitsGroup = 46,
+    StopBitsGroup = 47,
+    ParityGroup = 48,
+    PortGroup = 49,
+    ParityOdd = 50,
+    ParityEven = 51,
+    ParityNone = 52,
+    BaudUnit = 53,
+    HelpTitle = 54,
     // Why a port could not be opened: a line added to the 'N' box. %1 is the device path.
-    PortWithoutDevice = 44,
-    PortMissing = 45,
-    PortWithoutHardware = 46,
-    PortPermissionJoinGroup = 47,         // %2 the device's group, %3 the user
-    PortPermissionLogInAgain = 48,        // %2 the device's group
-    PortPermissionAskAdministrator = 49,  // %2 the device's group
-    PortBusyWithHolder = 50,              // %2 the program, %3 its process id
-    PortBusy = 51,
-    PortLockCannotBeRemoved = 52,  // %2 the lock file and the system's reason
-    PortLockNamesNobody = 53,      // %2 the lock file
-    PortNotSerial = 54,
-    PortOtherFailure = 55,  // %2 the system's text
+    PortWithoutDevice = 55,
+    PortMissing = 56,
+    PortWithoutHardware = 57,
+    PortPermissionJoinGroup = 58,         // %2 the device's group, %3 the user
+    PortPermissionLogInAgain = 59,        // %2 the device's group
+    PortPermissionAskAdministrator = 60,  // %2 the device's group
+    PortBusyWithHolder = 61,              // %2 the program, %3 its process id
+    PortBusy = 62,
+    PortLockCannotBeRemoved = 63,  // %2 the lock file and the system's reason
+    PortLockNamesNobody = 64,      // %2 the lock file
+    PortNotSerial = 65,
+    PortOtherFailure = 66,  // %2 the system's text
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -85,7 +97,7 @@ std::string fillPlaceholders(std::string_view text, const std::vector<std::strin
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 56;
+    static constexpr int kTextCount = 67;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

@@ -9,6 +9,7 @@
 #include "serial/port_scanner.h"
 
 class QButtonGroup;
+class QGroupBox;
 class QPushButton;
 class QRadioButton;
 
@@ -46,13 +47,13 @@ protected:
 private:
     QRect dialogRect(int x, int y, int width, int height) const;
     QPushButton* addPushButton(int id, const QString& text, QRect rect);
-    void addGroupBox(int id, const QString& title, QRect rect);
+    QGroupBox* addGroupBox(int id, const QString& title, QRect rect);
     QRadioButton* addRadioButton(QButtonGroup* group, int index, int id, const QString& text,
                                  QRect rect);
     void buildControls();
     void markMissingDevices();
 
-    void setCancelCaption();
+    void setCaptions();
     void indicesFromSettings();
     void settingsFromIndices();
     void indicesIntoControls();
@@ -75,6 +76,11 @@ private:
     QButtonGroup* parityGroup_ = nullptr;
     QButtonGroup* portGroup_ = nullptr;
     DeviceChooser* deviceChooser_ = nullptr;
+    QGroupBox* baudBox_ = nullptr;
+    QGroupBox* dataBitsBox_ = nullptr;
+    QGroupBox* stopBitsBox_ = nullptr;
+    QGroupBox* parityBox_ = nullptr;
+    QGroupBox* portBox_ = nullptr;
 };
 
 }  // namespace dravolin

@@ -12,6 +12,7 @@
 #include "exchange/exchange_view.h"
 #include "serial/port_map.h"
 #include "ui/user_prompts.h"
+#include "ui/window_layout.h"
 
 class QAction;
 class QComboBox;
@@ -46,8 +47,9 @@ class TransferDialog : public QDialog, public ExchangeView {
 public:
     // `prompts` answers message boxes and file dialogs; by default Qt's own dialogs.
     // `portMap` holds the devices given on the command line: for this run only.
+    // `language` chooses the catalogue's column for every text the window shows.
     explicit TransferDialog(PortMap portMap = {}, std::unique_ptr<UserPrompts> prompts = nullptr,
-                            QWidget* parent = nullptr);
+                            QWidget* parent = nullptr, Language language = Language::English);
     ~TransferDialog() override;
 
     // Takes the port settings, Com devices and folders saved at an earlier run, and saves
@@ -103,6 +105,7 @@ private:
     void connectCommands();
     void initialiseControls();
     void relabelMenus();
+    TextRoom textRoom() const;
     void setInitialSize();
     void placeControls(QSize clientSize);
     void placeStatusRow();

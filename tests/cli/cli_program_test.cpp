@@ -122,18 +122,28 @@ protected:
         ASSERT_TRUE(sim->start(error)) << error;
     }
 
-    CliRun cli(QStringList arguments, bool withDevice = true) {
+    // `locale` holds LC_ALL, LC_MESSAGES and LANG for the run; by default all unset.
+    CliRun cli(QStringList arguments, bool withDevice = true, QStringList locale = {}) {
         if (withDevice) {
             arguments.prepend(QString::fromStdString(sim->devicePath()));
             arguments.prepend("--device");
         }
-        return run(arguments);
+        return run(arguments, {}, locale);
     }
 
     // The program with these arguments; standard output to `outputFile` when given.
-    CliRun run(const QStringList& arguments, const QString& outputFile = {}) {
+    CliRun run(const QStringList& arguments, const QString& outputFile = {},
+               const QStringList& locale = {}) {
         QProcess process;
-        process.setProcessEnvironment(environment);
+        QProcessEnvironment withLocale = environment;
+        const QString localeVariables[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+        for (int i = 0; i < 3; ++i) {
+            withLocale.remove(localeVariables[i]);
+            if (i < locale.size() && !locale[i].isEmpty()) {
+                withLocale.insert(localeVariables[i], locale[i]);
+            }
+        }
+        process.setProcessEnvironment(withLocale);
         process.setWorkingDirectory(QString::fromStdString(pc.path().string()));
         if (!outputFile.isEmpty()) {
             process.setStandardOutputFile(outputFile);
@@ -424,6 +434,35 @@ TEST_F(CliProgram, WithoutALockFolderThePortIsUsedAndThatIsSaidOnce) {
     const std::size_t first = run.err.find("without a lock file");
     EXPECT_NE(first, std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("without a lock file", first + 1), std::string::npos) << run.err;
+}
+
+// The closing line keeps its form; its text follows the language the locale or
+// --language chooses.
+TEST_F(CliProgram, FailureTextFollowsTheChosenLanguage) {
+    const std::string german =
+        "dravolin-cli: N: Fehler bei der Kommunikation: Gerät antwortet nicht. Bitte "
+        "Schnittstelle überprüfen!\n";
+    const std::string english =
+        "dravolin-cli: N: Communication error: Device not responding. Please check interface!\n";
+    const QStringList noDevice = {"--device", "/nonexistent/tty", "list"};
+    const std::pair<QStringList, std::string> byLocale[] = {
+        {{"", "", "de_DE.UTF-8"}, german},
+        {{"de_CH.UTF-8", "C", "C"}, german},
+        {{"C.UTF-8", "", "de_DE.UTF-8"}, english},
+        {{"", "en_GB.UTF-8", "de_DE.UTF-8"}, english},
+    };
+    for (const auto& [locale, line] : byLocale) {
+        const CliRun run = cli(noDevice, false, locale);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.ends_with(line)) << locale.join('|').toStdString() << "\n" << run.err;
+    }
+    QStringList askGerman = noDevice;
+    askGerman.prepend("--language=de");
+    EXPECT_TRUE(cli(askGerman, false).err.ends_with(german));
+    QStringList askEnglish = noDevice;
+    askEnglish.prepend("en");
+    askEnglish.prepend("--language");
+    EXPECT_TRUE(cli(askEnglish, false, {"de_DE.UTF-8"}).err.ends_with(english));
 }
 
 TEST_F(CliProgram, SignalMidTransferLeavesNothingBehindAndFreesTheLine) {
