@@ -106,6 +106,10 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
      "%1 is locked by %2, which names no running program"},
     {"%1 ist keine serielle Schnittstelle", "%1 is not a serial device"},
     {"%1: %2", "%1: %2"},
+    {"Gerät für Com %1", "Device for Com %1"},
+    {"fehlt", "missing"},
+    {"Pseudo-Terminal", "pseudo-terminal"},
+    {"kein serielles Gerät, das das System kennt", "not among the serial devices the system lists"},
 }};
 
 }  // namespace

@@ -80,6 +80,11 @@ enum class TextId : int {
     PortLockNamesNobody = 64,      // %2 the lock file
     PortNotSerial = 65,
     PortOtherFailure = 66,  // %2 the system's text
+    // The device part of the settings dialog.
+    DeviceGroupTitle = 67,  // %1 the Com port's number
+    DeviceMissing = 68,
+    DevicePseudoTerminal = 69,
+    DeviceNotListed = 70,
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -97,7 +102,7 @@ std::string fillPlaceholders(std::string_view text, const std::vector<std::strin
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 67;
+    static constexpr int kTextCount = 71;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

@@ -54,8 +54,9 @@ DeviceChooser::DeviceChooser(QWidget* parent) : QGroupBox(parent) {
     });
 }
 
-QString DeviceChooser::label(const char* german, const char* english) const {
-    return QString::fromUtf8(language_ == 0 ? german : english);
+QString DeviceChooser::text(TextId id) const {
+    const Language language = language_ == 0 ? Language::German : Language::English;
+    return QString::fromStdString(MessageCatalog(language).lookup(id));
 }
 
 void DeviceChooser::begin(const PortMap& map, int com, int language) {
@@ -63,7 +64,7 @@ void DeviceChooser::begin(const PortMap& map, int com, int language) {
     com_ = com;
     language_ = language;
     showing_ = true;
-    setTitle(label("Gerät für Com %1", "Device for Com %1").arg(com_));
+    setTitle(text(TextId::DeviceGroupTitle).arg(com_));
     refresh();
 }
 
@@ -89,7 +90,7 @@ void DeviceChooser::refresh() {
 void DeviceChooser::showCom(int com) {
     keepChoice();
     com_ = com;
-    setTitle(label("Gerät für Com %1", "Device for Com %1").arg(com_));
+    setTitle(text(TextId::DeviceGroupTitle).arg(com_));
     buildEntries();
     fillList();
     updateNote();
@@ -133,10 +134,10 @@ void DeviceChooser::buildEntries() {
         if (listed || path.empty()) {
             continue;
         }
-        QString state = label("fehlt", "missing");
+        QString state = text(TextId::DeviceMissing);
         if (scanner_.exists(path)) {
-            state = resolved.starts_with("/dev/pts/") ? label("Pseudo-Terminal", "pseudo-terminal")
-                                                      : QString();
+            state =
+                resolved.starts_with("/dev/pts/") ? text(TextId::DevicePseudoTerminal) : QString();
         }
         entries_.push_back(
             {state.isEmpty() ? fromPath(path) : fromPath(path) + QStringLiteral("  —  ") + state,
@@ -199,15 +200,13 @@ void DeviceChooser::updateNote() {
         }
     }
     if (!scanner_.exists(path)) {
-        note_->setText(label("%1 fehlt: ist der Adapter eingesteckt?",
-                             "%1 does not exist: is the adapter plugged in?")
-                           .arg(fromPath(path)));
-    } else if (resolved.starts_with("/dev/pts/")) {
-        note_->setText(label("%1: Pseudo-Terminal", "%1: pseudo-terminal").arg(fromPath(path)));
+        const Language language = language_ == 0 ? Language::German : Language::English;
+        note_->setText(QString::fromStdString(
+            MessageCatalog(language).lookup(FilledText{TextId::PortMissing, {path}})));
     } else {
-        note_->setText(label("%1: kein serielles Gerät, das das System kennt",
-                             "%1: not among the serial devices the system lists")
-                           .arg(fromPath(path)));
+        const TextId what = resolved.starts_with("/dev/pts/") ? TextId::DevicePseudoTerminal
+                                                              : TextId::DeviceNotListed;
+        note_->setText(fromPath(path) + QStringLiteral(": ") + text(what));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/message_catalog.h"
 #include "serial/port_map.h"
 #include "serial/port_scanner.h"
 
@@ -63,7 +64,7 @@ private:
     void keepChoice();
     void updateNote();
     void watchDeviceFolders();
-    QString label(const char* german, const char* english) const;
+    QString text(TextId id) const;
 
     PortScanner scanner_;
     PortMap map_;

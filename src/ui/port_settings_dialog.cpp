@@ -169,7 +169,11 @@ void PortSettingsDialog::markMissingDevices() {
             editing ? deviceChooser_->deviceMissing(port) : !deviceChooser_->scanner().exists(path);
         const QString device = QString::fromStdString(path);
         // Says which device a Com port stands for here, and whether it is there.
-        button->setToolTip(missing ? device + QStringLiteral(" (missing)") : device);
+        const Language language = settings_.language == 0 ? Language::German : Language::English;
+        const QString mark =
+            QString::fromStdString(MessageCatalog(language).lookup(TextId::DeviceMissing));
+        button->setToolTip(missing ? device + QStringLiteral(" (") + mark + QStringLiteral(")")
+                                   : device);
         button->setIcon(missing ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
         button->setProperty("deviceMissing", missing);
     }

@@ -71,13 +71,14 @@ TEST_P(GermanWindow, SettingsDialogCaptionsAreGerman) {
             captions << dialog.findChild<QRadioButton*>(id)->text();
         }
         captions << dialog.findChild<QPushButton*>("2")->text();
+        captions << dialog.findChild<QGroupBox*>("deviceGroup")->title();
         dialog.reject();
     });
     ui_.command(40005)->trigger();
     EXPECT_EQ(captions,
               QStringList({"Serielle Schnittstelle parametrieren", "&Baudrate", "&Datenbits",
                            "&Stoppbits", "&Parität", "Schnittstelle", "9600 Baud", "ungerade",
-                           "gerade", "keine", "Com 1", "Abbrechen"}));
+                           "gerade", "keine", "Com 1", "Abbrechen", "Gerät für Com 1"}));
 }
 
 // Against a port that does not open: the failure box with its cause and the status line in
