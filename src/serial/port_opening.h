@@ -1,9 +1,8 @@
 #pragma once
 
-#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -25,13 +24,6 @@ struct PortMessage {
     std::uintptr_t firstParameter = 0;
 };
 
-// Points where a test can step into the monitor loop. Set them before the thread starts;
-// they run on the monitor thread.
-struct MonitorHooks {
-    std::function<void()> beforeWait;        // right before the sleep on the signals
-    std::function<void()> beforeWritePurge;  // in a write, lock held, before the purge
-};
-
 // Everything that belongs to one opening of the port: its signals, lock, device, write
 // hand-over and the hand-over of messages and warnings to the interface thread. The
 // SerialPort and the opening's monitor thread share it, so the thread never touches a
@@ -39,12 +31,17 @@ struct MonitorHooks {
 class PortOpening : public std::enable_shared_from_this<PortOpening> {
 public:
     PortOpening(PortOwner* owner, int portNumber, unsigned eventMask, WarningPresenter& presenter,
-                QObject* receiver);
+                QObject* receiver, std::unique_ptr<comm::Port> port);
     PortOpening(const PortOpening&) = delete;
     PortOpening& operator=(const PortOpening&) = delete;
 
     int portNumber() const { return portNumber_; }
     unsigned eventMask() const { return eventMask_; }
+
+    // The time one byte takes on the line as configured; set while opening, before the
+    // monitor thread starts.
+    std::chrono::microseconds lineByteTime() const { return lineByteTime_; }
+    void setLineByteTime(std::chrono::microseconds byteTime) { lineByteTime_ = byteTime; }
 
     // The signals of the monitor loop in the order of their precedence, and the halt signal.
     comm::Event& shutdownEvent() { return shutdownEvent_; }
@@ -57,7 +54,7 @@ public:
 
     // The device. The interface thread uses it while opening, before the monitor thread
     // starts; the monitor thread only between beginPortUse and endPortUse.
-    comm::Port& port() { return port_; }
+    comm::Port& port() { return *port_; }
     bool openDevice(const std::string& devicePath);
     bool watchingPort();  // open and not hung up
 
@@ -72,6 +69,7 @@ public:
 
     // Hands messages to the owner on the interface thread and waits until they are handled
     // or the opening is halted. False when halted: the monitor thread then goes no further.
+    // Messages that have not reached the owner when the opening is halted never do.
     bool deliver(std::vector<PortMessage> messages);
 
     // Shows the "Application Error" warning for a failed call. On the interface thread it
@@ -79,17 +77,8 @@ public:
     void reportError(const char* callName);
     static std::string warningText(const std::string& callName, int errorCode, int portNumber);
 
-    // The monitor thread's life.
-    bool claimMonitor();  // false when one was started already or the opening is halted
-    void monitorNotStarted();
-    static void monitorThreadGone();
-    static int runningMonitorThreads();
-    void threadBegins();
-    void threadEndsOnShutdown();
-    void threadEnds();
-    int threadAlive() const { return threadAlive_.load(); }
-    void clearThreadAlive() { threadAlive_.store(0); }
-    int exitCode() const { return exitCode_.load(); }
+    // False when a monitor thread was started already or the opening is halted.
+    bool claimMonitor();
 
     // Interface thread: stop the monitor thread for good and take down its open warning.
     void halt();
@@ -99,12 +88,6 @@ public:
     // it as it leaves its current port operation; either way another opening can take the
     // device at once.
     void closePort();
-
-    // For tests: seams and what the loop has done.
-    MonitorHooks& hooks() { return hooks_; }
-    void countLoopPass() { ++loopPasses_; }
-    unsigned loopPasses() const { return loopPasses_.load(); }
-    std::size_t pendingDeliverySize();
 
 private:
     struct WarningState {
@@ -125,13 +108,14 @@ private:
     WarningPresenter& presenter_;
     QObject* const receiver_;
     const std::thread::id interfaceThread_;
+    std::chrono::microseconds lineByteTime_{0};
 
     comm::Event shutdownEvent_;
     comm::Event commEvent_;
     comm::Event writeEvent_;
     comm::Event haltEvent_;
     std::mutex portLock_;
-    comm::Port port_;
+    const std::unique_ptr<comm::Port> port_;
 
     std::mutex stateMutex_;  // guards what follows; never held while waiting on anyone else
     std::condition_variable stateChanged_;
@@ -142,14 +126,8 @@ private:
     std::vector<std::uint8_t> writeBuffer_;
     std::uint64_t deliveriesPosted_ = 0;
     std::uint64_t deliveriesHandled_ = 0;
-    std::size_t pendingDeliverySize_ = 0;
     WarningState warning_;
     int warningsShown_ = 0;
-
-    std::atomic<int> threadAlive_{0};
-    std::atomic<int> exitCode_{0};
-    std::atomic<unsigned> loopPasses_{0};
-    MonitorHooks hooks_;
 };
 
 }  // namespace dravolin

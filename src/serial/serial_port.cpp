@@ -11,6 +11,7 @@
 
 #include "core/port_settings.h"
 #include "serial/port_opening.h"
+#include "serial/run_receiver.h"
 
 namespace dravolin {
 
@@ -37,10 +38,22 @@ std::string describeError(int code) {
     return text.empty() ? "error " + std::to_string(code) : text;
 }
 
+// A start bit, 8 data bits, the parity bit unless there is none, and the stop bits.
+std::chrono::microseconds byteTimeFor(int baud, char parity, int stopBits) {
+    if (baud <= 0) {
+        return std::chrono::microseconds(0);
+    }
+    const int bits = 1 + 8 + (parity == 'N' ? 0 : 1) + stopBits;
+    return std::chrono::microseconds(bits * 1'000'000LL / baud);
+}
+
 }  // namespace
 
-SerialPort::SerialPort(WarningPresenter& presenter, PortMap portMap)
-    : presenter_(presenter), portMap_(std::move(portMap)) {}
+SerialPort::SerialPort(WarningPresenter& presenter, PortMap portMap, comm::PortFactory portFactory)
+    : presenter_(presenter),
+      portMap_(std::move(portMap)),
+      portFactory_(portFactory ? std::move(portFactory) : comm::PortFactory(comm::makeSystemPort)) {
+}
 
 SerialPort::~SerialPort() {
     // Ends the current opening without waiting: its thread may be blocked handing a byte
@@ -64,7 +77,7 @@ std::string SerialPort::lastOpenFailure() const {
 }
 
 void SerialPort::endRunningMonitor() {
-    if (opening_ && opening_->threadAlive() != 0) {
+    if (opening_) {
         opening_->shutdownEvent().set();
         opening_->halt();  // a thread busy with a delivery to us could not see the shutdown
     }
@@ -82,8 +95,9 @@ int SerialPort::openPort(PortOwner* owner, int portNumber, int baud, char parity
     // to writeBufferSize: data frames are far larger than the 512 bytes asked for.
     static_cast<void>(writeBufferSize);
     std::shared_ptr<PortOpening> previous = std::move(opening_);
-    auto opening =
-        std::make_shared<PortOpening>(owner, portNumber, eventMask, presenter_, receiver_.get());
+    auto opening = std::make_shared<PortOpening>(owner, portNumber, eventMask, presenter_,
+                                                 receiver_.get(), portFactory_());
+    opening->setLineByteTime(byteTimeFor(baud, parity, stopBits));
     opening_ = opening;
 
     std::lock_guard lock(opening->portLock());
@@ -143,13 +157,8 @@ bool SerialPort::startMonitoring() {
     try {
         // Detached: nothing ever waits for a monitor thread, and the thread co-owns its
         // opening, so it outlives neither what it uses nor a SerialPort that has gone.
-        std::thread([opening]() mutable {
-            monitorThread(*opening);
-            opening.reset();
-            PortOpening::monitorThreadGone();
-        }).detach();
+        std::thread([opening] { monitorThread(*opening); }).detach();
     } catch (const std::system_error&) {
-        opening_->monitorNotStarted();
         return false;
     }
     return true;
@@ -173,7 +182,6 @@ void SerialPort::closePort() {
     haltMonitoring();
     if (opening_) {
         opening_->closePort();
-        opening_->clearThreadAlive();
     }
 }
 
@@ -186,48 +194,45 @@ void SerialPort::haltMonitoring() {
 // ---- the monitor thread
 
 void SerialPort::monitorThread(PortOpening& opening) {
-    opening.threadBegins();
     if (!opening.signalsValid()) {
-        opening.threadEnds();
         return;
     }
     if (opening.beginPortUse()) {
         opening.port().purge();
         opening.endPortUse();
     }
+    RunReceiver receiver(opening);
     while (!opening.halted()) {
-        const bool portArmed = beginWaitForPortEvent(opening);
-        if (opening.hooks().beforeWait) {
-            opening.hooks().beforeWait();
+        bool portArmed = false;
+        if (lineIsDead(opening)) {
+            opening.commEvent().reset();  // only the three signals wake the thread now
+        } else {
+            portArmed = beginWaitForPortEvent(opening);
         }
         const int signal = waitForSignals(opening, portArmed);
-        if (opening.halted()) {
-            break;
-        }
-        if (signal == 0) {
-            opening.threadEndsOnShutdown();
-            return;
+        if (opening.halted() || signal == 0) {
+            return;  // halted, or shut down: the thread ends here
         }
         if (signal == 1) {
-            handlePortEvent(opening);
+            handlePortEvent(opening, receiver);
         } else if (signal == 2) {
             performWrite(opening, opening.writeLength());
+            receiver.frameSent();
         } else if (signal < 0) {
             // The wait itself failed; try again, but without burning the processor.
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
-    opening.threadEnds();
+}
+
+bool SerialPort::lineIsDead(PortOpening& opening) {
+    // The one place where the loop learns that the device has gone (hung up, removed, or
+    // failing with I/O errors), or that there never was one: it is watched no more.
+    return !opening.watchingPort();
 }
 
 bool SerialPort::beginWaitForPortEvent(PortOpening& opening) {
     for (;;) {
-        opening.countLoopPass();
-        if (!opening.watchingPort()) {
-            // No device, or one that has gone: only the three signals wake the thread.
-            opening.commEvent().reset();
-            return false;
-        }
         if (!opening.beginPortUse()) {
             return false;
         }
@@ -250,20 +255,18 @@ bool SerialPort::beginWaitForPortEvent(PortOpening& opening) {
 int SerialPort::waitForSignals(PortOpening& opening, bool portArmed) {
     const std::array<comm::Event*, 4> waitObjects{&opening.shutdownEvent(), &opening.commEvent(),
                                                   &opening.writeEvent(), &opening.haltEvent()};
-    int signal = -1;
-    if (portArmed) {
-        if (!opening.beginPortUse()) {
-            return -1;
-        }
-        signal = comm::waitForAny(waitObjects, &opening.port());
-        opening.endPortUse();
-    } else {
-        signal = comm::waitForAny(waitObjects, nullptr);
+    if (!portArmed) {
+        return comm::waitForAny(waitObjects);
     }
+    if (!opening.beginPortUse()) {
+        return -1;
+    }
+    const int signal = opening.port().waitForAny(waitObjects);
+    opening.endPortUse();
     return signal;
 }
 
-void SerialPort::handlePortEvent(PortOpening& opening) {
+void SerialPort::handlePortEvent(PortOpening& opening, RunReceiver& receiver) {
     // The mask as configured decides, not what happened: CTS is told on every event.
     unsigned mask = 0;
     if (!opening.beginPortUse()) {
@@ -274,67 +277,18 @@ void SerialPort::handlePortEvent(PortOpening& opening) {
     if (!known) {
         return;
     }
+    std::vector<PortMessage> lineEvents;
     for (const LineEvent& event : kLineEvents) {
-        if ((mask & event.kind) != 0 && !opening.deliver({PortMessage{event.message, 0}})) {
-            return;
+        if ((mask & event.kind) != 0) {
+            lineEvents.push_back(PortMessage{event.message, 0});
         }
     }
+    // The line events go ahead of the bytes, in the same hand-over as the first of them.
     if ((mask & EV_RXCHAR) != 0) {
-        receiveBytes(opening);
+        receiver.receive(std::move(lineEvents));
+    } else if (!lineEvents.empty()) {
+        opening.deliver(std::move(lineEvents));
     }
-}
-
-void SerialPort::receiveBytes(PortOpening& opening) {
-    for (;;) {
-        std::size_t waiting = 0;
-        {
-            std::lock_guard lock(opening.portLock());
-            if (!opening.beginPortUse()) {
-                return;
-            }
-            opening.port().bytesWaiting(waiting);
-            opening.endPortUse();
-        }
-        if (waiting == 0) {
-            return;
-        }
-        // The bytes waiting now cross to the owner in one hand-over, one message each.
-        std::vector<PortMessage> run;
-        run.reserve(waiting);
-        for (std::size_t i = 0; i < waiting; ++i) {
-            std::uint8_t byte = 0;
-            if (readOneByte(opening, byte)) {
-                run.push_back(PortMessage{MSG_RX_CHAR, byte});
-            } else if (opening.halted()) {
-                return;
-            }
-        }
-        if (!opening.deliver(std::move(run))) {
-            return;
-        }
-    }
-}
-
-bool SerialPort::readOneByte(PortOpening& opening, std::uint8_t& byte) {
-    std::lock_guard lock(opening.portLock());
-    if (!opening.beginPortUse()) {
-        return false;
-    }
-    const comm::ReadOutcome outcome = opening.port().readByte(byte, &opening.haltEvent());
-    opening.endPortUse();
-    switch (outcome) {
-        case comm::ReadOutcome::Byte:
-            return true;
-        case comm::ReadOutcome::FailedAtOnce:
-            reportError(opening, "ReadFile()");
-            return false;
-        case comm::ReadOutcome::FailedLate:
-            reportError(opening, "GetOverlappedResults() in ReadFile()");
-            return false;
-        case comm::ReadOutcome::NoByte:
-            return false;  // timed out with nothing read: nothing to deliver
-    }
-    return false;
 }
 
 void SerialPort::performWrite(PortOpening& opening, std::uint32_t length) {
@@ -343,9 +297,6 @@ void SerialPort::performWrite(PortOpening& opening, std::uint32_t length) {
     std::lock_guard lock(opening.portLock());
     if (!opening.beginPortUse()) {
         return;  // no device (failed opening) or halted: the frame is dropped
-    }
-    if (opening.hooks().beforeWritePurge) {
-        opening.hooks().beforeWritePurge();
     }
     // Whatever the device sent before this frame belongs to no answer to it.
     opening.port().purge();

@@ -31,6 +31,8 @@ public:
     int functionResets = 0;
     // Runs while a box is up, as an operator would take a moment to read it.
     std::function<void()> whileBoxIsUp;
+    // Runs as the list of the device's files is put up.
+    std::function<void()> whenListShown;
 
     TextId lastStatus() const { return statusTexts.empty() ? TextId(-1) : statusTexts.back(); }
 
@@ -52,7 +54,12 @@ public:
     }
     void clearFileList(TextId) override { fileList.clear(); }
     void appendFileListEntry(const std::string& name) override { fileList.push_back(name); }
-    void showFileList(int mode) override { fileListModes.push_back(mode); }
+    void showFileList(int mode) override {
+        fileListModes.push_back(mode);
+        if (mode == 1 && whenListShown) {
+            whenListShown();
+        }
+    }
     void grayMainMenus() override { menusEnabled = false; }
     void enableMainMenus() override { menusEnabled = true; }
     void disableFunctionChoice() override { functionChoiceEnabled = false; }
