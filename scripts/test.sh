@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite. With no arguments both presets run:
-# default (RelWithDebInfo) and asan (AddressSanitizer + UndefinedBehaviorSanitizer).
-#   scripts/test.sh            both presets
+# Sets up, builds and runs the whole test suite. With no arguments every preset runs:
+# default (RelWithDebInfo), asan (AddressSanitizer + UndefinedBehaviorSanitizer) and tsan
+# (ThreadSanitizer).
+#   scripts/test.sh            every preset
 #   scripts/test.sh default    one preset
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,7 +11,7 @@ scripts/setup.sh
 
 presets=("$@")
 if [ ${#presets[@]} -eq 0 ]; then
-    presets=(default asan)
+    presets=(default asan tsan)
 fi
 
 jobs=$(nproc)

@@ -1,8 +1,6 @@
 #include "serial/port_opening.h"
 
 #include <QEventLoop>
-#include <QMetaObject>
-#include <QObject>
 
 #include <algorithm>
 #include <utility>
@@ -18,13 +16,13 @@ constexpr const char* kWarningCaption = "Application Error";
 }  // namespace
 
 PortOpening::PortOpening(PortOwner* owner, int portNumber, unsigned eventMask,
-                         WarningPresenter& presenter, QObject* receiver,
+                         WarningPresenter& presenter, comm::Event& arrivals,
                          std::unique_ptr<comm::Port> port)
     : owner_(owner),
       portNumber_(portNumber),
       eventMask_(eventMask),
       presenter_(presenter),
-      receiver_(receiver),
+      arrivals_(arrivals),
       interfaceThread_(std::this_thread::get_id()),
       port_(std::move(port)) {}
 
@@ -89,15 +87,38 @@ bool PortOpening::deliver(std::vector<PortMessage> messages) {
         return true;
     }
     const std::uint64_t serial = ++deliveriesPosted_;
-    // Posted under the state lock: halt() takes it too, so once an opening is halted
-    // nothing more is posted and the receiver may go.
-    std::shared_ptr<PortOpening> self = shared_from_this();
-    QMetaObject::invokeMethod(
-        receiver_,
-        [self, serial, messages = std::move(messages)] { self->handOver(serial, messages); },
-        Qt::QueuedConnection);
+    delivery_ = std::move(messages);
+    // Signalled under the state lock: halt() takes it too, so once an opening is halted it
+    // never signals again and the SerialPort that owns the signal may go.
+    arrivals_.set();
     stateChanged_.wait(lock, [&] { return halted_ || deliveriesHandled_ >= serial; });
     return !halted_;
+}
+
+void PortOpening::takeArrivals() {
+    std::vector<PortMessage> messages;
+    std::uint64_t serial = 0;
+    std::uint64_t warningId = 0;
+    std::string warningText;
+    {
+        std::lock_guard lock(stateMutex_);
+        if (deliveriesTaken_ < deliveriesPosted_) {
+            serial = deliveriesTaken_ = deliveriesPosted_;
+            messages = std::move(delivery_);
+            delivery_.clear();
+        }
+        if (warningWaiting_) {
+            warningWaiting_ = false;
+            warningId = warning_.id;
+            warningText = std::move(warningText_);
+        }
+    }
+    if (serial != 0) {
+        handOver(serial, messages);
+    }
+    if (warningId != 0) {
+        presentForMonitor(warningId, warningText);
+    }
 }
 
 void PortOpening::handOver(std::uint64_t serial, const std::vector<PortMessage>& messages) {
@@ -177,11 +198,10 @@ void PortOpening::askInterfaceThread(const std::string& text) {
         return;
     }
     ++warningsShown_;
-    const std::uint64_t id = ++lastWarningId;
-    warning_ = WarningState{id, false, false};
-    std::shared_ptr<PortOpening> self = shared_from_this();
-    QMetaObject::invokeMethod(
-        receiver_, [self, id, text] { self->presentForMonitor(id, text); }, Qt::QueuedConnection);
+    warning_ = WarningState{++lastWarningId, false, false};
+    warningText_ = text;
+    warningWaiting_ = true;
+    arrivals_.set();
     stateChanged_.wait(lock, [&] { return halted_ || warning_.answered; });
 }
 

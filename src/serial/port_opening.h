@@ -14,8 +14,6 @@
 #include "serial/port_owner.h"
 #include "serial/warning_presenter.h"
 
-class QObject;
-
 namespace dravolin {
 
 // One message for the owner; the second parameter is always the port number.
@@ -28,10 +26,14 @@ struct PortMessage {
 // hand-over and the hand-over of messages and warnings to the interface thread. The
 // SerialPort and the opening's monitor thread share it, so the thread never touches a
 // SerialPort that has gone, and a new opening never waits on anything of an old one.
+//
+// What the monitor thread has for the interface thread (a delivery, a warning) waits
+// here under the state lock; the SerialPort's arrival signal wakes the interface thread,
+// which takes it with takeArrivals. Nothing made on the monitor thread crosses over.
 class PortOpening : public std::enable_shared_from_this<PortOpening> {
 public:
     PortOpening(PortOwner* owner, int portNumber, unsigned eventMask, WarningPresenter& presenter,
-                QObject* receiver, std::unique_ptr<comm::Port> port);
+                comm::Event& arrivals, std::unique_ptr<comm::Port> port);
     PortOpening(const PortOpening&) = delete;
     PortOpening& operator=(const PortOpening&) = delete;
 
@@ -72,6 +74,10 @@ public:
     // Messages that have not reached the owner when the opening is halted never do.
     bool deliver(std::vector<PortMessage> messages);
 
+    // Interface thread, when the arrival signal is set: hands over the waiting delivery
+    // and puts up the waiting warning, if any.
+    void takeArrivals();
+
     // Shows the "Application Error" warning for a failed call. On the interface thread it
     // returns when the warning is answered; on the monitor thread also when halted.
     void reportError(const char* callName);
@@ -106,7 +112,7 @@ private:
     const int portNumber_;
     const unsigned eventMask_;
     WarningPresenter& presenter_;
-    QObject* const receiver_;
+    comm::Event& arrivals_;  // the SerialPort's; set only under the state lock, never once halted
     const std::thread::id interfaceThread_;
     std::chrono::microseconds lineByteTime_{0};
 
@@ -124,9 +130,13 @@ private:
     bool portInUse_ = false;
     bool closeWanted_ = false;
     std::vector<std::uint8_t> writeBuffer_;
+    std::vector<PortMessage> delivery_;  // waiting for the interface thread
     std::uint64_t deliveriesPosted_ = 0;
+    std::uint64_t deliveriesTaken_ = 0;
     std::uint64_t deliveriesHandled_ = 0;
     WarningState warning_;
+    std::string warningText_;
+    bool warningWaiting_ = false;
     int warningsShown_ = 0;
 };
 

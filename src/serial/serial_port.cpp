@@ -1,6 +1,6 @@
 #include "serial/serial_port.h"
 
-#include <QObject>
+#include <QSocketNotifier>
 
 #include <algorithm>
 #include <array>
@@ -57,7 +57,7 @@ SerialPort::SerialPort(WarningPresenter& presenter, PortMap portMap, comm::PortF
 
 SerialPort::~SerialPort() {
     // Ends the current opening without waiting: its thread may be blocked handing a byte
-    // to this very thread. Then the receiver goes, and with it every delivery not yet begun.
+    // to this very thread. Halted, it never signals again, so the arrival signal may go.
     if (opening_) {
         opening_->shutdownEvent().set();
         opening_->closePort();
@@ -76,6 +76,27 @@ std::string SerialPort::lastOpenFailure() const {
     return lastOpenFailure_;
 }
 
+void SerialPort::watchArrivals() {
+    if (arrivals_) {
+        return;
+    }
+    // On the thread that opens the port, whose event loop hands the bytes to the owner.
+    arrivals_ = std::make_unique<comm::Event>();
+    if (!arrivals_->valid()) {
+        return;  // no monitor thread will start; the exchange ends at its time-out
+    }
+    arrivalWatch_ = std::make_unique<QSocketNotifier>(arrivals_->fd(), QSocketNotifier::Read);
+    QObject::connect(arrivalWatch_.get(), &QSocketNotifier::activated, arrivalWatch_.get(),
+                     [this] { takeArrivals(); });
+}
+
+void SerialPort::takeArrivals() {
+    arrivals_->reset();
+    if (opening_) {
+        opening_->takeArrivals();  // a halted opening has nothing to give
+    }
+}
+
 void SerialPort::endRunningMonitor() {
     if (opening_) {
         opening_->shutdownEvent().set();
@@ -87,16 +108,14 @@ int SerialPort::openPort(PortOwner* owner, int portNumber, int baud, char parity
                          int stopBits, unsigned eventMask, unsigned writeBufferSize,
                          int rtsControl) {
     endRunningMonitor();
-    if (!receiver_) {
-        receiver_ = std::make_unique<QObject>();
-    }
+    watchArrivals();
     // Fresh signals, lock and write buffer for this opening; the previous one keeps its own
     // for a thread that may still be leaving. The write buffer is sized to each frame, not
     // to writeBufferSize: data frames are far larger than the 512 bytes asked for.
     static_cast<void>(writeBufferSize);
     std::shared_ptr<PortOpening> previous = std::move(opening_);
     auto opening = std::make_shared<PortOpening>(owner, portNumber, eventMask, presenter_,
-                                                 receiver_.get(), portFactory_());
+                                                 *arrivals_, portFactory_());
     opening->setLineByteTime(byteTimeFor(baud, parity, stopBits));
     opening_ = opening;
 
@@ -150,7 +169,7 @@ void SerialPort::reportError(PortOpening& opening, const char* callName) {
 }
 
 bool SerialPort::startMonitoring() {
-    if (!opening_ || !opening_->claimMonitor()) {
+    if (!opening_ || !arrivals_->valid() || !opening_->claimMonitor()) {
         return false;
     }
     std::shared_ptr<PortOpening> opening = opening_;

@@ -10,7 +10,7 @@
 #include "serial/port_owner.h"
 #include "serial/warning_presenter.h"
 
-class QObject;
+class QSocketNotifier;
 
 namespace dravolin {
 
@@ -52,6 +52,8 @@ public:
 
 private:
     void endRunningMonitor();
+    void watchArrivals();
+    void takeArrivals();
     static void configurePort(PortOpening& opening, const std::string& settings, int rtsControl);
     static void reportError(PortOpening& opening, const char* callName);
 
@@ -65,7 +67,10 @@ private:
     WarningPresenter& presenter_;
     PortMap portMap_;
     comm::PortFactory portFactory_;
-    std::unique_ptr<QObject> receiver_;  // on the interface thread; deliveries are posted to it
+    // Set by a monitor thread when it has something for the interface thread; watched by
+    // the notifier on the interface thread's event loop.
+    std::unique_ptr<comm::Event> arrivals_;
+    std::unique_ptr<QSocketNotifier> arrivalWatch_;
     std::shared_ptr<PortOpening> opening_;
     std::uint32_t writeLength_ = 0;
     std::string lastOpenFailure_;

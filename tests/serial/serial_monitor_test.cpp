@@ -175,7 +175,8 @@ TEST_F(SerialLinkTest, ShutdownPortEventAndWriteRequestTogetherEndTheThreadWitho
 }
 
 // Closes the port the moment the first hand-over from the monitor thread is about to
-// reach the owner: it was posted before the close.
+// reach the owner (the interface thread is woken by a posted call or a watched descriptor):
+// it was on its way before the close.
 class CloseOnFirstHandOver : public QObject {
 public:
     explicit CloseOnFirstHandOver(SerialPort& port) : port_(port) {}
@@ -183,7 +184,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!closed && event->type() == QEvent::MetaCall) {
+        const QEvent::Type type = event->type();
+        if (!closed && (type == QEvent::MetaCall || type == QEvent::SockAct)) {
             closed = true;
             port_.closePort();  // would never return if it waited for the monitor thread
         }
