@@ -10,24 +10,29 @@ namespace {
 
 // A run whose first read brings fewer bytes than this may be a line that trickles.
 constexpr std::size_t kShortRun = 16;
+// A trickling run waits for the bytes behind it this many byte times at a time.
+constexpr std::size_t kSliceBytes = 10;
+// Short runs in a row before the line counts as trickling: a two-byte status reply that
+// comes a byte at a time is never held back.
+constexpr int kShortRunsBeforeGathering = 2;
 // How long a trickling run gathers at most, so that the owner still sees steady progress.
-constexpr auto kLongestGather = std::chrono::milliseconds(10);
+constexpr auto kLongestGather = std::chrono::milliseconds(40);
 constexpr std::size_t kLongestRun = 4096;
 
-// Two byte times of the line, at least 1 ms (the finest the wait counts in) and at most
-// 5 ms (what a slow line may add to an answer's last bytes).
-int sliceFor(std::chrono::microseconds byteTime) {
-    const auto twoBytes = std::chrono::ceil<std::chrono::milliseconds>(2 * byteTime);
-    return static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(twoBytes.count(), 1, 5));
+// The time kSliceBytes take on the line, at least 0.5 ms and at most 5 ms: at most what
+// the gathering adds to the last bytes of an answer.
+std::chrono::microseconds sliceFor(std::chrono::microseconds byteTime) {
+    return std::clamp<std::chrono::microseconds>(
+        kSliceBytes * byteTime, std::chrono::microseconds(500), std::chrono::microseconds(5000));
 }
 
 }  // namespace
 
 RunReceiver::RunReceiver(PortOpening& opening)
-    : opening_(opening), sliceMs_(sliceFor(opening.lineByteTime())) {}
+    : opening_(opening), slice_(sliceFor(opening.lineByteTime())) {}
 
 void RunReceiver::frameSent() {
-    lastRunShort_ = false;
+    shortRunsInARow_ = 0;
 }
 
 bool RunReceiver::receive(std::vector<PortMessage> messages) {
@@ -68,15 +73,18 @@ comm::ReadOutcome RunReceiver::readRun(std::size_t waiting, std::vector<PortMess
         return outcome;
     }
     const bool gather = trickling(got, now);
-    lastRunShort_ = got < kShortRun;
+    shortRunsInARow_ = got < kShortRun ? shortRunsInARow_ + 1 : 0;
     const Clock::time_point gatherEnd = now + kLongestGather;
-    while (gather && now < gatherEnd && run.size() < kLongestRun && quietSlicePassed()) {
+    while (gather && now < gatherEnd && run.size() < kLongestRun && sliceWaited()) {
         const std::size_t more = bytesWaiting();
-        if (more == 0) {
-            break;  // the line has gone quiet: the answer is complete for now
+        if (more > 0) {
+            outcome = readWaiting(more, run, got);
+            if (outcome != comm::ReadOutcome::Read) {
+                break;
+            }
         }
-        outcome = readWaiting(more, run, got);
-        if (outcome != comm::ReadOutcome::Read) {
+        if (more < kSliceBytes) {
+            // Fewer than a busy line brings in a slice: the answer ended during it.
             break;
         }
         now = Clock::now();
@@ -87,15 +95,16 @@ comm::ReadOutcome RunReceiver::readRun(std::size_t waiting, std::vector<PortMess
 
 bool RunReceiver::trickling(std::size_t firstRead, Clock::time_point now) const {
     // Short runs that follow each other closely: bytes arriving one or two at a time.
-    const auto closely = std::chrono::milliseconds(4 * sliceMs_);
-    return firstRead < kShortRun && lastRunShort_ && now - lastRunEnd_ < closely;
+    const auto closely = 4 * slice_;
+    return firstRead < kShortRun && shortRunsInARow_ >= kShortRunsBeforeGathering &&
+           now - lastRunEnd_ < closely;
 }
 
-bool RunReceiver::quietSlicePassed() {
+bool RunReceiver::sliceWaited() {
     // Any signal (shutdown, a frame to write, halt) needs the thread more than the run does.
     const std::array<comm::Event*, 3> wakers{&opening_.shutdownEvent(), &opening_.writeEvent(),
                                              &opening_.haltEvent()};
-    return comm::waitForAny(wakers, sliceMs_) == comm::kWaitTimedOut;
+    return comm::waitForAny(wakers, slice_) == comm::kWaitTimedOut;
 }
 
 comm::ReadOutcome RunReceiver::readWaiting(std::size_t waiting, std::vector<PortMessage>& run,

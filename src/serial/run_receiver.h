@@ -15,7 +15,7 @@ namespace dravolin {
 // with one call and cross to the interface thread in one hand-over, still one MSG_RX_CHAR
 // each and in order. On a slow line bytes come one at a time, and handing each over alone
 // costs several thread switches a byte; so while the line trickles, a run waits a moment
-// for the bytes behind it. The first bytes of an answer are never held back.
+// for the bytes behind it. The first two runs of an answer are never held back.
 class RunReceiver {
 public:
     explicit RunReceiver(PortOpening& opening);
@@ -35,12 +35,12 @@ private:
     comm::ReadOutcome readWaiting(std::size_t waiting, std::vector<PortMessage>& run,
                                   std::size_t& got);
     bool trickling(std::size_t firstRead, Clock::time_point now) const;
-    bool quietSlicePassed();
+    bool sliceWaited();
     void reportReadFailure(comm::ReadOutcome outcome);
 
     PortOpening& opening_;
-    const int sliceMs_;  // how long a trickling run waits for more at a time
-    bool lastRunShort_ = false;
+    const std::chrono::microseconds slice_;  // how long a trickling run waits for more at a time
+    int shortRunsInARow_ = 0;                // since the last frame went out
     Clock::time_point lastRunEnd_{};
     std::array<std::uint8_t, 4096> buffer_{};
 };

@@ -85,10 +85,10 @@ TEST(CommWait, NamesTheLowestSetEventOrTimesOut) {
     Event second;
     Event third;
     const std::array<Event*, 3> events{&first, &second, &third};
-    EXPECT_EQ(waitForAny(events, 10), kWaitTimedOut);
+    EXPECT_EQ(waitForAny(events, std::chrono::microseconds(1500)), kWaitTimedOut);
     third.set();
     second.set();
-    EXPECT_EQ(waitForAny(events, 10), 1);
+    EXPECT_EQ(waitForAny(events, std::chrono::microseconds(1500)), 1);
     second.reset();
     EXPECT_EQ(waitForAny(events), 2);
 }

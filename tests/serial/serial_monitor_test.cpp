@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,6 +61,35 @@ TEST_F(SerialLinkTest, BytesWaitingTogetherAreReadWithOneCall) {
     EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 3000; }));
     EXPECT_TRUE(bytes == patternOf(3000));
     EXPECT_EQ(device().reads(), 1);
+}
+
+TEST_F(SerialLinkTest, ALineThatTricklesWithoutEndIsHandedOverAsItComesAndInOrder) {
+    ASSERT_EQ(openLink(EV_RXCHAR, 9600), 1);
+    ASSERT_TRUE(startMonitoring());
+    std::atomic<bool> stop{false};
+    std::atomic<std::size_t> sentCount{0};
+    std::string sent;  // the sender's own until it is joined
+    std::thread sender([&] {
+        // Ten bytes every millisecond, as fast as a 9600-baud line goes, never pausing: the
+        // line never goes quiet on its own.
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (std::size_t i = 0; !stop && std::chrono::steady_clock::now() < limit; ++i) {
+            const std::string some(10, static_cast<char>('a' + i % 26));
+            if (!pty.send(some)) {
+                break;
+            }
+            sent += some;
+            sentCount = sent.size();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 100; }));
+    // The owner had them long before a whole run's worth (4096 bytes) had been sent.
+    EXPECT_LT(sentCount.load(), 2000u);
+    stop = true;
+    sender.join();
+    EXPECT_TRUE(waitUntil([&] { return bytes.size() >= sent.size(); }));
+    EXPECT_EQ(bytes, sent);
 }
 
 TEST_F(SerialLinkTest, APortEventCompletingAtOnceWithNothingReceivedSendsNothing) {

@@ -9,6 +9,7 @@
 #include <termios.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -140,8 +141,9 @@ std::unique_ptr<Port> makeSystemPort();
 using PortFactory = std::function<std::unique_ptr<Port>()>;
 
 // Sleeps until one of `events` is set and returns the index of the lowest-numbered set
-// one; kWaitTimedOut when `timeoutMs` (unless negative) passed first, -1 with lastError()
-// set when the wait itself failed.
-int waitForAny(std::span<Event* const> events, int timeoutMs = -1);
+// one; -1 with lastError() set when the wait itself failed. With a time-out, kWaitTimedOut
+// when it passed first.
+int waitForAny(std::span<Event* const> events);
+int waitForAny(std::span<Event* const> events, std::chrono::microseconds timeout);
 
 }  // namespace dravolin::comm

@@ -241,10 +241,10 @@ bool Event::isSet() const {
 namespace {
 
 // Polls `entries` until one has something to report; false with lastError() set when
-// the poll failed, or with ETIMEDOUT when `milliseconds` (unless negative) passed first.
-bool pollEntries(pollfd* entries, nfds_t count, int milliseconds) {
+// the poll failed, or with ETIMEDOUT when `timeout` (unless null) passed first.
+bool pollEntries(pollfd* entries, nfds_t count, const timespec* timeout) {
     for (;;) {
-        const int result = ::poll(entries, count, milliseconds);
+        const int result = ::ppoll(entries, count, timeout, nullptr);
         if (result > 0) {
             return true;
         }
@@ -257,6 +257,14 @@ bool pollEntries(pollfd* entries, nfds_t count, int milliseconds) {
             return false;
         }
     }
+}
+
+bool pollEntries(pollfd* entries, nfds_t count, int milliseconds) {
+    if (milliseconds < 0) {
+        return pollEntries(entries, count, nullptr);
+    }
+    const timespec timeout{milliseconds / 1000, (milliseconds % 1000) * 1'000'000L};
+    return pollEntries(entries, count, &timeout);
 }
 
 // The lowest-numbered of `events` that is set (or is `completed`, an event the port set
@@ -655,13 +663,15 @@ std::unique_ptr<Port> makeSystemPort() {
 
 // ---- waiting
 
-int waitForAny(std::span<Event* const> events, int timeoutMs) {
+namespace {
+
+int waitForAnyUntil(std::span<Event* const> events, const timespec* timeout) {
     std::array<pollfd, kMostEvents> entries{};
     if (!fillEventEntries(events, entries)) {
         return -1;
     }
     for (;;) {
-        if (!pollEntries(entries.data(), events.size(), timeoutMs)) {
+        if (!pollEntries(entries.data(), events.size(), timeout)) {
             return lastError() == ETIMEDOUT ? kWaitTimedOut : -1;
         }
         bool broken = false;
@@ -670,6 +680,18 @@ int waitForAny(std::span<Event* const> events, int timeoutMs) {
             return index;
         }
     }
+}
+
+}  // namespace
+
+int waitForAny(std::span<Event* const> events) {
+    return waitForAnyUntil(events, nullptr);
+}
+
+int waitForAny(std::span<Event* const> events, std::chrono::microseconds timeout) {
+    const auto micros = std::max<std::chrono::microseconds::rep>(timeout.count(), 0);
+    const timespec limit{static_cast<time_t>(micros / 1'000'000), (micros % 1'000'000) * 1000L};
+    return waitForAnyUntil(events, &limit);
 }
 
 }  // namespace dravolin::comm
