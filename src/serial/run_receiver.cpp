@@ -122,7 +122,6 @@ comm::ReadOutcome RunReceiver::readWaiting(std::size_t waiting, std::vector<Port
         opening_.endPortUse();
     }
     if (outcome == comm::ReadOutcome::Read) {
-        run.reserve(run.size() + got);
         for (std::size_t i = 0; i < got; ++i) {
             run.push_back(PortMessage{MSG_RX_CHAR, buffer_[i]});
         }
