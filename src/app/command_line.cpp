@@ -1,62 +1,84 @@
 #include "app/command_line.h"
 
+#include <vector>
+
+#include "core/argument_scanner.h"
+
 namespace dravolin {
 
 namespace {
 
-constexpr std::string_view kPortOption = "--port";
-constexpr std::string_view kPortOptionWithValue = "--port=";
+// The settings dialog offers Com 1 to 4 and nothing else.
+constexpr int kLastPort = 4;
 
 }  // namespace
 
 CommandLine CommandLine::parse(int argc, const char* const* argv) {
     CommandLine line;
-    for (int i = 1; i < argc && line.action_ == Action::Run; ++i) {
-        const std::string_view argument = argv[i];
-        std::string_view mapping;
-        if (argument == "--help" || argument == "-h") {
-            line.action_ = Action::ShowHelp;
-            continue;
-        }
-        if (argument == kPortOption) {
-            if (i + 1 >= argc) {
-                line.refuse("--port needs a value N=PATH");
-                continue;
-            }
-            mapping = argv[++i];
-        } else if (argument.starts_with(kPortOptionWithValue)) {
-            mapping = argument.substr(kPortOptionWithValue.size());
-        } else if (argument.starts_with("-")) {
-            line.refuse("unknown option " + std::string(argument));
-            continue;
-        } else {
-            line.refuse("unexpected argument " + std::string(argument));
-            continue;
-        }
-        std::string reason;
-        if (!line.portMap_.addMapping(mapping, reason)) {
-            line.refuse("--port " + std::string(mapping) + ": " + reason);
-        }
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (ArgumentScanner::asksFor(arguments, {"--help", "-h"})) {
+        line.action_ = Action::ShowHelp;
+        return line;
+    }
+    if (ArgumentScanner::asksFor(arguments, {"--version"})) {
+        line.action_ = Action::ShowVersion;
+        return line;
+    }
+    auto answered = [](const std::string&, std::string&) { return true; };
+    const ArgumentScanner scanner({
+        {"--port", "", OptionRule::Takes::Value, true,
+         [&line](const std::string& value, std::string& error) {
+             return line.addPort(value, error);
+         }},
+        {"--help", "-h", OptionRule::Takes::Nothing, false, answered},
+        {"--version", "", OptionRule::Takes::Nothing, false, answered},
+    });
+    std::vector<std::string> operands;
+    std::string error;
+    if (!scanner.scan(arguments, operands, error)) {
+        line.action_ = Action::UsageError;
+        line.error_ = error;
+    } else if (!operands.empty()) {
+        line.action_ = Action::UsageError;
+        line.error_ = "unexpected argument " + operands.front();
     }
     return line;
 }
 
-void CommandLine::refuse(std::string reason) {
-    action_ = Action::UsageError;
-    error_ = std::move(reason);
+// One mapping per Com port: a second one for the same port is refused rather than
+// silently winning.
+bool CommandLine::addPort(const std::string& mapping, std::string& error) {
+    PortMap added;
+    if (!added.addMapping(mapping, error)) {
+        error = "--port " + mapping + ": " + error;
+        return false;
+    }
+    const auto& [port, path] = *added.mappings().begin();
+    if (port > kLastPort) {
+        error = "--port " + mapping + ": the port number must be 1 to 4 (Com 1 to Com 4)";
+        return false;
+    }
+    if (portMap_.mappings().contains(port)) {
+        error = "--port maps Com " + std::to_string(port) + " more than once";
+        return false;
+    }
+    portMap_.map(port, path);
+    return true;
 }
 
 std::string CommandLine::usageLine() {
-    return "usage: dravolin [--port N=PATH]... [--help]";
+    return "usage: dravolin [--port N=PATH]... [--help] [--version]";
 }
 
 std::string CommandLine::helpText() {
     return usageLine() +
            "\n\n"
            "Exchanges tag-data files with the Voska handheld programmer.\n\n"
-           "  --port N=PATH  use device PATH for Com port N (1 to 4); may be repeated.\n"
+           "  --port N=PATH  use device PATH for Com port N (1 to 4); repeat it for other\n"
+           "                 ports, once per port. Also --port=N=PATH.\n"
            "                 Without it Com N is /dev/ttyS(N-1).\n"
-           "  -h, --help     show this text and exit.\n";
+           "  -h, --help     show this text and exit.\n"
+           "  --version      show the version and exit.\n";
 }
 
 }  // namespace dravolin

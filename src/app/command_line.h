@@ -7,15 +7,15 @@
 
 namespace dravolin {
 
-// The options of the desktop program:
-//   dravolin [--port N=PATH]... [--help]
+// The options of the desktop program, read as ArgumentScanner reads every command line:
+//   dravolin [--port N=PATH]... [--help] [--version]
 class CommandLine {
 public:
-    enum class Action { Run, ShowHelp, UsageError };
+    enum class Action { Run, ShowHelp, ShowVersion, UsageError };
 
     static CommandLine parse(int argc, const char* const* argv);
 
-    // "usage: dravolin [--port N=PATH]... [--help]"
+    // "usage: dravolin [--port N=PATH]... [--help] [--version]"
     static std::string usageLine();
     // The usage line and what each option does.
     static std::string helpText();
@@ -26,7 +26,7 @@ public:
     const std::string& error() const { return error_; }
 
 private:
-    void refuse(std::string reason);
+    bool addPort(const std::string& mapping, std::string& error);
 
     Action action_ = Action::Run;
     PortMap portMap_;

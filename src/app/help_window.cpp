@@ -41,8 +41,13 @@ QString HelpWindow::helpText() {
         "<li><b>Send Data</b> asks for a <tt>.tiv</tt> file and sends it under a name of at "
         "most eight characters taken from the file name.</li>"
         "</ol>"
+        "<p>During a transfer a bar beside the status line shows the bytes done, the "
+        "percent and the time left. <b>Cancel</b> or <b>Escape</b> ends the exchange at once: "
+        "nothing is saved and an existing file stays as it was. Closing the window during a "
+        "transfer asks first. Enter in the function field starts the chosen function.</p>"
         "<p>The status line tells how the exchange ended; after a short pause the window "
-        "is ready for the next one. While an exchange runs the window cannot be closed.</p>"
+        "is ready for the next one. A letter without a message of its own shows in the "
+        "status line, for example <i>(A)</i>.</p>"
         "<h3>Serial port</h3>"
         "<p><b>Configuration &rarr; Configure interface</b> sets the port (Com 1 to 4), baud "
         "rate, parity and stop bits; they must match the programmer's. The settings last "
@@ -57,7 +62,8 @@ QString HelpWindow::helpText() {
         "<table cellspacing='6'><tr><th>Code</th><th>Message</th><th>What it means</th></tr>");
     html += failureRow('N', TextId::DeviceNotResponding,
                        "No answer in time: cable, port, device path, permissions or the "
-                       "programmer is off.");
+                       "programmer is off. When the box adds that the device has gone, the "
+                       "line itself went away (adapter unplugged).");
     html += failureRow('V', TextId::WrongSettings,
                        "The programmer reports other line settings: compare baud rate, "
                        "parity and stop bits.");

@@ -1,17 +1,34 @@
 #include <QApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/command_line.h"
 #include "app/transfer_app.h"
+#include "core/program_version.h"
+
+namespace {
+
+// Text asked for on standard output must have been written; a full disk is an error.
+int printed(const std::string& text) {
+    if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) {
+        return 0;
+    }
+    std::fprintf(stderr, "dravolin: cannot write to standard output: %s\n", std::strerror(errno));
+    return 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // Options are read before the display is opened, so --help works without one.
     const dravolin::CommandLine commandLine = dravolin::CommandLine::parse(argc, argv);
     switch (commandLine.action()) {
         case dravolin::CommandLine::Action::ShowHelp:
-            std::fputs(dravolin::CommandLine::helpText().c_str(), stdout);
-            return 0;
+            return printed(dravolin::CommandLine::helpText());
+        case dravolin::CommandLine::Action::ShowVersion:
+            return printed("dravolin " + std::string(dravolin::kProgramVersion) + "\n");
         case dravolin::CommandLine::Action::UsageError:
             std::fprintf(stderr, "dravolin: %s\n%s\n", commandLine.error().c_str(),
                          dravolin::CommandLine::usageLine().c_str());

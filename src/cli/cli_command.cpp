@@ -3,6 +3,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "protocol/escaped_name.h"
 #include "protocol/safe_file_name.h"
 
 namespace dravolin {
@@ -39,20 +40,25 @@ int CliCommand::list() {
         return reportOutcome();  // a failure, or an empty directory
     }
     for (const std::string& name : view_.listedNames()) {
-        std::fprintf(out_, "%s\n", trimmedDeviceName(name).c_str());
+        std::fprintf(out_, "%s\n", escapedName(trimmedDeviceName(name)).c_str());
     }
+    // Whether the list reached its reader is for the caller to check (main does).
     std::fflush(out_);
     return kSuccess;
 }
 
 int CliCommand::get() {
+    view_.showSuccessLine(false);
     exchange_.startExchange(Exchange::kReceiveFunction);
-    if (!exchange_.awaitingFileChoice()) {
+    view_.showSuccessLine(true);
+    const bool listed = exchange_.awaitingFileChoice();
+    if (!listed && exchange_.lastOutcome() != kStatusAccepted) {
         return reportOutcome();
     }
-    const int selection = findListedName();
+    // The device lists every file it holds; one it does not list (an empty directory
+    // lists none) does not exist.
+    const int selection = listed ? findListedName() : -1;
     if (selection < 0) {
-        // The device lists every file it holds; one it does not list does not exist.
         exchange_.finishExchange('R');
         return reportOutcome();
     }
@@ -64,12 +70,16 @@ int CliCommand::get() {
         return kUsageError;
     }
     view_.answerFileDialogsWith(target);
+    // NAME.tiv chosen here must be new: a file made there meanwhile is not replaced.
+    exchange_.setKeepExistingFiles(options_.outputPath.empty());
     exchange_.chooseListedFile(selection);
     return reportOutcome();
 }
 
 int CliCommand::put() {
-    view_.answerFileDialogsWith(std::filesystem::absolute(options_.inputPath).string());
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(options_.inputPath, error);
+    view_.answerFileDialogsWith(error ? options_.inputPath : absolute.string());
     exchange_.startExchange(Exchange::kSendFunction);
     return reportOutcome();
 }
@@ -88,27 +98,47 @@ std::string CliCommand::fetchTarget(const std::string& deviceName, std::string& 
     if (!options_.outputPath.empty()) {
         return options_.outputPath;  // the operator named the file: it may be replaced
     }
-    const std::string name = trimmedDeviceName(deviceName);
-    if (!isSafeFileName(name)) {
-        refusal = "the programmer's name \"" + name +
-                  "\" cannot be used as a file name here; name the file with -o FILE";
+    const std::optional<std::string> fileName = fileNameForDeviceName(deviceName, refusal);
+    if (!fileName) {
+        refusal += "; name the file with -o FILE";
         return {};
     }
-    const std::string target = name + ".tiv";
-    if (std::filesystem::exists(target)) {
+    const std::string target = *fileName + ".tiv";
+    // Anything at that name counts, a link to nowhere or in a loop too; nothing here
+    // may throw.
+    std::error_code error;
+    const auto type = std::filesystem::symlink_status(target, error).type();
+    if (type == std::filesystem::file_type::not_found) {
+        return target;
+    }
+    if (type == std::filesystem::file_type::none) {
+        refusal = "cannot look at " + target + ": " + error.message();
+    } else {
         refusal = target + " exists already; give -o " + target + " to replace it";
-        return {};
     }
-    return target;
+    return {};
+}
+
+void CliCommand::interrupt(int signal) {
+    interruptedBy_ = signal;
+    exchange_.abandon();
 }
 
 int CliCommand::reportOutcome() {
+    // Cancelled by a stop signal. One that came after the work was done cancelled nothing,
+    // and the outcome below stands.
+    if (exchange_.cancelled()) {
+        return interruptedBy_ != 0 ? 128 + interruptedBy_ : kExchangeFailed;
+    }
     const char code = exchange_.lastOutcome();
     if (code == kStatusAccepted) {
         return kSuccess;
     }
     if (!exchange_.failureDetail().empty()) {
         std::fprintf(err_, "dravolin-cli: %s\n", exchange_.failureDetail().c_str());
+    }
+    if (!exchange_.causeLine().empty()) {
+        std::fprintf(err_, "dravolin-cli: %s\n", exchange_.causeLine().c_str());
     }
     if (code == 'N' && !port_.lastOpenFailure().empty()) {
         std::fprintf(err_, "dravolin-cli: cannot open the port: %s\n",

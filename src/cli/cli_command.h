@@ -13,7 +13,8 @@ namespace dravolin {
 
 // Runs one command of dravolin-cli with the same exchange as the window. Needs a
 // QCoreApplication. Exit status: 0 success, 1 the exchange ended with a failure status,
-// 2 the command cannot be carried out as given.
+// 2 the command cannot be carried out as given, 128 + the signal's number when a signal
+// cancelled the exchange (130 for SIGINT, 143 for SIGTERM).
 class CliCommand {
 public:
     static constexpr int kSuccess = 0;
@@ -24,6 +25,10 @@ public:
                         bool showProgress = false);
 
     int run();
+
+    // A stop signal came (handled on the interface thread): the exchange is cancelled, the
+    // link closed and nothing is left half-written.
+    void interrupt(int signal);
 
 private:
     int list();
@@ -40,6 +45,7 @@ private:
     SerialPort port_;
     ConsoleView view_;
     Exchange exchange_;
+    int interruptedBy_ = 0;
 };
 
 }  // namespace dravolin

@@ -1,12 +1,16 @@
 #include "cli/cli_options.h"
 
 #include <charconv>
-#include <cstddef>
 #include <string_view>
+
+#include "core/argument_scanner.h"
+#include "protocol/escaped_name.h"
 
 namespace dravolin {
 
 namespace {
+
+using Takes = OptionRule::Takes;
 
 bool parseNumber(std::string_view text, int& value) {
     const char* end = text.data() + text.size();
@@ -22,17 +26,6 @@ bool isOfferedPort(int port) {
     return port >= 1 && port <= 4;
 }
 
-// Reads the value of an option that takes one, advancing past it.
-bool takeValue(const std::vector<std::string>& arguments, std::size_t& i, std::string& value,
-               std::string& error) {
-    if (i + 1 >= arguments.size()) {
-        error = arguments[i] + " needs a value";
-        return false;
-    }
-    value = arguments[++i];
-    return true;
-}
-
 bool applyPort(const std::string& value, CliOptions& options, std::string& error) {
     const auto equals = value.find('=');
     int port = 0;
@@ -41,57 +34,90 @@ bool applyPort(const std::string& value, CliOptions& options, std::string& error
         return false;
     }
     if (equals != std::string::npos && !options.portMap.addMapping(value, error)) {
+        error = "--port " + value + ": " + error;
         return false;
     }
     options.settings.port = port;
     return true;
 }
 
-bool applyOption(const std::vector<std::string>& arguments, std::size_t& i, CliOptions& options,
-                 std::string& error) {
-    const std::string& option = arguments[i];
-    std::string value;
-    if (!takeValue(arguments, i, value, error)) {
+bool applyBaud(const std::string& value, CliOptions& options, std::string& error) {
+    int baud = 0;
+    if (!parseNumber(value, baud) || !isOfferedBaudRate(baud)) {
+        error = "--baud takes 9600, 19200, 38400 or 57600: " + value;
         return false;
     }
-    if (option == "--port") {
-        return applyPort(value, options, error);
+    options.settings.baudRate = baud;
+    return true;
+}
+
+bool applyParity(const std::string& value, CliOptions& options, std::string& error) {
+    if (value != "O" && value != "E" && value != "N") {
+        error = "--parity takes O, E or N: " + value;
+        return false;
     }
-    if (option == "--baud") {
-        int baud = 0;
-        if (!parseNumber(value, baud) || !isOfferedBaudRate(baud)) {
-            error = "--baud takes 9600, 19200, 38400 or 57600: " + value;
-            return false;
-        }
-        options.settings.baudRate = baud;
-        return true;
+    options.settings.parity = value[0];
+    return true;
+}
+
+bool applyStopBits(const std::string& value, CliOptions& options, std::string& error) {
+    if (value != "1" && value != "2") {
+        error = "--stop-bits takes 1 or 2: " + value;
+        return false;
     }
-    if (option == "--parity") {
-        if (value != "O" && value != "E" && value != "N") {
-            error = "--parity takes O, E or N: " + value;
-            return false;
-        }
-        options.settings.parity = value[0];
-        return true;
+    options.settings.stopBits = value[0] - '0';
+    return true;
+}
+
+bool applyOutput(const std::string& value, CliOptions& options, std::string& error) {
+    if (value.empty()) {
+        error = "-o needs a file name";
+        return false;
     }
-    if (option == "--stop-bits") {
-        if (value != "1" && value != "2") {
-            error = "--stop-bits takes 1 or 2: " + value;
-            return false;
-        }
-        options.settings.stopBits = value[0] - '0';
-        return true;
+    options.outputPath = value;
+    return true;
+}
+
+// The options of dravolin-cli, one row each. --device is only noted here: it maps the
+// port chosen by --port, wherever the two stand.
+std::vector<OptionRule> optionTable(CliOptions& options, std::string& device) {
+    auto with = [&options](bool (*apply)(const std::string&, CliOptions&, std::string&)) {
+        return [&options, apply](const std::string& value, std::string& error) {
+            return apply(value, options, error);
+        };
+    };
+    auto answered = [](const std::string&, std::string&) { return true; };
+    return {
+        {"--port", "", Takes::Value, false, with(applyPort)},
+        {"--device", "", Takes::Value, false,
+         [&device](const std::string& value, std::string& error) {
+             if (value.empty()) {
+                 error = "--device needs a path";
+                 return false;
+             }
+             device = value;
+             return true;
+         }},
+        {"--baud", "", Takes::Value, false, with(applyBaud)},
+        {"--parity", "", Takes::Value, false, with(applyParity)},
+        {"--stop-bits", "", Takes::Value, false, with(applyStopBits)},
+        {"-o", "", Takes::Value, false, with(applyOutput)},
+        // Answered before the line is read; rows so that "--help=x" is called wrong.
+        {"--help", "-h", Takes::Nothing, false, answered},
+        {"--version", "", Takes::Nothing, false, answered},
+    };
+}
+
+// A name the operator typed, in the escaped form that `list` prints.
+bool applyName(const std::string& typed, CliOptions& options, std::string& error) {
+    const std::optional<std::string> name = nameFromEscaped(typed);
+    if (!name) {
+        error = "get: in " + typed +
+                " a backslash must start \\\\ (a backslash) or \\xHH (the byte HH)";
+        return false;
     }
-    if (option == "-o") {
-        if (value.empty()) {
-            error = "-o needs a file name";
-            return false;
-        }
-        options.outputPath = value;
-        return true;
-    }
-    error = "unknown option " + option;
-    return false;
+    options.name = *name;
+    return true;
 }
 
 bool applyCommand(const std::vector<std::string>& words, CliOptions& options, std::string& error) {
@@ -104,7 +130,9 @@ bool applyCommand(const std::vector<std::string>& words, CliOptions& options, st
         options.command = CliOptions::Command::List;
     } else if (command == "get" && words.size() == 2 && !words[1].empty()) {
         options.command = CliOptions::Command::Get;
-        options.name = words[1];
+        if (!applyName(words[1], options, error)) {
+            return false;
+        }
     } else if (command == "put" && words.size() == 2 && !words[1].empty()) {
         options.command = CliOptions::Command::Put;
         options.inputPath = words[1];
@@ -126,33 +154,19 @@ bool applyCommand(const std::vector<std::string>& words, CliOptions& options, st
 
 bool CliOptions::parse(const std::vector<std::string>& arguments, CliOptions& options,
                        std::string& error) {
-    // Asking for help is answered whatever else the line holds.
-    for (const std::string& argument : arguments) {
-        if (argument == "--help" || argument == "-h") {
-            options.command = Command::Help;
-            return true;
-        }
+    // Asking for help or the version is answered whatever else the line holds.
+    if (ArgumentScanner::asksFor(arguments, {"--help", "-h"})) {
+        options.command = Command::Help;
+        return true;
     }
-    std::vector<std::string> words;
-    // --device maps the port chosen by --port, wherever the two stand.
+    if (ArgumentScanner::asksFor(arguments, {"--version"})) {
+        options.command = Command::Version;
+        return true;
+    }
     std::string device;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "--device") {
-            if (!takeValue(arguments, i, device, error)) {
-                return false;
-            }
-            if (device.empty()) {
-                error = "--device needs a path";
-                return false;
-            }
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            if (!applyOption(arguments, i, options, error)) {
-                return false;
-            }
-        } else {
-            words.push_back(argument);
-        }
+    std::vector<std::string> words;
+    if (!ArgumentScanner(optionTable(options, device)).scan(arguments, words, error)) {
+        return false;
     }
     if (!device.empty()) {
         options.portMap.map(options.settings.port, device);
@@ -168,7 +182,8 @@ std::string CliOptions::usage() {
            "\n"
            "commands:\n"
            "  list                print the programmer's directory, one name a line\n"
-           "  get NAME [-o FILE]  fetch NAME and write it to FILE (default: NAME.tiv here)\n"
+           "  get NAME [-o FILE]  fetch NAME and write it to FILE (default: NAME.tiv here,\n"
+           "                      never replacing a file that is there)\n"
            "  put FILE            send FILE under the name derived from its file name\n"
            "\n"
            "options:\n"
@@ -178,10 +193,19 @@ std::string CliOptions::usage() {
            "  --baud B            9600 (default), 19200, 38400 or 57600\n"
            "  --parity P          O odd, E even (default), N none\n"
            "  --stop-bits S       1 (default) or 2\n"
-           "  --help              show this text\n"
+           "  -h, --help          show this text\n"
+           "  --version           show the version\n"
+           "Options take their value as the next argument or after '=' (--baud=19200); each\n"
+           "may be given once. \"--\" ends the options: get -- -NAME fetches a name that\n"
+           "begins with '-'.\n"
            "\n"
-           "exit status: 0 success, 1 the exchange failed (its letter and text on stderr),\n"
-           "2 usage error.\n";
+           "names: the programmer's names are printed with every byte that is not printable\n"
+           "ASCII as \\xHH (two hex digits) and a backslash as \\\\, so that a name cannot\n"
+           "drive the terminal or split a line. get takes a name in the same form: copy it\n"
+           "from the list (quote it for the shell: get 'A\\x1bB').\n"
+           "\n"
+           "exit status: 0 success, 1 the exchange failed (its letter and text on stderr) or\n"
+           "standard output could not be written, 2 usage error.\n";
 }
 
 }  // namespace dravolin

@@ -15,7 +15,11 @@ ConsoleView::ConsoleView(std::FILE* err, bool showProgress)
     : err_(err), showProgress_(showProgress) {}
 
 std::string ConsoleView::oneLine(TextId id) {
-    std::string text(MessageCatalog::text(id, Language::English));
+    return oneLine(id, std::string());
+}
+
+std::string ConsoleView::oneLine(TextId id, const std::string& argument) {
+    std::string text = fillPlaceholders(MessageCatalog::text(id, Language::English), {argument});
     std::replace(text.begin(), text.end(), '\n', ' ');
     std::replace(text.begin(), text.end(), '\t', ' ');
     const auto first = text.find_first_not_of(' ');
@@ -25,12 +29,15 @@ std::string ConsoleView::oneLine(TextId id) {
 
 void ConsoleView::setStatusText(TextId id) {
     switch (id) {
-        case TextId::StatusPleaseWait:
         case TextId::StatusSuccess:
+            if (!successLineShown_) {
+                break;
+            }
+            [[fallthrough]];
+        case TextId::StatusPleaseWait:
         case TextId::StatusFailure:
-            endProgressLine();
-            std::fprintf(err_, "%s\n", oneLine(id).c_str());
-            std::fflush(err_);
+        case TextId::StatusCancelled:
+            printStatus(oneLine(id));
             break;
         default:
             // Prompts that ask for a choice in the window; the command line made it already.
@@ -38,11 +45,19 @@ void ConsoleView::setStatusText(TextId id) {
     }
 }
 
+void ConsoleView::setStatusTextWith(TextId id, const std::string& argument) {
+    printStatus(oneLine(id, argument));
+}
+
+void ConsoleView::printStatus(const std::string& line) {
+    endProgressLine();
+    std::fprintf(err_, "%s\n", line.c_str());
+    std::fflush(err_);
+}
+
 void ConsoleView::showMessageBox(TextId id, MessageIcon icon) {
     if (icon == MessageIcon::Information) {
-        endProgressLine();
-        std::fprintf(err_, "%s\n", oneLine(id).c_str());
-        std::fflush(err_);
+        printStatus(oneLine(id));
     }
 }
 
@@ -68,30 +83,33 @@ void ConsoleView::setStartItem(bool enabled) {
     static_cast<void>(enabled);
 }
 
-void ConsoleView::reportProgress(std::size_t received, std::size_t expected) {
-    if (!showProgress_ || expected < kProgressFromBytes) {
+void ConsoleView::showProgress(const TransferProgress& progress) {
+    if (!showProgress_ || progress.expected < kProgressFromBytes) {
         return;
     }
-    const int percent = static_cast<int>(std::min(received, expected) * 100 / expected);
-    if (percent == lastPercent_) {
-        return;
+    // One line, written over each time; blanks wipe what a longer line left behind.
+    std::string line = "  " + formatProgress(progress, Language::English);
+    const std::size_t length = line.size();
+    if (length < progressLineLength_) {
+        line.append(progressLineLength_ - length, ' ');
     }
-    lastPercent_ = percent;
-    std::fprintf(err_, "\r  received %zu of %zu bytes (%d%%)", std::min(received, expected),
-                 expected, percent);
+    progressLineLength_ = length;
+    std::fprintf(err_, "\r%s", line.c_str());
     std::fflush(err_);
     progressLineOpen_ = true;
-    if (received >= expected) {
-        endProgressLine();
-    }
+}
+
+void ConsoleView::hideProgress() {
+    endProgressLine();
 }
 
 void ConsoleView::endProgressLine() {
     if (progressLineOpen_) {
         std::fputc('\n', err_);
+        std::fflush(err_);
         progressLineOpen_ = false;
     }
-    lastPercent_ = -1;
+    progressLineLength_ = 0;
 }
 
 }  // namespace dravolin

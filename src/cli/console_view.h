@@ -20,10 +20,18 @@ public:
     void answerFileDialogsWith(std::optional<std::string> path) { fileAnswer_ = std::move(path); }
     const std::vector<std::string>& listedNames() const { return listedNames_; }
 
+    // Whether the success line is printed. A listing that is only the first step of a
+    // fetch is no success of its own: an empty directory there means the name is missing.
+    void showSuccessLine(bool shown) { successLineShown_ = shown; }
+
     // A catalogue text on one line: its line breaks become spaces, outer blanks go.
     static std::string oneLine(TextId id);
 
+    // A catalogue text on one line with its %1 filled in.
+    static std::string oneLine(TextId id, const std::string& argument);
+
     void setStatusText(TextId id) override;
+    void setStatusTextWith(TextId id, const std::string& argument) override;
     void showMessageBox(TextId id, MessageIcon icon) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     void clearFileList(TextId fieldText) override;
@@ -36,15 +44,19 @@ public:
     void setStartItem(bool enabled) override;
     void redrawMenuBar() override {}
     void resetFunctionChoice() override {}
-    void reportProgress(std::size_t received, std::size_t expected) override;
+    void showProgress(const TransferProgress& progress) override;
+    void hideProgress() override;
+    void setCancelAvailable(bool available) override { static_cast<void>(available); }
 
 private:
+    void printStatus(const std::string& line);
     void endProgressLine();
 
     std::FILE* err_;
     bool showProgress_;
     bool progressLineOpen_ = false;
-    int lastPercent_ = -1;
+    bool successLineShown_ = true;
+    std::size_t progressLineLength_ = 0;
     std::optional<std::string> fileAnswer_;
     std::vector<std::string> listedNames_;
 };

@@ -2,14 +2,33 @@
 
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/stop_signals.h"
+#include "core/program_version.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+// What was printed must have reached standard output (not a full disk, not a closed
+// pipe); otherwise a script would take an empty or cut result for a good one.
+int withStandardOutputWritten(int status) {
+    if (status != dravolin::CliCommand::kSuccess ||
+        (std::fflush(stdout) == 0 && !std::ferror(stdout))) {
+        return status;
+    }
+    std::fprintf(stderr, "dravolin-cli: cannot write to standard output: %s\n",
+                 std::strerror(errno));
+    return dravolin::CliCommand::kExchangeFailed;
+}
+
+int run(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     const std::vector<std::string> arguments(argv + 1, argv + argc);
 
@@ -22,8 +41,29 @@ int main(int argc, char** argv) {
     }
     if (options.command == dravolin::CliOptions::Command::Help) {
         std::fputs(dravolin::CliOptions::usage().c_str(), stdout);
-        return dravolin::CliCommand::kSuccess;
+        return withStandardOutputWritten(dravolin::CliCommand::kSuccess);
+    }
+    if (options.command == dravolin::CliOptions::Command::Version) {
+        std::printf("dravolin-cli %.*s\n", static_cast<int>(dravolin::kProgramVersion.size()),
+                    dravolin::kProgramVersion.data());
+        return withStandardOutputWritten(dravolin::CliCommand::kSuccess);
     }
     dravolin::CliCommand command(options, stdout, stderr, ::isatty(STDERR_FILENO) == 1);
-    return command.run();
+    const dravolin::StopSignals stopSignals([&command](int signal) { command.interrupt(signal); });
+    return withStandardOutputWritten(command.run());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The exchange raises nothing; this is the last guard, so that whatever slips through
+    // ends with a message and status 1 rather than an abort.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "dravolin-cli: %s\n", failure.what());
+    } catch (...) {
+        std::fprintf(stderr, "dravolin-cli: unexpected failure\n");
+    }
+    return dravolin::CliCommand::kExchangeFailed;
 }

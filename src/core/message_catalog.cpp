@@ -23,10 +23,9 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"Angegebene Datei nicht vorhanden!", "Specified file does not exist!"},
     {"Speicher des Voska-Programmers voll!", "Voska Programmer memory full!"},
     {"Speicher des Voska-Programmers voll!", "Voska Programmer memory full!"},
-    // The English text has never had its closing parenthesis; it is kept as it is.
     {"Fehler bei der Kommunikation:\nFalsche Einstellungen der Schnittstellen!\n(Baudrate, "
      "Parity, Datenbit, Stopbit)",
-     "Communication error:\nWrong interface settings!\n(baud rate, parity, data bit, stop bit"},
+     "Communication error:\nWrong interface settings!\n(baud rate, parity, data bit, stop bit)"},
     {"Protokollformat nicht eingehalten!", "Protocol format not observed!"},
     {"BCC-Fehler!", "BCC error!"},
     {" Übertragung der Daten wurde erfolgreich durchgeführt", " Data transmission successful"},
@@ -37,7 +36,9 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {" Bitte Funktion auswählen", " Please select function"},
     {"Keine Datei gespeichert!", "No file saved!"},
     {"Datei auswählen", "Select file"},
-    {" Bitte zu übertragende Datei auswählen", " Please select file to send"},
+    // Shown while the listed directory waits for a choice: the file is about to be received,
+    // so the English asks for the file to transfer, as the German does.
+    {" Bitte zu übertragende Datei auswählen", " Please select file to transfer"},
     {"tiv", "tiv"},
     {"Alle Dateien|*.*|TIV - Codeträger-Daten|*.tiv|", "All files|*.*|TIV code tag data|*.tiv|"},
     {"TIV-Datei auswählen", "Select TIV file"},
@@ -56,9 +57,38 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"&Info", "&Info"},
     {"Daten empfangen", "Receive Data"},
     {"Daten senden", "Send Data"},
+    {" Abgebrochen", " Cancelled"},
+    {"Das Gerät %1 ist nicht mehr erreichbar.", "The device %1 has gone."},
+    {" Fehler - Übertragung der Daten wurde nicht durchgeführt (%1)",
+     " Error - data transmission not successful (%1)"},
+    {" Übertragung der Daten wurde erfolgreich durchgeführt - gespeichert als %1",
+     " Data transmission successful - saved as %1"},
+    {" Übertragung der Daten wurde erfolgreich durchgeführt - im Programmer gespeichert als %1",
+     " Data transmission successful - stored in the programmer as %1"},
+    {"Eine Übertragung läuft.\nAbbrechen und das Programm beenden?",
+     "A transfer is in progress.\nCancel it and quit?"},
+    {"Abbrechen", "Cancel"},
+    {"%1 von %2 Bytes (%3 %)", "%1 of %2 bytes (%3%)"},
+    {"noch %1", "%1 left"},
 }};
 
 }  // namespace
+
+std::string fillPlaceholders(std::string_view text, const std::vector<std::string>& arguments) {
+    std::string filled;
+    filled.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        const std::size_t number = next >= '1' && next <= '9' ? std::size_t(next - '1') : 9;
+        if (text[i] == '%' && number < arguments.size()) {
+            filled += arguments[number];
+            ++i;
+        } else {
+            filled += text[i];
+        }
+    }
+    return filled;
+}
 
 std::string_view MessageCatalog::text(TextId id, Language language) {
     const int index = static_cast<int>(id);

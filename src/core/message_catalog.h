@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dravolin {
 
@@ -43,22 +44,48 @@ enum class TextId : int {
     InfoItem = 32,
     ReceiveEntry = 33,
     SendEntry = 34,
+    // Texts of the operator's feedback: cancelling, a line that has gone, progress and
+    // outcomes that name what happened. %1, %2, ... stand for the words filled in.
+    StatusCancelled = 35,
+    DeviceGone = 36,           // a line added to the 'N' box: %1 the device path
+    StatusFailureLetter = 37,  // %1 the status letter
+    StatusSaved = 38,          // %1 the path of the file written
+    StatusStored = 39,         // %1 the name the programmer stored the file under
+    CancelAndQuitQuestion = 40,
+    CancelButton = 41,
+    ProgressBytes = 42,     // %1 bytes done, %2 bytes expected, %3 percent
+    ProgressTimeLeft = 43,  // %1 a duration such as "7 s"
 };
 
 enum class Language : int { German = 0, English = 1 };
 
+// A catalogue text and the words that fill its %1, %2, ... in order.
+struct FilledText {
+    TextId id = TextId::StatusIdle;
+    std::vector<std::string> arguments;
+};
+
+// `text` with each %1 to %9 replaced by that argument, in one pass: what an argument holds
+// is never taken for a placeholder. A placeholder without its argument is left as it is.
+std::string fillPlaceholders(std::string_view text, const std::vector<std::string>& arguments);
+
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 35;
+    static constexpr int kTextCount = 44;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 
-    // The text in the given language; an id outside 0..34 gives an empty text.
+    // The text in the given language; an id outside the table gives an empty text.
     static std::string_view text(TextId id, Language language);
 
     // The text in the active language.
     std::string lookup(TextId id) const { return std::string(text(id, language_)); }
+    std::string lookup(const FilledText& filled) const {
+        return fillPlaceholders(text(filled.id, language_), filled.arguments);
+    }
+
+    Language language() const { return language_; }
 
 private:
     const Language language_;

@@ -4,6 +4,8 @@
 #include <QEventLoop>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 
 #include "protocol/device_name.h"
 #include "protocol/tag_data_file.h"
@@ -19,12 +21,26 @@ constexpr int kDirectoryMsPerEntry = 600;
 constexpr int kFileMsPerByte = 50;
 constexpr int kFileExtraMs = 50;
 constexpr int kDataMsPerByte = 10;
+constexpr int kProgressTickMs = 100;
+constexpr int kStartBits = 1;
 
 // A name as the device sent it, up to its first NUL, for showing and as the file name
 // offered in the save dialog; the fetch request always carries all eight bytes.
 std::string shownName(const std::array<std::uint8_t, kNameLength>& name) {
     const auto end = std::find(name.begin(), name.end(), 0);
     return std::string(name.begin(), end);
+}
+
+// A status letter as the status line shows it: the letter, or its code when it has no
+// printable form.
+std::string shownLetter(char code) {
+    const auto byte = static_cast<unsigned char>(code);
+    if (byte < 0x80 && std::isprint(byte)) {
+        return std::string(1, code);
+    }
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", byte);
+    return text;
 }
 
 }  // namespace
@@ -39,6 +55,7 @@ Exchange::Exchange(ExchangeView& view, SerialPort& port, const PortSettings& set
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
+    progressTick_.setInterval(kProgressTickMs);
     QObject::connect(&replyTimer_, &QTimer::timeout, &replyTimer_,
                      [this] { replyTimedOut_ = true; });
     QObject::connect(&pauseTimer_, &QTimer::timeout, &pauseTimer_,
@@ -60,9 +77,16 @@ void Exchange::startExchange(int function) {
         return;
     }
     busy_ = true;
+    finishing_ = false;
+    cancelRequested_ = false;
+    pauseSkipped_ = false;
+    cancelled_ = false;
     failureDetail_.clear();
+    causeLine_.clear();
+    successText_.reset();
     view_.grayMainMenus();
     view_.disableFunctionChoice();
+    view_.setCancelAvailable(true);
     if (function == kReceiveFunction) {
         requestDirectory();
     } else {
@@ -77,6 +101,26 @@ void Exchange::chooseListedFile(int selection) {
     }
     awaitingFileChoice_ = false;
     fetchFile(selection);
+}
+
+void Exchange::cancel() {
+    if (!cancellable()) {
+        return;
+    }
+    if (awaitingFileChoice_) {
+        // Nothing is on the line: the link was closed when the names were listed.
+        finishCancelled();
+        return;
+    }
+    // The running wait ends on its next pass; one still to come ends at once.
+    cancelRequested_ = true;
+}
+
+void Exchange::abandon() {
+    if (cancellable()) {
+        pauseSkipped_ = true;
+        cancel();
+    }
 }
 
 void Exchange::requestDirectory() {
@@ -107,7 +151,8 @@ void Exchange::requestDirectory() {
         return;
     }
     const std::size_t replyLength = directoryReplyLength(directoryCount_);
-    if (phaseTimedOut(replyLength, kDirectoryMsPerEntry * static_cast<int>(directoryCount_))) {
+    if (phaseEnded(replyLength, kDirectoryMsPerEntry * static_cast<int>(directoryCount_),
+                   {WaitProgress::Source::Received, replyLength})) {
         return;
     }
     if (!checkByteMatches(received(), replyLength - 1)) {
@@ -146,7 +191,7 @@ void Exchange::fetchFile(int selection) {
     request.title = TextId::SaveDialogTitle;
     const std::optional<std::string> path = view_.chooseFile(request);
     if (!path) {
-        finishExchange(kStatusAccepted);
+        endWithoutOutcome();
         return;
     }
     view_.setStatusText(TextId::StatusPleaseWait);
@@ -173,8 +218,9 @@ void Exchange::fetchFile(int selection) {
                          " data bytes; 0 to 9999 are possible");
         return;
     }
-    if (phaseTimedOut(fileReplyLength(dataLength_),
-                      kFileMsPerByte * static_cast<int>(dataLength_) + kFileExtraMs)) {
+    const std::size_t replyLength = fileReplyLength(dataLength_);
+    if (phaseEnded(replyLength, kFileMsPerByte * static_cast<int>(dataLength_) + kFileExtraMs,
+                   {WaitProgress::Source::Received, replyLength})) {
         return;
     }
     closeLink();
@@ -183,12 +229,14 @@ void Exchange::fetchFile(int selection) {
         finishExchange('B');
         return;
     }
-    const TagDataFile::SaveResult saved =
-        TagDataFile::save(savePath_, std::span(rxBuffer_.data(), fileLength));
+    const TagDataFile::SaveResult saved = TagDataFile::save(
+        savePath_, std::span(rxBuffer_.data(), fileLength),
+        keepExistingFiles_ ? FileSaver::IfExists::Keep : FileSaver::IfExists::Replace);
     if (!saved.ok) {
         endWith('D', saved.reason);
         return;
     }
+    successText_ = FilledText{TextId::StatusSaved, {savePath_}};
     finishExchange(kStatusAccepted);
 }
 
@@ -199,7 +247,7 @@ void Exchange::sendFile() {
     request.title = TextId::OpenDialogTitle;
     const std::optional<std::string> path = view_.chooseFile(request);
     if (!path) {
-        finishExchange(kStatusAccepted);
+        endWithoutOutcome();
         return;
     }
     view_.setStatusText(TextId::StatusPleaseWait);
@@ -214,8 +262,8 @@ void Exchange::sendFile() {
     }
     fileBuffer_ = std::move(loaded.bytes);
 
-    loadFrame(transferAnnouncement(deviceNameFromPath(sendPath_),
-                                   std::span(fileBuffer_).first(kHeaderLength)));
+    const std::string deviceName = deviceNameFromPath(sendPath_);
+    loadFrame(transferAnnouncement(deviceName, std::span(fileBuffer_).first(kHeaderLength)));
     openLink();
     if (!commandAnswered(kAnnouncementLength)) {
         return;
@@ -230,32 +278,83 @@ void Exchange::sendFile() {
         std::span(fileBuffer_).subspan(kHeaderLength, static_cast<std::size_t>(dataLength_)));
     loadFrame(frame);
     sendFrame(frame.size());
-    if (phaseTimedOut(kStatusReplyLength, kDataMsPerByte * static_cast<int>(dataLength_))) {
+    if (phaseEnded(kStatusReplyLength, kDataMsPerByte * static_cast<int>(dataLength_),
+                   {WaitProgress::Source::Sent, frame.size()})) {
         return;
     }
     closeLink();
+    successText_ = FilledText{TextId::StatusStored, {deviceName}};
     finishExchange(replyStatus());
 }
 
 void Exchange::finishExchange(char code) {
     lastOutcome_ = code;
     awaitingFileChoice_ = false;
+    finishing_ = true;
+    view_.setCancelAvailable(false);
     if (const std::optional<TextId> text = outcomeBoxText(code)) {
-        view_.showMessageBox(*text, MessageIcon::Exclamation);
+        view_.showOutcomeBox(*text, causeLine_);
     }
-    view_.setStatusText(code == kStatusAccepted ? TextId::StatusSuccess : TextId::StatusFailure);
+    showOutcomeStatus(code);
+    resetChoices();
+    pauseAfterOutcome();
+    restoreIdleWindow();
+}
+
+void Exchange::showOutcomeStatus(char code) {
+    if (code == kStatusAccepted) {
+        if (successText_ && !successText_->arguments.empty()) {
+            view_.setStatusTextWith(successText_->id, successText_->arguments.front());
+        } else {
+            view_.setStatusText(TextId::StatusSuccess);
+        }
+    } else if (outcomeBoxText(code)) {
+        view_.setStatusText(TextId::StatusFailure);
+    } else {
+        // No box explains this letter: the status line names it, so that the help's table
+        // of letters can be used.
+        view_.setStatusTextWith(TextId::StatusFailureLetter, shownLetter(code));
+    }
+}
+
+void Exchange::finishCancelled() {
+    cancelled_ = true;
+    awaitingFileChoice_ = false;
+    finishing_ = true;
+    view_.setCancelAvailable(false);
+    view_.setStatusText(TextId::StatusCancelled);
+    resetChoices();
+    pauseAfterOutcome();
+    restoreIdleWindow();
+}
+
+void Exchange::endWithoutOutcome() {
+    // A file dialog was cancelled: nothing happened that an outcome could report, so the
+    // window is idle again at once.
+    cancelled_ = true;
+    awaitingFileChoice_ = false;
+    finishing_ = true;
+    view_.setCancelAvailable(false);
+    resetChoices();
+    restoreIdleWindow();
+}
+
+void Exchange::resetChoices() {
     view_.showFileList(0);
     view_.setStartItem(false);
     view_.resetFunctionChoice();
-    pauseAfterOutcome();
+}
+
+void Exchange::restoreIdleWindow() {
     view_.setStatusText(TextId::StatusIdle);
     view_.enableMainMenus();
     view_.enableFunctionChoice();
     busy_ = false;
+    finishing_ = false;
 }
 
 void Exchange::pauseAfterOutcome() {
-    if (outcomePauseMs_ <= 0) {
+    if (outcomePauseMs_ <= 0 || pauseSkipped_) {
         return;
     }
     pauseElapsed_ = false;
@@ -272,6 +371,7 @@ void Exchange::openLink() {
                    kRtsControl);
     port_.startMonitoring();
     linkOpen_ = true;
+    lineGone_ = false;
 }
 
 void Exchange::closeLink() {
@@ -281,11 +381,12 @@ void Exchange::closeLink() {
 
 void Exchange::sendFrame(std::size_t length) {
     rxCount_ = 0;
+    frameHandedOver_ = std::chrono::steady_clock::now();
     port_.setWriteLength(static_cast<std::uint32_t>(length));
     port_.requestWrite(std::span(txBuffer_.data(), length));
 }
 
-bool Exchange::waitForReply(std::size_t threshold, int milliseconds) {
+WaitEnd Exchange::waitForReply(std::size_t threshold, int milliseconds, WaitProgress progress) {
     const int interval = std::max(milliseconds, kShortestTimerMs);
     if (waitObserver_) {
         waitObserver_(threshold, interval);
@@ -293,20 +394,96 @@ bool Exchange::waitForReply(std::size_t threshold, int milliseconds) {
     replyTimedOut_ = false;
     replyTimer_.start(interval);
     waiting_ = true;
-    bool reached = rxCount_ >= threshold;
-    while (!reached) {
-        // Sleeps until something arrives: a received byte, the timer, input or painting.
+    beginProgress(progress);
+    std::optional<WaitEnd> end;
+    if (cancelRequested_) {
+        end = WaitEnd::Cancelled;
+    } else if (rxCount_ >= threshold) {
+        end = WaitEnd::Reached;
+    } else if (lineGone_) {
+        end = WaitEnd::LineGone;
+    }
+    while (!end) {
+        // Sleeps until something arrives: a received byte, a timer, input or painting.
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        // A time-out that comes together with the last byte ends the wait as timed out.
-        if (replyTimedOut_) {
-            break;
+        end = waitEndAfterPass(threshold);
+        if (!end || *end == WaitEnd::Reached) {
+            updateProgress(progress, end.has_value());
         }
-        reached = rxCount_ >= threshold;
-        view_.reportProgress(rxCount_, threshold);
+        // A view may have cancelled while it was shown the progress.
+        if (!end && cancelRequested_) {
+            end = WaitEnd::Cancelled;
+        }
     }
     replyTimer_.stop();
+    if (progress.source != WaitProgress::Source::None) {
+        progressTick_.stop();
+        view_.hideProgress();
+    }
     waiting_ = false;
-    return reached;
+    return *end;
+}
+
+std::optional<WaitEnd> Exchange::waitEndAfterPass(std::size_t threshold) const {
+    // The operator's cancel comes first. A time-out that comes together with the last byte
+    // ends the wait as timed out. A line that has gone ends it only once the bytes it
+    // delivered before going have been counted.
+    if (cancelRequested_) {
+        return WaitEnd::Cancelled;
+    }
+    if (replyTimedOut_) {
+        return WaitEnd::TimedOut;
+    }
+    if (rxCount_ >= threshold) {
+        return WaitEnd::Reached;
+    }
+    if (lineGone_) {
+        return WaitEnd::LineGone;
+    }
+    return std::nullopt;
+}
+
+void Exchange::beginProgress(const WaitProgress& progress) {
+    if (progress.source == WaitProgress::Source::None) {
+        return;
+    }
+    progressMeter_.begin(progress.expected, progressDone(progress),
+                         std::chrono::steady_clock::now());
+    updateProgress(progress, false);
+    progressTick_.start();
+}
+
+void Exchange::updateProgress(const WaitProgress& progress, bool reached) {
+    if (progress.source == WaitProgress::Source::None) {
+        return;
+    }
+    // A confirmed send has carried all its bytes, whatever the estimate says.
+    const std::size_t done = reached ? progress.expected : progressDone(progress);
+    const auto now = std::chrono::steady_clock::now();
+    const TransferProgress measured = progressMeter_.measure(done, now);
+    if (progressMeter_.worthShowing(measured, now)) {
+        view_.showProgress(measured);
+    }
+}
+
+std::size_t Exchange::progressDone(const WaitProgress& progress) const {
+    if (progress.source == WaitProgress::Source::Received) {
+        return rxCount_;
+    }
+    // The data frame going out: the driver takes the whole frame into its buffer at once
+    // (a pseudo-terminal even hands it over at once), so the count it accepted says little
+    // of what has reached the device. The line cannot carry more than its rate allows, and
+    // with no flow control it carries exactly that: the bytes are estimated from it.
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - frameHandedOver_).count();
+    const auto carried = static_cast<std::size_t>(seconds * lineBytesPerSecond());
+    return std::min(carried, progress.expected);
+}
+
+double Exchange::lineBytesPerSecond() const {
+    const int parityBits = settings_.parity == 'N' ? 0 : 1;
+    const int bitsPerByte = kStartBits + settings_.dataBits + parityBits + settings_.stopBits;
+    return bitsPerByte > 0 ? static_cast<double>(settings_.baudRate) / bitsPerByte : 0.0;
 }
 
 long Exchange::portMessage(unsigned message, std::uintptr_t firstParameter,
@@ -317,6 +494,8 @@ long Exchange::portMessage(unsigned message, std::uintptr_t firstParameter,
     if (message == MSG_RX_CHAR && rxCount_ < rxBuffer_.size()) {
         rxBuffer_[rxCount_] = static_cast<std::uint8_t>(firstParameter);
         ++rxCount_;
+    } else if (message == MSG_LINE_GONE && linkOpen_) {
+        lineGone_ = true;
     }
     return 0;
 }
@@ -327,22 +506,43 @@ void Exchange::loadFrame(const Bytes& frame) {
 
 bool Exchange::commandAnswered(std::size_t frameLength) {
     sendFrame(frameLength);
-    return !phaseTimedOut(kStatusReplyLength, kStatusTimeoutMs);
+    return !phaseEnded(kStatusReplyLength, kStatusTimeoutMs);
 }
 
 bool Exchange::replyHeaderArrived(std::size_t headerLength) {
     loadFrame(goAhead());
     sendFrame(goAhead().size());
-    return !phaseTimedOut(headerLength, kHeaderTimeoutMs);
+    return !phaseEnded(headerLength, kHeaderTimeoutMs);
 }
 
-bool Exchange::phaseTimedOut(std::size_t threshold, int milliseconds) {
-    if (waitForReply(threshold, milliseconds)) {
+bool Exchange::phaseEnded(std::size_t threshold, int milliseconds, WaitProgress progress) {
+    const WaitEnd end = waitForReply(threshold, milliseconds, progress);
+    if (end == WaitEnd::Reached) {
         return false;
     }
     closeLink();
-    finishExchange('N');
+    endAfterWait(end);
     return true;
+}
+
+void Exchange::endAfterWait(WaitEnd end) {
+    switch (end) {
+        case WaitEnd::Cancelled:
+            finishCancelled();
+            return;
+        case WaitEnd::LineGone: {
+            const std::string device = port_.portMap().devicePathForName(settings_.portName());
+            const Language language =
+                settings_.language == 0 ? Language::German : Language::English;
+            causeLine_ = MessageCatalog(language).lookup(FilledText{TextId::DeviceGone, {device}});
+            finishExchange('N');
+            return;
+        }
+        case WaitEnd::TimedOut:
+        case WaitEnd::Reached:
+            finishExchange('N');
+            return;
+    }
 }
 
 void Exchange::endWith(char code, std::string detail) {

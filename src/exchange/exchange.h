@@ -3,21 +3,35 @@
 #include <QTimer>
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "core/port_settings.h"
 #include "exchange/exchange_view.h"
+#include "exchange/transfer_progress.h"
 #include "protocol/frames.h"
 #include "serial/port_owner.h"
 
 namespace dravolin {
 
 class SerialPort;
+
+// How a wait for a reply ended.
+enum class WaitEnd { Reached, TimedOut, Cancelled, LineGone };
+
+// What a wait shows as progress: nothing (a status reply), the reply bytes received so
+// far, or the data frame of a send going out.
+struct WaitProgress {
+    enum class Source { None, Received, Sent };
+    Source source = Source::None;
+    std::size_t expected = 0;
+};
 
 // The exchange with the programmer: its state, the three transactions and the reporting of
 // their outcome. Everything runs on the interface thread; a transaction runs to its end
@@ -47,6 +61,15 @@ public:
     // directory is listed and waiting for that choice.
     void chooseListedFile(int selection);
 
+    // The operator's Cancel (button, Escape, a signal to the CLI). During a wait the wait
+    // ends at once: the link is closed, nothing is saved, the status line says so and, after
+    // the pause, the window is idle. While the listed directory waits for a choice the
+    // exchange ends the same way now. Does nothing when nothing can be cancelled.
+    void cancel();
+    // As cancel, without holding the outcome on screen: the program is about to end.
+    void abandon();
+    bool cancellable() const { return busy_ && !finishing_; }
+
     void requestDirectory();
     void fetchFile(int selection);
     void sendFile();
@@ -55,7 +78,7 @@ public:
     void openLink();
     void closeLink();
     void sendFrame(std::size_t length);  // from txBuffer
-    bool waitForReply(std::size_t threshold, int milliseconds);
+    WaitEnd waitForReply(std::size_t threshold, int milliseconds, WaitProgress progress = {});
 
     long portMessage(unsigned message, std::uintptr_t firstParameter,
                      std::intptr_t secondParameter) override;
@@ -64,10 +87,23 @@ public:
     bool waiting() const { return waiting_; }
     bool awaitingFileChoice() const { return awaitingFileChoice_; }
     char lastOutcome() const { return lastOutcome_; }
+    // The last exchange was cancelled (by the operator, or a file dialog was cancelled);
+    // lastOutcome() then means nothing.
+    bool cancelled() const { return cancelled_; }
+
+    // Why the last exchange failed, in one line for the operator, shown under the text of
+    // its outcome box: e.g. "The device /dev/ttyUSB0 has gone.". Empty when nothing more is
+    // known; cleared when an exchange starts.
+    const std::string& causeLine() const { return causeLine_; }
+    void setCauseLine(std::string line) { causeLine_ = std::move(line); }
 
     // Why the last exchange ended with a local failure ('D', 'W'): a sentence for a log or a
     // terminal; empty otherwise. The window shows the catalogue text only.
     const std::string& failureDetail() const { return failureDetail_; }
+
+    // Whether a fetched file may only be a new file (nothing at all at its path) rather
+    // than replace what the operator chose: for a name the operator did not give.
+    void setKeepExistingFiles(bool keep) { keepExistingFiles_ = keep; }
 
     // The pause that holds an outcome on screen; a terminal needs none.
     void setOutcomePause(int milliseconds) { outcomePauseMs_ = milliseconds; }
@@ -86,9 +122,23 @@ private:
     bool commandAnswered(std::size_t frameLength);
     // Sends the go-ahead and waits for the header of the data reply; false likewise.
     bool replyHeaderArrived(std::size_t headerLength);
-    bool phaseTimedOut(std::size_t threshold, int milliseconds);
+    // Waits for a phase's reply; when it does not come, closes the link, ends the exchange
+    // as the wait ended and returns true.
+    bool phaseEnded(std::size_t threshold, int milliseconds, WaitProgress progress = {});
+    std::optional<WaitEnd> waitEndAfterPass(std::size_t threshold) const;
+    void endAfterWait(WaitEnd end);
     void endWith(char code, std::string detail = {});
+    void finishCancelled();
+    void endWithoutOutcome();
+    void showOutcomeStatus(char code);
+    void resetChoices();
     void pauseAfterOutcome();
+    void restoreIdleWindow();
+
+    void beginProgress(const WaitProgress& progress);
+    void updateProgress(const WaitProgress& progress, bool reached);
+    std::size_t progressDone(const WaitProgress& progress) const;
+    double lineBytesPerSecond() const;
 
     ExchangeView& view_;
     SerialPort& port_;
@@ -104,17 +154,28 @@ private:
     std::string sendPath_;
     std::string savePath_;
 
-    QTimer replyTimer_;  // timer 1
-    QTimer pauseTimer_;  // timer 2
+    QTimer replyTimer_;    // timer 1
+    QTimer pauseTimer_;    // timer 2
+    QTimer progressTick_;  // wakes a long wait now and then, so its progress moves on
     bool replyTimedOut_ = false;
     bool pauseElapsed_ = false;
     bool busy_ = false;
+    bool finishing_ = false;  // from the outcome to the idle window: nothing to cancel
     bool waiting_ = false;
     bool awaitingFileChoice_ = false;
     bool linkOpen_ = false;
+    bool lineGone_ = false;
+    bool cancelRequested_ = false;
+    bool pauseSkipped_ = false;
+    bool cancelled_ = false;
     char lastOutcome_ = '0';
     std::string failureDetail_;
+    std::string causeLine_;
+    std::optional<FilledText> successText_;  // what a '0' outcome says beyond success
+    ProgressMeter progressMeter_;
+    std::chrono::steady_clock::time_point frameHandedOver_;
     int outcomePauseMs_ = kOutcomePauseMs;
+    bool keepExistingFiles_ = false;
     WaitObserver waitObserver_;
 };
 

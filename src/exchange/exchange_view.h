@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/message_catalog.h"
+#include "exchange/transfer_progress.h"
 
 namespace dravolin {
 
@@ -33,9 +34,20 @@ public:
     virtual ~ExchangeView() = default;
 
     virtual void setStatusText(TextId id) = 0;
+    // A status text whose %1 is `argument` (a path, a name, a status letter); a view may
+    // shorten the argument so that the line fits.
+    virtual void setStatusTextWith(TextId id, const std::string& argument) = 0;
 
     // Shows a box with an OK button and returns when the operator has closed it.
     virtual void showMessageBox(TextId id, MessageIcon icon) = 0;
+
+    // The box that tells how an exchange ended: the catalogue text, and under it one line
+    // saying why when that is known (the port could not be opened, the line went dead).
+    // A view that has no room for the line shows the box alone.
+    virtual void showOutcomeBox(TextId id, const std::string& causeLine) {
+        static_cast<void>(causeLine);
+        showMessageBox(id, MessageIcon::Exclamation);
+    }
 
     // A file dialog; the chosen full path, or nothing when it was cancelled.
     virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
@@ -60,12 +72,15 @@ public:
     // shows the prompt TextId 12 in its field.
     virtual void resetFunctionChoice() = 0;
 
-    // Reply bytes collected so far against those the current phase waits for; a view may
-    // show progress. Called at most once per pass of the waiting loop.
-    virtual void reportProgress(std::size_t received, std::size_t expected) {
-        static_cast<void>(received);
-        static_cast<void>(expected);
-    }
+    // During a wait that expects more than a status reply (a directory or file reply, the
+    // data frame of a send going out): where it stands, each time that changes enough to be
+    // worth showing. hideProgress ends it when the wait ends, however it ended.
+    virtual void showProgress(const TransferProgress& progress) = 0;
+    virtual void hideProgress() = 0;
+
+    // Whether the running exchange can be cancelled now (a wait on the line, or the listed
+    // directory waiting for a choice): a view offers Cancel only then.
+    virtual void setCancelAvailable(bool available) = 0;
 };
 
 }  // namespace dravolin

@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <optional>
 #include <string>
+
+#include "protocol/unique_fd.h"
 
 namespace dravolin {
 
@@ -43,114 +45,90 @@ std::string truncatedReason(long announced, std::size_t present) {
            std::to_string(present);
 }
 
-// Closes a descriptor on every way out.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
-
-bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+// Reads up to bytes.size() bytes; how many came, or nothing on a read error.
+std::optional<std::size_t> readUpTo(int fd, std::span<std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
-            return false;
+        if (n < 0) {
+            return std::nullopt;
         }
-        written += static_cast<std::size_t>(n);
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
     }
-    return true;
+    return done;
 }
 
-// The mode a new file gets here: that of the file it replaces, else what the umask allows.
-mode_t modeForTarget(const std::filesystem::path& target) {
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0) {
-        return existing.st_mode & 07777;
+// Opens a regular file for reading without ever waiting in open(); anything else is
+// refused with the reason, before it is opened where a plain stat can tell.
+UniqueFd openRegularFile(const std::filesystem::path& path, std::string& reason) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        reason = "cannot open " + path.string() + ": " + systemText(errno);
+        return UniqueFd();
     }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    UniqueFd file;
+    if (S_ISREG(status.st_mode)) {
+        file.reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!file.isOpen()) {
+            reason = "cannot open " + path.string() + ": " + systemText(errno);
+            return file;
+        }
+        // What was opened decides: the path may name something else by now.
+        if (::fstat(file.get(), &status) != 0) {
+            reason = "cannot read " + path.string() + ": " + systemText(errno);
+            return UniqueFd();
+        }
+    }
+    if (!S_ISREG(status.st_mode)) {
+        reason =
+            path.string() + " is " + FileSaver::kindOfFile(status.st_mode) + ", not a regular file";
+        return UniqueFd();
+    }
+    return file;
 }
 
 }  // namespace
 
 TagDataFile::LoadResult TagDataFile::load(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return refused("cannot open " + path.string() + ": " + systemText(errno));
+    std::string reason;
+    const UniqueFd file = openRegularFile(path, reason);
+    if (!file.isOpen()) {
+        return refused(reason);
     }
     Bytes bytes(kHeaderLength);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(kHeaderLength));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    const std::optional<std::size_t> headerRead = readUpTo(file.get(), bytes);
+    if (!headerRead) {
+        return refused("cannot read " + path.string() + ": " + systemText(errno));
+    }
+    bytes.resize(*headerRead);
     long dataLength = 0;
-    std::string reason;
     if (!readAnnouncedLength(bytes, dataLength, reason)) {
         return refused(reason);
     }
     // The four-digit field caps the data at 9999 bytes, so this never reads more than
     // the format allows, however large the file is.
     bytes.resize(kHeaderLength + static_cast<std::size_t>(dataLength));
-    in.read(reinterpret_cast<char*>(bytes.data() + kHeaderLength), dataLength);
-    const auto present = static_cast<std::size_t>(in.gcount());
-    if (in.bad()) {
-        return refused("cannot read " + path.string());
+    const std::optional<std::size_t> present =
+        readUpTo(file.get(), std::span(bytes).subspan(kHeaderLength));
+    if (!present) {
+        return refused("cannot read " + path.string() + ": " + systemText(errno));
     }
-    if (present < static_cast<std::size_t>(dataLength)) {
-        return refused(truncatedReason(dataLength, present));
+    if (*present < static_cast<std::size_t>(dataLength)) {
+        return refused(truncatedReason(dataLength, *present));
     }
     return LoadResult{true, std::move(bytes), {}};
 }
 
 TagDataFile::SaveResult TagDataFile::save(const std::filesystem::path& path,
-                                          std::span<const std::uint8_t> bytes) {
-    const std::filesystem::path folder =
-        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    FileDescriptor temporary(::mkstemp(pattern.data()));
-    if (temporary.get() < 0) {
-        return {false, "cannot create a file in " + folder.string() + ": " + systemText(errno)};
-    }
-    const std::string temporaryPath = pattern;
-    auto failed = [&](const std::string& what) {
-        const int error = errno;
-        ::unlink(temporaryPath.c_str());
-        return SaveResult{false, what + " " + path.string() + ": " + systemText(error)};
-    };
-    if (::fchmod(temporary.get(), modeForTarget(path)) != 0) {
-        return failed("cannot set the permissions of");
-    }
-    if (!writeAll(temporary.get(), bytes)) {
-        return failed("cannot write");
-    }
-    if (::fsync(temporary.get()) != 0) {
-        return failed("cannot flush");
-    }
-    if (::close(temporary.release()) != 0) {
-        return failed("cannot close");
-    }
-    if (::rename(temporaryPath.c_str(), path.c_str()) != 0) {
-        return failed("cannot replace");
-    }
-    return {true, {}};
+                                          std::span<const std::uint8_t> bytes,
+                                          FileSaver::IfExists ifExists) {
+    return FileSaver::save(path, bytes, ifExists);
 }
 
 }  // namespace dravolin

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "protocol/file_saver.h"
 #include "protocol/frames.h"
 
 namespace dravolin {
@@ -19,21 +20,19 @@ public:
         std::string reason;  // why the file was refused; empty when ok
     };
 
-    struct SaveResult {
-        bool ok = false;
-        std::string reason;
-    };
+    using SaveResult = FileSaver::Result;
 
-    // Reads the header and the len data bytes it announces, and nothing more. Refuses a
-    // file that cannot be read, is shorter than its header, announces a negative length
-    // or holds fewer data bytes than it announces. Bytes beyond 8 + len are allowed and
-    // not read.
+    // Reads the header and the len data bytes it announces, and nothing more. Only a
+    // regular file is read, and opening never waits: a FIFO with no writer would block for
+    // ever and a device has no business being sent. Refuses a file that cannot be read, is
+    // shorter than its header, announces a negative length or holds fewer data bytes than
+    // it announces. Bytes beyond 8 + len are allowed and not read.
     static LoadResult load(const std::filesystem::path& path);
 
-    // Writes the bytes to a temporary file in the target's folder, flushes it to disk and
-    // renames it over the target only when it is whole, so an existing file is either
+    // Saves the bytes whole or not at all, as FileSaver does: an existing file is either
     // replaced completely or left exactly as it was.
-    static SaveResult save(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+    static SaveResult save(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                           FileSaver::IfExists ifExists = FileSaver::IfExists::Replace);
 };
 
 }  // namespace dravolin

@@ -159,9 +159,27 @@ void PortOpening::reportError(const char* callName) {
     }
     if (std::this_thread::get_id() == interfaceThread_) {
         presentAndWait(text);
-    } else {
-        askInterfaceThread(text);
+        return;
     }
+    // The owner hears that the device has gone before the warning waits for an answer.
+    if (!tellLineGone()) {
+        return;
+    }
+    askInterfaceThread(text);
+}
+
+bool PortOpening::tellLineGone() {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (halted_) {
+            return false;
+        }
+        if (lineGoneTold_ || !port_->isOpen() || !port_->hungUp()) {
+            return true;
+        }
+        lineGoneTold_ = true;
+    }
+    return deliver({PortMessage{MSG_LINE_GONE, 0}});
 }
 
 void PortOpening::presentAndWait(const std::string& text) {

@@ -78,6 +78,10 @@ public:
     // and puts up the waiting warning, if any.
     void takeArrivals();
 
+    // Monitor thread: tells the owner once (MSG_LINE_GONE) when the device has gone. False
+    // when the opening is halted.
+    bool tellLineGone();
+
     // Shows the "Application Error" warning for a failed call. On the interface thread it
     // returns when the warning is answered; on the monitor thread also when halted.
     void reportError(const char* callName);
@@ -138,6 +142,7 @@ private:
     std::string warningText_;
     bool warningWaiting_ = false;
     int warningsShown_ = 0;
+    bool lineGoneTold_ = false;
 };
 
 }  // namespace dravolin

@@ -13,6 +13,10 @@ inline constexpr unsigned MSG_ERR = 0x0404;
 inline constexpr unsigned MSG_RING = 0x0405;
 inline constexpr unsigned MSG_RX_CHAR = 0x0407;
 inline constexpr unsigned MSG_RXFLAG = 0x0408;
+// Not one of the historical messages: the device has gone (hung up, or failing with an
+// error that means it is no longer there). Sent once per opening, after the bytes that
+// came before it; a wait for the device can end now instead of at its time-out.
+inline constexpr unsigned MSG_LINE_GONE = 0x0410;
 
 // Port event kinds of the event mask.
 inline constexpr unsigned EV_RXCHAR = 0x0001;

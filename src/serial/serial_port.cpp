@@ -225,6 +225,7 @@ void SerialPort::monitorThread(PortOpening& opening) {
         bool portArmed = false;
         if (lineIsDead(opening)) {
             opening.commEvent().reset();  // only the three signals wake the thread now
+            opening.tellLineGone();
         } else {
             portArmed = beginWaitForPortEvent(opening);
         }

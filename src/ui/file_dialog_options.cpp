@@ -1,5 +1,7 @@
 #include "ui/file_dialog_options.h"
 
+#include "protocol/safe_file_name.h"
+
 namespace dravolin {
 
 QStringList qtNameFilters(std::string_view filterList) {
@@ -23,19 +25,9 @@ QStringList qtNameFilters(std::string_view filterList) {
 }
 
 QString fileNameFromDeviceName(std::string_view deviceName) {
-    QString name = QString::fromLatin1(deviceName.data(), qsizetype(deviceName.size()));
-    while (!name.isEmpty() && (name.back() == u' ' || name.back() == QChar(0))) {
-        name.chop(1);
-    }
-    for (QChar& c : name) {
-        if (c == u'/' || c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7f) {
-            c = u'_';
-        }
-    }
-    if (name == u"." || name == u"..") {
-        name.fill(u'_');
-    }
-    return name;
+    std::string refusal;
+    const std::optional<std::string> name = fileNameForDeviceName(deviceName, refusal);
+    return name ? QString::fromStdString(*name) : QString();
 }
 
 FileDialogOptions FileDialogOptions::fromRequest(const FileDialogRequest& request,

@@ -28,8 +28,9 @@ struct FileDialogOptions {
 // "*.*" means every file and becomes "*", which also matches names without a dot.
 QStringList qtNameFilters(std::string_view filterList);
 
-// The device's name as an offered file name: trailing padding removed, and characters
-// that cannot stand in a file name (separators, control characters) replaced by '_'.
+// The device's name as the offered file name, by the same rule as dravolin-cli's
+// (fileNameForDeviceName): the name as it stands, or an empty field for the operator to
+// fill when the device's name cannot be a file name.
 QString fileNameFromDeviceName(std::string_view deviceName);
 
 }  // namespace dravolin

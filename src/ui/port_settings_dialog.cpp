@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QShowEvent>
 
+#include "core/message_catalog.h"
 #include "ui/dialog_units.h"
 
 namespace dravolin {
@@ -14,6 +15,7 @@ namespace dravolin {
 namespace {
 
 constexpr int kBaudRates[] = {9600, 19200, 38400, 57600};
+const QString kGermanTitle = QStringLiteral("Serielle Schnittstelle parametrieren");
 constexpr int kParities[] = {'O', 'E', 'N'};
 
 int baudIndexFor(int baudRate) {
@@ -52,7 +54,7 @@ void checkIndex(QButtonGroup* group, int index) {
 }  // namespace
 
 PortSettingsDialog::PortSettingsDialog(PortMap portMap, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Serielle Schnittstelle parametrieren"));
+    setWindowTitle(kGermanTitle);
     setModal(true);
     buildControls(portMap);
     setFixedSize(DialogUnits(fontMetrics()).toPixels(QSize(257, 186)));
@@ -150,10 +152,16 @@ void PortSettingsDialog::accept() {
 }
 
 void PortSettingsDialog::setCancelCaption() {
+    // The title follows the language too: an English window asks in English, with the
+    // words of its menu item; German keeps the dialog's own title.
     if (settings_.language == 0) {
         cancelButton_->setText(QStringLiteral("Abbrechen"));
+        setWindowTitle(kGermanTitle);
     } else if (settings_.language == 1) {
         cancelButton_->setText(QStringLiteral("Cancel"));
+        const std::string_view title =
+            MessageCatalog::text(TextId::ConfigureItem, Language::English);
+        setWindowTitle(QString::fromUtf8(title.data(), qsizetype(title.size())));
     }
 }
 

@@ -16,6 +16,14 @@ void QtUserPrompts::showMessage(QWidget* parent, const QString& title, const QSt
     box.exec();
 }
 
+bool QtUserPrompts::askYesNo(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    box.setWindowModality(Qt::ApplicationModal);
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<QString> QtUserPrompts::chooseFile(QWidget* parent,
                                                  const FileDialogOptions& options) {
     QFileDialog dialog(parent, options.title);

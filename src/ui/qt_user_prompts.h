@@ -9,6 +9,7 @@ class QtUserPrompts : public UserPrompts {
 public:
     void showMessage(QWidget* parent, const QString& title, const QString& text,
                      MessageIcon icon) override;
+    bool askYesNo(QWidget* parent, const QString& title, const QString& text) override;
     std::optional<QString> chooseFile(QWidget* parent, const FileDialogOptions& options) override;
 };
 

@@ -11,6 +11,8 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -152,6 +154,19 @@ void TransferDialog::buildControls() {
     // The status line covers the lower edge of the picture.
     statusLine_->setAutoFillBackground(true);
 
+    progressBar_ = new QProgressBar(client_);
+    progressBar_->setObjectName(QStringLiteral("progress"));
+    progressBar_->setTextVisible(true);
+    progressBar_->setAlignment(Qt::AlignCenter);
+    progressBar_->hide();
+    cancelButton_ = new QPushButton(client_);
+    cancelButton_->setObjectName(QStringLiteral("cancel"));
+    // Never the dialog's default button, and never holding the focus: Enter must not cancel
+    // by accident. Escape is the keyboard's way to cancel.
+    cancelButton_->setAutoDefault(false);
+    cancelButton_->setFocusPolicy(Qt::NoFocus);
+    cancelButton_->hide();
+
     connect(client_, &ClientArea::resized, this, &TransferDialog::placeControls);
 }
 
@@ -164,8 +179,7 @@ void TransferDialog::connectCommands() {
     // Only the operator's own picks count; filling and resetting the lists does not.
     connect(functionList_, &QComboBox::activated, this, &TransferDialog::chooseFunction);
     connect(fileList_, &QComboBox::activated, this, &TransferDialog::chooseListedFile);
-    functionList_->lineEdit()->installEventFilter(this);
-    fileList_->lineEdit()->installEventFilter(this);
+    connect(cancelButton_, &QPushButton::clicked, this, &TransferDialog::cancelExchange);
 }
 
 void TransferDialog::initialiseControls() {
@@ -176,6 +190,7 @@ void TransferDialog::initialiseControls() {
     functionList_->setEditText(text(TextId::SelectFunction));
 
     fileGroup_->setTitle(text(TextId::SelectFile));
+    cancelButton_->setText(text(TextId::CancelButton));
     relabelMenus();
 
     fileList_->hide();
@@ -204,11 +219,26 @@ void TransferDialog::setInitialSize() {
 
 void TransferDialog::placeControls(QSize clientSize) {
     const WindowLayout layout = WindowLayout::forClientSize(clientSize);
-    statusLine_->setGeometry(layout.statusLine);
+    statusPlace_ = layout.statusLine;
+    placeStatusRow();
     functionGroup_->setGeometry(layout.functionGroup);
     placeComboBox(functionList_, layout.functionList);
     fileGroup_->setGeometry(layout.fileGroup);
     placeComboBox(fileList_, layout.fileList);
+}
+
+void TransferDialog::placeStatusRow() {
+    // Without Cancel the status line has the whole row, as the layout table gives it.
+    if (cancelButton_->isHidden()) {
+        statusLine_->setGeometry(statusPlace_);
+    } else {
+        const StatusRow row = StatusRow::within(statusPlace_, cancelButton_->sizeHint().width(),
+                                                !progressBar_->isHidden());
+        statusLine_->setGeometry(row.statusLine);
+        progressBar_->setGeometry(row.progressBar);
+        cancelButton_->setGeometry(row.cancelButton);
+    }
+    showStatus();
 }
 
 void TransferDialog::showEvent(QShowEvent* event) {
@@ -228,16 +258,56 @@ void TransferDialog::showEvent(QShowEvent* event) {
 // ---- ExchangeView
 
 void TransferDialog::setStatusText(TextId id) {
-    statusLine_->setText(text(id));
+    statusId_ = id;
+    statusArgument_.reset();
+    showStatus();
+}
+
+void TransferDialog::setStatusTextWith(TextId id, const std::string& argument) {
+    statusId_ = id;
+    statusArgument_ = argument;
+    showStatus();
+}
+
+void TransferDialog::showStatus() {
+    QString shown = text(statusId_);
+    if (statusArgument_) {
+        // The argument (a path above all) gives way, from its middle, so that the line fits
+        // and the file's own name stays readable at its end.
+        const QFontMetrics metrics = statusLine_->fontMetrics();
+        const QString frame = QString::fromStdString(fillPlaceholders(shown.toStdString(), {""}));
+        const int room = statusLine_->contentsRect().width() -
+                         metrics.horizontalAdvance(QLatin1Char('x')) -
+                         metrics.horizontalAdvance(frame);
+        const QString argument =
+            metrics.elidedText(QFile::decodeName(QByteArray::fromStdString(*statusArgument_)),
+                               Qt::ElideMiddle, std::max(room, 0));
+        shown =
+            QString::fromStdString(fillPlaceholders(shown.toStdString(), {argument.toStdString()}));
+    }
+    // A tab means nothing in a status line (text 24 has one); it shows as a space.
+    shown.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    statusLine_->setText(shown);
 }
 
 void TransferDialog::showMessageBox(TextId id, MessageIcon icon) {
     prompts_->showMessage(this, windowTitle(), text(id), icon);
 }
 
+void TransferDialog::showOutcomeBox(TextId id, const std::string& causeLine) {
+    QString shown = text(id);
+    if (!causeLine.empty()) {
+        shown += QStringLiteral("\n") + QFile::decodeName(QByteArray::fromStdString(causeLine));
+    }
+    prompts_->showMessage(this, windowTitle(), shown, MessageIcon::Exclamation);
+}
+
 std::optional<std::string> TransferDialog::chooseFile(const FileDialogRequest& request) {
     const std::optional<QString> path =
         prompts_->chooseFile(this, FileDialogOptions::fromRequest(request, catalog_));
+    // The keyboard comes back to this window (a window manager need not give it back when
+    // the dialog and its overwrite question close): Escape must reach the wait that follows.
+    activateWindow();
     if (!path) {
         return std::nullopt;
     }
@@ -305,6 +375,31 @@ void TransferDialog::resetFunctionChoice() {
     functionList_->setEditText(text(TextId::SelectFunction));
 }
 
+void TransferDialog::showProgress(const TransferProgress& progress) {
+    // The bar replaces only %p, %v and %m in its format; the text never holds those.
+    progressBar_->setFormat(QString::fromStdString(formatProgress(progress, catalog_.language())));
+    progressBar_->setRange(0, static_cast<int>(progress.expected));
+    progressBar_->setValue(static_cast<int>(std::min(progress.done, progress.expected)));
+    if (progressBar_->isHidden()) {
+        progressBar_->show();
+        placeStatusRow();
+    }
+}
+
+void TransferDialog::hideProgress() {
+    if (!progressBar_->isHidden()) {
+        progressBar_->hide();
+        placeStatusRow();
+    }
+}
+
+void TransferDialog::setCancelAvailable(bool available) {
+    if (cancelButton_->isHidden() == available) {
+        cancelButton_->setVisible(available);
+        placeStatusRow();
+    }
+}
+
 // ---- Commands
 
 int TransferDialog::selectedFunction() const {
@@ -317,10 +412,10 @@ int TransferDialog::selectedFunction() const {
 
 void TransferDialog::startExchange() {
     exchange_->startExchange(selectedFunction());
+    quitIfAsked();
 }
 
 void TransferDialog::chooseFunction() {
-    ++picks_;
     setStatusText(TextId::StatusFunctionChosen);
     switch (functionList_->currentIndex()) {
         case 0:
@@ -339,8 +434,12 @@ void TransferDialog::chooseFunction() {
 }
 
 void TransferDialog::chooseListedFile(int index) {
-    ++picks_;
     exchange_->chooseListedFile(index);
+    quitIfAsked();
+}
+
+void TransferDialog::cancelExchange() {
+    exchange_->cancel();
 }
 
 void TransferDialog::configurePort() {
@@ -349,44 +448,43 @@ void TransferDialog::configurePort() {
 
 // ---- Ending
 
-bool TransferDialog::mayEnd() const {
-    return !exchange_->busy() || exchange_->awaitingFileChoice();
-}
-
 void TransferDialog::done(int result) {
-    if (!mayEnd()) {
+    if (exchange_->busy()) {
         return;
     }
     QDialog::done(result);
 }
 
 void TransferDialog::closeEvent(QCloseEvent* event) {
-    // The close box and the window menu never interrupt an exchange.
-    if (exchange_->busy()) {
-        event->ignore();
+    if (!exchange_->busy()) {
+        QDialog::closeEvent(event);
         return;
     }
-    QDialog::closeEvent(event);
-}
-
-bool TransferDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        // Remembered so that an Enter that picks a list entry is not taken for "end" too
-        // when the field passes it on to the window.
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            fieldReturn_ = key;
-            fieldReturnTime_ = key->timestamp();
-            picksBeforeFieldReturn_ = picks_;
-        }
+    // During a box or the pause after an outcome the close box does nothing; during a wait
+    // the operator may cancel and quit, once asked.
+    event->ignore();
+    if (!exchange_->cancellable() || quitAsked_) {
+        return;
     }
-    return QDialog::eventFilter(watched, event);
+    if (!prompts_->askYesNo(this, windowTitle(), text(TextId::CancelAndQuitQuestion))) {
+        return;
+    }
+    quitAsked_ = true;
+    exchange_->abandon();
+    // Ended now when nothing was on the line; otherwise the wait ends first and the window
+    // goes when the call that started the exchange returns.
+    quitIfAsked();
 }
 
-bool TransferDialog::pickedByThisKey(const QKeyEvent* event) {
-    const bool fromField = event == fieldReturn_ && event->timestamp() == fieldReturnTime_;
-    fieldReturn_ = nullptr;
-    return fromField && picks_ != picksBeforeFieldReturn_;
+void TransferDialog::quitIfAsked() {
+    if (quitAsked_ && !exchange_->busy()) {
+        QDialog::done(QDialog::Rejected);
+    }
+}
+
+bool TransferDialog::focusInFunctionField() const {
+    const QWidget* focus = focusWidget();
+    return focus != nullptr && (focus == functionList_ || functionList_->isAncestorOf(focus));
 }
 
 void TransferDialog::keyPressEvent(QKeyEvent* event) {
@@ -395,12 +493,18 @@ void TransferDialog::keyPressEvent(QKeyEvent* event) {
         switch (event->key()) {
             case Qt::Key_Return:
             case Qt::Key_Enter:
-                if (!pickedByThisKey(event)) {
-                    accept();
+                // Enter never ends the program. In the function field it starts the chosen
+                // function, as F5 does; in the file list the list itself takes the name.
+                if (focusInFunctionField() && startAction_->isEnabled()) {
+                    startExchange();
                 }
                 return;
             case Qt::Key_Escape:
-                reject();
+                if (exchange_->cancellable()) {
+                    cancelExchange();
+                } else if (!exchange_->busy()) {
+                    reject();
+                }
                 return;
             default:
                 break;

@@ -19,6 +19,8 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class QProgressBar;
+class QPushButton;
 
 namespace dravolin {
 
@@ -33,8 +35,9 @@ class WarningBoxPresenter;
 // (ExchangeView) and owns the serial port, the settings dialog and the exchange itself.
 //
 // Controls and menu items carry their identifiers as object names: "1000" function group,
-// "1009" function list, "1001" file group, "1010" file list, "1159" status line; actions
-// "40006" Start, "40004" Quit, "40005" Configure, "57670" Help, "40007" Info.
+// "1009" function list, "1001" file group, "1010" file list, "1159" status line, "progress"
+// the progress bar and "cancel" the Cancel button beside it; actions "40006" Start,
+// "40004" Quit, "40005" Configure, "57670" Help, "40007" Info.
 class TransferDialog : public QDialog, public ExchangeView {
     Q_OBJECT
 
@@ -46,7 +49,9 @@ public:
 
     // ExchangeView
     void setStatusText(TextId id) override;
+    void setStatusTextWith(TextId id, const std::string& argument) override;
     void showMessageBox(TextId id, MessageIcon icon) override;
+    void showOutcomeBox(TextId id, const std::string& causeLine) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     void clearFileList(TextId fieldText) override;
     void appendFileListEntry(const std::string& name) override;
@@ -58,6 +63,9 @@ public:
     void setStartItem(bool enabled) override;
     void redrawMenuBar() override;
     void resetFunctionChoice() override;
+    void showProgress(const TransferProgress& progress) override;
+    void hideProgress() override;
+    void setCancelAvailable(bool available) override;
 
     // The function whose entry the field shows: 0 receive, 1 send; -1 when the field shows
     // anything else (the prompt, or text the operator typed).
@@ -68,8 +76,8 @@ public:
     PortSettingsDialog& settingsDialog() { return *settingsDialog_; }
     WarningBoxPresenter& warningPresenter() { return *warningPresenter_; }
 
-    // Ends the modal run unless that would cut a transaction short; while the file list
-    // waits for a choice the run may end.
+    // Ends the modal run unless an exchange runs: that ends through Cancel (or the close
+    // box, which asks first).
     void done(int result) override;
 
 signals:
@@ -80,7 +88,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QString text(TextId id) const;
@@ -91,24 +98,28 @@ private:
     void relabelMenus();
     void setInitialSize();
     void placeControls(QSize clientSize);
-    bool mayEnd() const;
-    bool pickedByThisKey(const QKeyEvent* event);
+    void placeStatusRow();
+    void showStatus();
+    bool focusInFunctionField() const;
 
     void startExchange();
     void chooseFunction();
     void chooseListedFile(int index);
+    void cancelExchange();
     void configurePort();
+    void quitIfAsked();
 
     std::unique_ptr<UserPrompts> prompts_;
     MessageCatalog catalog_;
     int language_ = 1;
     QString filePrompt_;
     bool shownBefore_ = false;
-    // Enter in a list's field picks the entry it names; that Enter does not end the window.
-    int picks_ = 0;
-    int picksBeforeFieldReturn_ = 0;
-    const QKeyEvent* fieldReturn_ = nullptr;
-    quint64 fieldReturnTime_ = 0;
+    // The operator answered yes to "cancel and quit": the window ends once the exchange has.
+    bool quitAsked_ = false;
+    // What the status line shows; kept so that a path can be shortened anew on resizing.
+    TextId statusId_ = TextId::StatusStartUp;
+    std::optional<std::string> statusArgument_;
+    QRect statusPlace_;
 
     QMenuBar* menuBar_ = nullptr;
     std::array<QMenu*, 3> menus_{};
@@ -124,6 +135,8 @@ private:
     QGroupBox* fileGroup_ = nullptr;
     QComboBox* fileList_ = nullptr;
     QLabel* statusLine_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
 
     // Destroyed in reverse order: the exchange before the settings and the port it uses,
     // the port before the presenter of its warnings.

@@ -21,6 +21,9 @@ public:
     virtual void showMessage(QWidget* parent, const QString& title, const QString& text,
                              MessageIcon icon) = 0;
 
+    // A modal question with Yes and No (No the default); true for Yes.
+    virtual bool askYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
+
     // A modal file dialog; the chosen path, or nothing when it was cancelled.
     virtual std::optional<QString> chooseFile(QWidget* parent,
                                               const FileDialogOptions& options) = 0;

@@ -1,5 +1,7 @@
 #include "ui/window_layout.h"
 
+#include <algorithm>
+
 namespace dravolin {
 
 namespace {
@@ -15,6 +17,11 @@ QRect proportional(QSize client, double x, double y, double width, double height
     return {part(x, w), part(y, h), part(width, w), part(height, h)};
 }
 
+constexpr int kRowGap = 2;
+// The share of the row the status line keeps beside the progress bar: enough for
+// " Please wait".
+constexpr double kStatusShareBesideProgress = 0.3;
+
 }  // namespace
 
 WindowLayout WindowLayout::forClientSize(QSize client) {
@@ -28,6 +35,23 @@ WindowLayout WindowLayout::forClientSize(QSize client) {
     layout.fileList = proportional(client, 0.05, 0.43, 0.25, 0.42);
     layout.picture = proportional(client, 0.34, 0.02, 0.66, 0.98);
     return layout;
+}
+
+StatusRow StatusRow::within(QRect statusLine, int cancelWidth, bool withProgress) {
+    StatusRow row;
+    const int buttonWidth = std::min(cancelWidth, statusLine.width() / 3);
+    row.cancelButton = QRect(statusLine.right() - buttonWidth + 1, statusLine.y(), buttonWidth,
+                             statusLine.height());
+    const int rest = statusLine.width() - buttonWidth - kRowGap;
+    if (!withProgress) {
+        row.statusLine = QRect(statusLine.x(), statusLine.y(), rest, statusLine.height());
+        return row;
+    }
+    const int statusWidth = part(kStatusShareBesideProgress, rest);
+    row.statusLine = QRect(statusLine.x(), statusLine.y(), statusWidth, statusLine.height());
+    row.progressBar = QRect(statusLine.x() + statusWidth + kRowGap, statusLine.y(),
+                            rest - statusWidth - kRowGap, statusLine.height());
+    return row;
 }
 
 }  // namespace dravolin

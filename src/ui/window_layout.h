@@ -18,4 +18,14 @@ struct WindowLayout {
     static WindowLayout forClientSize(QSize client);
 };
 
+// The status line's row while an exchange can be cancelled: the Cancel button at its right
+// end and, during a long wait, the progress bar between it and a shortened status line.
+struct StatusRow {
+    QRect statusLine;
+    QRect progressBar;  // empty when no progress is shown
+    QRect cancelButton;
+
+    static StatusRow within(QRect statusLine, int cancelWidth, bool withProgress);
+};
+
 }  // namespace dravolin

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace dravolin {
@@ -12,14 +14,33 @@ CommandLine parse(std::vector<const char*> arguments) {
     return CommandLine::parse(static_cast<int>(arguments.size()), arguments.data());
 }
 
-TEST(CommandLine, PortOptionsMapComPortsAndMayBeRepeated) {
-    const CommandLine line =
-        parse({"--port", "1=/dev/ttyUSB0", "--port=3=/dev/pts/7", "--port", "1=/dev/ttyACM0"});
+TEST(CommandLine, PortOptionsMapComPortsOncePerPort) {
+    const CommandLine line = parse({"--port", "1=/dev/ttyUSB0", "--port=3=/dev/pts/7", "--"});
     ASSERT_EQ(line.action(), CommandLine::Action::Run) << line.error();
-    EXPECT_EQ(line.portMap().devicePath(1), "/dev/ttyACM0");
+    EXPECT_EQ(line.portMap().devicePath(1), "/dev/ttyUSB0");
     EXPECT_EQ(line.portMap().devicePath(2), "/dev/ttyS1");
     EXPECT_EQ(line.portMap().devicePath(3), "/dev/pts/7");
     EXPECT_EQ(parse({"-h"}).action(), CommandLine::Action::ShowHelp);
+    EXPECT_EQ(parse({"--port", "9=x", "--version"}).action(), CommandLine::Action::ShowVersion);
+}
+
+TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
+    const std::pair<std::vector<const char*>, std::string> cases[] = {
+        {{"--port", "7=/dev/pts/7"}, "the port number must be 1 to 4"},
+        {{"--port", "0=/dev/pts/7"}, "from 1 up"},
+        {{"--port", "1=/a", "--port", "1=/b"}, "maps Com 1 more than once"},
+        {{"--port"}, "--port needs a value"},
+        {{"--port", "1"}, "expected n=PATH"},
+        {{"--verbose"}, "unknown option --verbose"},
+        {{"--help=yes"}, "--help takes no value"},
+        {{"file.tiv"}, "unexpected argument file.tiv"},
+        {{"--", "--port"}, "unexpected argument --port"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const CommandLine line = parse(arguments);
+        EXPECT_EQ(line.action(), CommandLine::Action::UsageError) << message;
+        EXPECT_NE(line.error().find(message), std::string::npos) << line.error();
+    }
 }
 
 }  // namespace

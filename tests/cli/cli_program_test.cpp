@@ -1,14 +1,105 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <QProcess>
 
-#include <memory>
+#include <fcntl.h>
 
+#include <chrono>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "protocol/frames.h"
+#include "protocol/unique_fd.h"
 #include "sim/simulated_programmer.h"
+#include "support/pty_pair.h"
+#include "support/special_files.h"
 #include "support/test_folder.h"
 
 namespace dravolin::test {
 namespace {
+
+// A programmer whose names no simulator would hold (control bytes, a backslash): just
+// enough of the device's side to list them and to serve a fetch of any of them.
+class HostileProgrammer {
+public:
+    HostileProgrammer(std::vector<std::string> names, std::string file)
+        : names_(std::move(names)), file_(std::move(file)) {
+        // Holding the terminal's other side open keeps the line up between openings.
+        holder_.reset(::open(pty_.devicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+        EXPECT_TRUE(holder_.isOpen());
+        serving_ = std::thread([this] { serve(); });
+    }
+    ~HostileProgrammer() {
+        stopped_ = true;
+        serving_.join();
+    }
+
+    QString path() const { return QString::fromStdString(pty_.devicePath()); }
+    // The name field of the last fetch request.
+    std::string fetched() const {
+        std::lock_guard lock(mutex_);
+        return fetched_;
+    }
+
+private:
+    static constexpr int kSliceMs = 100;
+
+    void serve() {
+        while (!stopped_) {
+            const std::string command = pty_.receive(1, kSliceMs);
+            if (command == "D") {
+                pty_.receive(1, 5000);  // the check byte
+                answer(directoryReply());
+            } else if (command == "G") {
+                const std::string request = pty_.receive(kFetchRequestLength - 1, 5000);
+                std::lock_guard lock(mutex_);
+                fetched_ = request.substr(0, kNameLength);
+                answer(withCheckByte(file_));
+            }
+        }
+    }
+
+    // The status "00", then the reply once the go-ahead has come.
+    void answer(const std::string& reply) {
+        pty_.send("00");
+        if (pty_.receive(1, 5000) == std::string(1, static_cast<char>(kStx))) {
+            pty_.send(reply);
+        }
+    }
+
+    std::string directoryReply() const {
+        char count[8];
+        std::snprintf(count, sizeof count, "%04zu", names_.size());
+        std::string reply = "DIRECTORY   " + std::string(count);
+        for (const std::string& name : names_) {
+            reply += (name + std::string(kNameLength, ' ')).substr(0, kNameLength) + "0000    ";
+        }
+        return withCheckByte(reply);
+    }
+
+    static std::string withCheckByte(std::string bytes) {
+        char check = 0;
+        for (const char c : bytes) {
+            check ^= c;
+        }
+        return bytes + check;
+    }
+
+    std::vector<std::string> names_;
+    std::string file_;
+    PtyPair pty_;
+    UniqueFd holder_;
+    mutable std::mutex mutex_;
+    std::string fetched_;
+    std::atomic<bool> stopped_{false};
+    std::thread serving_;
+};
 
 struct CliRun {
     int exitCode = -1;
@@ -31,10 +122,20 @@ protected:
             arguments.prepend(QString::fromStdString(sim->devicePath()));
             arguments.prepend("--device");
         }
+        return run(arguments);
+    }
+
+    // The program with these arguments; standard output to `outputFile` when given.
+    CliRun run(const QStringList& arguments, const QString& outputFile = {}) {
         QProcess process;
         process.setWorkingDirectory(QString::fromStdString(pc.path().string()));
+        if (!outputFile.isEmpty()) {
+            process.setStandardOutputFile(outputFile);
+        }
         process.start(DRAVOLIN_CLI_PROGRAM, arguments);
-        EXPECT_TRUE(process.waitForFinished(30000));
+        // Generous: a program that hangs fails here instead of holding up the suite.
+        EXPECT_TRUE(process.waitForFinished(30000)) << arguments.join(' ').toStdString();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << arguments.join(' ').toStdString();
         return {process.exitCode(), process.readAllStandardOutput().toStdString(),
                 process.readAllStandardError().toStdString()};
     }
@@ -91,17 +192,45 @@ TEST_F(CliProgram, GetOfANameTheProgrammerDoesNotHoldFails) {
         << run.err;
 }
 
-TEST_F(CliProgram, UnsafeNameFromTheDeviceIsRefusedUnlessNamedWithO) {
-    programmer.write("a..b.tiv", tagDataFile("x"));
-    startProgrammer();
-    CliRun run = cli({"get", "a..b"});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("-o FILE"), std::string::npos) << run.err;
-    EXPECT_EQ(pc.listing(), "");
+// A name the directory does not hold is a failure, even when the directory is empty or
+// its count reads 0: a script must not take "No file saved!" for a fetched file.
+TEST_F(CliProgram, GetFromAnEmptyDirectoryFailsWithR) {
+    for (const bool countReadsZero : {false, true}) {
+        if (countReadsZero) {
+            programmer.write("TAG00001.tiv", tagDataFile("a"));
+            simOptions.countField = "0000";
+        }
+        startProgrammer();
+        const CliRun run = cli({"get", "TAG00001"});
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_NE(run.err.find("dravolin-cli: R: Specified file does not exist!"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(run.err.find("Data transmission successful"), std::string::npos) << run.err;
+        EXPECT_EQ(pc.listing(), "");
+    }
+}
 
-    run = cli({"get", "a..b", "-o", "safe.tiv"});
+// The default NAME.tiv is only ever a new file, whatever is there (a link in a loop used
+// to abort the program).
+TEST_F(CliProgram, DefaultNameNeverReplacesWhatIsThere) {
+    programmer.write("LOOP.tiv", tagDataFile("x"));
+    programmer.write("DANGLING.tiv", tagDataFile("x"));
+    programmer.write("a..b.tiv", tagDataFile("x"));
+    std::filesystem::create_symlink("LOOP.tiv", pc.path() / "LOOP.tiv");
+    std::filesystem::create_symlink("elsewhere.tiv", pc.path() / "DANGLING.tiv");
+    startProgrammer();
+    for (const char* name : {"LOOP", "DANGLING"}) {
+        const CliRun run = cli({"get", name});
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_NE(run.err.find(std::string(name) + ".tiv exists already"), std::string::npos)
+            << run.err;
+    }
+    EXPECT_EQ(pc.listing(), "DANGLING.tiv LOOP.tiv");
+    // A name with dots inside is a plain file name.
+    const CliRun run = cli({"get", "a..b"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(pc.read("safe.tiv"), tagDataFile("x"));
+    EXPECT_EQ(pc.read("a..b.tiv"), tagDataFile("x"));
 }
 
 TEST_F(CliProgram, PutSendsTheFileUnderItsDerivedName) {
@@ -121,6 +250,22 @@ TEST_F(CliProgram, PutOfAMalformedFileFailsWithDAndTheReason) {
     EXPECT_NE(run.err.find("announces 99 data bytes"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("dravolin-cli: D: Error when opening file!"), std::string::npos)
         << run.err;
+    EXPECT_TRUE(sim->receivedFrames().empty());
+}
+
+// A FIFO with no writer used to block the program for ever.
+TEST_F(CliProgram, PutOfWhatIsNotARegularFileFailsAtOnceWithD) {
+    makeFifo(pc.path() / "FIFO.tiv");
+    std::filesystem::create_directories(pc.path() / "DIR.tiv");
+    startProgrammer();
+    for (const auto& [file, reason] : {std::pair{"FIFO.tiv", "FIFO.tiv is a FIFO"},
+                                       std::pair{"DIR.tiv", "DIR.tiv is a folder"}}) {
+        const CliRun run = cli({"put", file});
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("dravolin-cli: D: Error when opening file!"), std::string::npos)
+            << run.err;
+    }
     EXPECT_TRUE(sim->receivedFrames().empty());
 }
 
@@ -144,6 +289,39 @@ TEST_F(CliProgram, NoDeviceBehindThePortEndsWithNAndSaysWhy) {
     EXPECT_NE(run.err.find("/nonexistent/tty"), std::string::npos) << run.err;
 }
 
+TEST_F(CliProgram, SignalMidTransferLeavesNothingBehindAndFreesTheLine) {
+    programmer.write("LARGE.tiv", tagDataFile(std::string(5000, 'l')));
+    simOptions.pace = LinePace{9600, 'E', 1};  // the file reply would take almost six seconds
+    startProgrammer();
+    for (const auto& [stopSignal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        SCOPED_TRACE(stopSignal);
+        const std::size_t framesBefore = sim->receivedFrames().size();
+        QProcess process;
+        process.setWorkingDirectory(QString::fromStdString(pc.path().string()));
+        process.start(DRAVOLIN_CLI_PROGRAM, {"--device", QString::fromStdString(sim->devicePath()),
+                                             "get", "LARGE", "-o", "large.tiv"});
+        ASSERT_TRUE(process.waitForStarted());
+        // Mid-transfer: the programmer has taken the fetch's go-ahead and is replying.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (sim->receivedFrames().size() < framesBefore + 4 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ASSERT_EQ(sim->receivedFrames().size(), framesBefore + 4);
+        ::kill(static_cast<pid_t>(process.processId()), stopSignal);
+        ASSERT_TRUE(process.waitForFinished(30000));
+
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), status);
+        EXPECT_NE(process.readAllStandardError().indexOf("Cancelled"), -1);
+        EXPECT_EQ(pc.listing(), "");  // no file, no temporary file
+        // The line and its lock are free at once for the next command.
+        const CliRun next = cli({"list"});
+        EXPECT_EQ(next.exitCode, 0) << next.err;
+        EXPECT_EQ(next.out, "LARGE\n");
+    }
+}
+
 TEST_F(CliProgram, UsageErrorsExitWithTwoAndHelpWithZero) {
     CliRun run = cli({"--baud", "1200", "list"}, false);
     EXPECT_EQ(run.exitCode, 2);
@@ -153,6 +331,68 @@ TEST_F(CliProgram, UsageErrorsExitWithTwoAndHelpWithZero) {
     run = cli({"--help"}, false);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.out.find("get NAME [-o FILE]"), std::string::npos);
+    EXPECT_NE(run.out.find("\\xHH"), std::string::npos) << "the escaped form is explained";
+}
+
+// Options as every program reads them; a device name may begin with '-'.
+TEST_F(CliProgram, CommandLinesTakeEqualsAndTheEndOfOptions) {
+    programmer.write("-DASH.tiv", tagDataFile("dash"));
+    startProgrammer();
+    CliRun run = cli({"list", "--verbose"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("unknown option --verbose"), std::string::npos) << run.err;
+
+    run = cli({"--baud=9600", "list"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "-DASH\n");
+
+    run = cli({"get", "--", "-DASH"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(pc.read("-DASH.tiv"), tagDataFile("dash"));
+
+    run = cli({"--version"}, false);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "dravolin-cli " DRAVOLIN_VERSION "\n");
+}
+
+TEST_F(CliProgram, AWriteErrorOnStandardOutputFailsWithAMessage) {
+    programmer.write("TAG00001.tiv", tagDataFile("a"));
+    startProgrammer();
+    for (const QStringList& arguments :
+         {QStringList{"--device", QString::fromStdString(sim->devicePath()), "list"},
+          QStringList{"--help"}, QStringList{"--version"}}) {
+        const CliRun run = this->run(arguments, "/dev/full");
+        EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
+        EXPECT_NE(run.err.find("cannot write to standard output: No space left on device"),
+                  std::string::npos)
+            << run.err;
+    }
+}
+
+// Names that would drive the terminal or split lines are printed escaped, and the
+// escaped form fetches them back.
+TEST_F(CliProgram, NamesFromTheDeviceAreEscapedAndTakenBackInThatForm) {
+    const std::string clear = std::string("\x1b[2J\nX", 6);
+    HostileProgrammer device({clear, "A\\B",
+                              "\x9b"
+                              "31m"},
+                             tagDataFile("payload"));
+    CliRun run = this->run({"--device", device.path(), "list"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "\\x1b[2J\\x0aX\nA\\\\B\n\\x9b31m\n");
+
+    run = this->run({"--device", device.path(), "get", "A\\\\B", "-o", "b.tiv"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(device.fetched(), "A\\B     ");
+    EXPECT_EQ(pc.read("b.tiv"), tagDataFile("payload"));
+
+    // A name that cannot be a file name is refused; the message shows it escaped too.
+    run = this->run({"--device", device.path(), "get", "\\x1b[2J\\x0aX"});
+    EXPECT_EQ(run.exitCode, 2) << run.err;
+    EXPECT_NE(run.err.find("\"\\x1b[2J\\x0aX\" holds a control character"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+    EXPECT_EQ(pc.listing(), "b.tiv");
 }
 
 }  // namespace

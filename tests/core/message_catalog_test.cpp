@@ -23,7 +23,9 @@ TEST(MessageCatalog, SamplesInBothLanguages) {
               "Fehler beim \xC3\x96"
               "ffnen der Datei!");
     EXPECT_EQ(german(TextId::FileFilter), "Alle Dateien|*.*|TIV - Codetr\xC3\xA4ger-Daten|*.tiv|");
-    EXPECT_TRUE(english(static_cast<TextId>(35)).empty());
+    EXPECT_EQ(english(TextId::StatusCancelled), " Cancelled");
+    EXPECT_EQ(german(TextId::StatusCancelled), " Abgebrochen");
+    EXPECT_TRUE(english(static_cast<TextId>(MessageCatalog::kTextCount)).empty());
 }
 
 TEST(MessageCatalog, TextsThatAreTheSameOrOddOnPurpose) {
@@ -33,10 +35,24 @@ TEST(MessageCatalog, TextsThatAreTheSameOrOddOnPurpose) {
         EXPECT_EQ(MessageCatalog::text(TextId::DefaultExtension, language), "tiv");
     }
     EXPECT_EQ(english(TextId::MemoryFull), "Voska Programmer memory full!");
-    EXPECT_EQ(
-        english(TextId::WrongSettings),
-        "Communication error:\nWrong interface settings!\n(baud rate, parity, data bit, stop bit");
+    // Mended: the English text 7 closes its parenthesis, and text 17 (shown while a
+    // directory waits for the file to receive) asks for the file to transfer.
+    EXPECT_EQ(english(TextId::WrongSettings).back(), ')');
     EXPECT_EQ(german(TextId::WrongSettings).back(), ')');
+    EXPECT_EQ(english(TextId::StatusDirectoryListed), " Please select file to transfer");
+    EXPECT_EQ(english(TextId::StatusChooseFileToSend), " Please select file to send");
+}
+
+TEST(MessageCatalog, PlaceholdersAreFilledInOnePass) {
+    EXPECT_EQ(fillPlaceholders("%1 of %2 bytes (%3%)", {"5", "10", "50"}), "5 of 10 bytes (50%)");
+    // What an argument holds is never filled in again; a missing argument leaves its mark.
+    EXPECT_EQ(fillPlaceholders("%1 and %2", {"%2"}), "%2 and %2");
+    EXPECT_EQ(fillPlaceholders("100%", {"x"}), "100%");
+    const MessageCatalog catalog(Language::English);
+    EXPECT_EQ(catalog.lookup(FilledText{TextId::DeviceGone, {"/dev/ttyUSB0"}}),
+              "The device /dev/ttyUSB0 has gone.");
+    EXPECT_EQ(catalog.lookup(FilledText{TextId::StatusFailureLetter, {"A"}}),
+              " Error - data transmission not successful (A)");
 }
 
 TEST(MessageCatalog, OutcomeBoxesByStatusLetter) {

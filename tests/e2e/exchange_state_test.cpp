@@ -18,8 +18,8 @@ TEST_F(ExchangeState, ReplyAlreadyStoredEndsTheWaitAsReached) {
     receive('0');
     receive('0');
     // Nothing more can arrive: a wait that did not look at the count first would time out.
-    EXPECT_TRUE(exchange->waitForReply(2, 1000));
-    EXPECT_FALSE(exchange->waitForReply(3, 20));
+    EXPECT_EQ(exchange->waitForReply(2, 1000), WaitEnd::Reached);
+    EXPECT_EQ(exchange->waitForReply(3, 20), WaitEnd::TimedOut);
 }
 
 TEST_F(ExchangeState, BytesFromBeforeATransactionAreDiscardedByItsFirstSend) {
@@ -38,8 +38,8 @@ TEST_F(ExchangeState, BytesBeyondTheBufferAreDropped) {
     for (std::size_t i = 0; i < Exchange::kBufferSize + 100; ++i) {
         receive(0x55);
     }
-    EXPECT_TRUE(exchange->waitForReply(Exchange::kBufferSize, 10));
-    EXPECT_FALSE(exchange->waitForReply(Exchange::kBufferSize + 1, 10));
+    EXPECT_EQ(exchange->waitForReply(Exchange::kBufferSize, 10), WaitEnd::Reached);
+    EXPECT_EQ(exchange->waitForReply(Exchange::kBufferSize + 1, 10), WaitEnd::TimedOut);
 }
 
 TEST_F(ExchangeState, StartWithoutAFunctionLocksNothing) {
@@ -76,9 +76,10 @@ TEST_F(ExchangeState, OutcomeStaysOnScreenForThePauseWhileTheExchangeIsBusy) {
     });
     QElapsedTimer clock;
     clock.start();
-    exchange->startExchange(Exchange::kSendFunction);  // cancelled dialog: success
+    exchange->startExchange(Exchange::kReceiveFunction);  // an empty directory: success
     EXPECT_GE(clock.elapsed(), Exchange::kOutcomePauseMs - 50);
     EXPECT_EQ(statusDuringPause, (std::vector<TextId>{TextId::StatusSuccess}));
+    EXPECT_EQ(exchange->lastOutcome(), '0');
     EXPECT_TRUE(busyDuringPause);
     EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
     EXPECT_FALSE(exchange->busy());

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "support/exchange_fixture.h"
+#include "support/special_files.h"
 #include "support/waiting.h"
 
 namespace dravolin::test {
@@ -70,10 +71,23 @@ TEST_F(Receive, FetchWritesTheTagDataFileWithoutItsCheckByte) {
               (std::vector<Wait>{
                   {2, 1000}, {16, 1000}, {33, 600}, {2, 1000}, {8, 1000}, {312, 50 * 303 + 50}}));
     EXPECT_EQ(framesReceived().at(2), fetchRequest(Bytes{'T', 'A', 'G', '0', '0', '0', '0', '1'}));
-    // The window is idle again.
+    // Progress was shown for the two data replies only, rising to their whole length.
+    ASSERT_FALSE(view.progress.empty());
+    EXPECT_EQ(view.progress.front().expected, 33u);
+    EXPECT_EQ(view.progress.back().expected, 312u);
+    EXPECT_EQ(view.progress.back().done, 312u);
+    for (std::size_t i = 1; i < view.progress.size(); ++i) {
+        if (view.progress[i].expected == view.progress[i - 1].expected) {
+            EXPECT_GE(view.progress[i].done, view.progress[i - 1].done);
+        }
+    }
+    EXPECT_EQ(view.progressHidden, 2);
+    // The window is idle again, after naming the file it saved.
     EXPECT_FALSE(exchange->busy());
-    EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusSuccess);
+    EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusSaved);
+    EXPECT_EQ(view.statusArguments[view.statusTexts.size() - 2], pcFile("saved.tiv"));
     EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
+    EXPECT_EQ(view.cancelAvailable, (std::vector<bool>{true, false}));
     EXPECT_EQ(view.fileListModes.back(), 0);
     EXPECT_FALSE(view.startItemEnabled);
     EXPECT_EQ(view.functionResets, 1);
@@ -113,13 +127,19 @@ TEST_F(Receive, FileOfLengthZeroWaitsForNineBytesWith50Ms) {
     EXPECT_EQ(pc.read("empty.tiv"), "HD010000");
 }
 
-TEST_F(Receive, CancelledSaveDialogEndsAsSuccessWithoutFetching) {
+TEST_F(Receive, CancelledSaveDialogReturnsToIdleAtOnceWithoutFetching) {
     programmer.write("TAG00001.tiv", tagDataFile("abc"));
     startProgrammer();
+    exchange->setOutcomePause(Exchange::kOutcomePauseMs);  // not held: nothing to report
     fetch("TAG00001", std::nullopt);
 
-    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_TRUE(exchange->cancelled());
+    EXPECT_FALSE(exchange->busy());
     EXPECT_TRUE(view.boxes.empty());
+    // No "Data transmission successful": from the prompt to choose straight to idle.
+    EXPECT_EQ(view.statusTexts,
+              (std::vector<TextId>{TextId::StatusDirectoryListed, TextId::StatusIdle}));
+    EXPECT_EQ(view.fileListModes.back(), 0);
     EXPECT_EQ(framesReceived().size(), 2u);  // the directory request and its go-ahead only
     EXPECT_EQ(pc.listing(), "");
 }
@@ -136,16 +156,45 @@ TEST_F(Receive, CorruptCheckByteEndsWithBAndLeavesAnExistingFileUntouched) {
     EXPECT_EQ(pc.listing(), "keep.tiv");
 }
 
-TEST_F(Receive, UnwritableTargetEndsWithDAndLeavesWhatWasThere) {
+TEST_F(Receive, TargetThatMayNotBeReplacedEndsWithDAndStaysAsItWas) {
     programmer.write("TAG00001.tiv", tagDataFile("data"));
     fs::create_directories(pc.path() / "folder.tiv" / "inside");
+    makeFifo(pc.path() / "fifo.tiv");
+    fs::permissions(pc.write("ro.tiv", "precious"), fs::perms::owner_read);
+    for (const auto& [target, reason] : {std::pair{"folder.tiv", "folder.tiv is a folder"},
+                                         std::pair{"fifo.tiv", "fifo.tiv is a FIFO"},
+                                         std::pair{"ro.tiv", "ro.tiv is read-only"}}) {
+        restartWith([](SimulatorOptions&) {});
+        fetch("TAG00001", pcFile(target));
+        expectFailure('D');
+        EXPECT_NE(exchange->failureDetail().find(reason), std::string::npos)
+            << exchange->failureDetail();
+    }
+    EXPECT_TRUE(fs::is_directory(pc.path() / "folder.tiv" / "inside"));
+    EXPECT_EQ(kindAt(pc.path() / "fifo.tiv"), "fifo");
+    EXPECT_EQ(pc.read("ro.tiv"), "precious");
+    EXPECT_EQ(pc.listing(), "fifo.tiv folder.tiv ro.tiv");  // no temporary file left behind
+}
+
+// A name the operator did not choose must be a new file: one made at that path while the
+// file was on its way stays as it is.
+TEST_F(Receive, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
+    const std::string data = "twelve bytes";
+    programmer.write("TAG00001.tiv", tagDataFile(data));
     startProgrammer();
-    fetch("TAG00001", pcFile("folder.tiv"));
+    exchange->setKeepExistingFiles(true);
+    exchange->setWaitObserver([&](std::size_t threshold, int) {
+        if (threshold == fileReplyLength(static_cast<long>(data.size()))) {
+            pc.write("new.tiv", "made meanwhile");
+        }
+    });
+    fetch("TAG00001", pcFile("new.tiv"));
 
     expectFailure('D');
-    EXPECT_NE(exchange->failureDetail().find("folder.tiv"), std::string::npos);
-    EXPECT_TRUE(fs::is_directory(pc.path() / "folder.tiv" / "inside"));
-    EXPECT_EQ(pc.listing(), "folder.tiv");  // no temporary file left behind
+    EXPECT_NE(exchange->failureDetail().find("new.tiv exists already"), std::string::npos)
+        << exchange->failureDetail();
+    EXPECT_EQ(pc.read("new.tiv"), "made meanwhile");
+    EXPECT_EQ(pc.listing(), "new.tiv");
 }
 
 TEST_F(Receive, DirectoryFailuresEndTheExchangeWithNothingListed) {

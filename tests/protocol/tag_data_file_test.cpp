@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
 
+#include "support/special_files.h"
 #include "support/test_folder.h"
 
 namespace dravolin {
@@ -51,6 +57,40 @@ TEST(TagDataFile, RefusesMalformedFilesAndSaysWhy) {
     const auto missing = TagDataFile::load(folder.path() / "missing.tiv");
     EXPECT_FALSE(missing.ok);
     EXPECT_NE(missing.reason.find("No such file"), std::string::npos) << missing.reason;
+}
+
+// Loading must never wait: a FIFO with no writer would block open() for ever.
+TEST(TagDataFile, LoadsRegularFilesOnlyAndNeverWaits) {
+    const test::TestFolder folder;
+    test::makeFifo(folder.path() / "fifo.tiv");
+    const UniqueFd socket = test::makeSocket(folder.path() / "socket.tiv");
+    std::filesystem::create_directories(folder.path() / "folder.tiv");
+    folder.write("real.tiv", "abcd0001x");
+    std::filesystem::create_symlink("real.tiv", folder.path() / "link.tiv");
+
+    const std::pair<fs::path, std::string> refusals[] = {
+        {folder.path() / "fifo.tiv", "fifo.tiv is a FIFO, not a regular file"},
+        {folder.path() / "socket.tiv", "socket.tiv is a socket, not a regular file"},
+        {folder.path() / "folder.tiv", "folder.tiv is a folder, not a regular file"},
+        {"/dev/null", "/dev/null is a character device, not a regular file"},
+    };
+    for (const auto& [path, reason] : refusals) {
+        auto loading =
+            std::async(std::launch::async, [path = path] { return TagDataFile::load(path); });
+        if (loading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << "loading " << path << " blocks";
+            // A writer that comes and goes lets the blocked open() return and the read end.
+            UniqueFd(::open(path.c_str(), O_WRONLY | O_NONBLOCK)).reset();
+            loading.wait();
+            continue;
+        }
+        const auto result = loading.get();
+        EXPECT_FALSE(result.ok) << path;
+        EXPECT_NE(result.reason.find(reason), std::string::npos) << result.reason;
+    }
+    const auto throughLink = TagDataFile::load(folder.path() / "link.tiv");
+    ASSERT_TRUE(throughLink.ok) << throughLink.reason;
+    EXPECT_EQ(throughLink.bytes, bytesOf("abcd0001x"));
 }
 
 TEST(TagDataFile, SaveReplacesWholeKeepsPermissionsAndLeavesNoTemporary) {

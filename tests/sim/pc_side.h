@@ -4,7 +4,7 @@
 #include <string>
 
 #include "protocol/frames.h"
-#include "sim/unique_fd.h"
+#include "protocol/unique_fd.h"
 
 namespace dravolin::test {
 

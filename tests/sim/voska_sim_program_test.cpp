@@ -46,5 +46,16 @@ TEST(VoskaSimProgramTest, ABadOptionIsAUsageError) {
     EXPECT_EQ(WEXITSTATUS(status), 2);
 }
 
+TEST(VoskaSimProgramTest, VersionIsTheProgramsOne) {
+    FILE* output = ::popen(command("--version").c_str(), "r");
+    ASSERT_NE(output, nullptr);
+    char line[256] = {};
+    EXPECT_NE(std::fgets(line, sizeof line, output), nullptr);
+    EXPECT_STREQ(line, "voska-sim " DRAVOLIN_VERSION "\n");
+    const int status = ::pclose(output);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 }  // namespace
 }  // namespace dravolin::test

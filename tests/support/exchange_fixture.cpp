@@ -57,7 +57,14 @@ void ExchangeFixture::expectFailure(char code) {
         EXPECT_EQ(view.boxes[0].icon, MessageIcon::Exclamation);
     }
     ASSERT_GE(view.statusTexts.size(), 2u);
-    EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusFailure);
+    const std::size_t outcome = view.statusTexts.size() - 2;
+    if (box) {
+        EXPECT_EQ(view.statusTexts[outcome], TextId::StatusFailure);
+    } else {
+        // A letter without a box of its own is named in the status line.
+        EXPECT_EQ(view.statusTexts[outcome], TextId::StatusFailureLetter);
+        EXPECT_EQ(view.statusArguments[outcome], std::string(1, code));
+    }
     EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
     EXPECT_FALSE(exchange->busy());
 }

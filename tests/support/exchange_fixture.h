@@ -30,6 +30,9 @@ protected:
     void startWithoutProgrammer();
 
     std::vector<Bytes> framesReceived() const { return programmer_->receivedFrames(); }
+    std::string devicePath() const { return programmer_->devicePath(); }
+    // The programmer goes away: its side of the line closes, as a pulled adapter's would.
+    void stopProgrammer() { programmer_->stop(); }
     std::string pcFile(const std::string& name) const { return (pc.path() / name).string(); }
     std::string programmerFile(const std::string& name) const {
         return (programmer.path() / name).string();
@@ -43,7 +46,7 @@ protected:
     void restartWith(const std::function<void(SimulatorOptions&)>& fault);
 
     // The exchange ended with `code`: its box (if the letter has one), the failure text
-    // and an idle window.
+    // (naming a letter that has no box) and an idle window.
     void expectFailure(char code);
 
     TestFolder programmer;

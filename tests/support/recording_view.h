@@ -17,9 +17,11 @@ public:
     struct Box {
         TextId text;
         MessageIcon icon;
+        std::string causeLine{};
     };
 
     std::vector<TextId> statusTexts;
+    std::vector<std::string> statusArguments;  // one for each status text; empty for none
     std::vector<Box> boxes;
     std::vector<FileDialogRequest> dialogs;
     std::vector<std::string> fileList;
@@ -29,16 +31,34 @@ public:
     bool functionChoiceEnabled = true;
     bool startItemEnabled = true;
     int functionResets = 0;
+    std::vector<TransferProgress> progress;  // every measurement shown, in order
+    int progressHidden = 0;
+    std::vector<bool> cancelAvailable;  // every change, in order
     // Runs while a box is up, as an operator would take a moment to read it.
     std::function<void()> whileBoxIsUp;
     // Runs as the list of the device's files is put up.
     std::function<void()> whenListShown;
+    // Runs after each progress measurement is recorded, as an operator watching the bar.
+    std::function<void(const TransferProgress&)> onProgress;
 
     TextId lastStatus() const { return statusTexts.empty() ? TextId(-1) : statusTexts.back(); }
 
-    void setStatusText(TextId id) override { statusTexts.push_back(id); }
+    void setStatusText(TextId id) override {
+        statusTexts.push_back(id);
+        statusArguments.emplace_back();
+    }
+    void setStatusTextWith(TextId id, const std::string& argument) override {
+        statusTexts.push_back(id);
+        statusArguments.push_back(argument);
+    }
     void showMessageBox(TextId id, MessageIcon icon) override {
         boxes.push_back({id, icon});
+        if (whileBoxIsUp) {
+            whileBoxIsUp();
+        }
+    }
+    void showOutcomeBox(TextId id, const std::string& causeLine) override {
+        boxes.push_back({id, MessageIcon::Exclamation, causeLine});
         if (whileBoxIsUp) {
             whileBoxIsUp();
         }
@@ -67,6 +87,14 @@ public:
     void setStartItem(bool enabled) override { startItemEnabled = enabled; }
     void redrawMenuBar() override {}
     void resetFunctionChoice() override { ++functionResets; }
+    void showProgress(const TransferProgress& measured) override {
+        progress.push_back(measured);
+        if (onProgress) {
+            onProgress(measured);
+        }
+    }
+    void hideProgress() override { ++progressHidden; }
+    void setCancelAvailable(bool available) override { cancelAvailable.push_back(available); }
 };
 
 }  // namespace dravolin

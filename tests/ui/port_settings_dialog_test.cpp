@@ -33,18 +33,28 @@ int runDialog(PortSettingsDialog& dialog, const std::function<void()>& operate) 
     return dialog.exec();
 }
 
-TEST(PortSettingsDialog, OpensWithTheDefaults) {
+TEST(PortSettingsDialog, OpensWithTheDefaultsAndSpeaksTheWindowsLanguage) {
     PortSettingsDialog dialog;
     std::vector<int> shown;
     QString cancelCaption;
-    runDialog(dialog, [&] {
+    QString title;
+    auto look = [&] {
         shown = checkedIds(dialog);
         cancelCaption = dialog.findChild<QPushButton*>("2")->text();
+        title = dialog.windowTitle();
         dialog.reject();
-    });
+    };
+    runDialog(dialog, look);
     // Com 1, 9600 baud, 8, 1 stop bit, even parity.
     EXPECT_EQ(shown, (std::vector<int>{1005, 1009, 1011, 1013, 1015}));
     EXPECT_EQ(cancelCaption, "Cancel");
+    // An English window's dialog no longer has a German title.
+    EXPECT_EQ(title, "Configure interface");
+
+    dialog.settings().language = 0;
+    runDialog(dialog, look);
+    EXPECT_EQ(cancelCaption, "Abbrechen");
+    EXPECT_EQ(title, "Serielle Schnittstelle parametrieren");
 }
 
 TEST(PortSettingsDialog, OkStoresTheCheckedButtonsAndCancelChangesNothing) {

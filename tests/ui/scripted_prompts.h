@@ -22,6 +22,8 @@ public:
         std::deque<QString> fileAnswers;
         // Runs while a message box is up, as an operator would act before pressing OK.
         std::function<void()> whileMessageShown;
+        std::vector<QString> questions;
+        bool answerYes = false;  // how every question is answered
     };
 
     explicit ScriptedPrompts(std::shared_ptr<Record> record) : record_(std::move(record)) {}
@@ -31,6 +33,11 @@ public:
         if (record_->whileMessageShown) {
             record_->whileMessageShown();
         }
+    }
+
+    bool askYesNo(QWidget*, const QString&, const QString& text) override {
+        record_->questions.push_back(text);
+        return record_->answerYes;
     }
 
     std::optional<QString> chooseFile(QWidget*, const FileDialogOptions& options) override {

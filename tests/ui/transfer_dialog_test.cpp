@@ -14,8 +14,9 @@
 namespace dravolin {
 namespace {
 
+// Text 24, its tab shown as a space.
 const QString kFunctionChosen =
-    QStringLiteral("Start function using \"Data exchange -> Start data exchange\tF5\"");
+    QStringLiteral("Start function using \"Data exchange -> Start data exchange F5\"");
 
 // Com 1 names a device that does not exist: the port does not open, no warning is shown,
 // and an exchange waits in vain for its reply.
@@ -118,8 +119,9 @@ TEST_F(TransferDialogTest, ControlsFollowTheClientArea) {
 }
 
 // An exchange against a port that never answers: it waits its second, fails, shows the box
-// and pauses. Close requests, Enter and Escape must not end the window meanwhile.
-TEST_F(TransferDialogTest, ClosingIsIgnoredWhileAnExchangeRunsAndWorksAfterwards) {
+// and pauses. Enter and Escape never end the window meanwhile; the close box asks during
+// the wait (answered no, the wait goes on) and does nothing during the box and the pause.
+TEST_F(TransferDialogTest, ClosingAsksDuringAWaitAndIsIgnoredDuringTheOutcome) {
     window_.exchange().setOutcomePause(800);
     ui_.chooseFunction(0);
 
@@ -128,8 +130,10 @@ TEST_F(TransferDialogTest, ClosingIsIgnoredWhileAnExchangeRunsAndWorksAfterwards
     auto tryToEnd = [this, &busyAndStayed](bool waiting) {
         const bool busy = window_.exchange().busy() && window_.exchange().waiting() == waiting;
         const bool closed = window_.close();
-        QTest::keyClick(&window_, Qt::Key_Escape);
         QTest::keyClick(&window_, Qt::Key_Return);
+        if (!waiting) {
+            QTest::keyClick(&window_, Qt::Key_Escape);
+        }
         window_.reject();
         busyAndStayed.push_back(busy && !closed && window_.isVisible());
     };
@@ -144,14 +148,17 @@ TEST_F(TransferDialogTest, ClosingIsIgnoredWhileAnExchangeRunsAndWorksAfterwards
     ui_.start()->trigger();
 
     EXPECT_EQ(busyAndStayed, std::vector<bool>({true, true, true}));
+    EXPECT_EQ(record_->questions,
+              std::vector<QString>({"A transfer is in progress.\nCancel it and quit?"}));
     EXPECT_EQ(record_->messages,
               std::vector<QString>(
                   {"Communication error:\nDevice not responding.\nPlease check interface!"}));
-    // Idle again, and now it can be closed.
+    // Idle again, and now it closes without asking.
     EXPECT_FALSE(window_.exchange().busy());
     EXPECT_EQ(ui_.status(), " Please select function");
     EXPECT_TRUE(window_.close());
     EXPECT_FALSE(window_.isVisible());
+    EXPECT_EQ(record_->questions.size(), 1u);
 }
 
 }  // namespace

@@ -2,13 +2,23 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 
+#include <ostream>
+
 #include "ui/transfer_dialog.h"
+
+// Texts in test failures as text, not as arrays of characters.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace dravolin {
 
@@ -21,6 +31,8 @@ public:
     QComboBox* functionList() const { return window_.findChild<QComboBox*>("1009"); }
     QComboBox* fileList() const { return window_.findChild<QComboBox*>("1010"); }
     QLabel* statusLine() const { return window_.findChild<QLabel*>("1159"); }
+    QProgressBar* progressBar() const { return window_.findChild<QProgressBar*>("progress"); }
+    QPushButton* cancelButton() const { return window_.findChild<QPushButton*>("cancel"); }
     QString status() const { return statusLine()->text(); }
 
     QAction* command(int id) const { return window_.findChild<QAction*>(QString::number(id)); }
@@ -44,6 +56,11 @@ public:
         static_cast<void>(QTest::qWaitForWindowExposed(view->window()));
         const QRect item = view->visualRect(view->model()->index(index, 0));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
+        // Offscreen, the closed popup may stay the active window; the operator's next key
+        // goes to the window again.
+        if (QWidget* window = box->window(); window->isVisible() && !window->isActiveWindow()) {
+            QApplication::setActiveWindow(window);
+        }
     }
     void chooseFunction(int index) const { pick(functionList(), index); }
     void pressKey(Qt::Key key) const { QTest::keyClick(&window_, key); }

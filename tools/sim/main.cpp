@@ -4,10 +4,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
 
+#include "core/program_version.h"
 #include "sim/simulated_programmer.h"
 #include "sim/simulator_arguments.h"
 
@@ -63,8 +65,14 @@ int serveUntilStopped(dravolin::SimulatedProgrammer& programmer, const sigset_t&
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const auto parsed = dravolin::parseSimulatorArguments(arguments);
-    if (parsed.helpAsked && parsed.ok) {
-        std::fputs(dravolin::simulatorHelp().c_str(), stdout);
+    if (parsed.ok && (parsed.helpAsked || parsed.versionAsked)) {
+        const std::string text = parsed.helpAsked
+                                     ? dravolin::simulatorHelp()
+                                     : "voska-sim " + std::string(dravolin::kProgramVersion) + "\n";
+        if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+            complain(std::string("cannot write to standard output: ") + std::strerror(errno));
+            return kExitFailure;
+        }
         return kExitOk;
     }
     if (!parsed.ok) {
@@ -83,7 +91,12 @@ int main(int argc, char** argv) {
         complain(error);
         return kExitFailure;
     }
-    std::printf("%s\n", programmer.devicePath().c_str());
-    std::fflush(stdout);
+    // Whoever started us learns the path from this line only; without it, serving is useless.
+    if (std::printf("%s\n", programmer.devicePath().c_str()) < 0 || std::fflush(stdout) != 0) {
+        complain(std::string("cannot write the device path to standard output: ") +
+                 std::strerror(errno));
+        programmer.stop();
+        return kExitFailure;
+    }
     return serveUntilStopped(programmer, signals);
 }

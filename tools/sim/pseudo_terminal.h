@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "sim/unique_fd.h"
+#include "protocol/unique_fd.h"
 
 namespace dravolin {
 

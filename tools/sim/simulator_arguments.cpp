@@ -70,7 +70,8 @@ public:
         while (result_.error.empty() && next_ < arguments_.size()) {
             readFlag(arguments_[next_++]);
         }
-        if (result_.error.empty() && !result_.helpAsked && result_.options.files.empty()) {
+        if (result_.error.empty() && !result_.helpAsked && !result_.versionAsked &&
+            result_.options.files.empty()) {
             result_.error = "--files DIR is required";
         }
         result_.ok = result_.error.empty();
@@ -89,13 +90,16 @@ private:
         }
         if (flag == "--help" || flag == "-h") {
             result_.helpAsked = true;
+        } else if (flag == "--version") {
+            result_.versionAsked = true;
         } else if (flag == "--trace") {
             result_.options.trace = true;
         } else if (!readValuedFlag(flag, inlineValue)) {
             result_.error = "unknown option '" + argument + "'";
             return;
         }
-        if (inlineValue && (flag == "--help" || flag == "-h" || flag == "--trace")) {
+        if (inlineValue &&
+            (flag == "--help" || flag == "-h" || flag == "--version" || flag == "--trace")) {
             result_.error = flag + " takes no value";
         }
     }
@@ -288,6 +292,7 @@ Options:
   --trace                  a hex line per frame on standard error: PC>DEV 44 44,
                            DEV>PC 30 30; remarks start with "--"
   -h, --help               show this text
+  --version                show the version
 
 Fault knobs (each may be combined with the others):
   --answer COMMAND=LETTER  answer every COMMAND frame with status LETTER and do nothing

@@ -11,6 +11,7 @@ namespace dravolin {
 struct SimulatorArguments {
     bool ok = false;
     bool helpAsked = false;
+    bool versionAsked = false;
     SimulatorOptions options;
     std::string error;  // what is wrong with the command line, when not ok
 };

@@ -16,6 +16,8 @@ public:
     int get() const { return fd_; }
     bool isOpen() const { return fd_ >= 0; }
     void reset(int fd = -1);
+    // Gives up ownership without closing, for a caller that must see close() fail.
+    int release();
 
 private:
     int fd_ = -1;

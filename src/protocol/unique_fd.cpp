@@ -1,4 +1,4 @@
-#include "sim/unique_fd.h"
+#include "protocol/unique_fd.h"
 
 #include <unistd.h>
 
@@ -17,6 +17,10 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
         reset(std::exchange(other.fd_, -1));
     }
     return *this;
+}
+
+int UniqueFd::release() {
+    return std::exchange(fd_, -1);
 }
 
 void UniqueFd::reset(int fd) {

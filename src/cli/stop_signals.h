@@ -1,0 +1,38 @@
+#pragma once
+
+#include <signal.h>
+
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace dravolin {
+
+// SIGINT and SIGTERM for a program that runs a Qt event loop. The handler only writes the
+// signal's number into a pipe, which is all a handler may safely do; the event loop reads
+// it and calls `stop` on the interface thread, where an exchange can be cancelled cleanly.
+// A signal that comes while no event loop runs is taken at the next wait. One at a time.
+class StopSignals {
+public:
+    using StopHandler = std::function<void(int signal)>;
+
+    explicit StopSignals(StopHandler stop);
+    ~StopSignals();  // the signals' previous handling comes back
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    bool active() const { return notifier_ != nullptr; }
+
+private:
+    void takeSignals();
+
+    StopHandler stop_;
+    int readEnd_ = -1;
+    int writeEnd_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    struct sigaction previousInterrupt_ {};
+    struct sigaction previousTerminate_ {};
+};
+
+}  // namespace dravolin

@@ -1,0 +1,81 @@
+#include "exchange/transfer_progress.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace dravolin {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A rate taken from less than this would swing wildly.
+constexpr auto kRateSettles = 300ms;
+// The time left is shown anew at most this often when nothing else changed.
+constexpr auto kTimeLeftRefresh = 250ms;
+
+std::string durationText(long seconds) {
+    if (seconds < 60) {
+        return std::to_string(seconds) + " s";
+    }
+    return std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s";
+}
+
+}  // namespace
+
+int TransferProgress::percent() const {
+    if (expected == 0) {
+        return 100;
+    }
+    return static_cast<int>(std::min(done, expected) * 100 / expected);
+}
+
+std::string formatProgress(const TransferProgress& progress, Language language) {
+    const std::size_t done = std::min(progress.done, progress.expected);
+    std::string text = fillPlaceholders(MessageCatalog::text(TextId::ProgressBytes, language),
+                                        {std::to_string(done), std::to_string(progress.expected),
+                                         std::to_string(progress.percent())});
+    if (progress.secondsLeft && done < progress.expected) {
+        text += ", " + fillPlaceholders(MessageCatalog::text(TextId::ProgressTimeLeft, language),
+                                        {durationText(*progress.secondsLeft)});
+    }
+    return text;
+}
+
+void ProgressMeter::begin(std::size_t expected, std::size_t done, Clock::time_point now) {
+    expected_ = expected;
+    doneAtBegin_ = std::min(done, expected);
+    began_ = now;
+    shown_.reset();
+}
+
+TransferProgress ProgressMeter::measure(std::size_t done, Clock::time_point now) const {
+    TransferProgress progress;
+    progress.expected = expected_;
+    progress.done = std::min(done, expected_);
+    const auto elapsed = std::chrono::duration<double>(now - began_);
+    const std::size_t moved = progress.done > doneAtBegin_ ? progress.done - doneAtBegin_ : 0;
+    if (progress.done >= expected_) {
+        progress.secondsLeft = 0;
+    } else if (elapsed >= kRateSettles && moved > 0) {
+        const double rate = static_cast<double>(moved) / elapsed.count();
+        progress.secondsLeft =
+            static_cast<long>(std::ceil(static_cast<double>(expected_ - progress.done) / rate));
+    }
+    return progress;
+}
+
+bool ProgressMeter::worthShowing(const TransferProgress& progress, Clock::time_point now) {
+    const bool worth =
+        !shown_ || progress.done >= progress.expected || progress.percent() != shown_->percent() ||
+        (progress.secondsLeft != shown_->secondsLeft && now - shownAt_ >= kTimeLeftRefresh);
+    if (worth &&
+        (!shown_ || progress.done != shown_->done || progress.secondsLeft != shown_->secondsLeft)) {
+        shown_ = progress;
+        shownAt_ = now;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace dravolin

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "core/message_catalog.h"
+
+namespace dravolin {
+
+// Where a long wait stands: bytes done of bytes expected, and the seconds left at the rate
+// seen so far (unknown until there is a rate to go by).
+struct TransferProgress {
+    std::size_t done = 0;
+    std::size_t expected = 0;
+    std::optional<long> secondsLeft;
+
+    int percent() const;
+};
+
+// "4096 of 10008 bytes (40%), 7 s left": the one wording of progress, in the window and on
+// a terminal alike.
+std::string formatProgress(const TransferProgress& progress, Language language);
+
+// Follows one wait: what it expects, when it began and how much was done then, so that
+// the rate counts only this wait's bytes. Also decides which measurements are worth
+// showing, so that a view is not redrawn for every byte.
+class ProgressMeter {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    void begin(std::size_t expected, std::size_t done, Clock::time_point now);
+    TransferProgress measure(std::size_t done, Clock::time_point now) const;
+
+    // True for the first measurement, the last one (all done), a new percent, or a new
+    // time left after a while.
+    bool worthShowing(const TransferProgress& progress, Clock::time_point now);
+
+private:
+    std::size_t expected_ = 0;
+    std::size_t doneAtBegin_ = 0;
+    Clock::time_point began_;
+    std::optional<TransferProgress> shown_;
+    Clock::time_point shownAt_;
+};
+
+}  // namespace dravolin

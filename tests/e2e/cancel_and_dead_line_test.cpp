@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "serial/platform/comm.h"
+#include "support/exchange_fixture.h"
+
+namespace dravolin::test {
+namespace {
+
+// Cancelling a send, and a line whose device goes away during one (the window's tests
+// cover the same for a receive).
+class CancelAndDeadLine : public ExchangeFixture {
+protected:
+    // The exchange ended as cancelled: no box, "Cancelled", then idle, and the line free
+    // for another opening at once.
+    void expectCancelled() {
+        EXPECT_TRUE(exchange->cancelled());
+        EXPECT_FALSE(exchange->busy());
+        EXPECT_TRUE(view.boxes.empty());
+        ASSERT_GE(view.statusTexts.size(), 2u);
+        EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusCancelled);
+        EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
+        EXPECT_EQ(view.cancelAvailable.back(), false);
+        EXPECT_EQ(view.fileListModes.back(), 0);
+        const std::unique_ptr<comm::Port> other = comm::makeSystemPort();
+        EXPECT_TRUE(other->open(devicePath())) << comm::errorText(comm::lastError());
+    }
+};
+
+TEST_F(CancelAndDeadLine, CancelMidSendLeavesTheProgrammerWithoutTheFile) {
+    pc.write("BIG.tiv", tagDataFile(std::string(3000, 's')));
+    simOptions.pace = LinePace{9600, 'E', 1};
+    startProgrammer();
+    view.onProgress = [this](const TransferProgress& progress) {
+        if (progress.done > 100) {
+            exchange->cancel();
+        }
+    };
+    view.dialogAnswers.push_back(pcFile("BIG.tiv"));
+    exchange->startExchange(Exchange::kSendFunction);
+
+    expectCancelled();
+    EXPECT_FALSE(programmer.holds("BIG.tiv"));
+}
+
+TEST_F(CancelAndDeadLine, ProgrammerGoneMidSendEndsWithNAndTheCause) {
+    pc.write("BIG.tiv", tagDataFile(std::string(3000, 's')));
+    simOptions.pace = LinePace{9600, 'E', 1};  // the data frame takes over three seconds
+    startProgrammer();
+    bool stopped = false;
+    view.onProgress = [&](const TransferProgress& progress) {
+        if (progress.done > 100 && !stopped) {
+            stopped = true;
+            stopProgrammer();
+        }
+    };
+    view.dialogAnswers.push_back(pcFile("BIG.tiv"));
+    exchange->startExchange(Exchange::kSendFunction);
+
+    expectFailure('N');
+    EXPECT_EQ(view.boxes[0].causeLine, "The device " + devicePath() + " has gone.");
+    EXPECT_EQ(exchange->causeLine(), view.boxes[0].causeLine);
+}
+
+TEST_F(CancelAndDeadLine, ASilentProgrammerKeepsItsTimeOutAndNoCause) {
+    simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
+    startProgrammer();
+    exchange->startExchange(Exchange::kReceiveFunction);
+    expectFailure('N');
+    EXPECT_EQ(waits, (std::vector<Wait>{{2, 1000}}));
+    EXPECT_EQ(view.boxes[0].causeLine, "");
+}
+
+}  // namespace
+}  // namespace dravolin::test

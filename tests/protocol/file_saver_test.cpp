@@ -1,0 +1,189 @@
+#include "protocol/file_saver.h"
+
+#include <gtest/gtest.h>
+#include <limits.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "support/special_files.h"
+#include "support/test_folder.h"
+
+namespace dravolin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::kindAt;
+using IfExists = FileSaver::IfExists;
+
+const std::string kContent = "NEW 0003abc";
+
+std::string listingOf(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    std::string joined;
+    for (const auto& name : names) {
+        joined += (joined.empty() ? "" : " ") + name;
+    }
+    return joined;
+}
+
+// A save over whatever already is at the target path: what must be replaced is replaced
+// whole, everything else stays exactly as it was and no temporary file is left behind.
+class SaveOverWhatIsThere : public ::testing::Test {
+protected:
+    FileSaver::Result save(const fs::path& path, IfExists ifExists = IfExists::Replace) {
+        const std::span bytes(reinterpret_cast<const std::uint8_t*>(kContent.data()),
+                              kContent.size());
+        return FileSaver::save(path, bytes, ifExists);
+    }
+    fs::path at(const std::string& name) const { return folder.path() / name; }
+
+    test::TestFolder folder;
+};
+
+TEST_F(SaveOverWhatIsThere, ALinkIsFollowedAndStaysALink) {
+    folder.write("real.tiv", "old");
+    fs::create_symlink("real.tiv", at("link.tiv"));
+    // A chain into other folders: relative with a folder part, then absolute.
+    fs::create_directories(at("sub"));
+    fs::create_directories(at("other"));
+    folder.write("other/far.tiv", "old far");
+    fs::create_symlink(at("other/far.tiv"), at("sub/middle"));
+    fs::create_symlink("sub/middle", at("chain.tiv"));
+    // A link to nothing yet: the file it names is made.
+    fs::create_symlink("made.tiv", at("dangling.tiv"));
+
+    for (const auto& [link, named] :
+         {std::pair{"link.tiv", "real.tiv"}, std::pair{"chain.tiv", "other/far.tiv"},
+          std::pair{"dangling.tiv", "made.tiv"}}) {
+        const auto result = save(at(link));
+        ASSERT_TRUE(result.ok) << link << ": " << result.reason;
+        EXPECT_EQ(kindAt(at(link)), "link") << link;
+        EXPECT_EQ(folder.read(named), kContent) << named;
+    }
+    EXPECT_EQ(folder.listing(), "chain.tiv dangling.tiv link.tiv made.tiv other real.tiv sub");
+    EXPECT_EQ(listingOf(at("other")), "far.tiv");
+    EXPECT_EQ(kindAt(at("sub/middle")), "link");
+}
+
+TEST_F(SaveOverWhatIsThere, ALinkLoopFailsAndMakesNothing) {
+    fs::create_symlink("b.tiv", at("a.tiv"));
+    fs::create_symlink("a.tiv", at("b.tiv"));
+    const auto result = save(at("a.tiv"));
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.reason.find("Too many levels of symbolic links"), std::string::npos)
+        << result.reason;
+    EXPECT_EQ(folder.listing(), "a.tiv b.tiv");
+}
+
+TEST_F(SaveOverWhatIsThere, WhatIsNotARegularFileIsLeftAlone) {
+    fs::create_directories(at("folder.tiv/inside"));
+    test::makeFifo(at("fifo.tiv"));
+    const UniqueFd socket = test::makeSocket(at("socket.tiv"));
+    fs::create_symlink("fifo.tiv", at("to-fifo.tiv"));
+    const std::string before = folder.listing();
+
+    const struct {
+        const char* name;
+        const char* reason;
+        const char* kindAfter;
+    } cases[] = {
+        {"folder.tiv", "folder.tiv is a folder, not a regular file", "folder"},
+        {"fifo.tiv", "fifo.tiv is a FIFO, not a regular file", "fifo"},
+        {"socket.tiv", "socket.tiv is a socket, not a regular file", "socket"},
+        {"to-fifo.tiv", "to-fifo.tiv is a FIFO, not a regular file", "link"},
+        {"folder.tiv/", "is a folder, not a regular file", "folder"},
+    };
+    for (const auto& c : cases) {
+        const auto result = save(at(c.name));
+        EXPECT_FALSE(result.ok) << c.name;
+        EXPECT_NE(result.reason.find(c.reason), std::string::npos) << result.reason;
+        EXPECT_EQ(kindAt(at(c.name)), c.kindAfter) << c.name;
+    }
+    EXPECT_EQ(folder.listing(), before);
+    EXPECT_EQ(listingOf(at("folder.tiv")), "inside");
+}
+
+TEST_F(SaveOverWhatIsThere, ADeviceNodeIsLeftAlone) {
+    const std::string refused = test::makeNullDevice(at("null.tiv"));
+    if (!refused.empty()) {
+        GTEST_SKIP() << "cannot make a device node here (" << refused << "); mknod needs CAP_MKNOD";
+    }
+    const auto result = save(at("null.tiv"));
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.reason.find("is a character device"), std::string::npos) << result.reason;
+    EXPECT_EQ(kindAt(at("null.tiv")), "device");
+    EXPECT_EQ(folder.listing(), "null.tiv");
+}
+
+// Read-only is the mode without a write bit; it binds whoever saves, administrators too.
+TEST_F(SaveOverWhatIsThere, AReadOnlyFileIsLeftAlone) {
+    for (const auto mode : {fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                            fs::perms::owner_read, fs::perms::none}) {
+        const fs::path path = folder.write("ro.tiv", "precious");
+        fs::permissions(path, mode);
+        const auto result = save(path);
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.reason.find("ro.tiv is read-only"), std::string::npos) << result.reason;
+        fs::permissions(path, fs::perms::owner_all);
+        EXPECT_EQ(folder.read("ro.tiv"), "precious");
+        EXPECT_EQ(folder.listing(), "ro.tiv");
+    }
+}
+
+TEST_F(SaveOverWhatIsThere, NewFilesGetWhatTheUmaskLeaves) {
+    const mode_t previous = ::umask(027);
+    const auto result = save(at("new.tiv"));
+    ::umask(previous);
+    ASSERT_TRUE(result.ok) << result.reason;
+    EXPECT_EQ(fs::status(at("new.tiv")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// The temporary file must not make a legal target too long.
+TEST_F(SaveOverWhatIsThere, LongestNameAndPathAreSaved) {
+    const fs::path longestName = at(std::string(NAME_MAX - 4, 'n') + ".tiv");
+    auto result = save(longestName);
+    ASSERT_TRUE(result.ok) << result.reason;
+    EXPECT_EQ(folder.read(longestName.filename()), kContent);
+
+    // Folders nested until the path holds PATH_MAX - 1 bytes, the most a path may have.
+    fs::path deep = folder.path();
+    std::size_t room = PATH_MAX - 1 - deep.string().size() - 1;
+    while (room > NAME_MAX) {
+        const std::size_t component = std::min<std::size_t>(200, room - 102);
+        deep /= std::string(component, 'd');
+        room -= component + 1;
+    }
+    fs::create_directories(deep);
+    const fs::path longestPath = deep / std::string(room, 'p');
+    ASSERT_EQ(longestPath.string().size(), std::size_t{PATH_MAX - 1});
+    result = save(longestPath);
+    ASSERT_TRUE(result.ok) << result.reason;
+    EXPECT_EQ(listingOf(deep), longestPath.filename().string());
+}
+
+// A new file only: nothing at the path is replaced, not even through a link.
+TEST_F(SaveOverWhatIsThere, KeepingWhatExistsMakesOnlyNewFiles) {
+    ASSERT_TRUE(save(at("new.tiv"), IfExists::Keep).ok);
+    EXPECT_EQ(folder.read("new.tiv"), kContent);
+
+    folder.write("mine.tiv", "mine");
+    fs::create_symlink("elsewhere.tiv", at("dangling.tiv"));
+    for (const char* name : {"mine.tiv", "dangling.tiv"}) {
+        const auto result = save(at(name), IfExists::Keep);
+        EXPECT_FALSE(result.ok) << name;
+        EXPECT_NE(result.reason.find(std::string(name) + " exists already"), std::string::npos)
+            << result.reason;
+    }
+    EXPECT_EQ(folder.read("mine.tiv"), "mine");
+    EXPECT_EQ(folder.listing(), "dangling.tiv mine.tiv new.tiv");
+}
+
+}  // namespace
+}  // namespace dravolin

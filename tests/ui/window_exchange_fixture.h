@@ -1,0 +1,131 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "exchange/exchange.h"
+#include "sim/simulated_programmer.h"
+#include "tests/ui/scripted_prompts.h"
+#include "tests/ui/window_driver.h"
+
+namespace dravolin {
+
+inline QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes a tag-data file: four free header bytes, the data length as four digits, the data.
+inline QByteArray writeTagDataFile(const QString& path, const QByteArray& data) {
+    const QByteArray bytes = "TR01" + QByteArray::number(data.size()).rightJustified(4, '0') + data;
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+        << path.toStdString();
+    return bytes;
+}
+
+// Whole exchanges through the window against the simulated programmer on a pseudo-terminal,
+// with the file dialogs and questions answered by the test. The pause after the outcome
+// runs in full unless a test shortens it.
+class WindowExchangeTest : public ::testing::Test {
+protected:
+    // Starts the programmer (with `options` beyond its folder) and the window on Com 1.
+    void startDevice(SimulatedProgrammer::Options options = {}) {
+        device_ = startProgrammer(std::move(options));
+        ASSERT_TRUE(device_);
+        PortMap map;
+        map.map(1, device_->devicePath());
+        window_ = std::make_unique<TransferDialog>(map, std::make_unique<ScriptedPrompts>(record_));
+        ui_ = std::make_unique<WindowDriver>(*window_);
+        window_->show();
+        QApplication::setActiveWindow(window_.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+        // The serial link may warn while it opens the line (a pseudo-terminal refuses some
+        // line settings on some kernels); the operator answers the warning. Meanwhile every
+        // text the status line shows is noted, in order.
+        watch_.setInterval(20);
+        QObject::connect(&watch_, &QTimer::timeout, window_.get(), [this] {
+            for (QMessageBox* box : window_->findChildren<QMessageBox*>()) {
+                if (box->isVisible() && box->windowTitle() == "Application Error") {
+                    box->button(QMessageBox::Ok)->click();
+                }
+            }
+            noteStatus();
+        });
+        watch_.start();
+    }
+
+    // Another programmer serving the same folder, or nothing when it cannot start.
+    std::unique_ptr<SimulatedProgrammer> startProgrammer(SimulatedProgrammer::Options options) {
+        options.files = deviceFolder_.path().toStdString();
+        options.log = [](const std::string&) {};
+        auto programmer = std::make_unique<SimulatedProgrammer>(options);
+        std::string error;
+        EXPECT_TRUE(programmer->start(error)) << error;
+        return error.empty() ? std::move(programmer) : nullptr;
+    }
+
+    void noteStatus() {
+        if (statuses_.empty() || statuses_.back() != ui_->status()) {
+            statuses_.push_back(ui_->status());
+        }
+    }
+
+    bool statusShown(const QString& text) const {
+        return std::find(statuses_.begin(), statuses_.end(), text) != statuses_.end();
+    }
+
+    // The success text was shown (`detail` after it), then the window went back to how it
+    // was after start-up.
+    void expectSuccessThenIdle(const QString& detail) {
+        noteStatus();
+        const QString success = " Data transmission successful" + detail;
+        const auto shown = std::find_if(statuses_.begin(), statuses_.end(),
+                                        [&](const QString& text) { return text == success; });
+        ASSERT_NE(shown, statuses_.end()) << success.toStdString();
+        expectIdle();
+        EXPECT_TRUE(record_->messages.empty());
+    }
+
+    void expectIdle() {
+        EXPECT_EQ(ui_->status(), " Please select function");
+        EXPECT_FALSE(window_->exchange().busy());
+        EXPECT_FALSE(ui_->start()->isEnabled());
+        EXPECT_EQ(ui_->enabledMenus(), 3);
+        EXPECT_EQ(ui_->functionList()->currentText(), "Select function");
+        EXPECT_FALSE(ui_->fileList()->isVisible());
+        EXPECT_FALSE(ui_->progressBar()->isVisible());
+        EXPECT_FALSE(ui_->cancelButton()->isVisible());
+    }
+
+    // Chooses "Receive Data", starts it and, once the directory is listed, picks entry
+    // `index`; the fetch runs inside the pick.
+    void receive(int index) {
+        ui_->chooseFunction(0);
+        ui_->pressKey(Qt::Key_F5);
+        ASSERT_TRUE(window_->exchange().awaitingFileChoice());
+        WindowDriver::pick(ui_->fileList(), index);
+    }
+
+    QTemporaryDir deviceFolder_;
+    QTemporaryDir diskFolder_;
+    std::shared_ptr<ScriptedPrompts::Record> record_ = std::make_shared<ScriptedPrompts::Record>();
+    std::unique_ptr<SimulatedProgrammer> device_;
+    std::unique_ptr<TransferDialog> window_;
+    std::unique_ptr<WindowDriver> ui_;
+    QTimer watch_;
+    std::vector<QString> statuses_;
+};
+
+}  // namespace dravolin

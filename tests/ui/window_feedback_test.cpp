@@ -1,0 +1,238 @@
+#include <QElapsedTimer>
+#include <QFontMetrics>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "serial/platform/comm.h"
+#include "serial/serial_port.h"
+#include "tests/ui/window_exchange_fixture.h"
+
+namespace dravolin {
+namespace {
+
+// What the operator sees and can do while an exchange runs: progress, Cancel, closing, a
+// line that goes dead, and the texts that say how it ended.
+class WindowFeedbackTest : public WindowExchangeTest {
+protected:
+    // A programmer whose file reply takes over a second at 38400 baud.
+    void startPacedDevice(long baud = 38400) {
+        writeTagDataFile(deviceFolder_.filePath("LARGE.tiv"), QByteArray(4000, 'L'));
+        SimulatedProgrammer::Options options;
+        options.pace = LinePace{baud, 'E', 1};
+        startDevice(options);
+        window_->exchange().setOutcomePause(kShortPause);
+    }
+
+    // Long enough for the status watch to see the outcome, short enough to keep tests quick.
+    static constexpr int kShortPause = 300;
+
+    // Runs `act` once, from the event loop, as soon as the progress bar has passed
+    // `value`: the operator acting in the middle of a transfer.
+    void whenProgressPasses(int value, std::function<void()> act) {
+        QObject::connect(ui_->progressBar(), &QProgressBar::valueChanged, window_.get(),
+                         [this, value, act = std::move(act), done = false](int now) mutable {
+                             if (!done && now > value && ui_->progressBar()->maximum() > 1000) {
+                                 done = true;
+                                 QTimer::singleShot(0, window_.get(), act);
+                             }
+                         });
+    }
+
+    // Whether another opening can take the line now: it is closed and no lock is left.
+    bool lineFree() const {
+        const std::unique_ptr<comm::Port> other = comm::makeSystemPort();
+        return other->open(device_->devicePath());
+    }
+
+    const QString kDeviceNotResponding =
+        QStringLiteral("Communication error:\nDevice not responding.\nPlease check interface!");
+};
+
+TEST_F(WindowFeedbackTest, ProgressRisesToTheTotalBesideTheStatusLineOnlyDuringTheTransfer) {
+    startPacedDevice();
+    record_->fileAnswers.push_back(diskFolder_.filePath("large.tiv"));
+    const QRect idleStatus = ui_->statusLine()->geometry();
+    std::vector<int> values;  // of the file reply, in the order shown
+    QStringList labels;
+    bool rowShared = false;
+    QObject::connect(ui_->progressBar(), &QProgressBar::valueChanged, window_.get(), [&](int v) {
+        if (ui_->progressBar()->maximum() == 4009) {
+            values.push_back(v);
+            labels.push_back(ui_->progressBar()->text());
+            rowShared = rowShared || (ui_->cancelButton()->isVisible() &&
+                                      ui_->statusLine()->width() < idleStatus.width() / 2);
+        }
+    });
+
+    receive(0);
+
+    ASSERT_GE(values.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+    EXPECT_EQ(values.back(), 4009);
+    EXPECT_EQ(labels.back(), "4009 of 4009 bytes (100%)");
+    // Halfway the label tells the time left at the rate seen so far.
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QString& label) {
+        return label.endsWith(" s left");
+    })) << labels.join('|').toStdString();
+    EXPECT_TRUE(rowShared);
+    expectSuccessThenIdle(" - saved as " + diskFolder_.filePath("large.tiv"));
+    EXPECT_EQ(ui_->statusLine()->geometry(), idleStatus);
+}
+
+TEST_F(WindowFeedbackTest, CancelOrEscapeMidTransferEndsWithin200MsAndWritesNothing) {
+    startPacedDevice(9600);  // the file reply would take almost five seconds
+    const QString target = diskFolder_.filePath("keep.tiv");
+    writeTagDataFile(target, "precious");
+    for (const bool byButton : {true, false}) {
+        SCOPED_TRACE(byButton ? "Cancel button" : "Escape");
+        record_->fileAnswers.push_back(target);
+        qint64 cancelledAfter = -1;
+        QElapsedTimer clock;
+        QTimer poll;  // looks for the outcome as often as the event loop lets it
+        poll.setInterval(1);
+        QObject::connect(&poll, &QTimer::timeout, window_.get(), [&] {
+            if (ui_->status() == " Cancelled") {
+                cancelledAfter = clock.elapsed();
+                poll.stop();
+            }
+        });
+        whenProgressPasses(500, [&] {
+            clock.start();
+            poll.start();
+            if (byButton) {
+                QTest::mouseClick(ui_->cancelButton(), Qt::LeftButton);
+            } else {
+                ui_->pressKey(Qt::Key_Escape);
+            }
+        });
+
+        receive(0);
+
+        ASSERT_GE(cancelledAfter, 0);
+        EXPECT_LT(cancelledAfter, 200);
+        EXPECT_TRUE(window_->isVisible());
+        EXPECT_TRUE(record_->messages.empty());
+        expectIdle();
+        EXPECT_EQ(readAll(target), QByteArray("TR010008precious"));
+        EXPECT_EQ(QDir(diskFolder_.path()).entryList(QDir::Files), QStringList{"keep.tiv"});
+        EXPECT_TRUE(lineFree());
+        QObject::disconnect(ui_->progressBar(), nullptr, window_.get(), nullptr);
+    }
+}
+
+TEST_F(WindowFeedbackTest, ClosingDuringATransferAsksAndYesQuitsWithTheLineClosed) {
+    startPacedDevice();
+    const QString target = diskFolder_.filePath("large.tiv");
+
+    // Answered no: the transfer goes on to its end.
+    record_->fileAnswers.push_back(target);
+    whenProgressPasses(500, [this] { window_->close(); });
+    receive(0);
+    ASSERT_EQ(record_->questions.size(), 1u);
+    EXPECT_EQ(record_->questions[0], "A transfer is in progress.\nCancel it and quit?");
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_EQ(readAll(target).size(), 4008);
+    QFile::remove(target);
+
+    // Answered yes: cancelled, nothing written, the window ends without the pause.
+    record_->answerYes = true;
+    record_->fileAnswers.push_back(target);
+    whenProgressPasses(500, [this] { window_->close(); });
+    receive(0);
+    EXPECT_EQ(record_->questions.size(), 2u);
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_EQ(window_->result(), QDialog::Rejected);
+    EXPECT_FALSE(window_->exchange().busy());
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_TRUE(lineFree());
+}
+
+TEST_F(WindowFeedbackTest, HangUpMidReplyEndsWithinASecondWithNAndTheDeviceGone) {
+    writeTagDataFile(deviceFolder_.filePath("LARGE.tiv"), QByteArray(4000, 'L'));
+    startDevice();
+    window_->exchange().setOutcomePause(kShortPause);
+    SimulatedProgrammer::Options dying;
+    dying.hangupAfter = 500;  // of the file reply, whose time-out is 200 s
+    std::unique_ptr<SimulatedProgrammer> second = startProgrammer(dying);
+    ASSERT_TRUE(second);
+    record_->fileAnswers.push_back(diskFolder_.filePath("large.tiv"));
+
+    ui_->chooseFunction(0);
+    ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(window_->exchange().awaitingFileChoice());
+    // The fetch goes to a programmer that dies half-way through its reply.
+    PortMap map;
+    map.map(1, second->devicePath());
+    window_->serialPort().setPortMap(map);
+    // The hang-up is timed from outside the event loop, which is busy ending the wait.
+    using Clock = std::chrono::steady_clock;
+    std::atomic<bool> watching{true};
+    std::atomic<Clock::rep> hungUpAt{0};
+    std::thread watcher([&] {
+        while (watching && hungUpAt == 0) {
+            if (second->state() == SimulatorState::HungUp) {
+                hungUpAt = Clock::now().time_since_epoch().count();
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    Clock::rep boxAt = 0;
+    record_->whileMessageShown = [&] { boxAt = Clock::now().time_since_epoch().count(); };
+
+    WindowDriver::pick(ui_->fileList(), 0);
+    watching = false;
+    watcher.join();
+
+    ASSERT_EQ(record_->messages.size(), 1u);
+    EXPECT_EQ(record_->messages[0], kDeviceNotResponding + "\nThe device " +
+                                        QString::fromStdString(second->devicePath()) +
+                                        " has gone.");
+    ASSERT_NE(hungUpAt, 0);
+    EXPECT_LT(Clock::duration(boxAt - hungUpAt), std::chrono::seconds(1));
+    EXPECT_TRUE(statusShown(" Error - data transmission not successful"));
+    EXPECT_FALSE(QFile::exists(diskFolder_.filePath("large.tiv")));
+}
+
+TEST_F(WindowFeedbackTest, OutcomesSayWhatHappened) {
+    writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), "x");
+    SimulatedProgrammer::Options options;
+    options.answers[DeviceCommand::Announce] = 'A';
+    startDevice(options);
+    window_->exchange().setOutcomePause(kShortPause);
+
+    // A cancelled open dialog: no success claimed, idle again at once.
+    ui_->chooseFunction(1);
+    EXPECT_EQ(ui_->status(), "Start function using \"Data exchange -> Start data exchange F5\"");
+    ui_->pressKey(Qt::Key_F5);
+    ASSERT_EQ(record_->fileDialogs.size(), 1u);
+    EXPECT_FALSE(statusShown(" Data transmission successful"));
+    expectIdle();
+
+    // A letter without a box of its own is named in the status line.
+    const QString source = diskFolder_.filePath("new.tiv");
+    writeTagDataFile(source, "data");
+    record_->fileAnswers.push_back(source);
+    ui_->chooseFunction(1);
+    ui_->pressKey(Qt::Key_F5);
+    EXPECT_TRUE(statusShown(" Error - data transmission not successful (A)"));
+    EXPECT_TRUE(record_->messages.empty());
+
+    // A saved file's path too long for the line gives way in its middle; its name shows.
+    const QString folder = diskFolder_.filePath(QString(120, 'f'));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    record_->fileAnswers.push_back(folder + "/saved.tiv");
+    receive(0);
+    const auto saved = std::find_if(statuses_.begin(), statuses_.end(), [](const QString& text) {
+        return text.startsWith(" Data transmission successful - saved as ");
+    });
+    ASSERT_NE(saved, statuses_.end());
+    EXPECT_TRUE(saved->endsWith("saved.tiv")) << saved->toStdString();
+    EXPECT_TRUE(saved->contains(QChar(0x2026))) << saved->toStdString();
+    const QLabel* line = ui_->statusLine();
+    EXPECT_LE(line->fontMetrics().horizontalAdvance(*saved), line->contentsRect().width());
+}
+
+}  // namespace
+}  // namespace dravolin
