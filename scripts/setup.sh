@@ -8,6 +8,9 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth fonts-dejavu-core
+    clang libfuzzer-14-dev
+    qt6-svg-dev qt6-translations-l10n
+    scdoc dpkg-dev lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite. With no arguments every preset runs:
 # default (RelWithDebInfo), asan (AddressSanitizer + UndefinedBehaviorSanitizer) and tsan
-# (ThreadSanitizer).
-#   scripts/test.sh            every preset
+# (ThreadSanitizer), then the fuzz targets for a few seconds each (where clang is installed).
+#   scripts/test.sh            every preset and the fuzz targets
 #   scripts/test.sh default    one preset
+#   scripts/test.sh fuzz       only the fuzz targets (scripts/fuzz.sh runs one for longer)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,12 +13,23 @@ scripts/setup.sh
 presets=("$@")
 if [ ${#presets[@]} -eq 0 ]; then
     presets=(default asan tsan)
+    presets+=(fuzz)
 fi
 
 jobs=$(nproc)
 for preset in "${presets[@]}"; do
+    if [ "$preset" = fuzz ]; then
+        echo "=== fuzz: build, run each target"
+        scripts/fuzz.sh --all "${DRAVOLIN_FUZZ_SECONDS:-10}"
+        continue
+    fi
     echo "=== ${preset}: configure, build, test"
     cmake --preset "$preset"
     cmake --build --preset "$preset" -j "$jobs"
     ctest --preset "$preset" -j "$jobs"
 done
+
+# The whole suite also builds the Debian package and runs its checks (lintian).
+if [ $# -eq 0 ]; then
+    scripts/package.sh
+fi

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/argument_scanner.h"
+#include "core/language_choice.h"
 
 namespace dravolin {
 
@@ -29,6 +30,14 @@ CommandLine CommandLine::parse(int argc, const char* const* argv) {
         {"--port", "", OptionRule::Takes::Value, true,
          [&line](const std::string& value, std::string& error) {
              return line.addPort(value, error);
+         }},
+        {"--language", "", OptionRule::Takes::Value, false,
+         [&line](const std::string& value, std::string& error) {
+             line.language_ = languageFromName(value);
+             if (!line.language_) {
+                 error = "--language takes de or en: " + value;
+             }
+             return line.language_.has_value();
          }},
         {"--help", "-h", OptionRule::Takes::Nothing, false, answered},
         {"--version", "", OptionRule::Takes::Nothing, false, answered},
@@ -67,7 +76,7 @@ bool CommandLine::addPort(const std::string& mapping, std::string& error) {
 }
 
 std::string CommandLine::usageLine() {
-    return "usage: dravolin [--port N=PATH]... [--help] [--version]";
+    return "usage: dravolin [--port N=PATH]... [--language de|en] [--help] [--version]";
 }
 
 std::string CommandLine::helpText() {
@@ -77,6 +86,9 @@ std::string CommandLine::helpText() {
            "  --port N=PATH  use device PATH for Com port N (1 to 4); repeat it for other\n"
            "                 ports, once per port. Also --port=N=PATH.\n"
            "                 Without it Com N is /dev/ttyS(N-1).\n"
+           "  --language L   de or en: the language of the window. Without it German is\n"
+           "                 chosen where LC_ALL, LC_MESSAGES or LANG (the first set)\n"
+           "                 names a German locale, English otherwise.\n"
            "  -h, --help     show this text and exit.\n"
            "  --version      show the version and exit.\n";
 }

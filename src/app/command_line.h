@@ -1,27 +1,31 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/message_catalog.h"
 #include "serial/port_map.h"
 
 namespace dravolin {
 
 // The options of the desktop program, read as ArgumentScanner reads every command line:
-//   dravolin [--port N=PATH]... [--help] [--version]
+//   dravolin [--port N=PATH]... [--language de|en] [--help] [--version]
 class CommandLine {
 public:
     enum class Action { Run, ShowHelp, ShowVersion, UsageError };
 
     static CommandLine parse(int argc, const char* const* argv);
 
-    // "usage: dravolin [--port N=PATH]... [--help] [--version]"
+    // "usage: dravolin [--port N=PATH]... [--language de|en] [--help] [--version]"
     static std::string usageLine();
     // The usage line and what each option does.
     static std::string helpText();
 
     Action action() const { return action_; }
     const PortMap& portMap() const { return portMap_; }
+    // --language; without it the locale decides.
+    std::optional<Language> language() const { return language_; }
     // Why the arguments were refused, for a usage error.
     const std::string& error() const { return error_; }
 
@@ -30,6 +34,7 @@ private:
 
     Action action_ = Action::Run;
     PortMap portMap_;
+    std::optional<Language> language_;
     std::string error_;
 };
 

@@ -6,27 +6,116 @@
 
 #include <string>
 
-#include "core/message_catalog.h"
-
 namespace dravolin {
 
 namespace {
 
-QString catalogueText(TextId id) {
-    QString text = QString::fromStdString(MessageCatalog(Language::English).lookup(id));
+QString catalogueText(TextId id, Language language) {
+    QString text = QString::fromStdString(MessageCatalog(language).lookup(id));
     return text.replace(u'\n', u' ').trimmed().toHtmlEscaped();
 }
 
-QString failureRow(char code, TextId id, const char* meaning) {
-    return QStringLiteral("<tr><td><b>%1</b></td><td>%2</td><td>%3</td></tr>")
-        .arg(QChar::fromLatin1(code), catalogueText(id), QString::fromUtf8(meaning));
+// What each failure means, in both languages.
+struct FailureRow {
+    char code;
+    TextId text;
+    const char* german;
+    const char* english;
+};
+
+constexpr FailureRow kFailureRows[] = {
+    {'N', TextId::DeviceNotResponding,
+     "Keine Antwort in der erwarteten Zeit: Kabel, Schnittstelle, Gerätepfad, Rechte prüfen, "
+     "oder der Programmer ist aus. Meldet die Box zusätzlich, dass das Gerät nicht mehr "
+     "erreichbar ist, ist die Leitung selbst weg (Adapter abgezogen).",
+     "No answer in time: cable, port, device path, permissions or the programmer is off. When "
+     "the box adds that the device has gone, the line itself went away (adapter unplugged)."},
+    {'V', TextId::WrongSettings,
+     "Der Programmer meldet andere Leitungseinstellungen: Baudrate, Parität und Stoppbits "
+     "vergleichen.",
+     "The programmer reports other line settings: compare baud rate, parity and stop bits."},
+    {'B', TextId::BccInterfaceError,
+     "Eine Antwort kam beschädigt an (ihr Prüfbyte stimmte nicht): Kabel und "
+     "Leitungseinstellungen prüfen.",
+     "A reply arrived damaged (its check byte did not match): check the cable and the line "
+     "settings."},
+    {'X', TextId::BccError, "Der Programmer hat einen beschädigten Block empfangen.",
+     "The programmer received a damaged frame."},
+    {'Q', TextId::CharacterDelay, "Der Programmer hat zu lange auf das nächste Zeichen gewartet.",
+     "The programmer waited too long between two characters."},
+    {'W', TextId::ProtocolFormat,
+     "Der Programmer hat einen Block nicht verstanden, oder eine Datei ist keine gültige "
+     "TIV-Datei.",
+     "The programmer did not understand a frame, or a file is not a valid tag-data file."},
+    {'R', TextId::FileDoesNotExist, "Die verlangte Datei ist im Programmer nicht gespeichert.",
+     "The file asked for is not stored in the programmer."},
+    {'S', TextId::MemoryFull,
+     "Der Programmer hat keinen Platz für die Datei; dort zuerst Dateien löschen.",
+     "The programmer has no room for the file; delete files there first."},
+    {'D', TextId::FileOpenError,
+     "Eine Datei auf diesem Rechner ließ sich nicht lesen oder schreiben: Pfad und Rechte "
+     "prüfen.",
+     "A file on this computer could not be read or written: check the path and its "
+     "permissions."},
+};
+
+QString failureTable(Language language) {
+    const bool german = language == Language::German;
+    QString html = german ? QStringLiteral(
+                                "<table cellspacing='6'><tr><th>Code</th><th>Meldung</th>"
+                                "<th>Bedeutung</th></tr>")
+                          : QStringLiteral(
+                                "<table cellspacing='6'><tr><th>Code</th><th>Message</th>"
+                                "<th>What it means</th></tr>");
+    for (const FailureRow& row : kFailureRows) {
+        html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td><td>%3</td></tr>")
+                    .arg(QChar::fromLatin1(row.code), catalogueText(row.text, language),
+                         QString::fromUtf8(german ? row.german : row.english));
+    }
+    return html + QStringLiteral("</table>");
 }
 
-}  // namespace
+QString germanGuide() {
+    return QStringLiteral(
+        "<h2>Dravolin</h2>"
+        "<p>Dravolin tauscht TIV-Dateien (<tt>.tiv</tt>) über eine serielle Leitung mit dem "
+        "Voska-Handprogrammer aus.</p>"
+        "<h3>Empfangen und Senden</h3>"
+        "<ol>"
+        "<li>In der Liste <i>Funktion auswählen</i> <b>Daten empfangen</b> oder <b>Daten "
+        "senden</b> wählen.</li>"
+        "<li>Mit <b>Datenaustausch &rarr; Datenaustausch starten</b> oder <b>F5</b> "
+        "starten. Solange keine Funktion gewählt ist, bleibt Starten gesperrt.</li>"
+        "<li><b>Daten empfangen</b> listet die im Programmer gespeicherten Dateien. Eine "
+        "davon in der Liste <i>Datei auswählen</i> wählen und angeben, wo sie gespeichert "
+        "werden soll.</li>"
+        "<li><b>Daten senden</b> fragt nach einer <tt>.tiv</tt>-Datei und sendet sie unter "
+        "einem Namen aus höchstens acht Zeichen des Dateinamens.</li>"
+        "</ol>"
+        "<p>Während einer Übertragung zeigt ein Balken neben der Statuszeile die übertragenen "
+        "Bytes, den Anteil in Prozent und die verbleibende Zeit. <b>Abbrechen</b> oder "
+        "<b>Esc</b> beendet den Austausch sofort: nichts wird gespeichert, eine vorhandene "
+        "Datei bleibt, wie sie war. Wer das Fenster während einer Übertragung schließt, wird "
+        "zuerst gefragt. Die Eingabetaste im Funktionsfeld startet die gewählte Funktion.</p>"
+        "<p>Die Statuszeile sagt, wie der Austausch ausging; nach einer kurzen Pause ist das "
+        "Fenster für den nächsten bereit. Ein Buchstabe ohne eigene Meldung erscheint in der "
+        "Statuszeile, zum Beispiel <i>(A)</i>.</p>"
+        "<h3>Serielle Schnittstelle</h3>"
+        "<p><b>Konfiguration &rarr; Schnittstelle parametrieren</b> stellt Schnittstelle "
+        "(Com 1 bis 4), Baudrate, Parität und Stoppbits ein; sie müssen zu denen des "
+        "Programmers passen. Die Einstellungen gelten, bis das Programm endet. Com <i>n</i> "
+        "ist <tt>/dev/ttyS(n-1)</tt>, wenn nichts anderes angegeben ist; der Tooltip jeder "
+        "Com-Schaltfläche nennt ihr Gerät. Für ein anderes Gerät, etwa einen USB-Adapter, "
+        "das Programm so starten:</p>"
+        "<pre>dravolin --port 1=/dev/ttyUSB0</pre>"
+        "<p>(<tt>--port</tt> für weitere Schnittstellen wiederholen). Um ein serielles Gerät "
+        "zu öffnen, muss der Benutzer meist zur Gruppe <tt>dialout</tt> gehören: <tt>sudo "
+        "usermod -aG dialout $USER</tt>, danach neu anmelden.</p>"
+        "<h3>Wenn ein Austausch misslingt</h3>");
+}
 
-QString HelpWindow::helpText() {
-    QString html;
-    html += QStringLiteral(
+QString englishGuide() {
+    return QStringLiteral(
         "<h2>Dravolin</h2>"
         "<p>Dravolin exchanges tag-data files (<tt>.tiv</tt>) with the Voska handheld "
         "programmer over a serial line.</p>"
@@ -58,45 +147,29 @@ QString HelpWindow::helpText() {
         "<p>(repeat <tt>--port</tt> for more ports). To open a serial device your user must "
         "usually belong to the <tt>dialout</tt> group: <tt>sudo usermod -aG dialout "
         "$USER</tt>, then log in again.</p>"
-        "<h3>When an exchange fails</h3>"
-        "<table cellspacing='6'><tr><th>Code</th><th>Message</th><th>What it means</th></tr>");
-    html += failureRow('N', TextId::DeviceNotResponding,
-                       "No answer in time: cable, port, device path, permissions or the "
-                       "programmer is off. When the box adds that the device has gone, the "
-                       "line itself went away (adapter unplugged).");
-    html += failureRow('V', TextId::WrongSettings,
-                       "The programmer reports other line settings: compare baud rate, "
-                       "parity and stop bits.");
-    html += failureRow('B', TextId::BccInterfaceError,
-                       "A reply arrived damaged (its check byte did not match): check the "
-                       "cable and the line settings.");
-    html += failureRow('X', TextId::BccError, "The programmer received a damaged frame.");
-    html += failureRow('Q', TextId::CharacterDelay,
-                       "The programmer waited too long between two characters.");
-    html += failureRow('W', TextId::ProtocolFormat,
-                       "The programmer did not understand a frame, or a file is not a valid "
-                       "tag-data file.");
-    html += failureRow('R', TextId::FileDoesNotExist,
-                       "The file asked for is not stored in the programmer.");
-    html += failureRow('S', TextId::MemoryFull,
-                       "The programmer has no room for the file; delete files there "
-                       "first.");
-    html += failureRow('D', TextId::FileOpenError,
-                       "A file on this computer could not be read or written: check the path "
-                       "and its permissions.");
-    html += QStringLiteral(
-        "</table>"
-        "<p><i>No file saved!</i> means the programmer holds no files.</p>");
+        "<h3>When an exchange fails</h3>");
+}
+
+}  // namespace
+
+QString HelpWindow::helpText(Language language) {
+    const bool german = language == Language::German;
+    QString html = german ? germanGuide() : englishGuide();
+    html += failureTable(language);
+    html += QStringLiteral("<p><i>%1</i> %2</p>")
+                .arg(catalogueText(TextId::NoFileSaved, language),
+                     german ? QStringLiteral("heißt, dass der Programmer keine Dateien hält.")
+                            : QStringLiteral("means the programmer holds no files."));
     return html;
 }
 
-HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Dravolin Help"));
+HelpWindow::HelpWindow(QWidget* parent, Language language) : QDialog(parent) {
+    setWindowTitle(QString::fromStdString(MessageCatalog(language).lookup(TextId::HelpTitle)));
     setModal(false);
     auto* layout = new QVBoxLayout(this);
     auto* browser = new QTextBrowser(this);
     browser->setObjectName(QStringLiteral("helpText"));
-    browser->setHtml(helpText());
+    browser->setHtml(helpText(language));
     layout->addWidget(browser);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &HelpWindow::close);

@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "app/command_line.h"
+#include "app/qt_translations.h"
 #include "app/transfer_app.h"
+#include "core/language_choice.h"
 #include "core/program_version.h"
 
 namespace {
@@ -38,7 +40,10 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dravolin"));
-    QApplication::setDesktopFileName(QStringLiteral("dravolin"));
-    dravolin::TransferApp transferApp(commandLine.portMap());
+    QApplication::setDesktopFileName(QStringLiteral("io.github.dravolin.Dravolin"));
+    const dravolin::Language language =
+        commandLine.language().value_or(dravolin::languageFromEnvironment());
+    const dravolin::QtTranslations qtTranslations(language);
+    dravolin::TransferApp transferApp(commandLine.portMap(), language);
     return transferApp.run();
 }

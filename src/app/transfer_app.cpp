@@ -6,12 +6,13 @@
 
 namespace dravolin {
 
-TransferApp::TransferApp(PortMap portMap) : portMap_(std::move(portMap)) {}
+TransferApp::TransferApp(PortMap portMap, Language language)
+    : portMap_(std::move(portMap)), language_(language) {}
 
 TransferApp::~TransferApp() = default;
 
 int TransferApp::run() {
-    TransferDialog window(portMap_);
+    TransferDialog window(portMap_, nullptr, nullptr, language_);
     window_ = &window;
     connect(&window, &TransferDialog::aboutRequested, this, &TransferApp::showAbout);
     connect(&window, &TransferDialog::helpRequested, this, &TransferApp::showHelp);
@@ -29,7 +30,7 @@ void TransferApp::showAbout() {
 void TransferApp::showHelp() {
     if (!helpWindow_) {
         // A child of the main window, so that its modal run does not block the help.
-        helpWindow_ = new HelpWindow(window_);
+        helpWindow_ = new HelpWindow(window_, language_);
         helpWindow_->setAttribute(Qt::WA_DeleteOnClose);
     }
     helpWindow_->show();

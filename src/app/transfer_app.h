@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "app/help_window.h"
+#include "core/message_catalog.h"
 #include "serial/port_map.h"
 
 namespace dravolin {
@@ -16,7 +17,7 @@ class TransferApp : public QObject {
     Q_OBJECT
 
 public:
-    explicit TransferApp(PortMap portMap = {});
+    explicit TransferApp(PortMap portMap = {}, Language language = Language::English);
     ~TransferApp() override;
 
     // Runs the main window until the operator ends it; the program's exit status.
@@ -31,6 +32,7 @@ public:
 
 private:
     PortMap portMap_;
+    Language language_;
     TransferDialog* window_ = nullptr;
     QPointer<HelpWindow> helpWindow_;
 };

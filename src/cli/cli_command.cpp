@@ -14,7 +14,7 @@ CliCommand::CliCommand(const CliOptions& options, std::FILE* out, std::FILE* err
       err_(err),
       warnings_(err),
       port_(warnings_, options.portMap),
-      view_(err, showProgress),
+      view_(err, showProgress, options.language.value_or(Language::English)),
       exchange_(view_, port_, options_.settings) {
     // A terminal has nothing to hold on screen after the outcome.
     exchange_.setOutcomePause(0);
@@ -145,7 +145,8 @@ int CliCommand::reportOutcome() {
                      port_.lastOpenFailure().c_str());
     }
     const std::optional<TextId> box = outcomeBoxText(code);
-    const std::string text = ConsoleView::oneLine(box ? *box : TextId::StatusFailure);
+    const std::string text = ConsoleView::oneLine(box ? *box : TextId::StatusFailure,
+                                                  options_.language.value_or(Language::English));
     const auto byte = static_cast<unsigned char>(code);
     if (std::isprint(byte)) {
         std::fprintf(err_, "dravolin-cli: %c: %s\n", code, text.c_str());

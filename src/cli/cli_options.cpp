@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/argument_scanner.h"
+#include "core/language_choice.h"
 #include "protocol/escaped_name.h"
 
 namespace dravolin {
@@ -78,6 +79,15 @@ bool applyOutput(const std::string& value, CliOptions& options, std::string& err
     return true;
 }
 
+bool applyLanguage(const std::string& value, CliOptions& options, std::string& error) {
+    options.language = languageFromName(value);
+    if (!options.language) {
+        error = "--language takes de or en: " + value;
+        return false;
+    }
+    return true;
+}
+
 // The options of dravolin-cli, one row each. --device is only noted here: it maps the
 // port chosen by --port, wherever the two stand.
 std::vector<OptionRule> optionTable(CliOptions& options, std::string& device) {
@@ -102,6 +112,7 @@ std::vector<OptionRule> optionTable(CliOptions& options, std::string& device) {
         {"--parity", "", Takes::Value, false, with(applyParity)},
         {"--stop-bits", "", Takes::Value, false, with(applyStopBits)},
         {"-o", "", Takes::Value, false, with(applyOutput)},
+        {"--language", "", Takes::Value, false, with(applyLanguage)},
         // Answered before the line is read; rows so that "--help=x" is called wrong.
         {"--help", "-h", Takes::Nothing, false, answered},
         {"--version", "", Takes::Nothing, false, answered},
@@ -176,7 +187,7 @@ bool CliOptions::parse(const std::vector<std::string>& arguments, CliOptions& op
 
 std::string CliOptions::usage() {
     return "usage: dravolin-cli [--port N | --port N=PATH | --device PATH] [--baud B]\n"
-           "                    [--parity O|E|N] [--stop-bits 1|2] COMMAND\n"
+           "                    [--parity O|E|N] [--stop-bits 1|2] [--language de|en] COMMAND\n"
            "\n"
            "Exchanges tag-data files (.tiv) with the programmer on a serial line.\n"
            "\n"
@@ -193,6 +204,8 @@ std::string CliOptions::usage() {
            "  --baud B            9600 (default), 19200, 38400 or 57600\n"
            "  --parity P          O odd, E even (default), N none\n"
            "  --stop-bits S       1 (default) or 2\n"
+           "  --language L        de or en: the language of the programmer's texts\n"
+           "                      (default: German where LC_ALL, LC_MESSAGES or LANG asks)\n"
            "  -h, --help          show this text\n"
            "  --version           show the version\n"
            "Options take their value as the next argument or after '=' (--baud=19200); each\n"

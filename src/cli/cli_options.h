@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/message_catalog.h"
 #include "core/port_settings.h"
 #include "serial/port_map.h"
 
@@ -10,7 +12,7 @@ namespace dravolin {
 
 // The command line of dravolin-cli:
 //   dravolin-cli [--port N | --port N=PATH | --device PATH] [--baud B] [--parity O|E|N]
-//                [--stop-bits 1|2] COMMAND
+//                [--stop-bits 1|2] [--language de|en] COMMAND
 // with COMMAND one of: list | get NAME [-o FILE] | put FILE. Options are read as
 // ArgumentScanner reads them (--opt=value, "--" before operands that begin with '-', an
 // option given twice is refused); add an option as a row of the table in cli_options.cpp.
@@ -23,6 +25,8 @@ struct CliOptions {
     std::string name;        // get: the device's name of the file, its escapes resolved
     std::string outputPath;  // get: -o FILE; empty for NAME.tiv in the current folder
     std::string inputPath;   // put: the file to send
+    // --language; without it the locale decides.
+    std::optional<Language> language;
 
     // False with a message for the operator when the arguments do not make a command.
     static bool parse(const std::vector<std::string>& arguments, CliOptions& options,

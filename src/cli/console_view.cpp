@@ -11,15 +11,11 @@ constexpr std::size_t kProgressFromBytes = 512;
 
 }  // namespace
 
-ConsoleView::ConsoleView(std::FILE* err, bool showProgress)
-    : err_(err), showProgress_(showProgress) {}
+ConsoleView::ConsoleView(std::FILE* err, bool showProgress, Language language)
+    : err_(err), showProgress_(showProgress), language_(language) {}
 
-std::string ConsoleView::oneLine(TextId id) {
-    return oneLine(id, std::string());
-}
-
-std::string ConsoleView::oneLine(TextId id, const std::string& argument) {
-    std::string text = fillPlaceholders(MessageCatalog::text(id, Language::English), {argument});
+std::string ConsoleView::oneLine(TextId id, Language language, const std::string& argument) {
+    std::string text = fillPlaceholders(MessageCatalog::text(id, language), {argument});
     std::replace(text.begin(), text.end(), '\n', ' ');
     std::replace(text.begin(), text.end(), '\t', ' ');
     const auto first = text.find_first_not_of(' ');
@@ -37,7 +33,7 @@ void ConsoleView::setStatusText(TextId id) {
         case TextId::StatusPleaseWait:
         case TextId::StatusFailure:
         case TextId::StatusCancelled:
-            printStatus(oneLine(id));
+            printStatus(oneLine(id, language_));
             break;
         default:
             // Prompts that ask for a choice in the window; the command line made it already.
@@ -46,7 +42,7 @@ void ConsoleView::setStatusText(TextId id) {
 }
 
 void ConsoleView::setStatusTextWith(TextId id, const std::string& argument) {
-    printStatus(oneLine(id, argument));
+    printStatus(oneLine(id, language_, argument));
 }
 
 void ConsoleView::printStatus(const std::string& line) {
@@ -57,7 +53,7 @@ void ConsoleView::printStatus(const std::string& line) {
 
 void ConsoleView::showMessageBox(TextId id, MessageIcon icon) {
     if (icon == MessageIcon::Information) {
-        printStatus(oneLine(id));
+        printStatus(oneLine(id, language_));
     }
 }
 
@@ -88,7 +84,7 @@ void ConsoleView::showProgress(const TransferProgress& progress) {
         return;
     }
     // One line, written over each time; blanks wipe what a longer line left behind.
-    std::string line = "  " + formatProgress(progress, Language::English);
+    std::string line = "  " + formatProgress(progress, language_);
     const std::size_t length = line.size();
     if (length < progressLineLength_) {
         line.append(progressLineLength_ - length, ' ');

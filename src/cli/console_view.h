@@ -15,7 +15,8 @@ namespace dravolin {
 // line, which carries the same text with the status letter.
 class ConsoleView : public ExchangeView {
 public:
-    explicit ConsoleView(std::FILE* err = stderr, bool showProgress = false);
+    explicit ConsoleView(std::FILE* err = stderr, bool showProgress = false,
+                         Language language = Language::English);
 
     void answerFileDialogsWith(std::optional<std::string> path) { fileAnswer_ = std::move(path); }
     const std::vector<std::string>& listedNames() const { return listedNames_; }
@@ -24,11 +25,9 @@ public:
     // fetch is no success of its own: an empty directory there means the name is missing.
     void showSuccessLine(bool shown) { successLineShown_ = shown; }
 
-    // A catalogue text on one line: its line breaks become spaces, outer blanks go.
-    static std::string oneLine(TextId id);
-
-    // A catalogue text on one line with its %1 filled in.
-    static std::string oneLine(TextId id, const std::string& argument);
+    // A catalogue text on one line, its %1 filled with `argument`: its line breaks become
+    // spaces, outer blanks go.
+    static std::string oneLine(TextId id, Language language, const std::string& argument = {});
 
     void setStatusText(TextId id) override;
     void setStatusTextWith(TextId id, const std::string& argument) override;
@@ -54,6 +53,7 @@ private:
 
     std::FILE* err_;
     bool showProgress_;
+    Language language_;
     bool progressLineOpen_ = false;
     bool successLineShown_ = true;
     std::size_t progressLineLength_ = 0;

@@ -12,6 +12,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/stop_signals.h"
+#include "core/language_choice.h"
 #include "core/program_version.h"
 
 namespace {
@@ -48,6 +49,11 @@ int run(int argc, char** argv) {
                     dravolin::kProgramVersion.data());
         return withStandardOutputWritten(dravolin::CliCommand::kSuccess);
     }
+    if (!options.language) {
+        options.language = dravolin::languageFromEnvironment();
+    }
+    // The exchange words its cause lines in the settings' language.
+    options.settings.language = *options.language == dravolin::Language::German ? 0 : 1;
     dravolin::CliCommand command(options, stdout, stderr, ::isatty(STDERR_FILENO) == 1);
     const dravolin::StopSignals stopSignals([&command](int signal) { command.interrupt(signal); });
     return withStandardOutputWritten(command.run());

@@ -70,6 +70,18 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"Abbrechen", "Cancel"},
     {"%1 von %2 Bytes (%3 %)", "%1 of %2 bytes (%3%)"},
     {"noch %1", "%1 left"},
+    // The settings dialog's title; in English with the words of its menu item.
+    {"Serielle Schnittstelle parametrieren", "Configure interface"},
+    {"&Baudrate", "&Baud rate"},
+    {"&Datenbits", "&Data bits"},
+    {"&Stoppbits", "&Stop bits"},
+    {"&Parität", "&Parity"},
+    {"Schnittstelle", "Port"},
+    {"ungerade", "odd"},
+    {"gerade", "even"},
+    {"keine", "none"},
+    {"Baud", "baud"},
+    {"Dravolin-Hilfe", "Dravolin Help"},
 }};
 
 }  // namespace

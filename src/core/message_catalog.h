@@ -55,6 +55,18 @@ enum class TextId : int {
     CancelButton = 41,
     ProgressBytes = 42,     // %1 bytes done, %2 bytes expected, %3 percent
     ProgressTimeLeft = 43,  // %1 a duration such as "7 s"
+    // The settings dialog's and the help window's own captions.
+    SettingsTitle = 44,
+    BaudRateGroup = 45,
+    DataBitsGroup = 46,
+    StopBitsGroup = 47,
+    ParityGroup = 48,
+    PortGroup = 49,
+    ParityOdd = 50,
+    ParityEven = 51,
+    ParityNone = 52,
+    BaudUnit = 53,
+    HelpTitle = 54,
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -72,7 +84,7 @@ std::string fillPlaceholders(std::string_view text, const std::vector<std::strin
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 44;
+    static constexpr int kTextCount = 55;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

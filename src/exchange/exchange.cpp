@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "protocol/device_name.h"
+#include "protocol/replies.h"
 #include "protocol/tag_data_file.h"
 #include "serial/serial_port.h"
 
@@ -26,7 +27,7 @@ constexpr int kStartBits = 1;
 
 // A name as the device sent it, up to its first NUL, for showing and as the file name
 // offered in the save dialog; the fetch request always carries all eight bytes.
-std::string shownName(const std::array<std::uint8_t, kNameLength>& name) {
+std::string shownName(const DeviceNameField& name) {
     const auto end = std::find(name.begin(), name.end(), 0);
     return std::string(name.begin(), end);
 }
@@ -155,12 +156,13 @@ void Exchange::requestDirectory() {
                    {WaitProgress::Source::Received, replyLength})) {
         return;
     }
-    if (!checkByteMatches(received(), replyLength - 1)) {
+    DirectoryReply reply = checkDirectoryReply(received());
+    if (reply.verdict != ReplyVerdict::Accepted) {
         closeLink();
         finishExchange('B');
         return;
     }
-    listDirectory();
+    listDirectory(std::move(reply.names));
     view_.showFileList(1);
     closeLink();
     view_.redrawMenuBar();
@@ -168,17 +170,10 @@ void Exchange::requestDirectory() {
     awaitingFileChoice_ = true;
 }
 
-void Exchange::listDirectory() {
+void Exchange::listDirectory(std::vector<DeviceNameField> names) {
     view_.clearFileList(TextId::SelectFile);
-    directoryNames_.clear();
-    for (long entry = 0; entry < directoryCount_; ++entry) {
-        const auto first =
-            rxBuffer_.begin() +
-            static_cast<std::ptrdiff_t>(kDirectoryHeaderLength +
-                                        kDirectoryEntryLength * static_cast<std::size_t>(entry));
-        std::array<std::uint8_t, kNameLength> name{};
-        std::copy_n(first, kNameLength, name.begin());
-        directoryNames_.push_back(name);
+    directoryNames_ = std::move(names);
+    for (const DeviceNameField& name : directoryNames_) {
         view_.appendFileListEntry(shownName(name));
     }
 }
@@ -224,13 +219,13 @@ void Exchange::fetchFile(int selection) {
         return;
     }
     closeLink();
-    const std::size_t fileLength = kHeaderLength + static_cast<std::size_t>(dataLength_);
-    if (!checkByteMatches(received(), fileLength)) {
+    const FileReply reply = checkFileReply(received());
+    if (reply.verdict != ReplyVerdict::Accepted) {
         finishExchange('B');
         return;
     }
     const TagDataFile::SaveResult saved = TagDataFile::save(
-        savePath_, std::span(rxBuffer_.data(), fileLength),
+        savePath_, reply.file,
         keepExistingFiles_ ? FileSaver::IfExists::Keep : FileSaver::IfExists::Replace);
     if (!saved.ok) {
         endWith('D', saved.reason);

@@ -2,7 +2,6 @@
 
 #include <QTimer>
 
-#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +15,7 @@
 #include "exchange/exchange_view.h"
 #include "exchange/transfer_progress.h"
 #include "protocol/frames.h"
+#include "protocol/replies.h"
 #include "serial/port_owner.h"
 
 namespace dravolin {
@@ -113,7 +113,7 @@ public:
     void setWaitObserver(WaitObserver observer) { waitObserver_ = std::move(observer); }
 
 private:
-    void listDirectory();
+    void listDirectory(std::vector<DeviceNameField> names);
     std::span<const std::uint8_t> received() const;
     char replyStatus() const;
     void loadFrame(const Bytes& frame);
@@ -150,7 +150,7 @@ private:
     Bytes fileBuffer_;
     long directoryCount_ = 0;
     long dataLength_ = 0;
-    std::vector<std::array<std::uint8_t, kNameLength>> directoryNames_;
+    std::vector<DeviceNameField> directoryNames_;
     std::string sendPath_;
     std::string savePath_;
 

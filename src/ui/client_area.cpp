@@ -9,9 +9,10 @@ namespace dravolin {
 
 ClientArea::ClientArea(QWidget* parent) : QWidget(parent) {}
 
-void ClientArea::setPicture(QPixmap picture) {
-    picture_ = std::move(picture);
+bool ClientArea::setPicture(const QString& svgPath) {
+    const bool loaded = picture_.load(svgPath);
     update();
+    return loaded;
 }
 
 void ClientArea::resizeEvent(QResizeEvent* event) {
@@ -21,12 +22,14 @@ void ClientArea::resizeEvent(QResizeEvent* event) {
 
 void ClientArea::paintEvent(QPaintEvent* event) {
     static_cast<void>(event);
-    if (picture_.isNull()) {
+    if (!picture_.isValid()) {
         return;
     }
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(WindowLayout::forClientSize(size()).picture, picture_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    // The whole drawing is stretched to the picture's place, as the layout gives it.
+    picture_.render(&painter, WindowLayout::forClientSize(size()).picture);
 }
 
 }  // namespace dravolin

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QPixmap>
+#include <QString>
+#include <QSvgRenderer>
 #include <QWidget>
 
 namespace dravolin {
@@ -13,8 +14,10 @@ class ClientArea : public QWidget {
 public:
     explicit ClientArea(QWidget* parent = nullptr);
 
-    void setPicture(QPixmap picture);
-    const QPixmap& picture() const { return picture_; }
+    // The picture as an SVG drawing, painted at the screen's own resolution, so that it
+    // stays sharp at any scale. Whether it could be read.
+    bool setPicture(const QString& svgPath);
+    bool hasPicture() const { return picture_.isValid(); }
 
 signals:
     void resized(QSize size);
@@ -24,7 +27,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QPixmap picture_;
+    QSvgRenderer picture_;
 };
 
 }  // namespace dravolin

@@ -72,10 +72,11 @@ QPushButton* PortSettingsDialog::addPushButton(int id, const QString& text, QRec
     return button;
 }
 
-void PortSettingsDialog::addGroupBox(int id, const QString& title, QRect rect) {
+QGroupBox* PortSettingsDialog::addGroupBox(int id, const QString& title, QRect rect) {
     auto* box = new QGroupBox(title, this);
     box->setObjectName(QString::number(id));
     box->setGeometry(rect);
+    return box;
 }
 
 QRadioButton* PortSettingsDialog::addRadioButton(QButtonGroup* group, int index, int id,
@@ -95,7 +96,7 @@ void PortSettingsDialog::buildControls(const PortMap& portMap) {
     connect(cancelButton_, &QPushButton::clicked, this, &PortSettingsDialog::reject);
 
     baudGroup_ = new QButtonGroup(this);
-    addGroupBox(1137, QStringLiteral("&Baudrate"), dialogRect(5, 94, 85, 85));
+    baudBox_ = addGroupBox(1137, QStringLiteral("&Baudrate"), dialogRect(5, 94, 85, 85));
     addRadioButton(baudGroup_, 0, 1005, QStringLiteral("9600 baud"), dialogRect(20, 111, 63, 12));
     addRadioButton(baudGroup_, 1, 1006, QStringLiteral("19200 baud"), dialogRect(20, 127, 63, 12));
     addRadioButton(baudGroup_, 2, 1007, QStringLiteral("38400 baud"), dialogRect(20, 143, 63, 12));
@@ -103,24 +104,24 @@ void PortSettingsDialog::buildControls(const PortMap& portMap) {
 
     // Only 8 data bits are offered; the 7 button exists to keep the group's indices.
     dataBitsGroup_ = new QButtonGroup(this);
-    addGroupBox(1138, QStringLiteral("&Data bit"), dialogRect(102, 4, 69, 41));
+    dataBitsBox_ = addGroupBox(1138, QStringLiteral("&Data bit"), dialogRect(102, 4, 69, 41));
     addRadioButton(dataBitsGroup_, 0, 1012, QStringLiteral("7"), dialogRect(120, 17, 21, 12))
         ->setVisible(false);
     addRadioButton(dataBitsGroup_, 1, 1011, QStringLiteral("8"), dialogRect(120, 22, 21, 12));
 
     stopBitsGroup_ = new QButtonGroup(this);
-    addGroupBox(1139, QStringLiteral("&Stop bit"), dialogRect(102, 50, 69, 55));
+    stopBitsBox_ = addGroupBox(1139, QStringLiteral("&Stop bit"), dialogRect(102, 50, 69, 55));
     addRadioButton(stopBitsGroup_, 0, 1013, QStringLiteral("1"), dialogRect(120, 66, 21, 12));
     addRadioButton(stopBitsGroup_, 1, 1014, QStringLiteral("2"), dialogRect(120, 84, 21, 12));
 
     parityGroup_ = new QButtonGroup(this);
-    addGroupBox(1140, QStringLiteral("&Parity"), dialogRect(102, 109, 69, 70));
+    parityBox_ = addGroupBox(1140, QStringLiteral("&Parity"), dialogRect(102, 109, 69, 70));
     addRadioButton(parityGroup_, 0, 1016, QStringLiteral("odd"), dialogRect(120, 122, 45, 12));
     addRadioButton(parityGroup_, 1, 1015, QStringLiteral("even"), dialogRect(120, 141, 45, 12));
     addRadioButton(parityGroup_, 2, 1017, QStringLiteral("none"), dialogRect(120, 159, 45, 12));
 
     portGroup_ = new QButtonGroup(this);
-    addGroupBox(1159, QStringLiteral("Port"), dialogRect(5, 4, 85, 85));
+    portBox_ = addGroupBox(1159, QStringLiteral("Port"), dialogRect(5, 4, 85, 85));
     const int portIds[] = {1009, 1162, 1010, 1018};
     for (int index = 0; index < 4; ++index) {
         const int port = index + 1;
@@ -139,7 +140,7 @@ void PortSettingsDialog::showEvent(QShowEvent* event) {
         return;
     }
     indicesIntoControls();
-    setCancelCaption();
+    setCaptions();
     indicesFromSettings();
     indicesIntoControls();
     okButton_->setFocus();
@@ -151,18 +152,31 @@ void PortSettingsDialog::accept() {
     QDialog::accept();
 }
 
-void PortSettingsDialog::setCancelCaption() {
-    // The title follows the language too: an English window asks in English, with the
-    // words of its menu item; German keeps the dialog's own title.
-    if (settings_.language == 0) {
-        cancelButton_->setText(QStringLiteral("Abbrechen"));
-        setWindowTitle(kGermanTitle);
-    } else if (settings_.language == 1) {
-        cancelButton_->setText(QStringLiteral("Cancel"));
-        const std::string_view title =
-            MessageCatalog::text(TextId::ConfigureItem, Language::English);
-        setWindowTitle(QString::fromUtf8(title.data(), qsizetype(title.size())));
+void PortSettingsDialog::setCaptions() {
+    // A language number other than 0 and 1 leaves every caption as built.
+    if (settings_.language != 0 && settings_.language != 1) {
+        return;
     }
+    const bool german = settings_.language == 0;
+    cancelButton_->setText(german ? QStringLiteral("Abbrechen") : QStringLiteral("Cancel"));
+
+    const MessageCatalog catalog(german ? Language::German : Language::English);
+    const auto caption = [&catalog](TextId id) {
+        return QString::fromStdString(catalog.lookup(id));
+    };
+    setWindowTitle(caption(TextId::SettingsTitle));
+    baudBox_->setTitle(caption(TextId::BaudRateGroup));
+    dataBitsBox_->setTitle(caption(TextId::DataBitsGroup));
+    stopBitsBox_->setTitle(caption(TextId::StopBitsGroup));
+    parityBox_->setTitle(caption(TextId::ParityGroup));
+    portBox_->setTitle(caption(TextId::PortGroup));
+    for (int index = 0; index < 4; ++index) {
+        baudGroup_->button(index)->setText(
+            QStringLiteral("%1 %2").arg(kBaudRates[index]).arg(caption(TextId::BaudUnit)));
+    }
+    parityGroup_->button(0)->setText(caption(TextId::ParityOdd));
+    parityGroup_->button(1)->setText(caption(TextId::ParityEven));
+    parityGroup_->button(2)->setText(caption(TextId::ParityNone));
 }
 
 void PortSettingsDialog::indicesFromSettings() {

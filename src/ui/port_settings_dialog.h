@@ -6,6 +6,7 @@
 #include "serial/port_map.h"
 
 class QButtonGroup;
+class QGroupBox;
 class QPushButton;
 class QRadioButton;
 
@@ -31,12 +32,12 @@ protected:
 private:
     QRect dialogRect(int x, int y, int width, int height) const;
     QPushButton* addPushButton(int id, const QString& text, QRect rect);
-    void addGroupBox(int id, const QString& title, QRect rect);
+    QGroupBox* addGroupBox(int id, const QString& title, QRect rect);
     QRadioButton* addRadioButton(QButtonGroup* group, int index, int id, const QString& text,
                                  QRect rect);
     void buildControls(const PortMap& portMap);
 
-    void setCancelCaption();
+    void setCaptions();
     void indicesFromSettings();
     void settingsFromIndices();
     void indicesIntoControls();
@@ -56,6 +57,11 @@ private:
     QButtonGroup* stopBitsGroup_ = nullptr;
     QButtonGroup* parityGroup_ = nullptr;
     QButtonGroup* portGroup_ = nullptr;
+    QGroupBox* baudBox_ = nullptr;
+    QGroupBox* dataBitsBox_ = nullptr;
+    QGroupBox* stopBitsBox_ = nullptr;
+    QGroupBox* parityBox_ = nullptr;
+    QGroupBox* portBox_ = nullptr;
 };
 
 }  // namespace dravolin

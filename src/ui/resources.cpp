@@ -17,11 +17,18 @@ void loadResources() {
     static_cast<void>(registered);
 }
 
+QString iconPngPath(int size) {
+    return QStringLiteral(":/dravolin/icons/dravolin_%1.png").arg(size);
+}
+
 QIcon programIcon() {
     loadResources();
-    QIcon icon;
-    icon.addFile(kIcon32Path, QSize(32, 32));
-    icon.addFile(kIcon16Path, QSize(16, 16));
+    // The pictures cover the sizes title bars and the about box use, at twice their size
+    // too; where Qt's SVG icon engine is installed, the outline serves every other size.
+    QIcon icon(kIconSvgPath);
+    for (const int size : {16, 32, 48, 64}) {
+        icon.addFile(iconPngPath(size), QSize(size, size));
+    }
     return icon;
 }
 

@@ -6,16 +6,18 @@
 namespace dravolin {
 
 // Paths of the pictures and records compiled into the program (res/dravolin.qrc).
-inline const QString kIcon32Path = QStringLiteral(":/dravolin/icon_32.png");
-inline const QString kIcon16Path = QStringLiteral(":/dravolin/icon_16.png");
-inline const QString kPicturePath = QStringLiteral(":/dravolin/picture.png");
+inline const QString kIconSvgPath = QStringLiteral(":/dravolin/dravolin.svg");
+inline const QString kPicturePath = QStringLiteral(":/dravolin/picture.svg");
 inline const QString kVersionRecordPath = QStringLiteral(":/dravolin/version_record.json");
+
+// The icon rendered at `size` pixels ("icons/dravolin_32.png").
+QString iconPngPath(int size);
 
 // Makes the compiled resources available; they live in a static library, so they must be
 // registered once by hand. Safe to call any number of times.
 void loadResources();
 
-// The program's icon in both sizes.
+// The program's icon: drawn at small sizes, rendered from its outline at larger ones.
 QIcon programIcon();
 
 }  // namespace dravolin

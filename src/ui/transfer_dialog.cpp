@@ -19,6 +19,7 @@
 #include <algorithm>
 
 #include "exchange/exchange.h"
+#include "exchange/transfer_progress.h"
 #include "serial/serial_port.h"
 #include "ui/client_area.h"
 #include "ui/dialog_units.h"
@@ -73,10 +74,11 @@ void placeComboBox(QComboBox* box, const QRect& table) {
 }  // namespace
 
 TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> prompts,
-                               QWidget* parent)
+                               QWidget* parent, Language language)
     : QDialog(parent),
       prompts_(prompts ? std::move(prompts) : std::make_unique<QtUserPrompts>()),
-      catalog_(Language::English) {
+      catalog_(language),
+      language_(static_cast<int>(language)) {
     loadResources();
     setWindowTitle(QStringLiteral("Dravolin"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -138,7 +140,7 @@ void TransferDialog::buildControls() {
     layout->setMenuBar(menuBar_);
 
     client_ = new ClientArea(this);
-    client_->setPicture(QPixmap(kPicturePath));
+    client_->setPicture(kPicturePath);
     layout->addWidget(client_);
 
     functionGroup_ = newGroupBox(1000, QStringLiteral("Funktion auswählen"), client_);
@@ -210,10 +212,72 @@ void TransferDialog::relabelMenus() {
     setStartItem(false);
 }
 
+TextRoom TransferDialog::textRoom() const {
+    TextRoom room;
+    // The status line measured with each text it can show, as showStatus shows it: a word
+    // filled in (a path, a name) gives way down to an ellipsis.
+    QLabel probe;
+    probe.setFont(statusLine_->font());
+    probe.setFrameStyle(statusLine_->frameStyle());
+    const auto widest = [this, &probe](std::initializer_list<TextId> ids) {
+        int width = 0;
+        for (const TextId id : ids) {
+            QString shown = QString::fromStdString(
+                fillPlaceholders(catalog_.lookup(id), {QStringLiteral("x…").toStdString()}));
+            probe.setText(shown.replace(QLatin1Char('\t'), QLatin1Char(' ')));
+            width = std::max(width, probe.sizeHint().width());
+        }
+        return width;
+    };
+    room.statusWidth =
+        widest({TextId::StatusSuccess, TextId::StatusFailure, TextId::StatusStartUp,
+                TextId::StatusFunctionChosen, TextId::StatusIdle, TextId::StatusCancelled,
+                TextId::StatusFailureLetter, TextId::StatusSaved, TextId::StatusStored});
+    room.statusWidthBesideCancel = widest(
+        {TextId::StatusDirectoryListed, TextId::StatusChooseFileToSend, TextId::StatusPleaseWait});
+    room.statusWidthBesideProgress = widest({TextId::StatusPleaseWait});
+    room.cancelWidth = cancelButton_->sizeHint().width();
+    // The bar's longest text: five-digit counts and a time left in minutes.
+    TransferProgress longest;
+    longest.done = 10000;
+    longest.expected = 16484;
+    longest.secondsLeft = 3599;
+    const QFontMetrics barMetrics = progressBar_->fontMetrics();
+    room.progressWidth = barMetrics.horizontalAdvance(
+                             QString::fromStdString(formatProgress(longest, catalog_.language()))) +
+                         2 * barMetrics.averageCharWidth();
+    for (const QGroupBox* group : {functionGroup_, fileGroup_}) {
+        room.groupTitleWidth = std::max(room.groupTitleWidth, group->minimumSizeHint().width());
+        // The title is drawn on the frame's top line; a field may start right below it.
+        room.groupContentTop = std::max(room.groupContentTop, group->fontMetrics().height());
+        const QRect contents = group->contentsRect();
+        room.groupContentBottom =
+            std::max(room.groupContentBottom, group->height() - 1 - contents.bottom());
+    }
+    // Both fields measured with every text they show: entries and prompts, and the widest
+    // name of eight characters the programmer may list.
+    QComboBox listProbe;
+    listProbe.setFont(functionList_->font());
+    listProbe.setEditable(true);
+    listProbe.setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    listProbe.addItems({text(TextId::ReceiveEntry), text(TextId::SendEntry),
+                        text(TextId::SelectFunction), text(TextId::SelectFile),
+                        QStringLiteral("WWWWWWWW")});
+    room.listWidth = listProbe.sizeHint().width();
+    room.listHeight = std::max(functionList_->sizeHint().height(), fileList_->sizeHint().height());
+    room.menuWidth = menuBar_->sizeHint().width();
+    return room;
+}
+
 void TransferDialog::setInitialSize() {
-    const QSize client =
-        DialogUnits(fontMetrics()).toPixels(QSize(kClientWidthUnits, kClientHeightUnits));
-    resize(client.width(), client.height() + menuBar_->sizeHint().height());
+    const int menuHeight = menuBar_->sizeHint().height();
+    const QSize smallest = WindowLayout::minimumClientSize(textRoom());
+    setMinimumSize(smallest.width(), smallest.height() + menuHeight);
+    // The size the layout was drawn for, unless the texts of this language need more.
+    const QSize client = DialogUnits(fontMetrics())
+                             .toPixels(QSize(kClientWidthUnits, kClientHeightUnits))
+                             .expandedTo(smallest);
+    resize(client.width(), client.height() + menuHeight);
     placeControls(client);
 }
 

@@ -11,6 +11,7 @@
 #include "exchange/exchange_view.h"
 #include "serial/port_map.h"
 #include "ui/user_prompts.h"
+#include "ui/window_layout.h"
 
 class QAction;
 class QComboBox;
@@ -43,8 +44,9 @@ class TransferDialog : public QDialog, public ExchangeView {
 
 public:
     // `prompts` answers message boxes and file dialogs; by default Qt's own dialogs.
+    // `language` chooses the catalogue's column for every text the window shows.
     explicit TransferDialog(PortMap portMap = {}, std::unique_ptr<UserPrompts> prompts = nullptr,
-                            QWidget* parent = nullptr);
+                            QWidget* parent = nullptr, Language language = Language::English);
     ~TransferDialog() override;
 
     // ExchangeView
@@ -96,6 +98,7 @@ private:
     void connectCommands();
     void initialiseControls();
     void relabelMenus();
+    TextRoom textRoom() const;
     void setInitialSize();
     void placeControls(QSize clientSize);
     void placeStatusRow();

@@ -17,6 +17,15 @@ QRect proportional(QSize client, double x, double y, double width, double height
     return {part(x, w), part(y, h), part(width, w), part(height, h)};
 }
 
+// Far beyond any screen; a text that needs more is given up on.
+constexpr int kLargestSide = 20000;
+
+// A list's field sits below its group's title and inside its frame.
+bool fieldFitsInGroup(const QRect& list, const QRect& group, const TextRoom& room) {
+    return list.y() >= group.y() + room.groupContentTop &&
+           list.y() + room.listHeight <= group.y() + group.height() - room.groupContentBottom;
+}
+
 constexpr int kRowGap = 2;
 // The share of the row the status line keeps beside the progress bar: enough for
 // " Please wait".
@@ -35,6 +44,42 @@ WindowLayout WindowLayout::forClientSize(QSize client) {
     layout.fileList = proportional(client, 0.05, 0.43, 0.25, 0.42);
     layout.picture = proportional(client, 0.34, 0.02, 0.66, 0.98);
     return layout;
+}
+
+bool WindowLayout::widthHolds(const TextRoom& room) const {
+    const int clientWidth = statusLine.width() + 4;
+    // While an exchange runs, Cancel and the progress bar share the status line's row.
+    const StatusRow besideCancel = StatusRow::within(statusLine, room.cancelWidth, false);
+    const StatusRow besideProgress = StatusRow::within(statusLine, room.cancelWidth, true);
+    return clientWidth >= room.menuWidth && statusLine.width() >= room.statusWidth &&
+           besideCancel.cancelButton.width() >= room.cancelWidth &&
+           besideCancel.statusLine.width() >= room.statusWidthBesideCancel &&
+           besideProgress.statusLine.width() >= room.statusWidthBesideProgress &&
+           besideProgress.progressBar.width() >= room.progressWidth &&
+           functionGroup.width() >= room.groupTitleWidth &&
+           fileGroup.width() >= room.groupTitleWidth && functionList.width() >= room.listWidth &&
+           fileList.width() >= room.listWidth;
+}
+
+bool WindowLayout::heightHolds(const TextRoom& room) const {
+    return fieldFitsInGroup(functionList, functionGroup, room) &&
+           fieldFitsInGroup(fileList, fileGroup, room) &&
+           fileGroup.y() + fileGroup.height() <= statusLine.y();
+}
+
+QSize WindowLayout::minimumClientSize(const TextRoom& room) {
+    // Truncation makes some distances shrink by a pixel as the area grows, so the first
+    // size that holds is not enough: the minimum is the size from which every larger one
+    // holds. The other side is held far out so that it never decides.
+    int width = kLargestSide;
+    while (width > 1 && forClientSize(QSize(width - 1, kLargestSide)).widthHolds(room)) {
+        --width;
+    }
+    int height = kLargestSide;
+    while (height > 1 && forClientSize(QSize(kLargestSide, height - 1)).heightHolds(room)) {
+        --height;
+    }
+    return {width, height};
 }
 
 StatusRow StatusRow::within(QRect statusLine, int cancelWidth, bool withProgress) {

@@ -43,5 +43,17 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
     }
 }
 
+TEST(CommandLine, LanguageIsLeftToTheLocaleUnlessGiven) {
+    EXPECT_FALSE(parse({}).language().has_value());
+    EXPECT_EQ(parse({"--language", "de"}).language(), Language::German);
+    EXPECT_EQ(parse({"--language", "en", "--port", "1=/dev/pts/3"}).language(), Language::English);
+    for (const auto& wrong :
+         {std::vector<const char*>{"--language", "fr"}, std::vector<const char*>{"--language"}}) {
+        const CommandLine line = parse(wrong);
+        EXPECT_EQ(line.action(), CommandLine::Action::UsageError);
+        EXPECT_NE(line.error().find("--language"), std::string::npos) << line.error();
+    }
+}
+
 }  // namespace
 }  // namespace dravolin

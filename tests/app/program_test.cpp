@@ -38,6 +38,8 @@ TEST(DravolinProgram, HelpSucceedsAndUsageErrorsExitWithTwo) {
         // Only Com 1 to 4 exist, as for dravolin-cli.
         {{"--port", "7=/dev/pts/7"}, 2},
         {{"--port", "1=/dev/pts/7", "--port=1=/dev/pts/8"}, 2},
+        {{"--language", "fr"}, 2},
+        {{"--language=de", "--language=en"}, 2},
     };
     for (const auto& [arguments, exitCode] : cases) {
         const ProgramRun run = runProgram(arguments);

@@ -87,6 +87,7 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{"--port", "1", "--port", "2", "list"}, "--port is given more than once"},
         {{"-o", "a", "get", "X", "-o", "b"}, "-o is given more than once"},
         {{"-o", "f", "list"}, "-o goes with get only"},
+        {{"--language", "fr", "list"}, "--language takes de or en"},
         {{"get", "A\\qB"}, "a backslash must start"},
         {{"get", "A\\x4"}, "a backslash must start"},
     };
@@ -96,6 +97,12 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         EXPECT_FALSE(p.ok) << message;
         EXPECT_NE(p.error.find(message), std::string::npos) << p.error;
     }
+}
+
+TEST(CliOptions, LanguageIsLeftToTheLocaleUnlessGiven) {
+    EXPECT_FALSE(parse({"list"}).options.language.has_value());
+    EXPECT_EQ(parse({"--language", "de", "list"}).options.language, Language::German);
+    EXPECT_EQ(parse({"list", "--language=en"}).options.language, Language::English);
 }
 
 TEST(CliOptions, HelpAndVersionWinOverEverythingElse) {

@@ -117,17 +117,28 @@ protected:
         ASSERT_TRUE(sim->start(error)) << error;
     }
 
-    CliRun cli(QStringList arguments, bool withDevice = true) {
+    // `locale` holds LC_ALL, LC_MESSAGES and LANG for the run; by default all unset.
+    CliRun cli(QStringList arguments, bool withDevice = true, QStringList locale = {}) {
         if (withDevice) {
             arguments.prepend(QString::fromStdString(sim->devicePath()));
             arguments.prepend("--device");
         }
-        return run(arguments);
+        return run(arguments, {}, locale);
     }
 
     // The program with these arguments; standard output to `outputFile` when given.
-    CliRun run(const QStringList& arguments, const QString& outputFile = {}) {
+    CliRun run(const QStringList& arguments, const QString& outputFile = {},
+               const QStringList& locale = {}) {
         QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        const QString localeVariables[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+        for (int i = 0; i < 3; ++i) {
+            environment.remove(localeVariables[i]);
+            if (i < locale.size() && !locale[i].isEmpty()) {
+                environment.insert(localeVariables[i], locale[i]);
+            }
+        }
+        process.setProcessEnvironment(environment);
         process.setWorkingDirectory(QString::fromStdString(pc.path().string()));
         if (!outputFile.isEmpty()) {
             process.setStandardOutputFile(outputFile);
@@ -287,6 +298,35 @@ TEST_F(CliProgram, NoDeviceBehindThePortEndsWithNAndSaysWhy) {
               std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("/nonexistent/tty"), std::string::npos) << run.err;
+}
+
+// The closing line keeps its form; its text follows the language the locale or
+// --language chooses.
+TEST_F(CliProgram, FailureTextFollowsTheChosenLanguage) {
+    const std::string german =
+        "dravolin-cli: N: Fehler bei der Kommunikation: Gerät antwortet nicht. Bitte "
+        "Schnittstelle überprüfen!\n";
+    const std::string english =
+        "dravolin-cli: N: Communication error: Device not responding. Please check interface!\n";
+    const QStringList noDevice = {"--device", "/nonexistent/tty", "list"};
+    const std::pair<QStringList, std::string> byLocale[] = {
+        {{"", "", "de_DE.UTF-8"}, german},
+        {{"de_CH.UTF-8", "C", "C"}, german},
+        {{"C.UTF-8", "", "de_DE.UTF-8"}, english},
+        {{"", "en_GB.UTF-8", "de_DE.UTF-8"}, english},
+    };
+    for (const auto& [locale, line] : byLocale) {
+        const CliRun run = cli(noDevice, false, locale);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.ends_with(line)) << locale.join('|').toStdString() << "\n" << run.err;
+    }
+    QStringList askGerman = noDevice;
+    askGerman.prepend("--language=de");
+    EXPECT_TRUE(cli(askGerman, false).err.ends_with(german));
+    QStringList askEnglish = noDevice;
+    askEnglish.prepend("en");
+    askEnglish.prepend("--language");
+    EXPECT_TRUE(cli(askEnglish, false, {"de_DE.UTF-8"}).err.ends_with(english));
 }
 
 TEST_F(CliProgram, SignalMidTransferLeavesNothingBehindAndFreesTheLine) {

@@ -26,6 +26,20 @@ TEST(MessageCatalog, SamplesInBothLanguages) {
     EXPECT_EQ(english(TextId::StatusCancelled), " Cancelled");
     EXPECT_EQ(german(TextId::StatusCancelled), " Abgebrochen");
     EXPECT_TRUE(english(static_cast<TextId>(MessageCatalog::kTextCount)).empty());
+    EXPECT_TRUE(german(static_cast<TextId>(-1)).empty());
+}
+
+// Every text the window shows exists in both languages, and a German text that differs
+// from the English one keeps its UTF-8 intact.
+TEST(MessageCatalog, EveryTextInBothLanguages) {
+    for (int index = 0; index < MessageCatalog::kTextCount; ++index) {
+        const auto id = static_cast<TextId>(index);
+        EXPECT_FALSE(english(id).empty()) << index;
+        EXPECT_FALSE(german(id).empty()) << index;
+    }
+    EXPECT_EQ(german(TextId::ParityGroup), "&Parit\xC3\xA4t");
+    EXPECT_EQ(english(TextId::SettingsTitle), "Configure interface");
+    EXPECT_EQ(german(TextId::SettingsTitle), "Serielle Schnittstelle parametrieren");
 }
 
 TEST(MessageCatalog, TextsThatAreTheSameOrOddOnPurpose) {

@@ -15,6 +15,64 @@ TEST(WindowLayout, ClientOf400By300PlacesEveryControl) {
     EXPECT_EQ(layout.picture, QRect(136, 6, 264, 294));
 }
 
+// Room as the German texts need it in a 9-point font.
+constexpr TextRoom kGermanRoom{.statusWidth = 486,
+                               .groupTitleWidth = 149,
+                               .groupContentTop = 15,
+                               .groupContentBottom = 3,
+                               .listWidth = 148,
+                               .listHeight = 22,
+                               .menuWidth = 228};
+
+TEST(WindowLayout, MinimumClientSizeIsTheSmallestFromWhichEveryTextFits) {
+    const QSize smallest = WindowLayout::minimumClientSize(kGermanRoom);
+    // The lists' fields are a quarter of the width: 0.25 * 592 = 148.
+    EXPECT_EQ(smallest.width(), 592);
+    for (int width = smallest.width(); width < smallest.width() + 400; ++width) {
+        EXPECT_TRUE(WindowLayout::forClientSize({width, 2000}).widthHolds(kGermanRoom)) << width;
+    }
+    EXPECT_FALSE(WindowLayout::forClientSize({smallest.width() - 1, 2000}).widthHolds(kGermanRoom));
+
+    // Truncation lets the gap between a group's top and its field shrink by a pixel as the
+    // area grows; no height above the minimum may clip the title.
+    for (int height = smallest.height(); height < smallest.height() + 400; ++height) {
+        EXPECT_TRUE(WindowLayout::forClientSize({2000, height}).heightHolds(kGermanRoom)) << height;
+    }
+    EXPECT_FALSE(
+        WindowLayout::forClientSize({2000, smallest.height() - 1}).heightHolds(kGermanRoom));
+    // The file group's title needs 15 of its 5 % between the group's top and its field.
+    EXPECT_GE(smallest.height(), 280);
+    EXPECT_LE(smallest.height(), 320);
+}
+
+TEST(WindowLayout, EachTextCanDecideTheMinimum) {
+    const QSize base = WindowLayout::minimumClientSize(kGermanRoom);
+    TextRoom wideStatus = kGermanRoom;
+    wideStatus.statusWidth = 800;
+    EXPECT_EQ(WindowLayout::minimumClientSize(wideStatus).width(), 804);
+    TextRoom wideMenu = kGermanRoom;
+    wideMenu.menuWidth = 700;
+    EXPECT_EQ(WindowLayout::minimumClientSize(wideMenu).width(), 700);
+    TextRoom wideTitle = kGermanRoom;
+    wideTitle.groupTitleWidth = 300;  // 0.3 * 1000
+    EXPECT_EQ(WindowLayout::minimumClientSize(wideTitle).width(), 1000);
+    // Cancel gets at most a third of the status line's row: (754 - 4) / 3 = 250.
+    TextRoom wideCancel = kGermanRoom;
+    wideCancel.cancelWidth = 250;
+    EXPECT_EQ(WindowLayout::minimumClientSize(wideCancel).width(), 754);
+    // " Bitte warten" beside the progress bar keeps 30 % of the row beside an 80-pixel Cancel:
+    // 0.3 * (w - 4 - 80 - 2) >= 150 from w = 586.
+    TextRoom besideProgress = kGermanRoom;
+    besideProgress.cancelWidth = 80;
+    besideProgress.statusWidthBesideProgress = 150;
+    besideProgress.listWidth = 0;
+    EXPECT_EQ(WindowLayout::minimumClientSize(besideProgress).width(), 586);
+    TextRoom tallField = kGermanRoom;
+    tallField.listHeight = 60;  // needs 0.19 h >= 63 in the function group
+    EXPECT_GT(WindowLayout::minimumClientSize(tallField).height(), 330);
+    EXPECT_EQ(WindowLayout::minimumClientSize(tallField).width(), base.width());
+}
+
 TEST(WindowLayout, CancelAndProgressShareTheStatusLinesRowWithoutOverlap) {
     const QRect line(2, 278, 396, 21);
     const StatusRow cancelOnly = StatusRow::within(line, 80, false);

@@ -1,0 +1,91 @@
+#include "ui/client_area.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include "ui/window_layout.h"
+
+#include "ui/resources.h"
+
+namespace dravolin {
+namespace {
+
+// The sum of squared differences between neighbouring pixels, per pixel: a blurred
+// picture spreads each edge over more pixels and so scores lower than a sharp one.
+double edgeEnergy(const QImage& image) {
+    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
+    double sum = 0;
+    for (int y = 0; y + 1 < gray.height(); ++y) {
+        const uchar* row = gray.constScanLine(y);
+        const uchar* below = gray.constScanLine(y + 1);
+        for (int x = 0; x + 1 < gray.width(); ++x) {
+            const double right = row[x + 1] - row[x];
+            const double down = below[x] - row[x];
+            sum += right * right + down * down;
+        }
+    }
+    return sum / (double(gray.width()) * gray.height());
+}
+
+QImage renderAt(ClientArea& area, qreal scale) {
+    QImage image(area.size() * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::white);
+    area.render(&image);
+    return image;
+}
+
+double meanDifference(const QImage& a, const QImage& b) {
+    const QImage grayA = a.convertToFormat(QImage::Format_Grayscale8);
+    const QImage grayB = b.convertToFormat(QImage::Format_Grayscale8);
+    double sum = 0;
+    for (int y = 0; y < grayA.height(); ++y) {
+        for (int x = 0; x < grayA.width(); ++x) {
+            sum += std::abs(int(grayA.constScanLine(y)[x]) - int(grayB.constScanLine(y)[x]));
+        }
+    }
+    return sum / (double(grayA.width()) * grayA.height());
+}
+
+// At twice the scale the picture is drawn anew with twice the pixels, not stretched from
+// a bitmap: its edges stay as sharp as at the normal scale.
+TEST(ClientArea, PictureIsDrawnSharpAtEveryScale) {
+    ClientArea area;
+    ASSERT_TRUE(area.setPicture(kPicturePath));
+    area.resize(400, 300);
+
+    const QImage normal = renderAt(area, 1.0);
+    const QImage doubled = renderAt(area, 2.0);
+    ASSERT_EQ(doubled.size(), QSize(800, 600));
+    // Sharp edges over twice the rows and columns in four times the pixels score about half
+    // per pixel (0.58 here). A picture stretched from its 340 x 399 bitmap scores a third,
+    // one stretched from the normal drawing a fifth.
+    EXPECT_GT(edgeEnergy(doubled), 0.45 * edgeEnergy(normal))
+        << edgeEnergy(doubled) << " vs " << edgeEnergy(normal);
+
+    // Where the picture lies, the doubled drawing is the drawing made for that many pixels.
+    const QRect place = WindowLayout::forClientSize(area.size()).picture;
+    const QRect devicePlace(place.topLeft() * 2, place.size() * 2);
+    QImage native(devicePlace.size(), QImage::Format_ARGB32_Premultiplied);
+    native.fill(Qt::white);
+    {
+        QPainter painter(&native);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QSvgRenderer(kPicturePath).render(&painter, QRectF(QPointF(0, 0), devicePlace.size()));
+    }
+    EXPECT_LT(meanDifference(doubled.copy(devicePlace), native), 0.5);
+}
+
+TEST(ClientArea, MissingPictureLeavesTheAreaPlain) {
+    ClientArea area;
+    EXPECT_FALSE(area.setPicture(QStringLiteral(":/dravolin/no-such-picture.svg")));
+    area.resize(100, 100);
+    const QImage image = renderAt(area, 1.0);
+    EXPECT_EQ(edgeEnergy(image), 0.0);
+}
+
+}  // namespace
+}  // namespace dravolin
