@@ -60,6 +60,13 @@ public:
         }
     }
 
+    // Waits up to ten seconds for one byte from the PC.
+    bool receiveOne() {
+        pollfd entry{master_, POLLIN, 0};
+        std::uint8_t byte = 0;
+        return ::poll(&entry, 1, 10000) == 1 && ::read(master_, &byte, 1) == 1;
+    }
+
 private:
     int master_ = -1;
     std::string path_;
@@ -146,26 +153,35 @@ void BM_ReceiveThroughput(benchmark::State& state) {
 }
 BENCHMARK(BM_ReceiveThroughput)->Arg(64 * 1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// One byte at a time, each awaited before the next: the whole cost of one port event and
-// its hand-overs (with mask 9 MSG_CTS and the byte, with mask 1 the byte alone).
-void BM_ReceiveSingleBytes(benchmark::State& state) {
+// One turn of the protocol at a time: the PC writes a one-byte frame, the device reads it
+// and answers with a two-byte status reply, and the owner waits for both bytes. The whole
+// cost of a write, a port event and its hand-overs (with mask 9 MSG_CTS and the bytes,
+// with mask 1 the bytes alone).
+void BM_AnswerTurn(benchmark::State& state) {
     Link link(static_cast<unsigned>(state.range(0)));
     if (!link.opened) {
         state.SkipWithError("could not open the pseudo-terminal");
         return;
     }
-    const std::vector<std::uint8_t> one{0x5A};
+    const std::vector<std::uint8_t> frame{0x02};
+    const std::vector<std::uint8_t> answer{'0', '0'};
+    link.port.setWriteLength(1);
     for (auto _ : state) {
-        const std::size_t target = link.owner.bytes + 1;
-        link.device.send(one);
+        const std::size_t target = link.owner.bytes + answer.size();
+        link.port.requestWrite(frame);
+        if (!link.device.receiveOne()) {
+            state.SkipWithError("the frame did not arrive");
+            return;
+        }
+        link.device.send(answer);
         if (!receiveUntil(link.owner, target)) {
-            state.SkipWithError("byte did not arrive");
+            state.SkipWithError("the answer did not arrive");
             return;
         }
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()));
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
-BENCHMARK(BM_ReceiveSingleBytes)
+BENCHMARK(BM_AnswerTurn)
     ->ArgName("mask")
     ->Arg(9)
     ->Arg(1)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite. With no arguments both presets run:
-# default (RelWithDebInfo) and asan (AddressSanitizer + UndefinedBehaviorSanitizer),
-# then the fuzz targets for a few seconds each (where clang is installed).
-#   scripts/test.sh            both presets and the fuzz targets
+# Sets up, builds and runs the whole test suite. With no arguments every preset runs:
+# default (RelWithDebInfo), asan (AddressSanitizer + UndefinedBehaviorSanitizer) and tsan
+# (ThreadSanitizer), then the fuzz targets for a few seconds each (where clang is installed).
+#   scripts/test.sh            every preset and the fuzz targets
 #   scripts/test.sh default    one preset
 #   scripts/test.sh fuzz       only the fuzz targets (scripts/fuzz.sh runs one for longer)
 set -euo pipefail
@@ -12,7 +12,7 @@ scripts/setup.sh
 
 presets=("$@")
 if [ ${#presets[@]} -eq 0 ]; then
-    presets=(default asan)
+    presets=(default asan tsan)
     presets+=(fuzz)
 fi
 

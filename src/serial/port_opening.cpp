@@ -1,8 +1,6 @@
 #include "serial/port_opening.h"
 
 #include <QEventLoop>
-#include <QMetaObject>
-#include <QObject>
 
 #include <algorithm>
 #include <utility>
@@ -11,7 +9,6 @@ namespace dravolin {
 
 namespace {
 
-std::atomic<int> runningThreads{0};
 std::atomic<std::uint64_t> lastWarningId{0};
 
 constexpr const char* kWarningCaption = "Application Error";
@@ -19,13 +16,15 @@ constexpr const char* kWarningCaption = "Application Error";
 }  // namespace
 
 PortOpening::PortOpening(PortOwner* owner, int portNumber, unsigned eventMask,
-                         WarningPresenter& presenter, QObject* receiver)
+                         WarningPresenter& presenter, comm::Event& arrivals,
+                         std::unique_ptr<comm::Port> port)
     : owner_(owner),
       portNumber_(portNumber),
       eventMask_(eventMask),
       presenter_(presenter),
-      receiver_(receiver),
-      interfaceThread_(std::this_thread::get_id()) {}
+      arrivals_(arrivals),
+      interfaceThread_(std::this_thread::get_id()),
+      port_(std::move(port)) {}
 
 bool PortOpening::signalsValid() const {
     return shutdownEvent_.valid() && commEvent_.valid() && writeEvent_.valid() &&
@@ -34,17 +33,17 @@ bool PortOpening::signalsValid() const {
 
 bool PortOpening::openDevice(const std::string& devicePath) {
     std::lock_guard lock(stateMutex_);
-    return port_.open(devicePath);
+    return port_->open(devicePath);
 }
 
 bool PortOpening::watchingPort() {
     std::lock_guard lock(stateMutex_);
-    return !halted_ && port_.isOpen() && !port_.hungUp();
+    return !halted_ && port_->isOpen() && !port_->hungUp();
 }
 
 bool PortOpening::beginPortUse() {
     std::lock_guard lock(stateMutex_);
-    if (halted_ || !port_.isOpen()) {
+    if (halted_ || !port_->isOpen()) {
         return false;
     }
     portInUse_ = true;
@@ -57,7 +56,7 @@ void PortOpening::endPortUse() {
     if (closeWanted_) {
         // closePort came while the device was in use; its descriptor goes only now, so
         // this thread never works on a number that the system has handed out again.
-        port_.close();
+        port_->close();
         closeWanted_ = false;
     }
 }
@@ -88,35 +87,56 @@ bool PortOpening::deliver(std::vector<PortMessage> messages) {
         return true;
     }
     const std::uint64_t serial = ++deliveriesPosted_;
-    pendingDeliverySize_ = messages.size();
-    // Posted under the state lock: halt() takes it too, so once an opening is halted
-    // nothing more is posted and the receiver may go.
-    std::shared_ptr<PortOpening> self = shared_from_this();
-    QMetaObject::invokeMethod(
-        receiver_,
-        [self, serial, messages = std::move(messages)] { self->handOver(serial, messages); },
-        Qt::QueuedConnection);
+    delivery_ = std::move(messages);
+    // Signalled under the state lock: halt() takes it too, so once an opening is halted it
+    // never signals again and the SerialPort that owns the signal may go.
+    arrivals_.set();
     stateChanged_.wait(lock, [&] { return halted_ || deliveriesHandled_ >= serial; });
     return !halted_;
 }
 
+void PortOpening::takeArrivals() {
+    std::vector<PortMessage> messages;
+    std::uint64_t serial = 0;
+    std::uint64_t warningId = 0;
+    std::string warningText;
+    {
+        std::lock_guard lock(stateMutex_);
+        if (deliveriesTaken_ < deliveriesPosted_) {
+            serial = deliveriesTaken_ = deliveriesPosted_;
+            messages = std::move(delivery_);
+            delivery_.clear();
+        }
+        if (warningWaiting_) {
+            warningWaiting_ = false;
+            warningId = warning_.id;
+            warningText = std::move(warningText_);
+        }
+    }
+    if (serial != 0) {
+        handOver(serial, messages);
+    }
+    if (warningId != 0) {
+        presentForMonitor(warningId, warningText);
+    }
+}
+
 void PortOpening::handOver(std::uint64_t serial, const std::vector<PortMessage>& messages) {
-    // A delivery that was posted is handled whole, even when the opening has been halted
-    // meanwhile; after it nothing more comes from this opening.
+    // A delivery still on its way when the opening was halted is dropped: its bytes belong
+    // to a link that is closed, and handed to the owner later they would be taken as the
+    // answer to whatever it asks next. halt() runs on this thread, so the owner can only
+    // halt the opening from inside one of these calls; what follows is dropped then too.
     for (const PortMessage& message : messages) {
+        if (halted()) {
+            break;
+        }
         owner_->portMessage(message.message, message.firstParameter, portNumber_);
     }
     {
         std::lock_guard lock(stateMutex_);
         deliveriesHandled_ = serial;
-        pendingDeliverySize_ = 0;
     }
     stateChanged_.notify_all();
-}
-
-std::size_t PortOpening::pendingDeliverySize() {
-    std::lock_guard lock(stateMutex_);
-    return deliveriesHandled_ < deliveriesPosted_ ? pendingDeliverySize_ : 0;
 }
 
 std::string PortOpening::warningText(const std::string& callName, int errorCode, int portNumber) {
@@ -133,7 +153,7 @@ void PortOpening::reportError(const char* callName) {
     {
         std::lock_guard lock(stateMutex_);
         // A device that has gone fails every call from now on: one warning is enough.
-        if (port_.hungUp() && warningsShown_ > 0) {
+        if (port_->hungUp() && warningsShown_ > 0) {
             return;
         }
     }
@@ -154,7 +174,7 @@ bool PortOpening::tellLineGone() {
         if (halted_) {
             return false;
         }
-        if (lineGoneTold_ || !port_.isOpen() || !port_.hungUp()) {
+        if (lineGoneTold_ || !port_->isOpen() || !port_->hungUp()) {
             return true;
         }
         lineGoneTold_ = true;
@@ -196,11 +216,10 @@ void PortOpening::askInterfaceThread(const std::string& text) {
         return;
     }
     ++warningsShown_;
-    const std::uint64_t id = ++lastWarningId;
-    warning_ = WarningState{id, false, false};
-    std::shared_ptr<PortOpening> self = shared_from_this();
-    QMetaObject::invokeMethod(
-        receiver_, [self, id, text] { self->presentForMonitor(id, text); }, Qt::QueuedConnection);
+    warning_ = WarningState{++lastWarningId, false, false};
+    warningText_ = text;
+    warningWaiting_ = true;
+    arrivals_.set();
     stateChanged_.wait(lock, [&] { return halted_ || warning_.answered; });
 }
 
@@ -233,33 +252,7 @@ bool PortOpening::claimMonitor() {
         return false;
     }
     monitorClaimed_ = true;
-    ++runningThreads;
     return true;
-}
-
-void PortOpening::monitorNotStarted() {
-    --runningThreads;
-}
-
-void PortOpening::monitorThreadGone() {
-    --runningThreads;
-}
-
-int PortOpening::runningMonitorThreads() {
-    return runningThreads.load();
-}
-
-void PortOpening::threadBegins() {
-    threadAlive_.store(1);
-}
-
-void PortOpening::threadEndsOnShutdown() {
-    exitCode_.store(100);
-    threadAlive_.store(0);
-}
-
-void PortOpening::threadEnds() {
-    threadAlive_.store(0);
 }
 
 void PortOpening::halt() {
@@ -287,14 +280,14 @@ bool PortOpening::halted() {
 void PortOpening::closePort() {
     halt();
     std::lock_guard lock(stateMutex_);
-    if (!port_.isOpen()) {
+    if (!port_->isOpen()) {
         return;
     }
     if (portInUse_) {
-        port_.releaseExclusiveUse();
+        port_->handBack();
         closeWanted_ = true;
     } else {
-        port_.close();
+        port_->close();
     }
 }
 

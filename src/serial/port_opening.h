@@ -1,9 +1,8 @@
 #pragma once
 
-#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -15,8 +14,6 @@
 #include "serial/port_owner.h"
 #include "serial/warning_presenter.h"
 
-class QObject;
-
 namespace dravolin {
 
 // One message for the owner; the second parameter is always the port number.
@@ -25,26 +22,28 @@ struct PortMessage {
     std::uintptr_t firstParameter = 0;
 };
 
-// Points where a test can step into the monitor loop. Set them before the thread starts;
-// they run on the monitor thread.
-struct MonitorHooks {
-    std::function<void()> beforeWait;        // right before the sleep on the signals
-    std::function<void()> beforeWritePurge;  // in a write, lock held, before the purge
-};
-
 // Everything that belongs to one opening of the port: its signals, lock, device, write
 // hand-over and the hand-over of messages and warnings to the interface thread. The
 // SerialPort and the opening's monitor thread share it, so the thread never touches a
 // SerialPort that has gone, and a new opening never waits on anything of an old one.
+//
+// What the monitor thread has for the interface thread (a delivery, a warning) waits
+// here under the state lock; the SerialPort's arrival signal wakes the interface thread,
+// which takes it with takeArrivals. Nothing made on the monitor thread crosses over.
 class PortOpening : public std::enable_shared_from_this<PortOpening> {
 public:
     PortOpening(PortOwner* owner, int portNumber, unsigned eventMask, WarningPresenter& presenter,
-                QObject* receiver);
+                comm::Event& arrivals, std::unique_ptr<comm::Port> port);
     PortOpening(const PortOpening&) = delete;
     PortOpening& operator=(const PortOpening&) = delete;
 
     int portNumber() const { return portNumber_; }
     unsigned eventMask() const { return eventMask_; }
+
+    // The time one byte takes on the line as configured; set while opening, before the
+    // monitor thread starts.
+    std::chrono::microseconds lineByteTime() const { return lineByteTime_; }
+    void setLineByteTime(std::chrono::microseconds byteTime) { lineByteTime_ = byteTime; }
 
     // The signals of the monitor loop in the order of their precedence, and the halt signal.
     comm::Event& shutdownEvent() { return shutdownEvent_; }
@@ -57,7 +56,7 @@ public:
 
     // The device. The interface thread uses it while opening, before the monitor thread
     // starts; the monitor thread only between beginPortUse and endPortUse.
-    comm::Port& port() { return port_; }
+    comm::Port& port() { return *port_; }
     bool openDevice(const std::string& devicePath);
     bool watchingPort();  // open and not hung up
 
@@ -72,7 +71,12 @@ public:
 
     // Hands messages to the owner on the interface thread and waits until they are handled
     // or the opening is halted. False when halted: the monitor thread then goes no further.
+    // Messages that have not reached the owner when the opening is halted never do.
     bool deliver(std::vector<PortMessage> messages);
+
+    // Interface thread, when the arrival signal is set: hands over the waiting delivery
+    // and puts up the waiting warning, if any.
+    void takeArrivals();
 
     // Monitor thread: tells the owner once (MSG_LINE_GONE) when the device has gone. False
     // when the opening is halted.
@@ -83,17 +87,8 @@ public:
     void reportError(const char* callName);
     static std::string warningText(const std::string& callName, int errorCode, int portNumber);
 
-    // The monitor thread's life.
-    bool claimMonitor();  // false when one was started already or the opening is halted
-    void monitorNotStarted();
-    static void monitorThreadGone();
-    static int runningMonitorThreads();
-    void threadBegins();
-    void threadEndsOnShutdown();
-    void threadEnds();
-    int threadAlive() const { return threadAlive_.load(); }
-    void clearThreadAlive() { threadAlive_.store(0); }
-    int exitCode() const { return exitCode_.load(); }
+    // False when a monitor thread was started already or the opening is halted.
+    bool claimMonitor();
 
     // Interface thread: stop the monitor thread for good and take down its open warning.
     void halt();
@@ -103,12 +98,6 @@ public:
     // it as it leaves its current port operation; either way another opening can take the
     // device at once.
     void closePort();
-
-    // For tests: seams and what the loop has done.
-    MonitorHooks& hooks() { return hooks_; }
-    void countLoopPass() { ++loopPasses_; }
-    unsigned loopPasses() const { return loopPasses_.load(); }
-    std::size_t pendingDeliverySize();
 
 private:
     struct WarningState {
@@ -127,15 +116,16 @@ private:
     const int portNumber_;
     const unsigned eventMask_;
     WarningPresenter& presenter_;
-    QObject* const receiver_;
+    comm::Event& arrivals_;  // the SerialPort's; set only under the state lock, never once halted
     const std::thread::id interfaceThread_;
+    std::chrono::microseconds lineByteTime_{0};
 
     comm::Event shutdownEvent_;
     comm::Event commEvent_;
     comm::Event writeEvent_;
     comm::Event haltEvent_;
     std::mutex portLock_;
-    comm::Port port_;
+    const std::unique_ptr<comm::Port> port_;
 
     std::mutex stateMutex_;  // guards what follows; never held while waiting on anyone else
     std::condition_variable stateChanged_;
@@ -144,17 +134,15 @@ private:
     bool portInUse_ = false;
     bool closeWanted_ = false;
     std::vector<std::uint8_t> writeBuffer_;
+    std::vector<PortMessage> delivery_;  // waiting for the interface thread
     std::uint64_t deliveriesPosted_ = 0;
+    std::uint64_t deliveriesTaken_ = 0;
     std::uint64_t deliveriesHandled_ = 0;
-    std::size_t pendingDeliverySize_ = 0;
     WarningState warning_;
+    std::string warningText_;
+    bool warningWaiting_ = false;
     int warningsShown_ = 0;
     bool lineGoneTold_ = false;
-
-    std::atomic<int> threadAlive_{0};
-    std::atomic<int> exitCode_{0};
-    std::atomic<unsigned> loopPasses_{0};
-    MonitorHooks hooks_;
 };
 
 }  // namespace dravolin

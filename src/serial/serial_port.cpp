@@ -1,6 +1,6 @@
 #include "serial/serial_port.h"
 
-#include <QObject>
+#include <QSocketNotifier>
 
 #include <algorithm>
 #include <array>
@@ -11,6 +11,7 @@
 
 #include "core/port_settings.h"
 #include "serial/port_opening.h"
+#include "serial/run_receiver.h"
 
 namespace dravolin {
 
@@ -32,14 +33,26 @@ constexpr std::array<LineEvent, 5> kLineEvents{{
     {EV_RING, MSG_RING},
 }};
 
+// A start bit, 8 data bits, the parity bit unless there is none, and the stop bits.
+std::chrono::microseconds byteTimeFor(int baud, char parity, int stopBits) {
+    if (baud <= 0) {
+        return std::chrono::microseconds(0);
+    }
+    const int bits = 1 + 8 + (parity == 'N' ? 0 : 1) + stopBits;
+    return std::chrono::microseconds(bits * 1'000'000LL / baud);
+}
+
 }  // namespace
 
-SerialPort::SerialPort(WarningPresenter& presenter, PortMap portMap)
-    : presenter_(presenter), portMap_(std::move(portMap)) {}
+SerialPort::SerialPort(WarningPresenter& presenter, PortMap portMap, comm::PortFactory portFactory)
+    : presenter_(presenter),
+      portMap_(std::move(portMap)),
+      portFactory_(portFactory ? std::move(portFactory) : comm::PortFactory(comm::makeSystemPort)) {
+}
 
 SerialPort::~SerialPort() {
     // Ends the current opening without waiting: its thread may be blocked handing a byte
-    // to this very thread. Then the receiver goes, and with it every delivery not yet begun.
+    // to this very thread. Halted, it never signals again, so the arrival signal may go.
     if (opening_) {
         opening_->shutdownEvent().set();
         opening_->closePort();
@@ -58,8 +71,29 @@ std::string SerialPort::lastOpenFailure() const {
     return openFailure_ ? openFailure_->english() : std::string();
 }
 
+void SerialPort::watchArrivals() {
+    if (arrivals_) {
+        return;
+    }
+    // On the thread that opens the port, whose event loop hands the bytes to the owner.
+    arrivals_ = std::make_unique<comm::Event>();
+    if (!arrivals_->valid()) {
+        return;  // no monitor thread will start; the exchange ends at its time-out
+    }
+    arrivalWatch_ = std::make_unique<QSocketNotifier>(arrivals_->fd(), QSocketNotifier::Read);
+    QObject::connect(arrivalWatch_.get(), &QSocketNotifier::activated, arrivalWatch_.get(),
+                     [this] { takeArrivals(); });
+}
+
+void SerialPort::takeArrivals() {
+    arrivals_->reset();
+    if (opening_) {
+        opening_->takeArrivals();  // a halted opening has nothing to give
+    }
+}
+
 void SerialPort::endRunningMonitor() {
-    if (opening_ && opening_->threadAlive() != 0) {
+    if (opening_) {
         opening_->shutdownEvent().set();
         opening_->halt();  // a thread busy with a delivery to us could not see the shutdown
     }
@@ -69,16 +103,15 @@ int SerialPort::openPort(PortOwner* owner, int portNumber, int baud, char parity
                          int stopBits, unsigned eventMask, unsigned writeBufferSize,
                          int rtsControl) {
     endRunningMonitor();
-    if (!receiver_) {
-        receiver_ = std::make_unique<QObject>();
-    }
+    watchArrivals();
     // Fresh signals, lock and write buffer for this opening; the previous one keeps its own
     // for a thread that may still be leaving. The write buffer is sized to each frame, not
     // to writeBufferSize: data frames are far larger than the 512 bytes asked for.
     static_cast<void>(writeBufferSize);
     std::shared_ptr<PortOpening> previous = std::move(opening_);
-    auto opening =
-        std::make_shared<PortOpening>(owner, portNumber, eventMask, presenter_, receiver_.get());
+    auto opening = std::make_shared<PortOpening>(owner, portNumber, eventMask, presenter_,
+                                                 *arrivals_, portFactory_());
+    opening->setLineByteTime(byteTimeFor(baud, parity, stopBits));
     opening_ = opening;
 
     std::lock_guard lock(opening->portLock());
@@ -151,20 +184,15 @@ void SerialPort::reportError(PortOpening& opening, const char* callName) {
 }
 
 bool SerialPort::startMonitoring() {
-    if (!opening_ || !opening_->claimMonitor()) {
+    if (!opening_ || !arrivals_->valid() || !opening_->claimMonitor()) {
         return false;
     }
     std::shared_ptr<PortOpening> opening = opening_;
     try {
         // Detached: nothing ever waits for a monitor thread, and the thread co-owns its
         // opening, so it outlives neither what it uses nor a SerialPort that has gone.
-        std::thread([opening]() mutable {
-            monitorThread(*opening);
-            opening.reset();
-            PortOpening::monitorThreadGone();
-        }).detach();
+        std::thread([opening] { monitorThread(*opening); }).detach();
     } catch (const std::system_error&) {
-        opening_->monitorNotStarted();
         return false;
     }
     return true;
@@ -188,7 +216,6 @@ void SerialPort::closePort() {
     haltMonitoring();
     if (opening_) {
         opening_->closePort();
-        opening_->clearThreadAlive();
     }
     lock_.release();
 }
@@ -202,49 +229,46 @@ void SerialPort::haltMonitoring() {
 // ---- the monitor thread
 
 void SerialPort::monitorThread(PortOpening& opening) {
-    opening.threadBegins();
     if (!opening.signalsValid()) {
-        opening.threadEnds();
         return;
     }
     if (opening.beginPortUse()) {
         opening.port().purge();
         opening.endPortUse();
     }
+    RunReceiver receiver(opening);
     while (!opening.halted()) {
-        const bool portArmed = beginWaitForPortEvent(opening);
-        if (opening.hooks().beforeWait) {
-            opening.hooks().beforeWait();
+        bool portArmed = false;
+        if (lineIsDead(opening)) {
+            opening.commEvent().reset();  // only the three signals wake the thread now
+            opening.tellLineGone();
+        } else {
+            portArmed = beginWaitForPortEvent(opening);
         }
         const int signal = waitForSignals(opening, portArmed);
-        if (opening.halted()) {
-            break;
-        }
-        if (signal == 0) {
-            opening.threadEndsOnShutdown();
-            return;
+        if (opening.halted() || signal == 0) {
+            return;  // halted, or shut down: the thread ends here
         }
         if (signal == 1) {
-            handlePortEvent(opening);
+            handlePortEvent(opening, receiver);
         } else if (signal == 2) {
             performWrite(opening, opening.writeLength());
+            receiver.frameSent();
         } else if (signal < 0) {
             // The wait itself failed; try again, but without burning the processor.
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
-    opening.threadEnds();
+}
+
+bool SerialPort::lineIsDead(PortOpening& opening) {
+    // The one place where the loop learns that the device has gone (hung up, removed, or
+    // failing with I/O errors), or that there never was one: it is watched no more.
+    return !opening.watchingPort();
 }
 
 bool SerialPort::beginWaitForPortEvent(PortOpening& opening) {
     for (;;) {
-        opening.countLoopPass();
-        if (!opening.watchingPort()) {
-            // No device, or one that has gone: only the three signals wake the thread.
-            opening.commEvent().reset();
-            opening.tellLineGone();
-            return false;
-        }
         if (!opening.beginPortUse()) {
             return false;
         }
@@ -267,20 +291,18 @@ bool SerialPort::beginWaitForPortEvent(PortOpening& opening) {
 int SerialPort::waitForSignals(PortOpening& opening, bool portArmed) {
     const std::array<comm::Event*, 4> waitObjects{&opening.shutdownEvent(), &opening.commEvent(),
                                                   &opening.writeEvent(), &opening.haltEvent()};
-    int signal = -1;
-    if (portArmed) {
-        if (!opening.beginPortUse()) {
-            return -1;
-        }
-        signal = comm::waitForAny(waitObjects, &opening.port());
-        opening.endPortUse();
-    } else {
-        signal = comm::waitForAny(waitObjects, nullptr);
+    if (!portArmed) {
+        return comm::waitForAny(waitObjects);
     }
+    if (!opening.beginPortUse()) {
+        return -1;
+    }
+    const int signal = opening.port().waitForAny(waitObjects);
+    opening.endPortUse();
     return signal;
 }
 
-void SerialPort::handlePortEvent(PortOpening& opening) {
+void SerialPort::handlePortEvent(PortOpening& opening, RunReceiver& receiver) {
     // The mask as configured decides, not what happened: CTS is told on every event.
     unsigned mask = 0;
     if (!opening.beginPortUse()) {
@@ -291,67 +313,18 @@ void SerialPort::handlePortEvent(PortOpening& opening) {
     if (!known) {
         return;
     }
+    std::vector<PortMessage> lineEvents;
     for (const LineEvent& event : kLineEvents) {
-        if ((mask & event.kind) != 0 && !opening.deliver({PortMessage{event.message, 0}})) {
-            return;
+        if ((mask & event.kind) != 0) {
+            lineEvents.push_back(PortMessage{event.message, 0});
         }
     }
+    // The line events go ahead of the bytes, in the same hand-over as the first of them.
     if ((mask & EV_RXCHAR) != 0) {
-        receiveBytes(opening);
+        receiver.receive(std::move(lineEvents));
+    } else if (!lineEvents.empty()) {
+        opening.deliver(std::move(lineEvents));
     }
-}
-
-void SerialPort::receiveBytes(PortOpening& opening) {
-    for (;;) {
-        std::size_t waiting = 0;
-        {
-            std::lock_guard lock(opening.portLock());
-            if (!opening.beginPortUse()) {
-                return;
-            }
-            opening.port().bytesWaiting(waiting);
-            opening.endPortUse();
-        }
-        if (waiting == 0) {
-            return;
-        }
-        // The bytes waiting now cross to the owner in one hand-over, one message each.
-        std::vector<PortMessage> run;
-        run.reserve(waiting);
-        for (std::size_t i = 0; i < waiting; ++i) {
-            std::uint8_t byte = 0;
-            if (readOneByte(opening, byte)) {
-                run.push_back(PortMessage{MSG_RX_CHAR, byte});
-            } else if (opening.halted()) {
-                return;
-            }
-        }
-        if (!opening.deliver(std::move(run))) {
-            return;
-        }
-    }
-}
-
-bool SerialPort::readOneByte(PortOpening& opening, std::uint8_t& byte) {
-    std::lock_guard lock(opening.portLock());
-    if (!opening.beginPortUse()) {
-        return false;
-    }
-    const comm::ReadOutcome outcome = opening.port().readByte(byte, &opening.haltEvent());
-    opening.endPortUse();
-    switch (outcome) {
-        case comm::ReadOutcome::Byte:
-            return true;
-        case comm::ReadOutcome::FailedAtOnce:
-            reportError(opening, "ReadFile()");
-            return false;
-        case comm::ReadOutcome::FailedLate:
-            reportError(opening, "GetOverlappedResults() in ReadFile()");
-            return false;
-        case comm::ReadOutcome::NoByte:
-            return false;  // timed out with nothing read: nothing to deliver
-    }
-    return false;
 }
 
 void SerialPort::performWrite(PortOpening& opening, std::uint32_t length) {
@@ -360,9 +333,6 @@ void SerialPort::performWrite(PortOpening& opening, std::uint32_t length) {
     std::lock_guard lock(opening.portLock());
     if (!opening.beginPortUse()) {
         return;  // no device (failed opening) or halted: the frame is dropped
-    }
-    if (opening.hooks().beforeWritePurge) {
-        opening.hooks().beforeWritePurge();
     }
     // Whatever the device sent before this frame belongs to no answer to it.
     opening.port().purge();

@@ -7,16 +7,18 @@
 #include <string>
 
 #include "serial/open_failure_cause.h"
+#include "serial/platform/comm.h"
 #include "serial/port_lock.h"
 #include "serial/port_map.h"
 #include "serial/port_owner.h"
 #include "serial/warning_presenter.h"
 
-class QObject;
+class QSocketNotifier;
 
 namespace dravolin {
 
 class PortOpening;
+class RunReceiver;
 
 // The driver of the one serial port through which the program talks to the programmer.
 // openPort, startMonitoring, setWriteLength, requestWrite and closePort run on the
@@ -27,7 +29,9 @@ class PortOpening;
 // part belongs to the implementation.)
 class SerialPort {
 public:
-    explicit SerialPort(WarningPresenter& presenter, PortMap portMap = {});
+    // `portFactory` makes the device of each opening; empty means the system's serial port.
+    explicit SerialPort(WarningPresenter& presenter, PortMap portMap = {},
+                        comm::PortFactory portFactory = {});
     virtual ~SerialPort();
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
@@ -59,24 +63,27 @@ public:
     const std::string& lockNotice() const { return lockNotice_; }
 
 private:
-    friend class SerialPortProbe;  // the tests' window into the monitor loop
-
     void endRunningMonitor();
     bool claimDevice(PortOpening& opening, const std::string& devicePath);
+    void watchArrivals();
+    void takeArrivals();
     static void configurePort(PortOpening& opening, const std::string& settings, int rtsControl);
     static void reportError(PortOpening& opening, const char* callName);
 
     static void monitorThread(PortOpening& opening);
+    static bool lineIsDead(PortOpening& opening);
     static bool beginWaitForPortEvent(PortOpening& opening);
     static int waitForSignals(PortOpening& opening, bool portArmed);
-    static void handlePortEvent(PortOpening& opening);
-    static void receiveBytes(PortOpening& opening);
-    static bool readOneByte(PortOpening& opening, std::uint8_t& byte);
+    static void handlePortEvent(PortOpening& opening, RunReceiver& receiver);
     static void performWrite(PortOpening& opening, std::uint32_t length);
 
     WarningPresenter& presenter_;
     PortMap portMap_;
-    std::unique_ptr<QObject> receiver_;  // on the interface thread; deliveries are posted to it
+    comm::PortFactory portFactory_;
+    // Set by a monitor thread when it has something for the interface thread; watched by
+    // the notifier on the interface thread's event loop.
+    std::unique_ptr<comm::Event> arrivals_;
+    std::unique_ptr<QSocketNotifier> arrivalWatch_;
     std::shared_ptr<PortOpening> opening_;
     std::uint32_t writeLength_ = 0;
     std::optional<OpenFailure> openFailure_;

@@ -21,8 +21,8 @@ protected:
         EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
         EXPECT_EQ(view.cancelAvailable.back(), false);
         EXPECT_EQ(view.fileListModes.back(), 0);
-        comm::Port other;
-        EXPECT_TRUE(other.open(devicePath())) << comm::errorText(comm::lastError());
+        const std::unique_ptr<comm::Port> other = comm::makeSystemPort();
+        EXPECT_TRUE(other->open(devicePath())) << comm::errorText(comm::lastError());
     }
 };
 

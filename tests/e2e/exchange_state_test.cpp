@@ -85,8 +85,10 @@ TEST_F(ExchangeState, OutcomeStaysOnScreenForThePauseWhileTheExchangeIsBusy) {
     exchange->setOutcomePause(Exchange::kOutcomePauseMs);
     std::vector<TextId> statusDuringPause;
     bool busyDuringPause = false;
+    // Goes before the locals above, and with it a timer that has not fired.
+    QObject timerContext;
     // A second into the pause the success text shows and the window is still locked.
-    QTimer::singleShot(1000, [&] {
+    QTimer::singleShot(1000, &timerContext, [&] {
         statusDuringPause.push_back(view.lastStatus());
         busyDuringPause = exchange->busy();
     });

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "support/exchange_fixture.h"
 #include "support/special_files.h"
+#include "support/waiting.h"
 
 namespace dravolin::test {
 namespace {
@@ -90,6 +93,28 @@ TEST_F(Receive, FetchWritesTheTagDataFileWithoutItsCheckByte) {
     EXPECT_EQ(view.functionResets, 1);
     EXPECT_TRUE(view.menusEnabled);
     EXPECT_TRUE(view.functionChoiceEnabled);
+}
+
+TEST_F(Receive, BytesBehindTheDirectoryReplyNeverAnswerTheFetch) {
+    const std::string content = tagDataFile(std::string(300, 'x'));
+    programmer.write("TAG00001.tiv", content);
+    // Two stray bytes on the line right behind the directory reply (noise, an echo), read
+    // as a run of their own while the list is put up and the link is closed.
+    ports.plan.noise = "RR";
+    ports.plan.noiseAfter = 2 + 16 + 16 + 1;
+    view.whenListShown = [&] {
+        EXPECT_TRUE(sleepUntil([&] { return ports.latest().noiseRead(); }));
+        // The monitor thread hands them over a few microseconds after reading them; with
+        // this margin they are surely on their way before the link closes.
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ports.plan = PortPlan{};  // the fetch has a quiet line
+    };
+    startProgrammer();
+    fetch("TAG00001", pcFile("saved.tiv"));
+
+    // Taken as the fetch's status reply, they would end it with 'R'.
+    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_EQ(pc.read("saved.tiv"), content);
 }
 
 TEST_F(Receive, FileOfLengthZeroWaitsForNineBytesWith50Ms) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <chrono>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "support/pty_pair.h"
@@ -12,24 +16,81 @@ namespace {
 TEST(CommPort, AWriteTheDeviceDoesNotTakeEndsAtItsTimeOutOrWhenAbandoned) {
     PtyPair pty;
     ASSERT_TRUE(pty.valid());
-    Port port;
-    ASSERT_TRUE(port.open(pty.devicePath())) << errorText(lastError());
+    const std::unique_ptr<Port> port = makeSystemPort();
+    ASSERT_TRUE(port->open(pty.devicePath())) << errorText(lastError());
 
     const std::vector<std::uint8_t> flood(1 << 20, 0x55);  // more than the line buffers
-    ASSERT_TRUE(port.setTimeouts(Timeouts{0, 0, 0, 0, 50}));
-    EXPECT_EQ(port.write(flood, nullptr), WriteOutcome::EndedLate);
+    ASSERT_TRUE(port->setTimeouts(Timeouts{0, 0, 0, 0, 50}));
+    EXPECT_EQ(port->write(flood, nullptr), WriteOutcome::EndedLate);
 
-    ASSERT_TRUE(port.setTimeouts(Timeouts{}));  // no time-out at all
+    ASSERT_TRUE(port->setTimeouts(Timeouts{}));  // no time-out at all
     Event abandon;
     abandon.set();
-    EXPECT_EQ(port.write(flood, &abandon), WriteOutcome::Abandoned);
+    EXPECT_EQ(port->write(flood, &abandon), WriteOutcome::Abandoned);
+}
+
+TEST(CommPort, AReadTakesEveryByteWaitingWithOneCallAndWaitsOnlyForTheFirst) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.valid());
+    const std::unique_ptr<Port> port = makeSystemPort();
+    ASSERT_TRUE(port->open(pty.devicePath())) << errorText(lastError());
+    ASSERT_TRUE(port->setTimeouts(Timeouts{0, 0, 10000, 0, 0}));
+    LineState raw;
+    ASSERT_TRUE(port->readState(raw));
+    ASSERT_TRUE(buildLineState("baud=57600 parity=N data=8 stop=1", raw));
+    ASSERT_TRUE(port->applyState(raw));
+
+    const std::string burst(3000, 'b');
+    ASSERT_TRUE(pty.send(burst));
+    std::size_t waiting = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (port->bytesWaiting(waiting) && waiting < burst.size() &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(waiting, burst.size());
+    std::array<std::uint8_t, 4096> buffer{};
+    std::size_t count = 0;
+    EXPECT_EQ(port->read(buffer, count, nullptr), ReadOutcome::Read);
+    EXPECT_EQ(count, burst.size());
+
+    // Nothing waits: the read waits for the first byte, then takes what is there.
+    std::thread device([&] { EXPECT_TRUE(pty.send("late")); });
+    EXPECT_EQ(port->read(buffer, count, nullptr), ReadOutcome::Read);
+    device.join();
+    EXPECT_GE(count, 1u);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<long>(count)),
+              std::string("late").substr(0, count));
+
+    // A wait for bytes that never come ends when abandoned, with nothing read.
+    Event abandon;
+    abandon.set();
+    std::array<std::uint8_t, 8> rest{};
+    while (port->bytesWaiting(waiting) && waiting > 0) {
+        ASSERT_EQ(port->read(rest, count, nullptr), ReadOutcome::Read);
+    }
+    EXPECT_EQ(port->read(rest, count, &abandon), ReadOutcome::Nothing);
+    EXPECT_EQ(count, 0u);
 }
 
 TEST(CommPort, APathThatIsNotATerminalIsRefused) {
-    Port port;
-    EXPECT_FALSE(port.open("/dev/null"));
+    const std::unique_ptr<Port> port = makeSystemPort();
+    EXPECT_FALSE(port->open("/dev/null"));
     EXPECT_EQ(lastError(), ENOTTY);
-    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port->isOpen());
+}
+
+TEST(CommWait, NamesTheLowestSetEventOrTimesOut) {
+    Event first;
+    Event second;
+    Event third;
+    const std::array<Event*, 3> events{&first, &second, &third};
+    EXPECT_EQ(waitForAny(events, std::chrono::microseconds(1500)), kWaitTimedOut);
+    third.set();
+    second.set();
+    EXPECT_EQ(waitForAny(events, std::chrono::microseconds(1500)), 1);
+    second.reset();
+    EXPECT_EQ(waitForAny(events), 2);
 }
 
 }  // namespace

@@ -2,56 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QTimer>
-
-#include <chrono>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "serial/port_opening.h"
 #include "serial/serial_port.h"
 #include "support/pty_pair.h"
 #include "support/recording_presenter.h"
+#include "support/scripted_port.h"
+#include "support/waiting.h"
 
 namespace dravolin {
-
-// Runs the event loop until `done` holds or `timeoutMs` has passed; false on time-out.
-inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
-    QDeadlineTimer deadline(timeoutMs);
-    QTimer tick;  // wakes the loop now and then to look at `done` again
-    tick.start(5);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-// Runs the event loop for a while, so that anything that is going to arrive does.
-inline void pumpEvents(int milliseconds) {
-    waitUntil([] { return false; }, milliseconds);
-}
-
-// Like waitUntil, but without running the event loop (deliveries stay pending).
-inline bool sleepUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 // This test program's name as the system gives it to anyone who asks who holds a device.
 inline std::string thisProgramsName() {
@@ -61,29 +23,23 @@ inline std::string thisProgramsName() {
     return name;
 }
 
-// The tests' window into a SerialPort: its current opening.
-class SerialPortProbe {
-public:
-    static PortOpening& opening(SerialPort& port) { return *port.opening_; }
-};
-
-// A SerialPort whose COM2 is the slave side of a fresh pseudo-terminal, with a recording
-// owner and presenter. Every test must leave no monitor thread running behind it.
+// A SerialPort whose COM2 is the slave side of a fresh pseudo-terminal, each opening's
+// device behind a ScriptedPort, with a recording owner and presenter. Every test must
+// leave no monitor thread running behind it.
 class SerialLinkTest : public ::testing::Test, public PortOwner {
 protected:
     static constexpr int kPort = 2;
 
     void SetUp() override {
         ASSERT_TRUE(pty.valid());
-        ASSERT_EQ(PortOpening::runningMonitorThreads(), 0);
         PortMap map;
         map.map(kPort, pty.devicePath());
-        port = std::make_unique<SerialPort>(presenter, map);
+        port = std::make_unique<SerialPort>(presenter, map, ports.factory());
     }
 
     void TearDown() override {
         port.reset();
-        EXPECT_TRUE(sleepUntil([] { return PortOpening::runningMonitorThreads() == 0; }))
+        EXPECT_TRUE(sleepUntil([&] { return ports.alive() == 0; }))
             << "a monitor thread did not end";
         pumpEvents(10);
     }
@@ -110,7 +66,7 @@ protected:
         if (!port->startMonitoring()) {
             return false;
         }
-        return sleepUntil([&] { return currentOpening().loopPasses() >= 1; });
+        return sleepUntil([&] { return device().sleeps() >= 1; });
     }
 
     void requestWrite(const std::string& frame) {
@@ -118,8 +74,8 @@ protected:
         port->requestWrite(std::vector<std::uint8_t>(frame.begin(), frame.end()));
     }
 
-    PortOpening& currentOpening() { return SerialPortProbe::opening(*port); }
-    int portFd() { return currentOpening().port().fd(); }
+    // The port of the current opening, as the monitor thread uses it.
+    test::ScriptedPort& device() { return ports.latest(); }
 
     std::string expectedWarning(const std::string& callName, int errorCode) const {
         return "WARNING:  " + callName + " Failed with the following error: \n" +
@@ -128,6 +84,7 @@ protected:
 
     PtyPair pty;
     RecordingPresenter presenter;
+    test::ScriptedPorts ports;  // set ports.plan before openLink for the next opening
     std::unique_ptr<SerialPort> port;
     std::vector<unsigned> messages;  // what the owner was sent, in order
     std::string bytes;               // the bytes of MSG_RX_CHAR

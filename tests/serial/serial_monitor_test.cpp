@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/ioctl.h>
+
+#include <QEvent>
+#include <QObject>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,9 +23,9 @@ std::string patternOf(std::size_t count) {
     return bytes;
 }
 
-int bytesWaitingOn(int fd) {
-    int waiting = -1;
-    ioctl(fd, FIONREAD, &waiting);
+std::size_t bytesWaitingOn(comm::Port& device) {
+    std::size_t waiting = 0;
+    device.bytesWaiting(waiting);
     return waiting;
 }
 
@@ -32,9 +35,9 @@ TEST_F(SerialLinkTest, BytesReachTheOwnerInOrderWithThePortNumberAndCtsFirst) {
     ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS), 1);
     ASSERT_TRUE(startMonitoring());
     const std::string sent = patternOf(20000);
-    std::thread device([&] { EXPECT_TRUE(pty.send(sent)); });
+    std::thread sender([&] { EXPECT_TRUE(pty.send(sent)); });
     EXPECT_TRUE(waitUntil([&] { return bytes.size() >= sent.size(); }));
-    device.join();
+    sender.join();
     pumpEvents(20);
 
     EXPECT_TRUE(bytes == sent);  // the port number is checked as each message arrives
@@ -44,20 +47,59 @@ TEST_F(SerialLinkTest, BytesReachTheOwnerInOrderWithThePortNumberAndCtsFirst) {
               messages.size());
 }
 
-TEST_F(SerialLinkTest, APortEventCompletingAtOnceWithNothingReceivedSendsNothing) {
-    ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS), 1);
-    PortOpening& opening = currentOpening();
-    comm::FaultPlan plan;
-    plan.staleEventCompletions = 3;
-    opening.port().setFaultPlan(plan);
-    std::atomic<int> sleeps{0};
-    opening.hooks().beforeWait = [&] { ++sleeps; };
+TEST_F(SerialLinkTest, BytesWaitingTogetherAreReadWithOneCall) {
+    std::atomic<bool> sent{false};
+    ports.plan.beforeWait = [&](std::span<comm::Event* const>, comm::Port& real) {
+        // The whole burst is waiting before the thread first looks at the line.
+        if (!sent.exchange(true)) {
+            EXPECT_TRUE(pty.send(patternOf(3000)));
+            EXPECT_TRUE(sleepUntil([&] { return bytesWaitingOn(real) >= 3000; }));
+        }
+    };
+    ASSERT_EQ(openLink(EV_RXCHAR), 1);
     ASSERT_TRUE(startMonitoring());
+    EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 3000; }));
+    EXPECT_TRUE(bytes == patternOf(3000));
+    EXPECT_EQ(device().reads(), 1);
+}
 
-    EXPECT_TRUE(waitUntil([&] { return sleeps.load() >= 1; }));
+TEST_F(SerialLinkTest, ALineThatTricklesWithoutEndIsHandedOverAsItComesAndInOrder) {
+    ASSERT_EQ(openLink(EV_RXCHAR, 9600), 1);
+    ASSERT_TRUE(startMonitoring());
+    std::atomic<bool> stop{false};
+    std::atomic<std::size_t> sentCount{0};
+    std::string sent;  // the sender's own until it is joined
+    std::thread sender([&] {
+        // Ten bytes every millisecond, as fast as a 9600-baud line goes, never pausing: the
+        // line never goes quiet on its own.
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (std::size_t i = 0; !stop && std::chrono::steady_clock::now() < limit; ++i) {
+            const std::string some(10, static_cast<char>('a' + i % 26));
+            if (!pty.send(some)) {
+                break;
+            }
+            sent += some;
+            sentCount = sent.size();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 100; }));
+    // The owner had them long before a whole run's worth (4096 bytes) had been sent.
+    EXPECT_LT(sentCount.load(), 2000u);
+    stop = true;
+    sender.join();
+    EXPECT_TRUE(waitUntil([&] { return bytes.size() >= sent.size(); }));
+    EXPECT_EQ(bytes, sent);
+}
+
+TEST_F(SerialLinkTest, APortEventCompletingAtOnceWithNothingReceivedSendsNothing) {
+    ports.plan.staleEventCompletions = 3;
+    ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS), 1);
+    ASSERT_TRUE(startMonitoring());  // waits for the first sleep on the signals
+
+    EXPECT_EQ(device().eventWaitsBegun(), 4);  // three stale completions, then the real wait
     pumpEvents(30);
-    EXPECT_TRUE(messages.empty());        // treated as an event, it would have sent MSG_CTS
-    EXPECT_EQ(opening.loopPasses(), 4u);  // three stale completions, then the real wait
+    EXPECT_TRUE(messages.empty());  // treated as an event, it would have sent MSG_CTS
 
     ASSERT_TRUE(pty.send("z"));
     EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 1; }));
@@ -68,16 +110,15 @@ class FailingRead : public SerialLinkTest, public ::testing::WithParamInterface<
 
 TEST_P(FailingRead, ShowsOneWarningAndAddsNoByte) {
     const bool atOnce = GetParam();
+    (atOnce ? ports.plan.readFailuresAtOnce : ports.plan.readFailuresLate) = 1;
     ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS), 1);
-    comm::FaultPlan plan;
-    (atOnce ? plan.readFailuresAtOnce : plan.readFailuresLate) = 1;
-    currentOpening().port().setFaultPlan(plan);
     ASSERT_TRUE(startMonitoring());
 
     ASSERT_TRUE(pty.send("AB"));
     EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 2; }));
     pumpEvents(30);
     EXPECT_EQ(bytes, "AB");
+    EXPECT_EQ(messages.front(), MSG_CTS);  // told before the read that failed
     ASSERT_EQ(presenter.warnings().size(), 1u);
     EXPECT_EQ(presenter.warnings()[0].caption, "Application Error");
     EXPECT_EQ(presenter.warnings()[0].text,
@@ -114,14 +155,17 @@ TEST_F(SerialLinkTest, AWriteTakesTheWriteLengthButNeverMoreThanTheFrameHolds) {
 }
 
 TEST_F(SerialLinkTest, BytesWaitingWhenAWriteBeginsAreDiscarded) {
-    ASSERT_EQ(openLink(), 1);
-    const int fd = portFd();
+    std::atomic<bool> writeRequested{false};
     std::atomic<bool> arrived{false};
-    currentOpening().hooks().beforeWritePurge = [&] {
-        // Late bytes of an earlier answer, waiting unread as the next frame goes out.
-        arrived = pty.send("old") && sleepUntil([&] { return bytesWaitingOn(fd) >= 3; });
+    ports.plan.beforePurge = [&](comm::Port& real) {
+        if (writeRequested.exchange(false)) {
+            // Late bytes of an earlier answer, waiting unread as the next frame goes out.
+            arrived = pty.send("old") && sleepUntil([&] { return bytesWaitingOn(real) >= 3; });
+        }
     };
+    ASSERT_EQ(openLink(), 1);
     ASSERT_TRUE(startMonitoring());
+    writeRequested = true;
     requestWrite("CMD");
     EXPECT_EQ(pty.receive(3, 10000), "CMD");
     EXPECT_TRUE(arrived);
@@ -135,87 +179,104 @@ TEST_F(SerialLinkTest, BytesWaitingWhenAWriteBeginsAreDiscarded) {
 // ---- ending
 
 TEST_F(SerialLinkTest, ShutdownPortEventAndWriteRequestTogetherEndTheThreadWithoutIo) {
-    ASSERT_EQ(openLink(), 1);
-    PortOpening& opening = currentOpening();
-    const int fd = portFd();
     std::atomic<bool> ready{false};
-    int hookRuns = 0;  // monitor thread only
-    opening.hooks().beforeWait = [&] {
-        if (++hookRuns > 1) {
+    std::atomic<int> waits{0};
+    ports.plan.beforeWait = [&](std::span<comm::Event* const> waitObjects, comm::Port& real) {
+        if (++waits > 1) {
             return;
         }
-        ready = pty.send("abc") && sleepUntil([&] { return bytesWaitingOn(fd) >= 3; });
-        opening.commEvent().set();
-        opening.shutdownEvent().set();
+        ready = pty.send("abc") && sleepUntil([&] { return bytesWaitingOn(real) >= 3; });
+        waitObjects[1]->set();  // the port event
+        waitObjects[0]->set();  // shutdown
     };
+    ASSERT_EQ(openLink(), 1);
     requestWrite("frame");
-    ASSERT_TRUE(startMonitoring());
+    ASSERT_TRUE(port->startMonitoring());
 
-    EXPECT_TRUE(sleepUntil([&] { return opening.exitCode() == 100; }));
-    EXPECT_TRUE(ready);
-    EXPECT_EQ(opening.threadAlive(), 0);
+    ASSERT_TRUE(sleepUntil([&] { return waits.load() >= 1; }));
     pumpEvents(30);
+    EXPECT_TRUE(ready);
+    EXPECT_EQ(waits.load(), 1);  // the thread did not come round again
     EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(bytesWaitingOn(fd), 3);   // nothing was read
-    EXPECT_EQ(pty.receive(1, 50), "");  // nothing was written
+    EXPECT_EQ(device().reads(), 0);
+    EXPECT_EQ(device().writes(), 0);
+    EXPECT_EQ(pty.receive(1, 50), "");
     port->closePort();
 }
 
-TEST_F(SerialLinkTest, ClosePortWithADeliveryPendingReturnsAtOnceAndOnlyThatDeliveryArrives) {
-    ASSERT_EQ(openLink(EV_RXCHAR), 1);
-    ASSERT_TRUE(startMonitoring());
-    ASSERT_TRUE(pty.send("ABCDEF"));
-    // No event loop runs meanwhile, so the first hand-over stays pending.
-    PortOpening& opening = currentOpening();
-    ASSERT_TRUE(sleepUntil([&] { return opening.pendingDeliverySize() > 0; }));
-    const std::size_t pending = opening.pendingDeliverySize();
+// Closes the port the moment the first hand-over from the monitor thread is about to
+// reach the owner (the interface thread is woken by a posted call or a watched descriptor):
+// it was on its way before the close.
+class CloseOnFirstHandOver : public QObject {
+public:
+    explicit CloseOnFirstHandOver(SerialPort& port) : port_(port) {}
+    bool closed = false;
 
-    port->closePort();  // would never return if it waited for the monitor thread
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (!closed && (type == QEvent::MetaCall || type == QEvent::SockAct)) {
+            closed = true;
+            port_.closePort();  // would never return if it waited for the monitor thread
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    SerialPort& port_;
+};
+
+TEST_F(SerialLinkTest, BytesOnTheirWayWhenThePortIsClosedNeverReachTheOwner) {
+    ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS), 1);
+    ASSERT_TRUE(startMonitoring());
+    CloseOnFirstHandOver closer(*port);
+    QCoreApplication::instance()->installEventFilter(&closer);
+    ASSERT_TRUE(pty.send("ABCDEF"));
+    EXPECT_TRUE(waitUntil([&] { return closer.closed; }));
+    QCoreApplication::instance()->removeEventFilter(&closer);
+
     ASSERT_TRUE(pty.send("GHI"));
-    EXPECT_TRUE(waitUntil([&] { return messages.size() >= pending; }));
     pumpEvents(100);
-    EXPECT_EQ(messages.size(), pending);
-    EXPECT_EQ(bytes, std::string("ABCDEF").substr(0, pending));
+    // Taken by the owner, they would answer whatever it asks on its next opening.
+    EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(SerialLinkTest, ADeviceHangingUpMidReplyStopsTheWatchWithOneWarningAtMost) {
+TEST_F(SerialLinkTest, ADeviceHangingUpMidReplyStopsTheWatchAndShowsOneWarning) {
     ASSERT_EQ(openLink(), 1);
     ASSERT_TRUE(startMonitoring());
-    PortOpening& opening = currentOpening();
     ASSERT_TRUE(pty.send("AB"));
+    ASSERT_TRUE(waitUntil([&] { return bytes.size() >= 2; }));
     pty.hangUp();
 
-    // The loop settles: no spinning on a device that keeps reporting its hang-up.
-    unsigned passes = 0;
-    for (int round = 0; round < 50 && passes != opening.loopPasses(); ++round) {
-        passes = opening.loopPasses();
+    // The loop settles: it stops looking at a device that keeps reporting its hang-up.
+    test::ScriptedPort& dead = device();
+    auto portCalls = [&] { return dead.eventWaitsBegun() + dead.sleeps() + dead.reads(); };
+    int calls = -1;
+    for (int round = 0; round < 50 && calls != portCalls(); ++round) {
+        calls = portCalls();
         pumpEvents(100);
     }
-    EXPECT_LE(passes, 5u);
-    EXPECT_EQ(std::string("AB").substr(0, bytes.size()), bytes);
+    EXPECT_EQ(calls, portCalls());
+    EXPECT_LE(calls, 10);
+    EXPECT_EQ(bytes, "AB");
+    EXPECT_TRUE(presenter.warnings().empty());
 
-    // Frames for the dead device: one warning for the opening, the rest dropped quietly.
-    for (int i = 0; i < 3; ++i) {
+    // Frames for the dead device: the first failure is shown, the rest dropped quietly.
+    for (int i = 1; i <= 3; ++i) {
         requestWrite("frame");
-        EXPECT_TRUE(waitUntil(
-            [&] { return !opening.writeEvent().isSet() && opening.loopPasses() > passes; }));
-        passes = opening.loopPasses();
+        EXPECT_TRUE(waitUntil([&] { return dead.writes() == i; }));
     }
     pumpEvents(100);
-    EXPECT_EQ(opening.loopPasses(), passes);
-    ASSERT_LE(presenter.warnings().size(), 1u);
-    for (const RecordingPresenter::Warning& warning : presenter.warnings()) {
-        EXPECT_EQ(warning.text, expectedWarning("WriteFile()", EIO));
-    }
+    EXPECT_EQ(portCalls(), calls);
+    ASSERT_EQ(presenter.warnings().size(), 1u);
+    EXPECT_EQ(presenter.warnings()[0].text, expectedWarning("WriteFile()", EIO));
     port->closePort();
 }
 
 TEST_F(SerialLinkTest, HaltingTakesDownTheMonitorThreadsWarningAndDeliversNothingMore) {
     presenter.holdAnswers();
+    ports.plan.readFailuresAtOnce = 1;
     ASSERT_EQ(openLink(EV_RXCHAR), 1);
-    comm::FaultPlan plan;
-    plan.readFailuresAtOnce = 1;
-    currentOpening().port().setFaultPlan(plan);
     ASSERT_TRUE(startMonitoring());
     ASSERT_TRUE(pty.send("AB"));
     ASSERT_TRUE(waitUntil([&] { return presenter.warnings().size() == 1; }));

@@ -2,8 +2,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <mutex>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -27,7 +25,7 @@ TEST_P(LineSettings, ReachTheDeviceAsRawEightBitLineWithoutFlowControl) {
     // What the device took, read back. A pseudo-terminal keeps everything but the parity
     // enable bit and the character size, which it always reports as 8 bits, no parity.
     termios line{};
-    ASSERT_EQ(tcgetattr(portFd(), &line), 0);
+    ASSERT_TRUE(pty.lineSettings(line));
     EXPECT_EQ(cfgetospeed(&line), speed.second);
     EXPECT_EQ(cfgetispeed(&line), speed.second);
     EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
@@ -65,22 +63,33 @@ TEST_F(SerialLinkTest, RefusedSettingsShowOneWarningAndLeaveThePortOpen) {
         const auto& warning = presenter.warnings().back();
         EXPECT_EQ(warning.caption, "Application Error");
         EXPECT_EQ(warning.text, expectedWarning(calls[i], EINVAL));
-        EXPECT_GE(portFd(), 0);  // still open
+        EXPECT_TRUE(device().isOpen());
         port->closePort();
     }
 }
 
-TEST_F(SerialLinkTest, NoDeviceReturnsZeroShowsNothingAndLeavesTheLockFree) {
+TEST_F(SerialLinkTest, NoDeviceReturnsZeroShowsNothingAndLeavesTheNextOpeningWorking) {
     PortMap map;
     map.map(kPort, "/nonexistent/dravolin-tty");
     port->setPortMap(map);
     EXPECT_EQ(openLink(), 0);
+    EXPECT_TRUE(port->startMonitoring());
     EXPECT_TRUE(presenter.warnings().empty());
     EXPECT_EQ(port->lastOpenFailure(),
               "/nonexistent/dravolin-tty does not exist: is the adapter plugged in?");
-    std::mutex& lock = currentOpening().portLock();
-    ASSERT_TRUE(lock.try_lock());
-    lock.unlock();
+    requestWrite("lost");  // dropped: there is no device
+    port->closePort();
+
+    map.map(kPort, pty.devicePath());
+    port->setPortMap(map);
+    ASSERT_EQ(openLink(EV_RXCHAR), 1);
+    ASSERT_TRUE(startMonitoring());
+    requestWrite("DD");
+    EXPECT_EQ(pty.receive(2, 10000), "DD");
+    ASSERT_TRUE(pty.send("00"));
+    EXPECT_TRUE(waitUntil([&] { return bytes == "00"; }));
+    EXPECT_TRUE(presenter.warnings().empty());
+    EXPECT_TRUE(port->lastOpenFailure().empty());
 }
 
 TEST_F(SerialLinkTest, ADeviceInUseIsRefusedUntilItsLinkIsClosed) {
@@ -106,7 +115,7 @@ TEST_F(SerialLinkTest, OpeningTwiceWithoutClosingReopensTheDeviceForTheNewOpenin
     ASSERT_EQ(openLink(), 1);
     EXPECT_TRUE(presenter.warnings().empty());
     ASSERT_TRUE(startMonitoring());
-    EXPECT_TRUE(sleepUntil([] { return PortOpening::runningMonitorThreads() == 1; }));
+    EXPECT_TRUE(sleepUntil([&] { return ports.alive() == 1; }));  // the first thread let go
 
     ASSERT_TRUE(pty.send("A"));
     EXPECT_TRUE(waitUntil([&] { return !bytes.empty(); }));
@@ -114,6 +123,68 @@ TEST_F(SerialLinkTest, OpeningTwiceWithoutClosingReopensTheDeviceForTheNewOpenin
     EXPECT_EQ(messages, (std::vector<unsigned>{MSG_CTS, MSG_RX_CHAR}));
     EXPECT_EQ(bytes, "A");
     port->closePort();
+}
+
+// ---- closing
+
+bool sameSettings(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && cfgetispeed(&a) == cfgetispeed(&b) &&
+           cfgetospeed(&a) == cfgetospeed(&b) && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+// Settings of the kind a terminal program leaves behind: nothing like the raw line.
+termios settingsOfAnotherProgram(const PtyPair& pty) {
+    termios settings{};
+    EXPECT_TRUE(pty.lineSettings(settings));
+    settings.c_lflag |= ICANON | ECHO | ISIG;
+    settings.c_iflag |= ICRNL | IXON;
+    settings.c_oflag |= OPOST | ONLCR;
+    settings.c_cc[VMIN] = 7;
+    settings.c_cc[VTIME] = 3;
+    cfsetispeed(&settings, B2400);
+    cfsetospeed(&settings, B2400);
+    return settings;
+}
+
+TEST_F(SerialLinkTest, ClosingPutsBackTheSettingsTheDeviceHadBeforeItWasOpened) {
+    ASSERT_TRUE(pty.setLineSettings(settingsOfAnotherProgram(pty)));
+    termios before{};
+    ASSERT_TRUE(pty.lineSettings(before));
+
+    ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS, 57600, 'E', 1), 1);
+    ASSERT_TRUE(startMonitoring());
+    termios during{};
+    ASSERT_TRUE(pty.lineSettings(during));
+    EXPECT_FALSE(sameSettings(during, before));
+    requestWrite("DD");
+    EXPECT_EQ(pty.receive(2, 10000), "DD");
+    port->closePort();
+
+    termios after{};
+    ASSERT_TRUE(pty.lineSettings(after));
+    EXPECT_TRUE(sameSettings(after, before));
+}
+
+TEST_F(SerialLinkTest, ClosingDuringAWriteTheDeviceDoesNotTakePutsTheSettingsBackAtOnce) {
+    ASSERT_TRUE(pty.setLineSettings(settingsOfAnotherProgram(pty)));
+    termios before{};
+    ASSERT_TRUE(pty.lineSettings(before));
+    ASSERT_EQ(openLink(), 1);
+    ASSERT_TRUE(startMonitoring());
+    requestWrite(std::string(1 << 20, 'U'));  // far more than the line holds: it stays pending
+    ASSERT_TRUE(sleepUntil([&] { return device().writes() == 1; }));
+
+    port->closePort();
+    termios after{};
+    ASSERT_TRUE(pty.lineSettings(after));
+    EXPECT_TRUE(sameSettings(after, before));
+    // Another program can take the device at once, while our write is still being abandoned.
+    PortMap map;
+    map.map(kPort, pty.devicePath());
+    SerialPort other(presenter, map);
+    EXPECT_EQ(other.openPort(this, kPort, 9600, 'E', 8, 1, 9, 512, 1), 1);
+    other.closePort();
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ void ExchangeFixture::buildExchange(const std::string& devicePath) {
     exchange.reset();
     PortMap map;
     map.map(1, devicePath);
-    port = std::make_unique<SerialPort>(warnings, map);
+    port = std::make_unique<SerialPort>(warnings, map, ports.factory());
     exchange = std::make_unique<Exchange>(view, *port, settings);
     exchange->setOutcomePause(0);
     exchange->setWaitObserver(

@@ -13,6 +13,7 @@
 #include "sim/simulated_programmer.h"
 #include "support/recording_presenter.h"
 #include "support/recording_view.h"
+#include "support/scripted_port.h"
 #include "support/test_folder.h"
 
 namespace dravolin::test {
@@ -54,6 +55,7 @@ protected:
     PortSettings settings;
     RecordingView view;
     RecordingPresenter warnings;
+    ScriptedPorts ports;  // the device of each opening of the link
     std::vector<Wait> waits;
     std::unique_ptr<SerialPort> port;
     std::unique_ptr<Exchange> exchange;

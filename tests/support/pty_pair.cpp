@@ -85,6 +85,14 @@ std::string PtyPair::receive(std::size_t count, int timeoutMs) {
     return bytes;
 }
 
+bool PtyPair::lineSettings(termios& settings) const {
+    return tcgetattr(master_, &settings) == 0;
+}
+
+bool PtyPair::setLineSettings(const termios& settings) {
+    return tcsetattr(master_, TCSANOW, &settings) == 0;
+}
+
 void PtyPair::hangUp() {
     if (master_ >= 0) {
         ::close(master_);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <termios.h>
+
 #include <string>
 #include <string_view>
 
@@ -22,6 +24,11 @@ public:
 
     // Reads what the link wrote until `count` bytes have come or `timeoutMs` has passed.
     std::string receive(std::size_t count, int timeoutMs);
+
+    // The settings of the link's side, as whoever opens it finds and leaves them (the
+    // master side reads and writes those of the slave).
+    bool lineSettings(termios& settings) const;
+    bool setLineSettings(const termios& settings);
 
     // The device goes away: the master side is closed.
     void hangUp();

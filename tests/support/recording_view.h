@@ -36,6 +36,8 @@ public:
     std::vector<bool> cancelAvailable;  // every change, in order
     // Runs while a box is up, as an operator would take a moment to read it.
     std::function<void()> whileBoxIsUp;
+    // Runs as the list of the device's files is put up.
+    std::function<void()> whenListShown;
     // Runs after each progress measurement is recorded, as an operator watching the bar.
     std::function<void(const TransferProgress&)> onProgress;
 
@@ -72,7 +74,12 @@ public:
     }
     void clearFileList(TextId) override { fileList.clear(); }
     void appendFileListEntry(const std::string& name) override { fileList.push_back(name); }
-    void showFileList(int mode) override { fileListModes.push_back(mode); }
+    void showFileList(int mode) override {
+        fileListModes.push_back(mode);
+        if (mode == 1 && whenListShown) {
+            whenListShown();
+        }
+    }
     void grayMainMenus() override { menusEnabled = false; }
     void enableMainMenus() override { menusEnabled = true; }
     void disableFunctionChoice() override { functionChoiceEnabled = false; }

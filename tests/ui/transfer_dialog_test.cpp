@@ -144,10 +144,12 @@ TEST_F(TransferDialogTest, ClosingAsksDuringAWaitAndIsIgnoredDuringTheOutcome) {
         window_.reject();
         busyAndStayed.push_back(busy && !closed && window_.isVisible());
     };
-    QTimer::singleShot(300, &window_, [&] { tryToEnd(true); });
+    // Once the wait for the reply has begun, then while the box is up, then in the pause.
+    window_.exchange().setWaitObserver(
+        [&](std::size_t, int) { QTimer::singleShot(0, &window_, [&] { tryToEnd(true); }); });
     record_->whileMessageShown = [&] {
         tryToEnd(false);
-        QTimer::singleShot(300, &window_, [&] { tryToEnd(false); });
+        QTimer::singleShot(0, &window_, [&] { tryToEnd(false); });
     };
 
     ui_.start()->trigger();

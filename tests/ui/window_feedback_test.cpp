@@ -42,8 +42,8 @@ protected:
 
     // Whether another opening can take the line now: it is closed and no lock is left.
     bool lineFree() const {
-        comm::Port other;
-        return other.open(device_->devicePath());
+        const std::unique_ptr<comm::Port> other = comm::makeSystemPort();
+        return other->open(device_->devicePath());
     }
 
     const QString kDeviceNotResponding =

@@ -9,12 +9,14 @@
 #include <termios.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace dravolin::comm {
 
@@ -73,83 +75,75 @@ struct LineState {
 bool buildLineState(const std::string& settings, LineState& state);
 
 enum class WaitStart { Pending, CompletedAtOnce, Failed };
-enum class ReadOutcome { Byte, NoByte, FailedAtOnce, FailedLate };
+enum class ReadOutcome { Read, Nothing, FailedAtOnce, FailedLate };
 enum class WriteOutcome { Written, EndedLate, FailedAtOnce, Abandoned };
 
-// Faults a test can plan for a port, since a real device rarely fails on demand.
-struct FaultPlan {
-    int staleEventCompletions = 0;  // waits that complete at once with nothing received
-    int readFailuresAtOnce = 0;     // one-byte reads that fail before they begin
-    int readFailuresLate = 0;       // one-byte reads that fail while completing
-};
+// waitForAny's answer when its time ran out before any event was set.
+inline constexpr int kWaitTimedOut = -2;
 
-// An open serial device, used by one thread at a time. Received bytes are read from the
-// device in runs into a small queue and handed out one at a time; "bytes waiting" counts
-// the queue too, and a purge empties it.
+// An open serial device, used by one thread at a time: the interface thread while it opens
+// and configures it, then the monitor thread. makeSystemPort() gives the system's own;
+// tests put one of their own in front of it to bring about faults a real device rarely
+// shows on demand.
 class Port {
 public:
-    Port() = default;
-    ~Port();
-    Port(const Port&) = delete;
-    Port& operator=(const Port&) = delete;
+    virtual ~Port() = default;
 
-    // Exclusive read-write use of a terminal device; false with lastError() set.
-    bool open(const std::string& devicePath);
-    void close();
-    bool isOpen() const { return fd_ >= 0; }
-    int fd() const { return fd_; }
+    // Exclusive read-write use of a terminal device; false with lastError() set. The
+    // settings the device had are kept, to be put back when it is handed back.
+    virtual bool open(const std::string& devicePath) = 0;
 
-    // Lets another opening take the device while this descriptor is still open.
-    void releaseExclusiveUse();
+    // Hands the device back (see handBack) if that has not happened yet, and closes it.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
 
-    bool setTimeouts(const Timeouts& timeouts);
-    bool setEventMask(unsigned mask);
-    bool eventMask(unsigned& mask) const;
-    bool readState(LineState& state) const;
-    bool applyState(const LineState& state);
-    bool purge();
-    bool bytesWaiting(std::size_t& count);
+    // Hands the device back while this descriptor stays open for an operation under way:
+    // output not yet sent is discarded (so that nothing waits for a slow line to drain),
+    // the settings it had before open() are put back and another opening may take it.
+    virtual void handBack() = 0;
+
+    virtual bool setTimeouts(const Timeouts& timeouts) = 0;
+    virtual bool setEventMask(unsigned mask) = 0;
+    virtual bool eventMask(unsigned& mask) const = 0;
+    virtual bool readState(LineState& state) const = 0;
+    virtual bool applyState(const LineState& state) = 0;
+    // Discards the bytes received but not read and the bytes not yet sent.
+    virtual bool purge() = 0;
+    virtual bool bytesWaiting(std::size_t& count) = 0;
 
     // Begins the wait for a monitored event. Either it completes at once (bytes already
     // waiting; `completion` is set) or the port is armed, and waitForAny then watches the
-    // device and sets `completion` when it is readable or hung up.
-    WaitStart beginEventWait(Event& completion);
+    // device as well and sets `completion` when it is readable or hung up.
+    virtual WaitStart beginEventWait(Event& completion) = 0;
 
-    // Reads one byte. `abandon` ends a read that has to wait for the device.
-    ReadOutcome readByte(std::uint8_t& byte, const Event* abandon);
+    // Sleeps until one of `events` is set and returns the index of the lowest-numbered set
+    // one, watching the device too while it is armed. -1 with lastError() set when the
+    // wait itself failed.
+    virtual int waitForAny(std::span<Event* const> events) = 0;
+
+    // Reads the bytes that wait, as many as `buffer` holds, with one call; `count` tells
+    // how many. When none waits yet it waits for the first within the read time-outs;
+    // `abandon` ends that wait (Nothing).
+    virtual ReadOutcome read(std::span<std::uint8_t> buffer, std::size_t& count,
+                             const Event* abandon) = 0;
 
     // Writes all of `bytes` within the write time-outs. `abandon` ends a pending write.
-    WriteOutcome write(std::span<const std::uint8_t> bytes, const Event* abandon);
+    virtual WriteOutcome write(std::span<const std::uint8_t> bytes, const Event* abandon) = 0;
 
     // The device has gone (hung up, removed); it is not worth watching any more.
-    bool hungUp() const { return hungUp_; }
-
-    void setFaultPlan(const FaultPlan& plan) { faults_ = plan; }
-
-private:
-    friend int waitForAny(std::span<Event* const> events, Port* port);
-
-    void noteFailure(int code);
-    bool takenApartFromParity(const termios& wanted) const;
-    bool fillQueue(std::size_t& added);
-    short armedPollEvents() const;
-    void completeEventWait(short revents);
-    bool waitUntilReady(short pollEvents, int milliseconds, const Event* abandon, bool& abandoned);
-
-    int fd_ = -1;
-    bool exclusive_ = false;
-    bool hungUp_ = false;
-    unsigned eventMask_ = 0;
-    Timeouts timeouts_;
-    Event* armedCompletion_ = nullptr;
-    std::vector<std::uint8_t> queue_;
-    std::size_t queueHead_ = 0;
-    FaultPlan faults_;
+    virtual bool hungUp() const = 0;
 };
 
+// The system's serial port, not yet open.
+std::unique_ptr<Port> makeSystemPort();
+
+// Makes the port of each opening; empty means the system's.
+using PortFactory = std::function<std::unique_ptr<Port>()>;
+
 // Sleeps until one of `events` is set and returns the index of the lowest-numbered set
-// one. When `port` is armed, its device is watched as well (see Port::beginEventWait).
-// -1 with lastError() set when the wait itself failed.
-int waitForAny(std::span<Event* const> events, Port* port);
+// one; -1 with lastError() set when the wait itself failed. With a time-out, kWaitTimedOut
+// when it passed first.
+int waitForAny(std::span<Event* const> events);
+int waitForAny(std::span<Event* const> events, std::chrono::microseconds timeout);
 
 }  // namespace dravolin::comm

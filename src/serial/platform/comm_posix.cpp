@@ -17,7 +17,6 @@ namespace {
 
 thread_local int lastErrorCode = 0;
 
-constexpr std::size_t kQueueCapacity = 4096;
 constexpr std::size_t kMostEvents = 8;
 
 struct SpeedEntry {
@@ -237,13 +236,113 @@ bool Event::isSet() const {
     return ::poll(&entry, 1, 0) > 0 && (entry.revents & POLLIN) != 0;
 }
 
-// ---- Port
+// ---- the system's port
 
-Port::~Port() {
-    close();
+namespace {
+
+// Polls `entries` until one has something to report; false with lastError() set when
+// the poll failed, or with ETIMEDOUT when `timeout` (unless null) passed first.
+bool pollEntries(pollfd* entries, nfds_t count, const timespec* timeout) {
+    for (;;) {
+        const int result = ::ppoll(entries, count, timeout, nullptr);
+        if (result > 0) {
+            return true;
+        }
+        if (result == 0) {
+            setLastError(ETIMEDOUT);
+            return false;
+        }
+        if (errno != EINTR) {
+            setLastError(errno);
+            return false;
+        }
+    }
 }
 
-bool Port::open(const std::string& devicePath) {
+bool pollEntries(pollfd* entries, nfds_t count, int milliseconds) {
+    if (milliseconds < 0) {
+        return pollEntries(entries, count, nullptr);
+    }
+    const timespec timeout{milliseconds / 1000, (milliseconds % 1000) * 1'000'000L};
+    return pollEntries(entries, count, &timeout);
+}
+
+// The lowest-numbered of `events` that is set (or is `completed`, an event the port set
+// just now), -1 when none is; `broken` when one of them is not a usable event.
+int lowestSetEvent(std::span<Event* const> events, const pollfd* entries, const Event* completed,
+                   bool& broken) {
+    broken = false;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if ((entries[i].revents & (POLLERR | POLLNVAL)) != 0) {
+            setLastError(EBADF);
+            broken = true;
+            return -1;
+        }
+        if ((entries[i].revents & POLLIN) != 0 || events[i] == completed) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+bool fillEventEntries(std::span<Event* const> events, std::array<pollfd, kMostEvents>& entries) {
+    if (events.empty() || events.size() >= kMostEvents) {
+        setLastError(EINVAL);
+        return false;
+    }
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (!events[i]->valid()) {
+            setLastError(EBADF);
+            return false;
+        }
+        entries[i] = pollfd{events[i]->fd(), POLLIN, 0};
+    }
+    return true;
+}
+
+class SystemPort : public Port {
+public:
+    SystemPort() = default;
+    ~SystemPort() override { close(); }
+    SystemPort(const SystemPort&) = delete;
+    SystemPort& operator=(const SystemPort&) = delete;
+
+    bool open(const std::string& devicePath) override;
+    void close() override;
+    bool isOpen() const override { return fd_ >= 0; }
+    void handBack() override;
+
+    bool setTimeouts(const Timeouts& timeouts) override;
+    bool setEventMask(unsigned mask) override;
+    bool eventMask(unsigned& mask) const override;
+    bool readState(LineState& state) const override;
+    bool applyState(const LineState& state) override;
+    bool purge() override;
+    bool bytesWaiting(std::size_t& count) override;
+
+    WaitStart beginEventWait(Event& completion) override;
+    int waitForAny(std::span<Event* const> events) override;
+    ReadOutcome read(std::span<std::uint8_t> buffer, std::size_t& count,
+                     const Event* abandon) override;
+    WriteOutcome write(std::span<const std::uint8_t> bytes, const Event* abandon) override;
+    bool hungUp() const override { return hungUp_; }
+
+private:
+    void noteFailure(int code);
+    bool takenApartFromParity(const termios& wanted) const;
+    ReadOutcome readWaiting(std::span<std::uint8_t> buffer, std::size_t& count);
+    bool waitUntilReady(short pollEvents, int milliseconds, const Event* abandon, bool& abandoned);
+
+    int fd_ = -1;
+    bool heldByUs_ = false;  // exclusive use taken and the settings not yet put back
+    bool hungUp_ = false;
+    termios settingsAtOpen_{};
+    unsigned eventMask_ = 0;
+    Timeouts timeouts_;
+    Event* armedCompletion_ = nullptr;
+};
+
+bool SystemPort::open(const std::string& devicePath) {
     close();
     if (devicePath.empty()) {
         setLastError(ENOENT);
@@ -260,7 +359,7 @@ bool Port::open(const std::string& devicePath) {
     } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         // Another program holds the device: say so rather than "try again".
         failure = errno == EWOULDBLOCK ? EBUSY : errno;
-    } else if (ioctl(fd, TIOCEXCL) != 0) {
+    } else if (tcgetattr(fd, &settingsAtOpen_) != 0 || ioctl(fd, TIOCEXCL) != 0) {
         failure = errno;
         flock(fd, LOCK_UN);
     }
@@ -270,43 +369,43 @@ bool Port::open(const std::string& devicePath) {
         return false;
     }
     fd_ = fd;
-    exclusive_ = true;
+    heldByUs_ = true;
     hungUp_ = false;
     armedCompletion_ = nullptr;
-    queue_.clear();
-    queueHead_ = 0;
     return true;
 }
 
-void Port::releaseExclusiveUse() {
-    if (fd_ < 0 || !exclusive_) {
+void SystemPort::handBack() {
+    if (fd_ < 0 || !heldByUs_) {
         return;
     }
+    heldByUs_ = false;
+    // A real UART would otherwise hold the close until its pending output has drained,
+    // which at a low speed or with flow control stopped can take half a minute.
+    tcflush(fd_, TCOFLUSH);
+    tcsetattr(fd_, TCSANOW, &settingsAtOpen_);
     ioctl(fd_, TIOCNXCL);
     flock(fd_, LOCK_UN);
-    exclusive_ = false;
 }
 
-void Port::close() {
+void SystemPort::close() {
     if (fd_ < 0) {
         return;
     }
-    releaseExclusiveUse();
+    handBack();
     ::close(fd_);
     fd_ = -1;
     armedCompletion_ = nullptr;
-    queue_.clear();
-    queueHead_ = 0;
 }
 
-void Port::noteFailure(int code) {
+void SystemPort::noteFailure(int code) {
     setLastError(code);
     if (meansDeviceGone(code)) {
         hungUp_ = true;
     }
 }
 
-bool Port::setTimeouts(const Timeouts& timeouts) {
+bool SystemPort::setTimeouts(const Timeouts& timeouts) {
     if (fd_ < 0) {
         setLastError(EBADF);
         return false;
@@ -315,7 +414,7 @@ bool Port::setTimeouts(const Timeouts& timeouts) {
     return true;
 }
 
-bool Port::setEventMask(unsigned mask) {
+bool SystemPort::setEventMask(unsigned mask) {
     if (fd_ < 0) {
         setLastError(EBADF);
         return false;
@@ -324,7 +423,7 @@ bool Port::setEventMask(unsigned mask) {
     return true;
 }
 
-bool Port::eventMask(unsigned& mask) const {
+bool SystemPort::eventMask(unsigned& mask) const {
     if (fd_ < 0) {
         setLastError(EBADF);
         return false;
@@ -333,7 +432,7 @@ bool Port::eventMask(unsigned& mask) const {
     return true;
 }
 
-bool Port::readState(LineState& state) const {
+bool SystemPort::readState(LineState& state) const {
     if (tcgetattr(fd_, &state.settings) != 0) {
         setLastError(errno);
         return false;
@@ -342,7 +441,7 @@ bool Port::readState(LineState& state) const {
     return true;
 }
 
-bool Port::applyState(const LineState& state) {
+bool SystemPort::applyState(const LineState& state) {
     speed_t speed = 0;
     if (!speedForBaud(state.baud, speed)) {
         setLastError(EINVAL);
@@ -376,7 +475,7 @@ bool Port::applyState(const LineState& state) {
     return true;
 }
 
-bool Port::takenApartFromParity(const termios& wanted) const {
+bool SystemPort::takenApartFromParity(const termios& wanted) const {
     termios taken{};
     if (tcgetattr(fd_, &taken) != 0) {
         return false;
@@ -387,9 +486,7 @@ bool Port::takenApartFromParity(const termios& wanted) const {
            (taken.c_cflag & ~parityBits) == (wanted.c_cflag & ~parityBits);
 }
 
-bool Port::purge() {
-    queue_.clear();
-    queueHead_ = 0;
+bool SystemPort::purge() {
     if (tcflush(fd_, TCIOFLUSH) != 0) {
         noteFailure(errno);
         return false;
@@ -397,25 +494,20 @@ bool Port::purge() {
     return true;
 }
 
-bool Port::bytesWaiting(std::size_t& count) {
-    count = queue_.size() - queueHead_;
+bool SystemPort::bytesWaiting(std::size_t& count) {
     int pending = 0;
     if (ioctl(fd_, FIONREAD, &pending) != 0) {
         noteFailure(errno);
+        count = 0;
         return false;
     }
-    count += static_cast<std::size_t>(pending > 0 ? pending : 0);
+    count = static_cast<std::size_t>(pending > 0 ? pending : 0);
     return true;
 }
 
-WaitStart Port::beginEventWait(Event& completion) {
+WaitStart SystemPort::beginEventWait(Event& completion) {
     completion.reset();
     armedCompletion_ = nullptr;
-    if (faults_.staleEventCompletions > 0) {
-        --faults_.staleEventCompletions;
-        completion.set();
-        return WaitStart::CompletedAtOnce;
-    }
     if (fd_ < 0 || hungUp_) {
         setLastError(fd_ < 0 ? EBADF : EIO);
         return WaitStart::Failed;
@@ -433,23 +525,44 @@ WaitStart Port::beginEventWait(Event& completion) {
     return WaitStart::Pending;
 }
 
-short Port::armedPollEvents() const {
+int SystemPort::waitForAny(std::span<Event* const> events) {
+    if (armedCompletion_ == nullptr) {
+        return comm::waitForAny(events);
+    }
+    std::array<pollfd, kMostEvents> entries{};
+    if (!fillEventEntries(events, entries)) {
+        return -1;
+    }
     // Hang-up and errors are reported whatever is asked for.
-    return (eventMask_ & kEventReceived) != 0 ? POLLIN : 0;
+    const short portEvents = (eventMask_ & kEventReceived) != 0 ? POLLIN : 0;
+    pollfd& portEntry = entries[events.size()];
+    portEntry = pollfd{fd_, portEvents, 0};
+    for (;;) {
+        if (!pollEntries(entries.data(), events.size() + 1, -1)) {
+            return -1;
+        }
+        const Event* completed = nullptr;
+        if (portEntry.revents != 0) {
+            if ((portEntry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                hungUp_ = true;
+            }
+            completed = armedCompletion_;
+            armedCompletion_->set();
+            armedCompletion_ = nullptr;
+        }
+        bool broken = false;
+        const int index = lowestSetEvent(events, entries.data(), completed, broken);
+        if (index >= 0 || broken) {
+            return index;
+        }
+        if (completed != nullptr) {
+            return -1;  // the port completed a wait on an event nobody waits for
+        }
+    }
 }
 
-void Port::completeEventWait(short revents) {
-    if ((revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-        hungUp_ = true;
-    }
-    if (armedCompletion_ != nullptr) {
-        armedCompletion_->set();
-        armedCompletion_ = nullptr;
-    }
-}
-
-bool Port::waitUntilReady(short pollEvents, int milliseconds, const Event* abandon,
-                          bool& abandoned) {
+bool SystemPort::waitUntilReady(short pollEvents, int milliseconds, const Event* abandon,
+                                bool& abandoned) {
     abandoned = false;
     std::array<pollfd, 2> entries{};
     entries[0] = pollfd{fd_, pollEvents, 0};
@@ -458,94 +571,61 @@ bool Port::waitUntilReady(short pollEvents, int milliseconds, const Event* aband
         entries[1] = pollfd{abandon->fd(), POLLIN, 0};
         count = 2;
     }
-    for (;;) {
-        const int result = ::poll(entries.data(), count, milliseconds);
-        if (result < 0 && errno == EINTR) {
-            continue;
-        }
-        if (result < 0) {
-            setLastError(errno);
-            return false;
-        }
-        if (result == 0) {
-            setLastError(ETIMEDOUT);
-            return false;
-        }
-        if (count == 2 && (entries[1].revents & POLLIN) != 0) {
-            abandoned = true;
-            return false;
-        }
-        return true;
+    if (!pollEntries(entries.data(), count, milliseconds)) {
+        return false;
     }
+    if (count == 2 && (entries[1].revents & POLLIN) != 0) {
+        abandoned = true;
+        return false;
+    }
+    return true;
 }
 
-bool Port::fillQueue(std::size_t& added) {
-    added = 0;
-    if (queueHead_ == queue_.size()) {
-        queue_.clear();
-        queueHead_ = 0;
-    }
-    std::array<std::uint8_t, kQueueCapacity> buffer{};
+ReadOutcome SystemPort::readWaiting(std::span<std::uint8_t> buffer, std::size_t& count) {
+    count = 0;
     for (;;) {
         const ssize_t got = ::read(fd_, buffer.data(), buffer.size());
         if (got > 0) {
-            queue_.insert(queue_.end(), buffer.begin(), buffer.begin() + got);
-            added = static_cast<std::size_t>(got);
-            return true;
+            count = static_cast<std::size_t>(got);
+            return ReadOutcome::Read;
         }
         if (got == 0) {
             noteFailure(EIO);  // end of file on a terminal: the other side has gone
-            return false;
+            return ReadOutcome::FailedAtOnce;
         }
         if (errno == EINTR) {
             continue;
         }
         if (errno == EAGAIN) {
-            return true;  // nothing yet
+            return ReadOutcome::Nothing;
         }
         noteFailure(errno);
-        return false;
-    }
-}
-
-ReadOutcome Port::readByte(std::uint8_t& byte, const Event* abandon) {
-    if (faults_.readFailuresAtOnce > 0) {
-        --faults_.readFailuresAtOnce;
-        setLastError(EIO);
         return ReadOutcome::FailedAtOnce;
     }
-    if (faults_.readFailuresLate > 0) {
-        --faults_.readFailuresLate;
-        setLastError(EIO);
-        return ReadOutcome::FailedLate;
-    }
-    if (queueHead_ == queue_.size()) {
-        std::size_t added = 0;
-        if (!fillQueue(added)) {
-            return ReadOutcome::FailedAtOnce;
-        }
-        if (added == 0) {
-            // The byte is on its way: wait for it within the read time-outs.
-            const std::uint32_t total = timeouts_.readTotalMultiplier + timeouts_.readTotalConstant;
-            bool abandoned = false;
-            if (!waitUntilReady(POLLIN, total == 0 ? -1 : static_cast<int>(total), abandon,
-                                abandoned)) {
-                return abandoned || lastError() == ETIMEDOUT ? ReadOutcome::NoByte
-                                                             : ReadOutcome::FailedLate;
-            }
-            if (!fillQueue(added)) {
-                return ReadOutcome::FailedLate;
-            }
-            if (added == 0) {
-                return ReadOutcome::NoByte;
-            }
-        }
-    }
-    byte = queue_[queueHead_++];
-    return ReadOutcome::Byte;
 }
 
-WriteOutcome Port::write(std::span<const std::uint8_t> bytes, const Event* abandon) {
+ReadOutcome SystemPort::read(std::span<std::uint8_t> buffer, std::size_t& count,
+                             const Event* abandon) {
+    count = 0;
+    if (buffer.empty()) {
+        return ReadOutcome::Nothing;
+    }
+    const ReadOutcome first = readWaiting(buffer, count);
+    if (first != ReadOutcome::Nothing) {
+        return first;
+    }
+    // The bytes are on their way: wait for the first within the read time-outs.
+    const std::uint32_t total = timeouts_.readTotalMultiplier + timeouts_.readTotalConstant;
+    bool abandoned = false;
+    if (!waitUntilReady(POLLIN, total == 0 ? -1 : static_cast<int>(total), abandon, abandoned)) {
+        return abandoned || lastError() == ETIMEDOUT ? ReadOutcome::Nothing
+                                                     : ReadOutcome::FailedLate;
+    }
+    const ReadOutcome late = readWaiting(buffer, count);
+    return late == ReadOutcome::FailedAtOnce ? ReadOutcome::FailedLate : late;
+}
+
+WriteOutcome SystemPort::write(std::span<const std::uint8_t> bytes, const Event* abandon) {
     const auto total = std::chrono::milliseconds(
         static_cast<std::uint64_t>(timeouts_.writeTotalMultiplier) * bytes.size() +
         timeouts_.writeTotalConstant);
@@ -575,53 +655,43 @@ WriteOutcome Port::write(std::span<const std::uint8_t> bytes, const Event* aband
     return WriteOutcome::Written;
 }
 
+}  // namespace
+
+std::unique_ptr<Port> makeSystemPort() {
+    return std::make_unique<SystemPort>();
+}
+
 // ---- waiting
 
-int waitForAny(std::span<Event* const> events, Port* port) {
-    if (events.empty() || events.size() >= kMostEvents) {
-        setLastError(EINVAL);
+namespace {
+
+int waitForAnyUntil(std::span<Event* const> events, const timespec* timeout) {
+    std::array<pollfd, kMostEvents> entries{};
+    if (!fillEventEntries(events, entries)) {
         return -1;
     }
-    std::array<pollfd, kMostEvents> entries{};
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        if (!events[i]->valid()) {
-            setLastError(EBADF);
-            return -1;
-        }
-        entries[i] = pollfd{events[i]->fd(), POLLIN, 0};
-    }
-    const bool watchPort = port != nullptr && port->armedCompletion_ != nullptr;
-    const std::size_t count = events.size() + (watchPort ? 1 : 0);
-    if (watchPort) {
-        entries[events.size()] = pollfd{port->fd_, port->armedPollEvents(), 0};
-    }
     for (;;) {
-        const int result = ::poll(entries.data(), count, -1);
-        if (result < 0 && errno == EINTR) {
-            continue;
+        if (!pollEntries(entries.data(), events.size(), timeout)) {
+            return lastError() == ETIMEDOUT ? kWaitTimedOut : -1;
         }
-        if (result < 0) {
-            setLastError(errno);
-            return -1;
-        }
-        const Event* completed = nullptr;
-        if (watchPort && entries[events.size()].revents != 0) {
-            completed = port->armedCompletion_;
-            port->completeEventWait(entries[events.size()].revents);
-        }
-        for (std::size_t i = 0; i < events.size(); ++i) {
-            if ((entries[i].revents & (POLLERR | POLLNVAL)) != 0) {
-                setLastError(EBADF);
-                return -1;
-            }
-            if ((entries[i].revents & POLLIN) != 0 || events[i] == completed) {
-                return static_cast<int>(i);
-            }
-        }
-        if (completed != nullptr) {
-            return -1;  // the port completed a wait on an event nobody waits for
+        bool broken = false;
+        const int index = lowestSetEvent(events, entries.data(), nullptr, broken);
+        if (index >= 0 || broken) {
+            return index;
         }
     }
+}
+
+}  // namespace
+
+int waitForAny(std::span<Event* const> events) {
+    return waitForAnyUntil(events, nullptr);
+}
+
+int waitForAny(std::span<Event* const> events, std::chrono::microseconds timeout) {
+    const auto micros = std::max<std::chrono::microseconds::rep>(timeout.count(), 0);
+    const timespec limit{static_cast<time_t>(micros / 1'000'000), (micros % 1'000'000) * 1000L};
+    return waitForAnyUntil(events, &limit);
 }
 
 }  // namespace dravolin::comm

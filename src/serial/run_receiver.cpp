@@ -1,0 +1,138 @@
+#include "serial/run_receiver.h"
+
+#include <algorithm>
+#include <mutex>
+#include <utility>
+
+namespace dravolin {
+
+namespace {
+
+// A run whose first read brings fewer bytes than this may be a line that trickles.
+constexpr std::size_t kShortRun = 16;
+// A trickling run waits for the bytes behind it this many byte times at a time.
+constexpr std::size_t kSliceBytes = 10;
+// Short runs in a row before the line counts as trickling: a two-byte status reply that
+// comes a byte at a time is never held back.
+constexpr int kShortRunsBeforeGathering = 2;
+// How long a trickling run gathers at most, so that the owner still sees steady progress.
+constexpr auto kLongestGather = std::chrono::milliseconds(40);
+constexpr std::size_t kLongestRun = 4096;
+
+// The time kSliceBytes take on the line, at least 0.5 ms and at most 5 ms: at most what
+// the gathering adds to the last bytes of an answer.
+std::chrono::microseconds sliceFor(std::chrono::microseconds byteTime) {
+    return std::clamp<std::chrono::microseconds>(
+        kSliceBytes * byteTime, std::chrono::microseconds(500), std::chrono::microseconds(5000));
+}
+
+}  // namespace
+
+RunReceiver::RunReceiver(PortOpening& opening)
+    : opening_(opening), slice_(sliceFor(opening.lineByteTime())) {}
+
+void RunReceiver::frameSent() {
+    shortRunsInARow_ = 0;
+}
+
+bool RunReceiver::receive(std::vector<PortMessage> messages) {
+    std::vector<PortMessage> run = std::move(messages);
+    for (;;) {
+        const std::size_t waiting = bytesWaiting();
+        if (waiting == 0) {
+            break;
+        }
+        const comm::ReadOutcome outcome = readRun(waiting, run);
+        if (!run.empty() && !opening_.deliver(std::exchange(run, {}))) {
+            return false;
+        }
+        if (outcome == comm::ReadOutcome::FailedAtOnce ||
+            outcome == comm::ReadOutcome::FailedLate) {
+            // After what came before it, so that the owner sees the order of events.
+            reportReadFailure(outcome);
+        }
+    }
+    return run.empty() || opening_.deliver(std::move(run));
+}
+
+std::size_t RunReceiver::bytesWaiting() {
+    std::size_t waiting = 0;
+    std::lock_guard lock(opening_.portLock());
+    if (opening_.beginPortUse()) {
+        opening_.port().bytesWaiting(waiting);
+        opening_.endPortUse();
+    }
+    return waiting;
+}
+
+comm::ReadOutcome RunReceiver::readRun(std::size_t waiting, std::vector<PortMessage>& run) {
+    std::size_t got = 0;
+    comm::ReadOutcome outcome = readWaiting(waiting, run, got);
+    Clock::time_point now = Clock::now();
+    if (outcome != comm::ReadOutcome::Read) {
+        return outcome;
+    }
+    const bool gather = trickling(got, now);
+    shortRunsInARow_ = got < kShortRun ? shortRunsInARow_ + 1 : 0;
+    const Clock::time_point gatherEnd = now + kLongestGather;
+    while (gather && now < gatherEnd && run.size() < kLongestRun && sliceWaited()) {
+        const std::size_t more = bytesWaiting();
+        if (more > 0) {
+            outcome = readWaiting(more, run, got);
+            if (outcome != comm::ReadOutcome::Read) {
+                break;
+            }
+        }
+        if (more < kSliceBytes) {
+            // Fewer than a busy line brings in a slice: the answer ended during it.
+            break;
+        }
+        now = Clock::now();
+    }
+    lastRunEnd_ = Clock::now();
+    return outcome;
+}
+
+bool RunReceiver::trickling(std::size_t firstRead, Clock::time_point now) const {
+    // Short runs that follow each other closely: bytes arriving one or two at a time.
+    const auto closely = 4 * slice_;
+    return firstRead < kShortRun && shortRunsInARow_ >= kShortRunsBeforeGathering &&
+           now - lastRunEnd_ < closely;
+}
+
+bool RunReceiver::sliceWaited() {
+    // Any signal (shutdown, a frame to write, halt) needs the thread more than the run does.
+    const std::array<comm::Event*, 3> wakers{&opening_.shutdownEvent(), &opening_.writeEvent(),
+                                             &opening_.haltEvent()};
+    return comm::waitForAny(wakers, slice_) == comm::kWaitTimedOut;
+}
+
+comm::ReadOutcome RunReceiver::readWaiting(std::size_t waiting, std::vector<PortMessage>& run,
+                                           std::size_t& got) {
+    got = 0;
+    comm::ReadOutcome outcome = comm::ReadOutcome::Nothing;
+    {
+        std::lock_guard lock(opening_.portLock());
+        if (!opening_.beginPortUse()) {
+            return outcome;
+        }
+        const std::size_t wanted = std::min({waiting, buffer_.size(), kLongestRun});
+        outcome =
+            opening_.port().read(std::span(buffer_.data(), wanted), got, &opening_.haltEvent());
+        opening_.endPortUse();
+    }
+    if (outcome == comm::ReadOutcome::Read) {
+        for (std::size_t i = 0; i < got; ++i) {
+            run.push_back(PortMessage{MSG_RX_CHAR, buffer_[i]});
+        }
+    }
+    return outcome;
+}
+
+void RunReceiver::reportReadFailure(comm::ReadOutcome outcome) {
+    opening_.reportError(outcome == comm::ReadOutcome::FailedLate
+                             ? "GetOverlappedResults() in ReadFile()"
+                             : "ReadFile()");
+}
+
+}  // namespace dravolin
