@@ -39,6 +39,11 @@ CommandLine CommandLine::parse(int argc, const char* const* argv) {
              }
              return line.language_.has_value();
          }},
+        {"--trace", "", OptionRule::Takes::OptionalValue, false,
+         [&line](const std::string& value, std::string&) {
+             line.trace_ = value;
+             return true;
+         }},
         {"--help", "-h", OptionRule::Takes::Nothing, false, answered},
         {"--version", "", OptionRule::Takes::Nothing, false, answered},
     });
@@ -76,7 +81,8 @@ bool CommandLine::addPort(const std::string& mapping, std::string& error) {
 }
 
 std::string CommandLine::usageLine() {
-    return "usage: dravolin [--port N=PATH]... [--language de|en] [--help] [--version]";
+    return "usage: dravolin [--port N=PATH]... [--language de|en] [--trace[=FILE]] [--help]\n"
+           "                [--version]";
 }
 
 std::string CommandLine::helpText() {
@@ -90,12 +96,19 @@ std::string CommandLine::helpText() {
            "  --language L   de or en: the language of the window. Without it German is\n"
            "                 chosen where LC_ALL, LC_MESSAGES or LANG (the first set)\n"
            "                 names a German locale, English otherwise.\n"
+           "  --trace[=FILE] write a protocol trace of every exchange to standard error, or\n"
+           "                 append it to FILE: each frame sent and each run of reply bytes\n"
+           "                 received in hex, with the time to the millisecond. The menu\n"
+           "                 item \"?\" -> \"Protocol trace\" switches it on and off.\n"
            "  -h, --help     show this text and exit.\n"
            "  --version      show the version and exit.\n"
            "\n"
            "The port settings confirmed with OK, the device of each Com port and the last\n"
            "folder of each file dialog are kept in $XDG_CONFIG_HOME/dravolin/dravolin.conf\n"
-           "(normally ~/.config/dravolin/dravolin.conf).\n";
+           "(normally ~/.config/dravolin/dravolin.conf).\n"
+           "Every exchange adds a line to the transfer log, $XDG_STATE_HOME/dravolin/\n"
+           "transfers.log (normally ~/.local/state/dravolin/transfers.log); \"?\" ->\n"
+           "\"Transfer log\" shows it.\n";
 }
 
 }  // namespace dravolin

@@ -10,14 +10,14 @@
 namespace dravolin {
 
 // The options of the desktop program, read as ArgumentScanner reads every command line:
-//   dravolin [--port N=PATH]... [--language de|en] [--help] [--version]
+//   dravolin [--port N=PATH]... [--language de|en] [--trace[=FILE]] [--help] [--version]
 class CommandLine {
 public:
     enum class Action { Run, ShowHelp, ShowVersion, UsageError };
 
     static CommandLine parse(int argc, const char* const* argv);
 
-    // "usage: dravolin [--port N=PATH]... [--language de|en] [--help] [--version]"
+    // "usage: dravolin [--port N=PATH]... [--language de|en] [--trace[=FILE]] [--help] ..."
     static std::string usageLine();
     // The usage line and what each option does.
     static std::string helpText();
@@ -26,6 +26,8 @@ public:
     const PortMap& portMap() const { return portMap_; }
     // --language; without it the locale decides.
     std::optional<Language> language() const { return language_; }
+    // --trace: the file to trace to, empty for standard error; nothing without --trace.
+    const std::optional<std::string>& trace() const { return trace_; }
     // Why the arguments were refused, for a usage error.
     const std::string& error() const { return error_; }
 
@@ -35,6 +37,7 @@ private:
     Action action_ = Action::Run;
     PortMap portMap_;
     std::optional<Language> language_;
+    std::optional<std::string> trace_;
     std::string error_;
 };
 

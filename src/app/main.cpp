@@ -51,5 +51,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "dravolin: %s\n", settingsFile.warning().c_str());
     }
     dravolin::TransferApp transferApp(commandLine.portMap(), language, &settingsFile);
+    if (commandLine.trace()) {
+        transferApp.traceTo(*commandLine.trace());
+    }
     return transferApp.run();
 }

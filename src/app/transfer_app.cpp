@@ -1,5 +1,7 @@
 #include "app/transfer_app.h"
 
+#include <cstdio>
+
 #include "app/about_dialog.h"
 #include "app/help_window.h"
 #include "ui/transfer_dialog.h"
@@ -15,6 +17,14 @@ int TransferApp::run() {
     TransferDialog window(portMap_, nullptr, nullptr, language_);
     if (settingsFile_ != nullptr) {
         window.useSettingsFile(*settingsFile_);
+    }
+    if (traceFile_) {
+        std::string error;
+        if (!window.useTrace(*traceFile_, error)) {
+            std::fprintf(stderr, "dravolin: cannot write the protocol trace to %s: %s\n",
+                         traceFile_->c_str(), error.c_str());
+            return 2;
+        }
     }
     window_ = &window;
     connect(&window, &TransferDialog::aboutRequested, this, &TransferApp::showAbout);

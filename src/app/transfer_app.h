@@ -3,6 +3,9 @@
 #include <QObject>
 #include <QPointer>
 
+#include <optional>
+#include <string>
+
 #include "app/help_window.h"
 #include "core/message_catalog.h"
 #include "serial/port_map.h"
@@ -24,7 +27,12 @@ public:
                          SettingsFile* settingsFile = nullptr);
     ~TransferApp() override;
 
-    // Runs the main window until the operator ends it; the program's exit status.
+    // Traces every exchange from the start, as --trace asks: to `file`, or to standard
+    // error when it is empty.
+    void traceTo(std::string file) { traceFile_ = std::move(file); }
+
+    // Runs the main window until the operator ends it; the program's exit status (2 when
+    // the trace asked for cannot be written).
     int run();
 
     // The main window while run() runs, otherwise nullptr.
@@ -38,6 +46,7 @@ private:
     PortMap portMap_;
     Language language_;
     SettingsFile* settingsFile_ = nullptr;
+    std::optional<std::string> traceFile_;
     TransferDialog* window_ = nullptr;
     QPointer<HelpWindow> helpWindow_;
 };

@@ -1,5 +1,6 @@
 #include "cli/cli_command.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 
@@ -17,12 +18,21 @@ CliCommand::CliCommand(const CliOptions& options, std::FILE* out, std::FILE* err
       warnings_(err),
       port_(warnings_, options.portMap),
       view_(err, showProgress, options.language.value_or(Language::English)),
-      exchange_(view_, port_, options_.settings) {
+      exchange_(view_, port_, options_.settings),
+      records_(exchange_, "dravolin-cli", TransferLog::defaultPath(),
+               [this](const std::string& path, const std::string& reason) {
+                   warnAboutTransferLog(path, reason);
+               }) {
     // A terminal has nothing to hold on screen after the outcome.
     exchange_.setOutcomePause(0);
 }
 
 int CliCommand::run() {
+    if (options_.trace && !records_.startTrace(options_.traceFile, traceError_, err_)) {
+        std::fprintf(err_, "dravolin-cli: cannot write the protocol trace to %s: %s\n",
+                     escapedName(options_.traceFile).c_str(), traceError_.c_str());
+        return kUsageError;
+    }
     switch (options_.command) {
         case CliOptions::Command::List:
             return list();
@@ -32,6 +42,8 @@ int CliCommand::run() {
             return put();
         case CliOptions::Command::Ports:
             return ports();
+        case CliOptions::Command::Log:
+            return log();
         default:
             std::fputs(CliOptions::usage().c_str(), err_);
             return kUsageError;
@@ -43,6 +55,9 @@ int CliCommand::list() {
     if (!exchange_.awaitingFileChoice()) {
         return reportOutcome();  // a failure, or an empty directory
     }
+    // The listing was all this exchange had to do: it ends here, and is logged as such.
+    view_.showSuccessLine(false);
+    exchange_.finishExchange(kStatusAccepted);
     sayLockNotice();
     for (const std::string& name : view_.listedNames()) {
         std::fprintf(out_, "%s\n", escapedName(trimmedDeviceName(name)).c_str());
@@ -95,6 +110,29 @@ int CliCommand::ports() {
     std::fputs(listing.c_str(), out_);
     std::fflush(out_);
     return kSuccess;
+}
+
+int CliCommand::log() {
+    std::vector<std::string> lines;
+    std::string error;
+    if (!TransferLog::lastLines(records_.transferLog().path(), options_.logLines, lines, error)) {
+        std::fprintf(err_, "dravolin-cli: %s\n", error.c_str());
+        return kExchangeFailed;
+    }
+    for (const std::string& line : lines) {
+        std::fprintf(out_, "%s\n", line.c_str());
+    }
+    std::fflush(out_);
+    return kSuccess;
+}
+
+void CliCommand::warnAboutTransferLog(const std::string& path, const std::string& reason) {
+    std::string text = fillPlaceholders(
+        MessageCatalog::text(TextId::TransferLogCannotWrite,
+                             options_.language.value_or(Language::English)),
+        {escapedName(path), reason});
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::fprintf(err_, "dravolin-cli: %s\n", text.c_str());
 }
 
 void CliCommand::sayLockNotice() {

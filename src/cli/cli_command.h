@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "cli/cli_options.h"
 #include "cli/console_view.h"
 #include "cli/console_warnings.h"
 #include "exchange/exchange.h"
+#include "exchange/exchange_records.h"
 #include "serial/serial_port.h"
 
 namespace dravolin {
@@ -35,6 +37,8 @@ private:
     int get();
     int put();
     int ports();
+    int log();
+    void warnAboutTransferLog(const std::string& path, const std::string& reason);
     void sayLockNotice();
     int findListedName() const;
     std::string fetchTarget(const std::string& deviceName, std::string& refusal) const;
@@ -47,6 +51,8 @@ private:
     SerialPort port_;
     ConsoleView view_;
     Exchange exchange_;
+    ExchangeRecords records_;  // after the exchange: it leaves the exchange first
+    std::string traceError_;
     bool lockNoticeSaid_ = false;
     int interruptedBy_ = 0;
 };

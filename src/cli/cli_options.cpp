@@ -80,6 +80,24 @@ bool applyOutput(const std::string& value, CliOptions& options, std::string& err
     return true;
 }
 
+bool applyTrace(const std::string& value, CliOptions& options, std::string& error) {
+    static_cast<void>(error);
+    options.trace = true;
+    options.traceFile = value;
+    return true;
+}
+
+bool applyLogLines(const std::string& value, CliOptions& options, std::string& error) {
+    int lines = 0;
+    if (!parseNumber(value, lines) || lines < 1) {
+        error = "-n takes a number of lines, 1 or more: " + value;
+        return false;
+    }
+    options.logLines = static_cast<std::size_t>(lines);
+    options.logLinesGiven = true;
+    return true;
+}
+
 bool applyLanguage(const std::string& value, CliOptions& options, std::string& error) {
     options.language = languageFromName(value);
     if (!options.language) {
@@ -121,6 +139,8 @@ std::vector<OptionRule> optionTable(CliOptions& options, std::string& device) {
              return true;
          }},
         {"--language", "", Takes::Value, false, with(applyLanguage)},
+        {"--trace", "", Takes::OptionalValue, false, with(applyTrace)},
+        {"-n", "", Takes::Value, false, with(applyLogLines)},
         // Answered before the line is read; rows so that "--help=x" is called wrong.
         {"--help", "-h", Takes::Nothing, false, answered},
         {"--version", "", Takes::Nothing, false, answered},
@@ -157,7 +177,10 @@ bool applyCommand(const std::vector<std::string>& words, CliOptions& options, st
         options.inputPath = words[1];
     } else if (command == "ports" && words.size() == 1) {
         options.command = CliOptions::Command::Ports;
-    } else if (command == "list" || command == "get" || command == "put" || command == "ports") {
+    } else if (command == "log" && words.size() == 1) {
+        options.command = CliOptions::Command::Log;
+    } else if (command == "list" || command == "get" || command == "put" || command == "ports" ||
+               command == "log") {
         error = "wrong arguments for " + command;
         return false;
     } else {
@@ -170,6 +193,10 @@ bool applyCommand(const std::vector<std::string>& words, CliOptions& options, st
     }
     if (options.json && options.command != CliOptions::Command::Ports) {
         error = "--json goes with ports only";
+        return false;
+    }
+    if (options.logLinesGiven && options.command != CliOptions::Command::Log) {
+        error = "-n goes with log only";
         return false;
     }
     return true;
@@ -211,7 +238,7 @@ void CliOptions::takeSaved(const SavedSettings& saved) {
 std::string CliOptions::usage() {
     return "usage: dravolin-cli [--port N | --port N=PATH | --device PATH] [--baud B]\n"
            "                    [--parity O|E|N] [--stop-bits 1|2] [--language de|en]\n"
-           "                    [--no-saved-settings] COMMAND\n"
+           "                    [--no-saved-settings] [--trace[=FILE]] COMMAND\n"
            "\n"
            "Exchanges tag-data files (.tiv) with the programmer on a serial line.\n"
            "\n"
@@ -223,6 +250,8 @@ std::string CliOptions::usage() {
            "  ports [--json]      list the serial devices found, one a line: path, stable\n"
            "                      name, description and the Com ports that stand for it;\n"
            "                      --json prints a JSON array instead\n"
+           "  log [-n N]          print the last N lines of the transfer log (default 20),\n"
+           "                      oldest first\n"
            "\n"
            "options:\n"
            "  --port N            use COM N, 1 to 4 (default: the saved one, else 1)\n"
@@ -235,6 +264,9 @@ std::string CliOptions::usage() {
            "                      Com N = /dev/ttyS(N-1), whatever the window saved\n"
            "  --language L        de or en: the language of the programmer's texts\n"
            "                      (default: German where LC_ALL, LC_MESSAGES or LANG asks)\n"
+           "  --trace[=FILE]      write a protocol trace to standard error, or append it to\n"
+           "                      FILE: every frame sent and every run of reply bytes\n"
+           "                      received in hex, with the time to the millisecond\n"
            "  -h, --help          show this text\n"
            "  --version           show the version\n"
            "Options take their value as the next argument or after '=' (--baud=19200); each\n"
@@ -251,6 +283,9 @@ std::string CliOptions::usage() {
            "~/.config/dravolin/dravolin.conf); each option given overrides them.\n"
            "lock files: while a port is open, LCK..NAME in /run/lock (else /var/lock) holds\n"
            "our process id; DRAVOLIN_LOCK_DIR names another folder.\n"
+           "transfer log: every exchange adds one line to $XDG_STATE_HOME/dravolin/transfers.log\n"
+           "(normally ~/.local/state/dravolin/transfers.log): time, program, function,\n"
+           "device and line, file on the PC and in the programmer, bytes, outcome, seconds.\n"
            "\n"
            "exit status: 0 success, 1 the exchange failed (its letter and text on stderr) or\n"
            "standard output could not be written, 2 usage error.\n";

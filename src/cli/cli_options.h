@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,13 +14,13 @@ namespace dravolin {
 
 // The command line of dravolin-cli:
 //   dravolin-cli [--port N | --port N=PATH | --device PATH] [--baud B] [--parity O|E|N]
-//                [--stop-bits 1|2] [--language de|en] [--no-saved-settings] COMMAND
-// with COMMAND one of: list | get NAME [-o FILE] | put FILE | ports [--json]. Options are
-// read as
-// ArgumentScanner reads them (--opt=value, "--" before operands that begin with '-', an
+//                [--stop-bits 1|2] [--language de|en] [--no-saved-settings]
+//                [--trace[=FILE]] COMMAND
+// with COMMAND one of: list | get NAME [-o FILE] | put FILE | ports [--json] | log [-n N].
+// Options are read as ArgumentScanner reads them (--opt=value, "--" before operands that begin with '-', an
 // option given twice is refused); add an option as a row of the table in cli_options.cpp.
 struct CliOptions {
-    enum class Command { None, Help, Version, List, Get, Put, Ports };
+    enum class Command { None, Help, Version, List, Get, Put, Ports, Log };
 
     Command command = Command::None;
     PortSettings settings;  // the record's defaults: COM1, 9600, E, 8, 1
@@ -30,6 +31,11 @@ struct CliOptions {
     // --language; without it the locale decides.
     std::optional<Language> language;
     bool json = false;  // ports: as a JSON array
+    // --trace: the protocol trace goes to standard error, or with --trace=FILE to FILE.
+    bool trace = false;
+    std::string traceFile;
+    std::size_t logLines = 20;  // log: -n N, the lines printed
+    bool logLinesGiven = false;
     bool useSavedSettings = true;
 
     // Starts from what the window saved; the options given then override it.

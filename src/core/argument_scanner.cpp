@@ -50,6 +50,10 @@ bool ArgumentScanner::scan(const std::vector<std::string>& arguments,
             error = rule->name + " takes no value";
             return false;
         }
+        if (rule->takes == OptionRule::Takes::OptionalValue && value && value->empty()) {
+            error = rule->name + "= needs a value after the '='";
+            return false;
+        }
         if (rule->takes == OptionRule::Takes::Value && !value) {
             if (i + 1 >= arguments.size()) {
                 error = name + " needs a value";

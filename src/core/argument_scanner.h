@@ -9,14 +9,16 @@ namespace dravolin {
 
 // One option of a command line, as a row of the program's table.
 struct OptionRule {
-    enum class Takes { Nothing, Value };
+    // OptionalValue: a value only after '=' (--trace or --trace=FILE), since a next
+    // argument could as well be the command.
+    enum class Takes { Nothing, Value, OptionalValue };
 
     std::string name;       // "--baud"; "-o" for an option with a short name only
     std::string shortName;  // "-h", or empty
     Takes takes = Takes::Nothing;
     bool repeatable = false;
-    // Takes the option's value (empty for an option without one); false with `error` set
-    // when the value is refused.
+    // Takes the option's value (empty for an option without one, and for an optional value
+    // not given); false with `error` set when the value is refused.
     std::function<bool(const std::string& value, std::string& error)> apply;
 };
 

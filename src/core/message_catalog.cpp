@@ -110,6 +110,25 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"fehlt", "missing"},
     {"Pseudo-Terminal", "pseudo-terminal"},
     {"kein serielles Gerät, das das System kennt", "not among the serial devices the system lists"},
+    // 71 to 84: the texts of the backup of all files and the restore of several.
+    {"-", "-"}, {"-", "-"}, {"-", "-"}, {"-", "-"}, {"-", "-"}, {"-", "-"}, {"-", "-"},
+    {"-", "-"}, {"-", "-"}, {"-", "-"}, {"-", "-"}, {"-", "-"}, {"-", "-"}, {"-", "-"},
+    // 85 on: the transfer log and the protocol trace.
+    {"Ü&bertragungsprotokoll", "&Transfer log"},
+    {"Protokoll&mitschnitt nach %1", "Protocol &trace to %1"},
+    {"Übertragungsprotokoll", "Transfer log"},
+    {"Das Übertragungsprotokoll %1 kann nicht geschrieben werden: %2.\nDer Datenaustausch "
+     "geht ohne Protokoll weiter.",
+     "The transfer log %1 cannot be written: %2.\nExchanges go on without it."},
+    {"Der Protokollmitschnitt %1 kann nicht geschrieben werden: %2.",
+     "The protocol trace %1 cannot be written: %2."},
+    {"&Kopieren", "&Copy"},
+    {"&Aktualisieren", "&Refresh"},
+    {"Schließen", "Close"},
+    {"Noch keine Übertragung aufgezeichnet (%1).", "No exchange recorded yet (%1)."},
+    {"die Standardfehlerausgabe", "standard error"},
+    {"Das Übertragungsprotokoll kann nicht gelesen werden: %1",
+     "The transfer log cannot be read: %1"},
 }};
 
 }  // namespace

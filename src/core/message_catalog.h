@@ -85,6 +85,19 @@ enum class TextId : int {
     DeviceMissing = 68,
     DevicePseudoTerminal = 69,
     DeviceNotListed = 70,
+    // 71 to 84: the backup of all files and the restore of several.
+    // The transfer log and the protocol trace.
+    TransferLogItem = 85,
+    TraceItem = 86,  // %1 the trace file
+    TransferLogTitle = 87,
+    TransferLogCannotWrite = 88,  // %1 the log file, %2 the system's reason
+    TraceCannotOpen = 89,         // %1 the trace file, %2 the system's reason
+    CopyButton = 90,
+    RefreshButton = 91,
+    CloseButton = 92,
+    TransferLogEmpty = 93,  // %1 the log file
+    TraceToStandardError = 94,
+    TransferLogCannotRead = 95,  // %1 the reason
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -102,7 +115,7 @@ std::string fillPlaceholders(std::string_view text, const std::vector<std::strin
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 71;
+    static constexpr int kTextCount = 96;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

@@ -88,6 +88,7 @@ void Exchange::startExchange(int function) {
     view_.grayMainMenus();
     view_.disableFunctionChoice();
     view_.setCancelAvailable(true);
+    beginRecord(function);
     if (function == kReceiveFunction) {
         requestDirectory();
     } else {
@@ -180,6 +181,8 @@ void Exchange::listDirectory(std::vector<DeviceNameField> names) {
 
 void Exchange::fetchFile(int selection) {
     const auto& name = directoryNames_.at(static_cast<std::size_t>(selection));
+    record_.function = ExchangeRecord::Function::Get;
+    record_.deviceName = shownName(name);
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::Save;
     request.initialName = shownName(name);
@@ -191,6 +194,7 @@ void Exchange::fetchFile(int selection) {
     }
     view_.setStatusText(TextId::StatusPleaseWait);
     savePath_ = *path;
+    record_.pcPath = savePath_;
 
     loadFrame(fetchRequest(name));
     openLink();
@@ -213,6 +217,7 @@ void Exchange::fetchFile(int selection) {
                          " data bytes; 0 to 9999 are possible");
         return;
     }
+    record_.fileBytes = kHeaderLength + static_cast<std::size_t>(dataLength_);
     const std::size_t replyLength = fileReplyLength(dataLength_);
     if (phaseEnded(replyLength, kFileMsPerByte * static_cast<int>(dataLength_) + kFileExtraMs,
                    {WaitProgress::Source::Received, replyLength})) {
@@ -247,6 +252,7 @@ void Exchange::sendFile() {
     }
     view_.setStatusText(TextId::StatusPleaseWait);
     sendPath_ = *path;
+    record_.pcPath = sendPath_;
 
     // A file that is short of what its header announces would put bytes on the line that
     // are not in it; it is refused before the link is opened.
@@ -258,6 +264,8 @@ void Exchange::sendFile() {
     fileBuffer_ = std::move(loaded.bytes);
 
     const std::string deviceName = deviceNameFromPath(sendPath_);
+    record_.deviceName = deviceName;
+    record_.fileBytes = fileBuffer_.size();
     loadFrame(transferAnnouncement(deviceName, std::span(fileBuffer_).first(kHeaderLength)));
     openLink();
     if (!commandAnswered(kAnnouncementLength)) {
@@ -284,6 +292,7 @@ void Exchange::sendFile() {
 
 void Exchange::finishExchange(char code) {
     lastOutcome_ = code;
+    endRecord(code, false);
     awaitingFileChoice_ = false;
     finishing_ = true;
     view_.setCancelAvailable(false);
@@ -314,6 +323,7 @@ void Exchange::showOutcomeStatus(char code) {
 
 void Exchange::finishCancelled() {
     cancelled_ = true;
+    endRecord(lastOutcome_, true);
     awaitingFileChoice_ = false;
     finishing_ = true;
     view_.setCancelAvailable(false);
@@ -327,6 +337,7 @@ void Exchange::endWithoutOutcome() {
     // A file dialog was cancelled: nothing happened that an outcome could report, so the
     // window is idle again at once.
     cancelled_ = true;
+    endRecord(lastOutcome_, true);
     awaitingFileChoice_ = false;
     finishing_ = true;
     view_.setCancelAvailable(false);
@@ -367,24 +378,88 @@ Language Exchange::language() const {
 void Exchange::openLink() {
     // A port that cannot be opened still ends the exchange at its reply time-out, with 'N';
     // the operator is also told why.
-    if (port_.openPort(this, settings_.port, settings_.baudRate,
+    const bool opened =
+        port_.openPort(this, settings_.port, settings_.baudRate,
                        static_cast<char>(settings_.parity), settings_.dataBits, settings_.stopBits,
-                       kEventMask, kWriteBufferSize, kRtsControl) == 0 &&
-        port_.openFailure()) {
+                       kEventMask, kWriteBufferSize, kRtsControl) != 0;
+    if (!opened && port_.openFailure()) {
         causeLine_ = MessageCatalog(language()).lookup(port_.openFailure()->text);
     }
     port_.startMonitoring();
     linkOpen_ = true;
     lineGone_ = false;
+    record_.lineUsed = true;
+    notify([opened](ExchangeObserver& observer) { observer.linkOpened(opened); });
 }
 
 void Exchange::closeLink() {
     port_.closePort();
+    reportArrivals();
     linkOpen_ = false;
+    notify([](ExchangeObserver& observer) { observer.linkClosed(); });
+}
+
+void Exchange::addObserver(ExchangeObserver& observer) {
+    if (std::find(observers_.begin(), observers_.end(), &observer) == observers_.end()) {
+        observers_.push_back(&observer);
+    }
+}
+
+void Exchange::removeObserver(ExchangeObserver& observer) {
+    std::erase(observers_, &observer);
+}
+
+void Exchange::notify(const std::function<void(ExchangeObserver&)>& call) {
+    for (ExchangeObserver* observer : observers_) {
+        call(*observer);
+    }
+}
+
+void Exchange::beginRecord(int function) {
+    record_ = ExchangeRecord{};
+    record_.function = function == kSendFunction ? ExchangeRecord::Function::Put
+                                                 : ExchangeRecord::Function::List;
+    record_.startedAt = std::chrono::system_clock::now();
+    record_.devicePath = port_.portMap().devicePathForName(settings_.portName());
+    record_.line = settings_;
+    recordStarted_ = std::chrono::steady_clock::now();
+    recordOpen_ = true;
+    notify([this](ExchangeObserver& observer) { observer.exchangeStarted(record_); });
+}
+
+void Exchange::endRecord(char code, bool cancelled) {
+    // Once per exchange: a failure found after the outcome (a listing the CLI then finds
+    // lacking) is not a second exchange.
+    if (!recordOpen_) {
+        return;
+    }
+    recordOpen_ = false;
+    // A file dialog cancelled before anything went on the line is no exchange to keep.
+    if (cancelled && !record_.lineUsed) {
+        return;
+    }
+    record_.outcome = code;
+    record_.cancelled = cancelled;
+    record_.duration = std::chrono::steady_clock::now() - recordStarted_;
+    notify([this](ExchangeObserver& observer) { observer.exchangeEnded(record_); });
+}
+
+void Exchange::reportArrivals() {
+    if (rxCount_ <= rxReported_) {
+        return;
+    }
+    const auto fresh = std::span(rxBuffer_.data() + rxReported_, rxCount_ - rxReported_);
+    rxReported_ = rxCount_;
+    notify([fresh](ExchangeObserver& observer) { observer.bytesReceived(fresh); });
 }
 
 void Exchange::sendFrame(std::size_t length) {
+    // Whatever came after the last wait is still part of the record, unanswered.
+    reportArrivals();
     rxCount_ = 0;
+    rxReported_ = 0;
+    const auto frame = std::span<const std::uint8_t>(txBuffer_.data(), length);
+    notify([frame](ExchangeObserver& observer) { observer.frameSent(frame); });
     frameHandedOver_ = std::chrono::steady_clock::now();
     port_.setWriteLength(static_cast<std::uint32_t>(length));
     port_.requestWrite(std::span(txBuffer_.data(), length));
@@ -410,6 +485,7 @@ WaitEnd Exchange::waitForReply(std::size_t threshold, int milliseconds, WaitProg
     while (!end) {
         // Sleeps until something arrives: a received byte, a timer, input or painting.
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        reportArrivals();
         end = waitEndAfterPass(threshold);
         if (!end || *end == WaitEnd::Reached) {
             updateProgress(progress, end.has_value());
@@ -425,6 +501,15 @@ WaitEnd Exchange::waitForReply(std::size_t threshold, int milliseconds, WaitProg
         view_.hideProgress();
     }
     waiting_ = false;
+    reportArrivals();
+    if (*end == WaitEnd::TimedOut) {
+        notify([threshold, this, interval](ExchangeObserver& observer) {
+            observer.waitTimedOut(threshold, rxCount_, interval);
+        });
+    } else if (*end == WaitEnd::LineGone) {
+        notify([](ExchangeObserver& observer) { observer.lineHungUp(); });
+    }
+    notify([](ExchangeObserver& observer) { observer.waitEnded(); });
     return *end;
 }
 

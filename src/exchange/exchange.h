@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "core/port_settings.h"
+#include "exchange/exchange_observer.h"
+#include "exchange/exchange_record.h"
 #include "exchange/exchange_view.h"
 #include "exchange/transfer_progress.h"
 #include "protocol/frames.h"
@@ -113,7 +115,17 @@ public:
     using WaitObserver = std::function<void(std::size_t threshold, int milliseconds)>;
     void setWaitObserver(WaitObserver observer) { waitObserver_ = std::move(observer); }
 
+    // Told what every exchange does from now on (the transfer log, the protocol trace); the
+    // observer must outlive the exchange or be removed first.
+    void addObserver(ExchangeObserver& observer);
+    void removeObserver(ExchangeObserver& observer);
+
 private:
+    void beginRecord(int function);
+    void endRecord(char code, bool cancelled);
+    void reportArrivals();
+    void notify(const std::function<void(ExchangeObserver&)>& call);
+
     void listDirectory(std::vector<DeviceNameField> names);
     std::span<const std::uint8_t> received() const;
     char replyStatus() const;
@@ -180,6 +192,11 @@ private:
     int outcomePauseMs_ = kOutcomePauseMs;
     bool keepExistingFiles_ = false;
     WaitObserver waitObserver_;
+    std::vector<ExchangeObserver*> observers_;
+    ExchangeRecord record_;
+    bool recordOpen_ = false;  // from the start of an exchange to its one end
+    std::chrono::steady_clock::time_point recordStarted_;
+    std::size_t rxReported_ = 0;  // received bytes already told to the observers
 };
 
 }  // namespace dravolin

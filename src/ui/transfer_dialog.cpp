@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -22,6 +23,8 @@
 
 #include "core/settings_file.h"
 #include "exchange/exchange.h"
+#include "exchange/exchange_records.h"
+#include "exchange/state_folder.h"
 #include "exchange/transfer_progress.h"
 #include "serial/serial_port.h"
 #include "ui/client_area.h"
@@ -30,6 +33,7 @@
 #include "ui/port_settings_dialog.h"
 #include "ui/qt_user_prompts.h"
 #include "ui/resources.h"
+#include "ui/transfer_log_window.h"
 #include "ui/user_prompts.h"
 #include "ui/warning_box_presenter.h"
 #include "ui/window_layout.h"
@@ -101,6 +105,12 @@ TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> pro
         settings.language = language_;
     }
     exchange_ = std::make_unique<Exchange>(*this, *serialPort_, settings);
+    records_ = std::make_unique<ExchangeRecords>(
+        *exchange_, "dravolin", TransferLog::defaultPath(),
+        [this](const std::string& path, const std::string& reason) {
+            warnAboutTransferLog(path, reason);
+        });
+    traceFile_ = stateFolder() + "/trace.log";
 
     initialiseControls();
     connectCommands();
@@ -167,6 +177,12 @@ void TransferDialog::buildMenuBar() {
     helpAction_ = newCommand(57670, german(TextId::HelpItem), menus_[2]);
     helpAction_->setShortcut(QKeySequence(Qt::Key_F1));
     infoAction_ = newCommand(40007, german(TextId::InfoItem), menus_[2]);
+    menus_[2]->addSeparator();
+    transferLogAction_ = menus_[2]->addAction(german(TextId::TransferLogItem));
+    transferLogAction_->setObjectName(QStringLiteral("transferLog"));
+    traceAction_ = menus_[2]->addAction(german(TextId::TraceItem));
+    traceAction_->setObjectName(QStringLiteral("trace"));
+    traceAction_->setCheckable(true);
     // The shortcuts belong to the window itself, so that they reach it from any control.
     addActions({startAction_, helpAction_});
 }
@@ -216,6 +232,8 @@ void TransferDialog::connectCommands() {
     connect(configureAction_, &QAction::triggered, this, &TransferDialog::configurePort);
     connect(helpAction_, &QAction::triggered, this, &TransferDialog::helpRequested);
     connect(infoAction_, &QAction::triggered, this, &TransferDialog::aboutRequested);
+    connect(transferLogAction_, &QAction::triggered, this, &TransferDialog::showTransferLog);
+    connect(traceAction_, &QAction::toggled, this, &TransferDialog::switchTrace);
     // Only the operator's own picks count; filling and resetting the lists does not.
     connect(functionList_, &QComboBox::activated, this, &TransferDialog::chooseFunction);
     connect(fileList_, &QComboBox::activated, this, &TransferDialog::chooseListedFile);
@@ -247,6 +265,8 @@ void TransferDialog::relabelMenus() {
     menus_[2]->setTitle(text(TextId::MenuHelp));
     helpAction_->setText(text(TextId::HelpItem));
     infoAction_->setText(text(TextId::InfoItem));
+    transferLogAction_->setText(text(TextId::TransferLogItem));
+    traceAction_->setText(traceItemText());
     setStartItem(false);
 }
 
@@ -639,6 +659,80 @@ void TransferDialog::keyPressEvent(QKeyEvent* event) {
         }
     }
     QDialog::keyPressEvent(event);
+}
+
+bool TransferDialog::useTrace(const std::string& file, std::string& error) {
+    if (!records_->startTrace(file, error)) {
+        return false;
+    }
+    traceFile_ = file;
+    const QSignalBlocker quiet(traceAction_);
+    traceAction_->setChecked(true);
+    traceAction_->setText(traceItemText());
+    return true;
+}
+
+QString TransferDialog::traceItemText() const {
+    if (traceFile_.empty()) {
+        return QString::fromStdString(catalog_.lookup(
+            FilledText{TextId::TraceItem, {catalog_.lookup(TextId::TraceToStandardError)}}));
+    }
+    // The file in the short form operators know from the shell.
+    QString shown = QFile::decodeName(traceFile_.c_str());
+    const QString home = QDir::homePath();
+    if (shown.startsWith(home + QLatin1Char('/'))) {
+        shown.replace(0, home.size(), QStringLiteral("~"));
+    }
+    // A '&' in the path would otherwise be taken for the item's shortcut.
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return QString::fromStdString(catalog_.lookup(TextId::TraceItem))
+        .replace(QStringLiteral("%1"), shown);
+}
+
+void TransferDialog::switchTrace(bool on) {
+    if (!on) {
+        records_->stopTrace();
+        return;
+    }
+    std::string error;
+    const std::size_t slash = traceFile_.rfind('/');
+    const bool folderReady = traceFile_.empty() || slash == std::string::npos || slash == 0 ||
+                             makeFolderPath(traceFile_.substr(0, slash), error);
+    if (folderReady && records_->startTrace(traceFile_, error)) {
+        return;
+    }
+    const QSignalBlocker quiet(traceAction_);
+    traceAction_->setChecked(false);
+    prompts_->showMessage(
+        this, windowTitle(),
+        QString::fromStdString(
+            catalog_.lookup(FilledText{TextId::TraceCannotOpen, {traceFile_, error}})),
+        MessageIcon::Exclamation);
+}
+
+TransferLogWindow* TransferDialog::transferLogWindow() const {
+    return transferLogWindow_.data();
+}
+
+void TransferDialog::showTransferLog() {
+    if (!transferLogWindow_) {
+        transferLogWindow_ = new TransferLogWindow(records_->transferLog().path(),
+                                                   catalog_.language(), this);
+        transferLogWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    } else {
+        transferLogWindow_->reload();
+    }
+    transferLogWindow_->show();
+    transferLogWindow_->raise();
+    transferLogWindow_->activateWindow();
+}
+
+void TransferDialog::warnAboutTransferLog(const std::string& path, const std::string& reason) {
+    prompts_->showMessage(
+        this, windowTitle(),
+        QString::fromStdString(
+            catalog_.lookup(FilledText{TextId::TransferLogCannotWrite, {path, reason}})),
+        MessageIcon::Exclamation);
 }
 
 }  // namespace dravolin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 #include <array>
 #include <map>
@@ -28,9 +29,11 @@ namespace dravolin {
 
 class ClientArea;
 class Exchange;
+class ExchangeRecords;
 class PortSettingsDialog;
 class SerialPort;
 class SettingsFile;
+class TransferLogWindow;
 class WarningBoxPresenter;
 
 // The program's main window: the function choice, the file list of a receive, the status
@@ -40,7 +43,8 @@ class WarningBoxPresenter;
 // Controls and menu items carry their identifiers as object names: "1000" function group,
 // "1009" function list, "1001" file group, "1010" file list, "1159" status line, "progress"
 // the progress bar and "cancel" the Cancel button beside it; actions "40006" Start,
-// "40004" Quit, "40005" Configure, "57670" Help, "40007" Info.
+// "40004" Quit, "40005" Configure, "57670" Help, "40007" Info, "transferLog" the transfer log
+// and "trace" the protocol trace.
 class TransferDialog : public QDialog, public ExchangeView {
     Q_OBJECT
 
@@ -55,6 +59,11 @@ public:
     // Takes the port settings, Com devices and folders saved at an earlier run, and saves
     // there what the operator confirms from now on. Without it nothing is remembered.
     void useSettingsFile(SettingsFile& file);
+
+    // Traces every exchange to `file` (appending), or to standard error when it is empty,
+    // as --trace asks; the trace item then names it. False with the reason when the file
+    // cannot be opened.
+    bool useTrace(const std::string& file, std::string& error);
 
     // ExchangeView
     void setStatusText(TextId id) override;
@@ -84,6 +93,9 @@ public:
     SerialPort& serialPort() { return *serialPort_; }
     PortSettingsDialog& settingsDialog() { return *settingsDialog_; }
     WarningBoxPresenter& warningPresenter() { return *warningPresenter_; }
+    ExchangeRecords& records() { return *records_; }
+    // The transfer log's window while it is open, otherwise nullptr.
+    TransferLogWindow* transferLogWindow() const;
 
     // Ends the modal run unless an exchange runs: that ends through Cancel (or the close
     // box, which asks first).
@@ -120,6 +132,10 @@ private:
     void applyPortMap();
     void rememberFolder(const std::string& dialog, const QString& chosenPath);
     void quitIfAsked();
+    void showTransferLog();
+    void switchTrace(bool on);
+    void warnAboutTransferLog(const std::string& path, const std::string& reason);
+    QString traceItemText() const;
 
     std::unique_ptr<UserPrompts> prompts_;
     PortMap commandLinePorts_;                    // overrides for this run, never saved
@@ -144,6 +160,11 @@ private:
     QAction* configureAction_ = nullptr;
     QAction* helpAction_ = nullptr;
     QAction* infoAction_ = nullptr;
+    QAction* transferLogAction_ = nullptr;
+    QAction* traceAction_ = nullptr;
+    // Where the trace item traces to: a file, or standard error when empty.
+    std::string traceFile_;
+    QPointer<TransferLogWindow> transferLogWindow_;
 
     ClientArea* client_ = nullptr;
     QGroupBox* functionGroup_ = nullptr;
@@ -160,6 +181,7 @@ private:
     std::unique_ptr<SerialPort> serialPort_;
     std::unique_ptr<PortSettingsDialog> settingsDialog_;
     std::unique_ptr<Exchange> exchange_;
+    std::unique_ptr<ExchangeRecords> records_;  // leaves the exchange before it goes
 };
 
 }  // namespace dravolin

@@ -32,7 +32,7 @@ expect() {
     fi
 }
 
-expect 'get list ports put' dravolin-cli ''
+expect 'get list log ports put' dravolin-cli ''
 expect 'get' dravolin-cli --baud 9600 g
 expect '--baud' dravolin-cli --ba
 expect '--no-saved-settings' dravolin-cli --no
@@ -53,8 +53,14 @@ expect 'a.tiv' dravolin-cli put a
 expect '' dravolin-cli list ''
 expect 'a.tiv b.TIV folder notes.txt voska-link' dravolin-cli get TAG1 -o ''
 # -o goes with get only.
-expect '--baud --device --help --language --no-saved-settings --parity --port --stop-bits --version' dravolin-cli list --
+expect '--baud --device --help --language --no-saved-settings --parity --port --stop-bits --trace --version' dravolin-cli list --
 expect '-o' dravolin-cli get TAG1 -o
+# -n goes with log and takes a number; the word after a bare --trace is the command, a
+# trace file follows '=' only.
+expect '-n' dravolin-cli log -n
+expect '' dravolin-cli log -n ''
+expect 'list log' dravolin-cli --trace l
+expect 'notes.txt' dravolin-cli --trace = no
 
 # Serial devices present here, offered by their paths; a plain word is a file name.
 devices=$(for path in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do [[ -e $path ]] && echo "$path"; done | sort | paste -sd' ' -)

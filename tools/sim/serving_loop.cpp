@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "sim/frame_trace.h"
+#include "protocol/frame_trace.h"
 
 namespace dravolin {
 

@@ -1,4 +1,4 @@
-#include "sim/frame_trace.h"
+#include "protocol/frame_trace.h"
 
 namespace dravolin {
 

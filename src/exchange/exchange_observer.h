@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "exchange/exchange_record.h"
+
+namespace dravolin {
+
+// Told what an exchange does on the line, for the transfer log and the protocol trace.
+// Every call comes on the interface thread, from inside the exchange; an observer must
+// return quickly and never wait, or it would change the timing on the line.
+class ExchangeObserver {
+public:
+    virtual ~ExchangeObserver() = default;
+
+    // The record holds the function, the device, the line settings and the start time.
+    virtual void exchangeStarted(const ExchangeRecord& record) { static_cast<void>(record); }
+    // The port was opened (or could not be: `opened` false) and its queues purged.
+    virtual void linkOpened(bool opened) { static_cast<void>(opened); }
+    virtual void linkClosed() {}
+    virtual void frameSent(std::span<const std::uint8_t> frame) { static_cast<void>(frame); }
+    // Reply bytes that arrived since the last call, in order.
+    virtual void bytesReceived(std::span<const std::uint8_t> bytes) { static_cast<void>(bytes); }
+    virtual void waitTimedOut(std::size_t awaited, std::size_t received, int milliseconds) {
+        static_cast<void>(awaited);
+        static_cast<void>(received);
+        static_cast<void>(milliseconds);
+    }
+    virtual void lineHungUp() {}
+    // A wait for a reply has ended: nothing happens on the line until the next frame, so
+    // this is the time for slow work such as writing to a file.
+    virtual void waitEnded() {}
+    // Once per exchange, with its outcome and duration.
+    virtual void exchangeEnded(const ExchangeRecord& record) { static_cast<void>(record); }
+};
+
+}  // namespace dravolin

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+#include "core/port_settings.h"
+
+namespace dravolin {
+
+// What one exchange was and how it ended, as the transfer log keeps it.
+struct ExchangeRecord {
+    // list: a receive that ended before a file was fetched (a listing, or a failure on the
+    // way to one); get: a receive that fetched a file; put: a send.
+    enum class Function { List, Get, Put };
+
+    Function function = Function::List;
+    std::chrono::system_clock::time_point startedAt;
+    std::chrono::steady_clock::duration duration{};
+    std::string devicePath;   // the device the Com port stands for
+    PortSettings line;        // baud, parity, data and stop bits of the exchange
+    std::string pcPath;       // the file on the PC; empty when none was chosen
+    std::string deviceName;   // the file's name on the device; empty when none
+    std::size_t fileBytes = 0;  // header and data of the file, once known; 0 before
+    char outcome = '0';       // the status letter; means nothing when cancelled
+    bool cancelled = false;   // by the operator, or a file dialog was cancelled
+    bool lineUsed = false;    // the link was opened during the exchange
+};
+
+}  // namespace dravolin

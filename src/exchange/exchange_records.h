@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "exchange/protocol_trace.h"
+#include "exchange/transfer_log.h"
+
+namespace dravolin {
+
+class Exchange;
+
+// What a program keeps of its exchanges: every one goes to the transfer log, and while a
+// trace is on, all that happens on the line goes to the protocol trace. Destroy it before
+// the exchange it watches.
+class ExchangeRecords {
+public:
+    ExchangeRecords(Exchange& exchange, std::string program, std::string logPath,
+                    TransferLog::Warn warnAboutLog);
+    ~ExchangeRecords();
+    ExchangeRecords(const ExchangeRecords&) = delete;
+    ExchangeRecords& operator=(const ExchangeRecords&) = delete;
+
+    // Traces from the next exchange on to `file`, appending, or to `standardError` when
+    // `file` is empty; false with the reason when the file cannot be opened (the trace that
+    // ran before then stays on).
+    bool startTrace(const std::string& file, std::string& error,
+                    std::FILE* standardError = stderr);
+    void stopTrace();
+    bool tracing() const { return trace_ != nullptr; }
+
+    const TransferLog& transferLog() const { return transferLog_; }
+
+private:
+    Exchange& exchange_;
+    TransferLog transferLog_;
+    std::unique_ptr<ProtocolTrace> trace_;
+};
+
+}  // namespace dravolin

@@ -1,0 +1,145 @@
+#include "exchange/protocol_trace.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+
+#include "protocol/escaped_name.h"
+#include "protocol/frame_trace.h"
+
+namespace dravolin {
+
+namespace {
+
+// "09:15:02.481 ": the local time to the millisecond.
+std::string timeStamp() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto milliseconds =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char text[24];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d ", local.tm_hour, local.tm_min,
+                  local.tm_sec, static_cast<int>(milliseconds));
+    return text;
+}
+
+std::string dateAndTime(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
+    return text;
+}
+
+std::string functionWord(ExchangeRecord::Function function) {
+    return function == ExchangeRecord::Function::Put ? "send" : "receive";
+}
+
+}  // namespace
+
+void ProtocolTrace::FileCloser::operator()(std::FILE* file) const {
+    std::fclose(file);
+}
+
+ProtocolTrace::ProtocolTrace(std::FILE* stream) : stream_(stream) {}
+
+ProtocolTrace::ProtocolTrace(OwnedFile file) : owned_(std::move(file)), stream_(owned_.get()) {}
+
+std::unique_ptr<ProtocolTrace> ProtocolTrace::toFile(const std::string& path,
+                                                     std::string& error) {
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    OwnedFile file(::fdopen(fd, "a"));
+    if (!file) {
+        error = std::strerror(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<ProtocolTrace>(std::move(file));
+}
+
+ProtocolTrace::~ProtocolTrace() {
+    flush();
+}
+
+void ProtocolTrace::add(std::string_view line) {
+    pending_ += timeStamp();
+    pending_ += line;
+    pending_ += '\n';
+}
+
+void ProtocolTrace::flush() {
+    if (pending_.empty()) {
+        return;
+    }
+    if (writeError_.empty() &&
+        (std::fwrite(pending_.data(), 1, pending_.size(), stream_) != pending_.size() ||
+         std::fflush(stream_) != 0)) {
+        writeError_ = std::strerror(errno);
+    }
+    pending_.clear();
+}
+
+void ProtocolTrace::exchangeStarted(const ExchangeRecord& record) {
+    const PortSettings& line = record.line;
+    add("-- " + functionWord(record.function) + " on " + escapedName(record.devicePath) + " at " +
+        std::to_string(line.baudRate) + "," + static_cast<char>(line.parity) + "," +
+        std::to_string(line.dataBits) + "," + std::to_string(line.stopBits) + ", " +
+        dateAndTime(record.startedAt));
+}
+
+void ProtocolTrace::linkOpened(bool opened) {
+    add(opened ? "-- link opened; input and output purged" : "-- the link could not be opened");
+}
+
+void ProtocolTrace::linkClosed() {
+    add("-- link closed");
+    flush();
+}
+
+void ProtocolTrace::frameSent(std::span<const std::uint8_t> frame) {
+    add(traceLine(kFromPc, frame));
+}
+
+void ProtocolTrace::bytesReceived(std::span<const std::uint8_t> bytes) {
+    add(traceLine(kToPc, bytes));
+}
+
+void ProtocolTrace::waitTimedOut(std::size_t awaited, std::size_t received, int milliseconds) {
+    add("-- time-out after " + std::to_string(milliseconds) + " ms: " + std::to_string(awaited) +
+        " bytes awaited, " + std::to_string(received) + " received");
+}
+
+void ProtocolTrace::lineHungUp() {
+    add("-- hang-up: the device has gone");
+}
+
+void ProtocolTrace::waitEnded() {
+    flush();
+}
+
+void ProtocolTrace::exchangeEnded(const ExchangeRecord& record) {
+    const std::string seconds = std::to_string(
+        std::chrono::duration_cast<std::chrono::milliseconds>(record.duration).count());
+    if (record.cancelled) {
+        add("-- cancelled after " + seconds + " ms");
+    } else {
+        add("-- outcome " + escapedName(std::string(1, record.outcome)) + " after " + seconds +
+            " ms");
+    }
+    flush();
+}
+
+}  // namespace dravolin

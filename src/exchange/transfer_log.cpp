@@ -1,0 +1,260 @@
+#include "exchange/transfer_log.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+
+#include "exchange/state_folder.h"
+#include "protocol/escaped_name.h"
+#include "protocol/safe_file_name.h"
+#include "protocol/unique_fd.h"
+
+namespace dravolin {
+
+namespace {
+
+constexpr std::string_view kOldGeneration = ".1";
+// Another program may rotate the log between our opening and our lock; a few tries settle
+// it, however busy the folder.
+constexpr int kOpenTries = 5;
+
+std::string functionName(ExchangeRecord::Function function) {
+    switch (function) {
+        case ExchangeRecord::Function::List:
+            return "list";
+        case ExchangeRecord::Function::Get:
+            return "get";
+        case ExchangeRecord::Function::Put:
+            return "put";
+    }
+    return "list";
+}
+
+std::string isoTime(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    const auto milliseconds =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count() %
+        1000;
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    char zone[8];
+    std::strftime(zone, sizeof zone, "%z", &local);  // +0100
+    char text[64];
+    std::snprintf(text, sizeof text, "%s.%03d%.3s:%.2s", date, static_cast<int>(milliseconds),
+                  zone, zone + 3);
+    return text;
+}
+
+std::string field(std::string_view key, std::string_view value) {
+    return "\t" + std::string(key) + "=" + escapedName(value);
+}
+
+std::string lineSettings(const PortSettings& line) {
+    return std::to_string(line.baudRate) + "," + static_cast<char>(line.parity) + "," +
+           std::to_string(line.dataBits) + "," + std::to_string(line.stopBits);
+}
+
+std::string outcomeText(const ExchangeRecord& record) {
+    return record.cancelled ? "cancelled" : std::string(1, record.outcome);
+}
+
+std::string seconds(std::chrono::steady_clock::duration duration) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", std::chrono::duration<double>(duration).count());
+    return text;
+}
+
+UniqueFd openForAppending(const std::string& path, std::string& error) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
+    if (!fd.isOpen()) {
+        error = std::strerror(errno);
+    }
+    return fd;
+}
+
+// The log at `path`, open and locked against other writers, still the file the path names.
+UniqueFd lockedLog(const std::string& path, std::string& error) {
+    for (int attempt = 0; attempt < kOpenTries; ++attempt) {
+        UniqueFd fd = openForAppending(path, error);
+        if (!fd.isOpen()) {
+            return fd;
+        }
+        if (::flock(fd.get(), LOCK_EX) != 0) {
+            error = std::strerror(errno);
+            return UniqueFd();
+        }
+        struct stat opened {};
+        struct stat named {};
+        if (::fstat(fd.get(), &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
+            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
+            return fd;
+        }
+    }
+    error = "another program keeps replacing it";
+    return UniqueFd();
+}
+
+// Writes all of `line` at the end of the log, or nothing: a short write (a full disk) is
+// taken back, so the next line does not start in the middle of this one.
+bool writeWhole(int fd, const std::string& line, std::string& error) {
+    struct stat before {};
+    if (::fstat(fd, &before) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    ssize_t written = -1;
+    do {
+        written = ::write(fd, line.data(), line.size());
+    } while (written < 0 && errno == EINTR);
+    if (written == static_cast<ssize_t>(line.size())) {
+        return true;
+    }
+    error = written < 0 ? std::strerror(errno) : "the disk is full";
+    if (written > 0 && ::ftruncate(fd, before.st_size) != 0) {
+        error += " (and the partial line could not be removed)";
+    }
+    return false;
+}
+
+// Keeps the last `count` lines of the file at `path` at the end of `lines`. A missing file
+// has none.
+bool readLines(const std::string& path, std::deque<std::string>& lines, std::size_t count,
+               std::string& error) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd.isOpen()) {
+        if (errno == ENOENT) {
+            return true;
+        }
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string text;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            error = "cannot read " + path + ": " + std::strerror(errno);
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        lines.push_back(text.substr(start, end - start));
+        if (lines.size() > count) {
+            lines.pop_front();
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+TransferLog::TransferLog(std::string program, std::string path, Warn warn)
+    : program_(std::move(program)), path_(std::move(path)), warn_(std::move(warn)) {}
+
+std::string TransferLog::defaultPath() {
+    return stateFolder() + "/transfers.log";
+}
+
+std::string TransferLog::formatLine(std::string_view program, const ExchangeRecord& record) {
+    return isoTime(record.startedAt) + field("program", program) +
+           field("function", functionName(record.function)) +
+           field("device", record.devicePath) + field("line", lineSettings(record.line)) +
+           field("pc", record.pcPath) + field("name", trimmedDeviceName(record.deviceName)) +
+           field("bytes", std::to_string(record.fileBytes)) +
+           field("outcome", outcomeText(record)) + field("duration", seconds(record.duration));
+}
+
+bool TransferLog::append(const std::string& line, std::string& error) const {
+    const std::size_t slash = path_.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !makeFolderPath(path_.substr(0, slash), error)) {
+        return false;
+    }
+    const std::string whole = line + "\n";
+    UniqueFd fd = lockedLog(path_, error);
+    if (!fd.isOpen()) {
+        return false;
+    }
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (status.st_size > 0 &&
+        static_cast<std::size_t>(status.st_size) + whole.size() > kRotateAt) {
+        // Renamed while we hold its lock: the next writer finds the new file.
+        if (::rename(path_.c_str(), (path_ + std::string(kOldGeneration)).c_str()) != 0) {
+            error = std::string("cannot rotate it: ") + std::strerror(errno);
+            return false;
+        }
+        UniqueFd fresh = lockedLog(path_, error);
+        if (!fresh.isOpen()) {
+            return false;
+        }
+        return writeWhole(fresh.get(), whole, error);
+    }
+    return writeWhole(fd.get(), whole, error);
+}
+
+bool TransferLog::lastLines(const std::string& path, std::size_t count,
+                            std::vector<std::string>& lines, std::string& error) {
+    std::deque<std::string> kept;
+    if (count == 0) {
+        lines.clear();
+        return true;
+    }
+    if (!readLines(path + std::string(kOldGeneration), kept, count, error)) {
+        return false;
+    }
+    if (!readLines(path, kept, count, error)) {
+        return false;
+    }
+    lines.assign(kept.begin(), kept.end());
+    return true;
+}
+
+void TransferLog::exchangeEnded(const ExchangeRecord& record) {
+    if (silenced_) {
+        return;
+    }
+    // A path as the operator gave it may be relative to a folder the log does not know.
+    ExchangeRecord kept = record;
+    std::error_code noPath;
+    if (!kept.pcPath.empty()) {
+        const std::filesystem::path absolute = std::filesystem::absolute(kept.pcPath, noPath);
+        if (!noPath) {
+            kept.pcPath = absolute.lexically_normal().string();
+        }
+    }
+    std::string error;
+    if (!append(formatLine(program_, kept), error)) {
+        silenced_ = true;
+        if (warn_) {
+            warn_(path_, error);
+        }
+    }
+}
+
+}  // namespace dravolin
