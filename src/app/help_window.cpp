@@ -116,6 +116,14 @@ QString germanGuide() {
         "fehlt, der Zugriff ist verweigert (meist fehlt die Gruppe <tt>dialout</tt>: <tt>sudo "
         "usermod -aG dialout $USER</tt>, danach neu anmelden) oder ein anderes Programm hat "
         "es.</p>"
+        "<h3>Übertragungsprotokoll und Mitschnitt</h3>"
+        "<p>Jeder Austausch schreibt eine Zeile in das Übertragungsprotokoll "
+        "(<tt>~/.local/state/dravolin/transfers.log</tt>): Zeit, Programm, Funktion, Gerät und "
+        "Einstellungen, Datei auf dem PC und im Programmer, Bytes, Ergebnis und Dauer. "
+        "<b>? &rarr; Übertragungsprotokoll</b> zeigt es, das Neueste zuerst; markierte Zeilen "
+        "kopiert <b>Strg+C</b> oder <b>Kopieren</b>. <b>? &rarr; Protokollmitschnitt</b> "
+        "schreibt jeden Rahmen und jede Antwort in Hex mit der Uhrzeit in die genannte Datei, "
+        "für die Fehlersuche; <tt>dravolin --trace</tt> tut es ab dem Start.</p>"
         "<h3>Wenn ein Austausch misslingt</h3>");
 }
 
@@ -156,6 +164,14 @@ QString englishGuide() {
         "<p>When the port cannot be opened, the message says why: the device is missing, "
         "permission is denied (usually the <tt>dialout</tt> group is missing: <tt>sudo "
         "usermod -aG dialout $USER</tt>, then log in again), or another program has it.</p>"
+        "<h3>Transfer log and protocol trace</h3>"
+        "<p>Every exchange adds a line to the transfer log "
+        "(<tt>~/.local/state/dravolin/transfers.log</tt>): time, program, function, device and "
+        "settings, the file on the PC and in the programmer, bytes, outcome and duration. "
+        "<b>? &rarr; Transfer log</b> shows it, newest first; <b>Ctrl+C</b> or <b>Copy</b> "
+        "copies the selected lines. <b>? &rarr; Protocol trace</b> writes every frame and "
+        "every reply in hex with the time to the file it names, for finding faults; "
+        "<tt>dravolin --trace</tt> does so from the start.</p>"
         "<h3>When an exchange fails</h3>");
 }
 
