@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "exchange/exchange_records.h"
+#include "protocol/frame_trace.h"
+#include "support/exchange_fixture.h"
+
+namespace dravolin::test {
+namespace {
+
+using Fields = std::map<std::string, std::string>;
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// A log line's key=value fields, and its time under "time".
+Fields fieldsOf(const std::string& line) {
+    Fields fields;
+    std::istringstream stream(line);
+    std::string field;
+    std::getline(stream, field, '\t');
+    fields["time"] = field;
+    while (std::getline(stream, field, '\t')) {
+        const auto equals = field.find('=');
+        fields[field.substr(0, equals)] = field.substr(equals + 1);
+    }
+    return fields;
+}
+
+// The exchange with its records, the log in the test's own folder.
+class Records : public ExchangeFixture {
+protected:
+    void startRecording() {
+        records = std::make_unique<ExchangeRecords>(
+            *exchange, "test-program", logPath(),
+            [this](const std::string& path, const std::string& reason) {
+                warnings.push_back(path + ": " + reason);
+            });
+    }
+    std::string logPath() const { return (pc.path() / "state" / "transfers.log").string(); }
+    std::vector<Fields> logged() const {
+        std::vector<std::string> lines;
+        std::string error;
+        EXPECT_TRUE(TransferLog::lastLines(logPath(), 100, lines, error)) << error;
+        std::vector<Fields> all;
+        for (const std::string& line : lines) {
+            all.push_back(fieldsOf(line));
+        }
+        return all;
+    }
+    void TearDown() override {
+        records.reset();  // before the exchange it watches
+    }
+
+    std::unique_ptr<ExchangeRecords> records;
+    std::vector<std::string> warnings;
+};
+
+TEST_F(Records, EachExchangeIsOneLineWithWhatItDidAndHowItEnded) {
+    const std::string content = tagDataFile(std::string(120, 'x'));
+    programmer.write("TAG00001.tiv", content);
+    pc.write("OUT.tiv", "");
+    startProgrammer();
+    startRecording();
+
+    fetch("TAG00001", pcFile("saved.tiv"));  // success
+    ASSERT_EQ(exchange->lastOutcome(), '0');
+    view.dialogAnswers.push_back(pcFile("missing.tiv"));
+    exchange->startExchange(Exchange::kSendFunction);  // refused before the line: 'D'
+    exchange->startExchange(Exchange::kReceiveFunction);
+    exchange->cancel();  // at the choice
+
+    const std::vector<Fields> lines = logged();
+    ASSERT_EQ(lines.size(), 3u);
+    const Fields& got = lines[0];
+    EXPECT_EQ(got.at("program"), "test-program");
+    EXPECT_EQ(got.at("function"), "get");
+    EXPECT_EQ(got.at("device"), devicePath());
+    EXPECT_EQ(got.at("line"), "9600,E,8,1");
+    EXPECT_EQ(got.at("pc"), pcFile("saved.tiv"));
+    EXPECT_EQ(got.at("name"), "TAG00001");
+    EXPECT_EQ(got.at("bytes"), std::to_string(content.size()));
+    EXPECT_EQ(got.at("outcome"), "0");
+    EXPECT_EQ(got.at("time").size(), std::string("2026-12-07T09:15:02.481+01:00").size());
+    EXPECT_GT(std::stod(got.at("duration")), 0.0);
+
+    EXPECT_EQ(lines[1].at("function"), "put");
+    EXPECT_EQ(lines[1].at("pc"), pcFile("missing.tiv"));
+    EXPECT_EQ(lines[1].at("outcome"), "D");
+    EXPECT_EQ(lines[1].at("bytes"), "0");
+
+    EXPECT_EQ(lines[2].at("function"), "list");
+    EXPECT_EQ(lines[2].at("outcome"), "cancelled");
+    EXPECT_EQ(lines[2].at("pc"), "");
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(Records, FailuresAndACancelMidTransferAreLoggedWithTheirLetter) {
+    programmer.write("TAG00001.tiv", tagDataFile(std::string(2000, 'c')));
+    simOptions.answers[DeviceCommand::Fetch] = 'R';
+    startProgrammer();
+    startRecording();
+    fetch("TAG00001", pcFile("refused.tiv"));
+    ASSERT_EQ(exchange->lastOutcome(), 'R');
+
+    records.reset();  // the exchange it watches is about to go
+    restartWith([](SimulatorOptions& options) { options.pace = LinePace{9600, 'E', 1}; });
+    startRecording();
+    view.onProgress = [this](const TransferProgress& progress) {
+        if (progress.done > 100) {
+            exchange->cancel();
+        }
+    };
+    fetch("TAG00001", pcFile("cancelled.tiv"));
+    ASSERT_TRUE(exchange->cancelled());
+
+    const std::vector<Fields> lines = logged();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].at("outcome"), "R");
+    EXPECT_EQ(lines[0].at("name"), "TAG00001");
+    EXPECT_EQ(lines[0].at("bytes"), "0");  // the file's size never came
+    EXPECT_EQ(lines[1].at("outcome"), "cancelled");
+    EXPECT_EQ(lines[1].at("bytes"), "2008");
+    EXPECT_FALSE(pc.holds("cancelled.tiv"));
+}
+
+TEST_F(Records, ALogThatCannotBeWrittenWarnsOnceAndTheExchangesGoOn) {
+    const std::string content = tagDataFile("kept");
+    programmer.write("TAG00001.tiv", content);
+    pc.write("state", "a file where the log's folder should be");
+    startProgrammer();
+    startRecording();
+
+    fetch("TAG00001", pcFile("first.tiv"));
+    fetch("TAG00001", pcFile("second.tiv"));
+
+    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_EQ(pc.read("first.tiv"), content);
+    EXPECT_EQ(pc.read("second.tiv"), content);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find(logPath()), std::string::npos) << warnings[0];
+    EXPECT_TRUE(records->transferLog().silenced());
+}
+
+// The trace of a whole receive against the programmer's own: the same frames in the same
+// order. The programmer writes a reply as one line; the PC receives it in runs.
+TEST_F(Records, TheTraceOfAReceiveMatchesTheProgrammersOwn) {
+    programmer.write("TAG00001.tiv", tagDataFile(std::string(700, 'r')));
+    programmer.write("TAG00002.tiv", tagDataFile("two"));
+    std::mutex guard;
+    std::vector<std::string> programmerTrace;
+    simOptions.trace = true;
+    simOptions.log = [&](const std::string& line) {
+        const std::lock_guard lock(guard);
+        programmerTrace.push_back(line);
+    };
+    simOptions.pace = LinePace{57600, 'E', 1};  // so that replies arrive in several runs
+    startProgrammer();
+    startRecording();
+    std::FILE* traceFile = std::tmpfile();
+    ASSERT_NE(traceFile, nullptr);
+    std::string error;
+    ASSERT_TRUE(records->startTrace("", error, traceFile));
+
+    fetch("TAG00001", pcFile("traced.tiv"));
+    ASSERT_EQ(exchange->lastOutcome(), '0');
+    records->stopTrace();
+
+    std::string text(static_cast<std::size_t>(std::ftell(traceFile)), '\0');
+    std::rewind(traceFile);
+    ASSERT_EQ(std::fread(text.data(), 1, text.size(), traceFile), text.size());
+    std::fclose(traceFile);
+
+    std::vector<std::string> ours;
+    std::size_t runs = 0;
+    for (const std::string& line : splitLines(text)) {
+        ASSERT_GT(line.size(), 13u);
+        ASSERT_EQ(line[2], ':') << line;  // "09:15:02.481 "
+        ASSERT_EQ(line[8], '.') << line;
+        const std::string rest = line.substr(13);
+        const bool received = rest.starts_with(kToPc);
+        runs += received ? 1 : 0;
+        if (received && !ours.empty() && ours.back().starts_with(kToPc)) {
+            ours.back() += rest.substr(kToPc.size());
+        } else if (rest.starts_with(kFromPc) || received) {
+            ours.push_back(rest);
+        }
+    }
+    std::vector<std::string> theirs;
+    {
+        const std::lock_guard lock(guard);
+        for (const std::string& line : programmerTrace) {
+            if (line.starts_with(kFromPc) || line.starts_with(kToPc)) {
+                theirs.push_back(line);
+            }
+        }
+    }
+    EXPECT_EQ(ours, theirs);
+    ASSERT_EQ(ours.size(), 8u);  // directory and fetch: command, go-ahead, each answered
+    EXPECT_EQ(ours[0], "PC>DEV 44 44");
+    EXPECT_GT(runs, ours.size() / 2) << "the file reply should have come in several runs";
+    EXPECT_NE(text.find("-- link opened; input and output purged"), std::string::npos);
+    EXPECT_NE(text.find("-- outcome 0 after "), std::string::npos);
+}
+
+TEST_F(Records, TheTraceTellsOfATimeOutAndOfTheOutcome) {
+    simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
+    startProgrammer();
+    startRecording();
+    std::FILE* traceFile = std::tmpfile();
+    ASSERT_NE(traceFile, nullptr);
+    std::string error;
+    ASSERT_TRUE(records->startTrace("", error, traceFile));
+
+    exchange->startExchange(Exchange::kReceiveFunction);
+    records->stopTrace();
+
+    std::string text(static_cast<std::size_t>(std::ftell(traceFile)), '\0');
+    std::rewind(traceFile);
+    ASSERT_EQ(std::fread(text.data(), 1, text.size(), traceFile), text.size());
+    std::fclose(traceFile);
+    const std::vector<std::string> lines = splitLines(text);
+    std::vector<std::string> withoutTimes;
+    for (const std::string& line : lines) {
+        withoutTimes.push_back(line.substr(13));
+    }
+    ASSERT_GE(withoutTimes.size(), 6u) << text;
+    EXPECT_TRUE(withoutTimes[0].starts_with("-- receive on " + devicePath() + " at 9600,E,8,1"));
+    EXPECT_EQ(withoutTimes[1], "-- link opened; input and output purged");
+    EXPECT_EQ(withoutTimes[2], "PC>DEV 44 44");
+    EXPECT_EQ(withoutTimes[3], "-- time-out after 1000 ms: 2 bytes awaited, 0 received");
+    EXPECT_EQ(withoutTimes[4], "-- link closed");
+    EXPECT_TRUE(withoutTimes[5].starts_with("-- outcome N after ")) << withoutTimes[5];
+    ASSERT_EQ(logged().size(), 1u);
+    EXPECT_EQ(logged()[0].at("outcome"), "N");
+}
+
+}  // namespace
+}  // namespace dravolin::test

@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "exchange/transfer_log.h"
+#include "protocol/escaped_name.h"
+#include "support/test_folder.h"
+
+namespace dravolin::test {
+namespace {
+
+std::vector<std::string> fieldsOf(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream stream(line);
+    for (std::string field; std::getline(stream, field, '\t');) {
+        fields.push_back(field);
+    }
+    return fields;
+}
+
+std::string valueOf(const std::string& line, const std::string& key) {
+    for (const std::string& field : fieldsOf(line)) {
+        if (field.starts_with(key + "=")) {
+            return field.substr(key.size() + 1);
+        }
+    }
+    return "<missing>";
+}
+
+TEST(TransferLogLine, NamesWithTabsLineBreaksAndBackslashesStayInTheirField) {
+    ExchangeRecord record;
+    record.function = ExchangeRecord::Function::Put;
+    record.devicePath = "/dev/ttyUSB0";
+    record.line.baudRate = 57600;
+    record.line.parity = 'N';
+    record.line.stopBits = 2;
+    record.pcPath = "/tmp/a\tb\nc\\d.tiv";
+    record.deviceName = std::string("X\x1b[2J") + "  ";  // padded as the device sends it
+    record.fileBytes = 10007;
+    record.outcome = '\x01';
+    record.duration = std::chrono::milliseconds(1923);
+
+    const std::string line = TransferLog::formatLine("dravolin", record);
+
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    const std::vector<std::string> fields = fieldsOf(line);
+    ASSERT_EQ(fields.size(), 10u) << line;
+    EXPECT_EQ(valueOf(line, "program"), "dravolin");
+    EXPECT_EQ(valueOf(line, "function"), "put");
+    EXPECT_EQ(valueOf(line, "line"), "57600,N,8,2");
+    EXPECT_EQ(valueOf(line, "pc"), "/tmp/a\\x09b\\x0ac\\\\d.tiv");
+    EXPECT_EQ(nameFromEscaped(valueOf(line, "pc")), record.pcPath);
+    EXPECT_EQ(valueOf(line, "name"), "X\\x1b[2J");  // trailing spaces removed, as listed
+    EXPECT_EQ(valueOf(line, "bytes"), "10007");
+    EXPECT_EQ(valueOf(line, "outcome"), "\\x01");
+    EXPECT_EQ(valueOf(line, "duration"), "1.923");
+
+    record.cancelled = true;
+    EXPECT_EQ(valueOf(TransferLog::formatLine("dravolin", record), "outcome"), "cancelled");
+}
+
+class TransferLogFile : public ::testing::Test {
+protected:
+    std::string path(const std::string& name = "transfers.log") const {
+        return (folder.path() / name).string();
+    }
+    bool append(const std::string& line) {
+        std::string error;
+        const bool ok = log.append(line, error);
+        EXPECT_TRUE(ok) << error;
+        return ok;
+    }
+    std::vector<std::string> lines(std::size_t count) {
+        std::vector<std::string> got;
+        std::string error;
+        EXPECT_TRUE(TransferLog::lastLines(path(), count, got, error)) << error;
+        return got;
+    }
+
+    TestFolder folder;
+    TransferLog log{"test", path(), nullptr};
+};
+
+TEST_F(TransferLogFile, RotatesWhenTheNextLineWouldPassOneMebibyte) {
+    const std::string old = std::string(TransferLog::kRotateAt - 11, 'o') + "\n";
+    folder.write("transfers.log", old);
+    folder.write("transfers.log.1", "the generation before");
+
+    append("12345678");  // 9 bytes: the log ends one byte short of the limit
+    EXPECT_EQ(folder.read("transfers.log.1"), "the generation before");
+    append("x");  // 2 bytes: one past it
+    ASSERT_EQ(folder.read("transfers.log.1").size(), TransferLog::kRotateAt - 1);
+    EXPECT_TRUE(folder.read("transfers.log.1") == old + "12345678\n");
+    EXPECT_EQ(folder.read("transfers.log"), "x\n");
+    append("this line follows it");
+    // The last lines come from both generations, in file order.
+    EXPECT_EQ(lines(3), (std::vector<std::string>{"12345678", "x", "this line follows it"}));
+}
+
+TEST_F(TransferLogFile, MakesItsFolderForItsOwnerOnlyAndReadsNothingFromAMissingLog) {
+    const std::string nested = (folder.path() / "state" / "dravolin" / "transfers.log").string();
+    EXPECT_TRUE(lines(20).empty());
+    TransferLog deep("test", nested, nullptr);
+    std::string error;
+    ASSERT_TRUE(deep.append("first", error)) << error;
+    struct stat status {};
+    ASSERT_EQ(::stat((folder.path() / "state" / "dravolin").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat(nested.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0077, 0u);
+}
+
+// Two programs logging at once: every line arrives whole, none mixed into another.
+TEST_F(TransferLogFile, LinesFromTwoWritersAtOnceNeverInterleave) {
+    constexpr int kLinesEach = 300;
+    const auto lineOf = [](char writer, int number) {
+        return std::string(1, writer) + std::to_string(number) + std::string(900, writer);
+    };
+    std::vector<pid_t> children;
+    for (const char writer : {'a', 'b'}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            TransferLog mine("test", path(), nullptr);
+            std::string error;
+            for (int number = 0; number < kLinesEach; ++number) {
+                if (!mine.append(lineOf(writer, number), error)) {
+                    ::_exit(1);
+                }
+            }
+            ::_exit(0);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::vector<std::string> got = lines(10 * kLinesEach);
+    ASSERT_EQ(got.size(), 2u * kLinesEach);
+    std::vector<std::string> wanted;
+    for (const char writer : {'a', 'b'}) {
+        for (int number = 0; number < kLinesEach; ++number) {
+            wanted.push_back(lineOf(writer, number));
+        }
+    }
+    std::sort(got.begin(), got.end());
+    std::sort(wanted.begin(), wanted.end());
+    EXPECT_EQ(got, wanted);
+}
+
+TEST_F(TransferLogFile, AnUnwritableLogWarnsOnceThenStaysSilent) {
+    folder.write("not-a-folder", "x");
+    int warnings = 0;
+    std::string said;
+    TransferLog blocked("test", (folder.path() / "not-a-folder" / "transfers.log").string(),
+                        [&](const std::string& where, const std::string& reason) {
+                            ++warnings;
+                            said = where + ": " + reason;
+                        });
+    ExchangeRecord record;
+    blocked.exchangeEnded(record);
+    blocked.exchangeEnded(record);
+    EXPECT_EQ(warnings, 1);
+    EXPECT_NE(said.find("not-a-folder"), std::string::npos) << said;
+    EXPECT_TRUE(blocked.silenced());
+}
+
+}  // namespace
+}  // namespace dravolin::test
