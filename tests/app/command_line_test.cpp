@@ -35,12 +35,20 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
         {{"--help=yes"}, "--help takes no value"},
         {{"file.tiv"}, "unexpected argument file.tiv"},
         {{"--", "--port"}, "unexpected argument --port"},
+        {{"--trace="}, "--trace= needs a value"},
+        {{"--trace", "trace.txt"}, "unexpected argument trace.txt"},
     };
     for (const auto& [arguments, message] : cases) {
         const CommandLine line = parse(arguments);
         EXPECT_EQ(line.action(), CommandLine::Action::UsageError) << message;
         EXPECT_NE(line.error().find(message), std::string::npos) << line.error();
     }
+}
+
+TEST(CommandLine, TraceGoesToStandardErrorOrToTheFileAfterEquals) {
+    EXPECT_FALSE(parse({}).trace().has_value());
+    EXPECT_EQ(parse({"--trace"}).trace(), std::optional<std::string>(""));
+    EXPECT_EQ(parse({"--trace=/tmp/t.log"}).trace(), std::optional<std::string>("/tmp/t.log"));
 }
 
 TEST(CommandLine, LanguageIsLeftToTheLocaleUnlessGiven) {

@@ -90,6 +90,12 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{"--language", "fr", "list"}, "--language takes de or en"},
         {{"get", "A\\qB"}, "a backslash must start"},
         {{"get", "A\\x4"}, "a backslash must start"},
+        {{"--trace=", "list"}, "--trace= needs a value after the '='"},
+        {{"--trace", "--trace=f", "list"}, "--trace is given more than once"},
+        {{"-n", "5", "list"}, "-n goes with log only"},
+        {{"log", "-n", "0"}, "-n takes a number of lines, 1 or more"},
+        {{"log", "-n", "x"}, "-n takes a number of lines"},
+        {{"log", "extra"}, "wrong arguments for log"},
     };
     for (const auto& [arguments, message] : cases) {
         ASSERT_FALSE(message.empty());
@@ -97,6 +103,25 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         EXPECT_FALSE(p.ok) << message;
         EXPECT_NE(p.error.find(message), std::string::npos) << p.error;
     }
+}
+
+// A bare --trace takes no value: the next word is the command, never a file to trace to.
+TEST(CliOptions, TraceTakesAFileOnlyAfterEqualsAndLogItsLineCount) {
+    const Parsed bare = parse({"--trace", "list"});
+    ASSERT_TRUE(bare.ok) << bare.error;
+    EXPECT_TRUE(bare.options.trace);
+    EXPECT_EQ(bare.options.traceFile, "");
+    EXPECT_EQ(bare.options.command, CliOptions::Command::List);
+    const Parsed toFile = parse({"get", "X", "--trace=get.trace"});
+    ASSERT_TRUE(toFile.ok) << toFile.error;
+    EXPECT_EQ(toFile.options.traceFile, "get.trace");
+    EXPECT_FALSE(parse({"list"}).options.trace);
+
+    EXPECT_EQ(parse({"log"}).options.logLines, 20u);
+    const Parsed some = parse({"log", "-n", "3"});
+    ASSERT_TRUE(some.ok) << some.error;
+    EXPECT_EQ(some.options.command, CliOptions::Command::Log);
+    EXPECT_EQ(some.options.logLines, 3u);
 }
 
 TEST(CliOptions, PortsWithOrWithoutJson) {

@@ -156,9 +156,10 @@ protected:
                 process.readAllStandardError().toStdString()};
     }
 
-    // The settings and lock folders of this test alone.
+    // The settings, state and lock folders of this test alone.
     void SetUp() override {
         environment.insert("XDG_CONFIG_HOME", QString::fromStdString(config.path().string()));
+        environment.insert("XDG_STATE_HOME", QString::fromStdString(state.path().string()));
         environment.insert("DRAVOLIN_LOCK_DIR", QString::fromStdString(locks.path().string()));
     }
 
@@ -170,6 +171,7 @@ protected:
     TestFolder programmer;
     TestFolder pc;
     TestFolder config;
+    TestFolder state;
     TestFolder locks;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     SimulatorOptions simOptions;
@@ -572,6 +574,72 @@ TEST_F(CliProgram, NamesFromTheDeviceAreEscapedAndTakenBackInThatForm) {
         << run.err;
     EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
     EXPECT_EQ(pc.listing(), "b.tiv");
+}
+
+// The transfer log and the protocol trace of dravolin-cli.
+TEST_F(CliProgram, EveryExchangeIsLoggedAndLogPrintsTheLastLinesInFileOrder) {
+    programmer.write("TAG00001.tiv", tagDataFile("payload"));
+    startProgrammer();
+    EXPECT_EQ(cli({"list"}).exitCode, 0);
+    EXPECT_EQ(cli({"get", "TAG00001", "-o", "copy.tiv"}).exitCode, 0);
+    EXPECT_EQ(cli({"get", "MISSING"}).exitCode, 1);
+
+    const CliRun all = cli({"log"}, false);
+    EXPECT_EQ(all.exitCode, 0) << all.err;
+    EXPECT_EQ(all.err, "");
+    const CliRun last = cli({"log", "-n", "2"}, false);
+    ASSERT_EQ(last.exitCode, 0) << last.err;
+    const QStringList lines = QString::fromStdString(last.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << last.out;
+    EXPECT_TRUE(all.out.ends_with(last.out));
+    EXPECT_EQ(QString::fromStdString(all.out).count('\n'), 3);
+    const QString device = QString::fromStdString(sim->devicePath());
+    EXPECT_TRUE(lines[0].contains("\tprogram=dravolin-cli\tfunction=get\tdevice=" + device +
+                                  "\tline=9600,E,8,1\tpc=" +
+                                  QString::fromStdString((pc.path() / "copy.tiv").string()) +
+                                  "\tname=TAG00001\tbytes=15\toutcome=0\t"))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains("\tfunction=list\t")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains("\toutcome=R\t")) << lines[1].toStdString();
+    EXPECT_EQ(cli({"log", "-n", "0"}, false).exitCode, 2);
+    EXPECT_EQ(cli({"list", "-n", "2"}).exitCode, 2);
+}
+
+TEST_F(CliProgram, ALogThatCannotBeWrittenWarnsOnceAndTheFetchStillSaves) {
+    programmer.write("TAG00001.tiv", tagDataFile("payload"));
+    startProgrammer();
+    state.write("dravolin", "a file where the log's folder should be");
+    const CliRun run = cli({"get", "TAG00001", "-o", "copy.tiv"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(pc.read("copy.tiv"), tagDataFile("payload"));
+    const QString err = QString::fromStdString(run.err);
+    EXPECT_EQ(err.count("The transfer log"), 1) << run.err;
+    EXPECT_TRUE(err.contains("Exchanges go on without it.")) << run.err;
+}
+
+TEST_F(CliProgram, TraceGoesToStandardErrorOrIsAppendedToAFile) {
+    programmer.write("TAG00001.tiv", tagDataFile("payload"));
+    startProgrammer();
+    const CliRun toErr = cli({"--trace", "list"});
+    EXPECT_EQ(toErr.exitCode, 0) << toErr.err;
+    EXPECT_NE(toErr.err.find(" PC>DEV 44 44\n"), std::string::npos) << toErr.err;
+    EXPECT_NE(toErr.err.find(" DEV>PC 30 30\n"), std::string::npos) << toErr.err;
+
+    pc.write("trace.txt", "kept\n");
+    const CliRun toFile = cli({"--trace=trace.txt", "get", "TAG00001", "-o", "copy.tiv"});
+    EXPECT_EQ(toFile.exitCode, 0) << toFile.err;
+    EXPECT_EQ(toFile.err.find("PC>DEV"), std::string::npos) << toFile.err;
+    const std::string traced = pc.read("trace.txt");
+    EXPECT_TRUE(traced.starts_with("kept\n"));
+    EXPECT_NE(traced.find(" PC>DEV 47 54 41 47 30 30 30 30 31"), std::string::npos) << traced;
+    EXPECT_NE(traced.find("-- outcome 0 after"), std::string::npos) << traced;
+
+    const CliRun refused = cli({"--trace=no-such-folder/trace.txt", "list"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("cannot write the protocol trace to no-such-folder/trace.txt: "),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(refused.out, "");
 }
 
 }  // namespace

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QAction>
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+
+#include "exchange/exchange_records.h"
+#include "tests/ui/window_exchange_fixture.h"
+#include "ui/transfer_log_window.h"
+
+namespace dravolin {
+namespace {
+
+// The transfer log and the protocol trace through the window. Each test keeps its own
+// state folder: the window finds it, as the programs do, through XDG_STATE_HOME.
+class WindowRecordsTest : public WindowExchangeTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(stateFolder_.isValid());
+        ::setenv("XDG_STATE_HOME", stateFolder_.path().toLocal8Bit().constData(), 1);
+        writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), QByteArray(200, 'p'));
+    }
+    void startWindow() {
+        startDevice();
+        window_->exchange().setOutcomePause(10);
+    }
+    QAction* action(const char* name) const { return window_->findChild<QAction*>(name); }
+    QString statePath(const QString& name) const {
+        return stateFolder_.filePath("dravolin/" + name);
+    }
+    void receiveInto(const QString& name) {
+        record_->fileAnswers.push_back(diskFolder_.filePath(name));
+        receive(0);
+        ASSERT_EQ(window_->exchange().lastOutcome(), '0');
+    }
+
+    QTemporaryDir stateFolder_;
+};
+
+TEST_F(WindowRecordsTest, TheLogWindowShowsExchangesNewestFirstAndCopiesWhatIsSelected) {
+    startWindow();
+    receiveInto("first.tiv");
+    const QString sent = diskFolder_.filePath("SENT.tiv");
+    writeTagDataFile(sent, QByteArray(150, 's'));
+    record_->fileAnswers.push_back(sent);
+    ui_->chooseFunction(1);
+    ui_->pressKey(Qt::Key_F5);
+    ASSERT_EQ(window_->exchange().lastOutcome(), '0');
+
+    action("transferLog")->trigger();
+    TransferLogWindow* logWindow = window_->transferLogWindow();
+    ASSERT_NE(logWindow, nullptr);
+    EXPECT_TRUE(logWindow->isVisible());
+    auto* text = logWindow->findChild<QPlainTextEdit*>("logText");
+    ASSERT_NE(text, nullptr);
+    const QStringList shown = text->toPlainText().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(shown.size(), 2) << text->toPlainText().toStdString();
+    EXPECT_TRUE(shown[0].contains("\tprogram=dravolin\tfunction=put\t")) << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains("\tname=SENT\t"));
+    EXPECT_TRUE(shown[1].contains("\tfunction=get\t")) << shown[1].toStdString();
+    EXPECT_TRUE(shown[1].contains("\tpc=" + diskFolder_.filePath("first.tiv") + "\t"));
+    // The file itself holds them oldest first.
+    EXPECT_EQ(QString::fromUtf8(readAll(statePath("transfers.log"))),
+              shown[1] + "\n" + shown[0] + "\n");
+
+    // Nothing selected: Copy takes every line; otherwise just the selection.
+    logWindow->findChild<QPushButton*>("copy")->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), text->toPlainText());
+    QTextCursor cursor(text->document());
+    cursor.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor);
+    text->setTextCursor(cursor);
+    logWindow->findChild<QPushButton*>("copy")->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), shown[0] + "\n");
+
+    // A new exchange shows on Refresh, and when the item is chosen again.
+    receiveInto("second.tiv");
+    action("transferLog")->trigger();
+    EXPECT_EQ(window_->transferLogWindow(), logWindow);
+    EXPECT_EQ(text->toPlainText().split('\n', Qt::SkipEmptyParts).size(), 3);
+}
+
+TEST_F(WindowRecordsTest, TheTraceItemNamesItsFileAndTracesOnlyWhileChecked) {
+    startWindow();
+    QAction* trace = action("trace");
+    ASSERT_NE(trace, nullptr);
+    EXPECT_TRUE(trace->isCheckable());
+    EXPECT_FALSE(trace->isChecked());
+    EXPECT_EQ(trace->text(), "Protocol &trace to " + statePath("trace.log"));
+
+    trace->trigger();
+    EXPECT_TRUE(trace->isChecked());
+    receiveInto("traced.tiv");
+    trace->trigger();
+    EXPECT_FALSE(trace->isChecked());
+    const QByteArray traced = readAll(statePath("trace.log"));
+    EXPECT_TRUE(traced.contains(" PC>DEV 44 44\n")) << traced.toStdString();
+    EXPECT_TRUE(traced.contains(" DEV>PC 30 30\n"));
+    EXPECT_TRUE(traced.contains("-- outcome 0 after "));
+
+    receiveInto("untraced.tiv");
+    EXPECT_EQ(readAll(statePath("trace.log")), traced);
+    EXPECT_TRUE(record_->messages.empty());
+}
+
+TEST_F(WindowRecordsTest, AnUnwritableLogWarnsOnceAndExchangesGoOn) {
+    QFile blocker(stateFolder_.filePath("dravolin"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    startWindow();
+
+    receiveInto("one.tiv");
+    receiveInto("two.tiv");
+
+    EXPECT_EQ(readAll(diskFolder_.filePath("two.tiv")), readAll(deviceFolder_.filePath("PART0001.tiv")));
+    ASSERT_EQ(record_->messages.size(), 1u);
+    EXPECT_TRUE(record_->messages[0].startsWith("The transfer log " + statePath("transfers.log")))
+        << record_->messages[0].toStdString();
+
+    // The trace item cannot make its folder either: it says so and stays off.
+    action("trace")->trigger();
+    EXPECT_FALSE(action("trace")->isChecked());
+    ASSERT_EQ(record_->messages.size(), 2u);
+    EXPECT_TRUE(record_->messages[1].startsWith("The protocol trace ")) << record_->messages[1].toStdString();
+}
+
+}  // namespace
+}  // namespace dravolin
