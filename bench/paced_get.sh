@@ -2,12 +2,15 @@
 # The whole `dravolin-cli get` of a 9999-byte file against the simulated programmer, as an
 # operator runs it: processor time (user + system) of dravolin-cli alone, elapsed time, and
 # the line time of the bytes exchanged (from the simulator's trace; 11 bits a byte at 8E1).
-#   bench/paced_get.sh [BUILD_DIR] [RUNS]      unpaced, then paced at 57600 8E1
+#   bench/paced_get.sh [BUILD_DIR] [RUNS] [trace]      unpaced, then paced at 57600 8E1
+# With "trace" every get writes its protocol trace to a file (--trace=FILE), to show that
+# tracing leaves the timing on the line as it was.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build/default}
 runs=${2:-5}
+traced=${3:-}
 cli=$(realpath "$build/src/cli/dravolin-cli")
 sim=$(realpath "$build/tools/sim/voska-sim")
 baud=57600
@@ -22,6 +25,8 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# The runs log their exchanges here, not in the operator's own transfer log.
+export XDG_STATE_HOME="$work/state"
 
 mkdir "$work/device" "$work/pc"
 python3 - "$work/device/LARGEST.tiv" <<'EOF'
@@ -55,9 +60,11 @@ lineBytesOfOneGet() {
 # Prints "user system elapsed" in seconds of one get (dravolin-cli alone, from its resource
 # usage) and checks that the file arrived whole.
 timedGet() {
-    rm -f "$work/pc/out.tiv"
+    rm -f "$work/pc/out.tiv" "$work/cli.trace"
+    local -a trace=()
+    [ "$traced" = trace ] && trace=(--trace="$work/cli.trace")
     (cd "$work/pc" && python3 -c "$timer" "$cli" --port "1=$(cat "$work/path")" --baud "$baud" \
-        --parity E get LARGEST -o out.tiv)
+        --parity E "${trace[@]}" get LARGEST -o out.tiv)
     cmp -s "$work/pc/out.tiv" "$work/device/LARGEST.tiv" || {
         echo "the fetched file differs" >&2
         exit 1
