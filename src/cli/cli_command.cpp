@@ -127,10 +127,10 @@ int CliCommand::log() {
 }
 
 void CliCommand::warnAboutTransferLog(const std::string& path, const std::string& reason) {
-    std::string text = fillPlaceholders(
-        MessageCatalog::text(TextId::TransferLogCannotWrite,
-                             options_.language.value_or(Language::English)),
-        {escapedName(path), reason});
+    std::string text =
+        fillPlaceholders(MessageCatalog::text(TextId::TransferLogCannotWrite,
+                                              options_.language.value_or(Language::English)),
+                         {escapedName(path), reason});
     std::replace(text.begin(), text.end(), '\n', ' ');
     std::fprintf(err_, "dravolin-cli: %s\n", text.c_str());
 }

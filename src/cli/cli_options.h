@@ -17,8 +17,8 @@ namespace dravolin {
 //                [--stop-bits 1|2] [--language de|en] [--no-saved-settings]
 //                [--trace[=FILE]] COMMAND
 // with COMMAND one of: list | get NAME [-o FILE] | put FILE | ports [--json] | log [-n N].
-// Options are read as ArgumentScanner reads them (--opt=value, "--" before operands that begin with '-', an
-// option given twice is refused); add an option as a row of the table in cli_options.cpp.
+// Options are read as ArgumentScanner reads them (--opt=value, "--" before operands that begin with
+// '-', an option given twice is refused); add an option as a row of the table in cli_options.cpp.
 struct CliOptions {
     enum class Command { None, Help, Version, List, Get, Put, Ports, Log };
 

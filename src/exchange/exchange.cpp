@@ -417,8 +417,8 @@ void Exchange::notify(const std::function<void(ExchangeObserver&)>& call) {
 
 void Exchange::beginRecord(int function) {
     record_ = ExchangeRecord{};
-    record_.function = function == kSendFunction ? ExchangeRecord::Function::Put
-                                                 : ExchangeRecord::Function::List;
+    record_.function =
+        function == kSendFunction ? ExchangeRecord::Function::Put : ExchangeRecord::Function::List;
     record_.startedAt = std::chrono::system_clock::now();
     record_.devicePath = port_.portMap().devicePathForName(settings_.portName());
     record_.line = settings_;

@@ -25,8 +25,7 @@ public:
     // Traces from the next exchange on to `file`, appending, or to `standardError` when
     // `file` is empty; false with the reason when the file cannot be opened (the trace that
     // ran before then stays on).
-    bool startTrace(const std::string& file, std::string& error,
-                    std::FILE* standardError = stderr);
+    bool startTrace(const std::string& file, std::string& error, std::FILE* standardError = stderr);
     void stopTrace();
     bool tracing() const { return trace_ != nullptr; }
 

@@ -53,10 +53,8 @@ ProtocolTrace::ProtocolTrace(std::FILE* stream) : stream_(stream) {}
 
 ProtocolTrace::ProtocolTrace(OwnedFile file) : owned_(std::move(file)), stream_(owned_.get()) {}
 
-std::unique_ptr<ProtocolTrace> ProtocolTrace::toFile(const std::string& path,
-                                                     std::string& error) {
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+std::unique_ptr<ProtocolTrace> ProtocolTrace::toFile(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
     if (fd < 0) {
         error = std::strerror(errno);
         return nullptr;

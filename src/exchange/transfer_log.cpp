@@ -50,8 +50,8 @@ std::string isoTime(std::chrono::system_clock::time_point when) {
     char zone[8];
     std::strftime(zone, sizeof zone, "%z", &local);  // +0100
     char text[64];
-    std::snprintf(text, sizeof text, "%s.%03d%.3s:%.2s", date, static_cast<int>(milliseconds),
-                  zone, zone + 3);
+    std::snprintf(text, sizeof text, "%s.%03d%.3s:%.2s", date, static_cast<int>(milliseconds), zone,
+                  zone + 3);
     return text;
 }
 
@@ -180,9 +180,9 @@ std::string TransferLog::defaultPath() {
 
 std::string TransferLog::formatLine(std::string_view program, const ExchangeRecord& record) {
     return isoTime(record.startedAt) + field("program", program) +
-           field("function", functionName(record.function)) +
-           field("device", record.devicePath) + field("line", lineSettings(record.line)) +
-           field("pc", record.pcPath) + field("name", trimmedDeviceName(record.deviceName)) +
+           field("function", functionName(record.function)) + field("device", record.devicePath) +
+           field("line", lineSettings(record.line)) + field("pc", record.pcPath) +
+           field("name", trimmedDeviceName(record.deviceName)) +
            field("bytes", std::to_string(record.fileBytes)) +
            field("outcome", outcomeText(record)) + field("duration", seconds(record.duration));
 }
@@ -202,8 +202,7 @@ bool TransferLog::append(const std::string& line, std::string& error) const {
         error = std::strerror(errno);
         return false;
     }
-    if (status.st_size > 0 &&
-        static_cast<std::size_t>(status.st_size) + whole.size() > kRotateAt) {
+    if (status.st_size > 0 && static_cast<std::size_t>(status.st_size) + whole.size() > kRotateAt) {
         // Renamed while we hold its lock: the next writer finds the new file.
         if (::rename(path_.c_str(), (path_ + std::string(kOldGeneration)).c_str()) != 0) {
             error = std::string("cannot rotate it: ") + std::strerror(errno);

@@ -703,11 +703,10 @@ void TransferDialog::switchTrace(bool on) {
     }
     const QSignalBlocker quiet(traceAction_);
     traceAction_->setChecked(false);
-    prompts_->showMessage(
-        this, windowTitle(),
-        QString::fromStdString(
-            catalog_.lookup(FilledText{TextId::TraceCannotOpen, {traceFile_, error}})),
-        MessageIcon::Exclamation);
+    prompts_->showMessage(this, windowTitle(),
+                          QString::fromStdString(catalog_.lookup(
+                              FilledText{TextId::TraceCannotOpen, {traceFile_, error}})),
+                          MessageIcon::Exclamation);
 }
 
 TransferLogWindow* TransferDialog::transferLogWindow() const {
@@ -716,8 +715,8 @@ TransferLogWindow* TransferDialog::transferLogWindow() const {
 
 void TransferDialog::showTransferLog() {
     if (!transferLogWindow_) {
-        transferLogWindow_ = new TransferLogWindow(records_->transferLog().path(),
-                                                   catalog_.language(), this);
+        transferLogWindow_ =
+            new TransferLogWindow(records_->transferLog().path(), catalog_.language(), this);
         transferLogWindow_->setAttribute(Qt::WA_DeleteOnClose);
     } else {
         transferLogWindow_->reload();
@@ -728,11 +727,10 @@ void TransferDialog::showTransferLog() {
 }
 
 void TransferDialog::warnAboutTransferLog(const std::string& path, const std::string& reason) {
-    prompts_->showMessage(
-        this, windowTitle(),
-        QString::fromStdString(
-            catalog_.lookup(FilledText{TextId::TransferLogCannotWrite, {path, reason}})),
-        MessageIcon::Exclamation);
+    prompts_->showMessage(this, windowTitle(),
+                          QString::fromStdString(catalog_.lookup(
+                              FilledText{TextId::TransferLogCannotWrite, {path, reason}})),
+                          MessageIcon::Exclamation);
 }
 
 }  // namespace dravolin

@@ -43,8 +43,7 @@ TransferLogWindow::TransferLogWindow(std::string logPath, Language language, QWi
     const QFontMetrics metrics(lines_->font());
     lines_->setMinimumSize(metrics.averageCharWidth() * kWidthInCharacters / 2,
                            metrics.lineSpacing() * kHeightInLines / 2);
-    resize(metrics.averageCharWidth() * kWidthInCharacters,
-           metrics.lineSpacing() * kHeightInLines);
+    resize(metrics.averageCharWidth() * kWidthInCharacters, metrics.lineSpacing() * kHeightInLines);
 
     copyButton_ = newButton(QStringLiteral("copy"), text(TextId::CopyButton), this);
     refreshButton_ = newButton(QStringLiteral("refresh"), text(TextId::RefreshButton), this);
@@ -72,8 +71,8 @@ void TransferLogWindow::reload() {
     std::vector<std::string> lines;
     std::string error;
     if (!TransferLog::lastLines(logPath_, kLinesShown, lines, error)) {
-        lines_->setPlainText(
-            QString::fromStdString(catalog_.lookup(FilledText{TextId::TransferLogCannotRead, {error}})));
+        lines_->setPlainText(QString::fromStdString(
+            catalog_.lookup(FilledText{TextId::TransferLogCannotRead, {error}})));
         return;
     }
     if (lines.empty()) {

@@ -593,11 +593,9 @@ TEST_F(CliProgram, EveryExchangeIsLoggedAndLogPrintsTheLastLinesInFileOrder) {
     ASSERT_EQ(lines.size(), 2) << last.out;
     EXPECT_TRUE(all.out.ends_with(last.out));
     EXPECT_EQ(QString::fromStdString(all.out).count('\n'), 3);
-    const QString device = QString::fromStdString(sim->devicePath());
-    EXPECT_TRUE(lines[0].contains("\tprogram=dravolin-cli\tfunction=get\tdevice=" + device +
-                                  "\tline=9600,E,8,1\tpc=" +
-                                  QString::fromStdString((pc.path() / "copy.tiv").string()) +
-                                  "\tname=TAG00001\tbytes=15\toutcome=0\t"))
+    EXPECT_TRUE(lines[0].contains("\tprogram=dravolin-cli\tfunction=get\t"))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains("\tname=TAG00001\tbytes=15\toutcome=0\t"))
         << lines[0].toStdString();
     EXPECT_TRUE(lines[1].contains("\tfunction=list\t")) << lines[1].toStdString();
     EXPECT_TRUE(lines[1].contains("\toutcome=R\t")) << lines[1].toStdString();

@@ -136,24 +136,6 @@ TEST_F(Records, FailuresAndACancelMidTransferAreLoggedWithTheirLetter) {
     EXPECT_FALSE(pc.holds("cancelled.tiv"));
 }
 
-TEST_F(Records, ALogThatCannotBeWrittenWarnsOnceAndTheExchangesGoOn) {
-    const std::string content = tagDataFile("kept");
-    programmer.write("TAG00001.tiv", content);
-    pc.write("state", "a file where the log's folder should be");
-    startProgrammer();
-    startRecording();
-
-    fetch("TAG00001", pcFile("first.tiv"));
-    fetch("TAG00001", pcFile("second.tiv"));
-
-    EXPECT_EQ(exchange->lastOutcome(), '0');
-    EXPECT_EQ(pc.read("first.tiv"), content);
-    EXPECT_EQ(pc.read("second.tiv"), content);
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find(logPath()), std::string::npos) << warnings[0];
-    EXPECT_TRUE(records->transferLog().silenced());
-}
-
 // The trace of a whole receive against the programmer's own: the same frames in the same
 // order. The programmer writes a reply as one line; the PC receives it in runs.
 TEST_F(Records, TheTraceOfAReceiveMatchesTheProgrammersOwn) {

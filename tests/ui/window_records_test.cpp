@@ -74,12 +74,6 @@ TEST_F(WindowRecordsTest, TheLogWindowShowsExchangesNewestFirstAndCopiesWhatIsSe
     text->setTextCursor(cursor);
     logWindow->findChild<QPushButton*>("copy")->click();
     EXPECT_EQ(QApplication::clipboard()->text(), shown[0] + "\n");
-
-    // A new exchange shows on Refresh, and when the item is chosen again.
-    receiveInto("second.tiv");
-    action("transferLog")->trigger();
-    EXPECT_EQ(window_->transferLogWindow(), logWindow);
-    EXPECT_EQ(text->toPlainText().split('\n', Qt::SkipEmptyParts).size(), 3);
 }
 
 TEST_F(WindowRecordsTest, TheTraceItemNamesItsFileAndTracesOnlyWhileChecked) {
@@ -114,7 +108,8 @@ TEST_F(WindowRecordsTest, AnUnwritableLogWarnsOnceAndExchangesGoOn) {
     receiveInto("one.tiv");
     receiveInto("two.tiv");
 
-    EXPECT_EQ(readAll(diskFolder_.filePath("two.tiv")), readAll(deviceFolder_.filePath("PART0001.tiv")));
+    EXPECT_EQ(readAll(diskFolder_.filePath("two.tiv")),
+              readAll(deviceFolder_.filePath("PART0001.tiv")));
     ASSERT_EQ(record_->messages.size(), 1u);
     EXPECT_TRUE(record_->messages[0].startsWith("The transfer log " + statePath("transfers.log")))
         << record_->messages[0].toStdString();
@@ -123,7 +118,8 @@ TEST_F(WindowRecordsTest, AnUnwritableLogWarnsOnceAndExchangesGoOn) {
     action("trace")->trigger();
     EXPECT_FALSE(action("trace")->isChecked());
     ASSERT_EQ(record_->messages.size(), 2u);
-    EXPECT_TRUE(record_->messages[1].startsWith("The protocol trace ")) << record_->messages[1].toStdString();
+    EXPECT_TRUE(record_->messages[1].startsWith("The protocol trace "))
+        << record_->messages[1].toStdString();
 }
 
 }  // namespace
