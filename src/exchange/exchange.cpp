@@ -181,7 +181,6 @@ void Exchange::listDirectory(std::vector<DeviceNameField> names) {
 
 void Exchange::fetchFile(int selection) {
     const auto& name = directoryNames_.at(static_cast<std::size_t>(selection));
-    record_.function = ExchangeRecord::Function::Get;
     record_.deviceName = shownName(name);
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::Save;
@@ -194,7 +193,6 @@ void Exchange::fetchFile(int selection) {
     }
     view_.setStatusText(TextId::StatusPleaseWait);
     savePath_ = *path;
-    record_.pcPath = savePath_;
 
     loadFrame(fetchRequest(name));
     openLink();
@@ -252,7 +250,6 @@ void Exchange::sendFile() {
     }
     view_.setStatusText(TextId::StatusPleaseWait);
     sendPath_ = *path;
-    record_.pcPath = sendPath_;
 
     // A file that is short of what its header announces would put bytes on the line that
     // are not in it; it is refused before the link is opened.
@@ -422,6 +419,9 @@ void Exchange::beginRecord(int function) {
     record_.startedAt = std::chrono::system_clock::now();
     record_.devicePath = port_.portMap().devicePathForName(settings_.portName());
     record_.line = settings_;
+    // The files of this exchange, once chosen; the record takes them at its end.
+    savePath_.clear();
+    sendPath_.clear();
     recordStarted_ = std::chrono::steady_clock::now();
     recordOpen_ = true;
     notify([this](ExchangeObserver& observer) { observer.exchangeStarted(record_); });
@@ -437,6 +437,13 @@ void Exchange::endRecord(char code, bool cancelled) {
     // A file dialog cancelled before anything went on the line is no exchange to keep.
     if (cancelled && !record_.lineUsed) {
         return;
+    }
+    if (record_.function == ExchangeRecord::Function::Put) {
+        record_.pcPath = sendPath_;
+    } else if (!savePath_.empty()) {
+        // A file to save was chosen: the receive went on to fetch it.
+        record_.function = ExchangeRecord::Function::Get;
+        record_.pcPath = savePath_;
     }
     record_.outcome = code;
     record_.cancelled = cancelled;
