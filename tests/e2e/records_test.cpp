@@ -139,7 +139,7 @@ TEST_F(Records, FailuresAndACancelMidTransferAreLoggedWithTheirLetter) {
 // The trace of a whole receive against the programmer's own: the same frames in the same
 // order. The programmer writes a reply as one line; the PC receives it in runs.
 TEST_F(Records, TheTraceOfAReceiveMatchesTheProgrammersOwn) {
-    programmer.write("TAG00001.tiv", tagDataFile(std::string(700, 'r')));
+    programmer.write("TAG00001.tiv", tagDataFile(std::string(2000, 'r')));
     programmer.write("TAG00002.tiv", tagDataFile("two"));
     std::mutex guard;
     std::vector<std::string> programmerTrace;
