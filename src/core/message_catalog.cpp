@@ -110,6 +110,23 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"fehlt", "missing"},
     {"Pseudo-Terminal", "pseudo-terminal"},
     {"kein serielles Gerät, das das System kennt", "not among the serial devices the system lists"},
+    {"Alle Dateien &sichern...", "&Back up all files..."},
+    {"Ordner für die Sicherung auswählen", "Select the folder for the backup"},
+    {"%1 der %2 Dateien gibt es in %3 schon.\nAlle ersetzen, die vorhandenen behalten oder "
+     "abbrechen?",
+     "%1 of the %2 files exist already in %3.\nReplace them all, keep the existing ones, or "
+     "cancel?"},
+    {"Alle ersetzen", "Replace all"},
+    {"Vorhandene behalten", "Keep existing"},
+    {" Datei %1 von %2: %3", " File %1 of %2: %3"},
+    {"%1: gespeichert als %2", "%1: saved as %2"},
+    {"%1: im Programmer gespeichert als %2", "%1: stored in the programmer as %2"},
+    {"%1: Fehler %2 - %3", "%1: failed, %2 - %3"},
+    {"%1: nicht geholt, %2 gibt es schon", "%1: not fetched, %2 exists already"},
+    {"%1: übersprungen (%2)", "%1: skipped (%2)"},
+    {"%1: abgebrochen, nichts gespeichert", "%1: cancelled, nothing saved"},
+    {" %1 von %2 Dateien übertragen", " %1 of %2 files transferred"},
+    {"%1: nicht mehr übertragen", "%1: not transferred"},
 }};
 
 }  // namespace

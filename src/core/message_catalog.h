@@ -85,6 +85,22 @@ enum class TextId : int {
     DeviceMissing = 68,
     DevicePseudoTerminal = 69,
     DeviceNotListed = 70,
+    // Backing up all files and sending several: the menu item, the questions, the status
+    // line during the run and the lines of its summary. %1 of a summary line is the name.
+    BackupItem = 71,
+    BackupFolderTitle = 72,
+    ExistingFilesQuestion = 73,  // %1 files of %2 exist already in the folder %3
+    ReplaceAllButton = 74,
+    KeepExistingButton = 75,
+    StatusRunFile = 76,   // file %1 of %2, named %3
+    RunSavedLine = 77,    // %2 the path written
+    RunStoredLine = 78,   // %2 the name in the programmer
+    RunFailedLine = 79,   // %2 the status letter, %3 its text
+    RunKeptLine = 80,     // %2 the existing file
+    RunSkippedLine = 81,  // %2 why
+    RunCancelledLine = 82,
+    RunSummary = 83,  // %1 of %2 files transferred
+    RunNotTransferredLine = 84,
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -102,7 +118,7 @@ std::string fillPlaceholders(std::string_view text, const std::vector<std::strin
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 71;
+    static constexpr int kTextCount = 85;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 
