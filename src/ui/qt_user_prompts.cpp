@@ -83,8 +83,8 @@ int QtUserPrompts::askChoice(QWidget* parent, const QString& title, const QStrin
     std::vector<QAbstractButton*> buttons;
     for (qsizetype index = 0; index < answers.size(); ++index) {
         const bool last = index + 1 == answers.size();
-        buttons.push_back(
-            box.addButton(answers[index], last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+        buttons.push_back(box.addButton(answers[index],
+                                        last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
     }
     if (!buttons.empty()) {
         // Enter takes the cautious answer, Escape the last one.

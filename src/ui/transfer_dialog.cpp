@@ -400,7 +400,8 @@ void TransferDialog::showStatus() {
         const QFontMetrics metrics = statusLine_->fontMetrics();
         std::vector<std::string> arguments = statusLeading_;
         arguments.emplace_back();
-        const QString frame = QString::fromStdString(fillPlaceholders(shown.toStdString(), arguments));
+        const QString frame =
+            QString::fromStdString(fillPlaceholders(shown.toStdString(), arguments));
         const int room = statusLine_->contentsRect().width() -
                          metrics.horizontalAdvance(QLatin1Char('x')) -
                          metrics.horizontalAdvance(frame);
@@ -553,8 +554,7 @@ std::vector<std::string> TransferDialog::chooseFiles(const FileDialogRequest& re
 std::optional<std::string> TransferDialog::chooseFolder(TextId title) {
     // A backup opens where received files were last put.
     QString directory;
-    if (const auto folder = folders_.find(SettingsFile::kReceiveDialog);
-        folder != folders_.end()) {
+    if (const auto folder = folders_.find(SettingsFile::kReceiveDialog); folder != folders_.end()) {
         directory = QFile::decodeName(QByteArray::fromStdString(folder->second));
     }
     const std::optional<QString> chosen = prompts_->chooseFolder(this, text(title), directory);
@@ -585,7 +585,8 @@ ExistingFilesAnswer TransferDialog::askAboutExistingFiles(const FilledText& ques
 
 void TransferDialog::showRunSummary(const FilledText& heading, const std::vector<FilledText>& lines,
                                     MessageIcon icon) {
-    QString shown = QString::fromStdString(catalog_.lookup(heading)).trimmed() + QStringLiteral("\n");
+    QString shown =
+        QString::fromStdString(catalog_.lookup(heading)).trimmed() + QStringLiteral("\n");
     for (const FilledText& line : lines) {
         shown += QStringLiteral("\n") + QString::fromStdString(catalog_.lookup(line));
     }
