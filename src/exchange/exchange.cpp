@@ -105,6 +105,7 @@ bool Exchange::beginExchange(int function) {
 
 void Exchange::listFiles() {
     if (beginExchange(kReceiveFunction) && directoryReceived()) {
+        closeLink();
         finishExchange(kStatusAccepted);
     }
 }
@@ -165,6 +166,7 @@ void Exchange::requestDirectory() {
         return;
     }
     view_.showFileList(1);
+    closeLink();
     view_.redrawMenuBar();
     view_.setStatusText(TextId::StatusDirectoryListed);
     awaitingFileChoice_ = true;
@@ -211,7 +213,6 @@ bool Exchange::directoryReceived() {
         return false;
     }
     listDirectory(std::move(reply.names));
-    closeLink();
     return true;
 }
 

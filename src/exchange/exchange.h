@@ -139,7 +139,8 @@ public:
 private:
     // Sets up a new exchange of `function`; false while one runs.
     bool beginExchange(int function);
-    // Lists the directory on the line; false when the exchange ended there.
+    // Lists the directory on the line, leaving the link open; false when the exchange
+    // ended there.
     bool directoryReceived();
     void fetchInto(const DeviceNameField& name, const std::string& path);
     void sendFrom(const std::string& path);
