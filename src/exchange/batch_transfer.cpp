@@ -295,11 +295,15 @@ void BatchTransfer::showSummary(const std::vector<BatchItem>& items) {
     const int transferred = transferredCount(items);
     const FilledText heading{TextId::RunSummary,
                              {std::to_string(transferred), std::to_string(items.size())}};
-    const bool allDone = transferred == static_cast<int>(items.size());
-    view_.showRunSummary(heading, lines,
-                         allDone ? MessageIcon::Information : MessageIcon::Exclamation);
+    // Files kept at the operator's word are no failure.
+    const bool anyFailure = std::any_of(items.begin(), items.end(), [](const BatchItem& item) {
+        return item.result != BatchItem::Result::Saved &&
+               item.result != BatchItem::Result::Stored && item.result != BatchItem::Result::Kept;
+    });
     // The outcome stays in the status line until the operator does something else.
     view_.setStatusFilled(heading);
+    view_.showRunSummary(heading, lines,
+                         anyFailure ? MessageIcon::Exclamation : MessageIcon::Information);
 }
 
 void BatchTransfer::showListingFailure() {
