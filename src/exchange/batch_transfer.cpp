@@ -78,6 +78,9 @@ void BatchTransfer::backUpAll() {
         return;
     }
     const std::vector<BatchItem> items = backUp(*folder, IfExists::Ask);
+    if (exchange_.abandoned()) {
+        return;  // the program ends: nothing more to show
+    }
     if (listingFailed_) {
         showListingFailure();
     } else if (cancelled_ && items.empty()) {
@@ -105,7 +108,10 @@ void BatchTransfer::sendChosenFiles() {
         exchange_.sendFileAt(paths.front());
         return;
     }
-    showSummary(sendFiles(paths));
+    const std::vector<BatchItem> items = sendFiles(paths);
+    if (!exchange_.abandoned()) {
+        showSummary(items);
+    }
 }
 
 // ---- Runs

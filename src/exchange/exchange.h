@@ -113,6 +113,8 @@ public:
     // The last exchange was cancelled (by the operator, or a file dialog was cancelled);
     // lastOutcome() then means nothing.
     bool cancelled() const { return cancelled_; }
+    // The last exchange was abandoned: the program is about to end.
+    bool abandoned() const { return cancelled_ && pauseSkipped_; }
 
     // Why the last exchange failed, in one line for the operator, shown under the text of
     // its outcome box: e.g. "The device /dev/ttyUSB0 has gone." or "/dev/ttyUSB0 does not

@@ -1,5 +1,9 @@
 #include <QAction>
 #include <QDir>
+#include <QProgressBar>
+#include <QTemporaryDir>
+
+#include <functional>
 
 #include <string>
 
@@ -69,6 +73,7 @@ TEST_F(WindowBatchTest, BackupAsksOnceAboutExistingFilesAndSumsUpInOneBox) {
         << summary.toStdString();
     EXPECT_EQ(readAll(diskFolder_.filePath("TAG00001.tiv")), mine);
     EXPECT_EQ(readAll(diskFolder_.filePath("TAG00002.tiv")), second);
+    // Ready at once: the window keeps its full outcome pause, which a file of a run skips.
     expectReadyAfterRun(" 1 of 4 files transferred");
 
     // Replacing them all.
@@ -79,6 +84,46 @@ TEST_F(WindowBatchTest, BackupAsksOnceAboutExistingFilesAndSumsUpInOneBox) {
         << record_->messages[1].toStdString();
     EXPECT_EQ(readAll(diskFolder_.filePath("TAG00001.tiv")), first);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"TAG00001.tiv", "TAG00002.tiv"}));
+}
+
+TEST_F(WindowBatchTest, CancelKeepsTheFilesSavedAndClosingEndsTheRunWithoutASummary) {
+    const QByteArray small = writeTagDataFile(deviceFolder_.filePath("AAA.tiv"), "small");
+    writeTagDataFile(deviceFolder_.filePath("LARGE.tiv"), QByteArray(4000, 'L'));
+    writeTagDataFile(deviceFolder_.filePath("ZZZ.tiv"), "last");
+    SimulatedProgrammer::Options options;
+    options.pace = LinePace{38400, 'E', 1};  // LARGE's reply takes over a second
+    startDevice(options);
+    // Once LARGE's reply is well on its way, the operator acts.
+    const auto midLarge = [this](std::function<void()> act) {
+        QObject::connect(ui_->progressBar(), &QProgressBar::valueChanged, window_.get(),
+                         [this, act, done = false](int now) mutable {
+                             if (!done && now > 500 && ui_->progressBar()->maximum() > 1000) {
+                                 done = true;
+                                 QTimer::singleShot(0, window_.get(), act);
+                             }
+                         });
+    };
+
+    QTemporaryDir first;
+    midLarge([this] { ui_->pressKey(Qt::Key_Escape); });
+    backUpInto(first.path(), 0);
+    ASSERT_EQ(record_->messages.size(), 1u);
+    EXPECT_EQ(record_->messages[0], "1 of 3 files transferred\n\nAAA: saved as " + first.path() +
+                                        "/AAA.tiv\nLARGE: cancelled, nothing saved"
+                                        "\nZZZ: not transferred");
+    EXPECT_EQ(QDir(first.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"AAA.tiv"});
+    EXPECT_EQ(readAll(first.filePath("AAA.tiv")), small);
+    expectReadyAfterRun(" 1 of 3 files transferred");
+
+    QObject::disconnect(ui_->progressBar(), nullptr, window_.get(), nullptr);
+    QTemporaryDir second;
+    record_->answerYes = true;
+    midLarge([this] { window_->close(); });
+    backUpInto(second.path(), 0);
+    EXPECT_EQ(record_->messages.size(), 1u);  // no summary: the window is going
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_FALSE(window_->exchange().busy());
+    EXPECT_EQ(QDir(second.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"AAA.tiv"});
 }
 
 TEST_F(WindowBatchTest, SendDataTakesSeveralFilesAndGoesOnPastARefusedOne) {
