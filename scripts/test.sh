@@ -16,20 +16,28 @@ if [ ${#presets[@]} -eq 0 ]; then
     presets+=(fuzz)
 fi
 
+# Each step says how long it took, so that the slow ones are plain in a CI log.
+step() {
+    local started=$SECONDS
+    "$@"
+    echo "--- $* took $((SECONDS - started)) s"
+}
+
 jobs=$(nproc)
 for preset in "${presets[@]}"; do
     if [ "$preset" = fuzz ]; then
         echo "=== fuzz: build, run each target"
-        scripts/fuzz.sh --all "${DRAVOLIN_FUZZ_SECONDS:-10}"
+        step scripts/fuzz.sh --all "${DRAVOLIN_FUZZ_SECONDS:-10}"
         continue
     fi
     echo "=== ${preset}: configure, build, test"
     cmake --preset "$preset"
-    cmake --build --preset "$preset" -j "$jobs"
-    ctest --preset "$preset" -j "$jobs"
+    step cmake --build --preset "$preset" -j "$jobs"
+    step ctest --preset "$preset" -j "$jobs"
 done
 
 # The whole suite also builds the Debian package and runs its checks (lintian).
 if [ $# -eq 0 ]; then
-    scripts/package.sh
+    step scripts/package.sh
 fi
+echo "=== all steps: $SECONDS s"

@@ -32,13 +32,7 @@ TEST(DravolinProgram, HelpSucceedsAndUsageErrorsExitWithTwo) {
     const std::vector<std::pair<QStringList, int>> cases = {
         {{"--help"}, 0},
         {{"--frobnicate"}, 2},
-        {{"--port", "COM1"}, 2},
-        {{"--port=x=/dev/tty"}, 2},
-        {{"file.tiv"}, 2},
-        // Only Com 1 to 4 exist, as for dravolin-cli.
-        {{"--port", "7=/dev/pts/7"}, 2},
-        {{"--port", "1=/dev/pts/7", "--port=1=/dev/pts/8"}, 2},
-        {{"--language", "fr"}, 2},
+        {{"--port", "7=/dev/pts/7"}, 2},  // only Com 1 to 4 exist, as for dravolin-cli
         {{"--language=de", "--language=en"}, 2},
     };
     for (const auto& [arguments, exitCode] : cases) {

@@ -17,14 +17,6 @@ Parsed parse(std::vector<std::string> arguments) {
     return parsed;
 }
 
-TEST(CliOptions, DefaultsAreThoseOfTheSettingsRecord) {
-    const Parsed p = parse({"list"});
-    ASSERT_TRUE(p.ok) << p.error;
-    EXPECT_EQ(p.options.command, CliOptions::Command::List);
-    EXPECT_EQ(p.options.settings.settingsString(), "baud=9600 parity=E data=8 stop=1");
-    EXPECT_EQ(p.options.portMap.devicePath(1), "/dev/ttyS0");
-}
-
 TEST(CliOptions, LineSettingsAndPorts) {
     const Parsed p = parse(
         {"--port", "3", "--baud", "57600", "--parity", "N", "--stop-bits", "2", "put", "x.tiv"});
@@ -95,6 +87,8 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{"-o", "a", "get", "X", "-o", "b"}, "-o is given more than once"},
         {{"-o", "f", "list"}, "-o goes with get only"},
         {{"--language", "fr", "list"}, "--language takes de or en"},
+        {{"--json", "list"}, "--json goes with ports only"},
+        {{"ports", "x"}, "wrong arguments for ports"},
         {{"get", "A\\qB"}, "a backslash must start"},
         {{"get", "A\\x4"}, "a backslash must start"},
     };
@@ -124,17 +118,6 @@ TEST(CliOptions, BackupAndSeveralFilesToSend) {
     EXPECT_EQ(several.options.inputPath, "a.tiv");
 }
 
-TEST(CliOptions, PortsWithOrWithoutJson) {
-    EXPECT_EQ(parse({"ports"}).options.command, CliOptions::Command::Ports);
-    EXPECT_FALSE(parse({"ports"}).options.json);
-    const Parsed json = parse({"--json", "ports"});
-    ASSERT_TRUE(json.ok) << json.error;
-    EXPECT_TRUE(json.options.json);
-    EXPECT_NE(parse({"--json", "list"}).error.find("--json goes with ports only"),
-              std::string::npos);
-    EXPECT_NE(parse({"ports", "x"}).error.find("wrong arguments for ports"), std::string::npos);
-}
-
 TEST(CliOptions, SavedSettingsAreTheStartAndEachOptionGivenOverridesThem) {
     SavedSettings saved;
     saved.line = {.baudRate = 38400, .parity = 'O', .stopBits = 2, .port = 3};
@@ -158,12 +141,6 @@ TEST(CliOptions, SavedSettingsAreTheStartAndEachOptionGivenOverridesThem) {
 
     EXPECT_TRUE(parse({"list"}).options.useSavedSettings);
     EXPECT_FALSE(parse({"--no-saved-settings", "list"}).options.useSavedSettings);
-}
-
-TEST(CliOptions, LanguageIsLeftToTheLocaleUnlessGiven) {
-    EXPECT_FALSE(parse({"list"}).options.language.has_value());
-    EXPECT_EQ(parse({"--language", "de", "list"}).options.language, Language::German);
-    EXPECT_EQ(parse({"list", "--language=en"}).options.language, Language::English);
 }
 
 TEST(CliOptions, HelpAndVersionWinOverEverythingElse) {

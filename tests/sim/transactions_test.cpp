@@ -85,17 +85,6 @@ TEST_F(TransactionsTest, WrongCheckBytesGetXAndAPathAsNameGetsWAndNothingIsStore
     EXPECT_FALSE(std::filesystem::exists(folder_.path().parent_path() / "x.tiv"));
 }
 
-TEST_F(TransactionsTest, AnnouncementAndDataFrameStoreExactlyTheFile) {
-    startProgrammer();
-    const PcSide pc(programmer_->devicePath());
-    const std::string file = tagDataFile(std::string("data\0\x02\xff", 7), "ZZ99");
-
-    EXPECT_EQ(sendFile(pc, "NEW", file), "00");
-
-    EXPECT_EQ(folder_.listing(), "NEW.tiv");
-    EXPECT_EQ(folder_.read("NEW.tiv"), file);
-}
-
 TEST_F(TransactionsTest, FullMemoryRefusesANewNameWithSButReplacesAHeldOne) {
     options_.capacity = 2;
     folder_.write("ONE.tiv", tagDataFile("1"));
@@ -111,17 +100,6 @@ TEST_F(TransactionsTest, FullMemoryRefusesANewNameWithSButReplacesAHeldOne) {
 
     EXPECT_EQ(sendFile(pc, "TWO", tagDataFile("two")), "00");
     EXPECT_EQ(folder_.read("TWO.tiv"), tagDataFile("two"));
-}
-
-TEST_F(TransactionsTest, EachTransactionOnAFreshOpeningOfTheLine) {
-    startProgrammer();
-    {
-        const PcSide pc(programmer_->devicePath());
-        EXPECT_EQ(listDirectory(pc, 0).size(), directoryReplyLength(0));
-    }
-    const PcSide pc(programmer_->devicePath());
-    EXPECT_EQ(sendFile(pc, "NEW", tagDataFile("xyz")), "00");
-    EXPECT_EQ(folder_.read("NEW.tiv"), tagDataFile("xyz"));
 }
 
 // A lower bound only: a loaded machine may take longer, never shorter. Even parity and two

@@ -45,34 +45,6 @@ TEST(WindowLayout, MinimumClientSizeIsTheSmallestFromWhichEveryTextFits) {
     EXPECT_LE(smallest.height(), 320);
 }
 
-TEST(WindowLayout, EachTextCanDecideTheMinimum) {
-    const QSize base = WindowLayout::minimumClientSize(kGermanRoom);
-    TextRoom wideStatus = kGermanRoom;
-    wideStatus.statusWidth = 800;
-    EXPECT_EQ(WindowLayout::minimumClientSize(wideStatus).width(), 804);
-    TextRoom wideMenu = kGermanRoom;
-    wideMenu.menuWidth = 700;
-    EXPECT_EQ(WindowLayout::minimumClientSize(wideMenu).width(), 700);
-    TextRoom wideTitle = kGermanRoom;
-    wideTitle.groupTitleWidth = 300;  // 0.3 * 1000
-    EXPECT_EQ(WindowLayout::minimumClientSize(wideTitle).width(), 1000);
-    // Cancel gets at most a third of the status line's row: (754 - 4) / 3 = 250.
-    TextRoom wideCancel = kGermanRoom;
-    wideCancel.cancelWidth = 250;
-    EXPECT_EQ(WindowLayout::minimumClientSize(wideCancel).width(), 754);
-    // " Bitte warten" beside the progress bar keeps 30 % of the row beside an 80-pixel Cancel:
-    // 0.3 * (w - 4 - 80 - 2) >= 150 from w = 586.
-    TextRoom besideProgress = kGermanRoom;
-    besideProgress.cancelWidth = 80;
-    besideProgress.statusWidthBesideProgress = 150;
-    besideProgress.listWidth = 0;
-    EXPECT_EQ(WindowLayout::minimumClientSize(besideProgress).width(), 586);
-    TextRoom tallField = kGermanRoom;
-    tallField.listHeight = 60;  // needs 0.19 h >= 63 in the function group
-    EXPECT_GT(WindowLayout::minimumClientSize(tallField).height(), 330);
-    EXPECT_EQ(WindowLayout::minimumClientSize(tallField).width(), base.width());
-}
-
 TEST(WindowLayout, CancelAndProgressShareTheStatusLinesRowWithoutOverlap) {
     const QRect line(2, 278, 396, 21);
     const StatusRow cancelOnly = StatusRow::within(line, 80, false);
