@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "serial/serial_port.h"
 #include "tests/ui/window_exchange_fixture.h"
 
 namespace dravolin {
@@ -115,6 +116,13 @@ TEST_F(WindowBatchTest, CancelKeepsTheFilesSavedAndClosingEndsTheRunWithoutASumm
     EXPECT_EQ(readAll(first.filePath("AAA.tiv")), small);
     expectReadyAfterRun(" 1 of 3 files transferred");
 
+    // The cancelled reply is still coming out of the first programmer; a second one,
+    // serving the same files, has a quiet line.
+    std::unique_ptr<SimulatedProgrammer> quiet = startProgrammer(options);
+    ASSERT_TRUE(quiet);
+    PortMap map;
+    map.map(1, quiet->devicePath());
+    window_->serialPort().setPortMap(map);
     QObject::disconnect(ui_->progressBar(), nullptr, window_.get(), nullptr);
     QTemporaryDir second;
     record_->answerYes = true;
