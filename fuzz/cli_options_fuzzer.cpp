@@ -32,10 +32,14 @@ void checkConsistent(const CliOptions& options) {
             require(false, "a successful parse names a command");
             break;
         case CliOptions::Command::Get:
-            require(!options.name.empty(), "get names a file");
+            require(options.all == options.name.empty(), "get names a file, or --all");
             break;
         case CliOptions::Command::Put:
-            require(!options.inputPath.empty(), "put names a file");
+            require(!options.inputPaths.empty() && options.inputPaths.front() == options.inputPath,
+                    "put names its files, the first as inputPath");
+            for (const std::string& path : options.inputPaths) {
+                require(!path.empty(), "put names no empty file");
+            }
             break;
         case CliOptions::Command::Help:
         case CliOptions::Command::Version:
@@ -50,6 +54,12 @@ void checkConsistent(const CliOptions& options) {
     require(options.outputPath.empty() || options.command == CliOptions::Command::Get ||
                 options.command == CliOptions::Command::Help,
             "-o goes with get only");
+    const bool backup = options.command == CliOptions::Command::Get && options.all;
+    const bool answered = options.command == CliOptions::Command::Help ||
+                          options.command == CliOptions::Command::Version;
+    require(answered || backup || (!options.all && !options.replace && options.folder.empty()),
+            "--all, -d and --replace go with get only");
+    require(!backup || options.outputPath.empty(), "get --all takes no -o");
 }
 
 // The options written out again as a command line, the name of get in the escaped form
@@ -76,6 +86,15 @@ std::vector<std::string> commandLineOf(const CliOptions& options) {
     if (options.json) {
         line.push_back("--json");
     }
+    if (options.all) {
+        line.push_back("--all");
+    }
+    if (!options.folder.empty()) {
+        line.insert(line.end(), {"-d", options.folder});
+    }
+    if (options.replace) {
+        line.push_back("--replace");
+    }
     if (!options.useSavedSettings) {
         line.push_back("--no-saved-settings");
     }
@@ -86,10 +105,14 @@ std::vector<std::string> commandLineOf(const CliOptions& options) {
             line.push_back("list");
             break;
         case CliOptions::Command::Get:
-            line.insert(line.end(), {"get", escapedName(options.name)});
+            line.push_back("get");
+            if (!options.all) {
+                line.push_back(escapedName(options.name));
+            }
             break;
         case CliOptions::Command::Put:
-            line.insert(line.end(), {"put", options.inputPath});
+            line.push_back("put");
+            line.insert(line.end(), options.inputPaths.begin(), options.inputPaths.end());
             break;
         case CliOptions::Command::Ports:
             line.push_back("ports");
@@ -106,7 +129,8 @@ bool sameOptions(const CliOptions& a, const CliOptions& b) {
            a.settings.stopBits == b.settings.stopBits &&
            a.portMap.mappings() == b.portMap.mappings() && a.name == b.name &&
            a.outputPath == b.outputPath && a.inputPath == b.inputPath && a.json == b.json &&
-           a.useSavedSettings == b.useSavedSettings;
+           a.useSavedSettings == b.useSavedSettings && a.inputPaths == b.inputPaths &&
+           a.all == b.all && a.folder == b.folder && a.replace == b.replace;
 }
 
 }  // namespace

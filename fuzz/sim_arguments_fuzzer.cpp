@@ -19,6 +19,12 @@ void checkConsistent(const SimulatorOptions& options) {
         require(letter > 0x20 && letter < 0x7F && letter != '0',
                 "a forced answer is a printable letter other than '0'");
     }
+    for (const auto& [name, letter] : options.refusedFetches) {
+        require(!name.empty() && name.find('=') == std::string::npos,
+                "a refused name is given and holds no '='");
+        require(letter > 0x20 && letter < 0x7F && letter != '0',
+                "a refusal is a printable letter other than '0'");
+    }
     for (const auto& [reply, count] : options.truncate) {
         require(count <= kLargestCount, "a truncation is bounded");
     }
@@ -72,6 +78,9 @@ std::vector<std::string> commandLineOf(const SimulatorOptions& options) {
     for (const auto& [command, letter] : options.answers) {
         line.push_back("--answer=" + nameOf(command, kCommandNames) + "=" + letter);
     }
+    for (const auto& [name, letter] : options.refusedFetches) {
+        line.push_back("--refuse=" + name + "=" + letter);
+    }
     if (options.corruptCheck) {
         line.push_back("--corrupt-check=" + nameOf(*options.corruptCheck, kReplyNames));
     }
@@ -106,10 +115,11 @@ bool sameOptions(const SimulatorOptions& a, const SimulatorOptions& b) {
         (!a.pace || (a.pace->baud == b.pace->baud && a.pace->parity == b.pace->parity &&
                      a.pace->stopBits == b.pace->stopBits));
     return a.files == b.files && a.capacity == b.capacity && a.link == b.link &&
-           a.answers == b.answers && a.corruptCheck == b.corruptCheck &&
-           a.silentPhases == b.silentPhases && a.truncate == b.truncate &&
-           a.countField == b.countField && a.lengthField == b.lengthField && samePace &&
-           a.hangupAfter == b.hangupAfter && a.trace == b.trace;
+           a.answers == b.answers && a.refusedFetches == b.refusedFetches &&
+           a.corruptCheck == b.corruptCheck && a.silentPhases == b.silentPhases &&
+           a.truncate == b.truncate && a.countField == b.countField &&
+           a.lengthField == b.lengthField && samePace && a.hangupAfter == b.hangupAfter &&
+           a.trace == b.trace;
 }
 
 }  // namespace

@@ -68,6 +68,9 @@ int CliCommand::list() {
 }
 
 int CliCommand::get() {
+    if (options_.all) {
+        return backUp();
+    }
     view_.showSuccessLine(false);
     exchange_.startExchange(Exchange::kReceiveFunction);
     view_.showSuccessLine(true);
@@ -97,11 +100,57 @@ int CliCommand::get() {
 }
 
 int CliCommand::put() {
+    if (options_.inputPaths.size() > 1) {
+        return putSeveral();
+    }
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(options_.inputPath, error);
     view_.answerFileDialogsWith(error ? options_.inputPath : absolute.string());
     exchange_.startExchange(Exchange::kSendFunction);
     return reportOutcome();
+}
+
+int CliCommand::backUp() {
+    // The folder must be there before the line is opened: a typing error in it should not
+    // cost a whole run.
+    if (!options_.folder.empty()) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(options_.folder, error)) {
+            std::fprintf(err_, "dravolin-cli: -d %s: %s\n", options_.folder.c_str(),
+                         error ? error.message().c_str() : "not a folder");
+            return kUsageError;
+        }
+    }
+    BatchTransfer run(exchange_, view_);
+    const std::vector<BatchItem> items =
+        run.backUp(options_.folder, options_.replace ? BatchTransfer::IfExists::Replace
+                                                     : BatchTransfer::IfExists::Keep);
+    if (run.listingFailed()) {
+        return reportOutcome();
+    }
+    return reportRun(items, run);
+}
+
+int CliCommand::putSeveral() {
+    BatchTransfer run(exchange_, view_);
+    const std::vector<BatchItem> items = run.sendFiles(options_.inputPaths);
+    return reportRun(items, run);
+}
+
+int CliCommand::reportRun(const std::vector<BatchItem>& items, const BatchTransfer& run) {
+    sayLockNotice();
+    const Language language = options_.language.value_or(Language::English);
+    const MessageCatalog catalog(language);
+    for (const BatchItem& item : items) {
+        const FilledText line = BatchTransfer::describe(item, run.shownName(item), language);
+        std::fprintf(out_, "%s\n", catalog.lookup(line).c_str());
+    }
+    std::fflush(out_);
+    if (run.cancelled() && interruptedBy_ != 0) {
+        return 128 + interruptedBy_;
+    }
+    const bool everyFile = BatchTransfer::transferredCount(items) == static_cast<int>(items.size());
+    return everyFile && !run.cancelled() ? kSuccess : kExchangeFailed;
 }
 
 int CliCommand::ports() {

@@ -7,6 +7,7 @@
 #include "cli/cli_options.h"
 #include "cli/console_view.h"
 #include "cli/console_warnings.h"
+#include "exchange/batch_transfer.h"
 #include "exchange/exchange.h"
 #include "exchange/exchange_records.h"
 #include "serial/serial_port.h"
@@ -36,6 +37,10 @@ private:
     int list();
     int get();
     int put();
+    int backUp();
+    int putSeveral();
+    // One line per file of a run on stdout; the exit status of the run.
+    int reportRun(const std::vector<BatchItem>& items, const BatchTransfer& run);
     int ports();
     int log();
     void warnAboutTransferLog(const std::string& path, const std::string& reason);

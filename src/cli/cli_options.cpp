@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <string_view>
@@ -131,6 +132,19 @@ std::vector<OptionRule> optionTable(CliOptions& options, std::string& device) {
         {"--parity", "", Takes::Value, false, with(applyParity)},
         {"--stop-bits", "", Takes::Value, false, with(applyStopBits)},
         {"-o", "", Takes::Value, false, with(applyOutput)},
+        {"-d", "", Takes::Value, false,
+         [&options](const std::string& value, std::string& error) {
+             if (value.empty()) {
+                 error = "-d needs a folder";
+                 return false;
+             }
+             options.folder = value;
+             return true;
+         }},
+        {"--all", "", Takes::Nothing, false,
+         [&options](const std::string&, std::string&) { return options.all = true; }},
+        {"--replace", "", Takes::Nothing, false,
+         [&options](const std::string&, std::string&) { return options.replace = true; }},
         {"--json", "", Takes::Nothing, false,
          [&options](const std::string&, std::string&) { return options.json = true; }},
         {"--no-saved-settings", "", Takes::Nothing, false,
@@ -167,13 +181,18 @@ bool applyCommand(const std::vector<std::string>& words, CliOptions& options, st
     const std::string& command = words[0];
     if (command == "list" && words.size() == 1) {
         options.command = CliOptions::Command::List;
-    } else if (command == "get" && words.size() == 2 && !words[1].empty()) {
+    } else if (command == "get" && options.all && words.size() == 1) {
+        options.command = CliOptions::Command::Get;
+    } else if (command == "get" && !options.all && words.size() == 2 && !words[1].empty()) {
         options.command = CliOptions::Command::Get;
         if (!applyName(words[1], options, error)) {
             return false;
         }
-    } else if (command == "put" && words.size() == 2 && !words[1].empty()) {
+    } else if (command == "put" && words.size() >= 2 &&
+               std::none_of(words.begin() + 1, words.end(),
+                            [](const std::string& word) { return word.empty(); })) {
         options.command = CliOptions::Command::Put;
+        options.inputPaths.assign(words.begin() + 1, words.end());
         options.inputPath = words[1];
     } else if (command == "ports" && words.size() == 1) {
         options.command = CliOptions::Command::Ports;
@@ -189,6 +208,15 @@ bool applyCommand(const std::vector<std::string>& words, CliOptions& options, st
     }
     if (!options.outputPath.empty() && options.command != CliOptions::Command::Get) {
         error = "-o goes with get only";
+        return false;
+    }
+    if (!options.outputPath.empty() && options.all) {
+        error = "-o goes with get NAME; get --all takes -d DIR";
+        return false;
+    }
+    const bool backup = options.command == CliOptions::Command::Get && options.all;
+    if (!backup && (options.all || options.replace || !options.folder.empty())) {
+        error = "--all, -d and --replace go with get only, as get --all [-d DIR] [--replace]";
         return false;
     }
     if (options.json && options.command != CliOptions::Command::Ports) {
@@ -246,7 +274,13 @@ std::string CliOptions::usage() {
            "  list                print the programmer's directory, one name a line\n"
            "  get NAME [-o FILE]  fetch NAME and write it to FILE (default: NAME.tiv here,\n"
            "                      never replacing a file that is there)\n"
-           "  put FILE            send FILE under the name derived from its file name\n"
+           "  get --all [-d DIR] [--replace]\n"
+           "                      back up every file: fetch each listed file in turn into\n"
+           "                      DIR (default: here) as NAME.tiv and print one line per\n"
+           "                      file; an existing NAME.tiv is kept (and reported) unless\n"
+           "                      --replace is given\n"
+           "  put FILE...         send each FILE in turn under the name derived from its\n"
+           "                      file name; with several, one line per file\n"
            "  ports [--json]      list the serial devices found, one a line: path, stable\n"
            "                      name, description and the Com ports that stand for it;\n"
            "                      --json prints a JSON array instead\n"
@@ -288,7 +322,10 @@ std::string CliOptions::usage() {
            "device and line, file on the PC and in the programmer, bytes, outcome, seconds.\n"
            "\n"
            "exit status: 0 success, 1 the exchange failed (its letter and text on stderr) or\n"
-           "standard output could not be written, 2 usage error.\n";
+           "standard output could not be written, 2 usage error. get --all and put with\n"
+           "several files exit 0 only when every file was transferred: a file that failed,\n"
+           "was skipped or was kept makes it 1. A run stops when the programmer does not\n"
+           "answer. 130 (SIGINT) or 143 (SIGTERM): cancelled; the files done stay.\n";
 }
 
 }  // namespace dravolin

@@ -16,9 +16,10 @@ namespace dravolin {
 //   dravolin-cli [--port N | --port N=PATH | --device PATH] [--baud B] [--parity O|E|N]
 //                [--stop-bits 1|2] [--language de|en] [--no-saved-settings]
 //                [--trace[=FILE]] COMMAND
-// with COMMAND one of: list | get NAME [-o FILE] | put FILE | ports [--json] | log [-n N].
-// Options are read as ArgumentScanner reads them (--opt=value, "--" before operands that begin with
-// '-', an option given twice is refused); add an option as a row of the table in cli_options.cpp.
+// with COMMAND one of: list | get NAME [-o FILE] | get --all [-d DIR] [--replace] |
+// put FILE... | ports [--json] | log [-n N]. Options are read as ArgumentScanner reads them
+// (--opt=value, "--" before operands that begin with '-', an option given twice is refused);
+// add an option as a row of the table in cli_options.cpp.
 struct CliOptions {
     enum class Command { None, Help, Version, List, Get, Put, Ports, Log };
 
@@ -27,7 +28,11 @@ struct CliOptions {
     PortMap portMap;
     std::string name;        // get: the device's name of the file, its escapes resolved
     std::string outputPath;  // get: -o FILE; empty for NAME.tiv in the current folder
-    std::string inputPath;   // put: the file to send
+    std::string inputPath;   // put: the file to send (the first of several)
+    std::vector<std::string> inputPaths;  // put: every file to send, in order
+    bool all = false;                     // get --all: every file the programmer holds
+    std::string folder;                   // get --all: -d DIR; empty for the current folder
+    bool replace = false;                 // get --all: existing NAME.tiv files are replaced
     // --language; without it the locale decides.
     std::optional<Language> language;
     bool json = false;  // ports: as a JSON array

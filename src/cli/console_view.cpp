@@ -45,6 +45,15 @@ void ConsoleView::setStatusTextWith(TextId id, const std::string& argument) {
     printStatus(oneLine(id, language_, argument));
 }
 
+void ConsoleView::setStatusFilled(const FilledText& text) {
+    // The file of a run in hand, above its progress line; the run's lines go to stdout.
+    if (showProgress_) {
+        std::string line =
+            fillPlaceholders(MessageCatalog::text(text.id, language_), text.arguments);
+        printStatus(line.substr(std::min(line.find_first_not_of(' '), line.size())));
+    }
+}
+
 void ConsoleView::printStatus(const std::string& line) {
     endProgressLine();
     std::fprintf(err_, "%s\n", line.c_str());

@@ -31,6 +31,7 @@ public:
 
     void setStatusText(TextId id) override;
     void setStatusTextWith(TextId id, const std::string& argument) override;
+    void setStatusFilled(const FilledText& text) override;
     void showMessageBox(TextId id, MessageIcon icon) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     void clearFileList(TextId fieldText) override;

@@ -85,7 +85,22 @@ enum class TextId : int {
     DeviceMissing = 68,
     DevicePseudoTerminal = 69,
     DeviceNotListed = 70,
-    // 71 to 84: the backup of all files and the restore of several.
+    // Backing up all files and sending several: the menu item, the questions, the status
+    // line during the run and the lines of its summary. %1 of a summary line is the name.
+    BackupItem = 71,
+    BackupFolderTitle = 72,
+    ExistingFilesQuestion = 73,  // %1 files of %2 exist already in the folder %3
+    ReplaceAllButton = 74,
+    KeepExistingButton = 75,
+    StatusRunFile = 76,   // file %1 of %2, named %3
+    RunSavedLine = 77,    // %2 the path written
+    RunStoredLine = 78,   // %2 the name in the programmer
+    RunFailedLine = 79,   // %2 the status letter, %3 its text
+    RunKeptLine = 80,     // %2 the existing file
+    RunSkippedLine = 81,  // %2 why
+    RunCancelledLine = 82,
+    RunSummary = 83,  // %1 of %2 files transferred
+    RunNotTransferredLine = 84,
     // The transfer log and the protocol trace.
     TransferLogItem = 85,
     TraceItem = 86,  // %1 the trace file

@@ -74,10 +74,22 @@ Exchange::~Exchange() {
 void Exchange::startExchange(int function) {
     // A second start while one runs, or a start without a chosen function, would lock the
     // window with no transaction to unlock it.
-    if (busy_ || (function != kReceiveFunction && function != kSendFunction)) {
+    if ((function != kReceiveFunction && function != kSendFunction) || !beginExchange(function)) {
         return;
     }
+    if (function == kReceiveFunction) {
+        requestDirectory();
+    } else {
+        sendFile();
+    }
+}
+
+bool Exchange::beginExchange(int function) {
+    if (busy_) {
+        return false;
+    }
     busy_ = true;
+    function_ = function;
     finishing_ = false;
     cancelRequested_ = false;
     pauseSkipped_ = false;
@@ -89,11 +101,36 @@ void Exchange::startExchange(int function) {
     view_.disableFunctionChoice();
     view_.setCancelAvailable(true);
     beginRecord(function);
-    if (function == kReceiveFunction) {
-        requestDirectory();
-    } else {
-        sendFile();
+    return true;
+}
+
+void Exchange::listFiles() {
+    if (beginExchange(kReceiveFunction) && directoryReceived()) {
+        closeLink();
+        finishExchange(kStatusAccepted);
     }
+}
+
+void Exchange::fetchListedFileTo(int selection, const std::string& path) {
+    if (selection < 0 || selection >= static_cast<int>(directoryNames_.size()) ||
+        !beginExchange(kReceiveFunction)) {
+        return;
+    }
+    fetchInto(directoryNames_[static_cast<std::size_t>(selection)], path);
+}
+
+void Exchange::sendFileAt(const std::string& path) {
+    if (beginExchange(kSendFunction)) {
+        sendFrom(path);
+    }
+}
+
+std::vector<std::string> Exchange::listedNames() const {
+    std::vector<std::string> names;
+    for (const DeviceNameField& name : directoryNames_) {
+        names.push_back(shownName(name));
+    }
+    return names;
 }
 
 void Exchange::chooseListedFile(int selection) {
@@ -126,49 +163,58 @@ void Exchange::abandon() {
 }
 
 void Exchange::requestDirectory() {
+    if (!directoryReceived()) {
+        return;
+    }
+    view_.showFileList(1);
+    closeLink();
+    view_.redrawMenuBar();
+    view_.setStatusText(TextId::StatusDirectoryListed);
+    awaitingFileChoice_ = true;
+}
+
+bool Exchange::directoryReceived() {
+    // Names of an earlier listing must not outlive a failed or empty one.
+    directoryNames_.clear();
     openLink();
     loadFrame(directoryRequest());
     if (!commandAnswered(directoryRequest().size())) {
-        return;
+        return false;
     }
     if (replyStatus() != kStatusAccepted) {
         closeLink();
         finishExchange(replyStatus());
-        return;
+        return false;
     }
     if (!replyHeaderArrived(kDirectoryHeaderLength)) {
-        return;
+        return false;
     }
     directoryCount_ = directoryCount(received());
     if (!isUsableDirectoryCount(directoryCount_)) {
         closeLink();
         endWith('W', "the directory announces " + std::to_string(directoryCount_) +
                          " entries; at most 15 can be listed");
-        return;
+        return false;
     }
     if (directoryCount_ == 0) {
         view_.showMessageBox(TextId::NoFileSaved, MessageIcon::Information);
         closeLink();
         finishExchange(kStatusAccepted);
-        return;
+        return false;
     }
     const std::size_t replyLength = directoryReplyLength(directoryCount_);
     if (phaseEnded(replyLength, kDirectoryMsPerEntry * static_cast<int>(directoryCount_),
                    {WaitProgress::Source::Received, replyLength})) {
-        return;
+        return false;
     }
     DirectoryReply reply = checkDirectoryReply(received());
     if (reply.verdict != ReplyVerdict::Accepted) {
         closeLink();
         finishExchange('B');
-        return;
+        return false;
     }
     listDirectory(std::move(reply.names));
-    view_.showFileList(1);
-    closeLink();
-    view_.redrawMenuBar();
-    view_.setStatusText(TextId::StatusDirectoryListed);
-    awaitingFileChoice_ = true;
+    return true;
 }
 
 void Exchange::listDirectory(std::vector<DeviceNameField> names) {
@@ -181,7 +227,6 @@ void Exchange::listDirectory(std::vector<DeviceNameField> names) {
 
 void Exchange::fetchFile(int selection) {
     const auto& name = directoryNames_.at(static_cast<std::size_t>(selection));
-    record_.deviceName = shownName(name);
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::Save;
     request.initialName = shownName(name);
@@ -192,8 +237,12 @@ void Exchange::fetchFile(int selection) {
         return;
     }
     view_.setStatusText(TextId::StatusPleaseWait);
-    savePath_ = *path;
+    fetchInto(name, *path);
+}
 
+void Exchange::fetchInto(const DeviceNameField& name, const std::string& path) {
+    savePath_ = path;
+    record_.deviceName = shownName(name);
     loadFrame(fetchRequest(name));
     openLink();
     if (!commandAnswered(kFetchRequestLength)) {
@@ -249,7 +298,11 @@ void Exchange::sendFile() {
         return;
     }
     view_.setStatusText(TextId::StatusPleaseWait);
-    sendPath_ = *path;
+    sendFrom(*path);
+}
+
+void Exchange::sendFrom(const std::string& path) {
+    sendPath_ = path;
 
     // A file that is short of what its header announces would put bytes on the line that
     // are not in it; it is refused before the link is opened.
@@ -293,10 +346,12 @@ void Exchange::finishExchange(char code) {
     awaitingFileChoice_ = false;
     finishing_ = true;
     view_.setCancelAvailable(false);
-    if (const std::optional<TextId> text = outcomeBoxText(code)) {
-        view_.showOutcomeBox(*text, causeLine_);
+    if (!outcomesCollected_) {
+        if (const std::optional<TextId> text = outcomeBoxText(code)) {
+            view_.showOutcomeBox(*text, causeLine_);
+        }
+        showOutcomeStatus(code);
     }
-    showOutcomeStatus(code);
     resetChoices();
     pauseAfterOutcome();
     restoreIdleWindow();
@@ -324,7 +379,9 @@ void Exchange::finishCancelled() {
     awaitingFileChoice_ = false;
     finishing_ = true;
     view_.setCancelAvailable(false);
-    view_.setStatusText(TextId::StatusCancelled);
+    if (!outcomesCollected_) {
+        view_.setStatusText(TextId::StatusCancelled);
+    }
     resetChoices();
     pauseAfterOutcome();
     restoreIdleWindow();
@@ -357,7 +414,7 @@ void Exchange::restoreIdleWindow() {
 }
 
 void Exchange::pauseAfterOutcome() {
-    if (outcomePauseMs_ <= 0 || pauseSkipped_) {
+    if (outcomePauseMs_ <= 0 || pauseSkipped_ || outcomesCollected_) {
         return;
     }
     pauseElapsed_ = false;

@@ -72,6 +72,24 @@ public:
     void abandon();
     bool cancellable() const { return busy_ && !finishing_; }
 
+    // Entry points for a run of exchanges (a backup, several files sent). Each is a whole
+    // exchange of its own, started and ended as one started from the menu, without a file
+    // dialog and without awaiting a choice. They do nothing while an exchange runs.
+    //
+    // Lists the directory and ends; listedNames() then holds the names (none after a
+    // failure or an empty directory).
+    void listFiles();
+    // Fetches entry `selection` of the directory listed last into `path`.
+    void fetchListedFileTo(int selection, const std::string& path);
+    // Sends the file at `path`.
+    void sendFileAt(const std::string& path);
+    // The names of the directory listed last, as the device sent them (up to a NUL).
+    std::vector<std::string> listedNames() const;
+
+    // In a run the caller reports every outcome at the end: no outcome box, status text or
+    // pause per exchange.
+    void setOutcomesCollected(bool collected) { outcomesCollected_ = collected; }
+
     void requestDirectory();
     void fetchFile(int selection);
     void sendFile();
@@ -85,13 +103,20 @@ public:
     long portMessage(unsigned message, std::uintptr_t firstParameter,
                      std::intptr_t secondParameter) override;
 
+    // The language of the window, in which the cause line is worded.
+    Language language() const;
+
     bool busy() const { return busy_; }
+    // The function of the running or last exchange: kReceiveFunction or kSendFunction.
+    int currentFunction() const { return function_; }
     bool waiting() const { return waiting_; }
     bool awaitingFileChoice() const { return awaitingFileChoice_; }
     char lastOutcome() const { return lastOutcome_; }
     // The last exchange was cancelled (by the operator, or a file dialog was cancelled);
     // lastOutcome() then means nothing.
     bool cancelled() const { return cancelled_; }
+    // The last exchange was abandoned: the program is about to end.
+    bool abandoned() const { return cancelled_ && pauseSkipped_; }
 
     // Why the last exchange failed, in one line for the operator, shown under the text of
     // its outcome box: e.g. "The device /dev/ttyUSB0 has gone." or "/dev/ttyUSB0 does not
@@ -121,6 +146,14 @@ public:
     void removeObserver(ExchangeObserver& observer);
 
 private:
+    // Sets up a new exchange of `function`; false while one runs.
+    bool beginExchange(int function);
+    // Lists the directory on the line, leaving the link open; false when the exchange
+    // ended there.
+    bool directoryReceived();
+    void fetchInto(const DeviceNameField& name, const std::string& path);
+    void sendFrom(const std::string& path);
+
     void beginRecord(int function);
     void endRecord(char code, bool cancelled);
     void reportArrivals();
@@ -141,8 +174,6 @@ private:
     std::optional<WaitEnd> waitEndAfterPass(std::size_t threshold) const;
     void endAfterWait(WaitEnd end);
     void endWith(char code, std::string detail = {});
-    // The language of the window, in which the cause line is worded.
-    Language language() const;
     void finishCancelled();
     void endWithoutOutcome();
     void showOutcomeStatus(char code);
@@ -191,6 +222,8 @@ private:
     std::chrono::steady_clock::time_point frameHandedOver_;
     int outcomePauseMs_ = kOutcomePauseMs;
     bool keepExistingFiles_ = false;
+    bool outcomesCollected_ = false;
+    int function_ = kReceiveFunction;
     WaitObserver waitObserver_;
     std::vector<ExchangeObserver*> observers_;
     ExchangeRecord record_;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/message_catalog.h"
 #include "exchange/transfer_progress.h"
@@ -10,6 +11,9 @@
 namespace dravolin {
 
 enum class MessageIcon { Information, Exclamation };
+
+// The operator's answer when files of a backup exist already in its folder.
+enum class ExistingFilesAnswer { ReplaceAll, KeepExisting, Cancel };
 
 // Flags of the file dialogs, with their historical values.
 inline constexpr unsigned kHideReadOnly = 0x0004;
@@ -51,6 +55,36 @@ public:
 
     // A file dialog; the chosen full path, or nothing when it was cancelled.
     virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
+
+    // A run of several files (a backup, several files sent). A view that cannot ask
+    // answers as an operator who cancelled, and shows nothing.
+    //
+    // The open dialog, allowing several files; none when it was cancelled.
+    virtual std::vector<std::string> chooseFiles(const FileDialogRequest& request) {
+        std::optional<std::string> path = chooseFile(request);
+        return path ? std::vector<std::string>{*path} : std::vector<std::string>{};
+    }
+    // A folder dialog; the chosen folder, or nothing when it was cancelled.
+    virtual std::optional<std::string> chooseFolder(TextId title) {
+        static_cast<void>(title);
+        return std::nullopt;
+    }
+    // Asked once before a backup whose files exist already in part.
+    virtual ExistingFilesAnswer askAboutExistingFiles(const FilledText& question) {
+        static_cast<void>(question);
+        return ExistingFilesAnswer::Cancel;
+    }
+    // The box at the end of a run: the heading, then one line per file.
+    virtual void showRunSummary(const FilledText& heading, const std::vector<FilledText>& lines,
+                                MessageIcon icon) {
+        static_cast<void>(heading);
+        static_cast<void>(lines);
+        static_cast<void>(icon);
+    }
+    // A status text with several words filled in; a view may shorten the last one.
+    virtual void setStatusFilled(const FilledText& text) {
+        setStatusTextWith(text.id, text.arguments.empty() ? std::string() : text.arguments.back());
+    }
 
     // The file list: emptied with a prompt in its field, then filled entry by entry.
     virtual void clearFileList(TextId fieldText) = 0;

@@ -22,6 +22,7 @@
 #include <cstdio>
 
 #include "core/settings_file.h"
+#include "exchange/batch_transfer.h"
 #include "exchange/exchange.h"
 #include "exchange/exchange_records.h"
 #include "exchange/state_folder.h"
@@ -105,6 +106,7 @@ TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> pro
         settings.language = language_;
     }
     exchange_ = std::make_unique<Exchange>(*this, *serialPort_, settings);
+    batch_ = std::make_unique<BatchTransfer>(*exchange_, *this);
     records_ = std::make_unique<ExchangeRecords>(
         *exchange_, "dravolin", TransferLog::defaultPath(),
         [this](const std::string& path, const std::string& reason) {
@@ -171,6 +173,8 @@ void TransferDialog::buildMenuBar() {
     }
     startAction_ = newCommand(40006, german(TextId::StartItem), menus_[0]);
     startAction_->setShortcut(QKeySequence(Qt::Key_F5));
+    backupAction_ = menus_[0]->addAction(german(TextId::BackupItem));
+    backupAction_->setObjectName(QStringLiteral("backup"));
     menus_[0]->addSeparator();
     quitAction_ = newCommand(40004, german(TextId::QuitItem), menus_[0]);
     configureAction_ = newCommand(40005, german(TextId::ConfigureItem), menus_[1]);
@@ -228,6 +232,7 @@ void TransferDialog::buildControls() {
 
 void TransferDialog::connectCommands() {
     connect(startAction_, &QAction::triggered, this, &TransferDialog::startExchange);
+    connect(backupAction_, &QAction::triggered, this, &TransferDialog::backUpAll);
     connect(quitAction_, &QAction::triggered, this, &TransferDialog::accept);
     connect(configureAction_, &QAction::triggered, this, &TransferDialog::configurePort);
     connect(helpAction_, &QAction::triggered, this, &TransferDialog::helpRequested);
@@ -259,6 +264,7 @@ void TransferDialog::initialiseControls() {
 
 void TransferDialog::relabelMenus() {
     menus_[0]->setTitle(text(TextId::MenuDataExchange));
+    backupAction_->setText(text(TextId::BackupItem));
     quitAction_->setText(text(TextId::QuitItem));
     menus_[1]->setTitle(text(TextId::MenuConfiguration));
     configureAction_->setText(text(TextId::ConfigureItem));
@@ -290,7 +296,8 @@ TextRoom TransferDialog::textRoom() const {
     room.statusWidth =
         widest({TextId::StatusSuccess, TextId::StatusFailure, TextId::StatusStartUp,
                 TextId::StatusFunctionChosen, TextId::StatusIdle, TextId::StatusCancelled,
-                TextId::StatusFailureLetter, TextId::StatusSaved, TextId::StatusStored});
+                TextId::StatusFailureLetter, TextId::StatusSaved, TextId::StatusStored,
+                TextId::StatusRunFile, TextId::RunSummary});
     room.statusWidthBesideCancel = widest(
         {TextId::StatusDirectoryListed, TextId::StatusChooseFileToSend, TextId::StatusPleaseWait});
     room.statusWidthBesideProgress = widest({TextId::StatusPleaseWait});
@@ -382,12 +389,25 @@ void TransferDialog::showEvent(QShowEvent* event) {
 void TransferDialog::setStatusText(TextId id) {
     statusId_ = id;
     statusArgument_.reset();
+    statusLeading_.clear();
     showStatus();
 }
 
 void TransferDialog::setStatusTextWith(TextId id, const std::string& argument) {
     statusId_ = id;
     statusArgument_ = argument;
+    statusLeading_.clear();
+    showStatus();
+}
+
+void TransferDialog::setStatusFilled(const FilledText& filled) {
+    if (filled.arguments.empty()) {
+        setStatusText(filled.id);
+        return;
+    }
+    statusId_ = filled.id;
+    statusLeading_.assign(filled.arguments.begin(), filled.arguments.end() - 1);
+    statusArgument_ = filled.arguments.back();
     showStatus();
 }
 
@@ -397,15 +417,18 @@ void TransferDialog::showStatus() {
         // The argument (a path above all) gives way, from its middle, so that the line fits
         // and the file's own name stays readable at its end.
         const QFontMetrics metrics = statusLine_->fontMetrics();
-        const QString frame = QString::fromStdString(fillPlaceholders(shown.toStdString(), {""}));
+        std::vector<std::string> arguments = statusLeading_;
+        arguments.emplace_back();
+        const QString frame =
+            QString::fromStdString(fillPlaceholders(shown.toStdString(), arguments));
         const int room = statusLine_->contentsRect().width() -
                          metrics.horizontalAdvance(QLatin1Char('x')) -
                          metrics.horizontalAdvance(frame);
         const QString argument =
             metrics.elidedText(QFile::decodeName(QByteArray::fromStdString(*statusArgument_)),
                                Qt::ElideMiddle, std::max(room, 0));
-        shown =
-            QString::fromStdString(fillPlaceholders(shown.toStdString(), {argument.toStdString()}));
+        arguments.back() = argument.toStdString();
+        shown = QString::fromStdString(fillPlaceholders(shown.toStdString(), arguments));
     }
     // A tab means nothing in a status line (text 24 has one); it shows as a space.
     shown.replace(QLatin1Char('\t'), QLatin1Char(' '));
@@ -530,6 +553,65 @@ void TransferDialog::setCancelAvailable(bool available) {
     }
 }
 
+std::vector<std::string> TransferDialog::chooseFiles(const FileDialogRequest& request) {
+    FileDialogOptions options = FileDialogOptions::fromRequest(request, catalog_);
+    if (const auto folder = folders_.find(SettingsFile::kSendDialog); folder != folders_.end()) {
+        options.directory = QFile::decodeName(QByteArray::fromStdString(folder->second));
+    }
+    const QStringList paths = prompts_->chooseFiles(this, options);
+    activateWindow();
+    std::vector<std::string> chosen;
+    for (const QString& path : paths) {
+        chosen.push_back(QFile::encodeName(path).toStdString());
+    }
+    if (!paths.isEmpty()) {
+        rememberFolder(SettingsFile::kSendDialog, paths.front());
+    }
+    return chosen;
+}
+
+std::optional<std::string> TransferDialog::chooseFolder(TextId title) {
+    // A backup opens where received files were last put.
+    QString directory;
+    if (const auto folder = folders_.find(SettingsFile::kReceiveDialog); folder != folders_.end()) {
+        directory = QFile::decodeName(QByteArray::fromStdString(folder->second));
+    }
+    const std::optional<QString> chosen = prompts_->chooseFolder(this, text(title), directory);
+    activateWindow();
+    if (!chosen) {
+        return std::nullopt;
+    }
+    // Remembered as the folder itself: the next backup opens there.
+    rememberFolder(SettingsFile::kReceiveDialog, QDir(*chosen).filePath(QStringLiteral("x")));
+    return QFile::encodeName(*chosen).toStdString();
+}
+
+ExistingFilesAnswer TransferDialog::askAboutExistingFiles(const FilledText& question) {
+    const QString shown = QString::fromStdString(catalog_.lookup(question));
+    const int answer =
+        prompts_->askChoice(this, windowTitle(), shown,
+                            {text(TextId::ReplaceAllButton), text(TextId::KeepExistingButton),
+                             text(TextId::CancelButton)});
+    switch (answer) {
+        case 0:
+            return ExistingFilesAnswer::ReplaceAll;
+        case 1:
+            return ExistingFilesAnswer::KeepExisting;
+        default:
+            return ExistingFilesAnswer::Cancel;
+    }
+}
+
+void TransferDialog::showRunSummary(const FilledText& heading, const std::vector<FilledText>& lines,
+                                    MessageIcon icon) {
+    QString shown =
+        QString::fromStdString(catalog_.lookup(heading)).trimmed() + QStringLiteral("\n");
+    for (const FilledText& line : lines) {
+        shown += QStringLiteral("\n") + QString::fromStdString(catalog_.lookup(line));
+    }
+    prompts_->showMessage(this, windowTitle(), shown, icon);
+}
+
 // ---- Commands
 
 int TransferDialog::selectedFunction() const {
@@ -541,7 +623,17 @@ int TransferDialog::selectedFunction() const {
 }
 
 void TransferDialog::startExchange() {
-    exchange_->startExchange(selectedFunction());
+    // A send may take several files; the run sends one alone as a single send.
+    if (selectedFunction() == Exchange::kSendFunction) {
+        batch_->sendChosenFiles();
+    } else {
+        exchange_->startExchange(selectedFunction());
+    }
+    quitIfAsked();
+}
+
+void TransferDialog::backUpAll() {
+    batch_->backUpAll();
     quitIfAsked();
 }
 

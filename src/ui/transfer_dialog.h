@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/message_catalog.h"
 #include "exchange/exchange_view.h"
@@ -27,6 +28,7 @@ class QPushButton;
 
 namespace dravolin {
 
+class BatchTransfer;
 class ClientArea;
 class Exchange;
 class ExchangeRecords;
@@ -43,8 +45,8 @@ class WarningBoxPresenter;
 // Controls and menu items carry their identifiers as object names: "1000" function group,
 // "1009" function list, "1001" file group, "1010" file list, "1159" status line, "progress"
 // the progress bar and "cancel" the Cancel button beside it; actions "40006" Start,
-// "40004" Quit, "40005" Configure, "57670" Help, "40007" Info, "transferLog" the transfer log
-// and "trace" the protocol trace.
+// "40004" Quit, "40005" Configure, "57670" Help, "40007" Info, "backup" Back up all files,
+// "transferLog" the transfer log and "trace" the protocol trace.
 class TransferDialog : public QDialog, public ExchangeView {
     Q_OBJECT
 
@@ -84,6 +86,12 @@ public:
     void showProgress(const TransferProgress& progress) override;
     void hideProgress() override;
     void setCancelAvailable(bool available) override;
+    std::vector<std::string> chooseFiles(const FileDialogRequest& request) override;
+    std::optional<std::string> chooseFolder(TextId title) override;
+    ExistingFilesAnswer askAboutExistingFiles(const FilledText& question) override;
+    void showRunSummary(const FilledText& heading, const std::vector<FilledText>& lines,
+                        MessageIcon icon) override;
+    void setStatusFilled(const FilledText& text) override;
 
     // The function whose entry the field shows: 0 receive, 1 send; -1 when the field shows
     // anything else (the prompt, or text the operator typed).
@@ -125,6 +133,7 @@ private:
     bool focusInFunctionField() const;
 
     void startExchange();
+    void backUpAll();
     void chooseFunction();
     void chooseListedFile(int index);
     void cancelExchange();
@@ -150,12 +159,14 @@ private:
     bool quitAsked_ = false;
     // What the status line shows; kept so that a path can be shortened anew on resizing.
     TextId statusId_ = TextId::StatusStartUp;
-    std::optional<std::string> statusArgument_;
+    std::optional<std::string> statusArgument_;  // the word that gives way when room is short
+    std::vector<std::string> statusLeading_;     // words filled in before it
     QRect statusPlace_;
 
     QMenuBar* menuBar_ = nullptr;
     std::array<QMenu*, 3> menus_{};
     QAction* startAction_ = nullptr;
+    QAction* backupAction_ = nullptr;
     QAction* quitAction_ = nullptr;
     QAction* configureAction_ = nullptr;
     QAction* helpAction_ = nullptr;
@@ -181,6 +192,7 @@ private:
     std::unique_ptr<SerialPort> serialPort_;
     std::unique_ptr<PortSettingsDialog> settingsDialog_;
     std::unique_ptr<Exchange> exchange_;
+    std::unique_ptr<BatchTransfer> batch_;
     std::unique_ptr<ExchangeRecords> records_;  // leaves the exchange before it goes
 };
 

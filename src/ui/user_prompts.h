@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <QStringList>
+
 #include <optional>
 
 #include "exchange/exchange_view.h"
@@ -27,6 +29,22 @@ public:
     // A modal file dialog; the chosen path, or nothing when it was cancelled.
     virtual std::optional<QString> chooseFile(QWidget* parent,
                                               const FileDialogOptions& options) = 0;
+
+    // The open dialog allowing several files; none when it was cancelled. By default the
+    // dialog for one file.
+    virtual QStringList chooseFiles(QWidget* parent, const FileDialogOptions& options) {
+        const std::optional<QString> path = chooseFile(parent, options);
+        return path ? QStringList{*path} : QStringList{};
+    }
+
+    // A folder dialog opening at `directory`; the chosen folder, or nothing when cancelled.
+    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
+                                                const QString& directory) = 0;
+
+    // A modal question with one button per answer (the last one cancels, also on Escape);
+    // the index of the answer chosen.
+    virtual int askChoice(QWidget* parent, const QString& title, const QString& text,
+                          const QStringList& answers) = 0;
 };
 
 }  // namespace dravolin

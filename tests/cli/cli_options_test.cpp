@@ -61,7 +61,14 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{}, "no command"},
         {{"fetch"}, "unknown command fetch"},
         {{"get"}, "wrong arguments for get"},
-        {{"put", "a", "b"}, "wrong arguments for put"},
+        {{"put"}, "wrong arguments for put"},
+        {{"put", "a", ""}, "wrong arguments for put"},
+        {{"get", "--all", "X"}, "wrong arguments for get"},
+        {{"get", "--all", "-o", "f"}, "get --all takes -d DIR"},
+        {{"get", "X", "--replace"}, "--replace go with get only"},
+        {{"-d", "out", "get", "X"}, "-d and --replace go with get only"},
+        {{"--all", "list"}, "--all, -d and --replace go with get only"},
+        {{"get", "--all", "-d", ""}, "-d needs a folder"},
         {{"--baud", "1234", "list"}, "--baud takes"},
         {{"--baud"}, "--baud needs a value"},
         {{"--parity", "X", "list"}, "--parity takes"},
@@ -116,6 +123,24 @@ TEST(CliOptions, TraceTakesAFileOnlyAfterEqualsAndLogItsLineCount) {
     ASSERT_TRUE(some.ok) << some.error;
     EXPECT_EQ(some.options.command, CliOptions::Command::Log);
     EXPECT_EQ(some.options.logLines, 3u);
+}
+
+TEST(CliOptions, BackupAndSeveralFilesToSend) {
+    const Parsed backup = parse({"get", "--all", "-d", "out", "--replace"});
+    ASSERT_TRUE(backup.ok) << backup.error;
+    EXPECT_EQ(backup.options.command, CliOptions::Command::Get);
+    EXPECT_TRUE(backup.options.all);
+    EXPECT_EQ(backup.options.folder, "out");
+    EXPECT_TRUE(backup.options.replace);
+    const Parsed here = parse({"get", "--all"});
+    ASSERT_TRUE(here.ok) << here.error;
+    EXPECT_TRUE(here.options.folder.empty());
+    EXPECT_FALSE(here.options.replace);
+
+    const Parsed several = parse({"put", "a.tiv", "--", "-b.tiv", "c.tiv"});
+    ASSERT_TRUE(several.ok) << several.error;
+    EXPECT_EQ(several.options.inputPaths, (std::vector<std::string>{"a.tiv", "-b.tiv", "c.tiv"}));
+    EXPECT_EQ(several.options.inputPath, "a.tiv");
 }
 
 TEST(CliOptions, SavedSettingsAreTheStartAndEachOptionGivenOverridesThem) {

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -167,6 +168,7 @@ protected:
 
     TestFolder programmer;
     TestFolder pc;
+    TestFolder backup;
     TestFolder config;
     TestFolder state;
     TestFolder locks;
@@ -606,6 +608,147 @@ TEST_F(CliProgram, TraceGoesToStandardErrorOrIsAppendedToAFile) {
               std::string::npos)
         << refused.err;
     EXPECT_EQ(refused.out, "");
+}
+
+// ---- Runs of several files: get --all and put FILE...
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos;
+         start = end + 1, end = text.find('\n', start)) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+TEST_F(CliProgram, GetAllSavesEveryFileAndNamesEachOneItCouldNot) {
+    programmer.write("TAG00001.tiv", tagDataFile("first"));
+    programmer.write("TAG00002.tiv", tagDataFile(std::string(300, 'x'), "TR02"));
+    programmer.write("REF.tiv", tagDataFile("refused"));
+    programmer.write("A\\B.tiv", tagDataFile("no file name"));
+    simOptions.refusedFetches["REF"] = 'A';
+    startProgrammer();
+    const std::string folder = backup.path().string();
+    const CliRun run = cli({"get", "--all", "-d", QString::fromStdString(folder)});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    const std::vector<std::string> lines = linesOf(run.out);
+    ASSERT_EQ(lines.size(), 4u) << run.out;
+    EXPECT_EQ(lines[0].rfind("A\\\\B: skipped (", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1], "REF: failed, A - Error - data transmission not successful");
+    EXPECT_EQ(lines[2], "TAG00001: saved as " + folder + "/TAG00001.tiv");
+    EXPECT_EQ(lines[3], "TAG00002: saved as " + folder + "/TAG00002.tiv");
+    // Byte for byte, and nothing else: no file for the failures, no temporary file.
+    EXPECT_EQ(backup.listing(), "TAG00001.tiv TAG00002.tiv");
+    EXPECT_EQ(backup.read("TAG00001.tiv"), tagDataFile("first"));
+    EXPECT_EQ(backup.read("TAG00002.tiv"), tagDataFile(std::string(300, 'x'), "TR02"));
+}
+
+TEST_F(CliProgram, GetAllKeepsExistingFilesUnlessToldToReplaceThem) {
+    programmer.write("TAG00001.tiv", tagDataFile("device one"));
+    programmer.write("TAG00002.tiv", tagDataFile("device two"));
+    startProgrammer();
+    // A folder that is not there is a usage error, before the line is opened.
+    CliRun run = cli({"get", "--all", "-d", "missing"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("-d missing"), std::string::npos) << run.err;
+    EXPECT_TRUE(sim->receivedFrames().empty());
+
+    const std::string folder = backup.path().string();
+    backup.write("TAG00001.tiv", "mine");
+    run = cli({"get", "--all", "-d", QString::fromStdString(folder)});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(run.out, "TAG00001: not fetched, " + folder + "/TAG00001.tiv exists already\n" +
+                           "TAG00002: saved as " + folder + "/TAG00002.tiv\n");
+    EXPECT_EQ(backup.read("TAG00001.tiv"), "mine");
+    EXPECT_EQ(backup.read("TAG00002.tiv"), tagDataFile("device two"));
+
+    run = cli({"get", "--all", "--replace", "-d", QString::fromStdString(folder)});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(backup.read("TAG00001.tiv"), tagDataFile("device one"));
+    EXPECT_EQ(backup.listing(), "TAG00001.tiv TAG00002.tiv");
+
+    // Without -d the current folder, where both are kept now.
+    pc.write("TAG00002.tiv", "mine too");
+    run = cli({"get", "--all"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(pc.read("TAG00001.tiv"), tagDataFile("device one"));
+    EXPECT_EQ(pc.read("TAG00002.tiv"), "mine too");
+}
+
+TEST_F(CliProgram, SignalDuringABackupKeepsTheFilesSavedAndNoPartOfTheOneInHand) {
+    programmer.write("AAA.tiv", tagDataFile("small"));
+    programmer.write("LARGE.tiv", tagDataFile(std::string(5000, 'l')));
+    programmer.write("ZZZ.tiv", tagDataFile("never fetched"));
+    simOptions.pace = LinePace{9600, 'E', 1};  // the large reply would take almost six seconds
+    startProgrammer();
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(DRAVOLIN_CLI_PROGRAM,
+                  {"--device", QString::fromStdString(sim->devicePath()), "get", "--all", "-d",
+                   QString::fromStdString(backup.path().string())});
+    ASSERT_TRUE(process.waitForStarted());
+    // The listing and the small fetch took two frames each; LARGE's reply is on its way once
+    // its go-ahead has come.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (sim->receivedFrames().size() < 6 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(sim->receivedFrames().size(), 6u);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 130);
+    const std::string folder = backup.path().string();
+    EXPECT_EQ(process.readAllStandardOutput().toStdString(),
+              "AAA: saved as " + folder + "/AAA.tiv\nLARGE: cancelled, nothing saved\n" +
+                  "ZZZ: not transferred\n");
+    EXPECT_EQ(backup.listing(), "AAA.tiv");
+    EXPECT_EQ(backup.read("AAA.tiv"), tagDataFile("small"));
+}
+
+TEST_F(CliProgram, ARunStopsWhenTheProgrammerStopsAnswering) {
+    for (const char* name : {"A.tiv", "B.tiv", "C.tiv"}) {
+        programmer.write(name, tagDataFile("x"));
+    }
+    simOptions.silentPhases.insert(DevicePhase::FetchStatus);
+    startProgrammer();
+    const CliRun run = cli({"get", "--all", "-d", QString::fromStdString(backup.path().string())});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out,
+              "A: failed, N - Communication error: Device not responding. Please check "
+              "interface!\nB: not transferred\nC: not transferred\n");
+    // One fetch waited for its time-out; the others were never asked for.
+    const auto frames = sim->receivedFrames();
+    EXPECT_EQ(std::count_if(frames.begin(), frames.end(),
+                            [](const Bytes& frame) { return !frame.empty() && frame[0] == 'G'; }),
+              1);
+}
+
+TEST_F(CliProgram, PutOfSeveralFilesSendsEachAndReportsTheRefusedOne) {
+    // 150 data bytes leave the programmer 1.5 s to confirm each, however loaded the machine.
+    pc.write("GOOD1.tiv", tagDataFile(std::string(150, '1')));
+    pc.write("BAD.tiv", "abcd0099short");
+    pc.write("GOOD2.tiv", tagDataFile(std::string(150, '2')));
+    startProgrammer();
+    CliRun run = cli({"put", "GOOD1.tiv", "BAD.tiv", "GOOD2.tiv"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    const std::vector<std::string> lines = linesOf(run.out);
+    ASSERT_EQ(lines.size(), 3u) << run.out;
+    EXPECT_EQ(lines[0], "GOOD1.tiv: stored in the programmer as GOOD1");
+    EXPECT_EQ(lines[1].rfind("BAD.tiv: failed, D - Error when opening file! (", 0), 0u) << lines[1];
+    EXPECT_NE(lines[1].find("announces 99 data bytes"), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[2], "GOOD2.tiv: stored in the programmer as GOOD2");
+    EXPECT_EQ(programmer.read("GOOD1.tiv"), tagDataFile(std::string(150, '1')));
+    EXPECT_EQ(programmer.read("GOOD2.tiv"), tagDataFile(std::string(150, '2')));
+    EXPECT_FALSE(programmer.holds("BAD.tiv"));
+
+    programmer.write("GOOD1.tiv", tagDataFile("old"));
+    run = cli({"--language", "de", "put", "GOOD1.tiv", "GOOD2.tiv"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "GOOD1.tiv: im Programmer gespeichert als GOOD1\n"
+              "GOOD2.tiv: im Programmer gespeichert als GOOD2\n");
+    EXPECT_EQ(programmer.read("GOOD1.tiv"), tagDataFile(std::string(150, '1')));
 }
 
 }  // namespace

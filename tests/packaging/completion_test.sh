@@ -55,6 +55,11 @@ expect 'a.tiv b.TIV folder notes.txt voska-link' dravolin-cli get TAG1 -o ''
 # -o goes with get only.
 expect '--baud --device --help --language --no-saved-settings --parity --port --stop-bits --trace --version' dravolin-cli list --
 expect '-o' dravolin-cli get TAG1 -o
+expect '--all' dravolin-cli get --a
+expect 'folder' dravolin-cli get --all -d ''
+# The folder after -d is no command word; several files follow put.
+expect '--replace' dravolin-cli get --all -d folder --rep
+expect 'a.tiv b.TIV folder' dravolin-cli put a.tiv ''
 # -n goes with log and takes a number; the word after a bare --trace is the command, a
 # trace file follows '=' only.
 expect '-n' dravolin-cli log -n

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <functional>
@@ -24,6 +25,13 @@ public:
         std::function<void()> whileMessageShown;
         std::vector<QString> questions;
         bool answerYes = false;  // how every question is answered
+        // Folders the folder dialogs answer in order; once they run out, they are cancelled.
+        std::deque<QString> folderAnswers;
+        // The files every dialog of several files answers; none cancels it.
+        QStringList severalFiles;
+        bool severalAsked = false;
+        // How every question with several answers is answered (an index into them).
+        int choice = 0;
     };
 
     explicit ScriptedPrompts(std::shared_ptr<Record> record) : record_(std::move(record)) {}
@@ -48,6 +56,30 @@ public:
         const QString path = record_->fileAnswers.front();
         record_->fileAnswers.pop_front();
         return path;
+    }
+
+    QStringList chooseFiles(QWidget* parent, const FileDialogOptions& options) override {
+        // Without several files scripted, the dialog answers as the one for a single file.
+        if (record_->severalFiles.isEmpty()) {
+            return UserPrompts::chooseFiles(parent, options);
+        }
+        record_->fileDialogs.push_back(options);
+        record_->severalAsked = true;
+        return record_->severalFiles;
+    }
+
+    std::optional<QString> chooseFolder(QWidget*, const QString&, const QString&) override {
+        if (record_->folderAnswers.empty()) {
+            return std::nullopt;
+        }
+        const QString folder = record_->folderAnswers.front();
+        record_->folderAnswers.pop_front();
+        return folder;
+    }
+
+    int askChoice(QWidget*, const QString&, const QString& text, const QStringList&) override {
+        record_->questions.push_back(text);
+        return record_->choice;
     }
 
 private:

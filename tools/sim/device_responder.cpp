@@ -124,6 +124,11 @@ std::optional<DeviceResponder::Reply> DeviceResponder::answerFetchRequest(
     if (!checkByteOk(frame.bytes)) {
         return status(kCheckByteWrong);
     }
+    const auto refused =
+        options_.refusedFetches.find(DeviceMemory::fileNameOf(nameOf(frame.bytes)));
+    if (refused != options_.refusedFetches.end()) {
+        return status(refused->second);
+    }
     const auto file = memory_.find(nameOf(frame.bytes));
     if (!file) {
         return status(kNoSuchFile);

@@ -111,6 +111,7 @@ private:
             {"--capacity", &ArgumentReader::readCapacity},
             {"--link", &ArgumentReader::readLink},
             {"--answer", &ArgumentReader::readAnswer},
+            {"--refuse", &ArgumentReader::readRefuse},
             {"--corrupt-check", &ArgumentReader::readCorruptCheck},
             {"--silent", &ArgumentReader::readSilent},
             {"--truncate", &ArgumentReader::readTruncate},
@@ -167,15 +168,31 @@ private:
                             namesOf(kCommands) + ", not '" + value + "'";
             return;
         }
-        const std::string& letter = pair->second;
+        if (isStatusLetter(flag, pair->second)) {
+            result_.options.answers[command->second] = pair->second[0];
+        }
+    }
+
+    void readRefuse(const std::string& flag, const std::string& value) {
+        const auto pair = keyAndValue(value);
+        if (!pair || pair->first.empty()) {
+            result_.error = flag + " takes NAME=LETTER, not '" + value + "'";
+            return;
+        }
+        if (isStatusLetter(flag, pair->second)) {
+            result_.options.refusedFetches[pair->first] = pair->second[0];
+        }
+    }
+
+    bool isStatusLetter(const std::string& flag, const std::string& letter) {
         if (letter.size() != 1 || letter[0] < 0x21 || letter[0] > 0x7e || letter[0] == '0') {
             result_.error = flag +
                             " takes one printable status character other than '0' (the "
                             "device accepts on its own), not '" +
                             letter + "'";
-            return;
+            return false;
         }
-        result_.options.answers[command->second] = letter[0];
+        return true;
     }
 
     void readCorruptCheck(const std::string& flag, const std::string& value) {
@@ -298,6 +315,7 @@ Fault knobs (each may be combined with the others):
   --answer COMMAND=LETTER  answer every COMMAND frame with status LETTER and do nothing
                            else; COMMAND is directory, fetch, announce or data
                            (e.g. --answer announce=S, --answer fetch=A); repeatable
+  --refuse NAME=LETTER     answer a fetch of the file NAME with status LETTER; repeatable
   --corrupt-check REPLY    send a wrong check byte in REPLY: directory or file
   --silent PHASE           never answer at PHASE, ignoring the frame there: directory-status,
                            directory-reply, fetch-status, file-reply, announce-status,

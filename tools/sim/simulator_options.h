@@ -44,14 +44,15 @@ struct SimulatorOptions {
     std::filesystem::path link;   // a symbolic link to the slave path; empty for none
 
     // Fault knobs: each changes one thing the device sends.
-    std::map<DeviceCommand, char> answers;      // this status letter instead of its own answer
-    std::optional<DataReply> corruptCheck;      // a wrong check byte in this reply
-    std::set<DevicePhase> silentPhases;         // frames at these phases are ignored
-    std::map<DataReply, std::size_t> truncate;  // only the first N bytes of this reply
-    std::optional<std::string> countField;      // 4 characters for the directory's count field
-    std::optional<std::string> lengthField;     // 4 characters for the file reply's length field
-    std::optional<LinePace> pace;               // emulate the line time in both directions
-    std::optional<std::size_t> hangupAfter;     // close the line after N bytes of a data reply
+    std::map<DeviceCommand, char> answers;       // this status letter instead of its own answer
+    std::map<std::string, char> refusedFetches;  // a fetch of this name gets this status letter
+    std::optional<DataReply> corruptCheck;       // a wrong check byte in this reply
+    std::set<DevicePhase> silentPhases;          // frames at these phases are ignored
+    std::map<DataReply, std::size_t> truncate;   // only the first N bytes of this reply
+    std::optional<std::string> countField;       // 4 characters for the directory's count field
+    std::optional<std::string> lengthField;      // 4 characters for the file reply's length field
+    std::optional<LinePace> pace;                // emulate the line time in both directions
+    std::optional<std::size_t> hangupAfter;      // close the line after N bytes of a data reply
 
     bool trace = false;  // one line per frame in both directions
     LogSink log;         // where notes and trace go; standard error when empty
