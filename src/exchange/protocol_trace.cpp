@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <ctime>
 
+#include "exchange/local_time.h"
 #include "protocol/escaped_name.h"
 #include "protocol/frame_trace.h"
 
@@ -17,26 +17,12 @@ namespace {
 
 // "09:15:02.481 ": the local time to the millisecond.
 std::string timeStamp() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto milliseconds =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000;
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char text[24];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d ", local.tm_hour, local.tm_min,
-                  local.tm_sec, static_cast<int>(milliseconds));
-    return text;
+    const LocalTime now = localTime(std::chrono::system_clock::now());
+    return formatted(now.calendar, "%H:%M:%S.") + threeDigits(now.milliseconds) + " ";
 }
 
 std::string dateAndTime(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
-    return text;
+    return formatted(localTime(when).calendar, "%Y-%m-%d %H:%M:%S %z");
 }
 
 std::string functionWord(ExchangeRecord::Function function) {

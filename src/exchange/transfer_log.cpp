@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <deque>
 #include <filesystem>
 
+#include "exchange/local_time.h"
 #include "exchange/state_folder.h"
 #include "protocol/escaped_name.h"
 #include "protocol/safe_file_name.h"
@@ -38,21 +38,13 @@ std::string functionName(ExchangeRecord::Function function) {
     return "list";
 }
 
+// "2026-12-07T09:15:02.481+01:00"
 std::string isoTime(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    const auto milliseconds =
-        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count() %
-        1000;
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char date[32];
-    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
-    char zone[8];
-    std::strftime(zone, sizeof zone, "%z", &local);  // +0100
-    char text[64];
-    std::snprintf(text, sizeof text, "%s.%03d%.3s:%.2s", date, static_cast<int>(milliseconds), zone,
-                  zone + 3);
-    return text;
+    const LocalTime local = localTime(when);
+    const std::string time =
+        formatted(local.calendar, "%Y-%m-%dT%H:%M:%S.") + threeDigits(local.milliseconds);
+    const std::string zone = formatted(local.calendar, "%z");  // +0100
+    return zone.size() == 5 ? time + zone.substr(0, 3) + ":" + zone.substr(3) : time;
 }
 
 std::string field(std::string_view key, std::string_view value) {
