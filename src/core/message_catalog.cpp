@@ -143,6 +143,10 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"die Standardfehlerausgabe", "standard error"},
     {"Das Übertragungsprotokoll kann nicht gelesen werden: %1",
      "The transfer log cannot be read: %1"},
+    {"Zeit\tFunktion\tName im Programmer\tErgebnis\tBytes\tDauer (s)\tDatei auf dem PC\tGerät\t"
+     "Leitung\tProgramm",
+     "Time\tFunction\tName in the programmer\tOutcome\tBytes\tDuration (s)\tFile on the PC\t"
+     "Device\tLine\tProgram"},
 }};
 
 }  // namespace

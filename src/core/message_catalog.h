@@ -113,6 +113,7 @@ enum class TextId : int {
     TransferLogEmpty = 93,  // %1 the log file
     TraceToStandardError = 94,
     TransferLogCannotRead = 95,  // %1 the reason
+    TransferLogColumns = 96,     // the column titles of the log window, tab-separated
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -130,7 +131,7 @@ std::string fillPlaceholders(std::string_view text, const std::vector<std::strin
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 96;
+    static constexpr int kTextCount = 97;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

@@ -2,13 +2,16 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFontDatabase>
 #include <QHBoxLayout>
-#include <QPlainTextEdit>
+#include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <vector>
+#include <map>
+#include <set>
 
 #include "exchange/transfer_log.h"
 
@@ -18,8 +21,13 @@ namespace {
 
 // Both generations of the log hold about 20000 lines; all of them fit.
 constexpr std::size_t kLinesShown = 50000;
-constexpr int kWidthInCharacters = 120;
+constexpr int kWidthInCharacters = 130;
 constexpr int kHeightInLines = 25;
+
+// The log's keys in the order of the columns; the time is the line's first field and has
+// no key.
+const char* const kColumnKeys[] = {"time",     "function", "name",   "outcome", "bytes",
+                                   "duration", "pc",       "device", "line",    "program"};
 
 QPushButton* newButton(const QString& name, const QString& label, QWidget* parent) {
     auto* button = new QPushButton(label, parent);
@@ -28,21 +36,46 @@ QPushButton* newButton(const QString& name, const QString& label, QWidget* paren
     return button;
 }
 
+// A log line's fields by key: "time" for the first, "key=value" for the others.
+std::map<std::string, std::string> fieldsOf(const std::string& line) {
+    std::map<std::string, std::string> fields;
+    std::size_t start = 0;
+    for (bool first = true; start <= line.size(); first = false) {
+        const std::size_t end = std::min(line.find('\t', start), line.size());
+        const std::string field = line.substr(start, end - start);
+        const std::size_t equals = field.find('=');
+        if (first) {
+            fields["time"] = field;
+        } else if (equals != std::string::npos) {
+            fields[field.substr(0, equals)] = field.substr(equals + 1);
+        }
+        start = end + 1;
+    }
+    return fields;
+}
+
 }  // namespace
 
 TransferLogWindow::TransferLogWindow(std::string logPath, Language language, QWidget* parent)
     : QDialog(parent), logPath_(std::move(logPath)), catalog_(language) {
     setObjectName(QStringLiteral("transferLogWindow"));
     setWindowTitle(text(TextId::TransferLogTitle));
-    lines_ = new QPlainTextEdit(this);
-    lines_->setObjectName(QStringLiteral("logText"));
-    lines_->setReadOnly(true);
-    lines_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    // The fields are tab-separated; fixed-width characters keep the columns readable.
-    lines_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    const QFontMetrics metrics(lines_->font());
-    lines_->setMinimumSize(metrics.averageCharWidth() * kWidthInCharacters / 2,
-                           metrics.lineSpacing() * kHeightInLines / 2);
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("logNote"));
+    note_->setWordWrap(true);
+    note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    const QStringList titles = text(TextId::TransferLogColumns).split(QLatin1Char('\t'));
+    table_ = new QTableWidget(0, static_cast<int>(titles.size()), this);
+    table_->setObjectName(QStringLiteral("logTable"));
+    table_->setHorizontalHeaderLabels(titles);
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).lineSpacing() + 6);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setWordWrap(false);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    const QFontMetrics metrics(font());
     resize(metrics.averageCharWidth() * kWidthInCharacters, metrics.lineSpacing() * kHeightInLines);
 
     copyButton_ = newButton(QStringLiteral("copy"), text(TextId::CopyButton), this);
@@ -54,10 +87,13 @@ TransferLogWindow::TransferLogWindow(std::string logPath, Language language, QWi
     buttons->addStretch();
     buttons->addWidget(closeButton_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lines_);
+    layout->addWidget(note_);
+    layout->addWidget(table_);
     layout->addLayout(buttons);
 
     connect(copyButton_, &QPushButton::clicked, this, &TransferLogWindow::copyToClipboard);
+    connect(new QShortcut(QKeySequence::Copy, table_), &QShortcut::activated, this,
+            &TransferLogWindow::copyToClipboard);
     connect(refreshButton_, &QPushButton::clicked, this, &TransferLogWindow::reload);
     connect(closeButton_, &QPushButton::clicked, this, &TransferLogWindow::close);
     reload();
@@ -67,32 +103,57 @@ QString TransferLogWindow::text(TextId id) const {
     return QString::fromStdString(catalog_.lookup(id));
 }
 
+void TransferLogWindow::showNote(const QString& note) {
+    note_->setText(note);
+    note_->setVisible(!note.isEmpty());
+}
+
 void TransferLogWindow::reload() {
+    table_->setRowCount(0);
+    shownLines_.clear();
     std::vector<std::string> lines;
     std::string error;
     if (!TransferLog::lastLines(logPath_, kLinesShown, lines, error)) {
-        lines_->setPlainText(QString::fromStdString(
+        showNote(QString::fromStdString(
             catalog_.lookup(FilledText{TextId::TransferLogCannotRead, {error}})));
         return;
     }
     if (lines.empty()) {
-        lines_->setPlainText(QString::fromStdString(
+        showNote(QString::fromStdString(
             catalog_.lookup(FilledText{TextId::TransferLogEmpty, {logPath_}})));
         return;
     }
-    QString shown;
+    showNote({});
     for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        shown += QString::fromStdString(*line);
-        shown += QLatin1Char('\n');
+        addRow(*line);
     }
-    lines_->setPlainText(shown);
+    table_->resizeColumnsToContents();
+}
+
+void TransferLogWindow::addRow(const std::string& line) {
+    const std::map<std::string, std::string> fields = fieldsOf(line);
+    const int row = table_->rowCount();
+    table_->insertRow(row);
+    int column = 0;
+    for (const char* key : kColumnKeys) {
+        const auto field = fields.find(key);
+        const std::string value = field == fields.end() ? std::string() : field->second;
+        table_->setItem(row, column++, new QTableWidgetItem(QString::fromStdString(value)));
+    }
+    shownLines_.push_back(line);
 }
 
 void TransferLogWindow::copyToClipboard() {
-    const QString selected = lines_->textCursor().selectedText();
-    // A selection over several lines holds paragraph separators in place of line ends.
-    QString copied = selected.isEmpty() ? lines_->toPlainText() : selected;
-    copied.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    std::set<int> rows;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
+        rows.insert(index.row());
+    }
+    QString copied;
+    for (std::size_t row = 0; row < shownLines_.size(); ++row) {
+        if (rows.empty() || rows.count(static_cast<int>(row)) != 0) {
+            copied += QString::fromStdString(shownLines_[row]) + QLatin1Char('\n');
+        }
+    }
     QApplication::clipboard()->setText(copied);
 }
 

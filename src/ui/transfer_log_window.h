@@ -3,19 +3,24 @@
 #include <QDialog>
 
 #include <string>
+#include <vector>
 
 #include "core/message_catalog.h"
 
-class QPlainTextEdit;
+class QLabel;
 class QPushButton;
+class QTableWidget;
 
 namespace dravolin {
 
-// The transfer log for reading: its lines newest first, selectable, with a button that
-// copies the selection (or, with nothing selected, every line) to the clipboard. It reads
-// the log when it opens and again on Refresh; it never writes it.
+// The transfer log for reading: one row per exchange, newest first, in columns an operator
+// reads (time, function, name, outcome first). Copy (the button or Ctrl+C) puts the selected
+// rows, or every row with none selected, on the clipboard as the log's own lines, so that
+// what is pasted reads like the file. It reads the log when it opens and again on Refresh;
+// it never writes it.
 //
-// Object names: "logText" the lines, "copy", "refresh" and "close" the buttons.
+// Object names: "logTable" the rows, "logNote" the line shown when there are none, "copy",
+// "refresh" and "close" the buttons.
 class TransferLogWindow : public QDialog {
     Q_OBJECT
 
@@ -27,10 +32,14 @@ public:
 
 private:
     QString text(TextId id) const;
+    void showNote(const QString& note);
+    void addRow(const std::string& line);
 
     std::string logPath_;
     MessageCatalog catalog_;
-    QPlainTextEdit* lines_ = nullptr;
+    std::vector<std::string> shownLines_;  // the log's lines of the rows, newest first
+    QLabel* note_ = nullptr;
+    QTableWidget* table_ = nullptr;
     QPushButton* copyButton_ = nullptr;
     QPushButton* refreshButton_ = nullptr;
     QPushButton* closeButton_ = nullptr;

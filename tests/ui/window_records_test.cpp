@@ -3,9 +3,9 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QPlainTextEdit>
+#include <QDate>
 #include <QPushButton>
-#include <QTextCursor>
+#include <QTableWidget>
 
 #include "exchange/exchange_records.h"
 #include "tests/ui/window_exchange_fixture.h"
@@ -54,26 +54,29 @@ TEST_F(WindowRecordsTest, TheLogWindowShowsExchangesNewestFirstAndCopiesWhatIsSe
     TransferLogWindow* logWindow = window_->transferLogWindow();
     ASSERT_NE(logWindow, nullptr);
     EXPECT_TRUE(logWindow->isVisible());
-    auto* text = logWindow->findChild<QPlainTextEdit*>("logText");
-    ASSERT_NE(text, nullptr);
-    const QStringList shown = text->toPlainText().split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(shown.size(), 2) << text->toPlainText().toStdString();
-    EXPECT_TRUE(shown[0].contains("\tprogram=dravolin\tfunction=put\t")) << shown[0].toStdString();
-    EXPECT_TRUE(shown[0].contains("\tname=SENT\t"));
-    EXPECT_TRUE(shown[1].contains("\tfunction=get\t")) << shown[1].toStdString();
-    EXPECT_TRUE(shown[1].contains("\tpc=" + diskFolder_.filePath("first.tiv") + "\t"));
-    // The file itself holds them oldest first.
-    EXPECT_EQ(QString::fromUtf8(readAll(statePath("transfers.log"))),
-              shown[1] + "\n" + shown[0] + "\n");
+    auto* table = logWindow->findChild<QTableWidget*>("logTable");
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->rowCount(), 2);
+    // Columns: time, function, name, outcome, bytes, duration, file on the PC, ...
+    const auto cell = [&](int row, int column) { return table->item(row, column)->text(); };
+    EXPECT_EQ(cell(0, 1), "put");
+    EXPECT_EQ(cell(0, 2), "SENT");
+    EXPECT_EQ(cell(0, 3), "0");
+    EXPECT_EQ(cell(0, 4), "158");
+    EXPECT_EQ(cell(1, 1), "get");
+    EXPECT_EQ(cell(1, 6), diskFolder_.filePath("first.tiv"));
+    EXPECT_TRUE(cell(1, 0).startsWith(QDate::currentDate().toString(Qt::ISODate)));
 
-    // Nothing selected: Copy takes every line; otherwise just the selection.
+    // Copy takes the log's own lines, newest first: all of them with no row selected, else
+    // the selected ones. The file holds them oldest first.
+    const QStringList inFile =
+        QString::fromUtf8(readAll(statePath("transfers.log"))).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(inFile.size(), 2);
     logWindow->findChild<QPushButton*>("copy")->click();
-    EXPECT_EQ(QApplication::clipboard()->text(), text->toPlainText());
-    QTextCursor cursor(text->document());
-    cursor.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor);
-    text->setTextCursor(cursor);
+    EXPECT_EQ(QApplication::clipboard()->text(), inFile[1] + "\n" + inFile[0] + "\n");
+    table->selectRow(0);
     logWindow->findChild<QPushButton*>("copy")->click();
-    EXPECT_EQ(QApplication::clipboard()->text(), shown[0] + "\n");
+    EXPECT_EQ(QApplication::clipboard()->text(), inFile[1] + "\n");
 }
 
 TEST_F(WindowRecordsTest, TheTraceItemNamesItsFileAndTracesOnlyWhileChecked) {
