@@ -61,14 +61,5 @@ TEST_F(CancelAndDeadLine, ProgrammerGoneMidSendEndsWithNAndTheCause) {
     EXPECT_EQ(exchange->causeLine(), view.boxes[0].causeLine);
 }
 
-TEST_F(CancelAndDeadLine, ASilentProgrammerKeepsItsTimeOutAndNoCause) {
-    simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
-    startProgrammer();
-    exchange->startExchange(Exchange::kReceiveFunction);
-    expectFailure('N');
-    EXPECT_EQ(waits, (std::vector<Wait>{{2, 1000}}));
-    EXPECT_EQ(view.boxes[0].causeLine, "");
-}
-
 }  // namespace
 }  // namespace dravolin::test
