@@ -45,13 +45,12 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
     }
 }
 
-TEST(CommandLine, TraceGoesToStandardErrorOrToTheFileAfterEquals) {
+// Trace and language are left alone unless given; the trace goes to standard error or
+// to the file after '='.
+TEST(CommandLine, TraceAndLanguageOnlyWhenGiven) {
     EXPECT_FALSE(parse({}).trace().has_value());
     EXPECT_EQ(parse({"--trace"}).trace(), std::optional<std::string>(""));
     EXPECT_EQ(parse({"--trace=/tmp/t.log"}).trace(), std::optional<std::string>("/tmp/t.log"));
-}
-
-TEST(CommandLine, LanguageIsLeftToTheLocaleUnlessGiven) {
     EXPECT_FALSE(parse({}).language().has_value());
     EXPECT_EQ(parse({"--language", "de"}).language(), Language::German);
     EXPECT_EQ(parse({"--language", "en", "--port", "1=/dev/pts/3"}).language(), Language::English);

@@ -41,6 +41,10 @@ protected:
 TEST_F(SettingsFileTest, WhatWasConfirmedAndChosenComesBackAtTheNextStartBesideOthersKeys) {
     EXPECT_EQ(SettingsFile::defaultPath().toStdString(),
               std::string(std::getenv("XDG_CONFIG_HOME")) + "/dravolin/dravolin.conf");
+    // No file means the defaults without a word, and no file made.
+    EXPECT_EQ(loaded().warning(), "");
+    expectDefaults(loaded().settings());
+    EXPECT_FALSE(folder.holds("dravolin.conf"));
     // A key this version does not know, perhaps from a later one, survives our writes.
     folder.write("dravolin.conf", "[window]\ngeometry=10 20\n");
     SettingsFile first(path());
@@ -70,13 +74,6 @@ TEST_F(SettingsFileTest, WhatWasConfirmedAndChosenComesBackAtTheNextStartBesideO
     SettingsFile again = loaded();
     ASSERT_TRUE(again.saveConfirmed(line, {{3, "/dev/pts/9"}}));
     EXPECT_EQ(loaded().settings().portDevices, (std::map<int, std::string>{{3, "/dev/pts/9"}}));
-}
-
-TEST_F(SettingsFileTest, NoFileMeansTheDefaultsWithoutAWord) {
-    const SettingsFile file = loaded();
-    EXPECT_EQ(file.warning(), "");
-    expectDefaults(file.settings());
-    EXPECT_FALSE(folder.holds("dravolin.conf"));
 }
 
 TEST_F(SettingsFileTest, ADamagedFileGivesTheDefaultsAndIsKeptUntilNewSettingsAreConfirmed) {

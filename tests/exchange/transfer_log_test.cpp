@@ -157,22 +157,5 @@ TEST_F(TransferLogFile, LinesFromTwoWritersAtOnceNeverInterleave) {
     EXPECT_EQ(got, wanted);
 }
 
-TEST_F(TransferLogFile, AnUnwritableLogWarnsOnceThenStaysSilent) {
-    folder.write("not-a-folder", "x");
-    int warnings = 0;
-    std::string said;
-    TransferLog blocked("test", (folder.path() / "not-a-folder" / "transfers.log").string(),
-                        [&](const std::string& where, const std::string& reason) {
-                            ++warnings;
-                            said = where + ": " + reason;
-                        });
-    ExchangeRecord record;
-    blocked.exchangeEnded(record);
-    blocked.exchangeEnded(record);
-    EXPECT_EQ(warnings, 1);
-    EXPECT_NE(said.find("not-a-folder"), std::string::npos) << said;
-    EXPECT_TRUE(blocked.silenced());
-}
-
 }  // namespace
 }  // namespace dravolin::test
