@@ -104,7 +104,7 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
 }
 
 // A bare --trace takes no value: the next word is the command, never a file to trace to.
-TEST(CliOptions, TraceTakesAFileOnlyAfterEqualsAndLogItsLineCount) {
+TEST(CliOptions, TraceLogBackupAndSeveralFilesToSend) {
     const Parsed bare = parse({"--trace", "list"});
     ASSERT_TRUE(bare.ok) << bare.error;
     EXPECT_TRUE(bare.options.trace);
@@ -120,9 +120,7 @@ TEST(CliOptions, TraceTakesAFileOnlyAfterEqualsAndLogItsLineCount) {
     ASSERT_TRUE(some.ok) << some.error;
     EXPECT_EQ(some.options.command, CliOptions::Command::Log);
     EXPECT_EQ(some.options.logLines, 3u);
-}
 
-TEST(CliOptions, BackupAndSeveralFilesToSend) {
     const Parsed backup = parse({"get", "--all", "-d", "out", "--replace"});
     ASSERT_TRUE(backup.ok) << backup.error;
     EXPECT_EQ(backup.options.command, CliOptions::Command::Get);

@@ -189,19 +189,13 @@ TEST_F(CliProgram, GetOfANameTheDirectoryDoesNotHoldFailsWithR) {
     }
 }
 
-TEST_F(CliProgram, PutSendsTheFileUnderItsDerivedName) {
-    // 200 data bytes leave the programmer two seconds to confirm, however loaded the machine.
-    pc.write("LANGERNAME.tiv", tagDataFile(std::string(200, 's')));
-    startProgrammer();
-    const CliRun run = cli({"put", "LANGERNAME.tiv"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(programmer.read("NGERNAME.tiv"), tagDataFile(std::string(200, 's')));
-}
-
-// A FIFO with no writer used to block the program for ever.
-TEST_F(CliProgram, PutOfWhatIsNotARegularFileFailsAtOnceWithD) {
+// A FIFO with no writer used to block the program for ever: only a regular file is sent,
+// under the name derived from its own; a refusal gives the programmer's letter and text.
+TEST_F(CliProgram, PutSendsARegularFileUnderItsDerivedNameOrSaysWhyNot) {
     makeFifo(pc.path() / "FIFO.tiv");
     std::filesystem::create_directories(pc.path() / "DIR.tiv");
+    // 200 data bytes leave the programmer two seconds to confirm, however loaded the machine.
+    pc.write("LANGERNAME.tiv", tagDataFile(std::string(200, 's')));
     startProgrammer();
     for (const auto& [file, reason] : {std::pair{"FIFO.tiv", "FIFO.tiv is a FIFO"},
                                        std::pair{"DIR.tiv", "DIR.tiv is a folder"}}) {
@@ -212,13 +206,13 @@ TEST_F(CliProgram, PutOfWhatIsNotARegularFileFailsAtOnceWithD) {
             << run.err;
     }
     EXPECT_TRUE(sim->receivedFrames().empty());
-}
+    CliRun run = cli({"put", "LANGERNAME.tiv"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(programmer.read("NGERNAME.tiv"), tagDataFile(std::string(200, 's')));
 
-TEST_F(CliProgram, RefusalByTheProgrammerGivesItsLetterAndText) {
-    pc.write("NEW.tiv", tagDataFile("x"));
     simOptions.answers[DeviceCommand::Announce] = 'S';
     startProgrammer();
-    const CliRun run = cli({"put", "NEW.tiv"});
+    run = cli({"put", "LANGERNAME.tiv"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("dravolin-cli: S: Voska Programmer memory full!"), std::string::npos)
         << run.err;
@@ -261,13 +255,13 @@ TEST_F(CliProgram, SavedSettingsAreUsedUnlessTheOptionsSayOtherwise) {
     EXPECT_EQ(config.read("dravolin/dravolin.conf"), damaged);
 }
 
-TEST_F(CliProgram, ABusyPortNamesTheProgramThatHoldsIt) {
+TEST_F(CliProgram, ABusyPortNamesItsHolderAndAMissingLockFolderIsNamedOnce) {
     startProgrammer();
     ChildProcess holder({"sleep", "600"});
     const std::string lockName = PortLock::lockFileName(sim->devicePath());
     locks.write(lockName, std::string(10 - std::to_string(holder.pid()).size(), ' ') +
                               std::to_string(holder.pid()) + "\n");
-    const CliRun run = cli({"list"});
+    CliRun run = cli({"list"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("dravolin-cli: " + sim->devicePath() +
                            " is busy: in use by sleep (pid " + std::to_string(holder.pid()) +
@@ -276,14 +270,12 @@ TEST_F(CliProgram, ABusyPortNamesTheProgramThatHoldsIt) {
               std::string::npos)
         << run.err;
     EXPECT_TRUE(sim->receivedFrames().empty());
-}
 
-TEST_F(CliProgram, WithoutALockFolderThePortIsUsedAndThatIsSaidOnce) {
+    // Without a lock folder the port is used, and that is said once for two openings.
     programmer.write("TAG00001.tiv", tagDataFile("a"));
-    startProgrammer();
     environment.insert("DRAVOLIN_LOCK_DIR",
                        QString::fromStdString((locks.path() / "missing").string()));
-    const CliRun run = cli({"get", "TAG00001", "-o", "copy.tiv"});  // opens the port twice
+    run = cli({"get", "TAG00001", "-o", "copy.tiv"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const std::size_t first = run.err.find("without a lock file");
     EXPECT_NE(first, std::string::npos) << run.err;

@@ -39,8 +39,6 @@ protected:
 };
 
 TEST_F(SettingsFileTest, WhatWasConfirmedAndChosenComesBackAtTheNextStartBesideOthersKeys) {
-    EXPECT_EQ(SettingsFile::defaultPath().toStdString(),
-              std::string(std::getenv("XDG_CONFIG_HOME")) + "/dravolin/dravolin.conf");
     // No file means the defaults without a word, and no file made.
     EXPECT_EQ(loaded().warning(), "");
     expectDefaults(loaded().settings());

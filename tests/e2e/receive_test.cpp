@@ -17,31 +17,36 @@ using Fault = std::function<void(SimulatorOptions&)>;
 class Receive : public ExchangeFixture {};
 
 TEST_F(Receive, ListsThreeNamesInOrderAndWaitsFor65BytesWith1800Ms) {
-    programmer.write("TAG00001.tiv", tagDataFile("one"));
-    programmer.write("TAG00002.tiv", tagDataFile("two"));
-    programmer.write("ZETA.tiv", tagDataFile(""));
     startProgrammer();
-
+    // An empty directory shows the information box, then ends as success.
     exchange->startExchange(Exchange::kReceiveFunction);
-
-    EXPECT_EQ(waits, (std::vector<Wait>{{2, 1000}, {16, 1000}, {65, 1800}}));
-    EXPECT_EQ(view.fileList, (std::vector<std::string>{"TAG00001", "TAG00002", "ZETA    "}));
-    EXPECT_EQ(view.fileListModes.back(), 1);
-    EXPECT_EQ(view.lastStatus(), TextId::StatusDirectoryListed);
-    EXPECT_TRUE(exchange->awaitingFileChoice());
-    EXPECT_EQ(framesReceived(), (std::vector<Bytes>{{'D', 'D'}, {0x02}}));
-}
-
-TEST_F(Receive, EmptyDirectoryShowsTheInformationBoxThenEndsAsSuccess) {
-    startProgrammer();
-    exchange->startExchange(Exchange::kReceiveFunction);
-
     ASSERT_EQ(view.boxes.size(), 1u);
     EXPECT_EQ(view.boxes[0].text, TextId::NoFileSaved);
     EXPECT_EQ(view.boxes[0].icon, MessageIcon::Information);
     EXPECT_EQ(exchange->lastOutcome(), '0');
     EXPECT_EQ(waits.size(), 2u);  // no third phase for an empty directory
     EXPECT_FALSE(exchange->busy());
+
+    programmer.write("TAG00001.tiv", tagDataFile("one"));
+    programmer.write("TAG00002.tiv", tagDataFile("two"));
+    programmer.write("ZETA.tiv", tagDataFile(""));
+    restartWith([](SimulatorOptions&) {});
+    exchange->chooseListedFile(0);  // nothing listed yet
+    EXPECT_TRUE(framesReceived().empty());
+    exchange->startExchange(Exchange::kReceiveFunction);
+    EXPECT_EQ(waits, (std::vector<Wait>{{2, 1000}, {16, 1000}, {65, 1800}}));
+    EXPECT_EQ(view.fileList, (std::vector<std::string>{"TAG00001", "TAG00002", "ZETA    "}));
+    EXPECT_EQ(view.fileListModes.back(), 1);
+    EXPECT_EQ(view.lastStatus(), TextId::StatusDirectoryListed);
+    EXPECT_EQ(framesReceived(), (std::vector<Bytes>{{'D', 'D'}, {0x02}}));
+
+    // Choices beyond the list or of none, and another start, do nothing while it waits.
+    exchange->chooseListedFile(3);
+    exchange->chooseListedFile(-1);
+    exchange->startExchange(Exchange::kSendFunction);
+    EXPECT_EQ(framesReceived().size(), 2u);
+    EXPECT_TRUE(view.dialogs.empty());
+    EXPECT_TRUE(exchange->awaitingFileChoice());
 }
 
 TEST_F(Receive, FetchWritesTheTagDataFileWithoutItsCheckByte) {
@@ -101,21 +106,31 @@ TEST_F(Receive, BytesBehindTheDirectoryReplyNeverAnswerTheFetch) {
     EXPECT_EQ(pc.read("saved.tiv"), content);
 }
 
-TEST_F(Receive, CancelledSaveDialogReturnsToIdleAtOnceWithoutFetching) {
+// A cancelled file dialog is not held for the outcome pause: there is nothing to report.
+// From the prompt to choose it goes straight to idle, without "Data transmission successful".
+TEST_F(Receive, CancelledFileDialogsReturnToIdleAtOnceWithoutATransfer) {
     programmer.write("TAG00001.tiv", tagDataFile("abc"));
     startProgrammer();
-    exchange->setOutcomePause(Exchange::kOutcomePauseMs);  // not held: nothing to report
+    exchange->setOutcomePause(Exchange::kOutcomePauseMs);
     fetch("TAG00001", std::nullopt);
-
     EXPECT_TRUE(exchange->cancelled());
     EXPECT_FALSE(exchange->busy());
     EXPECT_TRUE(view.boxes.empty());
-    // No "Data transmission successful": from the prompt to choose straight to idle.
     EXPECT_EQ(view.statusTexts,
               (std::vector<TextId>{TextId::StatusDirectoryListed, TextId::StatusIdle}));
     EXPECT_EQ(view.fileListModes.back(), 0);
     EXPECT_EQ(framesReceived().size(), 2u);  // the directory request and its go-ahead only
     EXPECT_EQ(pc.listing(), "");
+
+    view = RecordingView{};
+    exchange->startExchange(Exchange::kSendFunction);  // no answer queued: cancelled
+    EXPECT_TRUE(exchange->cancelled());
+    EXPECT_FALSE(exchange->busy());
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(view.statusTexts,
+              (std::vector<TextId>{TextId::StatusChooseFileToSend, TextId::StatusIdle}));
+    EXPECT_TRUE(view.menusEnabled);
+    EXPECT_EQ(framesReceived().size(), 2u);
 }
 
 TEST_F(Receive, CorruptCheckByteEndsWithBAndLeavesAnExistingFileUntouched) {
@@ -231,22 +246,6 @@ TEST_F(Receive, TimeOutEndsTheWaitWhileBytesAreStillArriving) {
     EXPECT_EQ(exchange->lastOutcome(), 'N');
     EXPECT_EQ(waits.back(), (Wait{29, 50 * 20 + 50}));
     EXPECT_FALSE(pc.holds("slow.tiv"));
-}
-
-TEST_F(Receive, ChoicesAndStartsThatAreNotAwaitedDoNothing) {
-    programmer.write("TAG00001.tiv", tagDataFile("a"));
-    startProgrammer();
-    exchange->chooseListedFile(0);  // nothing listed yet
-    EXPECT_TRUE(framesReceived().empty());
-
-    exchange->startExchange(Exchange::kReceiveFunction);
-    ASSERT_TRUE(exchange->awaitingFileChoice());
-    exchange->chooseListedFile(1);   // beyond the list
-    exchange->chooseListedFile(-1);  // no selection
-    exchange->startExchange(Exchange::kSendFunction);
-    EXPECT_EQ(framesReceived().size(), 2u);
-    EXPECT_TRUE(view.dialogs.empty());
-    EXPECT_TRUE(exchange->awaitingFileChoice());
 }
 
 }  // namespace

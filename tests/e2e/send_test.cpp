@@ -86,40 +86,10 @@ TEST_F(Send, MalformedOrMissingFilesEndWithDAndNothingReachesTheDevice) {
     EXPECT_TRUE(framesReceived().empty());
 }
 
-TEST_F(Send, CancelledDialogReturnsToIdleAtOnceAndSendsNothing) {
-    startProgrammer();
-    exchange->setOutcomePause(Exchange::kOutcomePauseMs);  // not held: nothing to report
-    exchange->startExchange(Exchange::kSendFunction);      // no answer queued: cancelled
-    EXPECT_TRUE(exchange->cancelled());
-    EXPECT_FALSE(exchange->busy());
-    EXPECT_TRUE(view.boxes.empty());
-    EXPECT_EQ(view.statusTexts,
-              (std::vector<TextId>{TextId::StatusChooseFileToSend, TextId::StatusIdle}));
-    EXPECT_TRUE(view.menusEnabled);
-    EXPECT_TRUE(framesReceived().empty());
-}
-
-TEST_F(Send, FailuresOfEitherPhase) {
-    const std::tuple<const char*, Fault, char, std::size_t> faults[] = {
-        {"no answer to the announcement",
-         [](auto& o) { o.silentPhases.insert(DevicePhase::AnnounceStatus); }, 'N', 1},
-        {"no answer to the data", [](auto& o) { o.silentPhases.insert(DevicePhase::DataStatus); },
-         'N', 2},
-        {"data refused", [](auto& o) { o.answers[DeviceCommand::Data] = 'X'; }, 'X', 2},
-    };
+// Either phase may fail; every letter ends with its own text, an unknown one with none, and a
+// refused announcement before any data ('S': memory full).
+TEST_F(Send, FailuresOfEitherPhaseAndEveryStatusLetter) {
     pc.write("NEWTAG.tiv", tagDataFile(std::string(100, 'd')));  // a second for the reply
-    for (const auto& [what, fault, outcome, phases] : faults) {
-        SCOPED_TRACE(what);
-        restartWith(fault);
-        send("NEWTAG.tiv");
-        expectFailure(outcome);
-        EXPECT_EQ(waits.size(), phases);
-    }
-}
-
-// A refused announcement ends before any data ('S': memory full).
-TEST_F(Send, EveryStatusLetterEndsWithItsOwnTextAndAnUnknownOneWithNone) {
-    pc.write("NEWTAG.tiv", tagDataFile("x"));
     for (char letter : std::string("BDNQRSTVWXA")) {
         SCOPED_TRACE(letter);
         restartWith([letter](auto& o) { o.answers[DeviceCommand::Announce] = letter; });
@@ -127,6 +97,20 @@ TEST_F(Send, EveryStatusLetterEndsWithItsOwnTextAndAnUnknownOneWithNone) {
         expectFailure(letter);                   // 'A' has no box, only the failure text
         EXPECT_EQ(framesReceived().size(), 1u);  // the announcement, no data frame
         EXPECT_FALSE(programmer.holds("NEWTAG.tiv"));
+    }
+    const std::tuple<const char*, Fault, char, std::size_t> faults[] = {
+        {"no answer to the announcement",
+         [](auto& o) { o.silentPhases.insert(DevicePhase::AnnounceStatus); }, 'N', 1},
+        {"no answer to the data", [](auto& o) { o.silentPhases.insert(DevicePhase::DataStatus); },
+         'N', 2},
+        {"data refused", [](auto& o) { o.answers[DeviceCommand::Data] = 'X'; }, 'X', 2},
+    };
+    for (const auto& [what, fault, outcome, phases] : faults) {
+        SCOPED_TRACE(what);
+        restartWith(fault);
+        send("NEWTAG.tiv");
+        expectFailure(outcome);
+        EXPECT_EQ(waits.size(), phases);
     }
 }
 
