@@ -38,17 +38,6 @@ TEST_F(ExchangeState, BytesFromBeforeATransactionAreDiscardedByItsFirstSend) {
     EXPECT_EQ(view.fileList, (std::vector<std::string>{"TAG00001"}));
 }
 
-TEST_F(ExchangeState, StartWithoutAFunctionLocksNothing) {
-    startWithoutProgrammer();
-    for (int function : {-1, 2, 99}) {
-        exchange->startExchange(function);
-        EXPECT_FALSE(exchange->busy());
-    }
-    EXPECT_TRUE(view.menusEnabled);
-    EXPECT_TRUE(view.functionChoiceEnabled);
-    EXPECT_TRUE(view.statusTexts.empty());
-}
-
 TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndSaysWhyUnderItsText) {
     startWithoutProgrammer();
     exchange->startExchange(Exchange::kReceiveFunction);

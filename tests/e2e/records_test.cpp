@@ -84,9 +84,8 @@ protected:
 };
 
 TEST_F(Records, EachExchangeIsOneLineWithWhatItDidAndHowItEnded) {
-    const std::string content = tagDataFile(std::string(120, 'x'));
+    const std::string content = tagDataFile(std::string(2000, 'x'));
     programmer.write("TAG00001.tiv", content);
-    pc.write("OUT.tiv", "");
     startProgrammer();
     startRecording();
 
@@ -97,8 +96,26 @@ TEST_F(Records, EachExchangeIsOneLineWithWhatItDidAndHowItEnded) {
     exchange->startExchange(Exchange::kReceiveFunction);
     exchange->cancel();  // at the choice
 
+    // A refused fetch, then a cancel mid-transfer; the records go before the exchange they
+    // watch.
+    records.reset();
+    restartWith([](SimulatorOptions& options) { options.answers[DeviceCommand::Fetch] = 'R'; });
+    startRecording();
+    fetch("TAG00001", pcFile("refused.tiv"));
+    ASSERT_EQ(exchange->lastOutcome(), 'R');
+    records.reset();
+    restartWith([](SimulatorOptions& options) { options.pace = LinePace{9600, 'E', 1}; });
+    startRecording();
+    view.onProgress = [this](const TransferProgress& progress) {
+        if (progress.done > 100) {
+            exchange->cancel();
+        }
+    };
+    fetch("TAG00001", pcFile("cancelled.tiv"));
+    ASSERT_TRUE(exchange->cancelled());
+
     const std::vector<Fields> lines = logged();
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 5u);
     const Fields& got = lines[0];
     EXPECT_EQ(got.at("program"), "test-program");
     EXPECT_EQ(got.at("function"), "get");
@@ -119,36 +136,14 @@ TEST_F(Records, EachExchangeIsOneLineWithWhatItDidAndHowItEnded) {
     EXPECT_EQ(lines[2].at("function"), "list");
     EXPECT_EQ(lines[2].at("outcome"), "cancelled");
     EXPECT_EQ(lines[2].at("pc"), "");
-    EXPECT_TRUE(warnings.empty());
-}
 
-TEST_F(Records, FailuresAndACancelMidTransferAreLoggedWithTheirLetter) {
-    programmer.write("TAG00001.tiv", tagDataFile(std::string(2000, 'c')));
-    simOptions.answers[DeviceCommand::Fetch] = 'R';
-    startProgrammer();
-    startRecording();
-    fetch("TAG00001", pcFile("refused.tiv"));
-    ASSERT_EQ(exchange->lastOutcome(), 'R');
-
-    records.reset();  // the exchange it watches is about to go
-    restartWith([](SimulatorOptions& options) { options.pace = LinePace{9600, 'E', 1}; });
-    startRecording();
-    view.onProgress = [this](const TransferProgress& progress) {
-        if (progress.done > 100) {
-            exchange->cancel();
-        }
-    };
-    fetch("TAG00001", pcFile("cancelled.tiv"));
-    ASSERT_TRUE(exchange->cancelled());
-
-    const std::vector<Fields> lines = logged();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].at("outcome"), "R");
-    EXPECT_EQ(lines[0].at("name"), "TAG00001");
-    EXPECT_EQ(lines[0].at("bytes"), "0");  // the file's size never came
-    EXPECT_EQ(lines[1].at("outcome"), "cancelled");
-    EXPECT_EQ(lines[1].at("bytes"), "2008");
+    EXPECT_EQ(lines[3].at("outcome"), "R");
+    EXPECT_EQ(lines[3].at("name"), "TAG00001");
+    EXPECT_EQ(lines[3].at("bytes"), "0");  // the file's size never came
+    EXPECT_EQ(lines[4].at("outcome"), "cancelled");
+    EXPECT_EQ(lines[4].at("bytes"), "2008");
     EXPECT_FALSE(pc.holds("cancelled.tiv"));
+    EXPECT_TRUE(warnings.empty());
 }
 
 // The trace of a whole receive against the programmer's own: the same frames in the same
