@@ -12,13 +12,10 @@ QString shownVersion(const AboutDialog& about) {
     return about.findChild<QLabel*>("1003")->text();
 }
 
-TEST(AboutDialog, ShowsTheCompiledVersion) {
+TEST(AboutDialog, ShowsTheCompiledVersionAndNothingWithoutItsRecord) {
     AboutDialog about;
     EXPECT_EQ(about.windowTitle(), "Info Dravolin");
     EXPECT_EQ(shownVersion(about), "1.1");
-}
-
-TEST(AboutDialog, MissingRecordShowsNothing) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     AboutDialog missing(nullptr, folder.filePath("missing.json"));

@@ -28,7 +28,7 @@ ProgramRun runProgram(const QStringList& arguments, const QString& outputFile = 
             QString::fromUtf8(program.readAllStandardError())};
 }
 
-TEST(DravolinProgram, HelpSucceedsAndUsageErrorsExitWithTwo) {
+TEST(DravolinProgram, HelpAndVersionSucceedUsageErrorsExitWithTwoAndAWriteErrorFails) {
     const std::vector<std::pair<QStringList, int>> cases = {
         {{"--help"}, 0},
         {{"--frobnicate"}, 2},
@@ -42,9 +42,7 @@ TEST(DravolinProgram, HelpSucceedsAndUsageErrorsExitWithTwo) {
         const QString usage = exitCode == 0 ? run.out : run.err;
         EXPECT_TRUE(usage.contains("usage: dravolin")) << usage.toStdString();
     }
-}
 
-TEST(DravolinProgram, VersionIsTheRecordsAndAWriteErrorFails) {
     const ProgramRun version = runProgram({"--version"});
     EXPECT_EQ(version.exitCode, 0) << version.err.toStdString();
     EXPECT_EQ(version.out, "dravolin " DRAVOLIN_VERSION "\n");

@@ -12,33 +12,21 @@ std::string_view german(TextId id) {
     return MessageCatalog::text(id, Language::German);
 }
 
-TEST(MessageCatalog, SamplesInBothLanguages) {
-    EXPECT_EQ(english(TextId::DeviceNotResponding),
-              "Communication error:\nDevice not responding.\nPlease check interface!");
-    EXPECT_EQ(english(TextId::StatusFunctionChosen),
-              "Start function using \"Data exchange -> Start data exchange\tF5\"");
-    EXPECT_EQ(english(TextId::SendEntry), "Send Data");
-    // German texts keep their umlauts as UTF-8.
-    EXPECT_EQ(german(TextId::FileOpenError),
-              "Fehler beim \xC3\x96"
-              "ffnen der Datei!");
-    EXPECT_EQ(german(TextId::FileFilter), "Alle Dateien|*.*|TIV - Codetr\xC3\xA4ger-Daten|*.tiv|");
-    EXPECT_EQ(english(TextId::StatusCancelled), " Cancelled");
-    EXPECT_EQ(german(TextId::StatusCancelled), " Abgebrochen");
-    EXPECT_TRUE(english(static_cast<TextId>(MessageCatalog::kTextCount)).empty());
-    EXPECT_TRUE(german(static_cast<TextId>(-1)).empty());
-}
-
-// Every text the window shows exists in both languages, and a German text that differs
-// from the English one keeps its UTF-8 intact.
+// Every text the window shows exists in both languages, and a German text keeps its
+// umlauts as UTF-8.
 TEST(MessageCatalog, EveryTextInBothLanguages) {
     for (int index = 0; index < MessageCatalog::kTextCount; ++index) {
         const auto id = static_cast<TextId>(index);
         EXPECT_FALSE(english(id).empty()) << index;
         EXPECT_FALSE(german(id).empty()) << index;
     }
-    EXPECT_EQ(german(TextId::ParityGroup), "&Parit\xC3\xA4t");
-    EXPECT_EQ(english(TextId::SettingsTitle), "Configure interface");
+    EXPECT_TRUE(english(static_cast<TextId>(MessageCatalog::kTextCount)).empty());
+    EXPECT_TRUE(german(static_cast<TextId>(-1)).empty());
+    EXPECT_EQ(german(TextId::FileOpenError),
+              "Fehler beim \xC3\x96"
+              "ffnen der Datei!");
+    EXPECT_EQ(german(TextId::FileFilter), "Alle Dateien|*.*|TIV - Codetr\xC3\xA4ger-Daten|*.tiv|");
+    EXPECT_EQ(german(TextId::StatusCancelled), " Abgebrochen");
     EXPECT_EQ(german(TextId::SettingsTitle), "Serielle Schnittstelle parametrieren");
 }
 
@@ -48,7 +36,6 @@ TEST(MessageCatalog, TextsThatAreTheSameOrOddOnPurpose) {
                   MessageCatalog::text(TextId::MemoryFullToo, language));
         EXPECT_EQ(MessageCatalog::text(TextId::DefaultExtension, language), "tiv");
     }
-    EXPECT_EQ(english(TextId::MemoryFull), "Voska Programmer memory full!");
     // Mended: the English text 7 closes its parenthesis, and text 17 (shown while a
     // directory waits for the file to receive) asks for the file to transfer.
     EXPECT_EQ(english(TextId::WrongSettings).back(), ')');

@@ -5,14 +5,10 @@
 namespace dravolin {
 namespace {
 
-TEST(PortSettings, DefaultsOpenCom1At9600EvenParity) {
+TEST(PortSettings, DefaultsOpenCom1At9600EvenParityAndExtremeValuesFormatSafely) {
     const PortSettings settings;
-    EXPECT_EQ(settings.language, 1);
     EXPECT_EQ(settings.portName(), "COM1");
     EXPECT_EQ(settings.settingsString(), "baud=9600 parity=E data=8 stop=1");
-}
-
-TEST(PortSettings, OtherSettingsAndExtremeValuesFormatSafely) {
     EXPECT_EQ(settingsStringFor(57600, 'N', 8, 2), "baud=57600 parity=N data=8 stop=2");
     EXPECT_EQ(portNameFor(4), "COM4");
     const int least = -2147483647 - 1;

@@ -39,8 +39,10 @@ protected:
 };
 
 TEST_F(SettingsFileTest, WhatWasConfirmedAndChosenComesBackAtTheNextStartBesideOthersKeys) {
-    EXPECT_EQ(SettingsFile::defaultPath().toStdString(),
-              std::string(std::getenv("XDG_CONFIG_HOME")) + "/dravolin/dravolin.conf");
+    // No file means the defaults without a word, and no file made.
+    EXPECT_EQ(loaded().warning(), "");
+    expectDefaults(loaded().settings());
+    EXPECT_FALSE(folder.holds("dravolin.conf"));
     // A key this version does not know, perhaps from a later one, survives our writes.
     folder.write("dravolin.conf", "[window]\ngeometry=10 20\n");
     SettingsFile first(path());
@@ -72,14 +74,8 @@ TEST_F(SettingsFileTest, WhatWasConfirmedAndChosenComesBackAtTheNextStartBesideO
     EXPECT_EQ(loaded().settings().portDevices, (std::map<int, std::string>{{3, "/dev/pts/9"}}));
 }
 
-TEST_F(SettingsFileTest, NoFileMeansTheDefaultsWithoutAWord) {
-    const SettingsFile file = loaded();
-    EXPECT_EQ(file.warning(), "");
-    expectDefaults(file.settings());
-    EXPECT_FALSE(folder.holds("dravolin.conf"));
-}
-
-TEST_F(SettingsFileTest, ADamagedFileGivesTheDefaultsAndIsKeptUntilNewSettingsAreConfirmed) {
+TEST_F(SettingsFileTest,
+       ADamagedOrUnreadableFileGivesTheDefaultsAndIsKeptUntilNewOnesAreConfirmed) {
     const std::string damaged = "[line\nbaud=19200\n\x01\x02garbage\n";
     folder.write("dravolin.conf", damaged);
     SettingsFile file = loaded();
@@ -99,13 +95,14 @@ TEST_F(SettingsFileTest, ADamagedFileGivesTheDefaultsAndIsKeptUntilNewSettingsAr
     EXPECT_EQ(next.settings().line.baudRate, 19200);
     EXPECT_EQ(next.settings().portDevices.at(2), "/dev/ttyACM0");
     EXPECT_EQ(next.settings().folders.at("send"), "/srv/tags");
-}
 
-TEST_F(SettingsFileTest, AnUnreadableFileGivesTheDefaultsWithAWarning) {
+    // One that cannot be read gives the defaults with a warning too.
+    std::filesystem::remove(folder.path() / "dravolin.conf");
     std::filesystem::create_directory(folder.path() / "dravolin.conf");
-    const SettingsFile file = loaded();
-    expectDefaults(file.settings());
-    EXPECT_NE(file.warning().find("cannot be read"), std::string::npos) << file.warning();
+    const SettingsFile unreadable = loaded();
+    expectDefaults(unreadable.settings());
+    EXPECT_NE(unreadable.warning().find("cannot be read"), std::string::npos)
+        << unreadable.warning();
 }
 
 TEST_F(SettingsFileTest, ValuesThatMakeNoSenseGiveTheirDefaultsAndAreNamedInOneWarning) {
