@@ -4,12 +4,12 @@
 
 #include <string>
 
+#include "support/test_folder.h"
+
 namespace dravolin {
 namespace {
 
-Bytes bytesOf(const std::string& text) {
-    return Bytes(text.begin(), text.end());
-}
+using test::bytesOf;
 
 Bytes withCheckByte(Bytes reply) {
     reply.push_back(xorOf(reply));
@@ -20,7 +20,7 @@ std::string nameText(const DeviceNameField& name) {
     return std::string(name.begin(), name.end());
 }
 
-TEST(DirectoryReplyCheck, AcceptsAWholeReplyAndReadsTheNames) {
+TEST(DirectoryReplyCheck, AcceptsOnlyAWholeReplyAndReadsItsNames) {
     Bytes reply = withCheckByte(bytesOf("DIRECTORY   0002TAG00001    0012TAG2        0000"));
     reply.push_back('!');  // a stray byte behind the reply is not part of it
     const DirectoryReply checked = checkDirectoryReply(reply);
@@ -29,9 +29,8 @@ TEST(DirectoryReplyCheck, AcceptsAWholeReplyAndReadsTheNames) {
     ASSERT_EQ(checked.names.size(), 2u);
     EXPECT_EQ(nameText(checked.names[0]), "TAG00001");
     EXPECT_EQ(nameText(checked.names[1]), "TAG2    ");
-}
 
-TEST(DirectoryReplyCheck, RefusesWithoutNames) {
+    // Refused replies give no names.
     const Bytes whole = withCheckByte(bytesOf("DIRECTORY   0001TAG00001    0012"));
     Bytes damaged = whole;
     damaged[20] ^= 0x01;
@@ -48,14 +47,14 @@ TEST(DirectoryReplyCheck, RefusesWithoutNames) {
         {withCheckByte(bytesOf("DIRECTORY   -001")), ReplyVerdict::UnusableField, -1},
     };
     for (const auto& c : cases) {
-        const DirectoryReply checked = checkDirectoryReply(c.received);
-        EXPECT_EQ(checked.verdict, c.verdict) << std::string(c.received.begin(), c.received.end());
-        EXPECT_EQ(checked.count, c.count);
-        EXPECT_TRUE(checked.names.empty());
+        const DirectoryReply refused = checkDirectoryReply(c.received);
+        EXPECT_EQ(refused.verdict, c.verdict) << std::string(c.received.begin(), c.received.end());
+        EXPECT_EQ(refused.count, c.count);
+        EXPECT_TRUE(refused.names.empty());
     }
 }
 
-TEST(FileReplyCheck, AcceptsTheFileWithoutItsCheckByte) {
+TEST(FileReplyCheck, AcceptsOnlyAWholeFileAndGivesItWithoutItsCheckByte) {
     const Bytes reply = withCheckByte(bytesOf("HEAD0003abc"));
     const FileReply checked = checkFileReply(reply);
     ASSERT_EQ(checked.verdict, ReplyVerdict::Accepted);
@@ -64,9 +63,7 @@ TEST(FileReplyCheck, AcceptsTheFileWithoutItsCheckByte) {
     const FileReply empty = checkFileReply(withCheckByte(bytesOf("HEAD0000")));
     EXPECT_EQ(empty.verdict, ReplyVerdict::Accepted);
     EXPECT_EQ(empty.file.size(), 8u);
-}
 
-TEST(FileReplyCheck, RefusesWithoutAFile) {
     Bytes damaged = withCheckByte(bytesOf("HEAD0003abc"));
     damaged[9] ^= 0x20;
     const struct {
@@ -79,9 +76,9 @@ TEST(FileReplyCheck, RefusesWithoutAFile) {
         {withCheckByte(bytesOf("HEAD-001")), ReplyVerdict::UnusableField},
     };
     for (const auto& c : cases) {
-        const FileReply checked = checkFileReply(c.received);
-        EXPECT_EQ(checked.verdict, c.verdict) << std::string(c.received.begin(), c.received.end());
-        EXPECT_TRUE(checked.file.empty());
+        const FileReply refused = checkFileReply(c.received);
+        EXPECT_EQ(refused.verdict, c.verdict) << std::string(c.received.begin(), c.received.end());
+        EXPECT_TRUE(refused.file.empty());
     }
 }
 

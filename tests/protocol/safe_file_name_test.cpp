@@ -9,7 +9,7 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(SafeFileName, DeviceNamesThatNameOneFileAreKept) {
+TEST(SafeFileName, DeviceNamesThatNameOneFileAreKeptAndOthersRefused) {
     const std::pair<std::string, std::string> cases[] = {
         {"TAG00001", "TAG00001"},
         {"AB      ", "AB"},
@@ -27,10 +27,9 @@ TEST(SafeFileName, DeviceNamesThatNameOneFileAreKept) {
         EXPECT_EQ(fileNameForDeviceName(deviceName, refusal), fileName) << deviceName;
         EXPECT_EQ(refusal, "");
     }
-}
 
-TEST(SafeFileName, NamesThatCouldLeaveTheFolderOrHideThemselvesAreRefused) {
-    const std::pair<std::string, std::string> cases[] = {
+    // Names that could leave the folder or hide themselves.
+    const std::pair<std::string, std::string> refusals[] = {
         {"", "is empty"},
         {"        ", "is empty"},
         {".", "\".\" names a folder"},
@@ -46,7 +45,7 @@ TEST(SafeFileName, NamesThatCouldLeaveTheFolderOrHideThemselvesAreRefused) {
          "holds a control character"},
         {"nul\0x"s, "holds a control character"},
     };
-    for (const auto& [deviceName, reason] : cases) {
+    for (const auto& [deviceName, reason] : refusals) {
         std::string refusal;
         EXPECT_FALSE(fileNameForDeviceName(deviceName, refusal).has_value()) << deviceName;
         EXPECT_NE(refusal.find(reason), std::string::npos) << refusal;

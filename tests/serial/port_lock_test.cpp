@@ -43,9 +43,7 @@ TEST_F(PortLockTest, HoldsOurProcessIdInTheUsualFormWhileTakenAndGoesOnRelease) 
     {
         PortLock lock;
         ASSERT_EQ(take(lock), PortLock::Outcome::Taken);
-        EXPECT_EQ(lock.path(), (folder.path() / kLockName).string());
         EXPECT_EQ(lockFile(), lockText(::getpid()));
-        EXPECT_EQ(lockFile().size(), 11u);
         struct stat info {};
         ASSERT_EQ(::stat(lock.path().c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 0777, 0644u);   // other programs must be able to read it
@@ -76,6 +74,14 @@ TEST_F(PortLockTest, ALiveProgramsLockIsHonouredInEitherFormAndLeftAsItWas) {
         EXPECT_EQ(lock.holderPid(), other.pid());
         EXPECT_EQ(lockFile(), form);
     }
+
+    // Release leaves a lock that is no longer ours: someone removed ours and took the device.
+    fs::remove(folder.path() / kLockName);
+    PortLock ours;
+    ASSERT_EQ(take(ours), PortLock::Outcome::Taken);
+    plant(lockText(other.pid()));
+    ours.release();
+    EXPECT_EQ(lockFile(), lockText(other.pid()));
 
     // Once that program has ended its lock is stale, and ours takes its place.
     other.end(SIGKILL);
@@ -115,15 +121,6 @@ TEST_F(PortLockTest, ALinkPlantedInTheLockFolderIsNeitherFollowedNorRemoved) {
     EXPECT_EQ(elsewhere.read("precious"), content);
 }
 
-TEST_F(PortLockTest, ReleaseLeavesALockThatIsNoLongerOurs) {
-    ChildProcess other({"sleep", "600"});
-    PortLock lock;
-    ASSERT_EQ(take(lock), PortLock::Outcome::Taken);
-    plant(lockText(other.pid()));  // someone removed ours and took the device meanwhile
-    lock.release();
-    EXPECT_EQ(lockFile(), lockText(other.pid()));
-}
-
 TEST_F(PortLockTest, AFolderThatCannotHoldLocksIsReported) {
     PortLock lock;
     const std::string missing = (folder.path() / "no-such-folder").string();
@@ -140,7 +137,6 @@ TEST_F(PortLockTest, AFolderThatCannotHoldLocksIsReported) {
 }
 
 TEST(PortLockName, NamesTheDeviceALinkLeadsTo) {
-    EXPECT_EQ(PortLock::lockFileName("/dev/ttyUSB0"), "LCK..ttyUSB0");
     PtyPair pty;
     ASSERT_TRUE(pty.valid());
     ASSERT_TRUE(pty.devicePath().starts_with("/dev/pts/"));

@@ -57,10 +57,6 @@ bool PcSide::waitForHangup() const {
     return ::poll(&in, 1, 0) == 1 && (in.revents & POLLHUP) != 0;
 }
 
-Bytes bytesOf(const std::string& text) {
-    return Bytes(text.begin(), text.end());
-}
-
 Bytes fetchRequestFor(const std::string& name) {
     Bytes field(kNameLength, ' ');
     std::copy(name.begin(), name.end(), field.begin());

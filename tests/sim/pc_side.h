@@ -5,6 +5,7 @@
 
 #include "protocol/frames.h"
 #include "protocol/unique_fd.h"
+#include "support/test_folder.h"
 
 namespace dravolin::test {
 
@@ -32,7 +33,6 @@ private:
     UniqueFd fd_;
 };
 
-Bytes bytesOf(const std::string& text);
 Bytes fetchRequestFor(const std::string& name);  // name padded with spaces to 8 bytes
 Bytes withWrongCheckByte(Bytes frame);
 

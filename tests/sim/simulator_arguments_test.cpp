@@ -53,11 +53,7 @@ TEST(SimulatorArgumentsTest, FlagsReachTheOptionsAndBadOnesAreNamed) {
         {{"--files", "d", "--hangup-after", "soon"}, nullptr, "soon"},
     };
     for (const CommandLine& line : table) {
-        std::string joined;
-        for (const std::string& argument : line.arguments) {
-            joined += argument + ' ';
-        }
-        SCOPED_TRACE(joined);
+        SCOPED_TRACE(::testing::PrintToString(line.arguments));
         const auto parsed = parseSimulatorArguments(line.arguments);
         if (line.holds) {
             ASSERT_TRUE(parsed.ok) << parsed.error;

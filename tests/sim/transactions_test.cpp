@@ -119,17 +119,5 @@ TEST_F(TransactionsTest, AReplyTakesAtLeastItsLineTime) {
     EXPECT_GE(took, std::chrono::duration<double>(reply.size() * 12 / 9600.0));
 }
 
-TEST_F(TransactionsTest, HangupAfterSomeBytesOfAReplyIsSeenByThePc) {
-    options_.hangupAfter = 5;
-    startProgrammer();
-    const PcSide pc(programmer_->devicePath());
-
-    EXPECT_EQ(pc.exchange(directoryRequest(), 2), bytesOf("00"));
-    pc.send(goAhead());
-
-    EXPECT_TRUE(pc.waitForHangup());
-    EXPECT_EQ(programmer_->state(), SimulatorState::HungUp);
-}
-
 }  // namespace
 }  // namespace dravolin::test

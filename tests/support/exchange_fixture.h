@@ -34,9 +34,6 @@ protected:
     // The programmer goes away: its side of the line closes, as a pulled adapter's would.
     void stopProgrammer() { programmer_->stop(); }
     std::string pcFile(const std::string& name) const { return (pc.path() / name).string(); }
-    std::string programmerFile(const std::string& name) const {
-        return (programmer.path() / name).string();
-    }
 
     // Runs a receive up to the listing and chooses the entry `name` (trailing spaces
     // ignored) with the save dialog answered by `savePath`.

@@ -34,8 +34,6 @@ public:
     std::vector<TransferProgress> progress;  // every measurement shown, in order
     int progressHidden = 0;
     std::vector<bool> cancelAvailable;  // every change, in order
-    // Runs while a box is up, as an operator would take a moment to read it.
-    std::function<void()> whileBoxIsUp;
     // Runs as the list of the device's files is put up.
     std::function<void()> whenListShown;
     // Runs after each progress measurement is recorded, as an operator watching the bar.
@@ -51,17 +49,9 @@ public:
         statusTexts.push_back(id);
         statusArguments.push_back(argument);
     }
-    void showMessageBox(TextId id, MessageIcon icon) override {
-        boxes.push_back({id, icon});
-        if (whileBoxIsUp) {
-            whileBoxIsUp();
-        }
-    }
+    void showMessageBox(TextId id, MessageIcon icon) override { boxes.push_back({id, icon}); }
     void showOutcomeBox(TextId id, const std::string& causeLine) override {
         boxes.push_back({id, MessageIcon::Exclamation, causeLine});
-        if (whileBoxIsUp) {
-            whileBoxIsUp();
-        }
     }
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override {
         dialogs.push_back(request);

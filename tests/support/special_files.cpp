@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/un.h>
 
 #include <cerrno>
@@ -24,13 +23,6 @@ UniqueFd makeSocket(const std::filesystem::path& path) {
     EXPECT_EQ(::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0)
         << path << ": " << std::strerror(errno);
     return fd;
-}
-
-std::string makeNullDevice(const std::filesystem::path& path) {
-    if (::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
-        return std::strerror(errno);
-    }
-    return {};
 }
 
 std::string kindAt(const std::filesystem::path& path) {

@@ -11,8 +11,6 @@ namespace dravolin::test {
 void makeFifo(const std::filesystem::path& path);
 // A listening UNIX socket; it exists while the returned descriptor is open.
 UniqueFd makeSocket(const std::filesystem::path& path);
-// A node of the null device; empty when made, else why not (it needs CAP_MKNOD).
-std::string makeNullDevice(const std::filesystem::path& path);
 
 // What the path names now, without following a link: "file", "folder", "fifo", "socket",
 // "device", "link" or "nothing".

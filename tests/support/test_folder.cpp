@@ -43,9 +43,9 @@ bool TestFolder::holds(const std::string& name) const {
     return std::filesystem::exists(path_ / name);
 }
 
-std::string TestFolder::listing() const {
+std::string TestFolder::listing(const std::string& under) const {
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    for (const auto& entry : std::filesystem::directory_iterator(path_ / under)) {
         names.insert(entry.path().filename().string());
     }
     std::string joined;

