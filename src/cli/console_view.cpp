@@ -15,12 +15,7 @@ ConsoleView::ConsoleView(std::FILE* err, bool showProgress, Language language)
     : err_(err), showProgress_(showProgress), language_(language) {}
 
 std::string ConsoleView::oneLine(TextId id, Language language, const std::string& argument) {
-    std::string text = fillPlaceholders(MessageCatalog::text(id, language), {argument});
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    std::replace(text.begin(), text.end(), '\t', ' ');
-    const auto first = text.find_first_not_of(' ');
-    const auto last = text.find_last_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    return asOneLine(fillPlaceholders(MessageCatalog::text(id, language), {argument}));
 }
 
 void ConsoleView::setStatusText(TextId id) {

@@ -1,5 +1,6 @@
 #include "core/message_catalog.h"
 
+#include <algorithm>
 #include <array>
 
 namespace dravolin {
@@ -165,6 +166,14 @@ std::string fillPlaceholders(std::string_view text, const std::vector<std::strin
         }
     }
     return filled;
+}
+
+std::string asOneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(text.begin(), text.end(), '\t', ' ');
+    const auto first = text.find_first_not_of(' ');
+    const auto last = text.find_last_not_of(' ');
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 
 std::string_view MessageCatalog::text(TextId id, Language language) {

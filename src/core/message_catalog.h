@@ -128,6 +128,10 @@ struct FilledText {
 // is never taken for a placeholder. A placeholder without its argument is left as it is.
 std::string fillPlaceholders(std::string_view text, const std::vector<std::string>& arguments);
 
+// A catalogue text on one line, for a terminal or a list: its line breaks and tabs become
+// spaces, and the blanks around it go.
+std::string asOneLine(std::string text);
+
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:

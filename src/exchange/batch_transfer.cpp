@@ -33,15 +33,6 @@ private:
     Exchange& exchange_;
 };
 
-// A catalogue text on one line: its line breaks become spaces, outer blanks go.
-std::string oneLine(std::string text) {
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    std::replace(text.begin(), text.end(), '\t', ' ');
-    const auto first = text.find_first_not_of(' ');
-    const auto last = text.find_last_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-}
-
 std::string shownLetter(char letter) {
     const auto byte = static_cast<unsigned char>(letter);
     if (byte >= 0x20 && byte < 0x7f) {
@@ -257,7 +248,7 @@ FilledText BatchTransfer::describe(const BatchItem& item, const std::string& sho
             return {TextId::RunStoredLine, {shownName, item.storedAs}};
         case BatchItem::Result::Failed: {
             const std::optional<TextId> box = outcomeBoxText(item.letter);
-            std::string text = oneLine(catalog.lookup(box ? *box : TextId::StatusFailure));
+            std::string text = asOneLine(catalog.lookup(box ? *box : TextId::StatusFailure));
             if (!item.detail.empty()) {
                 text += " (" + item.detail + ")";
             }
