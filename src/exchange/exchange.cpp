@@ -531,9 +531,9 @@ void Exchange::sendFrame(std::size_t length) {
 
 WaitEnd Exchange::waitForReply(std::size_t threshold, int milliseconds, WaitProgress progress) {
     const int interval = std::max(milliseconds, kShortestTimerMs);
-    if (waitObserver_) {
-        waitObserver_(threshold, interval);
-    }
+    notify([threshold, interval](ExchangeObserver& observer) {
+        observer.waitBegan(threshold, interval);
+    });
     replyTimedOut_ = false;
     replyTimer_.start(interval);
     waiting_ = true;

@@ -136,10 +136,6 @@ public:
     // The pause that holds an outcome on screen; a terminal needs none.
     void setOutcomePause(int milliseconds) { outcomePauseMs_ = milliseconds; }
 
-    // Told the threshold and time-out of every wait as it begins (for tests and tracing).
-    using WaitObserver = std::function<void(std::size_t threshold, int milliseconds)>;
-    void setWaitObserver(WaitObserver observer) { waitObserver_ = std::move(observer); }
-
     // Told what every exchange does from now on (the transfer log, the protocol trace); the
     // observer must outlive the exchange or be removed first.
     void addObserver(ExchangeObserver& observer);
@@ -224,7 +220,6 @@ private:
     bool keepExistingFiles_ = false;
     bool outcomesCollected_ = false;
     int function_ = kReceiveFunction;
-    WaitObserver waitObserver_;
     std::vector<ExchangeObserver*> observers_;
     ExchangeRecord record_;
     bool recordOpen_ = false;  // from the start of an exchange to its one end

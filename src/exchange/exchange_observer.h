@@ -29,6 +29,11 @@ public:
         static_cast<void>(milliseconds);
     }
     virtual void lineHungUp() {}
+    // A wait for `awaited` reply bytes begins, with its time-out.
+    virtual void waitBegan(std::size_t awaited, int milliseconds) {
+        static_cast<void>(awaited);
+        static_cast<void>(milliseconds);
+    }
     // A wait for a reply has ended: nothing happens on the line until the next frame, so
     // this is the time for slow work such as writing to a file.
     virtual void waitEnded() {}

@@ -164,7 +164,7 @@ TEST_F(Receive, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
     programmer.write("TAG00001.tiv", tagDataFile(data));
     startProgrammer();
     exchange->setKeepExistingFiles(true);
-    exchange->setWaitObserver([&](std::size_t threshold, int) {
+    const WaitHook meanwhile(*exchange, [&](std::size_t threshold, int) {
         if (threshold == fileReplyLength(static_cast<long>(data.size()))) {
             pc.write("new.tiv", "made meanwhile");
         }

@@ -17,14 +17,15 @@ void ExchangeFixture::startWithoutProgrammer() {
 }
 
 void ExchangeFixture::buildExchange(const std::string& devicePath) {
+    waitRecorder.reset();
     exchange.reset();
     PortMap map;
     map.map(1, devicePath);
     port = std::make_unique<SerialPort>(warnings, map, ports.factory());
     exchange = std::make_unique<Exchange>(view, *port, settings);
     exchange->setOutcomePause(0);
-    exchange->setWaitObserver(
-        [this](std::size_t threshold, int ms) { waits.emplace_back(threshold, ms); });
+    waitRecorder = std::make_unique<WaitHook>(
+        *exchange, [this](std::size_t threshold, int ms) { waits.emplace_back(threshold, ms); });
 }
 
 void ExchangeFixture::fetch(const std::string& name, std::optional<std::string> savePath) {

@@ -15,6 +15,7 @@
 #include "support/recording_view.h"
 #include "support/scripted_port.h"
 #include "support/test_folder.h"
+#include "support/wait_hook.h"
 
 namespace dravolin::test {
 
@@ -56,6 +57,7 @@ protected:
     std::vector<Wait> waits;
     std::unique_ptr<SerialPort> port;
     std::unique_ptr<Exchange> exchange;
+    std::unique_ptr<WaitHook> waitRecorder;  // fills `waits`
 
 private:
     void buildExchange(const std::string& devicePath);

@@ -15,6 +15,7 @@
 #include "exchange/exchange.h"
 #include "exchange/transfer_progress.h"
 #include "serial/serial_port.h"
+#include "support/wait_hook.h"
 #include "tests/ui/scripted_prompts.h"
 #include "tests/ui/window_driver.h"
 #include "ui/client_area.h"
@@ -146,8 +147,9 @@ TEST_F(TransferDialogTest, ClosingAsksDuringAWaitAndIsIgnoredDuringTheOutcome) {
         busyAndStayed.push_back(busy && !closed && window_.isVisible());
     };
     // Once the wait for the reply has begun, then while the box is up, then in the pause.
-    window_.exchange().setWaitObserver(
-        [&](std::size_t, int) { QTimer::singleShot(0, &window_, [&] { tryToEnd(true); }); });
+    const test::WaitHook whileWaiting(window_.exchange(), [&](std::size_t, int) {
+        QTimer::singleShot(0, &window_, [&] { tryToEnd(true); });
+    });
     record_->whileMessageShown = [&] {
         tryToEnd(false);
         QTimer::singleShot(0, &window_, [&] { tryToEnd(false); });
