@@ -1,0 +1,73 @@
+#include "protocol/reply_waits.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace dravolin {
+
+namespace {
+
+constexpr int kStatusReplyBytes = 2;
+constexpr int kStatusMs = 1000;
+constexpr int kHeaderMs = 1000;
+constexpr int kDirectoryHeaderBytes = 16;
+constexpr int kDirectoryEntryBytes = 16;
+constexpr int kDirectoryMsPerEntry = 600;
+constexpr int kFileHeaderBytes = 8;
+constexpr int kFileMsPerByte = 50;
+constexpr int kFileExtraMs = 50;
+constexpr int kDataMsPerByte = 10;
+constexpr int kGoAheadBytes = 1;
+constexpr int kCheckByte = 1;
+constexpr int kDataFrameExtraBytes = 2;  // STX and the check byte
+
+}  // namespace
+
+int bitsPerByte(const LineTiming& line) {
+    const int parityBits = line.parity == 'N' ? 0 : 1;
+    return 1 + 8 + parityBits + line.stopBits;
+}
+
+int lineTimeMs(std::size_t bytes, const LineTiming& line) {
+    const std::int64_t bits = static_cast<std::int64_t>(bytes) * bitsPerByte(line);
+    const std::int64_t baud = std::max(line.baudRate, 1);
+    return static_cast<int>((bits * 1000 + baud - 1) / baud);
+}
+
+int replyWaitMs(int protocolMs, std::size_t bytesSent, std::size_t bytesExpected,
+                const LineTiming& line) {
+    const int lineMs = lineTimeMs(bytesSent + bytesExpected, line) + kDeviceAndAdapterAllowanceMs;
+    return std::max({protocolMs, lineMs, kShortestWaitMs});
+}
+
+int statusWaitMs(std::size_t frameBytes, const LineTiming& line) {
+    return replyWaitMs(kStatusMs, frameBytes, kStatusReplyBytes, line);
+}
+
+int directoryHeaderWaitMs(const LineTiming& line) {
+    return replyWaitMs(kHeaderMs, kGoAheadBytes, kDirectoryHeaderBytes, line);
+}
+
+int directoryEntriesWaitMs(int entries, const LineTiming& line) {
+    const int count = std::max(entries, 0);
+    const auto expected = static_cast<std::size_t>(kDirectoryEntryBytes * count + kCheckByte);
+    return replyWaitMs(kDirectoryMsPerEntry * count, 0, expected, line);
+}
+
+int fileHeaderWaitMs(const LineTiming& line) {
+    return replyWaitMs(kHeaderMs, kGoAheadBytes, kFileHeaderBytes, line);
+}
+
+int fileDataWaitMs(int dataLength, const LineTiming& line) {
+    const int length = std::max(dataLength, 0);
+    const auto expected = static_cast<std::size_t>(length + kCheckByte);
+    return replyWaitMs(kFileMsPerByte * length + kFileExtraMs, 0, expected, line);
+}
+
+int dataStatusWaitMs(int dataLength, const LineTiming& line) {
+    const int length = std::max(dataLength, 0);
+    const auto sent = static_cast<std::size_t>(length + kDataFrameExtraBytes);
+    return replyWaitMs(kDataMsPerByte * length, sent, kStatusReplyBytes, line);
+}
+
+}  // namespace dravolin
