@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(decimal_field replies tag_data_file names cli_options lock_file sim_arguments sim_frames)
+targets=(decimal_field replies tag_data_file names engine cli_options lock_file sim_arguments sim_frames)
 
 usage() {
     sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
