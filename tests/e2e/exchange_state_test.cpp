@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QTimer>
+
+#include "support/waiting.h"
 
 #include "support/exchange_fixture.h"
 
@@ -13,34 +14,20 @@ protected:
     void receive(std::uint8_t byte) { exchange->portMessage(MSG_RX_CHAR, byte, 1); }
 };
 
-TEST_F(ExchangeState, ReplyAlreadyStoredEndsTheWaitAsReachedAndBytesBeyondTheBufferAreDropped) {
-    startWithoutProgrammer();
-    receive('0');
-    receive('0');
-    // Nothing more can arrive: a wait that did not look at the count first would time out.
-    EXPECT_EQ(exchange->waitForReply(2, 1000), WaitEnd::Reached);
-    EXPECT_EQ(exchange->waitForReply(3, 20), WaitEnd::TimedOut);
-    for (std::size_t i = 0; i < Exchange::kBufferSize + 100; ++i) {
-        receive(0x55);
-    }
-    EXPECT_EQ(exchange->waitForReply(Exchange::kBufferSize, 10), WaitEnd::Reached);
-    EXPECT_EQ(exchange->waitForReply(Exchange::kBufferSize + 1, 10), WaitEnd::TimedOut);
-}
-
 TEST_F(ExchangeState, BytesFromBeforeATransactionAreDiscardedByItsFirstSend) {
     programmer.write("TAG00001.tiv", tagDataFile("a"));
     startProgrammer();
     for (char stale : std::string("XRRRRRRRRRRRRRRRRRRRRR")) {
         receive(static_cast<std::uint8_t>(stale));
     }
-    exchange->startExchange(Exchange::kReceiveFunction);
+    start(Exchange::kReceiveFunction);
     EXPECT_TRUE(exchange->awaitingFileChoice());
     EXPECT_EQ(view.fileList, (std::vector<std::string>{"TAG00001"}));
 }
 
 TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndSaysWhyUnderItsText) {
     startWithoutProgrammer();
-    exchange->startExchange(Exchange::kReceiveFunction);
+    start(Exchange::kReceiveFunction);
     EXPECT_EQ(exchange->lastOutcome(), 'N');
     EXPECT_TRUE(warnings.warnings().empty());
     const std::string cause = port->lastOpenFailure();
@@ -52,7 +39,7 @@ TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndSaysWhyUnderItsText) {
 
     // The next exchange starts without the old cause (a send whose file choice is
     // cancelled never reaches the port).
-    exchange->startExchange(Exchange::kSendFunction);
+    start(Exchange::kSendFunction);
     EXPECT_FALSE(exchange->busy());
     EXPECT_EQ(exchange->causeLine(), "");
 }
@@ -60,22 +47,12 @@ TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndSaysWhyUnderItsText) {
 TEST_F(ExchangeState, OutcomeStaysOnScreenForThePauseWhileTheExchangeIsBusy) {
     startProgrammer();
     exchange->setOutcomePause(Exchange::kOutcomePauseMs);
-    std::vector<TextId> statusDuringPause;
-    bool busyDuringPause = false;
-    // Goes before the locals above, and with it a timer that has not fired.
-    QObject timerContext;
-    // A second into the pause the success text shows and the window is still locked.
-    QTimer::singleShot(1000, &timerContext, [&] {
-        statusDuringPause.push_back(view.lastStatus());
-        busyDuringPause = exchange->busy();
-    });
-    QElapsedTimer clock;
-    clock.start();
     exchange->startExchange(Exchange::kReceiveFunction);  // an empty directory: success
-    EXPECT_GE(clock.elapsed(), Exchange::kOutcomePauseMs - 50);
-    EXPECT_EQ(statusDuringPause, (std::vector<TextId>{TextId::StatusSuccess}));
+    // The success text shows and the window is still locked: the pause holds it.
+    ASSERT_TRUE(waitUntil([this] { return view.lastStatus() == TextId::StatusSuccess; }));
+    EXPECT_TRUE(exchange->busy());
     EXPECT_EQ(exchange->lastOutcome(), '0');
-    EXPECT_TRUE(busyDuringPause);
+    settle();
     EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
     EXPECT_FALSE(exchange->busy());
 }

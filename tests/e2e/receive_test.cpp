@@ -19,7 +19,7 @@ class Receive : public ExchangeFixture {};
 TEST_F(Receive, ListsThreeNamesInOrderAndWaitsFor65BytesWith1800Ms) {
     startProgrammer();
     // An empty directory shows the information box, then ends as success.
-    exchange->startExchange(Exchange::kReceiveFunction);
+    start(Exchange::kReceiveFunction);
     ASSERT_EQ(view.boxes.size(), 1u);
     EXPECT_EQ(view.boxes[0].text, TextId::NoFileSaved);
     EXPECT_EQ(view.boxes[0].icon, MessageIcon::Information);
@@ -31,9 +31,9 @@ TEST_F(Receive, ListsThreeNamesInOrderAndWaitsFor65BytesWith1800Ms) {
     programmer.write("TAG00002.tiv", tagDataFile("two"));
     programmer.write("ZETA.tiv", tagDataFile(""));
     restartWith([](SimulatorOptions&) {});
-    exchange->chooseListedFile(0);  // nothing listed yet
+    choose(0);  // nothing listed yet
     EXPECT_TRUE(framesReceived().empty());
-    exchange->startExchange(Exchange::kReceiveFunction);
+    start(Exchange::kReceiveFunction);
     EXPECT_EQ(waits, (std::vector<Wait>{{2, 1000}, {16, 1000}, {65, 1800}}));
     EXPECT_EQ(view.fileList, (std::vector<std::string>{"TAG00001", "TAG00002", "ZETA    "}));
     EXPECT_EQ(view.fileListModes.back(), 1);
@@ -41,9 +41,9 @@ TEST_F(Receive, ListsThreeNamesInOrderAndWaitsFor65BytesWith1800Ms) {
     EXPECT_EQ(framesReceived(), (std::vector<Bytes>{{'D', 'D'}, {0x02}}));
 
     // Choices beyond the list or of none, and another start, do nothing while it waits.
-    exchange->chooseListedFile(3);
-    exchange->chooseListedFile(-1);
-    exchange->startExchange(Exchange::kSendFunction);
+    choose(3);
+    choose(-1);
+    start(Exchange::kSendFunction);
     EXPECT_EQ(framesReceived().size(), 2u);
     EXPECT_TRUE(view.dialogs.empty());
     EXPECT_TRUE(exchange->awaitingFileChoice());
@@ -68,19 +68,21 @@ TEST_F(Receive, FetchWritesTheTagDataFileWithoutItsCheckByte) {
               (std::vector<Wait>{
                   {2, 1000}, {16, 1000}, {33, 600}, {2, 1000}, {8, 1000}, {312, 50 * 303 + 50}}));
     EXPECT_EQ(framesReceived().at(2), fetchRequest(Bytes{'T', 'A', 'G', '0', '0', '0', '0', '1'}));
-    // Progress was shown for the two data replies only, up to their whole length.
+    // Progress was shown for the two data replies only, up to their whole length: the
+    // file's bytes, header and data, for the fetch.
     ASSERT_FALSE(view.progress.empty());
     EXPECT_EQ(view.progress.front().expected, 33u);
-    EXPECT_EQ(view.progress.back().expected, 312u);
-    EXPECT_EQ(view.progress.back().done, 312u);
+    EXPECT_EQ(view.progress.back().expected, 311u);
+    EXPECT_EQ(view.progress.back().done, 311u);
     EXPECT_EQ(view.progressHidden, 2);
     EXPECT_EQ(view.cancelAvailable, (std::vector<bool>{true, false}));
 
-    // A file of length zero: nine bytes awaited, with 50 ms for them.
+    // A file of length zero: nine bytes awaited, for their line time (2 ms at 9600 8E1) and
+    // the device's and adapter's allowance rather than the bare 50 ms.
     programmer.write("EMPTY.tiv", tagDataFile(""));
     fetch("EMPTY", pcFile("empty.tiv"));
     EXPECT_EQ(exchange->lastOutcome(), '0');
-    EXPECT_EQ(waits.back(), (Wait{9, 50}));
+    EXPECT_EQ(waits.back(), (Wait{9, 2 + kDeviceAndAdapterAllowanceMs}));
     EXPECT_EQ(pc.read("empty.tiv"), "HD010000");
 }
 
@@ -123,7 +125,7 @@ TEST_F(Receive, CancelledFileDialogsReturnToIdleAtOnceWithoutATransfer) {
     EXPECT_EQ(pc.listing(), "");
 
     view = RecordingView{};
-    exchange->startExchange(Exchange::kSendFunction);  // no answer queued: cancelled
+    start(Exchange::kSendFunction);  // no answer queued: cancelled
     EXPECT_TRUE(exchange->cancelled());
     EXPECT_FALSE(exchange->busy());
     EXPECT_TRUE(view.boxes.empty());
@@ -204,7 +206,7 @@ TEST_F(Receive, FailuresEndTheExchangeWithNothingListedOrWritten) {
         SCOPED_TRACE(what);
         restartWith(fault);
         if (phases < 4) {
-            exchange->startExchange(Exchange::kReceiveFunction);
+            start(Exchange::kReceiveFunction);
             EXPECT_TRUE(view.fileList.empty());
         } else {
             fetch("TAG00001", pcFile("out.tiv"));
@@ -218,7 +220,7 @@ TEST_F(Receive, FailuresEndTheExchangeWithNothingListedOrWritten) {
 TEST_F(Receive, TimeOutEndsTheWaitWhileBytesAreStillArriving) {
     programmer.write("SLOW.tiv", tagDataFile(std::string(20, 's')));
     startProgrammer();
-    exchange->startExchange(Exchange::kReceiveFunction);
+    start(Exchange::kReceiveFunction);
     ASSERT_TRUE(exchange->awaitingFileChoice());
 
     // The file comes from a programmer on a 150-baud line: a byte takes 67 ms, more than
@@ -234,7 +236,7 @@ TEST_F(Receive, TimeOutEndsTheWaitWhileBytesAreStillArriving) {
     port->setPortMap(map);
 
     view.dialogAnswers.push_back(pcFile("slow.tiv"));
-    exchange->chooseListedFile(0);
+    choose(0);
 
     EXPECT_EQ(exchange->lastOutcome(), 'N');
     EXPECT_EQ(waits.back(), (Wait{29, 50 * 20 + 50}));

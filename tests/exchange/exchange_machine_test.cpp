@@ -235,10 +235,10 @@ TEST(ExchangeMachine, DirectoryTableEveryReplyTimeOutCancelAndHangUp) {
                {
                    {"listed",
                     {rx(status('0')), rx(directoryBody(2)), rx({two.back()})},
-                    after(toEntries, {"disarm", "close", "list 2"})},
+                    after(toEntries, {"disarm", "list 2", "close"})},
                    {"whole reply in one run",
                     {rx(status('0')), rx(two)},
-                    after(toEntries, {"disarm", "close", "list 2"})},
+                    after(toEntries, {"disarm", "list 2", "close"})},
                    {"refused",
                     {rx(status('V'))},
                     {"open", "send D/2", "wait 2", "disarm", "close", "end V"}},
@@ -281,7 +281,7 @@ TEST(ExchangeMachine, DirectoryTableEveryReplyTimeOutCancelAndHangUp) {
                     after(toEntries, {"disarm", "close", "end cancelled"})},
                    {"cancel at the choice",
                     {rx(status('0')), rx(two), cancel},
-                    after(toEntries, {"disarm", "close", "list 2", "end cancelled"})},
+                    after(toEntries, {"disarm", "list 2", "close", "end cancelled"})},
                    {"hang-up at status",
                     {hangUp},
                     {"open", "send D/2", "wait 2", "disarm", "close", "end N gone"}},
@@ -293,15 +293,15 @@ TEST(ExchangeMachine, DirectoryTableEveryReplyTimeOutCancelAndHangUp) {
                     after(toEntries, {"disarm", "close", "end N gone"})},
                    {"hang-up after the list is nothing",
                     {rx(status('0')), rx(two), hangUp, timeOut},
-                    after(toEntries, {"disarm", "close", "list 2"})},
+                    after(toEntries, {"disarm", "list 2", "close"})},
                    {"a program ends at the listing",
                     {rx(status('0')), rx(two), endAt('R')},
-                    after(toEntries, {"disarm", "close", "list 2", "end R"})},
+                    after(toEntries, {"disarm", "list 2", "close", "end R"})},
                });
     checkTable(receiveRequest(ExchangeRequest::Kind::List),
                {{"a listing alone",
                  {rx(status('0')), rx(two)},
-                 after(toEntries, {"disarm", "close", "list 2", "end 0"})}});
+                 after(toEntries, {"disarm", "list 2", "close", "end 0"})}});
 }
 
 // ---- The fetch
@@ -320,7 +320,7 @@ TEST(ExchangeMachine, FetchTableEveryReplyTimeOutCancelHangUpAndSave) {
     };
     const std::vector<std::string> listing = {
         "open",   "send D/2", "wait 2", "disarm", "send STX/1", "wait 16",
-        "disarm", "wait 49",  "disarm", "close",  "list 2",     "ask save TAG00002"};
+        "disarm", "wait 49",  "disarm", "list 2", "close",      "ask save TAG00002"};
     auto after = [&listing](std::vector<std::string> rest) {
         std::vector<std::string> all = listing;
         all.insert(all.end(), rest.begin(), rest.end());

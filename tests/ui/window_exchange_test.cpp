@@ -19,7 +19,7 @@ TEST_F(WindowExchangeTest, ReceiveListsTheDeviceChoosesAFileAndSavesIt) {
     ui_->pressKey(Qt::Key_F5);
 
     // The directory is listed and the window waits for a choice, locked.
-    ASSERT_TRUE(window_->exchange().awaitingFileChoice());
+    ASSERT_TRUE(listed());
     EXPECT_TRUE(ui_->fileList()->isVisible());
     ASSERT_EQ(ui_->fileList()->count(), 2);
     EXPECT_EQ(ui_->fileList()->currentText(), "Select file");
@@ -29,6 +29,7 @@ TEST_F(WindowExchangeTest, ReceiveListsTheDeviceChoosesAFileAndSavesIt) {
     EXPECT_TRUE(ui_->cancelButton()->isVisible());
 
     WindowDriver::pick(ui_->fileList(), 1);
+    ASSERT_TRUE(idle());
 
     ASSERT_EQ(record_->fileDialogs.size(), 1u);
     EXPECT_TRUE(record_->fileDialogs[0].save);
@@ -54,11 +55,13 @@ TEST_F(WindowExchangeTest, SendTransfersARegularFileChosenOnDiskAndNothingElse) 
     EXPECT_EQ(window_->exchange().lastOutcome(), 'D');
     EXPECT_EQ(record_->messages, std::vector<QString>{"Error when opening file!"});
     EXPECT_TRUE(device_->receivedFrames().empty());
+    ASSERT_TRUE(idle());
     record_->messages.clear();
 
     record_->fileAnswers.push_back(source);
     ui_->chooseFunction(1);
     ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(idle());
     ASSERT_EQ(record_->fileDialogs.size(), 2u);
     EXPECT_FALSE(record_->fileDialogs[1].save);
     // The device stored it under the name taken from the file name, and the window says so.
@@ -84,7 +87,7 @@ TEST_F(WindowExchangeTest, EnterNeverEndsTheProgramAndEscapeCancelsTheListsWait)
     ui_->chooseFunction(0);
     ui_->functionList()->setFocus();
     QTest::keyClick(functionField, Qt::Key_Return);
-    ASSERT_TRUE(window_->exchange().awaitingFileChoice());
+    ASSERT_TRUE(listed());
 
     // Enter on the prompt takes nothing; Enter after a typed name takes that name.
     QTest::keyClick(fileField, Qt::Key_Return);
@@ -101,11 +104,11 @@ TEST_F(WindowExchangeTest, EnterNeverEndsTheProgramAndEscapeCancelsTheListsWait)
     // Escape while the list waits cancels the exchange, not the program.
     ui_->chooseFunction(0);
     ui_->pressKey(Qt::Key_F5);
-    ASSERT_TRUE(window_->exchange().awaitingFileChoice());
+    ASSERT_TRUE(listed());
     QTest::keyClick(fileField, Qt::Key_Escape);
     EXPECT_TRUE(window_->isVisible());
-    EXPECT_TRUE(statusShown(" Cancelled"));
     expectIdle();
+    EXPECT_TRUE(statusShown(" Cancelled"));
 
     // Escape on the idle window closes it, as it always did.
     ui_->pressKey(Qt::Key_Escape);

@@ -192,6 +192,7 @@ MachineActions ExchangeMachine::fileLoaded(Bytes file) {
     }
     file.resize(kHeaderLength + static_cast<std::size_t>(dataLength_));
     file_ = std::move(file);
+    deviceName_ = deviceNameFromPath(localPath_);
     fileBytes_ = file_.size();
     announcement_ = transferAnnouncement(deviceName_, std::span(file_).first(kHeaderLength));
     openLink();
@@ -240,7 +241,6 @@ void ExchangeMachine::beginDirectory() {
 
 void ExchangeMachine::beginLoading(const std::string& path) {
     localPath_ = path;
-    deviceName_ = deviceNameFromPath(path);
     phase_ = Phase::Loading;
     MachineAction load = action(MachineAction::Kind::LoadFile);
     load.path = path;
@@ -319,21 +319,23 @@ void ExchangeMachine::afterDirectoryHeader() {
     phase_ = Phase::DirectoryEntries;
     // No frame: the rest of the reply follows the header.
     const std::size_t length = directoryReplyLength(count);
-    progressTotal_ = length - 1;
+    progressTotal_ = length;
     armWait(length, directoryEntriesWaitMs(static_cast<int>(count), request_.line));
 }
 
 void ExchangeMachine::afterDirectoryEntries() {
     DirectoryReply reply = checkDirectoryReply(receivedBytes());
-    closeLink();
     if (reply.verdict != ReplyVerdict::Accepted) {
+        closeLink();
         endWith('B');
         return;
     }
+    // The names are put up before the link closes, as they always were.
     names_ = std::move(reply.names);
     MachineAction list = action(MachineAction::Kind::ListNames);
     list.names = names_;
     out_.push_back(std::move(list));
+    closeLink();
     if (request_.kind == ExchangeRequest::Kind::List) {
         endWith(kStatusAccepted);
         return;
