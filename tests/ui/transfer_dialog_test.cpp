@@ -159,7 +159,10 @@ TEST_F(TransferDialogTest, ClosingAsksDuringAWaitAndClosesDuringThePause) {
               std::vector<QString>({"A transfer is in progress.\nCancel it and quit?"}));
     EXPECT_EQ(ui_.status(), " Error - data transmission not successful");
     EXPECT_TRUE(window_.exchange().busy());
-    window_.close();
+    // The window's run ends at the close request, not when the pause would have: the pause
+    // is a timer, not a loop of its own that held the run.
+    QTimer::singleShot(0, &window_, [this] { window_.close(); });
+    window_.exec();
     EXPECT_FALSE(window_.isVisible());
     EXPECT_FALSE(window_.exchange().busy());
     EXPECT_EQ(record_->questions.size(), 1u);
