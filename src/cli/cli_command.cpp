@@ -30,7 +30,7 @@ CliCommand::CliCommand(const CliOptions& options, std::FILE* out, std::FILE* err
 int CliCommand::run() {
     if (options_.trace && !records_.startTrace(options_.traceFile, traceError_, err_)) {
         std::fprintf(err_, "dravolin-cli: cannot write the protocol trace to %s: %s\n",
-                     escapedName(options_.traceFile).c_str(), traceError_.c_str());
+                     shownText(options_.traceFile).c_str(), traceError_.c_str());
         return kUsageError;
     }
     switch (options_.command) {
@@ -179,7 +179,7 @@ void CliCommand::warnAboutTransferLog(const std::string& path, const std::string
     std::string text =
         fillPlaceholders(MessageCatalog::text(TextId::TransferLogCannotWrite,
                                               options_.language.value_or(Language::English)),
-                         {escapedName(path), reason});
+                         {shownText(path), shownText(reason)});
     std::replace(text.begin(), text.end(), '\n', ' ');
     std::fprintf(err_, "dravolin-cli: %s\n", text.c_str());
 }

@@ -78,7 +78,7 @@ void ProtocolTrace::flush() {
 
 void ProtocolTrace::exchangeStarted(const ExchangeRecord& record) {
     const PortSettings& line = record.line;
-    add("-- " + functionWord(record.function) + " on " + escapedName(record.devicePath) + " at " +
+    add("-- " + functionWord(record.function) + " on " + shownText(record.devicePath) + " at " +
         std::to_string(line.baudRate) + "," + static_cast<char>(line.parity) + "," +
         std::to_string(line.dataBits) + "," + std::to_string(line.stopBits) + ", " +
         dateAndTime(record.startedAt));

@@ -47,8 +47,9 @@ std::string isoTime(std::chrono::system_clock::time_point when) {
     return zone.size() == 5 ? time + zone.substr(0, 3) + ":" + zone.substr(3) : time;
 }
 
-std::string field(std::string_view key, std::string_view value) {
-    return "\t" + std::string(key) + "=" + escapedName(value);
+// `shown` is the value in its shown form: without tabs, line breaks or other controls.
+std::string field(std::string_view key, std::string_view shown) {
+    return "\t" + std::string(key) + "=" + std::string(shown);
 }
 
 std::string lineSettings(const PortSettings& line) {
@@ -171,12 +172,14 @@ std::string TransferLog::defaultPath() {
 }
 
 std::string TransferLog::formatLine(std::string_view program, const ExchangeRecord& record) {
-    return isoTime(record.startedAt) + field("program", program) +
-           field("function", functionName(record.function)) + field("device", record.devicePath) +
-           field("line", lineSettings(record.line)) + field("pc", record.pcPath) +
-           field("name", trimmedDeviceName(record.deviceName)) +
+    return isoTime(record.startedAt) + field("program", shownText(program)) +
+           field("function", functionName(record.function)) +
+           field("device", shownText(record.devicePath)) +
+           field("line", lineSettings(record.line)) + field("pc", shownText(record.pcPath)) +
+           field("name", escapedName(trimmedDeviceName(record.deviceName))) +
            field("bytes", std::to_string(record.fileBytes)) +
-           field("outcome", outcomeText(record)) + field("duration", seconds(record.duration));
+           field("outcome", escapedName(outcomeText(record))) +
+           field("duration", seconds(record.duration));
 }
 
 bool TransferLog::append(const std::string& line, std::string& error) const {

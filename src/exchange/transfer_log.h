@@ -16,8 +16,9 @@ namespace dravolin {
 // local time the exchange started (2026-12-07T09:15:02.481+01:00), every other one is
 // key=value:
 //   program function device line pc name bytes outcome duration
-// Values are escaped as names are on a terminal (a tab is \x09, a backslash \\), so a
-// value never holds a tab or a line break; an empty value means "none".
+// Values are in the form they have on a terminal (escaped_name.h: a tab is \x09, a
+// backslash \\), so a value never holds a tab, a line break or any other control; an
+// empty value means "none".
 //
 // Each line goes to the file with one write to a descriptor opened for appending, so a
 // crash never leaves half a line and two programs writing at once do not mix their lines.

@@ -27,6 +27,8 @@
 #include "exchange/exchange_records.h"
 #include "exchange/state_folder.h"
 #include "exchange/transfer_progress.h"
+#include "protocol/escaped_name.h"
+#include "protocol/safe_file_name.h"
 #include "serial/serial_port.h"
 #include "ui/client_area.h"
 #include "ui/dialog_units.h"
@@ -474,7 +476,7 @@ void TransferDialog::clearFileList(TextId fieldText) {
 }
 
 void TransferDialog::appendFileListEntry(const std::string& name) {
-    fileList_->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
+    fileList_->addItem(QString::fromStdString(escapedName(trimmedDeviceName(name))));
     // The first entry becomes the current one by itself; the field must keep its prompt
     // with nothing selected, and without telling anyone of a pick.
     if (fileList_->currentIndex() != -1) {
