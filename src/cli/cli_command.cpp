@@ -20,9 +20,7 @@ CliCommand::CliCommand(const CliOptions& options, std::FILE* out, std::FILE* err
       view_(err, showProgress, options.language.value_or(Language::English)),
       exchange_(view_, port_, options_.settings),
       records_(exchange_, "dravolin-cli", TransferLog::defaultPath(),
-               [this](const std::string& path, const std::string& reason) {
-                   warnAboutTransferLog(path, reason);
-               }) {
+               [this](const FilledText& warning) { warnAboutRecords(warning); }) {
     // A terminal has nothing to hold on screen after the outcome.
     exchange_.setOutcomePause(0);
 }
@@ -175,13 +173,9 @@ int CliCommand::log() {
     return kSuccess;
 }
 
-void CliCommand::warnAboutTransferLog(const std::string& path, const std::string& reason) {
-    std::string text =
-        fillPlaceholders(MessageCatalog::text(TextId::TransferLogCannotWrite,
-                                              options_.language.value_or(Language::English)),
-                         {shownText(path), shownText(reason)});
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    std::fprintf(err_, "dravolin-cli: %s\n", text.c_str());
+void CliCommand::warnAboutRecords(const FilledText& warning) {
+    const MessageCatalog catalog(options_.language.value_or(Language::English));
+    std::fprintf(err_, "dravolin-cli: %s\n", asOneLine(catalog.lookup(warning)).c_str());
 }
 
 void CliCommand::sayLockNotice() {

@@ -111,9 +111,7 @@ TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> pro
     batch_ = std::make_unique<BatchTransfer>(*exchange_, *this);
     records_ = std::make_unique<ExchangeRecords>(
         *exchange_, "dravolin", TransferLog::defaultPath(),
-        [this](const std::string& path, const std::string& reason) {
-            warnAboutTransferLog(path, reason);
-        });
+        [this](const FilledText& warning) { warnAboutRecords(warning); });
     traceFile_ = stateFolder() + "/trace.log";
 
     initialiseControls();
@@ -820,10 +818,8 @@ void TransferDialog::showTransferLog() {
     transferLogWindow_->activateWindow();
 }
 
-void TransferDialog::warnAboutTransferLog(const std::string& path, const std::string& reason) {
-    prompts_->showMessage(this, windowTitle(),
-                          QString::fromStdString(catalog_.lookup(
-                              FilledText{TextId::TransferLogCannotWrite, {path, reason}})),
+void TransferDialog::warnAboutRecords(const FilledText& warning) {
+    prompts_->showMessage(this, windowTitle(), QString::fromStdString(catalog_.lookup(warning)),
                           MessageIcon::Exclamation);
 }
 

@@ -493,6 +493,23 @@ TEST_F(CliProgram, TraceGoesToStandardErrorOrIsAppendedToAFile) {
     EXPECT_NE(traced.find(" PC>DEV 47 54 41 47 30 30 30 30 31"), std::string::npos) << traced;
     EXPECT_NE(traced.find("-- outcome 0 after"), std::string::npos) << traced;
 
+    // A trace file rotates as the transfer log does, at 4 MiB.
+    const std::string full(4 * 1024 * 1024 - 10, 'x');
+    pc.write("trace.txt", full);
+    EXPECT_EQ(cli({"--trace=trace.txt", "list"}).exitCode, 0);
+    EXPECT_EQ(pc.read("trace.txt.1"), full);
+    EXPECT_NE(pc.read("trace.txt").find(" PC>DEV 44 44\n"), std::string::npos);
+
+    // One that cannot be written is warned of once, and the exchange goes on.
+    const CliRun unwritten = cli({"--trace=/dev/full", "get", "TAG00001", "-o", "full.tiv"});
+    EXPECT_EQ(unwritten.exitCode, 0) << unwritten.err;
+    EXPECT_EQ(QString::fromStdString(unwritten.err)
+                  .count("dravolin-cli: The protocol trace /dev/full cannot be written: No space "
+                         "left on device."),
+              1)
+        << unwritten.err;
+    EXPECT_EQ(pc.read("full.tiv"), tagDataFile("payload"));
+
     const CliRun refused = cli({"--trace=no-such-folder/trace.txt", "list"});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_NE(refused.err.find("cannot write the protocol trace to no-such-folder/trace.txt: "),
