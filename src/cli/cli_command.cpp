@@ -114,7 +114,7 @@ int CliCommand::backUp() {
     if (!options_.folder.empty()) {
         std::error_code error;
         if (!std::filesystem::is_directory(options_.folder, error)) {
-            std::fprintf(err_, "dravolin-cli: -d %s: %s\n", options_.folder.c_str(),
+            std::fprintf(err_, "dravolin-cli: -d %s: %s\n", shownText(options_.folder).c_str(),
                          error ? error.message().c_str() : "not a folder");
             return kUsageError;
         }
@@ -163,7 +163,7 @@ int CliCommand::log() {
     std::vector<std::string> lines;
     std::string error;
     if (!TransferLog::lastLines(records_.transferLog().path(), options_.logLines, lines, error)) {
-        std::fprintf(err_, "dravolin-cli: %s\n", error.c_str());
+        std::fprintf(err_, "dravolin-cli: %s\n", shownText(error).c_str());
         return kExchangeFailed;
     }
     for (const std::string& line : lines) {
@@ -181,7 +181,7 @@ void CliCommand::warnAboutRecords(const FilledText& warning) {
 void CliCommand::sayLockNotice() {
     // Once, however many times the port was opened.
     if (!lockNoticeSaid_ && !port_.lockNotice().empty()) {
-        std::fprintf(err_, "dravolin-cli: %s\n", port_.lockNotice().c_str());
+        std::fprintf(err_, "dravolin-cli: %s\n", shownText(port_.lockNotice()).c_str());
         lockNoticeSaid_ = true;
     }
 }

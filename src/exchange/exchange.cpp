@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "protocol/device_name.h"
+#include "protocol/escaped_name.h"
 #include "protocol/replies.h"
 #include "protocol/tag_data_file.h"
 #include "serial/serial_port.h"
@@ -685,8 +686,8 @@ void Exchange::endAfterWait(WaitEnd end) {
             return;
         case WaitEnd::LineGone: {
             const std::string device = port_.portMap().devicePathForName(settings_.portName());
-            causeLine_ =
-                MessageCatalog(language()).lookup(FilledText{TextId::DeviceGone, {device}});
+            causeLine_ = MessageCatalog(language())
+                             .lookup(FilledText{TextId::DeviceGone, {shownText(device)}});
             finishExchange('N');
             return;
         }
@@ -698,7 +699,7 @@ void Exchange::endAfterWait(WaitEnd end) {
 }
 
 void Exchange::endWith(char code, std::string detail) {
-    failureDetail_ = std::move(detail);
+    failureDetail_ = shownText(detail);  // it names files and quotes the system
     finishExchange(code);
 }
 
