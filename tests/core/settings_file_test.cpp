@@ -97,11 +97,12 @@ TEST_F(SettingsFileTest,
     EXPECT_EQ(next.settings().folders.at("send"), "/srv/tags");
 
     // A second damaged file is kept beside the first, never over it.
-    folder.write("dravolin.conf", "second\x01" "damage");
+    const std::string second = "[ports\n\x01garbage again\n";
+    folder.write("dravolin.conf", second);
     SettingsFile again = loaded();
     ASSERT_TRUE(again.saveConfirmed(PortSettings{}, {}));
     EXPECT_EQ(folder.read("dravolin.conf.damaged"), damaged);
-    EXPECT_EQ(folder.read("dravolin.conf.damaged.1"), "second\x01" "damage");
+    EXPECT_EQ(folder.read("dravolin.conf.damaged.1"), second);
 
     // One that cannot be read gives the defaults with a warning too.
     std::filesystem::remove(folder.path() / "dravolin.conf");
