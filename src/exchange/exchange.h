@@ -162,8 +162,9 @@ private:
     // Sends the command frame in txBuffer and waits for its status reply; false when the
     // wait timed out and ended the exchange.
     bool commandAnswered(std::size_t frameLength);
-    // Sends the go-ahead and waits for the header of the data reply; false likewise.
-    bool replyHeaderArrived(std::size_t headerLength);
+    // Sends the go-ahead and waits up to `milliseconds` for the header of the data reply;
+    // false likewise.
+    bool replyHeaderArrived(std::size_t headerLength, int milliseconds);
     // Waits for a phase's reply; when it does not come, closes the link, ends the exchange
     // as the wait ended and returns true.
     bool phaseEnded(std::size_t threshold, int milliseconds, WaitProgress progress = {});

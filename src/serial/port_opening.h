@@ -64,7 +64,9 @@ public:
     bool beginPortUse();
     void endPortUse();
 
-    // The write hand-over: the interface thread places a frame, the monitor thread takes it.
+    // The write hand-over: the interface thread places a frame, the monitor thread takes it
+    // as it writes it. Bytes the monitor thread read before it took the latest frame placed
+    // never reach the owner: they cannot be the answer to that frame.
     void placeWriteRequest(std::span<const std::uint8_t> frame);
     std::uint32_t writeLength();
     std::vector<std::uint8_t> takeWriteFrame(std::uint32_t length);
@@ -106,7 +108,8 @@ private:
         bool answered = false;
     };
 
-    void handOver(std::uint64_t serial, const std::vector<PortMessage>& messages);
+    void handOver(std::uint64_t serial, const std::vector<PortMessage>& messages,
+                  bool bytesBeforeFrame);
     void presentAndWait(const std::string& text);
     void askInterfaceThread(const std::string& text);
     void presentForMonitor(std::uint64_t id, const std::string& text);
@@ -134,6 +137,9 @@ private:
     bool portInUse_ = false;
     bool closeWanted_ = false;
     std::vector<std::uint8_t> writeBuffer_;
+    std::uint64_t framesPlaced_ = 0;
+    std::uint64_t framesTaken_ = 0;      // the frames placed when the last write began
+    std::uint64_t deliveryFrames_ = 0;   // framesTaken_ when the waiting delivery was read
     std::vector<PortMessage> delivery_;  // waiting for the interface thread
     std::uint64_t deliveriesPosted_ = 0;
     std::uint64_t deliveriesTaken_ = 0;

@@ -145,6 +145,49 @@ TEST_F(SerialLinkTest, BytesWaitingWhenAWriteBeginsAreDiscarded) {
     EXPECT_EQ(bytes, "new");
 }
 
+TEST_F(SerialLinkTest, BytesReadBeforeAFrameGoesOutNeverCountAsItsAnswer) {
+    ASSERT_EQ(openLink(), 1);
+    ASSERT_TRUE(startMonitoring());
+    // Stray bytes just before the frame: the monitor thread has read them and waits for
+    // the owner, who meanwhile asks for the frame to go out.
+    ASSERT_TRUE(pty.send("stray"));
+    ASSERT_TRUE(sleepUntil([&] { return device().reads() >= 1; }));
+    requestWrite("CMD");
+    std::string written;
+    EXPECT_TRUE(waitUntil([&] {
+        written += pty.receive(3 - written.size(), 0);
+        return written.size() >= 3;
+    }));
+    EXPECT_EQ(written, "CMD");
+
+    ASSERT_TRUE(pty.send("ans"));
+    EXPECT_TRUE(waitUntil([&] { return bytes.find("ans") != std::string::npos; }));
+    EXPECT_EQ(bytes, "ans");
+}
+
+TEST_F(SerialLinkTest, ClosingAsAWriteBeginsStopsItBeforeAnyByteGoesOut) {
+    std::atomic<bool> writeDue{false};
+    std::atomic<bool> closeNow{false};
+    std::atomic<bool> closed{false};
+    ports.plan.beforePurge = [&](comm::Port&) {
+        if (writeDue.exchange(false)) {
+            closeNow = true;  // the interface thread hands the port back now
+            sleepUntil([&] { return closed.load(); });
+        }
+    };
+    ASSERT_EQ(openLink(), 1);
+    ASSERT_TRUE(startMonitoring());
+    writeDue = true;
+    requestWrite("FRAME");
+    ASSERT_TRUE(sleepUntil([&] { return closeNow.load(); }));
+    port->closePort();
+    closed = true;
+    // Once the monitor thread has let go, whatever it wrote is waiting on the other side.
+    port.reset();
+    ASSERT_TRUE(sleepUntil([&] { return ports.alive() == 0; }));
+    EXPECT_EQ(pty.receive(5, 100), "");
+}
+
 // ---- ending
 
 TEST_F(SerialLinkTest, ShutdownPortEventAndWriteRequestTogetherEndTheThreadWithoutIo) {

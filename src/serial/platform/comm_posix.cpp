@@ -634,6 +634,11 @@ WriteOutcome SystemPort::write(std::span<const std::uint8_t> bytes, const Event*
     std::size_t done = 0;
     bool pending = false;
     while (done < bytes.size()) {
+        // A port handed back meanwhile (closing sets `abandon` first) gets no more bytes:
+        // the line may already belong to another program.
+        if (abandon != nullptr && abandon->isSet()) {
+            return WriteOutcome::Abandoned;
+        }
         const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (put > 0) {
             done += static_cast<std::size_t>(put);
