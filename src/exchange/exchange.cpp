@@ -88,13 +88,13 @@ bool Exchange::beginExchange(int function) {
         return false;
     }
     busy_ = true;
-    function_ = function;
     finishing_ = false;
     cancelRequested_ = false;
     pauseSkipped_ = false;
     cancelled_ = false;
     failureDetail_.clear();
     causeLine_.clear();
+    lineErrorsSeen_ = false;
     successText_.reset();
     view_.grayMainMenus();
     view_.disableFunctionChoice();
@@ -346,6 +346,7 @@ void Exchange::sendFrom(const std::string& path) {
 
 void Exchange::finishExchange(char code) {
     lastOutcome_ = code;
+    noteLineErrors(code);
     endRecord(code, false);
     awaitingFileChoice_ = false;
     finishing_ = true;
@@ -359,6 +360,14 @@ void Exchange::finishExchange(char code) {
     resetChoices();
     pauseAfterOutcome();
     restoreIdleWindow();
+}
+
+void Exchange::noteLineErrors(char code) {
+    // Bytes came with parity or framing errors: a failure is then most likely one of the
+    // settings, which the operator can fix, rather than of the device.
+    if (lineErrorsSeen_ && code != kStatusAccepted && causeLine_.empty()) {
+        causeLine_ = MessageCatalog(language()).lookup(FilledText{TextId::LineSettingsDiffer, {}});
+    }
 }
 
 void Exchange::showOutcomeStatus(char code) {
@@ -540,7 +549,6 @@ WaitEnd Exchange::waitForReply(std::size_t threshold, int milliseconds, WaitProg
     });
     replyTimedOut_ = false;
     replyTimer_.start(interval);
-    waiting_ = true;
     beginProgress(progress);
     std::optional<WaitEnd> end;
     if (cancelRequested_) {
@@ -568,7 +576,6 @@ WaitEnd Exchange::waitForReply(std::size_t threshold, int milliseconds, WaitProg
         progressTick_.stop();
         view_.hideProgress();
     }
-    waiting_ = false;
     reportArrivals();
     if (*end == WaitEnd::TimedOut) {
         notify([threshold, this, interval](ExchangeObserver& observer) {
@@ -651,6 +658,8 @@ long Exchange::portMessage(unsigned message, std::uintptr_t firstParameter,
         ++rxCount_;
     } else if (message == MSG_LINE_GONE && linkOpen_) {
         lineGone_ = true;
+    } else if (message == MSG_LINE_ERROR && linkOpen_) {
+        lineErrorsSeen_ = true;
     }
     return 0;
 }

@@ -45,6 +45,11 @@ public:
     std::chrono::microseconds lineByteTime() const { return lineByteTime_; }
     void setLineByteTime(std::chrono::microseconds byteTime) { lineByteTime_ = byteTime; }
 
+    // Whether the device marks the bytes it received with errors (comm::marksLineErrors);
+    // set while opening, before the monitor thread starts.
+    bool inputMarked() const { return inputMarked_; }
+    void setInputMarked(bool marked) { inputMarked_ = marked; }
+
     // The signals of the monitor loop in the order of their precedence, and the halt signal.
     comm::Event& shutdownEvent() { return shutdownEvent_; }
     comm::Event& commEvent() { return commEvent_; }
@@ -122,6 +127,7 @@ private:
     comm::Event& arrivals_;  // the SerialPort's; set only under the state lock, never once halted
     const std::thread::id interfaceThread_;
     std::chrono::microseconds lineByteTime_{0};
+    bool inputMarked_ = false;
 
     comm::Event shutdownEvent_;
     comm::Event commEvent_;

@@ -198,6 +198,11 @@ bool buildLineState(const std::string& settings, LineState& state) {
     line.c_cflag |= CLOCAL | CREAD;
     line.c_cflag &= ~CRTSCTS;  // no flow control unless asked for, and nothing asks
     line.c_iflag &= ~(IXON | IXOFF | IXANY);
+    // Errors on input are checked and marked, never ignored or stripped: a byte with a
+    // parity or framing error is a sign that the settings of the two ends differ, and the
+    // exchange says so. The check also covers framing errors when there is no parity.
+    line.c_iflag &= ~(IGNPAR | ISTRIP | IGNBRK | BRKINT);
+    line.c_iflag |= INPCK | PARMRK;
     line.c_cc[VMIN] = 1;
     line.c_cc[VTIME] = 0;
     applyDataBits(line, fields.dataBits);
@@ -209,6 +214,11 @@ bool buildLineState(const std::string& settings, LineState& state) {
     }
     state.baud = fields.baud;
     return true;
+}
+
+bool marksLineErrors(const LineState& state) {
+    const tcflag_t flags = state.settings.c_iflag;
+    return (flags & (INPCK | PARMRK)) == (INPCK | PARMRK) && (flags & (IGNPAR | ISTRIP)) == 0;
 }
 
 // ---- Event
