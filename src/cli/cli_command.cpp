@@ -87,6 +87,10 @@ int CliCommand::get() {
     const std::string target =
         fetchTarget(view_.listedNames()[static_cast<std::size_t>(selection)], refusal);
     if (target.empty()) {
+        // The directory was listed on the line: that exchange ends here, and is logged as
+        // a listing, whatever becomes of the fetch.
+        view_.showSuccessLine(false);
+        exchange_.finishExchange(kStatusAccepted);
         std::fprintf(err_, "dravolin-cli: %s\n", refusal.c_str());
         return kUsageError;
     }

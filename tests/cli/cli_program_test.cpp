@@ -456,6 +456,9 @@ TEST_F(CliProgram, EveryExchangeIsLoggedAndLogPrintsTheLastLinesInFileOrder) {
     programmer.write("TAG00001.tiv", tagDataFile("payload"));
     startProgrammer();
     EXPECT_EQ(cli({"list"}).exitCode, 0);
+    // Refused after the listing, because the file is there: the listing is still logged.
+    pc.write("TAG00001.tiv", "mine");
+    EXPECT_EQ(cli({"get", "TAG00001"}).exitCode, 2);
     EXPECT_EQ(cli({"get", "TAG00001", "-o", "copy.tiv"}).exitCode, 0);
     EXPECT_EQ(cli({"get", "MISSING"}).exitCode, 1);
 
@@ -467,7 +470,10 @@ TEST_F(CliProgram, EveryExchangeIsLoggedAndLogPrintsTheLastLinesInFileOrder) {
     const QStringList lines = QString::fromStdString(last.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << last.out;
     EXPECT_TRUE(all.out.ends_with(last.out));
-    EXPECT_EQ(QString::fromStdString(all.out).count('\n'), 3);
+    const QStringList allLines = QString::fromStdString(all.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(allLines.size(), 4) << all.out;
+    EXPECT_TRUE(allLines[1].contains("\tfunction=list\t")) << allLines[1].toStdString();
+    EXPECT_TRUE(allLines[1].contains("\toutcome=0\t")) << allLines[1].toStdString();
     EXPECT_TRUE(lines[0].contains("\tprogram=dravolin-cli\tfunction=get\t"))
         << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains("\tname=TAG00001\tbytes=15\toutcome=0\t"))
