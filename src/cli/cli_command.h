@@ -47,7 +47,8 @@ private:
     int reportRun(const std::vector<BatchItem>& items, const BatchTransfer& run);
     int ports();
     int log();
-    void warnAboutTransferLog(const std::string& path, const std::string& reason);
+    // A record (transfer log, trace file) that cannot be written, once each.
+    void warnAboutRecords(const FilledText& warning);
     void sayLockNotice();
     int findListedName() const;
     std::string fetchTarget(const std::string& deviceName, std::string& refusal) const;

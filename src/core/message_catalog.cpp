@@ -148,6 +148,9 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
      "Leitung\tProgramm",
      "Time\tFunction\tName in the programmer\tOutcome\tBytes\tDuration (s)\tFile on the PC\t"
      "Device\tLine\tProgram"},
+    {"Die Einstellungen der Leitung (Baudrate, Parität, Stoppbits) weichen wahrscheinlich von "
+     "denen des Programmers ab.",
+     "The line settings (baud, parity, stop bits) probably differ from the programmer's."},
 }};
 
 }  // namespace

@@ -114,6 +114,7 @@ enum class TextId : int {
     TraceToStandardError = 94,
     TransferLogCannotRead = 95,  // %1 the reason
     TransferLogColumns = 96,     // the column titles of the log window, tab-separated
+    LineSettingsDiffer = 97,     // a line added to a failure's box: the line brought errors
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -135,7 +136,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 97;
+    static constexpr int kTextCount = 98;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "protocol/escaped_name.h"
 #include "protocol/tag_data_file.h"
 #include "serial/serial_port.h"
 
@@ -300,6 +301,8 @@ long Exchange::portMessage(unsigned message, std::uintptr_t firstParameter,
     } else if (message == MSG_LINE_GONE && linkOpen_) {
         lineGone_ = true;
         arrivalsTimer_.start();
+    } else if (message == MSG_LINE_ERROR && linkOpen_) {
+        static_cast<void>(machine_.lineErrorsSeen());
     }
     return 0;
 }
@@ -429,9 +432,17 @@ void Exchange::endProgress() {
 
 void Exchange::finish(const ExchangeOutcome& outcome) {
     outcome_ = outcome;
+    outcome_.detail = shownText(outcome.detail);  // it names files and quotes the system
+    const MessageCatalog catalog(language());
     if (outcome.lineGone) {
         const std::string device = port_.portMap().devicePathForName(settings_.portName());
-        causeLine_ = MessageCatalog(language()).lookup(FilledText{TextId::DeviceGone, {device}});
+        causeLine_ = catalog.lookup(FilledText{TextId::DeviceGone, {shownText(device)}});
+    }
+    // Bytes came with parity or framing errors: a failure is then most likely one of the
+    // settings, which the operator can fix, rather than of the device.
+    if (outcome.lineErrors && !outcome.cancelled && outcome.letter != kStatusAccepted &&
+        causeLine_.empty()) {
+        causeLine_ = catalog.lookup(FilledText{TextId::LineSettingsDiffer, {}});
     }
     endRecord(outcome);
     finishing_ = true;

@@ -14,6 +14,27 @@ protected:
     void receive(std::uint8_t byte) { exchange->portMessage(MSG_RX_CHAR, byte, 1); }
 };
 
+// A programmer set to another rate does not understand the command, and what the line
+// brings comes with framing errors: the failure says what to look at.
+TEST_F(ExchangeState, ErrorsOnTheLineAddTheirCauseToAFailure) {
+    simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
+    ports.plan.noise = std::string("\xFF\x00\x55", 3);
+    startProgrammer();
+    start(Exchange::kReceiveFunction);
+    ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
+    EXPECT_EQ(view.boxes[0].causeLine,
+              "The line settings (baud, parity, stop bits) probably differ from the programmer's.");
+
+    // Without errors the failure has no such cause.
+    restartWith([](SimulatorOptions& options) {
+        options.silentPhases.insert(DevicePhase::DirectoryStatus);
+    });
+    ports.plan.noise.clear();
+    start(Exchange::kReceiveFunction);
+    ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
+    EXPECT_EQ(view.boxes[0].causeLine, "");
+}
+
 TEST_F(ExchangeState, BytesFromBeforeATransactionAreDiscardedByItsFirstSend) {
     programmer.write("TAG00001.tiv", tagDataFile("a"));
     startProgrammer();
@@ -30,7 +51,8 @@ TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndSaysWhyUnderItsText) {
     start(Exchange::kReceiveFunction);
     EXPECT_EQ(exchange->lastOutcome(), 'N');
     EXPECT_TRUE(warnings.warnings().empty());
-    const std::string cause = port->lastOpenFailure();
+    ASSERT_TRUE(port->openFailure());
+    const std::string cause = port->openFailure()->english();
     EXPECT_NE(cause.find("no-device-here does not exist"), std::string::npos) << cause;
     ASSERT_EQ(view.boxes.size(), 1u);
     EXPECT_EQ(view.boxes[0].text, TextId::DeviceNotResponding);
