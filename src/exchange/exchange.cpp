@@ -302,7 +302,7 @@ long Exchange::portMessage(unsigned message, std::uintptr_t firstParameter,
         lineGone_ = true;
         arrivalsTimer_.start();
     } else if (message == MSG_LINE_ERROR && linkOpen_) {
-        static_cast<void>(machine_.lineErrorsSeen());
+        machine_.lineErrorsSeen();
     }
     return 0;
 }

@@ -16,14 +16,20 @@ constexpr std::size_t kKeptReplyBytes = 32;
 // A name as the device sent it, up to its first NUL; the fetch request always carries all
 // eight bytes.
 std::string shownName(const DeviceNameField& name) {
-    const auto end = std::find(name.begin(), name.end(), 0);
-    return std::string(name.begin(), end);
+    return std::string(name.begin(), std::find(name.begin(), name.end(), 0));
 }
 
 MachineAction action(MachineAction::Kind kind) {
     MachineAction made;
     made.kind = kind;
     return made;
+}
+
+ExchangeOutcome outcomeWith(char letter, std::string detail = {}) {
+    ExchangeOutcome outcome;
+    outcome.letter = letter;
+    outcome.detail = std::move(detail);
+    return outcome;
 }
 
 }  // namespace
@@ -41,24 +47,18 @@ MachineActions ExchangeMachine::start(const ExchangeRequest& request) {
     deviceName_.clear();
     localPath_.clear();
     fileBytes_ = 0;
-    switch (request.kind) {
-        case ExchangeRequest::Kind::Receive:
-        case ExchangeRequest::Kind::List:
-            beginDirectory();
-            break;
-        case ExchangeRequest::Kind::Fetch:
-            beginFetch(request.name, request.path);
-            break;
-        case ExchangeRequest::Kind::Send:
-            if (request.path.empty()) {
-                phase_ = Phase::AskingOpen;
-                MachineAction ask = action(MachineAction::Kind::AskFile);
-                ask.save = false;
-                out_.push_back(std::move(ask));
-            } else {
-                beginLoading(request.path);
-            }
-            break;
+    if (request.kind == ExchangeRequest::Kind::Receive ||
+        request.kind == ExchangeRequest::Kind::List) {
+        // Names of an earlier listing must not outlive a failed or empty one.
+        names_.clear();
+        command(Phase::DirectoryStatus, directoryRequest());
+    } else if (request.kind == ExchangeRequest::Kind::Fetch) {
+        beginFetch(request.name, request.path);
+    } else if (request.path.empty()) {
+        phase_ = Phase::AskingOpen;
+        out_.push_back(action(MachineAction::Kind::AskFile));
+    } else {
+        beginLoading(request.path);
     }
     return take();
 }
@@ -94,68 +94,54 @@ MachineActions ExchangeMachine::frameLeft(std::size_t written) {
 }
 
 MachineActions ExchangeMachine::timedOut() {
-    if (!waitArmed_) {
-        return {};
+    // A timer that fired is no longer armed: nothing to disarm.
+    if (waitArmed_) {
+        waitArmed_ = false;
+        progressTotal_ = 0;
+        ExchangeOutcome outcome = outcomeWith('N');
+        outcome.timedOut = true;
+        endOnTheLine(std::move(outcome));
     }
-    waitArmed_ = false;
-    closeLink();
-    ExchangeOutcome outcome;
-    outcome.letter = 'N';
-    outcome.timedOut = true;
-    end(std::move(outcome));
     return take();
 }
 
-MachineActions ExchangeMachine::lineErrorsSeen() {
-    if (linkOpen_) {
-        lineErrors_ = true;
-    }
-    return {};
+void ExchangeMachine::lineErrorsSeen() {
+    lineErrors_ = lineErrors_ || linkOpen_;
 }
 
 MachineActions ExchangeMachine::hungUp() {
-    if (!waitArmed_) {
-        return {};
+    if (waitArmed_) {
+        disarmWait();
+        ExchangeOutcome outcome = outcomeWith('N');
+        outcome.lineGone = true;
+        endOnTheLine(std::move(outcome));
     }
-    disarmWait();
-    closeLink();
-    ExchangeOutcome outcome;
-    outcome.letter = 'N';
-    outcome.lineGone = true;
-    end(std::move(outcome));
     return take();
 }
 
 MachineActions ExchangeMachine::cancel() {
-    switch (phase_) {
-        case Phase::Idle:
-        case Phase::Saving:  // the file is being written: its outcome follows at once
-            return {};
-        default:
-            break;
+    // A file being written is not cancelled: its outcome follows at once.
+    if (running() && phase_ != Phase::Saving) {
+        if (waitArmed_) {
+            disarmWait();
+        }
+        ExchangeOutcome outcome;
+        outcome.cancelled = true;
+        endOnTheLine(std::move(outcome));
     }
-    if (waitArmed_) {
-        disarmWait();
-    }
-    if (linkOpen_) {
-        closeLink();
-    }
-    ExchangeOutcome outcome;
-    outcome.cancelled = true;
-    end(std::move(outcome));
     return take();
 }
 
 MachineActions ExchangeMachine::entryChosen(int index) {
-    if (phase_ != Phase::AwaitingChoice || index < 0 || index >= static_cast<int>(names_.size())) {
-        return {};
+    if (phase_ == Phase::AwaitingChoice && index >= 0 &&
+        index < static_cast<int>(names_.size())) {
+        chosen_ = names_[static_cast<std::size_t>(index)];
+        phase_ = Phase::AskingSave;
+        MachineAction ask = action(MachineAction::Kind::AskFile);
+        ask.save = true;
+        ask.path = shownName(chosen_);
+        out_.push_back(std::move(ask));
     }
-    chosen_ = names_[static_cast<std::size_t>(index)];
-    phase_ = Phase::AskingSave;
-    MachineAction ask = action(MachineAction::Kind::AskFile);
-    ask.save = true;
-    ask.path = shownName(chosen_);
-    out_.push_back(std::move(ask));
     return take();
 }
 
@@ -168,9 +154,7 @@ MachineActions ExchangeMachine::fileChosen(const std::optional<std::string>& pat
         outcome.cancelled = true;
         outcome.quiet = true;
         end(std::move(outcome));
-        return take();
-    }
-    if (phase_ == Phase::AskingOpen) {
+    } else if (phase_ == Phase::AskingOpen) {
         beginLoading(*path);
     } else {
         beginFetch(chosen_, *path);
@@ -187,57 +171,42 @@ MachineActions ExchangeMachine::fileLoaded(Bytes file) {
     dataLength_ = file.size() >= kHeaderLength ? fileDataLength(file) : -1;
     if (!isUsableDataLength(dataLength_) ||
         file.size() < kHeaderLength + static_cast<std::size_t>(dataLength_)) {
-        endWith('D', "the file is shorter than its header announces");
+        end(outcomeWith('D', "the file is shorter than its header announces"));
         return take();
     }
     file.resize(kHeaderLength + static_cast<std::size_t>(dataLength_));
     file_ = std::move(file);
-    deviceName_ = deviceNameFromPath(localPath_);
     fileBytes_ = file_.size();
+    deviceName_ = deviceNameFromPath(localPath_);
     announcement_ = transferAnnouncement(deviceName_, std::span(file_).first(kHeaderLength));
-    openLink();
-    sendFrame(announcement_);
-    phase_ = Phase::AnnounceStatus;
-    armWait(kStatusReplyLength, statusWaitMs(announcement_.size(), request_.line));
+    command(Phase::AnnounceStatus, announcement_);
     return take();
 }
 
 MachineActions ExchangeMachine::saved() {
-    if (phase_ != Phase::Saving) {
-        return {};
+    if (phase_ == Phase::Saving) {
+        ExchangeOutcome outcome;
+        outcome.savedTo = localPath_;
+        end(std::move(outcome));
     }
-    ExchangeOutcome outcome;
-    outcome.savedTo = localPath_;
-    end(std::move(outcome));
     return take();
 }
 
 MachineActions ExchangeMachine::localFailure(const std::string& reason) {
-    if (phase_ != Phase::Loading && phase_ != Phase::Saving) {
-        return {};
+    if (phase_ == Phase::Loading || phase_ == Phase::Saving) {
+        end(outcomeWith('D', reason));
     }
-    endWith('D', reason);
     return take();
 }
 
 MachineActions ExchangeMachine::endAtListing(char letter) {
-    if (phase_ != Phase::AwaitingChoice) {
-        return {};
+    if (phase_ == Phase::AwaitingChoice) {
+        end(outcomeWith(letter));
     }
-    endWith(letter);
     return take();
 }
 
 // ---- The transactions
-
-void ExchangeMachine::beginDirectory() {
-    // Names of an earlier listing must not outlive a failed or empty one.
-    names_.clear();
-    openLink();
-    sendFrame(directoryRequest());
-    phase_ = Phase::DirectoryStatus;
-    armWait(kStatusReplyLength, statusWaitMs(directoryRequest().size(), request_.line));
-}
 
 void ExchangeMachine::beginLoading(const std::string& path) {
     localPath_ = path;
@@ -251,73 +220,103 @@ void ExchangeMachine::beginFetch(const DeviceNameField& name, const std::string&
     fetching_ = true;
     deviceName_ = shownName(name);
     localPath_ = path;
-    openLink();
-    const Bytes request = fetchRequest(name);
-    sendFrame(request);
-    phase_ = Phase::FetchStatus;
-    armWait(kStatusReplyLength, statusWaitMs(request.size(), request_.line));
+    command(Phase::FetchStatus, fetchRequest(name));
+}
+
+void ExchangeMachine::command(Phase phase, const Bytes& frame) {
+    if (!linkOpen_) {
+        linkOpen_ = true;
+        out_.push_back(action(MachineAction::Kind::OpenLink));
+    }
+    sendFrame(frame);
+    phase_ = phase;
+    armWait(kStatusReplyLength, statusWaitMs(frame.size(), request_.line));
 }
 
 void ExchangeMachine::afterReply() {
     disarmWait();
+    const LineTiming& line = request_.line;
+    const char letter = statusLetter(receivedBytes());
     switch (phase_) {
         case Phase::DirectoryStatus:
-            afterDirectoryStatus();
-            break;
+        case Phase::FetchStatus:
+            if (letter != kStatusAccepted) {
+                // A refused fetch keeps the link open while its outcome is told, as it
+                // always has.
+                const bool fetch = phase_ == Phase::FetchStatus;
+                if (!fetch) {
+                    closeLink();
+                }
+                end(outcomeWith(letter));
+                closeLink();
+                return;
+            }
+            sendFrame(goAhead());
+            phase_ = phase_ == Phase::FetchStatus ? Phase::FetchHeader : Phase::DirectoryHeader;
+            armWait(phase_ == Phase::FetchHeader ? kHeaderLength : kDirectoryHeaderLength,
+                    phase_ == Phase::FetchHeader ? fileHeaderWaitMs(line)
+                                                 : directoryHeaderWaitMs(line));
+            return;
         case Phase::DirectoryHeader:
             afterDirectoryHeader();
-            break;
+            return;
         case Phase::DirectoryEntries:
             afterDirectoryEntries();
-            break;
-        case Phase::FetchStatus:
-            afterFetchStatus();
-            break;
+            return;
         case Phase::FetchHeader:
-            afterFetchHeader();
-            break;
+            dataLength_ = fileDataLength(receivedBytes());
+            if (!isUsableDataLength(dataLength_)) {
+                closeLink();
+                end(outcomeWith('W', "the file reply announces " + std::to_string(dataLength_) +
+                                         " data bytes; 0 to 9999 are possible"));
+                return;
+            }
+            fileBytes_ = kHeaderLength + static_cast<std::size_t>(dataLength_);
+            phase_ = Phase::FetchData;
+            progressTotal_ = fileBytes_;
+            armWait(fileReplyLength(dataLength_),
+                    fileDataWaitMs(static_cast<int>(dataLength_), line));
+            return;
         case Phase::FetchData:
             afterFetchData();
-            break;
+            return;
         case Phase::AnnounceStatus:
-            afterAnnounceStatus();
-            break;
-        case Phase::DataStatus:
-            afterDataStatus();
-            break;
+            if (letter != kStatusAccepted) {
+                endOnTheLine(outcomeWith(letter));
+                return;
+            }
+            // The length as the announcement carries it: the file's own header field.
+            dataLength_ = readDecimalField(announcement_, 13, 17);
+            sendFrame(dataFrame(
+                std::span(file_).subspan(kHeaderLength, static_cast<std::size_t>(dataLength_))));
+            phase_ = Phase::DataStatus;
+            progressTotal_ = fileBytes_;
+            armWait(kStatusReplyLength, dataStatusWaitMs(static_cast<int>(dataLength_), line));
+            return;
+        case Phase::DataStatus: {
+            ExchangeOutcome outcome = outcomeWith(letter);
+            outcome.storedAs = letter == kStatusAccepted ? deviceName_ : std::string();
+            endOnTheLine(std::move(outcome));
+            return;
+        }
         default:
-            break;
+            return;
     }
-}
-
-void ExchangeMachine::afterDirectoryStatus() {
-    if (replyLetter() != kStatusAccepted) {
-        closeLink();
-        endWith(replyLetter());
-        return;
-    }
-    sendFrame(goAhead());
-    phase_ = Phase::DirectoryHeader;
-    armWait(kDirectoryHeaderLength, directoryHeaderWaitMs(request_.line));
 }
 
 void ExchangeMachine::afterDirectoryHeader() {
     const long count = directoryCount(receivedBytes());
-    if (!isUsableDirectoryCount(count)) {
-        closeLink();
-        endWith('W', "the directory announces " + std::to_string(count) +
-                         " entries; at most 15 can be listed");
+    if (!isUsableDirectoryCount(count) || count == 0) {
+        ExchangeOutcome outcome = outcomeWith(
+            count == 0 ? kStatusAccepted : 'W',
+            count == 0 ? "" : "the directory announces " + std::to_string(count) +
+                                  " entries; at most 15 can be listed");
+        outcome.noFiles = count == 0;
+        endOnTheLine(std::move(outcome));
         return;
     }
-    if (count == 0) {
-        closeLink();
-        ExchangeOutcome outcome;
-        outcome.noFiles = true;
-        end(std::move(outcome));
-        return;
-    }
-    phase_ = Phase::DirectoryEntries;
     // No frame: the rest of the reply follows the header.
+    phase_ = Phase::DirectoryEntries;
     const std::size_t length = directoryReplyLength(count);
     progressTotal_ = length;
     armWait(length, directoryEntriesWaitMs(static_cast<int>(count), request_.line));
@@ -326,8 +325,7 @@ void ExchangeMachine::afterDirectoryHeader() {
 void ExchangeMachine::afterDirectoryEntries() {
     DirectoryReply reply = checkDirectoryReply(receivedBytes());
     if (reply.verdict != ReplyVerdict::Accepted) {
-        closeLink();
-        endWith('B');
+        endOnTheLine(outcomeWith('B'));
         return;
     }
     // The names are put up before the link closes, as they always were.
@@ -337,45 +335,17 @@ void ExchangeMachine::afterDirectoryEntries() {
     out_.push_back(std::move(list));
     closeLink();
     if (request_.kind == ExchangeRequest::Kind::List) {
-        endWith(kStatusAccepted);
-        return;
+        end(outcomeWith(kStatusAccepted));
+    } else {
+        phase_ = Phase::AwaitingChoice;
     }
-    phase_ = Phase::AwaitingChoice;
-}
-
-void ExchangeMachine::afterFetchStatus() {
-    if (replyLetter() != kStatusAccepted) {
-        const char letter = replyLetter();
-        // The link stays open while this outcome is told, as it always has.
-        endWith(letter);
-        closeLink();
-        return;
-    }
-    sendFrame(goAhead());
-    phase_ = Phase::FetchHeader;
-    armWait(kHeaderLength, fileHeaderWaitMs(request_.line));
-}
-
-void ExchangeMachine::afterFetchHeader() {
-    dataLength_ = fileDataLength(receivedBytes());
-    if (!isUsableDataLength(dataLength_)) {
-        closeLink();
-        endWith('W', "the file reply announces " + std::to_string(dataLength_) +
-                         " data bytes; 0 to 9999 are possible");
-        return;
-    }
-    fileBytes_ = kHeaderLength + static_cast<std::size_t>(dataLength_);
-    phase_ = Phase::FetchData;
-    progressTotal_ = fileBytes_;
-    armWait(fileReplyLength(dataLength_),
-            fileDataWaitMs(static_cast<int>(dataLength_), request_.line));
 }
 
 void ExchangeMachine::afterFetchData() {
     closeLink();
     const FileReply reply = checkFileReply(receivedBytes());
     if (reply.verdict != ReplyVerdict::Accepted) {
-        endWith('B');
+        end(outcomeWith('B'));
         return;
     }
     phase_ = Phase::Saving;
@@ -386,52 +356,20 @@ void ExchangeMachine::afterFetchData() {
     out_.push_back(std::move(save));
 }
 
-void ExchangeMachine::afterAnnounceStatus() {
-    if (replyLetter() != kStatusAccepted) {
-        closeLink();
-        endWith(replyLetter());
-        return;
-    }
-    // The length as the announcement carries it: the file's own header field.
-    dataLength_ = readDecimalField(announcement_, 13, 17);
-    const auto data =
-        std::span(file_).subspan(kHeaderLength, static_cast<std::size_t>(dataLength_));
-    sendFrame(dataFrame(data));
-    phase_ = Phase::DataStatus;
-    progressTotal_ = fileBytes_;
-    armWait(kStatusReplyLength, dataStatusWaitMs(static_cast<int>(dataLength_), request_.line));
-}
-
-void ExchangeMachine::afterDataStatus() {
-    closeLink();
-    ExchangeOutcome outcome;
-    outcome.letter = replyLetter();
-    if (outcome.letter == kStatusAccepted) {
-        outcome.storedAs = deviceName_;
-    }
-    end(std::move(outcome));
-}
-
 // ---- Actions
 
-void ExchangeMachine::openLink() {
-    linkOpen_ = true;
-    out_.push_back(action(MachineAction::Kind::OpenLink));
-}
-
 void ExchangeMachine::closeLink() {
-    if (!linkOpen_) {
-        return;
+    if (linkOpen_) {
+        linkOpen_ = false;
+        out_.push_back(action(MachineAction::Kind::CloseLink));
     }
-    linkOpen_ = false;
-    out_.push_back(action(MachineAction::Kind::CloseLink));
 }
 
-void ExchangeMachine::sendFrame(Bytes frame) {
+void ExchangeMachine::sendFrame(const Bytes& frame) {
     // Whatever arrived before this frame answers something else.
     rx_.clear();
     MachineAction send = action(MachineAction::Kind::Send);
-    send.bytes = std::move(frame);
+    send.bytes = frame;
     out_.push_back(std::move(send));
 }
 
@@ -443,8 +381,8 @@ void ExchangeMachine::armWait(std::size_t threshold, int milliseconds) {
     arm.milliseconds = milliseconds;
     out_.push_back(std::move(arm));
     if (progressTotal_ > 0) {
-        progress(phase_ == Phase::DataStatus ? kHeaderLength : rx_.size(),
-                 phase_ == Phase::DataStatus);
+        const bool sending = phase_ == Phase::DataStatus;
+        progress(sending ? kHeaderLength : rx_.size(), sending);
     }
     // A reply that is in already ends the wait at once.
     if (rx_.size() >= threshold_) {
@@ -470,10 +408,8 @@ void ExchangeMachine::progress(std::size_t done, bool sending) {
     out_.push_back(std::move(shown));
 }
 
-void ExchangeMachine::endWith(char letter, std::string detail) {
-    ExchangeOutcome outcome;
-    outcome.letter = letter;
-    outcome.detail = std::move(detail);
+void ExchangeMachine::endOnTheLine(ExchangeOutcome outcome) {
+    closeLink();
     end(std::move(outcome));
 }
 
@@ -491,10 +427,6 @@ void ExchangeMachine::end(ExchangeOutcome outcome) {
 
 MachineActions ExchangeMachine::take() {
     return std::exchange(out_, {});
-}
-
-char ExchangeMachine::replyLetter() const {
-    return statusLetter(receivedBytes());
 }
 
 }  // namespace dravolin

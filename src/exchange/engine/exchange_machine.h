@@ -44,7 +44,7 @@ public:
     // `written` bytes of the last frame have left the PC.
     MachineActions frameLeft(std::size_t written);
     MachineActions timedOut();
-    MachineActions lineErrorsSeen();
+    void lineErrorsSeen();
     MachineActions hungUp();
     MachineActions cancel();
     // The operator picked entry `index` of the listed directory.
@@ -75,29 +75,23 @@ public:
     bool fetched() const { return fetching_; }
 
 private:
-    void openLink();
+    void beginLoading(const std::string& path);
+    void beginFetch(const DeviceNameField& name, const std::string& path);
+    // Opens the link unless it is open, sends a command frame and awaits its status reply.
+    void command(Phase phase, const Bytes& frame);
+    void afterReply();
+    void afterDirectoryHeader();
+    void afterDirectoryEntries();
+    void afterFetchData();
+
     void closeLink();
-    void sendFrame(Bytes frame);
+    void sendFrame(const Bytes& frame);
     void armWait(std::size_t threshold, int milliseconds);
     void disarmWait();
     void progress(std::size_t done, bool sending = false);
+    void endOnTheLine(ExchangeOutcome outcome);  // closes the link first
     void end(ExchangeOutcome outcome);
-    void endWith(char letter, std::string detail = {});
     MachineActions take();
-
-    void beginDirectory();
-    void beginLoading(const std::string& path);
-    void beginFetch(const DeviceNameField& name, const std::string& path);
-    void afterReply();
-    void afterDirectoryStatus();
-    void afterDirectoryHeader();
-    void afterDirectoryEntries();
-    void afterFetchStatus();
-    void afterFetchHeader();
-    void afterFetchData();
-    void afterAnnounceStatus();
-    void afterDataStatus();
-    char replyLetter() const;
 
     ExchangeRequest request_;
     Phase phase_ = Phase::Idle;
