@@ -27,15 +27,15 @@ Bytes directoryHeader(const std::string& count) {
     return header;
 }
 
-// The directory header and `entries` names TAG0000n; without its check byte.
+// The directory header and `entries` names TAG0000n (up to 99999); without its check byte.
 Bytes directoryBody(int entries) {
     char count[8];
     std::snprintf(count, sizeof count, "%04d", entries);
     Bytes reply = directoryHeader(count);
     for (int entry = 1; entry <= entries; ++entry) {
-        char name[17];
-        std::snprintf(name, sizeof name, "TAG%05d        ", entry);
-        reply.insert(reply.end(), name, name + 16);
+        const std::string digits = std::to_string(100000 + entry).substr(1);
+        const std::string name = "TAG" + digits + std::string(8, ' ');
+        reply.insert(reply.end(), name.begin(), name.end());
     }
     return reply;
 }
