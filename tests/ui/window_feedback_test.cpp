@@ -134,9 +134,7 @@ TEST_F(WindowFeedbackTest, HangUpMidReplyEndsWithinASecondWithNAndTheDeviceGone)
     ui_->pressKey(Qt::Key_F5);
     ASSERT_TRUE(window_->exchange().awaitingFileChoice());
     // The fetch goes to a programmer that dies half-way through its reply.
-    PortMap map;
-    map.map(1, second->devicePath());
-    window_->serialPort().setPortMap(map);
+    ui_->chooseDeviceForCom1(QString::fromStdString(second->devicePath()));
     // The hang-up is timed from outside the event loop, which is busy ending the wait.
     using Clock = std::chrono::steady_clock;
     std::atomic<bool> watching{true};

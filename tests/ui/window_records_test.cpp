@@ -51,7 +51,7 @@ TEST_F(WindowRecordsTest, TheLogWindowShowsExchangesNewestFirstAndCopiesWhatIsSe
     ASSERT_EQ(window_->exchange().lastOutcome(), '0');
 
     action("transferLog")->trigger();
-    TransferLogWindow* logWindow = window_->transferLogWindow();
+    auto* logWindow = window_->findChild<TransferLogWindow*>();
     ASSERT_NE(logWindow, nullptr);
     EXPECT_TRUE(logWindow->isVisible());
     auto* table = logWindow->findChild<QTableWidget*>("logTable");
