@@ -542,10 +542,20 @@ void TransferDialog::resetFunctionChoice() {
 }
 
 void TransferDialog::showProgress(const TransferProgress& progress) {
-    // The bar replaces only %p, %v and %m in its format; the text never holds those.
-    progressBar_->setFormat(QString::fromStdString(formatProgress(progress, catalog_.language())));
-    progressBar_->setRange(0, static_cast<int>(progress.expected));
-    progressBar_->setValue(static_cast<int>(std::min(progress.done, progress.expected)));
+    // Only what changed is set: each change repaints the bar. The bar replaces only %p, %v
+    // and %m in its format; the text never holds those.
+    const QString shown = QString::fromStdString(formatProgress(progress, catalog_.language()));
+    if (progressBar_->format() != shown) {
+        progressBar_->setFormat(shown);
+    }
+    const int total = static_cast<int>(progress.expected);
+    if (progressBar_->minimum() != 0 || progressBar_->maximum() != total) {
+        progressBar_->setRange(0, total);
+    }
+    const int done = static_cast<int>(std::min(progress.done, progress.expected));
+    if (progressBar_->value() != done) {
+        progressBar_->setValue(done);
+    }
     if (progressBar_->isHidden()) {
         progressBar_->show();
         placeStatusRow();
