@@ -88,7 +88,8 @@ std::string SerialDevice::shownName() const {
     return byIdPath.empty() ? path : fs::path(byIdPath).filename().string();
 }
 
-std::string SerialDevice::description() const {
+std::string SerialDevice::description(Language language) const {
+    const MessageCatalog catalog(language);
     std::string text;
     if (usb) {
         text = maker;
@@ -97,24 +98,23 @@ std::string SerialDevice::description() const {
             text = product.starts_with(maker) || maker.empty() ? product : maker + " " + product;
         }
         if (text.empty()) {
-            text = "USB serial device";
-            if (!driver.empty()) {
-                text += " (" + driver + ")";
-            }
+            text = catalog.lookup(
+                FilledText{TextId::UsbSerialDevice, {driver.empty() ? "" : " (" + driver + ")"}});
         }
         if (!serialNumber.empty()) {
-            text += ", serial number " + serialNumber;
+            text = catalog.lookup(FilledText{TextId::UsbSerialNumber, {text, serialNumber}});
         }
         return text;
     }
     if (probablyAbsent) {
-        return "built-in serial port, probably absent (no UART found)";
+        return catalog.lookup(TextId::BuiltInPortAbsent);
     }
-    text = "built-in serial port";
+    text = catalog.lookup(TextId::BuiltInPort);
     if (!driver.empty() && driver != "port" && driver != "serial8250" && driver != "serial") {
-        text = "serial port (" + driver + ")";
+        text = catalog.lookup(FilledText{TextId::SerialPortOfDriver, {driver}});
     }
-    return address.empty() ? text : text + " at " + address;
+    return address.empty() ? text
+                           : catalog.lookup(FilledText{TextId::PortAtAddress, {text, address}});
 }
 
 PortScanner::PortScanner(fs::path root) : root_(std::move(root)) {
