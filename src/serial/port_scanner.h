@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/message_catalog.h"
+
 namespace dravolin {
 
 // One serial device found on the machine.
@@ -21,7 +23,7 @@ struct SerialDevice {
     // The name an operator recognises: the by-id name when there is one, else the path.
     std::string shownName() const;
     // One line saying what it is, e.g. "Kestrel KS-10 USB serial, serial number K1".
-    std::string description() const;
+    std::string description(Language language = Language::English) const;
 };
 
 // Finds the serial devices present: every /dev/tty* with a driver behind it in
