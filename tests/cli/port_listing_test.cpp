@@ -67,6 +67,7 @@ TEST_F(PortListing, JsonHoldsTheSameForScripts) {
     EXPECT_EQ(adapter["byId"].toString().toStdString(), "/dev/serial/by-id/" + kById);
     EXPECT_EQ(adapter["product"].toString(), "KS-10\tserial\x1b");  // JSON escapes it itself
     EXPECT_EQ(adapter["serialNumber"].toString(), "K0042");
+    EXPECT_EQ(adapter["usbId"].toString(), "f00d:0001");
     EXPECT_EQ(adapter["coms"].toArray(), QJsonArray({2}));
     EXPECT_TRUE(adapter["usb"].toBool());
 

@@ -60,6 +60,15 @@ bool PseudoTerminal::openExisting(const std::string& path, std::string& error) {
     return true;
 }
 
+void PseudoTerminal::closeMaster() {
+    // What the device wrote and the other end has not taken would reach whoever comes to the
+    // line next; closing our own master drops it, an existing terminal keeps it unless told.
+    if (existing_ && master_.isOpen()) {
+        ::tcflush(master_.get(), TCOFLUSH);
+    }
+    master_.reset();
+}
+
 bool PseudoTerminal::makeSlaveRaw(std::string& error) const {
     const UniqueFd slave(::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!slave.isOpen()) {

@@ -19,7 +19,7 @@ public:
     // Opens an existing terminal as the device's end, in raw mode: its line discipline
     // would otherwise echo the PC's frames back and translate their bytes.
     bool openExisting(const std::string& path, std::string& error);
-    void closeMaster() { master_.reset(); }
+    void closeMaster();
 
     // The descriptor the device reads and writes.
     int master() const { return master_.get(); }
