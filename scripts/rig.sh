@@ -7,8 +7,9 @@
 # (baud, parity, data and stop bits) is traced into the same transcript.
 #
 #   scripts/rig.sh prepare
-#       downloads Debian's kernel (linux-image-amd64) and busybox-static once into the cache
-#       (DRAVOLIN_RIG_CACHE, else ~/.cache/dravolin-rig) and unpacks what the guest needs
+#       downloads Debian's kernel (linux-image-amd64, and busybox-static unless installed)
+#       once into the cache (DRAVOLIN_RIG_CACHE, else ~/.cache/dravolin-rig) and unpacks
+#       what the guest needs: the kernel, decompressed, and the USB serial drivers' modules
 #   scripts/rig.sh run [OPTION]... GUEST-SCRIPT
 #       boots the guest, runs GUEST-SCRIPT there with busybox sh and returns its status
 #       --copy FILE        put the program FILE into the guest's /rig/bin, with the shared
@@ -109,8 +110,14 @@ prepare() {
     say "preparing the guest from $package and busybox-static in $dir"
     rm -rf "$dir" "$download"
     mkdir -p "$dir/root" "$download"
-    (cd "$download" && apt-get download -q "$package" busybox-static >/dev/null 2>&1) ||
-        die "apt-get download $package busybox-static failed"
+    # busybox-static from scripts/setup.sh when it is there, else a copy of its own.
+    local busybox=/bin/busybox wanted=("$package")
+    if ! dpkg-query -W -f='${Status}' busybox-static 2>/dev/null | grep -q 'install ok installed'; then
+        busybox="$download/busybox/bin/busybox"
+        wanted+=(busybox-static)
+    fi
+    (cd "$download" && apt-get download -q "${wanted[@]}" >/dev/null 2>&1) ||
+        die "apt-get download ${wanted[*]} failed"
     # Only the kernel image and the modules of the USB serial path are unpacked.
     dpkg-deb --fsys-tarfile "$download/${package}"_*.deb |
         tar -x -C "$dir" --wildcards './boot/vmlinuz-*' \
@@ -118,12 +125,14 @@ prepare() {
             './lib/modules/*/kernel/drivers/usb/core/*' \
             './lib/modules/*/kernel/drivers/usb/host/xhci*' \
             './lib/modules/*/kernel/drivers/usb/serial/*'
-    dpkg-deb -x "$download"/busybox-static_*.deb "$download/busybox"
+    if [ "$busybox" != /bin/busybox ]; then
+        dpkg-deb -x "$download"/busybox-static_*.deb "$download/busybox"
+    fi
     extract_vmlinux "$dir"/boot/vmlinuz-* "$dir/vmlinux" || die "no kernel found in the vmlinuz"
 
     local root="$dir/root" module found
     mkdir -p "$root/bin" "$root/lib/modules/rig" "$root/rig"
-    cp "$download/busybox/bin/busybox" "$root/bin/busybox"
+    cp "$busybox" "$root/bin/busybox"
     for module in "${modules[@]}"; do
         found=$(find "$dir/lib/modules" -name "$module.ko*" | head -n 1)
         [ -n "$found" ] || die "module $module not in $package"
@@ -136,7 +145,7 @@ prepare() {
     echo "${modules[*]}" >"$root/rig/modules"
     write_init "$root/init"
     (cd "$root" && find . | LC_ALL=C sort | cpio -o -H newc --quiet) >"$dir/base.cpio"
-    rm -rf "$download" "$dir/lib" "$dir/boot"
+    rm -rf "$download" "$dir/lib" "$dir/boot" "$root"
     echo "$package" >"$cache/ready"
 }
 

@@ -20,9 +20,11 @@ failures=0
 
 rm -rf "$work"
 mkdir -p "$work/data" "$work/sim1" "$work/sim2"
-cp "$samples"/*.tiv "$work/data/"
-cp "$samples"/*.tiv "$work/sim1/"
-cp "$samples"/*.tiv "$work/sim2/"
+for i in $(seq 0 255); do printf "\\$(printf %03o "$i")"; done >"$work/data/every-byte"
+{ printf 'TB020256'; cat "$work/data/every-byte"; } >"$work/data/ALLBYTES.tiv"
+cp "$samples/TAG00001.tiv" "$work/data/"
+cp "$work/data/ALLBYTES.tiv" "$work/data/TAG00001.tiv" "$work/sim1/"
+cp "$work/data/ALLBYTES.tiv" "$work/data/TAG00001.tiv" "$work/sim2/"
 
 # Every rate, parity and stop-bit count the settings dialog offers appears on each line, and
 # every pair of rate and parity, of rate and stop bits and of parity and stop bits: 12 of
@@ -113,8 +115,6 @@ run_exchanges() {
     fi
     sed 's/^/ttyS1 /' "$work/settings.one" >"$work/data/settings"
     sed 's/^/ttyUSB0 /' "$work/settings.one" >>"$work/data/settings"
-    local i
-    for i in $(seq 0 255); do printf "\\$(printf %03o "$i")"; done >"$work/data/every-byte"
     # Until the program asks for parity checking on input, its absence is not a failure.
     if grep -q 'INPCK' "$source_dir/src/serial/platform/comm_posix.cpp"; then
         touch "$work/data/expect-inpck"
