@@ -285,6 +285,7 @@ run() {
     else
         say "the guest crashed or QEMU failed; the console's end:"
         tail -n 30 "$console" >&2
+        grep -a -m 1 'Kernel panic' "$console" | sed 's/^/rig: /' >&2 || true
         status=$kExitCrashed
     fi
     stop_process_group "$qemu"

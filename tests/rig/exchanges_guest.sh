@@ -62,7 +62,7 @@ cli() {
     grep -v '^\(before\|during\|after\|left-as-found\) ' /tmp/out >/tmp/stdout
     grep '^\(before\|during\|after\|left-as-found\) ' /tmp/out >/tmp/watch
     if [ "$status" != 0 ]; then
-        fail "$what: status $status: $(grep -v "^Please wait|^ Error - |^Error - " /tmp/err | tr "\n" " ")"
+        fail "$what: status $status: $(grep '^dravolin-cli' /tmp/err | tr '\n' ' ')"
         return 1
     fi
     check_watch /tmp/watch "$what"
