@@ -14,6 +14,8 @@
 #       boots the guest, runs GUEST-SCRIPT there with busybox sh and returns its status
 #       --copy FILE        put the program FILE into the guest's /rig/bin, with the shared
 #                          libraries it needs (repeatable)
+#       --file FILE        put FILE at the same path in the guest, with the shared libraries
+#                          it needs when it is one itself (a Qt plugin; repeatable)
 #       --data DIR         copy DIR into the guest as /rig/data
 #       --host COMMAND     run COMMAND (with bash) on the host once both lines exist; it finds
 #                          RIG_LINE1 (ttyS1's host end), RIG_LINE2 (ttyUSB0's), RIG_QMP (QEMU's
@@ -164,6 +166,18 @@ stage_program() {
     done
 }
 
+# Copies a file to its own path in the staging root, and the libraries it loads.
+stage_file() {
+    local file=$1 root=$2 library
+    [ -f "$file" ] || die "no file $file"
+    install -D -m 755 "$file" "$root$(readlink -f "$file")"
+    for library in $(ldd "$file" 2>/dev/null | grep -o '/[^ ]*' || true); do
+        if [ ! -e "$root$library" ]; then
+            install -D -m 755 "$(readlink -f "$library")" "$root$library"
+        fi
+    done
+}
+
 # Waits until PATTERN (extended regex) shows in FILE, or the process PID ends, or SECONDS
 # pass; the line that matched is printed.
 wait_for_line() {
@@ -192,10 +206,11 @@ stop_process_group() {
 }
 
 run() {
-    local copies=() data="" host="" serial=RIG0001 timeout=60 keep="" script
+    local copies=() files=() data="" host="" serial=RIG0001 timeout=60 keep="" script
     while [ $# -gt 0 ]; do
         case "$1" in
         --copy) copies+=("$2"); shift 2 ;;
+        --file) files+=("$2"); shift 2 ;;
         --data) data=$2; shift 2 ;;
         --host) host=$2; shift 2 ;;
         --serial) serial=$2; shift 2 ;;
@@ -228,6 +243,9 @@ run() {
     mkdir -p "$stage/rig/bin"
     for program in "${copies[@]}"; do
         stage_program "$program" "$stage"
+    done
+    for program in "${files[@]}"; do
+        stage_file "$program" "$stage"
     done
     install -m 644 "$script" "$stage/rig/guest.sh"
     if [ -n "$data" ]; then

@@ -2,12 +2,13 @@
 # One rig test: boots the guest once (scripts/rig.sh) with dravolin-cli and rig-line-watch in
 # it, voska-sim serving the host end of both lines, and checks what the guest reports and
 # what QEMU traced of the line settings its UART and USB adapter decoded.
-#   rig_test.sh exchanges|unplug WORK-DIR DRAVOLIN-CLI VOSKA-SIM RIG-LINE-WATCH
+#   rig_test.sh exchanges|unplug WORK-DIR DRAVOLIN-CLI VOSKA-SIM RIG-LINE-WATCH \
+#               RIG-WINDOW-CASES QT-OFFSCREEN-PLUGIN
 # RIG_SETTINGS=all runs every line setting the settings dialog offers (24 per line) instead
 # of the covering set below.
 set -euo pipefail
 
-scenario=$1 work=$2 cli=$3 sim=$4 watch=$5
+scenario=$1 work=$2 cli=$3 sim=$4 watch=$5 window=$6 offscreen=$7
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 samples=$source_dir/tools/sim/samples
@@ -159,12 +160,17 @@ make_big_file() {
 
 run_unplug() {
     make_big_file "$work/sim2/BIG.tiv"
+    { printf 'TR010052'; printf 'WINDOW SEND %02d\r\n' 1 2; printf 'END OF WINDOW SEND\r\n'; } \
+        >"$work/data/WINSEND.tiv"
     local status=0
     "$source_dir/scripts/rig.sh" run --keep "$work/rig" --timeout 150 --copy "$cli" \
+        --copy "$window" --file "$offscreen" --data "$work/data" \
         --host "'$here/unplug_host.sh' '$sim' '$work/sim2' '$work' '$source_dir/scripts/rig.sh'" \
         "$here/unplug_guest.sh" || status=$?
-    tr -d '\r' <"$work/rig/console.log" | grep -E '^(FAIL|RIG-|dravolin-cli)' || true
+    tr -d '\r' <"$work/rig/console.log" | grep -E '^(FAIL|RIG-|dravolin-cli|\[  )' || true
     [ "$status" = 0 ] || fail "the guest's cases ended with status $status"
+    cmp -s "$work/data/WINSEND.tiv" "$work/sim2/WINSEND.tiv" ||
+        fail "the window's send was not stored as sent"
 }
 
 case "$scenario" in

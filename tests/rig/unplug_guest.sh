@@ -63,5 +63,11 @@ else
     fail "the adapter did not come back as ttyUSB0: $(ls /dev/ttyUSB*)"
 fi
 
+# The window on the adapter: a receive, a send, and its settings dialog's device list.
+QT_QPA_PLATFORM=offscreen rig-window-cases </dev/null >/tmp/window 2>&1 ||
+    fail "the window's cases: $(grep -A3 'Failure\|FAILED' /tmp/window)"
+grep '^\[  ' /tmp/window
+[ -z "$(ls /run/lock/LCK..* 2>/dev/null)" ] || fail "a lock file was left behind by the window"
+
 echo "RIG-GUEST-DONE failures=$failures"
 [ "$failures" = 0 ]
