@@ -315,8 +315,9 @@ Options:
   --link PATH              make PATH a symbolic link to the device path (an existing link
                            is replaced, anything else is refused); removed on exit
   --serve TTY              serve on the terminal TTY, whose other end someone else holds
-                           (an emulator's serial line, e.g. QEMU's -chardev pty), instead
-                           of a pseudo-terminal of its own; ends when that other end closes
+                           (the host end of an emulator's serial line, such as a QEMU pty
+                           chardev), instead of a pseudo-terminal of its own; ends when
+                           that other end closes
   --trace                  a hex line per frame on standard error: PC>DEV 44 44,
                            DEV>PC 30 30; remarks start with "--"
   -h, --help               show this text
