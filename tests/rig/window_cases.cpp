@@ -1,12 +1,15 @@
 // The window in the rig's guest (offscreen), on the FTDI adapter's driver, the simulated
-// programmer serving the host end of the line: a receive and a send, and the devices the
-// port settings dialog lists. Run inside the guest by tests/rig/unplug_guest.sh, not by ctest
-// on the host; the host side checks the file the send stored.
+// programmer serving the host end of the line: a receive and a send, the devices the port
+// settings dialog lists, and the adapter removed during a receive. Run inside the guest by
+// tests/rig/unplug_guest.sh, not by ctest on the host; the host side checks the file the send
+// stored.
 
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -64,6 +67,56 @@ TEST_F(RigWindow, ReceivesAndSendsOverTheAdapter) {
     ui_->chooseFunction(1);
     ui_->pressKey(Qt::Key_F5);
     EXPECT_EQ(window_->exchange().lastOutcome(), '0');
+    EXPECT_TRUE(record_->messages.empty()) << record_->messages.front().toStdString();
+}
+
+// Descriptors of this process open on a USB serial device, by the paths they were opened by.
+QStringList openUsbSerialDevices() {
+    QStringList held;
+    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System)) {
+        const QString target = fd.symLinkTarget();
+        if (target.startsWith("/dev/ttyUSB")) {
+            held << target;
+        }
+    }
+    return held;
+}
+
+// The host removes the adapter while BIG's reply comes in and plugs it in again once the
+// guest's console says RIG-REPLUG2. The window stays open throughout: it must have let go
+// of the line when the exchange ended, or the adapter comes back as ttyUSB1.
+TEST_F(RigWindow, UnpluggedMidReceiveItLetsGoOfTheLineAndWorksAgainAfterReplugging) {
+    const QString target = disk_.filePath("big.tiv");
+    record_->fileAnswers.push_back(target);
+    ui_->chooseFunction(0);
+    ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(window_->exchange().awaitingFileChoice()) << ui_->status().toStdString();
+    const int big = ui_->fileList()->findText("BIG", Qt::MatchStartsWith);  // padded to 8
+    ASSERT_GE(big, 0);
+    WindowDriver::pick(ui_->fileList(), big);  // runs until the line goes
+
+    ASSERT_EQ(record_->messages.size(), 1u);
+    EXPECT_TRUE(record_->messages[0].endsWith("The device " + kDevice + " has gone."))
+        << record_->messages[0].toStdString();
+    EXPECT_TRUE(QDir(disk_.path()).isEmpty());
+    EXPECT_EQ(openUsbSerialDevices(), QStringList());
+    EXPECT_FALSE(QFile::exists("/run/lock/LCK..ttyUSB0"));
+
+    QFile console("/dev/console");
+    ASSERT_TRUE(console.open(QIODevice::WriteOnly));
+    console.write("RIG-REPLUG2\n");
+    console.close();
+    EXPECT_TRUE(QTest::qWaitFor([] { return QFile::exists(kDevice); }, 20000));
+    EXPECT_FALSE(QFile::exists("/dev/ttyUSB1"));
+
+    record_->messages.clear();
+    const QString again = disk_.filePath("again.tiv");
+    record_->fileAnswers.push_back(again);
+    ui_->chooseFunction(0);
+    ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(window_->exchange().awaitingFileChoice()) << ui_->status().toStdString();
+    WindowDriver::pick(ui_->fileList(), ui_->fileList()->findText("TAG00001"));
+    EXPECT_EQ(readAll(again), readAll(kData + "/TAG00001.tiv"));
     EXPECT_TRUE(record_->messages.empty()) << record_->messages.front().toStdString();
 }
 
