@@ -94,10 +94,17 @@ INIT
     chmod 755 "$1"
 }
 
+# Two rigs starting at once (ctest -j) prepare the cache one after the other; the lock is
+# held while preparing only, so that their guests run side by side.
 prepare() {
     mkdir -p "$cache"
-    exec 9>"$cache/.lock"
-    flock 9
+    (
+        flock 9
+        prepare_unlocked
+    ) 9>"$cache/.lock" || exit $?
+}
+
+prepare_unlocked() {
     if [ -f "$cache/ready" ] && [ -f "$cache/$(cat "$cache/ready")/base.cpio" ]; then
         return 0
     fi
