@@ -317,6 +317,7 @@ run() {
     if [ -n "$hostpid" ]; then
         stop_process_group "$hostpid"
     fi
+    rm -f "$work/initrd"  # tens of megabytes of libraries; the transcript is what is kept
     exit "$status"
 }
 
