@@ -237,6 +237,8 @@ void PortScanner::readUsbDetails(const fs::path& sysDevice, SerialDevice& device
             device.maker = readAttribute(candidate / "manufacturer");
             device.product = readAttribute(candidate / "product");
             device.serialNumber = readAttribute(candidate / "serial");
+            device.usbId = readAttribute(candidate / "idVendor") + ":" +
+                           readAttribute(candidate / "idProduct");
             return;
         }
         candidate = candidate.parent_path();

@@ -17,6 +17,7 @@ struct SerialDevice {
     std::string maker;     // USB only: what the device says of itself
     std::string product;
     std::string serialNumber;
+    std::string usbId;            // USB only: vendor and product id, "0403:6001"
     std::string address;          // a built-in port's: "I/O 0x3F8", "memory 0xFE215040"
     bool probablyAbsent = false;  // a built-in port whose UART the kernel did not find
 
