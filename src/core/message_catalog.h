@@ -114,7 +114,21 @@ enum class TextId : int {
     TraceToStandardError = 94,
     TransferLogCannotRead = 95,  // %1 the reason
     TransferLogColumns = 96,     // the column titles of the log window, tab-separated
-    LineSettingsDiffer = 97,     // a line added to a failure's box: the line brought errors
+    // The log window's words for the codes the log file holds.
+    LogFunctionList = 97,
+    LogFunctionGet = 98,
+    LogFunctionPut = 99,
+    LogOutcomeSuccess = 100,
+    LogOutcomeCancelled = 101,
+    LogOutcomeFailed = 102,  // %1 the status letter
+    // How the device list describes the serial devices found.
+    UsbSerialDevice = 103,  // %1 the driver, when known
+    UsbSerialNumber = 104,  // %1 the device, %2 its serial number
+    BuiltInPort = 105,
+    BuiltInPortAbsent = 106,
+    SerialPortOfDriver = 107,  // %1 the driver
+    PortAtAddress = 108,       // %1 the port, %2 its address
+    LineSettingsDiffer = 109,  // a line added to a failure's box: the line brought errors
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -136,7 +150,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 98;
+    static constexpr int kTextCount = 110;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

@@ -411,7 +411,9 @@ void Exchange::refreshProgress() {
                               settings_.stopBits};
         const auto carried =
             static_cast<std::size_t>(seconds * settings_.baudRate / std::max(bitsPerByte(line), 1));
-        done = std::min(std::max(done, kHeaderLength + carried), progressTotal_);
+        // The header went with the announcement; the frame's first byte leads its data.
+        const std::size_t data = carried > 0 ? carried - 1 : 0;
+        done = std::min(std::max(done, kHeaderLength + data), progressTotal_);
     }
     const auto now = std::chrono::steady_clock::now();
     const TransferProgress measured = progressMeter_.measure(done, now);

@@ -64,6 +64,7 @@ private:
     void keepChoice();
     void updateNote();
     void watchDeviceFolders();
+    Language shownLanguage() const;
     QString text(TextId id) const;
 
     PortScanner scanner_;

@@ -71,7 +71,7 @@ TEST_F(ExchangeState, OutcomeStaysOnScreenForThePauseWhileTheExchangeIsBusy) {
     exchange->setOutcomePause(Exchange::kOutcomePauseMs);
     exchange->startExchange(Exchange::kReceiveFunction);  // an empty directory: success
     // The success text shows and the window is still locked: the pause holds it.
-    ASSERT_TRUE(waitUntil([this] { return view.lastStatus() == TextId::StatusSuccess; }));
+    ASSERT_TRUE(waitUntil([this] { return view.lastStatus() == TextId::StatusSuccess; }, 60000));
     EXPECT_TRUE(exchange->busy());
     EXPECT_EQ(exchange->lastOutcome(), '0');
     settle();

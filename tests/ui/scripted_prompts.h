@@ -25,6 +25,8 @@ public:
         std::function<void()> whileMessageShown;
         std::vector<QString> questions;
         bool answerYes = false;  // how every question is answered
+        // The folder each folder dialog opened in.
+        std::vector<QString> folderDialogs;
         // Folders the folder dialogs answer in order; once they run out, they are cancelled.
         std::deque<QString> folderAnswers;
         // The files every dialog of several files answers; none cancels it.
@@ -73,7 +75,9 @@ public:
         answer(record_->severalFiles);
     }
 
-    void chooseFolder(QWidget*, const QString&, const QString&, PathAnswer answer) override {
+    void chooseFolder(QWidget*, const QString&, const QString& directory,
+                      PathAnswer answer) override {
+        record_->folderDialogs.push_back(directory);
         if (record_->folderAnswers.empty()) {
             answer(std::nullopt);
             return;

@@ -28,7 +28,7 @@ protected:
                 return !window_->exchange().busy() &&
                        (status == " Cancelled" || status.endsWith("files transferred"));
             },
-            30000);
+            60000);
     }
 
     // The window is ready for the next exchange, the run's outcome in its status line.

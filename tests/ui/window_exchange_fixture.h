@@ -90,11 +90,11 @@ protected:
 
     // The exchange's listed directory waits for a pick; false when it never came to that.
     bool listed() const {
-        return waitUntil([this] { return window_->exchange().awaitingFileChoice(); });
+        return waitUntil([this] { return window_->exchange().awaitingFileChoice(); }, 60000);
     }
     // The exchange has ended, its pause too; false when it never did.
     bool idle() const {
-        return waitUntil([this] { return !window_->exchange().busy(); }, 30000);
+        return waitUntil([this] { return !window_->exchange().busy(); }, 60000);
     }
 
     // The success text was shown (`detail` after it), then the window went back to how it

@@ -49,6 +49,7 @@ private:
     Progress waitForEvents();
     Progress readInput();
     void peerClosed();
+    Progress otherEndClosed();
     Bytes drainInputOfClosedLine() const;
     Progress hangUp();
 
