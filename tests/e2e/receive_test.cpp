@@ -181,24 +181,17 @@ TEST_F(Receive, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
 }
 
 // A failure of the directory ends with nothing listed, one of the fetch with nothing written.
+// The machine's tables hold every failure row; here one of each kind goes over the line and
+// through the view: a time-out, a letter with its box, a malformed reply, and a refused
+// fetch (the link kept open while its outcome is told).
 TEST_F(Receive, FailuresEndTheExchangeWithNothingListedOrWritten) {
     const std::tuple<const char*, Fault, char, std::size_t> faults[] = {
         {"no status reply", [](auto& o) { o.silentPhases.insert(DevicePhase::DirectoryStatus); },
          'N', 1},
         {"refused", [](auto& o) { o.answers[DeviceCommand::Directory] = 'V'; }, 'V', 1},
-        {"no directory reply", [](auto& o) { o.silentPhases.insert(DevicePhase::DirectoryReply); },
-         'N', 2},
-        {"reply cut short", [](auto& o) { o.truncate[DataReply::Directory] = 40; }, 'N', 3},
-        {"wrong check byte", [](auto& o) { o.corruptCheck = DataReply::Directory; }, 'B', 3},
         {"count above 15", [](auto& o) { o.countField = "0016"; }, 'W', 2},
-        {"negative count", [](auto& o) { o.countField = "-001"; }, 'W', 2},
         // From here on the directory is listed and the fetch fails.
-        {"no fetch status", [](auto& o) { o.silentPhases.insert(DevicePhase::FetchStatus); }, 'N',
-         4},
         {"file not held", [](auto& o) { o.answers[DeviceCommand::Fetch] = 'R'; }, 'R', 4},
-        {"no file reply", [](auto& o) { o.silentPhases.insert(DevicePhase::FileReply); }, 'N', 5},
-        {"file cut short", [](auto& o) { o.truncate[DataReply::File] = 12; }, 'N', 6},
-        {"negative length", [](auto& o) { o.lengthField = "-001"; }, 'W', 5},
     };
     programmer.write("TAG00001.tiv", tagDataFile("the data"));
     programmer.write("TAG00002.tiv", tagDataFile("b"));
@@ -215,32 +208,6 @@ TEST_F(Receive, FailuresEndTheExchangeWithNothingListedOrWritten) {
         EXPECT_EQ(waits.size(), phases);
         EXPECT_FALSE(pc.holds("out.tiv"));
     }
-}
-
-TEST_F(Receive, TimeOutEndsTheWaitWhileBytesAreStillArriving) {
-    programmer.write("SLOW.tiv", tagDataFile(std::string(20, 's')));
-    startProgrammer();
-    start(Exchange::kReceiveFunction);
-    ASSERT_TRUE(exchange->awaitingFileChoice());
-
-    // The file comes from a programmer on a 150-baud line: a byte takes 67 ms, more than
-    // the 50 ms a file byte may take, while the status and header still come in time.
-    SimulatorOptions slowOptions;
-    slowOptions.files = programmer.path();
-    slowOptions.pace = LinePace{150, 'N', 1};
-    SimulatedProgrammer slow(slowOptions);
-    std::string error;
-    ASSERT_TRUE(slow.start(error)) << error;
-    PortMap map;
-    map.map(1, slow.devicePath());
-    port->setPortMap(map);
-
-    view.dialogAnswers.push_back(pcFile("slow.tiv"));
-    choose(0);
-
-    EXPECT_EQ(exchange->lastOutcome(), 'N');
-    EXPECT_EQ(waits.back(), (Wait{29, 50 * 20 + 50}));
-    EXPECT_FALSE(pc.holds("slow.tiv"));
 }
 
 }  // namespace
