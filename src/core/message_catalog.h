@@ -114,6 +114,20 @@ enum class TextId : int {
     TraceToStandardError = 94,
     TransferLogCannotRead = 95,  // %1 the reason
     TransferLogColumns = 96,     // the column titles of the log window, tab-separated
+    // Finding the programmer: the settings dialog's button, progress, result and the
+    // cause line of an exchange whose line settings probably differ.
+    FindButton = 97,
+    FindProgress = 98,  // %1 the device, %2 the settings, %3 of %4 tries
+    FindSecondPass = 99,
+    FindFound = 100,  // %1 the device, %2 the settings, %3 the number of files
+    FindTakeQuestion = 101,
+    FindTakeButton = 102,
+    FindNothing = 103,
+    FindTriedLine = 104,  // %1 the device, %2 the number of tries
+    FindCancelled = 105,
+    FindSkippedConsole = 106,  // %1 the device
+    FindNoDevices = 107,
+    LineSettingsDiffer = 108,
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -135,7 +149,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 97;
+    static constexpr int kTextCount = 109;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 
