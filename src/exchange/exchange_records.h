@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "exchange/protocol_trace.h"
 #include "exchange/transfer_log.h"
@@ -30,6 +31,10 @@ public:
     bool tracing() const { return trace_ != nullptr; }
 
     const TransferLog& transferLog() const { return transferLog_; }
+
+    // The log and, while it is on, the trace: for exchanges that do not go through the
+    // exchange watched (the tries of the search for the programmer).
+    std::vector<ExchangeObserver*> observers();
 
 private:
     Exchange& exchange_;

@@ -22,7 +22,8 @@ void ProgrammerSearch::start() {
     device_ = 0;
     setting_ = 0;
     tryNumber_ = 0;
-    tryCount_ = usableDevices() * order_.size();
+    silentAtFirst_.assign(result_.devices.size(), std::vector<bool>(order_.size(), false));
+    tryCount_ = triesInPass();
     runTries();
 }
 
@@ -36,33 +37,49 @@ void ProgrammerSearch::cancel() {
     }
 }
 
-std::size_t ProgrammerSearch::usableDevices() const {
+bool ProgrammerSearch::worthAsking(std::size_t device, std::size_t setting) const {
+    // Bytes that were no reply, or a refusal, would not become one with a longer wait: the
+    // second pass asks again only where the first heard nothing at all.
+    return pass_ == 1 || silentAtFirst_[device][setting];
+}
+
+std::size_t ProgrammerSearch::triesLeftOn(std::size_t device, std::size_t fromSetting) const {
     std::size_t count = 0;
-    for (const DeviceFindings& device : result_.devices) {
-        count += device.skipped ? 0 : 1;
+    for (std::size_t setting = fromSetting; setting < order_.size(); ++setting) {
+        count += worthAsking(device, setting) ? 1 : 0;
+    }
+    return count;
+}
+
+std::size_t ProgrammerSearch::triesInPass() const {
+    std::size_t count = 0;
+    for (std::size_t device = 0; device < result_.devices.size(); ++device) {
+        count += result_.devices[device].skipped ? 0 : triesLeftOn(device, 0);
     }
     return count;
 }
 
 bool ProgrammerSearch::advance() {
     // To the next device still worth asking and the setting due on it.
-    while (device_ < result_.devices.size() &&
-           (result_.devices[device_].skipped || setting_ >= order_.size())) {
-        ++device_;
-        setting_ = 0;
+    while (device_ < result_.devices.size()) {
+        if (result_.devices[device_].skipped || setting_ >= order_.size()) {
+            ++device_;
+            setting_ = 0;
+        } else if (!worthAsking(device_, setting_)) {
+            ++setting_;
+        } else {
+            return true;
+        }
     }
-    if (device_ < result_.devices.size()) {
-        return true;
-    }
-    if (pass_ == 2 || usableDevices() == 0) {
+    if (pass_ == 2) {
         return false;
     }
     pass_ = 2;
     device_ = 0;
     setting_ = 0;
     tryNumber_ = 0;
-    tryCount_ = usableDevices() * order_.size();
-    return advance();
+    tryCount_ = triesInPass();
+    return tryCount_ > 0 && advance();
 }
 
 void ProgrammerSearch::runTries() {
@@ -115,8 +132,8 @@ void ProgrammerSearch::takeOutcome(const TryOutcome& outcome) {
             return;
         case TryOutcome::Kind::Unusable:
             // The device itself failed (busy, gone): no other setting would do better.
+            tryNumber_ += triesLeftOn(device_, setting_ + 1);
             device.skipped = outcome.reason;
-            tryNumber_ += order_.size() - setting_ - 1;
             ++device_;
             setting_ = 0;
             return;
@@ -126,6 +143,9 @@ void ProgrammerSearch::takeOutcome(const TryOutcome& outcome) {
             ++device.heardSomething;
             break;
         case TryOutcome::Kind::Silence:
+            if (pass_ == 1) {
+                silentAtFirst_[device_][setting_] = true;
+            }
             break;
     }
     ++setting_;

@@ -44,7 +44,8 @@ struct SearchResult {
 // Asks the candidate devices at each line setting in turn, with a directory exchange, and
 // stops at the first complete, correct reply. The first pass waits briefly for the status
 // reply, so that a silent setting costs little; only when it found nothing does a second
-// pass try everything again with the full waits, for a programmer slow to answer.
+// pass ask again with the full waits, for a programmer slow to answer: at the settings
+// where the first pass heard nothing at all (noise or a refusal is an answer of its own).
 //
 // The search does no I/O itself: each try goes to a LineTry, and the search goes on when
 // the try tells that it has ended. It runs on whatever event loop the try uses.
@@ -71,7 +72,9 @@ private:
     bool advance();
     void takeOutcome(const TryOutcome& outcome);
     void finish();
-    std::size_t usableDevices() const;
+    bool worthAsking(std::size_t device, std::size_t setting) const;
+    std::size_t triesLeftOn(std::size_t device, std::size_t fromSetting) const;
+    std::size_t triesInPass() const;
 
     LineTry& lineTry_;
     std::vector<LineSettings> order_;
@@ -89,6 +92,7 @@ private:
     std::size_t setting_ = 0;
     std::size_t tryNumber_ = 0;
     std::size_t tryCount_ = 0;
+    std::vector<std::vector<bool>> silentAtFirst_;  // [device][setting]: nothing came
 };
 
 }  // namespace dravolin

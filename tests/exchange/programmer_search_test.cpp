@@ -128,19 +128,26 @@ TEST(ProgrammerSearchTest, AsksAdaptersInTurnAtEachSettingInOrderAndStopsAtTheAn
     EXPECT_EQ(result.devices[0].heardSomething, 1u);
 }
 
-TEST(ProgrammerSearchTest, NothingAnsweringGivesASecondPassWithFullWaitsThenNothingFound) {
+TEST(ProgrammerSearchTest, NothingAnsweringGivesASecondPassWithFullWaitsWhereAllWasSilent) {
     FakeLineTry lineTry;
+    lineTry.table[{"/dev/ttyUSB0", "9600,E,1"}] = TryOutcome::of(TryOutcome::Kind::Garbage);
+    lineTry.table[{"/dev/ttyUSB0", "9600,O,1"}] = TryOutcome::refused('V');
     const SearchRun run = search(lineTry, {candidate("/dev/ttyUSB0")}, kDefaultLine);
     ASSERT_EQ(run.results.size(), 1u);
     EXPECT_FALSE(run.results[0].found);
     EXPECT_FALSE(run.results[0].cancelled);
-    ASSERT_EQ(lineTry.requests.size(), 48u);
+    ASSERT_EQ(lineTry.requests.size(), 24u + 22u);
     EXPECT_TRUE(lineTry.requests[23].shortFirstWait);
-    EXPECT_FALSE(lineTry.requests[24].shortFirstWait);
-    EXPECT_EQ(lineTry.requests[24].line, kDefaultLine);
+    for (std::size_t i = 24; i < lineTry.requests.size(); ++i) {
+        EXPECT_FALSE(lineTry.requests[i].shortFirstWait);
+        EXPECT_NE(lineTry.requests[i].line.text(), "9600,E,1");
+        EXPECT_NE(lineTry.requests[i].line.text(), "9600,O,1");
+    }
+    EXPECT_EQ(lineTry.requests[24].line.text(), "9600,E,2");
     EXPECT_EQ(run.progress[24].pass, 2);
     EXPECT_EQ(run.progress[24].tryNumber, 1u);
-    EXPECT_EQ(run.results[0].devices[0].tries, 48u);
+    EXPECT_EQ(run.progress[24].tryCount, 22u);
+    EXPECT_EQ(run.results[0].devices[0].tries, 46u);
 }
 
 TEST(ProgrammerSearchTest, SkippedAndUnusableDevicesAreLeftWithTheirReasonAndTheOthersAsked) {

@@ -22,6 +22,9 @@ TEST(LineMismatchTest, OnlyTheSameSpeedParityAndStopBitsMatch) {
     EXPECT_FALSE(lineMatches(pcLine(B9600, PARENB | PARODD, true), programmer));
     EXPECT_FALSE(lineMatches(pcLine(B19200, PARENB, true), programmer));
     EXPECT_FALSE(lineMatches(pcLine(B19200, 0, true), programmer));
+    // The pseudo-terminal drops PARENB, so odd parity is told by PARODD alone.
+    EXPECT_TRUE(lineMatches(pcLine(B19200, PARODD, true), programmer));
+    EXPECT_FALSE(lineMatches(pcLine(B19200, PARODD, true), LinePace{19200, 'E', 2}));
     EXPECT_FALSE(lineMatches(pcLine(B19200, PARENB | PARODD, false), programmer));
     EXPECT_TRUE(lineMatches(pcLine(B57600, 0, false), LinePace{57600, 'N', 1}));
     // A rate no terminal setting stands for never matches.
@@ -29,8 +32,8 @@ TEST(LineMismatchTest, OnlyTheSameSpeedParityAndStopBitsMatch) {
 }
 
 TEST(LineMismatchTest, AMismatchGetsSilenceOrAFewBytesOfNoiseRepeatablyForASeed) {
-    LineMismatch first(42);
-    LineMismatch again(42);
+    LineMismatch first(42, 50);
+    LineMismatch again(42, 50);
     std::set<std::size_t> lengths;
     for (int burst = 0; burst < 200; ++burst) {
         const Bytes answer = first.answer();
@@ -39,6 +42,10 @@ TEST(LineMismatchTest, AMismatchGetsSilenceOrAFewBytesOfNoiseRepeatablyForASeed)
         lengths.insert(answer.size());
     }
     EXPECT_EQ(lengths, (std::set<std::size_t>{0, 1, 2, 3}));
+    LineMismatch quiet(42, 0);
+    for (int burst = 0; burst < 50; ++burst) {
+        EXPECT_TRUE(quiet.answer().empty());
+    }
 }
 
 }  // namespace

@@ -30,11 +30,11 @@ speed_t speedOf(long baud) {
     }
 }
 
-char parityOf(const termios& settings) {
-    if ((settings.c_cflag & PARENB) == 0) {
-        return 'N';
-    }
-    return (settings.c_cflag & PARODD) != 0 ? 'O' : 'E';
+// Linux's pseudo-terminal driver drops PARENB (and forces 8 data bits) whatever the PC
+// sets, but keeps PARODD: odd parity shows, even parity and none look the same.
+bool parityMatches(const termios& settings, char parity) {
+    const bool odd = (settings.c_cflag & PARODD) != 0;
+    return odd == (parity == 'O');
 }
 
 }  // namespace
@@ -43,13 +43,12 @@ bool lineMatches(const termios& pcSide, const LinePace& programmer) {
     const speed_t expected = speedOf(programmer.baud);
     const int stopBits = (pcSide.c_cflag & CSTOPB) != 0 ? 2 : 1;
     return expected != B0 && cfgetospeed(&pcSide) == expected &&
-           parityOf(pcSide) == programmer.parity && stopBits == programmer.stopBits;
+           parityMatches(pcSide, programmer.parity) && stopBits == programmer.stopBits;
 }
 
 Bytes LineMismatch::answer() {
-    // Half of the bursts go unanswered; the others get one to three bytes of noise.
-    std::uniform_int_distribution<int> coin(0, 1);
-    if (coin(generator_) == 0) {
+    std::uniform_int_distribution<int> percent(0, 99);
+    if (percent(generator_) >= noisePercent_) {
         return {};
     }
     std::uniform_int_distribution<std::size_t> length(1, kMostNoiseBytes);

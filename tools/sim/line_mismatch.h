@@ -11,7 +11,9 @@
 namespace dravolin {
 
 // Whether the PC's end of the line is set as the programmer's own line: the same speed,
-// parity and stop bits (8 data bits are taken for granted, as everywhere here).
+// parity and stop bits (8 data bits are taken for granted, as everywhere here). On a
+// pseudo-terminal even parity and no parity cannot be told apart (the kernel keeps no
+// parity-enable bit there), so those two count as the same.
 bool lineMatches(const termios& pcSide, const LinePace& programmer);
 
 // What the programmer's UART makes of bytes sent at other line settings. A pseudo-terminal
@@ -22,13 +24,15 @@ class LineMismatch {
 public:
     static constexpr std::size_t kMostNoiseBytes = 3;
 
-    explicit LineMismatch(unsigned seed) : generator_(seed) {}
+    // `noisePercent` of the bursts get noise back, the others nothing.
+    LineMismatch(unsigned seed, int noisePercent) : generator_(seed), noisePercent_(noisePercent) {}
 
     // The answer to a burst of bytes heard at the wrong settings: empty for silence.
     Bytes answer();
 
 private:
     std::mt19937 generator_;
+    int noisePercent_;
 };
 
 }  // namespace dravolin

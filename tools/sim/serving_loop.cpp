@@ -53,7 +53,7 @@ ServingLoop::ServingLoop(const SimulatorOptions& options, PseudoTerminal& termin
       memory_(options.files, options.capacity, options.log),
       responder_(options_, memory_),
       pacer_(options.pace),
-      mismatch_(options.seed),
+      mismatch_(options.seed, options.noisePercent),
       hangupArmed_(options.hangupAfter.has_value()) {}
 
 void ServingLoop::run() {

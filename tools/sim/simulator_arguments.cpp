@@ -122,6 +122,7 @@ private:
             {"--hangup-after", &ArgumentReader::readHangupAfter},
             {"--line", &ArgumentReader::readLine},
             {"--seed", &ArgumentReader::readSeed},
+            {"--noise", &ArgumentReader::readNoise},
         };
         const auto reader = kReaders.find(flag);
         if (reader == kReaders.end()) {
@@ -280,6 +281,15 @@ private:
         return LinePace{*baud, parity[0], static_cast<int>(*stopBits)};
     }
 
+    void readNoise(const std::string& flag, const std::string& value) {
+        const auto percent = wholeNumber(value, 0, 100);
+        if (!percent) {
+            result_.error = flag + " takes a percentage from 0 to 100, not '" + value + "'";
+            return;
+        }
+        result_.options.noisePercent = static_cast<int>(*percent);
+    }
+
     void readSeed(const std::string& flag, const std::string& value) {
         const auto seed = wholeNumber(value, 0, kLargestSeed);
         if (!seed) {
@@ -354,9 +364,13 @@ Fault knobs (each may be combined with the others):
   --line BAUD,PARITY,STOP  the programmer's own line settings, as set on its keypad: it
                            answers only while the PC's end of the line is set to them; at
                            other settings it hears garbage, as a UART would, and answers
-                           with nothing or a few bytes of noise (e.g. --line 19200,O,2)
+                           with nothing or a few bytes of noise (e.g. --line 19200,O,2);
+                           a pseudo-terminal keeps no parity-enable bit, so even parity
+                           and none look the same to it
   --seed N                 seeds the choice between silence and noise at a mismatch
                            (default 1), so that a run can be repeated
+  --noise PERCENT          how many of the bursts heard at a mismatch get noise back
+                           (default 50); 0 for a programmer that stays silent there
 
 Status letters the programmer raises itself: X a check byte it received is wrong,
 R a fetch of a name it does not hold, S memory full, W an announcement it cannot take

@@ -59,6 +59,7 @@ struct SimulatorOptions {
     // drawn from a generator seeded with `seed`).
     std::optional<LinePace> line;
     unsigned seed = 1;
+    int noisePercent = 50;  // of the bursts heard at a mismatch that get noise back
 
     bool trace = false;  // one line per frame in both directions
     LogSink log;         // where notes and trace go; standard error when empty
