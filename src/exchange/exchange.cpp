@@ -9,6 +9,7 @@
 
 #include "protocol/device_name.h"
 #include "protocol/replies.h"
+#include "protocol/reply_shape.h"
 #include "protocol/tag_data_file.h"
 #include "serial/serial_port.h"
 
@@ -659,7 +660,19 @@ void Exchange::loadFrame(const Bytes& frame) {
 
 bool Exchange::commandAnswered(std::size_t frameLength) {
     sendFrame(frameLength);
-    return !phaseEnded(kStatusReplyLength, kStatusTimeoutMs);
+    const WaitEnd end = waitForReply(kStatusReplyLength, kStatusTimeoutMs);
+    // Bytes that cannot be a status reply are what a UART delivers when the line settings
+    // differ from the programmer's: the operator is told so, rather than shown their letter.
+    const bool noReply = end != WaitEnd::Cancelled && cannotBeStatusReply(received());
+    if (noReply) {
+        causeLine_ = MessageCatalog(language()).lookup(TextId::LineSettingsDiffer);
+    }
+    if (end == WaitEnd::Reached && !noReply) {
+        return true;
+    }
+    closeLink();
+    endAfterWait(end == WaitEnd::Reached ? WaitEnd::TimedOut : end);
+    return false;
 }
 
 bool Exchange::replyHeaderArrived(std::size_t headerLength) {
