@@ -20,6 +20,14 @@ std::string terminalName(const std::string& devicePath) {
     return devicePath.starts_with(kDev) ? devicePath.substr(kDev.size()) : devicePath;
 }
 
+// The device node a path that is opened leads to, links followed; the path itself when it
+// leads nowhere.
+std::string deviceOnThisMachine(const std::string& devicePath) {
+    std::error_code error;
+    const std::filesystem::path device = std::filesystem::canonical(devicePath, error);
+    return error ? devicePath : device.string();
+}
+
 }  // namespace
 
 SearchCandidates::SearchCandidates(const PortScanner& scanner, std::string lockFolder)
@@ -45,14 +53,26 @@ std::set<std::string> SearchCandidates::consoleNames() const {
     return names;
 }
 
-std::vector<SearchCandidate> SearchCandidates::discovered() const {
+std::vector<SearchCandidate> SearchCandidates::discovered(
+    const std::vector<std::string>& chosen) const {
     std::vector<SearchCandidate> usb;
     std::vector<SearchCandidate> builtIn;
+    std::set<std::string> listed;
     for (const SerialDevice& device : scanner_.scan()) {
+        listed.insert(device.path);
         if (device.probablyAbsent) {
             continue;  // no UART behind it: nothing could answer there
         }
         (device.usb ? usb : builtIn).push_back(judge(device.path, device.shownName()));
+    }
+    for (const std::string& path : chosen) {
+        std::error_code error;
+        const std::string device = deviceOnThisMachine(path);
+        if (std::filesystem::exists(path, error) && !listed.contains(scanner_.resolve(path)) &&
+            !listed.contains(device)) {
+            listed.insert(device);
+            usb.push_back(judge(path, path));
+        }
     }
     usb.insert(usb.end(), builtIn.begin(), builtIn.end());
     return usb;
@@ -74,11 +94,15 @@ SearchCandidate SearchCandidates::judge(const std::string& devicePath,
 
 std::optional<FilledText> SearchCandidates::reasonToSkip(const std::string& devicePath) const {
     // By the device the path leads to, so that no other name of the console gets through.
-    const std::string device = scanner_.resolve(devicePath);
-    if (consoles_.contains(terminalName(device)) || device == "/dev/console") {
-        return FilledText{TextId::FindSkippedConsole, {devicePath}};
+    for (const std::string& device :
+         {scanner_.resolve(devicePath), deviceOnThisMachine(devicePath)}) {
+        if (consoles_.contains(terminalName(device)) || device == "/dev/console") {
+            return FilledText{TextId::FindSkippedConsole, {devicePath}};
+        }
     }
-    if (!scanner_.exists(devicePath)) {
+    // What is opened is the path on this machine, whatever the scanner's root.
+    std::error_code error;
+    if (!std::filesystem::exists(devicePath, error)) {
         return FilledText{TextId::PortMissing, {devicePath}};
     }
     if (::access(devicePath.c_str(), R_OK | W_OK) != 0) {

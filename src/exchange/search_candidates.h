@@ -25,7 +25,10 @@ class SearchCandidates {
 public:
     SearchCandidates(const PortScanner& scanner, std::string lockFolder);
 
-    std::vector<SearchCandidate> discovered() const;
+    // `chosen`: devices the operator has already given (the Com ports' devices); those the
+    // scan does not list (a simulator's pseudo-terminal, a path typed in) come after the
+    // USB adapters.
+    std::vector<SearchCandidate> discovered(const std::vector<std::string>& chosen = {}) const;
     std::vector<SearchCandidate> named(const std::vector<std::string>& devicePaths) const;
 
     // The terminal names ("ttyS0") the system writes its console to, from

@@ -91,8 +91,13 @@ void SerialLineTry::start(const TryRequest& request, Done done) {
 }
 
 void SerialLineTry::cancel() {
+    // The operator's cancel comes from the event loop, never from inside the port's
+    // delivery: the line is closed at once.
     if (phase_ != Phase::Idle && phase_ != Phase::Ending) {
-        endWith(TryOutcome::of(TryOutcome::Kind::Cancelled));
+        replyTimer_.stop();
+        endTimer_.stop();
+        outcome_ = TryOutcome::of(TryOutcome::Kind::Cancelled);
+        finish();
     }
 }
 
