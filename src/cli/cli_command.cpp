@@ -27,9 +27,7 @@ CliCommand::CliCommand(const CliOptions& options, std::FILE* out, std::FILE* err
       view_(err, showProgress, options.language.value_or(Language::English)),
       exchange_(view_, port_, options_.settings),
       records_(exchange_, "dravolin-cli", TransferLog::defaultPath(),
-               [this](const std::string& path, const std::string& reason) {
-                   warnAboutTransferLog(path, reason);
-               }),
+               [this](const FilledText& warning) { warnAboutRecords(warning); }),
       showProgress_(showProgress) {
     // A terminal has nothing to hold on screen after the outcome.
     exchange_.setOutcomePause(0);
@@ -38,7 +36,7 @@ CliCommand::CliCommand(const CliOptions& options, std::FILE* out, std::FILE* err
 int CliCommand::run() {
     if (options_.trace && !records_.startTrace(options_.traceFile, traceError_, err_)) {
         std::fprintf(err_, "dravolin-cli: cannot write the protocol trace to %s: %s\n",
-                     escapedName(options_.traceFile).c_str(), traceError_.c_str());
+                     shownText(options_.traceFile).c_str(), traceError_.c_str());
         return kUsageError;
     }
     switch (options_.command) {
@@ -99,6 +97,10 @@ int CliCommand::get() {
     const std::string target =
         fetchTarget(view_.listedNames()[static_cast<std::size_t>(selection)], refusal);
     if (target.empty()) {
+        // The directory was listed on the line: that exchange ends here, and is logged as
+        // a listing, whatever becomes of the fetch.
+        view_.showSuccessLine(false);
+        exchange_.finishExchange(kStatusAccepted);
         std::fprintf(err_, "dravolin-cli: %s\n", refusal.c_str());
         return kUsageError;
     }
@@ -126,7 +128,7 @@ int CliCommand::backUp() {
     if (!options_.folder.empty()) {
         std::error_code error;
         if (!std::filesystem::is_directory(options_.folder, error)) {
-            std::fprintf(err_, "dravolin-cli: -d %s: %s\n", options_.folder.c_str(),
+            std::fprintf(err_, "dravolin-cli: -d %s: %s\n", shownText(options_.folder).c_str(),
                          error ? error.message().c_str() : "not a folder");
             return kUsageError;
         }
@@ -175,7 +177,7 @@ int CliCommand::log() {
     std::vector<std::string> lines;
     std::string error;
     if (!TransferLog::lastLines(records_.transferLog().path(), options_.logLines, lines, error)) {
-        std::fprintf(err_, "dravolin-cli: %s\n", error.c_str());
+        std::fprintf(err_, "dravolin-cli: %s\n", shownText(error).c_str());
         return kExchangeFailed;
     }
     for (const std::string& line : lines) {
@@ -189,8 +191,14 @@ int CliCommand::find() {
     const Language language = options_.language.value_or(Language::English);
     const PortScanner scanner;
     const SearchCandidates candidates(scanner, PortLock::defaultFolder());
+    // The devices the Com ports are mapped to (saved by the window, or --port N=PATH) are
+    // asked too when the scan does not list them: a simulator's pseudo-terminal.
+    std::vector<std::string> mapped;
+    for (const auto& [port, path] : options_.portMap.mappings()) {
+        mapped.push_back(path);
+    }
     std::vector<SearchCandidate> devices = options_.findDevices.empty()
-                                               ? candidates.discovered()
+                                               ? candidates.discovered(mapped)
                                                : candidates.named(options_.findDevices);
     if (devices.empty()) {
         std::fprintf(err_, "dravolin-cli: %s\n",
@@ -275,19 +283,15 @@ void CliCommand::endSearchProgress() {
     }
 }
 
-void CliCommand::warnAboutTransferLog(const std::string& path, const std::string& reason) {
-    std::string text =
-        fillPlaceholders(MessageCatalog::text(TextId::TransferLogCannotWrite,
-                                              options_.language.value_or(Language::English)),
-                         {escapedName(path), reason});
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    std::fprintf(err_, "dravolin-cli: %s\n", text.c_str());
+void CliCommand::warnAboutRecords(const FilledText& warning) {
+    const MessageCatalog catalog(options_.language.value_or(Language::English));
+    std::fprintf(err_, "dravolin-cli: %s\n", asOneLine(catalog.lookup(warning)).c_str());
 }
 
 void CliCommand::sayLockNotice() {
     // Once, however many times the port was opened.
     if (!lockNoticeSaid_ && !port_.lockNotice().empty()) {
-        std::fprintf(err_, "dravolin-cli: %s\n", port_.lockNotice().c_str());
+        std::fprintf(err_, "dravolin-cli: %s\n", shownText(port_.lockNotice()).c_str());
         lockNoticeSaid_ = true;
     }
 }

@@ -48,7 +48,8 @@ private:
     SearchResult search(ProgrammerSearch& finder);
     void showSearchProgress(const SearchProgress& step);
     void endSearchProgress();
-    void warnAboutTransferLog(const std::string& path, const std::string& reason);
+    // A record (transfer log, trace file) that cannot be written, once each.
+    void warnAboutRecords(const FilledText& warning);
     void sayLockNotice();
     int findListedName() const;
     std::string fetchTarget(const std::string& deviceName, std::string& refusal) const;

@@ -165,8 +165,9 @@ std::vector<OptionRule> optionTable(CliOptions& options, std::vector<std::string
 bool applyName(const std::string& typed, CliOptions& options, std::string& error) {
     const std::optional<std::string> name = nameFromEscaped(typed);
     if (!name) {
-        error = "get: in " + typed +
-                " a backslash must start \\\\ (a backslash) or \\xHH (the byte HH)";
+        error = "get: in " + shownText(typed) +
+                " a backslash must start \\\\ (a backslash) or \\xHH (the byte HH), and"
+                " every letter must be one of the programmer's Latin-1 letters";
         return false;
     }
     options.name = *name;
@@ -325,10 +326,10 @@ std::string CliOptions::usage() {
            "may be given once. \"--\" ends the options: get -- -NAME fetches a name that\n"
            "begins with '-'.\n"
            "\n"
-           "names: the programmer's names are printed with every byte that is not printable\n"
-           "ASCII as \\xHH (two hex digits) and a backslash as \\\\, so that a name cannot\n"
-           "drive the terminal or split a line. get takes a name in the same form: copy it\n"
-           "from the list (quote it for the shell: get 'A\\x1bB').\n"
+           "names: the programmer's names are printed with their Latin-1 letters as letters,\n"
+           "every control byte as \\xHH (two hex digits) and a backslash as \\\\, so that\n"
+           "a name cannot drive the terminal or split a line. get takes a name in the same\n"
+           "form: copy it from the list (quote it for the shell: get 'A\\x1bB').\n"
            "\n"
            "saved settings: the Com ports' devices and the line settings last confirmed in\n"
            "the window are read from $XDG_CONFIG_HOME/dravolin/dravolin.conf (normally\n"

@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -73,6 +74,9 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that has gone (`| head -1`) makes a write fail with EPIPE instead of ending
+    // the program unannounced; the failure is then reported as any other output failure.
+    ::signal(SIGPIPE, SIG_IGN);
     // The exchange raises nothing; this is the last guard, so that whatever slips through
     // ends with a message and status 1 rather than an abort.
     try {

@@ -22,8 +22,6 @@ public:
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    bool active() const { return notifier_ != nullptr; }
-
 private:
     void takeSignals();
 

@@ -148,7 +148,11 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
      "Leitung\tProgramm",
      "Time\tFunction\tName in the programmer\tOutcome\tBytes\tDuration (s)\tFile on the PC\t"
      "Device\tLine\tProgram"},
-    // 97 on: finding the programmer.
+    {"Die Schnittstelleneinstellungen des Programmers (Baudrate, Parität, Stoppbits) weichen "
+     "wahrscheinlich ab: Programmer suchen verwenden.",
+     "The programmer's line settings (baud, parity, stop bits) probably differ: use Find the "
+     "programmer."},
+    // 98 on: finding the programmer.
     {"Programmer &suchen", "&Find the programmer"},
     {"%1 mit %2 (Versuch %3 von %4)", "%1 at %2 (try %3 of %4)"},
     {"Nichts hat geantwortet: zweiter Durchgang mit längeren Wartezeiten.",
@@ -162,10 +166,6 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"Suche abgebrochen.", "Search cancelled."},
     {"%1 ist die Konsole des Systems", "%1 is the system's console"},
     {"Keine serielle Schnittstelle zum Suchen gefunden.", "No serial device to search was found."},
-    {"Die Schnittstelleneinstellungen des Programmers (Baudrate, Parität, Stoppbits) weichen "
-     "wahrscheinlich ab: Programmer suchen verwenden.",
-     "The programmer's line settings (baud, parity, stop bits) probably differ: use Find the "
-     "programmer."},
 }};
 
 }  // namespace

@@ -114,20 +114,19 @@ enum class TextId : int {
     TraceToStandardError = 94,
     TransferLogCannotRead = 95,  // %1 the reason
     TransferLogColumns = 96,     // the column titles of the log window, tab-separated
-    // Finding the programmer: the settings dialog's button, progress, result and the
-    // cause line of an exchange whose line settings probably differ.
-    FindButton = 97,
-    FindProgress = 98,  // %1 the device, %2 the settings, %3 of %4 tries
-    FindSecondPass = 99,
-    FindFound = 100,  // %1 the device, %2 the settings, %3 the number of files
-    FindTakeQuestion = 101,
-    FindTakeButton = 102,
-    FindNothing = 103,
-    FindTriedLine = 104,  // %1 the device, %2 the number of tries
-    FindCancelled = 105,
-    FindSkippedConsole = 106,  // %1 the device
-    FindNoDevices = 107,
-    LineSettingsDiffer = 108,
+    LineSettingsDiffer = 97,  // a line added to a failure's box: the line brought errors
+    // Finding the programmer: the settings dialog's button, progress and result.
+    FindButton = 98,
+    FindProgress = 99,  // %1 the device, %2 the settings, %3 of %4 tries
+    FindSecondPass = 100,
+    FindFound = 101,  // %1 the device, %2 the settings, %3 the number of files
+    FindTakeQuestion = 102,
+    FindTakeButton = 103,
+    FindNothing = 104,
+    FindTriedLine = 105,  // %1 the device, %2 the number of tries
+    FindCancelled = 106,
+    FindSkippedConsole = 107,  // %1 the device
+    FindNoDevices = 108,
 };
 
 enum class Language : int { German = 0, English = 1 };

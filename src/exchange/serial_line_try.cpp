@@ -12,8 +12,7 @@ namespace {
 
 constexpr int kSearchPort = 1;  // the one Com port of the search's own port map
 // The serial port tells every kind in the mask on every event, so only received bytes are
-// asked for. It reports no parity or framing errors yet: those tries end as garbage or
-// silence instead of LineErrors.
+// asked for; parity and framing errors come as MSG_LINE_ERROR whatever the mask.
 constexpr unsigned kEventMask = EV_RXCHAR;
 constexpr unsigned kWriteBufferSize = 512;
 constexpr int kRtsControl = 1;
@@ -149,6 +148,8 @@ long SerialLineTry::portMessage(unsigned message, std::uintptr_t firstParameter,
     if (message == MSG_RX_CHAR) {
         received_.push_back(static_cast<std::uint8_t>(firstParameter));
         judgeArrivals();
+    } else if (message == MSG_LINE_ERROR) {
+        endWith(TryOutcome::of(TryOutcome::Kind::LineErrors));
     } else if (message == MSG_LINE_GONE) {
         endWith(TryOutcome::unusable(FilledText{TextId::DeviceGone, {request_.devicePath}}));
     }

@@ -1,8 +1,6 @@
 #include "exchange/transfer_log.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,11 +18,6 @@
 namespace dravolin {
 
 namespace {
-
-constexpr std::string_view kOldGeneration = ".1";
-// Another program may rotate the log between our opening and our lock; a few tries settle
-// it, however busy the folder.
-constexpr int kOpenTries = 5;
 
 std::string functionName(ExchangeRecord::Function function) {
     switch (function) {
@@ -49,8 +42,9 @@ std::string isoTime(std::chrono::system_clock::time_point when) {
     return zone.size() == 5 ? time + zone.substr(0, 3) + ":" + zone.substr(3) : time;
 }
 
-std::string field(std::string_view key, std::string_view value) {
-    return "\t" + std::string(key) + "=" + escapedName(value);
+// `shown` is the value in its shown form: without tabs, line breaks or other controls.
+std::string field(std::string_view key, std::string_view shown) {
+    return "\t" + std::string(key) + "=" + std::string(shown);
 }
 
 std::string lineSettings(const PortSettings& line) {
@@ -66,58 +60,6 @@ std::string seconds(std::chrono::steady_clock::duration duration) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f", std::chrono::duration<double>(duration).count());
     return text;
-}
-
-UniqueFd openForAppending(const std::string& path, std::string& error) {
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
-    if (!fd.isOpen()) {
-        error = std::strerror(errno);
-    }
-    return fd;
-}
-
-// The log at `path`, open and locked against other writers, still the file the path names.
-UniqueFd lockedLog(const std::string& path, std::string& error) {
-    for (int attempt = 0; attempt < kOpenTries; ++attempt) {
-        UniqueFd fd = openForAppending(path, error);
-        if (!fd.isOpen()) {
-            return fd;
-        }
-        if (::flock(fd.get(), LOCK_EX) != 0) {
-            error = std::strerror(errno);
-            return UniqueFd();
-        }
-        struct stat opened {};
-        struct stat named {};
-        if (::fstat(fd.get(), &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
-            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
-            return fd;
-        }
-    }
-    error = "another program keeps replacing it";
-    return UniqueFd();
-}
-
-// Writes all of `line` at the end of the log, or nothing: a short write (a full disk) is
-// taken back, so the next line does not start in the middle of this one.
-bool writeWhole(int fd, const std::string& line, std::string& error) {
-    struct stat before {};
-    if (::fstat(fd, &before) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    ssize_t written = -1;
-    do {
-        written = ::write(fd, line.data(), line.size());
-    } while (written < 0 && errno == EINTR);
-    if (written == static_cast<ssize_t>(line.size())) {
-        return true;
-    }
-    error = written < 0 ? std::strerror(errno) : "the disk is full";
-    if (written > 0 && ::ftruncate(fd, before.st_size) != 0) {
-        error += " (and the partial line could not be removed)";
-    }
-    return false;
 }
 
 // Keeps the last `count` lines of the file at `path` at the end of `lines`. A missing file
@@ -166,49 +108,25 @@ bool readLines(const std::string& path, std::deque<std::string>& lines, std::siz
 }  // namespace
 
 TransferLog::TransferLog(std::string program, std::string path, Warn warn)
-    : program_(std::move(program)), path_(std::move(path)), warn_(std::move(warn)) {}
+    : program_(std::move(program)), log_(std::move(path), kRotateAt, std::move(warn)) {}
 
 std::string TransferLog::defaultPath() {
     return stateFolder() + "/transfers.log";
 }
 
 std::string TransferLog::formatLine(std::string_view program, const ExchangeRecord& record) {
-    return isoTime(record.startedAt) + field("program", program) +
-           field("function", functionName(record.function)) + field("device", record.devicePath) +
-           field("line", lineSettings(record.line)) + field("pc", record.pcPath) +
-           field("name", trimmedDeviceName(record.deviceName)) +
+    return isoTime(record.startedAt) + field("program", shownText(program)) +
+           field("function", functionName(record.function)) +
+           field("device", shownText(record.devicePath)) +
+           field("line", lineSettings(record.line)) + field("pc", shownText(record.pcPath)) +
+           field("name", escapedName(trimmedDeviceName(record.deviceName))) +
            field("bytes", std::to_string(record.fileBytes)) +
-           field("outcome", outcomeText(record)) + field("duration", seconds(record.duration));
+           field("outcome", escapedName(outcomeText(record))) +
+           field("duration", seconds(record.duration));
 }
 
 bool TransferLog::append(const std::string& line, std::string& error) const {
-    const std::size_t slash = path_.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !makeFolderPath(path_.substr(0, slash), error)) {
-        return false;
-    }
-    const std::string whole = line + "\n";
-    UniqueFd fd = lockedLog(path_, error);
-    if (!fd.isOpen()) {
-        return false;
-    }
-    struct stat status {};
-    if (::fstat(fd.get(), &status) != 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    if (status.st_size > 0 && static_cast<std::size_t>(status.st_size) + whole.size() > kRotateAt) {
-        // Renamed while we hold its lock: the next writer finds the new file.
-        if (::rename(path_.c_str(), (path_ + std::string(kOldGeneration)).c_str()) != 0) {
-            error = std::string("cannot rotate it: ") + std::strerror(errno);
-            return false;
-        }
-        UniqueFd fresh = lockedLog(path_, error);
-        if (!fresh.isOpen()) {
-            return false;
-        }
-        return writeWhole(fresh.get(), whole, error);
-    }
-    return writeWhole(fd.get(), whole, error);
+    return log_.append(line + "\n", error);
 }
 
 bool TransferLog::lastLines(const std::string& path, std::size_t count,
@@ -218,7 +136,7 @@ bool TransferLog::lastLines(const std::string& path, std::size_t count,
         lines.clear();
         return true;
     }
-    if (!readLines(path + std::string(kOldGeneration), kept, count, error)) {
+    if (!readLines(path + std::string(RotatingLog::kOldGeneration), kept, count, error)) {
         return false;
     }
     if (!readLines(path, kept, count, error)) {
@@ -229,9 +147,6 @@ bool TransferLog::lastLines(const std::string& path, std::size_t count,
 }
 
 void TransferLog::exchangeEnded(const ExchangeRecord& record) {
-    if (silenced_) {
-        return;
-    }
     // A path as the operator gave it may be relative to a folder the log does not know.
     ExchangeRecord kept = record;
     std::error_code noPath;
@@ -241,13 +156,7 @@ void TransferLog::exchangeEnded(const ExchangeRecord& record) {
             kept.pcPath = absolute.lexically_normal().string();
         }
     }
-    std::string error;
-    if (!append(formatLine(program_, kept), error)) {
-        silenced_ = true;
-        if (warn_) {
-            warn_(path_, error);
-        }
-    }
+    log_.appendOrWarn(formatLine(program_, kept) + "\n");
 }
 
 }  // namespace dravolin

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "protocol/escaped_name.h"
+
 namespace dravolin {
 
 namespace fs = std::filesystem;
@@ -89,21 +91,26 @@ std::string SerialDevice::shownName() const {
 }
 
 std::string SerialDevice::description() const {
+    // What a device says of itself may hold anything, escape sequences too.
+    const std::string shownMaker = shownText(maker);
+    const std::string shownProduct = shownText(product);
+    const std::string shownDriver = shownText(driver);
     std::string text;
     if (usb) {
-        text = maker;
+        text = shownMaker;
         if (!product.empty()) {
             // Many devices repeat their maker at the start of the product name.
-            text = product.starts_with(maker) || maker.empty() ? product : maker + " " + product;
+            text = product.starts_with(maker) || maker.empty() ? shownProduct
+                                                               : shownMaker + " " + shownProduct;
         }
         if (text.empty()) {
             text = "USB serial device";
             if (!driver.empty()) {
-                text += " (" + driver + ")";
+                text += " (" + shownDriver + ")";
             }
         }
         if (!serialNumber.empty()) {
-            text += ", serial number " + serialNumber;
+            text += ", serial number " + shownText(serialNumber);
         }
         return text;
     }
@@ -112,9 +119,9 @@ std::string SerialDevice::description() const {
     }
     text = "built-in serial port";
     if (!driver.empty() && driver != "port" && driver != "serial8250" && driver != "serial") {
-        text = "serial port (" + driver + ")";
+        text = "serial port (" + shownDriver + ")";
     }
-    return address.empty() ? text : text + " at " + address;
+    return address.empty() ? text : text + " at " + shownText(address);
 }
 
 PortScanner::PortScanner(fs::path root) : root_(std::move(root)) {

@@ -27,6 +27,8 @@
 #include "exchange/exchange_records.h"
 #include "exchange/state_folder.h"
 #include "exchange/transfer_progress.h"
+#include "protocol/escaped_name.h"
+#include "protocol/safe_file_name.h"
 #include "serial/serial_port.h"
 #include "ui/client_area.h"
 #include "ui/dialog_units.h"
@@ -109,9 +111,7 @@ TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> pro
     batch_ = std::make_unique<BatchTransfer>(*exchange_, *this);
     records_ = std::make_unique<ExchangeRecords>(
         *exchange_, "dravolin", TransferLog::defaultPath(),
-        [this](const std::string& path, const std::string& reason) {
-            warnAboutTransferLog(path, reason);
-        });
+        [this](const FilledText& warning) { warnAboutRecords(warning); });
     traceFile_ = stateFolder() + "/trace.log";
     settingsDialog_->enableSearch(*warningPresenter_, [this] { return records_->observers(); });
 
@@ -475,7 +475,7 @@ void TransferDialog::clearFileList(TextId fieldText) {
 }
 
 void TransferDialog::appendFileListEntry(const std::string& name) {
-    fileList_->addItem(QString::fromLatin1(name.data(), qsizetype(name.size())));
+    fileList_->addItem(QString::fromStdString(escapedName(trimmedDeviceName(name))));
     // The first entry becomes the current one by itself; the field must keep its prompt
     // with nothing selected, and without telling anyone of a pick.
     if (fileList_->currentIndex() != -1) {
@@ -819,10 +819,8 @@ void TransferDialog::showTransferLog() {
     transferLogWindow_->activateWindow();
 }
 
-void TransferDialog::warnAboutTransferLog(const std::string& path, const std::string& reason) {
-    prompts_->showMessage(this, windowTitle(),
-                          QString::fromStdString(catalog_.lookup(
-                              FilledText{TextId::TransferLogCannotWrite, {path, reason}})),
+void TransferDialog::warnAboutRecords(const FilledText& warning) {
+    prompts_->showMessage(this, windowTitle(), QString::fromStdString(catalog_.lookup(warning)),
                           MessageIcon::Exclamation);
 }
 

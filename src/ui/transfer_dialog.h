@@ -143,7 +143,7 @@ private:
     void quitIfAsked();
     void showTransferLog();
     void switchTrace(bool on);
-    void warnAboutTransferLog(const std::string& path, const std::string& reason);
+    void warnAboutRecords(const FilledText& warning);
     QString traceItemText() const;
 
     std::unique_ptr<UserPrompts> prompts_;

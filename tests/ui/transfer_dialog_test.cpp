@@ -137,7 +137,7 @@ TEST_F(TransferDialogTest, ClosingAsksDuringAWaitAndIsIgnoredDuringTheOutcome) {
     // For each attempt: whether the exchange was in the expected phase and the window stayed.
     std::vector<bool> busyAndStayed;
     auto tryToEnd = [this, &busyAndStayed](bool waiting) {
-        const bool busy = window_.exchange().busy() && window_.exchange().waiting() == waiting;
+        const bool busy = window_.exchange().busy() && window_.exchange().cancellable() == waiting;
         const bool closed = window_.close();
         QTest::keyClick(&window_, Qt::Key_Return);
         if (!waiting) {

@@ -1,5 +1,7 @@
 #include <QLineEdit>
 
+#include <filesystem>
+
 #include "support/special_files.h"
 
 #include "tests/ui/window_exchange_fixture.h"
@@ -7,10 +9,15 @@
 namespace dravolin {
 namespace {
 
+// A name with a Latin-1 letter shows and is offered as it is everywhere: PRÜFUNG.
 TEST_F(WindowExchangeTest, ReceiveListsTheDeviceChoosesAFileAndSavesIt) {
     writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), "TAG0001 ZONE A\r\n");
     const QByteArray second =
         writeTagDataFile(deviceFolder_.filePath("PART0002.tiv"), QByteArray(300, 'x') + "\r\nEND");
+    const std::filesystem::path folder = deviceFolder_.path().toStdString();
+    std::filesystem::rename(folder / "PART0002.tiv", folder /
+                                                         "PR\xdc"
+                                                         "FUNG.tiv");
     startDevice();
     const QString target = diskFolder_.filePath("saved.tiv");
     record_->fileAnswers.push_back(target);
@@ -22,6 +29,8 @@ TEST_F(WindowExchangeTest, ReceiveListsTheDeviceChoosesAFileAndSavesIt) {
     ASSERT_TRUE(window_->exchange().awaitingFileChoice());
     EXPECT_TRUE(ui_->fileList()->isVisible());
     ASSERT_EQ(ui_->fileList()->count(), 2);
+    EXPECT_EQ(ui_->fileList()->itemText(1), QString::fromUtf8("PR\u00dc"
+                                                              "FUNG"));
     EXPECT_EQ(ui_->fileList()->currentText(), "Select file");
     EXPECT_EQ(ui_->status(), " Please select file to transfer");
     EXPECT_EQ(ui_->enabledMenus(), 0);
@@ -33,7 +42,8 @@ TEST_F(WindowExchangeTest, ReceiveListsTheDeviceChoosesAFileAndSavesIt) {
     ASSERT_EQ(record_->fileDialogs.size(), 1u);
     EXPECT_TRUE(record_->fileDialogs[0].save);
     EXPECT_EQ(record_->fileDialogs[0].title, "Save TIV file");
-    EXPECT_EQ(record_->fileDialogs[0].initialName, "PART0002");
+    EXPECT_EQ(record_->fileDialogs[0].initialName, QString::fromUtf8("PR\u00dc"
+                                                                     "FUNG"));
     EXPECT_EQ(readAll(target), second);
     expectSuccessThenIdle(" - saved as " + target);
 }

@@ -325,7 +325,7 @@ Plays the Voska handheld programmer on a pseudo-terminal. Prints the device path
 opens (one line on standard output) and serves until interrupted (SIGINT or SIGTERM).
 
 The programmer's memory is the folder DIR: every NAME.tiv in it is a stored file, listed
-by NAME (1 to 8 printable characters) in sorted order, at most 15 of them. Files that
+by NAME (1 to 8 printable ASCII or Latin-1 bytes) in sorted order, at most 15 of them. Files that
 cannot be stored there (longer names, unusual characters, broken headers) are skipped
 with a note on standard error. A file the PC sends is stored as NAME.tiv, the name's
 trailing spaces removed, written whole or not at all.
