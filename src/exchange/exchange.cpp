@@ -270,9 +270,10 @@ void Exchange::fetchInto(const DeviceNameField& name, const std::string& path) {
     }
     record_.fileBytes = kHeaderLength + static_cast<std::size_t>(dataLength_);
     const std::size_t replyLength = fileReplyLength(dataLength_);
+    // The reply is the file's bytes (its header first) and a check byte after them.
     if (phaseEnded(replyLength,
                    fileDataWaitMs(static_cast<int>(dataLength_), lineTimingOf(settings_)),
-                   {WaitProgress::Source::Received, replyLength})) {
+                   {WaitProgress::Source::Received, record_.fileBytes})) {
         return;
     }
     closeLink();
@@ -338,7 +339,7 @@ void Exchange::sendFrom(const std::string& path) {
     sendFrame(frame.size());
     if (phaseEnded(kStatusReplyLength,
                    dataStatusWaitMs(static_cast<int>(dataLength_), lineTimingOf(settings_)),
-                   {WaitProgress::Source::Sent, frame.size()})) {
+                   {WaitProgress::Source::Sent, fileBuffer_.size()})) {
         return;
     }
     closeLink();
@@ -640,10 +641,13 @@ std::size_t Exchange::progressDone(const WaitProgress& progress) const {
     // (a pseudo-terminal even hands it over at once), so the count it accepted says little
     // of what has reached the device. The line cannot carry more than its rate allows, and
     // with no flow control it carries exactly that: the bytes are estimated from it.
+    // The header went with the announcement; the frame's first byte leads its data.
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - frameHandedOver_).count();
     const auto carried = static_cast<std::size_t>(seconds * lineBytesPerSecond());
-    return std::min(carried, progress.expected);
+    const std::size_t data = std::min(carried > 0 ? carried - 1 : 0,
+                                      static_cast<std::size_t>(std::max(dataLength_, 0L)));
+    return std::min(kHeaderLength + data, progress.expected);
 }
 
 double Exchange::lineBytesPerSecond() const {

@@ -28,7 +28,8 @@ class SerialPort;
 enum class WaitEnd { Reached, TimedOut, Cancelled, LineGone };
 
 // What a wait shows as progress: nothing (a status reply), the reply bytes received so
-// far, or the data frame of a send going out.
+// far, or the data frame of a send going out. A file's progress counts the file's own
+// bytes (header and data, as on disk) in both directions, not the frames around them.
 struct WaitProgress {
     enum class Source { None, Received, Sent };
     Source source = Source::None;

@@ -54,9 +54,12 @@ DeviceChooser::DeviceChooser(QWidget* parent) : QGroupBox(parent) {
     });
 }
 
+Language DeviceChooser::shownLanguage() const {
+    return language_ == 0 ? Language::German : Language::English;
+}
+
 QString DeviceChooser::text(TextId id) const {
-    const Language language = language_ == 0 ? Language::German : Language::English;
-    return QString::fromStdString(MessageCatalog(language).lookup(id));
+    return QString::fromStdString(MessageCatalog(shownLanguage()).lookup(id));
 }
 
 void DeviceChooser::begin(const PortMap& map, int com, int language) {
@@ -125,7 +128,7 @@ void DeviceChooser::buildEntries() {
     for (const SerialDevice& device : found_) {
         const std::string path = device.byIdPath.empty() ? device.path : device.byIdPath;
         entries_.push_back({fromPath(device.shownName()) + QStringLiteral("  —  ") +
-                                fromPath(device.description()),
+                                fromPath(device.description(shownLanguage())),
                             path});
     }
     // The devices chosen before that the scan does not list: a pseudo-terminal, a path
@@ -206,7 +209,7 @@ void DeviceChooser::updateNote() {
     for (const SerialDevice& device : found_) {
         if (device.path == resolved) {
             note_->setText(fromPath(device.path) + QStringLiteral(": ") +
-                           fromPath(device.description()));
+                           fromPath(device.description(shownLanguage())));
             return;
         }
     }

@@ -67,6 +67,7 @@ private:
     void keepChoice();
     void updateNote();
     void watchDeviceFolders();
+    Language shownLanguage() const;
     QString text(TextId id) const;
 
     PortScanner scanner_;

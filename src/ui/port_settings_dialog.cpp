@@ -23,7 +23,7 @@ namespace dravolin {
 namespace {
 
 constexpr int kBaudRates[] = {9600, 19200, 38400, 57600};
-const QString kGermanTitle = QStringLiteral("Serielle Schnittstelle parametrieren");
+const QString kGermanTitle = QStringLiteral("Schnittstelle parametrieren");
 constexpr int kParities[] = {'O', 'E', 'N'};
 
 int baudIndexFor(int baudRate) {

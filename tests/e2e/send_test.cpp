@@ -36,10 +36,13 @@ TEST_F(Send, AnnouncesTheFileAndSendsItsDataInOneFrame) {
     // 100 data bytes: one second for each status reply.
     EXPECT_EQ(waits, (std::vector<Wait>{{2, 1000}, {2, 1000}}));
     EXPECT_EQ(view.statusTexts[1], TextId::StatusPleaseWait);
-    // The data frame's progress ends at its whole length once the programmer confirmed it.
+    // The progress counts the file's bytes, as the receive does (not the frame's 102), and
+    // ends at all of them once the programmer confirmed the data. It begins with the header,
+    // which went with the announcement.
     ASSERT_FALSE(view.progress.empty());
-    EXPECT_EQ(view.progress.back().done, 102u);
-    EXPECT_EQ(view.progress.back().expected, 102u);
+    EXPECT_EQ(view.progress.front().done, 8u);
+    EXPECT_EQ(view.progress.back().done, 108u);
+    EXPECT_EQ(view.progress.back().expected, 108u);
     EXPECT_EQ(view.progressHidden, 1);
 }
 
@@ -52,6 +55,7 @@ TEST_F(Send, ZeroLengthAndLargestFiles) {
     send("BIG.tiv");
     EXPECT_EQ(exchange->lastOutcome(), '0');
     EXPECT_EQ(framesReceived().at(1).size(), 10001u);
+    EXPECT_EQ(view.progress.back().expected, 10007u);
     EXPECT_EQ(programmer.read("BIG.tiv"), tagDataFile(largest));
 
     // An empty file's confirmation is awaited for the line time of its data frame and the

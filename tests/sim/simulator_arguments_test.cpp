@@ -24,14 +24,14 @@ TEST(SimulatorArgumentsTest, FlagsReachTheOptionsAndBadOnesAreNamed) {
         {{"--files", "d"},
          [](const Options& o) {
              return o.files == "d" && o.capacity == 15 && !o.pace && !o.hangupAfter &&
-                    o.answers.empty() && !o.trace;
+                    o.answers.empty() && !o.trace && o.serve.empty();
          }},
         {{"--files=d", "--capacity=3", "--link", "/tmp/v", "--corrupt-check", "file", "--truncate",
-          "directory=7", "--count-field", "-001", "--length-field=abcd"},
+          "directory=7", "--count-field", "-001", "--length-field=abcd", "--serve", "/dev/pts/7"},
          [](const Options& o) {
              return o.capacity == 3 && o.link == "/tmp/v" && o.corruptCheck == DataReply::File &&
-                    o.truncate.at(DataReply::Directory) == 7 && o.countField == "-001" &&
-                    o.lengthField == "abcd";
+                    o.serve == "/dev/pts/7" && o.truncate.at(DataReply::Directory) == 7 &&
+                    o.countField == "-001" && o.lengthField == "abcd";
          }},
         {{"--files", "d", "--answer", "announce=S", "--answer=fetch=A", "--silent", "data-status",
           "--pace", "57600,E,2", "--hangup-after", "12", "--trace", "--line=19200,O,2", "--seed",
@@ -47,6 +47,7 @@ TEST(SimulatorArgumentsTest, FlagsReachTheOptionsAndBadOnesAreNamed) {
          }},
         {{}, nullptr, "--files"},
         {{"--files", "d", "--bogus"}, nullptr, "--bogus"},
+        {{"--files", "d", "--serve="}, nullptr, "terminal"},
         {{"--files", "d", "--answer", "fetch=0"}, nullptr, "'0'"},
         {{"--files", "d", "--corrupt-check", "status"}, nullptr, "status"},
         {{"--files", "d", "--silent", "fetch"}, nullptr, "fetch"},

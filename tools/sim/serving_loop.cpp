@@ -84,6 +84,9 @@ ServingLoop::Progress ServingLoop::waitForPeer() {
     if ((master.revents & POLLNVAL) != 0) {
         return fail("the line is no longer open");
     }
+    if ((master.revents & POLLHUP) != 0 && terminal_.isExisting()) {
+        return otherEndClosed();
+    }
     if ((master.revents & POLLHUP) == 0) {
         peerPresent_ = true;
         lastActivity_ = Clock::now();
@@ -202,7 +205,7 @@ ServingLoop::Progress ServingLoop::waitForEvents() {
     }
     if ((events & (POLLHUP | POLLERR)) != 0) {
         peerClosed();
-        return Progress::Going;
+        return terminal_.isExisting() ? otherEndClosed() : Progress::Going;
     }
     if ((events & POLLIN) != 0) {
         return readInput();
@@ -232,7 +235,7 @@ ServingLoop::Progress ServingLoop::readInput() {
         }
         if (count < 0 && errno == EIO) {
             peerClosed();
-            return Progress::Going;
+            return terminal_.isExisting() ? otherEndClosed() : Progress::Going;
         }
         if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             return fail("cannot read from the line");
@@ -285,6 +288,14 @@ void ServingLoop::peerClosed() {
         hangupArmed_ = true;
     }
     peerPresent_ = false;
+}
+
+ServingLoop::Progress ServingLoop::otherEndClosed() {
+    // Whoever made the terminal (an emulator) has gone; no PC can come back through it.
+    const std::string message = "the other end of " + terminal_.slavePath() + " has closed";
+    trace("-- " + message);
+    record_.setState(SimulatorState::HungUp, message);
+    return Progress::Finished;
 }
 
 Bytes ServingLoop::drainInputOfClosedLine() const {

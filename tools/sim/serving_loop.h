@@ -52,6 +52,7 @@ private:
     bool pcLineDiffers() const;
     void answerMismatch(std::size_t heard, Clock::time_point readAt);
     void peerClosed();
+    Progress otherEndClosed();
     Bytes drainInputOfClosedLine() const;
     Progress hangUp();
 

@@ -111,6 +111,7 @@ private:
             {"--files", &ArgumentReader::readFiles},
             {"--capacity", &ArgumentReader::readCapacity},
             {"--link", &ArgumentReader::readLink},
+            {"--serve", &ArgumentReader::readServe},
             {"--answer", &ArgumentReader::readAnswer},
             {"--refuse", &ArgumentReader::readRefuse},
             {"--corrupt-check", &ArgumentReader::readCorruptCheck},
@@ -162,6 +163,13 @@ private:
             result_.error = flag + " needs a path";
         }
         result_.options.link = value;
+    }
+
+    void readServe(const std::string& flag, const std::string& value) {
+        if (value.empty()) {
+            result_.error = flag + " needs the path of a terminal";
+        }
+        result_.options.serve = value;
     }
 
     void readAnswer(const std::string& flag, const std::string& value) {
@@ -336,6 +344,10 @@ Options:
                            a new name gets 'S' when it is full, an existing name is replaced
   --link PATH              make PATH a symbolic link to the device path (an existing link
                            is replaced, anything else is refused); removed on exit
+  --serve TTY              serve on the terminal TTY, whose other end someone else holds
+                           (the host end of an emulator's serial line, such as a QEMU pty
+                           chardev), instead of a pseudo-terminal of its own; ends when
+                           that other end closes
   --trace                  a hex line per frame on standard error: PC>DEV 44 44,
                            DEV>PC 30 30; remarks start with "--"
   -h, --help               show this text

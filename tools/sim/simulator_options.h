@@ -42,6 +42,9 @@ struct SimulatorOptions {
     std::filesystem::path files;  // the device's memory: a folder of NAME.tiv files
     std::size_t capacity = 15;    // files the memory holds
     std::filesystem::path link;   // a symbolic link to the slave path; empty for none
+    // A terminal someone else made (an emulator's serial line) to serve on instead of a
+    // pseudo-terminal of our own; empty for our own.
+    std::filesystem::path serve;
 
     // Fault knobs: each changes one thing the device sends.
     std::map<DeviceCommand, char> answers;       // this status letter instead of its own answer
