@@ -164,9 +164,25 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"serielle Schnittstelle (%1)", "serial port (%1)"},
     {"%1 bei %2", "%1 at %2"},
     // 109: a line added to a failure's box when the line brought errors.
-    {"Die Einstellungen der Leitung (Baudrate, Parität, Stoppbits) weichen wahrscheinlich von "
-     "denen des Programmers ab.",
-     "The line settings (baud, parity, stop bits) probably differ from the programmer's."},
+    {"Die Schnittstelleneinstellungen des Programmers (Baudrate, Parität, Stoppbits) weichen "
+     "wahrscheinlich ab: Programmer suchen verwenden.",
+     "The programmer's line settings (baud, parity, stop bits) probably differ: use Find the "
+     "programmer."},
+    // 110 on: finding the programmer.
+    {"Programmer &suchen", "&Find the programmer"},
+    {"%1 mit %2 (Versuch %3 von %4)", "%1 at %2 (try %3 of %4)"},
+    {"Nichts hat geantwortet: zweiter Durchgang mit längeren Wartezeiten.",
+     "Nothing answered: a second pass with longer waits."},
+    {"Der Programmer antwortet auf %1 mit %2 und hat %3 Dateien.",
+     "The programmer answers on %1 at %2 and holds %3 files."},
+    {"Gerät und Einstellungen übernehmen für", "Take the device and settings for"},
+    {"Ü&bernehmen", "&Take"},
+    {"Kein Programmer hat geantwortet.", "No programmer answered."},
+    {"%1: %2 Einstellungen versucht, keine Antwort", "%1: %2 settings tried, no answer"},
+    {"Suche abgebrochen.", "Search cancelled."},
+    {"%1 ist die Konsole des Systems", "%1 is the system's console"},
+    {"Keine serielle Schnittstelle zum Suchen gefunden.", "No serial device to search was found."},
+    {"Suchen", "Find"},
 }};
 
 }  // namespace

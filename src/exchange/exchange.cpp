@@ -440,8 +440,12 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
         const std::string device = port_.portMap().devicePathForName(settings_.portName());
         causeLine_ = catalog.lookup(FilledText{TextId::DeviceGone, {shownText(device)}});
     }
-    // Bytes came with parity or framing errors: a failure is then most likely one of the
-    // settings, which the operator can fix, rather than of the device.
+    // Bytes that cannot be a reply, or bytes with parity or framing errors: a failure is
+    // then most likely one of the settings, which the operator can fix, rather than of the
+    // device.
+    if (outcome.notAReply) {
+        causeLine_ = catalog.lookup(FilledText{TextId::LineSettingsDiffer, {}});
+    }
     if (outcome.lineErrors && !outcome.cancelled && outcome.letter != kStatusAccepted &&
         causeLine_.empty()) {
         causeLine_ = catalog.lookup(FilledText{TextId::LineSettingsDiffer, {}});

@@ -27,6 +27,8 @@ std::string functionName(ExchangeRecord::Function function) {
             return "get";
         case ExchangeRecord::Function::Put:
             return "put";
+        case ExchangeRecord::Function::Find:
+            return "find";
     }
     return "list";
 }

@@ -93,6 +93,17 @@ void DeviceChooser::refresh() {
 void DeviceChooser::showCom(int com) {
     keepChoice();
     com_ = com;
+    showChoice();
+}
+
+void DeviceChooser::takeDevice(int com, const std::string& path) {
+    keepChoice();
+    map_.map(com, path);
+    com_ = com;
+    showChoice();
+}
+
+void DeviceChooser::showChoice() {
     setTitle(text(TextId::DeviceGroupTitle).arg(com_));
     buildEntries();
     fillList();

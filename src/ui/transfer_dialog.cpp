@@ -113,6 +113,7 @@ TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> pro
         *exchange_, "dravolin", TransferLog::defaultPath(),
         [this](const FilledText& warning) { warnAboutRecords(warning); });
     traceFile_ = stateFolder() + "/trace.log";
+    settingsDialog_->enableSearch(*warningPresenter_, [this] { return records_->observers(); });
 
     initialiseControls();
     connectCommands();

@@ -166,7 +166,8 @@ QString TransferLogWindow::shownValue(std::string_view key, const std::string& v
     if (key == "function") {
         static const std::map<std::string, TextId> kFunctions = {{"list", TextId::LogFunctionList},
                                                                  {"get", TextId::LogFunctionGet},
-                                                                 {"put", TextId::LogFunctionPut}};
+                                                                 {"put", TextId::LogFunctionPut},
+                                                                 {"find", TextId::LogFunctionFind}};
         const auto known = kFunctions.find(value);
         return known == kFunctions.end() ? raw : text(known->second);
     }

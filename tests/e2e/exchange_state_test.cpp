@@ -23,7 +23,8 @@ TEST_F(ExchangeState, ErrorsOnTheLineAddTheirCauseToAFailure) {
     start(Exchange::kReceiveFunction);
     ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
     EXPECT_EQ(view.boxes[0].causeLine,
-              "The line settings (baud, parity, stop bits) probably differ from the programmer's.");
+              "The programmer's line settings (baud, parity, stop bits) probably differ: use Find "
+              "the programmer.");
 
     // Without errors the failure has no such cause.
     restartWith([](SimulatorOptions& options) {

@@ -135,11 +135,10 @@ std::string frameWord(const Bytes& frame) {
 std::string endWord(const ExchangeOutcome& outcome) {
     std::string word =
         outcome.cancelled ? "end cancelled" : "end " + std::string(1, outcome.letter);
-    const std::pair<bool, const char*> flags[] = {{outcome.quiet, " quiet"},
-                                                  {outcome.timedOut, " timeout"},
-                                                  {outcome.lineGone, " gone"},
-                                                  {outcome.noFiles, " nofiles"},
-                                                  {!outcome.detail.empty(), " detail"}};
+    const std::pair<bool, const char*> flags[] = {
+        {outcome.quiet, " quiet"},       {outcome.timedOut, " timeout"},
+        {outcome.lineGone, " gone"},     {outcome.noFiles, " nofiles"},
+        {outcome.notAReply, " noreply"}, {!outcome.detail.empty(), " detail"}};
     for (const auto& [set, flag] : flags) {
         word += set ? flag : "";
     }
@@ -249,6 +248,12 @@ TEST(ExchangeMachine, DirectoryTableEveryReplyTimeOutCancelAndHangUp) {
                    {"short status",
                     {rx({'0'}), timeOut},
                     {"open", "send D/2", "wait 2", "close", "end N timeout"}},
+                   {"noise for a status",
+                    {rx({0xF8, 0x80})},
+                    {"open", "send D/2", "wait 2", "disarm", "close", "end N noreply"}},
+                   {"noise, then silence",
+                    {rx({0x66}), timeOut},
+                    {"open", "send D/2", "wait 2", "close", "end N timeout noreply"}},
                    {"short header",
                     {rx(status('0')), rx(Bytes(15, ' ')), timeOut},
                     after(toHeader, {"close", "end N timeout"})},

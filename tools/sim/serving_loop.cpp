@@ -53,6 +53,7 @@ ServingLoop::ServingLoop(const SimulatorOptions& options, PseudoTerminal& termin
       memory_(options.files, options.capacity, options.log),
       responder_(options_, memory_),
       pacer_(options.pace),
+      mismatch_(options.seed, options.noisePercent),
       hangupArmed_(options.hangupAfter.has_value()) {}
 
 void ServingLoop::run() {
@@ -219,6 +220,10 @@ ServingLoop::Progress ServingLoop::readInput() {
         if (count > 0) {
             // The bytes entered the line now; each acts once its own line time has passed.
             const Clock::time_point readAt = Clock::now();
+            if (pcLineDiffers()) {
+                answerMismatch(static_cast<std::size_t>(count), readAt);
+                continue;
+            }
             for (ssize_t i = 0; i < count; ++i) {
                 input_.push_back(
                     TimedByte{chunk[static_cast<std::size_t>(i)], pacer_.receivedAt(readAt)});
@@ -236,6 +241,27 @@ ServingLoop::Progress ServingLoop::readInput() {
             return fail("cannot read from the line");
         }
         return Progress::Going;
+    }
+}
+
+bool ServingLoop::pcLineDiffers() const {
+    if (!options_.line) {
+        return false;
+    }
+    // The master's view of the terminal settings is the one the PC set on its end.
+    termios pcSide{};
+    return ::tcgetattr(terminal_.master(), &pcSide) == 0 && !lineMatches(pcSide, *options_.line);
+}
+
+void ServingLoop::answerMismatch(std::size_t heard, Clock::time_point readAt) {
+    const Bytes noise = mismatch_.answer();
+    trace("-- " + std::to_string(heard) + " bytes heard at other line settings; " +
+          (noise.empty() ? std::string("no answer") : "noise answered"));
+    for (const std::uint8_t byte : noise) {
+        output_.push_back(TimedByte{byte, pacer_.sentAt(readAt)});
+    }
+    if (!output_.empty()) {
+        lastActivity_ = std::max(lastActivity_, output_.back().due);
     }
 }
 

@@ -57,6 +57,13 @@ struct SimulatorOptions {
     std::optional<LinePace> pace;                // emulate the line time in both directions
     std::optional<std::size_t> hangupAfter;      // close the line after N bytes of a data reply
 
+    // The programmer's own line settings: it answers only while the PC's end of the line is
+    // set to them, and otherwise as a UART at a mismatch would (nothing, or a little noise,
+    // drawn from a generator seeded with `seed`).
+    std::optional<LinePace> line;
+    unsigned seed = 1;
+    int noisePercent = 50;  // of the bursts heard at a mismatch that get noise back
+
     bool trace = false;  // one line per frame in both directions
     LogSink log;         // where notes and trace go; standard error when empty
 };

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "protocol/device_name.h"
+#include "protocol/reply_shape.h"
 
 namespace dravolin {
 
@@ -100,6 +101,7 @@ MachineActions ExchangeMachine::timedOut() {
         progressTotal_ = 0;
         ExchangeOutcome outcome = outcomeWith('N');
         outcome.timedOut = true;
+        outcome.notAReply = awaitsCommandStatus() && cannotBeStatusReply(receivedBytes());
         endOnTheLine(std::move(outcome));
     }
     return take();
@@ -133,8 +135,7 @@ MachineActions ExchangeMachine::cancel() {
 }
 
 MachineActions ExchangeMachine::entryChosen(int index) {
-    if (phase_ == Phase::AwaitingChoice && index >= 0 &&
-        index < static_cast<int>(names_.size())) {
+    if (phase_ == Phase::AwaitingChoice && index >= 0 && index < static_cast<int>(names_.size())) {
         chosen_ = names_[static_cast<std::size_t>(index)];
         phase_ = Phase::AskingSave;
         MachineAction ask = action(MachineAction::Kind::AskFile);
@@ -237,6 +238,14 @@ void ExchangeMachine::afterReply() {
     disarmWait();
     const LineTiming& line = request_.line;
     const char letter = statusLetter(receivedBytes());
+    // Bytes that cannot be a status reply are what a UART delivers when the line settings
+    // differ from the programmer's: no letter of the programmer's, but no reply at all.
+    if (awaitsCommandStatus() && cannotBeStatusReply(receivedBytes())) {
+        ExchangeOutcome outcome = outcomeWith('N');
+        outcome.notAReply = true;
+        endOnTheLine(std::move(outcome));
+        return;
+    }
     switch (phase_) {
         case Phase::DirectoryStatus:
         case Phase::FetchStatus:
@@ -307,10 +316,11 @@ void ExchangeMachine::afterReply() {
 void ExchangeMachine::afterDirectoryHeader() {
     const long count = directoryCount(receivedBytes());
     if (!isUsableDirectoryCount(count) || count == 0) {
-        ExchangeOutcome outcome = outcomeWith(
-            count == 0 ? kStatusAccepted : 'W',
-            count == 0 ? "" : "the directory announces " + std::to_string(count) +
-                                  " entries; at most 15 can be listed");
+        ExchangeOutcome outcome =
+            outcomeWith(count == 0 ? kStatusAccepted : 'W',
+                        count == 0 ? ""
+                                   : "the directory announces " + std::to_string(count) +
+                                         " entries; at most 15 can be listed");
         outcome.noFiles = count == 0;
         endOnTheLine(std::move(outcome));
         return;
@@ -423,6 +433,11 @@ void ExchangeMachine::end(ExchangeOutcome outcome) {
     MachineAction ended = action(MachineAction::Kind::End);
     ended.outcome = std::move(outcome);
     out_.push_back(std::move(ended));
+}
+
+bool ExchangeMachine::awaitsCommandStatus() const {
+    return phase_ == Phase::DirectoryStatus || phase_ == Phase::FetchStatus ||
+           phase_ == Phase::AnnounceStatus;
 }
 
 MachineActions ExchangeMachine::take() {

@@ -80,6 +80,8 @@ private:
     // Opens the link unless it is open, sends a command frame and awaits its status reply.
     void command(Phase phase, const Bytes& frame);
     void afterReply();
+    // The status reply of a command frame is awaited (not the one of a data frame).
+    bool awaitsCommandStatus() const;
     void afterDirectoryHeader();
     void afterDirectoryEntries();
     void afterFetchData();

@@ -34,6 +34,7 @@ struct ExchangeOutcome {
     bool timedOut = false;               // 'N' because the reply did not come in time
     bool lineGone = false;               // 'N' because the line hung up
     bool lineErrors = false;             // parity or framing errors were seen on the line
+    bool notAReply = false;              // 'N': the bytes after a command cannot be a reply
     bool noFiles = false;                // the directory was empty
     std::string detail;                  // why a local failure ('D', 'W') happened
     std::vector<DeviceNameField> names;  // the directory listed (List, Receive)
