@@ -11,6 +11,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/console_platform.h"
 #include "cli/stop_signals.h"
 #include "core/language_choice.h"
 #include "core/program_version.h"
@@ -31,7 +32,8 @@ int withStandardOutputWritten(int status) {
 
 int run(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    dravolin::prepareConsole();
+    const std::vector<std::string> arguments = dravolin::programArguments(argc, argv);
 
     dravolin::CliOptions asGiven;
     std::string error;

@@ -1,13 +1,11 @@
 #include "exchange/protocol_trace.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 
 #include "exchange/local_time.h"
+#include "exchange/log_file.h"
 #include "protocol/escaped_name.h"
 #include "protocol/frame_trace.h"
 
@@ -40,15 +38,8 @@ ProtocolTrace::ProtocolTrace(std::FILE* stream) : stream_(stream) {}
 ProtocolTrace::ProtocolTrace(OwnedFile file) : owned_(std::move(file)), stream_(owned_.get()) {}
 
 std::unique_ptr<ProtocolTrace> ProtocolTrace::toFile(const std::string& path, std::string& error) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return nullptr;
-    }
-    OwnedFile file(::fdopen(fd, "a"));
+    OwnedFile file(openAppendingStream(path, error));
     if (!file) {
-        error = std::strerror(errno);
-        ::close(fd);
         return nullptr;
     }
     return std::make_unique<ProtocolTrace>(std::move(file));

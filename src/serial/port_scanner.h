@@ -17,6 +17,8 @@ struct SerialDevice {
     std::string serialNumber;
     std::string address;          // a built-in port's: "I/O 0x3F8", "memory 0xFE215040"
     bool probablyAbsent = false;  // a built-in port whose UART the kernel did not find
+    std::string friendlyName;     // Windows: "USB Serial Port (COM5)", as Device Manager shows it
+    std::string usbId;            // Windows: "0403:6001", vendor and product of a USB adapter
 
     // The name an operator recognises: the by-id name when there is one, else the path.
     std::string shownName() const;
