@@ -65,7 +65,7 @@ launcher=()
 if command -v ccache >/dev/null 2>&1; then
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
-cmake --preset windows "${launcher[@]}" >/dev/null
+cmake --preset windows "${launcher[@]}" -DDRAVOLIN_WINE_COM1="$root/build/windows/wine-com1" >/dev/null
 step cmake --build --preset windows -j "$(nproc)"
 
 # The simulator the end-to-end suites talk to is a Linux program.
@@ -86,8 +86,17 @@ ls build/windows/package/*.exe build/windows/package/*.zip
 # ---- tests under wine
 export WINEPREFIX=$root/build/windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LD_PRELOAD=$root/build/windows/shim/libwine_serial_shim.so
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+com1=$root/build/windows/wine-com1
+if [ ! -f "$WINEPREFIX/system.reg" ] || ! grep -qF "wine-com1" "$WINEPREFIX/system.reg"; then
     step wineboot -i >/dev/null 2>&1
+    # COM1 is the simulator's (its pty behind a link); COM2 to COM4 lead nowhere, so that
+    # the ports wine finds on the machine (/dev/ttyS0 is its console) come after them. The
+    # shim refuses to open those anyway.
+    wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$com1" /f >/dev/null
+    for port in 2 3 4; do
+        wine reg add 'HKLM\Software\Wine\Ports' /v COM$port /t REG_SZ /d /dev/null /f >/dev/null
+    done
+    wineserver -w  # the ports are made anew when the next server starts
 fi
 wineserver -p
 status=0

@@ -5,7 +5,8 @@
  * What it fakes, and nothing more:
  *   - TIOCMGET on a pseudo-terminal answers CTS, DSR and CD up (and DTR/RTS as last set).
  *     A pty has no modem lines; wine asks for them while it waits for comm events and ends
- *     every pending WaitCommEvent when the question fails.
+ *     every pending WaitCommEvent when the question fails. A pty that has hung up (EIO)
+ *     still fails, so that wine ends the wait then, as a removed adapter makes it do.
  *   - TIOCMSET, TIOCMBIS and TIOCMBIC on a pseudo-terminal succeed (DTR and RTS are noted).
  *   - Opening a terminal device adds O_NOCTTY, so that a pty never becomes wine's
  *     controlling terminal (its hang-up would then signal wine instead of showing as EIO).
@@ -137,7 +138,7 @@ int ioctl(int fd, unsigned long request, ...) {
     void* argument = va_arg(arguments, void*);
     va_end(arguments);
     const int result = REAL(IoctlFunction, "ioctl")(fd, request, argument);
-    if (result == 0 || argument == NULL || !isPseudoTerminal(fd)) {
+    if (result == 0 || errno == EIO || argument == NULL || !isPseudoTerminal(fd)) {
         return result;
     }
     int* lines = (int*)argument;
