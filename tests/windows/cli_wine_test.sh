@@ -97,8 +97,8 @@ grep -q '^dravolin-cli: R: ' "$work/err" || fail "a refused name said: $(cat "$w
 [ ! -e "$work/Übergabe/NOSUCH.tiv" ] || fail "a refused name left a file"
 stopSimulator
 
-# ---- the device hangs up in the middle of the file reply
-startSimulator --hangup-after 300
+# ---- the device hangs up in the middle of a reply (the directory, which a get reads first)
+startSimulator --hangup-after 50
 cliRun get LARGEST -o "$(windowsPath "$work/Übergabe/LARGEST.tiv")"
 status=$?
 [ $status -eq 1 ] || fail "a hang-up ended with $status: $(cat "$work/err")"
