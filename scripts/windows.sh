@@ -88,7 +88,7 @@ export WINEPREFIX=$root/build/windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="msco
 export LD_PRELOAD=$root/build/windows/shim/libwine_serial_shim.so
 com1=$root/build/windows/wine-com1
 if [ ! -f "$WINEPREFIX/system.reg" ] || ! grep -qF "wine-com1" "$WINEPREFIX/system.reg"; then
-    step wineboot -i >/dev/null 2>&1
+    step wineboot -i >/dev/null 2>&1 </dev/null
     # COM1 is the simulator's (its pty behind a link); COM2 to COM4 lead nowhere, so that
     # the ports wine finds on the machine (/dev/ttyS0 is its console) come after them. The
     # shim refuses to open those anyway.
@@ -98,7 +98,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ] || ! grep -qF "wine-com1" "$WINEPREFIX/syst
     done
     wineserver -w  # the ports are made anew when the next server starts
 fi
-wineserver -p
+# One server and the prefix's services for the whole run, started here with their output
+# aside: a service started by the first test would hold that test's output open.
+wineserver -p >/dev/null 2>&1
+wine cmd /c exit >/dev/null 2>&1 </dev/null
 status=0
 ctest --preset windows -j "$(nproc)" || status=$?
 wineserver -k >/dev/null 2>&1 || true
