@@ -15,7 +15,7 @@ sim=$(realpath build/default/tools/sim/voska-sim)
 link=$(realpath -m build/windows/wine-com1)
 baud=57600
 export WINEPREFIX=$PWD/build/windows/wine
-wineserver -p
+wineserver -p >/dev/null 2>&1 || true  # one server for all the runs
 
 work=$(mktemp -d)
 simPid=

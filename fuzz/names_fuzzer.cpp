@@ -84,13 +84,24 @@ bool isControlByte(char c) {
     return byte < 0x20 || (byte >= 0x7F && byte <= 0x9F);
 }
 
+// Whether a shown text holds a C0 control, DEL, or a C1 control written in UTF-8.
+bool holdsControl(std::string_view shown) {
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(shown[i]);
+        const auto next = i + 1 < shown.size() ? static_cast<unsigned char>(shown[i + 1]) : 0;
+        if (byte < 0x20 || byte == 0x7F || (byte == 0xC2 && next >= 0x80 && next <= 0x9F)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void checkFileName(std::string_view deviceName) {
     std::string refusal = "left over";
     const std::optional<std::string> name = fileNameForDeviceName(deviceName, refusal);
     if (!name) {
         require(!refusal.empty(), "a refused name says why");
-        require(std::all_of(refusal.begin(), refusal.end(), isPrintable),
-                "the reason, which quotes the name, prints no control byte");
+        require(!holdsControl(refusal), "the reason, which quotes the name, prints no control");
         return;
     }
     require(refusal.empty(), "an accepted name leaves no reason behind");
@@ -111,11 +122,11 @@ void checkFileName(std::string_view deviceName) {
             "a file name holds no control character");
 }
 
-// A name as list prints it and as get takes it back.
+// A name as list prints it and as get takes it back; any outside text as it is shown.
 void checkEscapedName(std::string_view text) {
     const std::string escaped = escapedName(text);
-    require(std::all_of(escaped.begin(), escaped.end(), isPrintable),
-            "an escaped name is printable ASCII");
+    require(!holdsControl(escaped), "an escaped name holds no control");
+    require(!holdsControl(shownText(text)), "a shown text holds no control");
     require(nameFromEscaped(escaped) == std::string(text), "an escaped name reads back the same");
     // Typed by an operator: whatever reads as a name, escaped again, reads back the same.
     if (const std::optional<std::string> typed = nameFromEscaped(text)) {

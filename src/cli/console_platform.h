@@ -10,7 +10,8 @@ namespace dravolin {
 // path with an umlaut survives whatever the console's code page is.
 std::vector<std::string> programArguments(int argc, char** argv);
 
-// Makes the console show UTF-8 output (Windows: its output code page); nothing on Linux.
+// Prepares standard output: on Linux a closed pipe becomes a write error rather than the
+// end of the program; on Windows the console shows UTF-8 (its output code page).
 void prepareConsole();
 
 }  // namespace dravolin

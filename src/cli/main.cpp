@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <unistd.h>
 
 #include <QCoreApplication>

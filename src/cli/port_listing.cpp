@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <set>
 
+#include "protocol/escaped_name.h"
+
 namespace dravolin {
 
 namespace {
@@ -26,25 +28,30 @@ std::set<int> portsToShow(const PortMap& portMap) {
     return ports;
 }
 
-// What a device says of itself may hold anything: control bytes are shown escaped, and
-// a tab would split the line's fields.
-std::string printable(const std::string& text) {
-    std::string shown;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            shown += escaped;
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
+// Device names may hold anything too; what a device says of itself comes from the scanner
+// already in its shown form. A tab would split the line's fields.
+std::string orDash(const std::string& text, bool shown = false) {
+    return text.empty() ? "-" : shown ? text : shownText(text);
 }
 
-std::string orDash(const std::string& text) {
-    return text.empty() ? "-" : printable(text);
+// JSON escapes C0 controls but lets DEL and the C1 controls through as they are.
+std::string withControlsEscaped(const std::string& json) {
+    std::string escaped;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(json[i]);
+        const auto next = i + 1 < json.size() ? static_cast<unsigned char>(json[i + 1]) : 0;
+        char code[7];
+        if (byte == 0x7f) {
+            escaped += "\\u007f";
+        } else if (byte == 0xc2 && next >= 0x80 && next <= 0x9f) {
+            std::snprintf(code, sizeof code, "\\u%04x", next);
+            escaped += code;
+            ++i;
+        } else {
+            escaped.push_back(json[i]);
+        }
+    }
+    return escaped;
 }
 
 QString jsonText(const std::string& text) {
@@ -95,7 +102,7 @@ std::string portsAsText(const std::vector<PortListingEntry>& entries) {
             coms += (coms.empty() ? "COM" : ",COM") + std::to_string(port);
         }
         text += orDash(entry.device.path) + "\t" + orDash(entry.device.byIdPath) + "\t" +
-                orDash(entry.description) + "\t" + (coms.empty() ? "-" : coms) + "\n";
+                orDash(entry.description, true) + "\t" + (coms.empty() ? "-" : coms) + "\n";
     }
     return text;
 }
@@ -123,10 +130,11 @@ std::string portsAsJson(const std::vector<PortListingEntry>& entries) {
             object.insert("maker", jsonText(device.maker));
             object.insert("product", jsonText(device.product));
             object.insert("serialNumber", jsonText(device.serialNumber));
+            object.insert("usbId", jsonText(device.usbId));
         }
         array.append(object);
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString();
+    return withControlsEscaped(QJsonDocument(array).toJson(QJsonDocument::Indented).toStdString());
 }
 
 }  // namespace dravolin

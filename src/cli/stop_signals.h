@@ -25,8 +25,6 @@ public:
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    bool active() const { return notifier_ != nullptr; }
-
 private:
     void takeSignals();
 

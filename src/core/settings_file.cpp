@@ -16,6 +16,8 @@ const QString kLineParity = QStringLiteral("line/parity");
 const QString kLineStopBits = QStringLiteral("line/stopBits");
 const QString kPortsGroup = QStringLiteral("ports");
 const QString kFoldersGroup = QStringLiteral("folders");
+// More damaged files than this in one folder say something else is wrong.
+constexpr int kDamagedBackups = 1000;
 
 // A whole number from the file, or nothing when the value is missing or not one.
 std::optional<int> wholeNumber(const QSettings& file, const QString& key) {
@@ -160,13 +162,17 @@ bool SettingsFile::moveDamagedFileAside() {
     if (!info.exists() || info.isDir()) {
         return true;  // nothing to keep, or nothing we could write over anyway
     }
-    const QString aside = path_ + QStringLiteral(".damaged");
-    QFile::remove(aside);
-    if (!QFile::rename(path_, aside)) {
-        saveError_ = "cannot keep the damaged settings file as " + aside.toStdString();
-        return false;
+    // A backup kept from an earlier damage is the operator's too: each gets its own number
+    // (dravolin.conf.damaged, .damaged.1, ...), and a rename never replaces one.
+    const QString first = path_ + QStringLiteral(".damaged");
+    for (int number = 0; number < kDamagedBackups; ++number) {
+        const QString aside = number == 0 ? first : first + "." + QString::number(number);
+        if (!QFileInfo::exists(aside) && QFile::rename(path_, aside)) {
+            return true;
+        }
     }
-    return true;
+    saveError_ = "cannot keep the damaged settings file beside " + first.toStdString();
+    return false;
 }
 
 bool SettingsFile::finishWrite(QSettings& file) {

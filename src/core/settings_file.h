@@ -16,7 +16,7 @@ namespace dravolin {
 struct SavedSettings {
     PortSettings line;                           // port and line settings last confirmed
     std::map<int, std::string> portDevices;      // Com n -> device path chosen for it
-    std::map<std::string, std::string> folders;  // file dialog ("send", "receive") -> folder
+    std::map<std::string, std::string> folders;  // file dialog ("send", "receive", "backup") -> folder
 };
 
 // The settings file, in the desktop's usual place: $XDG_CONFIG_HOME/dravolin/dravolin.conf
@@ -31,6 +31,7 @@ class SettingsFile {
 public:
     static constexpr const char* kSendDialog = "send";
     static constexpr const char* kReceiveDialog = "receive";
+    static constexpr const char* kBackupDialog = "backup";
 
     explicit SettingsFile(QString path = defaultPath());
 

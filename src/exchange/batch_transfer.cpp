@@ -269,7 +269,7 @@ FilledText BatchTransfer::describe(const BatchItem& item, const std::string& sho
 std::string BatchTransfer::shownName(const BatchItem& item) const {
     // The programmer's names as dravolin-cli's list prints them: nothing in them can drive
     // a terminal or split a line.
-    return sending_ ? item.path : escapedName(trimmedDeviceName(item.name));
+    return sending_ ? shownText(item.path) : escapedName(trimmedDeviceName(item.name));
 }
 
 int BatchTransfer::transferredCount(const std::vector<BatchItem>& items) {

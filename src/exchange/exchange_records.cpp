@@ -1,13 +1,21 @@
 #include "exchange/exchange_records.h"
 
 #include "exchange/exchange.h"
+#include "protocol/escaped_name.h"
 
 namespace dravolin {
 
 ExchangeRecords::ExchangeRecords(Exchange& exchange, std::string program, std::string logPath,
-                                 TransferLog::Warn warnAboutLog)
+                                 Warn warn)
     : exchange_(exchange),
-      transferLog_(std::move(program), std::move(logPath), std::move(warnAboutLog)) {
+      warn_(std::move(warn)),
+      transferLog_(
+          std::move(program), std::move(logPath),
+          [this](const std::string& path, const std::string& reason) {
+              if (warn_) {
+                  warn_({TextId::TransferLogCannotWrite, {shownText(path), shownText(reason)}});
+              }
+          }) {
     exchange_.addObserver(transferLog_);
 }
 
@@ -18,9 +26,15 @@ ExchangeRecords::~ExchangeRecords() {
 
 bool ExchangeRecords::startTrace(const std::string& file, std::string& error,
                                  std::FILE* standardError) {
+    const ProtocolTrace::Warn warnAboutTrace = [this](const std::string& path,
+                                                      const std::string& reason) {
+        if (warn_) {
+            warn_({TextId::TraceCannotOpen, {shownText(path), shownText(reason)}});
+        }
+    };
     std::unique_ptr<ProtocolTrace> trace = file.empty()
                                                ? std::make_unique<ProtocolTrace>(standardError)
-                                               : ProtocolTrace::toFile(file, error);
+                                               : ProtocolTrace::toFile(file, warnAboutTrace, error);
     if (!trace) {
         return false;
     }
@@ -28,6 +42,14 @@ bool ExchangeRecords::startTrace(const std::string& file, std::string& error,
     trace_ = std::move(trace);
     exchange_.addObserver(*trace_);
     return true;
+}
+
+std::vector<ExchangeObserver*> ExchangeRecords::observers() {
+    std::vector<ExchangeObserver*> all{&transferLog_};
+    if (trace_) {
+        all.push_back(trace_.get());
+    }
+    return all;
 }
 
 void ExchangeRecords::stopTrace() {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "core/message_catalog.h"
 #include "exchange/protocol_trace.h"
 #include "exchange/transfer_log.h"
 
@@ -12,12 +15,15 @@ namespace dravolin {
 class Exchange;
 
 // What a program keeps of its exchanges: every one goes to the transfer log, and while a
-// trace is on, all that happens on the line goes to the protocol trace. Destroy it before
+// trace is on, all that happens on the line goes to the protocol trace. Either one that
+// cannot be written is told once through `warn`, in the catalogue's words (the file's
+// path and the reason in their shown form), and the exchanges go on. Destroy it before
 // the exchange it watches.
 class ExchangeRecords {
 public:
-    ExchangeRecords(Exchange& exchange, std::string program, std::string logPath,
-                    TransferLog::Warn warnAboutLog);
+    using Warn = std::function<void(const FilledText& warning)>;
+
+    ExchangeRecords(Exchange& exchange, std::string program, std::string logPath, Warn warn);
     ~ExchangeRecords();
     ExchangeRecords(const ExchangeRecords&) = delete;
     ExchangeRecords& operator=(const ExchangeRecords&) = delete;
@@ -31,8 +37,13 @@ public:
 
     const TransferLog& transferLog() const { return transferLog_; }
 
+    // The log and, while it is on, the trace: for exchanges that do not go through the
+    // exchange watched (the tries of the search for the programmer).
+    std::vector<ExchangeObserver*> observers();
+
 private:
     Exchange& exchange_;
+    Warn warn_;
     TransferLog transferLog_;
     std::unique_ptr<ProtocolTrace> trace_;
 };

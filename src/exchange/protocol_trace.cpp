@@ -1,11 +1,8 @@
 #include "exchange/protocol_trace.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 
 #include "exchange/local_time.h"
-#include "exchange/log_file.h"
 #include "protocol/escaped_name.h"
 #include "protocol/frame_trace.h"
 
@@ -24,22 +21,26 @@ std::string dateAndTime(std::chrono::system_clock::time_point when) {
 }
 
 std::string functionWord(ExchangeRecord::Function function) {
-    return function == ExchangeRecord::Function::Put ? "send" : "receive";
+    switch (function) {
+        case ExchangeRecord::Function::Put:
+            return "send";
+        case ExchangeRecord::Function::Find:
+            return "find";
+        default:
+            return "receive";
+    }
 }
 
 }  // namespace
 
-void ProtocolTrace::FileCloser::operator()(std::FILE* file) const {
-    std::fclose(file);
-}
-
 ProtocolTrace::ProtocolTrace(std::FILE* stream) : stream_(stream) {}
 
-ProtocolTrace::ProtocolTrace(OwnedFile file) : owned_(std::move(file)), stream_(owned_.get()) {}
+ProtocolTrace::ProtocolTrace(RotatingLog file) : file_(std::move(file)) {}
 
-std::unique_ptr<ProtocolTrace> ProtocolTrace::toFile(const std::string& path, std::string& error) {
-    OwnedFile file(openAppendingStream(path, error));
-    if (!file) {
+std::unique_ptr<ProtocolTrace> ProtocolTrace::toFile(const std::string& path, Warn warn,
+                                                     std::string& error) {
+    RotatingLog file(path, kRotateAt, std::move(warn));
+    if (!file.canAppend(error)) {
         return nullptr;
     }
     return std::make_unique<ProtocolTrace>(std::move(file));
@@ -59,17 +60,19 @@ void ProtocolTrace::flush() {
     if (pending_.empty()) {
         return;
     }
-    if (writeError_.empty() &&
-        (std::fwrite(pending_.data(), 1, pending_.size(), stream_) != pending_.size() ||
-         std::fflush(stream_) != 0)) {
-        writeError_ = std::strerror(errno);
+    if (file_) {
+        file_->appendOrWarn(pending_);
+    } else if (!streamFailed_) {
+        streamFailed_ =
+            std::fwrite(pending_.data(), 1, pending_.size(), stream_) != pending_.size() ||
+            std::fflush(stream_) != 0;
     }
     pending_.clear();
 }
 
 void ProtocolTrace::exchangeStarted(const ExchangeRecord& record) {
     const PortSettings& line = record.line;
-    add("-- " + functionWord(record.function) + " on " + escapedName(record.devicePath) + " at " +
+    add("-- " + functionWord(record.function) + " on " + shownText(record.devicePath) + " at " +
         std::to_string(line.baudRate) + "," + static_cast<char>(line.parity) + "," +
         std::to_string(line.dataBits) + "," + std::to_string(line.stopBits) + ", " +
         dateAndTime(record.startedAt));

@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "exchange/exchange_observer.h"
+#include "exchange/rotating_log.h"
 
 namespace dravolin {
 
@@ -17,26 +19,26 @@ namespace dravolin {
 //
 // The lines are kept in memory while a wait runs and written when it ends (and when the
 // link closes and the exchange ends), so the trace never delays a byte on the line.
+// A trace file is a RotatingLog, as the transfer log is: it never mixes its lines with
+// another program's, becomes FILE.1 past kRotateAt, and its first write failure is told
+// once through `warn` (later lines are dropped); the exchange goes on.
 class ProtocolTrace : public ExchangeObserver {
 public:
-    struct FileCloser {
-        void operator()(std::FILE* file) const;
-    };
-    using OwnedFile = std::unique_ptr<std::FILE, FileCloser>;
+    static constexpr std::size_t kRotateAt = 4 * 1024 * 1024;
+    using Warn = RotatingLog::Warn;
 
-    // Writes to `stream`, which stays the caller's (standard error).
+    // Writes to `stream`, which stays the caller's: standard error, where a warning would go
+    // too, so its failure only drops the later lines.
     explicit ProtocolTrace(std::FILE* stream);
-    // Writes to `file`, and closes it at the end.
-    explicit ProtocolTrace(OwnedFile file);
+    // Appends to `file`.
+    explicit ProtocolTrace(RotatingLog file);
     // Appends to the file at `path`, made readable by its owner only; nothing, with the
     // reason, when it cannot be opened.
-    static std::unique_ptr<ProtocolTrace> toFile(const std::string& path, std::string& error);
+    static std::unique_ptr<ProtocolTrace> toFile(const std::string& path, Warn warn,
+                                                 std::string& error);
     ~ProtocolTrace() override;
     ProtocolTrace(const ProtocolTrace&) = delete;
     ProtocolTrace& operator=(const ProtocolTrace&) = delete;
-
-    // The first write that failed, or empty; later lines are dropped.
-    const std::string& writeError() const { return writeError_; }
 
     void exchangeStarted(const ExchangeRecord& record) override;
     void linkOpened(bool opened) override;
@@ -54,10 +56,10 @@ public:
 private:
     void add(std::string_view line);
 
-    OwnedFile owned_;
-    std::FILE* stream_;
+    std::optional<RotatingLog> file_;
+    std::FILE* stream_ = nullptr;
+    bool streamFailed_ = false;
     std::string pending_;
-    std::string writeError_;
 };
 
 }  // namespace dravolin

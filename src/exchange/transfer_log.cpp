@@ -11,12 +11,11 @@
 #include "exchange/state_folder.h"
 #include "protocol/escaped_name.h"
 #include "protocol/safe_file_name.h"
+#include "protocol/unique_fd.h"
 
 namespace dravolin {
 
 namespace {
-
-constexpr std::string_view kOldGeneration = ".1";
 
 std::string functionName(ExchangeRecord::Function function) {
     switch (function) {
@@ -26,6 +25,8 @@ std::string functionName(ExchangeRecord::Function function) {
             return "get";
         case ExchangeRecord::Function::Put:
             return "put";
+        case ExchangeRecord::Function::Find:
+            return "find";
     }
     return "list";
 }
@@ -39,8 +40,9 @@ std::string isoTime(std::chrono::system_clock::time_point when) {
     return zone.size() == 5 ? time + zone.substr(0, 3) + ":" + zone.substr(3) : time;
 }
 
-std::string field(std::string_view key, std::string_view value) {
-    return "\t" + std::string(key) + "=" + escapedName(value);
+// `shown` is the value in its shown form: without tabs, line breaks or other controls.
+std::string field(std::string_view key, std::string_view shown) {
+    return "\t" + std::string(key) + "=" + std::string(shown);
 }
 
 std::string lineSettings(const PortSettings& line) {
@@ -85,27 +87,25 @@ bool readLines(const std::string& path, std::deque<std::string>& lines, std::siz
 }  // namespace
 
 TransferLog::TransferLog(std::string program, std::string path, Warn warn)
-    : program_(std::move(program)), path_(std::move(path)), warn_(std::move(warn)) {}
+    : program_(std::move(program)), log_(std::move(path), kRotateAt, std::move(warn)) {}
 
 std::string TransferLog::defaultPath() {
     return stateFolder() + "/transfers.log";
 }
 
 std::string TransferLog::formatLine(std::string_view program, const ExchangeRecord& record) {
-    return isoTime(record.startedAt) + field("program", program) +
-           field("function", functionName(record.function)) + field("device", record.devicePath) +
-           field("line", lineSettings(record.line)) + field("pc", record.pcPath) +
-           field("name", trimmedDeviceName(record.deviceName)) +
+    return isoTime(record.startedAt) + field("program", shownText(program)) +
+           field("function", functionName(record.function)) +
+           field("device", shownText(record.devicePath)) +
+           field("line", lineSettings(record.line)) + field("pc", shownText(record.pcPath)) +
+           field("name", escapedName(trimmedDeviceName(record.deviceName))) +
            field("bytes", std::to_string(record.fileBytes)) +
-           field("outcome", outcomeText(record)) + field("duration", seconds(record.duration));
+           field("outcome", escapedName(outcomeText(record))) +
+           field("duration", seconds(record.duration));
 }
 
 bool TransferLog::append(const std::string& line, std::string& error) const {
-    const std::size_t slash = path_.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !makeFolderPath(path_.substr(0, slash), error)) {
-        return false;
-    }
-    return appendLogLine(path_, line + "\n", kRotateAt, path_ + std::string(kOldGeneration), error);
+    return log_.append(line + "\n", error);
 }
 
 bool TransferLog::lastLines(const std::string& path, std::size_t count,
@@ -115,7 +115,7 @@ bool TransferLog::lastLines(const std::string& path, std::size_t count,
         lines.clear();
         return true;
     }
-    if (!readLines(path + std::string(kOldGeneration), kept, count, error)) {
+    if (!readLines(path + std::string(RotatingLog::kOldGeneration), kept, count, error)) {
         return false;
     }
     if (!readLines(path, kept, count, error)) {
@@ -126,9 +126,6 @@ bool TransferLog::lastLines(const std::string& path, std::size_t count,
 }
 
 void TransferLog::exchangeEnded(const ExchangeRecord& record) {
-    if (silenced_) {
-        return;
-    }
     // A path as the operator gave it may be relative to a folder the log does not know.
     ExchangeRecord kept = record;
     std::error_code noPath;
@@ -138,13 +135,7 @@ void TransferLog::exchangeEnded(const ExchangeRecord& record) {
             kept.pcPath = absolute.lexically_normal().string();
         }
     }
-    std::string error;
-    if (!append(formatLine(program_, kept), error)) {
-        silenced_ = true;
-        if (warn_) {
-            warn_(path_, error);
-        }
-    }
+    log_.appendOrWarn(formatLine(program_, kept) + "\n");
 }
 
 }  // namespace dravolin

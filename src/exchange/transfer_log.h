@@ -8,6 +8,7 @@
 
 #include "exchange/exchange_observer.h"
 #include "exchange/exchange_record.h"
+#include "exchange/rotating_log.h"
 
 namespace dravolin {
 
@@ -16,18 +17,17 @@ namespace dravolin {
 // local time the exchange started (2026-12-07T09:15:02.481+01:00), every other one is
 // key=value:
 //   program function device line pc name bytes outcome duration
-// Values are escaped as names are on a terminal (a tab is \x09, a backslash \\), so a
-// value never holds a tab or a line break; an empty value means "none".
+// Values are in the form they have on a terminal (escaped_name.h: a tab is \x09, a
+// backslash \\), so a value never holds a tab, a line break or any other control; an
+// empty value means "none".
 //
-// Each line goes to the file with one write to a descriptor opened for appending, so a
-// crash never leaves half a line and two programs writing at once do not mix their lines.
-// At 1 MiB the log becomes transfers.log.1 (replacing the one before) and a new one starts.
-// A log that cannot be written never stops an exchange: the first failure is reported
-// once through `warn`, and the log stays silent for the rest of the run.
+// Each line is one append to a RotatingLog: whole or not at all, never mixed with another
+// program's; at 1 MiB the log becomes transfers.log.1. A log that cannot be written never
+// stops an exchange: the first failure is reported once through `warn`.
 class TransferLog : public ExchangeObserver {
 public:
     static constexpr std::size_t kRotateAt = 1024 * 1024;
-    using Warn = std::function<void(const std::string& path, const std::string& reason)>;
+    using Warn = RotatingLog::Warn;
 
     TransferLog(std::string program, std::string path, Warn warn);
 
@@ -44,16 +44,13 @@ public:
     static bool lastLines(const std::string& path, std::size_t count,
                           std::vector<std::string>& lines, std::string& error);
 
-    const std::string& path() const { return path_; }
-    bool silenced() const { return silenced_; }
+    const std::string& path() const { return log_.path(); }
 
     void exchangeEnded(const ExchangeRecord& record) override;
 
 private:
     std::string program_;
-    std::string path_;
-    Warn warn_;
-    bool silenced_ = false;
+    RotatingLog log_;
 };
 
 }  // namespace dravolin

@@ -1,5 +1,7 @@
 #include "protocol/escaped_name.h"
 
+#include <cstddef>
+
 namespace dravolin {
 
 namespace {
@@ -19,28 +21,126 @@ int hexValue(char c) {
     return -1;
 }
 
+bool isControl(char32_t codePoint) {
+    return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F);
+}
+
+void appendEscapedBytes(std::string& shown, std::string_view bytes) {
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        shown += "\\x";
+        shown.push_back(kHexDigits[byte >> 4]);
+        shown.push_back(kHexDigits[byte & 0x0F]);
+    }
+}
+
+// The rule itself: one character, given as its code point and the bytes that write it.
+void appendShown(std::string& shown, char32_t codePoint, std::string_view written) {
+    if (codePoint == U'\\') {
+        shown += "\\\\";
+    } else if (isControl(codePoint)) {
+        appendEscapedBytes(shown, written);
+    } else {
+        shown += written;
+    }
+}
+
+void appendUtf8(std::string& text, char32_t codePoint) {
+    if (codePoint < 0x80) {
+        text.push_back(static_cast<char>(codePoint));
+        return;
+    }
+    text.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
+    text.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+}
+
+// The length of the well-formed UTF-8 character at the start of `text` and its code
+// point, or 0 when there is none (a stray, overlong, surrogate or cut-off sequence).
+std::size_t utf8Character(std::string_view text, char32_t& codePoint) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    std::size_t length = 0;
+    char32_t smallest = 0;
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    }
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        smallest = 0x80;
+        codePoint = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        smallest = 0x800;
+        codePoint = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        smallest = 0x10000;
+        codePoint = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    if (codePoint < smallest || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+        return 0;
+    }
+    return length;
+}
+
 }  // namespace
 
 std::string escapedName(std::string_view bytes) {
-    std::string escaped;
+    std::string shown;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            escaped += "\\\\";
-        } else if (byte >= 0x20 && byte < 0x7F) {
-            escaped.push_back(c);
+        std::string written;
+        if (isControl(byte)) {
+            written.push_back(c);  // escaped as the device's own byte
         } else {
-            escaped += "\\x";
-            escaped.push_back(kHexDigits[byte >> 4]);
-            escaped.push_back(kHexDigits[byte & 0x0F]);
+            appendUtf8(written, byte);
         }
+        appendShown(shown, byte, written);
     }
-    return escaped;
+    return shown;
+}
+
+std::string shownText(std::string_view text) {
+    std::string shown;
+    while (!text.empty()) {
+        char32_t codePoint = 0;
+        std::size_t length = utf8Character(text, codePoint);
+        if (length == 0) {
+            length = 1;
+            codePoint = 0x80;  // no character: its byte is escaped as a control's would be
+        }
+        appendShown(shown, codePoint, text.substr(0, length));
+        text.remove_prefix(length);
+    }
+    return shown;
 }
 
 std::optional<std::string> nameFromEscaped(std::string_view escaped) {
     std::string bytes;
     for (std::size_t i = 0; i < escaped.size(); ++i) {
+        char32_t codePoint = 0;
+        const std::size_t length = utf8Character(escaped.substr(i), codePoint);
+        if (length > 1) {
+            if (codePoint > 0xFF) {
+                return std::nullopt;
+            }
+            bytes.push_back(static_cast<char>(codePoint));
+            i += length - 1;
+            continue;
+        }
         if (escaped[i] != '\\') {
             bytes.push_back(escaped[i]);
             continue;

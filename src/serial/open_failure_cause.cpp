@@ -13,6 +13,7 @@
 #include <fstream>
 #include <vector>
 
+#include "protocol/escaped_name.h"
 #include "serial/port_lock.h"
 
 namespace dravolin {
@@ -127,7 +128,12 @@ bool userListedInGroup(gid_t gid) {
     return false;
 }
 
+// Every word of a cause comes from outside: a path, a group, a process's own name (which
+// any user may set to escape sequences), a lock file, a system error text.
 OpenFailure failure(TextId text, std::vector<std::string> words) {
+    for (std::string& word : words) {
+        word = shownText(word);
+    }
     return OpenFailure{FilledText{text, std::move(words)}};
 }
 

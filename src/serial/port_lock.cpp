@@ -2,12 +2,13 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
-#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -16,12 +17,17 @@
 #include <fstream>
 #include <mutex>
 #include <set>
+#include <thread>
+
+#include "protocol/unique_fd.h"
 
 namespace dravolin {
 
 namespace {
 
 constexpr int kTakeAttempts = 3;
+// How long a taker of a stale lock waits for its turn.
+constexpr std::chrono::milliseconds kTakeoverWait{1000};
 // No lock of any program is longer: ten digits, a line end and some slack.
 constexpr std::size_t kLongestLock = 31;
 
@@ -72,16 +78,6 @@ std::string errorText(int code) {
     return std::strerror(code);
 }
 
-std::string folderOf(const std::string& lockPath) {
-    const std::size_t slash = lockPath.rfind('/');
-    return slash == std::string::npos ? std::string(".") : lockPath.substr(0, slash);
-}
-
-std::string uniqueName(const std::string& folder, const char* kind) {
-    static std::atomic<unsigned> counter{0};
-    return folder + "/" + kind + "." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-}
-
 // A lock that is no longer anyone's: our own process id from an earlier process, or the
 // id of a process that has ended.
 bool isStale(pid_t holder, const std::string& lockPath) {
@@ -94,25 +90,50 @@ bool isStale(pid_t holder, const std::string& lockPath) {
     return !processLives(holder);
 }
 
-// Moves the lock aside and removes it only if what was moved still names `holder`; a lock
-// that someone put in its place meanwhile is put back.
+// Waits a little for an flock: whoever holds it does so for a moment only, unless it is a
+// program that means to stop us, which must not hang us either.
+bool lockWithin(int fd, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) ||
+            std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// Removes the stale lock that names `holder`. Programs that found the same stale lock take
+// turns through an flock on that file, and each checks under it that the path still names
+// that very file with that holder before removing it: one removes it, the others find it
+// gone or taken anew and look again. Nothing is renamed, so nothing can stay behind.
+// True to look at the lock again; false when it cannot be removed (`problem` says why when
+// the reason is ours to tell).
 bool removeStaleLock(const std::string& lockPath, pid_t holder, std::string& problem) {
-    const std::string aside = uniqueName(folderOf(lockPath), "LCK.stale");
-    if (::rename(lockPath.c_str(), aside.c_str()) != 0) {
+    const UniqueFd fd(::open(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.isOpen()) {
         if (errno == ENOENT) {
             return true;  // someone else cleared it already
         }
         problem = lockPath + ": " + errorText(errno);
         return false;
     }
-    if (PortLock::readHolder(aside) == holder) {
-        ::unlink(aside.c_str());
-        return true;
+    if (!lockWithin(fd.get(), kTakeoverWait)) {
+        return false;
     }
-    if (::link(aside.c_str(), lockPath.c_str()) == 0) {
-        ::unlink(aside.c_str());
+    struct stat opened {};
+    struct stat named {};
+    if (::fstat(fd.get(), &opened) != 0 || ::lstat(lockPath.c_str(), &named) != 0 ||
+        opened.st_dev != named.st_dev || opened.st_ino != named.st_ino ||
+        PortLock::readHolder(lockPath) != holder) {
+        return true;  // gone or replaced meanwhile
     }
-    return false;
+    if (::unlink(lockPath.c_str()) != 0 && errno != ENOENT) {
+        problem = lockPath + ": " + errorText(errno);
+        return false;
+    }
+    return true;
 }
 
 // Our process id as a lock holds it, in a file of the lock folder that is either nameless

@@ -218,10 +218,11 @@ std::string SerialDevice::shownName() const {
     return friendlyName.empty() ? portNameOfPath(path) : friendlyName;
 }
 
-std::string SerialDevice::description() const {
+std::string SerialDevice::description(Language language) const {
+    const MessageCatalog catalog(language);
     std::string text;
     if (!usb) {
-        text = friendlyName.empty() ? "serial port" : friendlyName;
+        text = friendlyName.empty() ? catalog.lookup(TextId::BuiltInPort) : friendlyName;
         return driver.empty() ? text : text + " (" + driver + ")";
     }
     text = maker;
@@ -229,13 +230,13 @@ std::string SerialDevice::description() const {
         text = product.starts_with(maker) || maker.empty() ? product : maker + " " + product;
     }
     if (text.empty()) {
-        text = "USB serial device";
+        text = catalog.lookup(FilledText{TextId::UsbSerialDevice, {""}});
     }
     if (!usbId.empty()) {
         text += " [" + usbId + "]";
     }
     if (!serialNumber.empty()) {
-        text += ", serial number " + serialNumber;
+        text = catalog.lookup(FilledText{TextId::UsbSerialNumber, {text, serialNumber}});
     }
     return text;
 }

@@ -66,10 +66,6 @@ const PortMap& SerialPort::portMap() const {
     return portMap_;
 }
 
-std::string SerialPort::lastOpenFailure() const {
-    return openFailure_ ? openFailure_->english() : std::string();
-}
-
 void SerialPort::watchArrivals() {
     if (arrivals_) {
         return;
@@ -128,11 +124,12 @@ int SerialPort::openPort(PortOwner* owner, int portNumber, int baud, char parity
 
 bool SerialPort::claimDevice(PortOpening& opening, const std::string& devicePath) {
     lock_.release();
+    const std::string lockFolder = PortLock::defaultFolder();
     // The lock first, as terminal programs do: opening a port can already disturb the line.
     if (!devicePath.empty()) {
-        const PortLock::Outcome locked = lock_.acquire(lockFolder_, devicePath);
+        const PortLock::Outcome locked = lock_.acquire(lockFolder, devicePath);
         if (locked == PortLock::Outcome::HeldByOther) {
-            openFailure_ = describeLockedDevice(devicePath, lockFolder_, lock_);
+            openFailure_ = describeLockedDevice(devicePath, lockFolder, lock_);
             return false;
         }
         if (locked == PortLock::Outcome::NotPossible && lockNotice_.empty()) {
@@ -142,7 +139,7 @@ bool SerialPort::claimDevice(PortOpening& opening, const std::string& devicePath
     if (!opening.openDevice(devicePath)) {
         const int code = comm::lastError();
         lock_.release();
-        openFailure_ = describeOpenFailure(devicePath, code, lockFolder_);
+        openFailure_ = describeOpenFailure(devicePath, code, lockFolder);
         return false;
     }
     openFailure_.reset();
@@ -173,7 +170,10 @@ void SerialPort::configurePort(PortOpening& opening, const std::string& settings
     }
     if (!port.applyState(state)) {
         reportError(opening, "SetCommState()");
+        return;
     }
+    comm::LineState taken;
+    opening.setInputMarked(port.readState(taken) && comm::marksLineErrors(taken));
 }
 
 void SerialPort::reportError(PortOpening& opening, const char* callName) {

@@ -48,15 +48,9 @@ public:
     void setPortMap(PortMap portMap);
     const PortMap& portMap() const;
 
-    // Why the last openPort could not open the device; nothing when it could.
+    // Why the last openPort could not open the device; nothing when it could. The UUCP
+    // lock files are taken in PortLock::defaultFolder() as it is at each opening.
     const std::optional<OpenFailure>& openFailure() const { return openFailure_; }
-    // The same in one English line, e.g. "/dev/ttyUSB0 does not exist: is the adapter
-    // plugged in?"; empty when the device could be opened.
-    std::string lastOpenFailure() const;
-
-    // Where the UUCP lock files of the devices are taken (PortLock::defaultFolder()).
-    void setLockFolder(std::string folder) { lockFolder_ = std::move(folder); }
-    const std::string& lockFolder() const { return lockFolder_; }
     // Why the device was used without a lock file, said the first time it happened; empty
     // while every opening could take its lock.
     const std::string& lockNotice() const { return lockNotice_; }
@@ -86,7 +80,6 @@ private:
     std::shared_ptr<PortOpening> opening_;
     std::uint32_t writeLength_ = 0;
     std::optional<OpenFailure> openFailure_;
-    std::string lockFolder_ = PortLock::defaultFolder();
     std::string lockNotice_;
     PortLock lock_;  // held while the device is open
 };

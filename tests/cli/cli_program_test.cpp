@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QProcess>
 
@@ -98,6 +101,65 @@ protected:
         return process.state() != QProcess::NotRunning && sim->receivedFrames().size() == frames;
     }
 
+    // The program with standard output a pipe whose reader has already gone, as when a
+    // script's `| head -1` ends first: its wait status and what it wrote to standard error.
+    std::pair<int, std::string> runIntoClosedPipe(const QStringList& arguments) {
+        int output[2];
+        int errors[2];
+        if (::pipe(output) != 0 || ::pipe(errors) != 0) {
+            ADD_FAILURE() << "no pipes";
+            return {-1, {}};
+        }
+        ::close(output[0]);
+        std::vector<std::string> words = {DRAVOLIN_CLI_PROGRAM};
+        for (const QString& argument : arguments) {
+            words.push_back(argument.toStdString());
+        }
+        std::vector<std::string> variables;
+        for (const QString& variable : environment.toStringList()) {
+            variables.push_back(variable.toStdString());
+        }
+        std::vector<char*> argv;
+        std::vector<char*> envp;
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        for (std::string& variable : variables) {
+            envp.push_back(variable.data());
+        }
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, errors[1], STDERR_FILENO);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        pid_t pid = -1;
+        const int spawned =
+            ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+        ::close(output[1]);
+        ::close(errors[1]);
+        std::string err;
+        char chunk[4096];
+        for (ssize_t got = 0; spawned == 0 && (got = ::read(errors[0], chunk, sizeof chunk)) > 0;) {
+            err.append(chunk, static_cast<std::size_t>(got));
+        }
+        ::close(errors[0]);
+        int status = -1;
+        if (spawned != 0 || ::waitpid(pid, &status, 0) != pid) {
+            ADD_FAILURE() << "dravolin-cli did not run";
+        }
+        return {status, err};
+    }
+
     void saveSettings(const std::string& content) {
         std::filesystem::create_directories(config.path() / "dravolin");
         config.write("dravolin/dravolin.conf", content);
@@ -114,8 +176,9 @@ protected:
     std::unique_ptr<SimulatedProgrammer> sim;
 };
 
-// Names print one a line, escaped where they would split lines or drive the terminal.
-TEST_F(CliProgram, ListPrintsOneEscapedNameALineAndSaysWhenThereIsNone) {
+// Names print one a line, escaped where they would split lines or drive the terminal, their
+// Latin-1 letters as letters; what list prints, get takes, and saves under that name.
+TEST_F(CliProgram, ListPrintsOneShownNameALineThatGetTakesAndSaysWhenThereIsNone) {
     startProgrammer();
     CliRun run = cli({"list"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -125,9 +188,22 @@ TEST_F(CliProgram, ListPrintsOneEscapedNameALineAndSaysWhenThereIsNone) {
     programmer.write("TAG00001.tiv", tagDataFile("a"));
     programmer.write("B.tiv", tagDataFile("b"));
     programmer.write("A\\B.tiv", tagDataFile("c"));
+    programmer.write(
+        "PR\xdc"
+        "FUNG.tiv",
+        tagDataFile("d"));
     run = cli({"list"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "A\\\\B\nB\nTAG00001\n");
+    EXPECT_EQ(run.out,
+              "A\\\\B\nB\nPR\u00dc"
+              "FUNG\nTAG00001\n");
+
+    run = cli({"get", QString::fromUtf8("PR\u00dc"
+                                        "FUNG")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(pc.read("PR\u00dc"
+                      "FUNG.tiv"),
+              tagDataFile("d"));
 }
 
 // The default NAME.tiv is only ever a new file, whatever is there (a link in a loop used
@@ -259,20 +335,26 @@ TEST_F(CliProgram, SavedSettingsAreUsedUnlessTheOptionsSayOtherwise) {
     EXPECT_EQ(config.read("dravolin/dravolin.conf"), damaged);
 }
 
-TEST_F(CliProgram, ABusyPortNamesItsHolderAndAMissingLockFolderIsNamedOnce) {
+// Any user can name a process with escape sequences and plant a lock naming it: the name
+// reaches the terminal escaped.
+TEST_F(CliProgram, ABusyPortNamesItsHolderEscapedAndAMissingLockFolderIsNamedOnce) {
     startProgrammer();
-    ChildProcess holder({"sleep", "600"});
+    const std::string hostile = "\x1b]0;x\a\x1b[2J";
+    std::filesystem::create_symlink("/bin/sleep", pc.path() / hostile);
+    ChildProcess holder({(pc.path() / hostile).string(), "600"});
     const std::string lockName = PortLock::lockFileName(sim->devicePath());
     locks.write(lockName, std::string(10 - std::to_string(holder.pid()).size(), ' ') +
                               std::to_string(holder.pid()) + "\n");
     CliRun run = cli({"list"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("dravolin-cli: " + sim->devicePath() +
-                           " is busy: in use by sleep (pid " + std::to_string(holder.pid()) +
+                           " is busy: in use by \\x1b]0;x\\x07\\x1b[2J (pid " +
+                           std::to_string(holder.pid()) +
                            ")\n"
                            "dravolin-cli: N: "),
               std::string::npos)
         << run.err;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
     EXPECT_TRUE(sim->receivedFrames().empty());
 
     // Without a lock folder the port is used, and that is said once for two openings.
@@ -360,6 +442,12 @@ TEST_F(CliProgram, AWriteErrorOnStandardOutputFailsWithAMessage) {
         EXPECT_NE(run.err.find("cannot write to standard output: No space left on device"),
                   std::string::npos)
             << run.err;
+        // A closed pipe is no signal to die of, but the same failure.
+        const auto [status, err] = runIntoClosedPipe(arguments);
+        EXPECT_TRUE(WIFEXITED(status)) << "wait status " << status;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << err;
+        EXPECT_NE(err.find("cannot write to standard output: Broken pipe"), std::string::npos)
+            << err;
     }
 }
 
@@ -368,6 +456,9 @@ TEST_F(CliProgram, EveryExchangeIsLoggedAndLogPrintsTheLastLinesInFileOrder) {
     programmer.write("TAG00001.tiv", tagDataFile("payload"));
     startProgrammer();
     EXPECT_EQ(cli({"list"}).exitCode, 0);
+    // Refused after the listing, because the file is there: the listing is still logged.
+    pc.write("TAG00001.tiv", "mine");
+    EXPECT_EQ(cli({"get", "TAG00001"}).exitCode, 2);
     EXPECT_EQ(cli({"get", "TAG00001", "-o", "copy.tiv"}).exitCode, 0);
     EXPECT_EQ(cli({"get", "MISSING"}).exitCode, 1);
 
@@ -379,7 +470,10 @@ TEST_F(CliProgram, EveryExchangeIsLoggedAndLogPrintsTheLastLinesInFileOrder) {
     const QStringList lines = QString::fromStdString(last.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << last.out;
     EXPECT_TRUE(all.out.ends_with(last.out));
-    EXPECT_EQ(QString::fromStdString(all.out).count('\n'), 3);
+    const QStringList allLines = QString::fromStdString(all.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(allLines.size(), 4) << all.out;
+    EXPECT_TRUE(allLines[1].contains("\tfunction=list\t")) << allLines[1].toStdString();
+    EXPECT_TRUE(allLines[1].contains("\toutcome=0\t")) << allLines[1].toStdString();
     EXPECT_TRUE(lines[0].contains("\tprogram=dravolin-cli\tfunction=get\t"))
         << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains("\tname=TAG00001\tbytes=15\toutcome=0\t"))
@@ -404,6 +498,23 @@ TEST_F(CliProgram, TraceGoesToStandardErrorOrIsAppendedToAFile) {
     EXPECT_TRUE(traced.starts_with("kept\n"));
     EXPECT_NE(traced.find(" PC>DEV 47 54 41 47 30 30 30 30 31"), std::string::npos) << traced;
     EXPECT_NE(traced.find("-- outcome 0 after"), std::string::npos) << traced;
+
+    // A trace file rotates as the transfer log does, at 4 MiB.
+    const std::string full(4 * 1024 * 1024 - 10, 'x');
+    pc.write("trace.txt", full);
+    EXPECT_EQ(cli({"--trace=trace.txt", "list"}).exitCode, 0);
+    EXPECT_EQ(pc.read("trace.txt.1"), full);
+    EXPECT_NE(pc.read("trace.txt").find(" PC>DEV 44 44\n"), std::string::npos);
+
+    // One that cannot be written is warned of once, and the exchange goes on.
+    const CliRun unwritten = cli({"--trace=/dev/full", "get", "TAG00001", "-o", "full.tiv"});
+    EXPECT_EQ(unwritten.exitCode, 0) << unwritten.err;
+    EXPECT_EQ(QString::fromStdString(unwritten.err)
+                  .count("dravolin-cli: The protocol trace /dev/full cannot be written: No space "
+                         "left on device."),
+              1)
+        << unwritten.err;
+    EXPECT_EQ(pc.read("full.tiv"), tagDataFile("payload"));
 
     const CliRun refused = cli({"--trace=no-such-folder/trace.txt", "list"});
     EXPECT_EQ(refused.exitCode, 2);
@@ -544,6 +655,70 @@ TEST_F(CliProgram, PutOfSeveralFilesSendsEachAndReportsTheRefusedOne) {
               "GOOD1.tiv: im Programmer gespeichert als GOOD1\n"
               "GOOD2.tiv: im Programmer gespeichert als GOOD2\n");
     EXPECT_EQ(programmer.read("GOOD1.tiv"), tagDataFile(std::string(150, '1')));
+}
+
+}  // namespace
+}  // namespace dravolin::test
+
+namespace dravolin::test {
+namespace {
+
+// find on a terminal: the device, settings and files on stdout; what was tried when nothing
+// answered; Ctrl-C cancels with the line and its lock given back.
+TEST_F(CliProgram, FindPrintsWhereTheProgrammerAnswersOrWhatWasTriedAndStopsAtCtrlC) {
+    programmer.write("A.tiv", tagDataFile("a"));
+    simOptions.line = LinePace{19200, 'O', 2};
+    startProgrammer();
+    const QString device = QString::fromStdString(sim->devicePath());
+    CliRun run = cli({"--no-saved-settings", "find", "--device", device}, false);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, sim->devicePath() + "\t19200,O,2\t1\n");
+    run = cli({"--baud", "19200", "--parity", "O", "--stop-bits", "2", "find", "--device", device,
+               "--json"},
+              false);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("\"found\":true"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"parity\":\"O\""), std::string::npos) << run.out;
+    const CliRun log = cli({"log", "-n", "1"}, false);
+    EXPECT_NE(log.out.find("function=find"), std::string::npos) << log.out;
+    EXPECT_NE(log.out.find("line=19200,O,8,2"), std::string::npos) << log.out;
+
+    // Noise at every other setting, silence at its own: nothing answers.
+    sim->stop();
+    simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
+    simOptions.noisePercent = 100;
+    startProgrammer();
+    run =
+        cli({"--no-saved-settings", "find", "--device", QString::fromStdString(sim->devicePath())},
+            false);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("No programmer answered."), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(sim->devicePath() + ": 25 settings tried, no answer"), std::string::npos)
+        << run.err;
+
+    // Silence everywhere, cancelled once the search is under way.
+    sim->stop();
+    simOptions.noisePercent = 0;
+    startProgrammer();
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(DRAVOLIN_CLI_PROGRAM, {"--no-saved-settings", "find", "--device",
+                                         QString::fromStdString(sim->devicePath())});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    const auto logged = [this] {
+        const std::string text = state.read("dravolin/transfers.log");
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    const auto before = logged();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (logged() < before + 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 130);
+    EXPECT_EQ(locks.listing(), "");
 }
 
 }  // namespace

@@ -25,7 +25,8 @@ protected:
         machine.addUsb({.name = "ttyUSB0",
                         .byId = kById,
                         .maker = "Kestrel",
-                        .product = "KS-10\tserial\x1b",
+                        .product = "KS-10\tserial\x1b\xc2\x9b"
+                                   "2J\x7f",  // C1 CSI in UTF-8
                         .serialNumber = "K0042"});
         machine.addBuiltInPort("ttyS0", "4", "0x3F8");
         machine.addBuiltInPort("ttyS1", "0", "0x2F8");
@@ -45,7 +46,8 @@ protected:
 TEST_F(PortListing, OneDeviceALineWithTheComPortsThatStandForIt) {
     const std::string text = portsAsText(listPorts(PortScanner(machine.root()), map));
     EXPECT_EQ(text, "/dev/ttyUSB0\t/dev/serial/by-id/" + kById +
-                        "\tKestrel KS-10\\x09serial\\x1b, serial number K0042\tCOM2\n"
+                        "\tKestrel KS-10\\x09serial\\x1b\\xc2\\x9b"
+                        "2J\\x7f, serial number K0042\tCOM2\n"
                         "/dev/ttyS0\t-\tbuilt-in serial port at I/O 0x3F8\tCOM1\n"
                         "/dev/ttyS1\t-\tbuilt-in serial port, probably absent (no UART found)\t-\n"
                         "/dev/ttyUSB9\t-\tmissing\tCOM3\n"
@@ -65,8 +67,13 @@ TEST_F(PortListing, JsonHoldsTheSameForScripts) {
     const QJsonObject adapter = devices[0].toObject();
     EXPECT_EQ(adapter["path"].toString(), "/dev/ttyUSB0");
     EXPECT_EQ(adapter["byId"].toString().toStdString(), "/dev/serial/by-id/" + kById);
-    EXPECT_EQ(adapter["product"].toString(), "KS-10\tserial\x1b");  // JSON escapes it itself
+    // As the device says it, for scripts; JSON escapes its controls, C1 and DEL too.
+    EXPECT_EQ(adapter["product"].toString(), QString::fromUtf8("KS-10\tserial\x1b\xc2\x9b"
+                                                               "2J\x7f"));
+    EXPECT_EQ(json.find("\xc2\x9b"), std::string::npos);
+    EXPECT_EQ(json.find('\x7f'), std::string::npos);
     EXPECT_EQ(adapter["serialNumber"].toString(), "K0042");
+    EXPECT_EQ(adapter["usbId"].toString(), "f00d:0001");
     EXPECT_EQ(adapter["coms"].toArray(), QJsonArray({2}));
     EXPECT_TRUE(adapter["usb"].toBool());
 

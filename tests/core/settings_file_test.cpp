@@ -75,7 +75,7 @@ TEST_F(SettingsFileTest, WhatWasConfirmedAndChosenComesBackAtTheNextStartBesideO
 }
 
 TEST_F(SettingsFileTest,
-       ADamagedOrUnreadableFileGivesTheDefaultsAndIsKeptUntilNewOnesAreConfirmed) {
+       ADamagedOrUnreadableFileGivesTheDefaultsAndEachIsKeptUntilNewOnesAreConfirmed) {
     const std::string damaged = "[line\nbaud=19200\n\x01\x02garbage\n";
     folder.write("dravolin.conf", damaged);
     SettingsFile file = loaded();
@@ -95,6 +95,14 @@ TEST_F(SettingsFileTest,
     EXPECT_EQ(next.settings().line.baudRate, 19200);
     EXPECT_EQ(next.settings().portDevices.at(2), "/dev/ttyACM0");
     EXPECT_EQ(next.settings().folders.at("send"), "/srv/tags");
+
+    // A second damaged file is kept beside the first, never over it.
+    const std::string second = "[ports\n\x01garbage again\n";
+    folder.write("dravolin.conf", second);
+    SettingsFile again = loaded();
+    ASSERT_TRUE(again.saveConfirmed(PortSettings{}, {}));
+    EXPECT_EQ(folder.read("dravolin.conf.damaged"), damaged);
+    EXPECT_EQ(folder.read("dravolin.conf.damaged.1"), second);
 
     // One that cannot be read gives the defaults with a warning too.
     std::filesystem::remove(folder.path() / "dravolin.conf");

@@ -46,9 +46,7 @@ protected:
     void startRecording() {
         records = std::make_unique<ExchangeRecords>(
             *exchange, "test-program", logPath(),
-            [this](const std::string& path, const std::string& reason) {
-                warnings.push_back(path + ": " + reason);
-            });
+            [this](const FilledText& warning) { warnings.push_back(warning); });
     }
     std::string logPath() const { return (pc.path() / "state" / "transfers.log").string(); }
     std::vector<Fields> logged() const {
@@ -80,7 +78,7 @@ protected:
     }
 
     std::unique_ptr<ExchangeRecords> records;
-    std::vector<std::string> warnings;
+    std::vector<FilledText> warnings;
 };
 
 TEST_F(Records, EachExchangeIsOneLineWithWhatItDidAndHowItEnded) {

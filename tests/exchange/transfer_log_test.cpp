@@ -40,8 +40,11 @@ TEST(TransferLogLine, NamesWithTabsLineBreaksAndBackslashesStayInTheirField) {
     record.line.baudRate = 57600;
     record.line.parity = 'N';
     record.line.stopBits = 2;
-    record.pcPath = "/tmp/a\tb\nc\\d.tiv";
-    record.deviceName = std::string("X\x1b[2J") + "  ";  // padded as the device sends it
+    record.devicePath =
+        "/dev/ttyUSB\xc2\x9b"
+        "0";  // a C1 CSI in UTF-8
+    record.pcPath = "/tmp/\xc3\xa4\tb\nc\\d.tiv";
+    record.deviceName = std::string("\xc4X\x1b[2J") + "  ";  // padded as the device sends it
     record.fileBytes = 10007;
     record.outcome = '\x01';
     record.duration = std::chrono::milliseconds(1923);
@@ -53,8 +56,12 @@ TEST(TransferLogLine, NamesWithTabsLineBreaksAndBackslashesStayInTheirField) {
     EXPECT_EQ(valueOf(line, "program"), "dravolin");
     EXPECT_EQ(valueOf(line, "function"), "put");
     EXPECT_EQ(valueOf(line, "line"), "57600,N,8,2");
-    EXPECT_EQ(valueOf(line, "pc"), "/tmp/a\\x09b\\x0ac\\\\d.tiv");
-    EXPECT_EQ(valueOf(line, "name"), "X\\x1b[2J");  // trailing spaces removed, as listed
+    EXPECT_EQ(valueOf(line, "device"),
+              "/dev/ttyUSB\\xc2\\x9b"
+              "0");
+    EXPECT_EQ(valueOf(line, "pc"), "/tmp/\u00e4\\x09b\\x0ac\\\\d.tiv");  // a UTF-8 path
+    // Latin-1 from the device, trailing spaces removed, as listed
+    EXPECT_EQ(valueOf(line, "name"), "\u00c4X\\x1b[2J");
     EXPECT_EQ(valueOf(line, "bytes"), "10007");
     EXPECT_EQ(valueOf(line, "outcome"), "\\x01");
     EXPECT_EQ(valueOf(line, "duration"), "1.923");

@@ -10,13 +10,30 @@ namespace {
 
 using namespace std::string_literals;
 
-// Names as the device may send them, and how they appear on a terminal.
-TEST(EscapedName, NonPrintableBytesAndBackslashesAreEscapedAndReadBack) {
+// Whether a shown text still holds a C0 control, DEL, or a C1 control in UTF-8.
+bool holdsControls(const std::string& shown) {
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(shown[i]);
+        const auto next = i + 1 < shown.size() ? static_cast<unsigned char>(shown[i + 1]) : 0;
+        if (byte < 0x20 || byte == 0x7f || (byte == 0xc2 && next >= 0x80 && next <= 0x9f)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Names as the device may send them (Latin-1), and how they appear on a terminal, in the
+// window and in the log; `get` takes the shown form back.
+TEST(EscapedName, ControlsAndBackslashesAreEscapedLatin1LettersShownAndAllReadBack) {
     const std::pair<std::string, std::string> cases[] = {
         {"A B-_.~", "A B-_.~"},
         {"\x1b[2J", "\\x1b[2J"},
         {"A\nB\rC\t", "A\\x0aB\\x0dC\\x09"},
-        {"\x7f\x80\x9b\xe4\xff", "\\x7f\\x80\\x9b\\xe4\\xff"},
+        {"\x7f\x80\x9b\xa0\xe4\xff", "\\x7f\\x80\\x9b\u00a0\u00e4\u00ff"},
+        {"PR\xdc"
+         "FUNG",
+         "PR\u00dc"
+         "FUNG"},
         {"a\\x41", "a\\\\x41"},  // a literal backslash cannot be taken for an escape
         {"nul\0x"s, "nul\\x00x"},
         {"", ""},
@@ -25,21 +42,51 @@ TEST(EscapedName, NonPrintableBytesAndBackslashesAreEscapedAndReadBack) {
         EXPECT_EQ(escapedName(bytes), escaped);
         EXPECT_EQ(nameFromEscaped(escaped), bytes) << escaped;
     }
-    // Whatever the bytes, the escaped form is printable ASCII and reads back to them.
+    // Whatever the bytes, the shown form holds no control and reads back to them.
     std::string all;
     for (int byte = 0; byte < 256; ++byte) {
         all.push_back(static_cast<char>(byte));
     }
     const std::string allEscaped = escapedName(all);
-    EXPECT_TRUE(std::all_of(allEscaped.begin(), allEscaped.end(),
-                            [](char c) { return c >= 0x20 && c < 0x7f; }));
+    EXPECT_FALSE(holdsControls(allEscaped));
     EXPECT_EQ(nameFromEscaped(allEscaped), all);
 
-    // Typed names are read leniently, but an escape must be whole.
+    // Typed names are read leniently (the old escaped letters and a Latin-1 terminal's raw
+    // bytes still work), but an escape must be whole and a letter must have a Latin-1 byte.
     EXPECT_EQ(nameFromEscaped("\\x1B\\x1b"), "\x1b\x1b");
+    EXPECT_EQ(nameFromEscaped("PR\\xdc"
+                              "FUNG"),
+              "PR\xdc"
+              "FUNG");
+    EXPECT_EQ(nameFromEscaped("PR\xdc"
+                              "FUNG"),
+              "PR\xdc"
+              "FUNG");
     EXPECT_EQ(nameFromEscaped("-DASH"), "-DASH");
-    for (const char* bad : {"\\", "a\\", "\\n", "\\x", "\\x1", "\\xg0", "\\X41"}) {
+    for (const char* bad :
+         {"\\", "a\\", "\\n", "\\x", "\\x1", "\\xg0", "\\X41", "\u20ac", "\U0001f600"}) {
         EXPECT_FALSE(nameFromEscaped(bad).has_value()) << bad;
+    }
+}
+
+// Texts from other programs and the system (process names, sysfs strings, paths, error
+// texts) are UTF-8: their letters stay, and no control reaches a terminal in any encoding.
+TEST(ShownText, ControlsInAnyEncodingAreEscapedAndLettersStay) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"\x1b]0;owned\a\x1b[2J", "\\x1b]0;owned\\x07\\x1b[2J"},  // a hostile /proc comm
+        {"USB\xc2\x9b"
+         "31m",
+         "USB\\xc2\\x9b"
+         "31m"},                           // C1 CSI in UTF-8
+        {"raw\x9b\x85", "raw\\x9b\\x85"},  // C1 as single bytes
+        {"/home/j\u00fcrgen/\u20ac \U0001f600", "/home/j\u00fcrgen/\u20ac \U0001f600"},
+        {"a\\b\x7f", "a\\\\b\\x7f"},
+        {"\xc0\x80\xed\xa0\x80\xe2\x82", "\\xc0\\x80\\xed\\xa0\\x80\\xe2\\x82"},  // not characters
+        {"tab\tline\n", "tab\\x09line\\x0a"},
+    };
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(shownText(text), shown) << shown;
+        EXPECT_FALSE(holdsControls(shownText(text))) << shown;
     }
 }
 

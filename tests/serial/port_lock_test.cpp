@@ -1,14 +1,17 @@
 #include "serial/port_lock.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/child_process.h"
 #include "support/pty_pair.h"
@@ -105,6 +108,61 @@ TEST_F(PortLockTest, StaleLocksAreClearedButLocksNamingNobodyAreLeftAlone) {
         EXPECT_EQ(take(lock), PortLock::Outcome::HeldByOther);
         EXPECT_EQ(lock.holderPid(), 0);
         EXPECT_EQ(lockFile(), unreadable);
+    }
+}
+
+// Many programs finding one stale lock at once: exactly one of them takes the device, and
+// nothing that was moved aside stays behind.
+TEST_F(PortLockTest, ManyTakersOfOneStaleLockLeaveExactlyOneHolderAndNoStrayFiles) {
+    constexpr int kTakers = 16;
+    for (int round = 0; round < 8; ++round) {
+        plant(lockText(ChildProcess::endedProcessId()));
+        int start[2];
+        int results[2];
+        int finish[2];
+        ASSERT_EQ(::pipe(start), 0);
+        ASSERT_EQ(::pipe(results), 0);
+        ASSERT_EQ(::pipe(finish), 0);
+        std::vector<pid_t> takers;
+        for (int i = 0; i < kTakers; ++i) {
+            const pid_t pid = ::fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                // Each holds what it took until every one has tried.
+                ::close(start[1]);
+                ::close(finish[1]);
+                char go = 0;
+                static_cast<void>(!::read(start[0], &go, 1));
+                PortLock lock;
+                const char taken = take(lock) == PortLock::Outcome::Taken ? 'T' : 'h';
+                static_cast<void>(!::write(results[1], &taken, 1));
+                static_cast<void>(!::read(finish[0], &go, 1));
+                ::_exit(0);
+            }
+            takers.push_back(pid);
+        }
+        ::close(start[0]);
+        ::close(results[1]);
+        ::close(finish[0]);
+        ::close(start[1]);  // all go at once
+        std::string outcomes;
+        char taken = 0;
+        while (::read(results[0], &taken, 1) == 1) {
+            outcomes.push_back(taken);
+            if (outcomes.size() == kTakers) {
+                break;
+            }
+        }
+        EXPECT_EQ(outcomes.size(), std::size_t(kTakers));
+        EXPECT_EQ(std::count(outcomes.begin(), outcomes.end(), 'T'), 1) << outcomes;
+        EXPECT_EQ(folder.listing(), kLockName);
+        const pid_t holder = PortLock::parseHolder(lockFile());
+        EXPECT_NE(std::find(takers.begin(), takers.end(), holder), takers.end()) << lockFile();
+        ::close(finish[1]);
+        for (const pid_t pid : takers) {
+            ::waitpid(pid, nullptr, 0);
+        }
+        ::close(results[0]);
     }
 }
 

@@ -12,8 +12,11 @@ namespace {
 
 const std::string kExtension = ".tiv";
 
+// Printable ASCII and the device's Latin-1 letters (a file name holds them as single
+// bytes, as the device keeps them).
 bool isPrintable(char c) {
-    return c >= 0x20 && c < 0x7f;
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x20 && byte < 0x7f) || byte >= 0xa0;
 }
 
 // Why a base name cannot be a device name, or empty when it can.

@@ -106,6 +106,10 @@ struct LineState {
 // that form; the speed is only checked when the state is applied to a port.
 bool buildLineState(const std::string& settings, LineState& state);
 
+// Whether the line, set like this, marks bytes received with a parity or framing error as
+// the three bytes 0xFF 0x00 byte, and a received 0xFF as 0xFF 0xFF (see MarkedInput).
+bool marksLineErrors(const LineState& state);
+
 enum class WaitStart { Pending, CompletedAtOnce, Failed };
 enum class ReadOutcome { Read, Nothing, FailedAtOnce, FailedLate };
 enum class WriteOutcome { Written, EndedLate, FailedAtOnce, Abandoned };
