@@ -20,8 +20,9 @@ struct SavedSettings {
 };
 
 // The settings file, in the desktop's usual place: $XDG_CONFIG_HOME/dravolin/dravolin.conf
-// (~/.config/dravolin/dravolin.conf). The window writes it when the operator confirms the
-// port settings and when a file dialog is answered; the CLI only reads it.
+// (~/.config/dravolin/dravolin.conf); on Windows %APPDATA%\dravolin\dravolin.ini, which roams
+// with the user's profile (settings_location_win32.cpp). The window writes it when the operator
+// confirms the port settings and when a file dialog is answered; the CLI only reads it.
 //
 // A file that cannot be read or makes no sense gives the defaults and one warning, and is
 // left untouched until the operator confirms new settings; it is then kept beside the new

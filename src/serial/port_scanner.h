@@ -20,6 +20,7 @@ struct SerialDevice {
     std::string usbId;            // USB only: vendor and product id, "0403:6001"
     std::string address;          // a built-in port's: "I/O 0x3F8", "memory 0xFE215040"
     bool probablyAbsent = false;  // a built-in port whose UART the kernel did not find
+    std::string friendlyName;     // Windows: "USB Serial Port (COM5)", as Device Manager shows it
 
     // The name an operator recognises: the by-id name when there is one, else the path.
     std::string shownName() const;

@@ -1,7 +1,5 @@
 #include "serial/serial_port.h"
 
-#include <QSocketNotifier>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -10,6 +8,7 @@
 #include <utility>
 
 #include "core/port_settings.h"
+#include "serial/event_watch.h"
 #include "serial/port_opening.h"
 #include "serial/run_receiver.h"
 
@@ -76,9 +75,7 @@ void SerialPort::watchArrivals() {
     if (!arrivals_->valid()) {
         return;  // no monitor thread will start; the exchange ends at its time-out
     }
-    arrivalWatch_ = std::make_unique<QSocketNotifier>(arrivals_->fd(), QSocketNotifier::Read);
-    QObject::connect(arrivalWatch_.get(), &QSocketNotifier::activated, arrivalWatch_.get(),
-                     [this] { takeArrivals(); });
+    arrivalWatch_ = std::make_unique<EventWatch>(*arrivals_, [this] { takeArrivals(); });
 }
 
 void SerialPort::takeArrivals() {

@@ -13,10 +13,9 @@
 #include "serial/port_owner.h"
 #include "serial/warning_presenter.h"
 
-class QSocketNotifier;
-
 namespace dravolin {
 
+class EventWatch;
 class PortOpening;
 class RunReceiver;
 
@@ -77,7 +76,7 @@ private:
     // Set by a monitor thread when it has something for the interface thread; watched by
     // the notifier on the interface thread's event loop.
     std::unique_ptr<comm::Event> arrivals_;
-    std::unique_ptr<QSocketNotifier> arrivalWatch_;
+    std::unique_ptr<EventWatch> arrivalWatch_;
     std::shared_ptr<PortOpening> opening_;
     std::uint32_t writeLength_ = 0;
     std::optional<OpenFailure> openFailure_;

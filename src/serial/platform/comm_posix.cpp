@@ -676,6 +676,10 @@ std::unique_ptr<Port> makeSystemPort() {
     return std::make_unique<SystemPort>();
 }
 
+std::string defaultDevicePath(int port) {
+    return port < 1 ? std::string() : "/dev/ttyS" + std::to_string(port - 1);
+}
+
 // ---- waiting
 
 namespace {
