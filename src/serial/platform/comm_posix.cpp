@@ -15,8 +15,6 @@ namespace dravolin::comm {
 
 namespace {
 
-thread_local int lastErrorCode = 0;
-
 constexpr std::size_t kMostEvents = 8;
 
 struct SpeedEntry {
@@ -154,29 +152,6 @@ int millisecondsLeft(std::chrono::steady_clock::time_point deadline) {
 }
 
 }  // namespace
-
-bool parseWholeNumber(std::string_view text, int& value) {
-    if (text.empty() || text.size() > 9) {
-        return false;
-    }
-    int result = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        result = result * 10 + (c - '0');
-    }
-    value = result;
-    return true;
-}
-
-int lastError() {
-    return lastErrorCode;
-}
-
-void setLastError(int code) {
-    lastErrorCode = code;
-}
 
 std::string errorText(int code) {
     if (strerrordesc_np(code) == nullptr) {

@@ -14,8 +14,6 @@ namespace dravolin::comm {
 
 namespace {
 
-thread_local int lastErrorCode = 0;
-
 constexpr std::size_t kMostEvents = 8;
 
 // How long closing waits for a pending WaitCommEvent to end once it has been told to.
@@ -590,29 +588,6 @@ WriteOutcome SystemPort::write(std::span<const std::uint8_t> bytes, const Event*
 }
 
 }  // namespace
-
-bool parseWholeNumber(std::string_view text, int& value) {
-    if (text.empty() || text.size() > 9) {
-        return false;
-    }
-    int result = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        result = result * 10 + (c - '0');
-    }
-    value = result;
-    return true;
-}
-
-int lastError() {
-    return lastErrorCode;
-}
-
-void setLastError(int code) {
-    lastErrorCode = code;
-}
 
 std::string errorText(int code) {
     const char* text = std::strerror(code);
