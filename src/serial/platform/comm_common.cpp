@@ -1,7 +1,10 @@
-#include "serial/platform/comm.h"
+#include "serial/platform/comm_common.h"
 
-// The parts of the comm layer that are the same on every system: the last failure's code
-// and the digits of a port number or setting. comm_posix.cpp and comm_win32.cpp hold the rest.
+#include <cerrno>
+
+// The parts of the comm layer that are the same on every system: the last failure's code,
+// the digits of a port number or setting, and which events can be waited on.
+// comm_posix.cpp and comm_win32.cpp hold the rest.
 
 namespace dravolin::comm {
 
@@ -32,6 +35,20 @@ int lastError() {
 
 void setLastError(int code) {
     lastErrorCode = code;
+}
+
+bool canWaitOn(std::span<Event* const> events) {
+    if (events.empty() || events.size() >= kMostEvents) {
+        setLastError(EINVAL);
+        return false;
+    }
+    for (const Event* event : events) {
+        if (!event->valid()) {
+            setLastError(EBADF);
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace dravolin::comm

@@ -1,4 +1,5 @@
 #include "serial/platform/comm.h"
+#include "serial/platform/comm_common.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,8 +15,6 @@
 namespace dravolin::comm {
 
 namespace {
-
-constexpr std::size_t kMostEvents = 8;
 
 struct SpeedEntry {
     int baud;
@@ -271,15 +270,10 @@ int lowestSetEvent(std::span<Event* const> events, const pollfd* entries, const 
 }
 
 bool fillEventEntries(std::span<Event* const> events, std::array<pollfd, kMostEvents>& entries) {
-    if (events.empty() || events.size() >= kMostEvents) {
-        setLastError(EINVAL);
+    if (!canWaitOn(events)) {
         return false;
     }
     for (std::size_t i = 0; i < events.size(); ++i) {
-        if (!events[i]->valid()) {
-            setLastError(EBADF);
-            return false;
-        }
         entries[i] = pollfd{events[i]->fd(), POLLIN, 0};
     }
     return true;

@@ -1,4 +1,5 @@
 #include "serial/platform/comm.h"
+#include "serial/platform/comm_common.h"
 
 #include <windows.h>
 
@@ -13,8 +14,6 @@
 namespace dravolin::comm {
 
 namespace {
-
-constexpr std::size_t kMostEvents = 8;
 
 // How long closing waits for a pending WaitCommEvent to end once it has been told to.
 constexpr DWORD kCommWaitEndMs = 2000;
@@ -85,15 +84,10 @@ int lowestSetEvent(std::span<Event* const> events) {
 }
 
 bool fillHandles(std::span<Event* const> events, std::array<HANDLE, kMostEvents>& handles) {
-    if (events.empty() || events.size() >= kMostEvents) {
-        setLastError(EINVAL);
+    if (!canWaitOn(events)) {
         return false;
     }
     for (std::size_t i = 0; i < events.size(); ++i) {
-        if (!events[i]->valid()) {
-            setLastError(EBADF);
-            return false;
-        }
         handles[i] = events[i]->handle();
     }
     return true;
