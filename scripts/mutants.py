@@ -166,6 +166,8 @@ def mutants_of_file(rel, text):
             before_text = line[: m.start()]
             if re.search(r"\[\s*$", before_text) and stripped.startswith(("std::array", "char ")):
                 continue
+            if m.group(1).startswith("0") and len(m.group(1)) > 1:
+                continue  # an octal mode, say
             value = int(m.group(1))
             new = value + 1 if (value + n) % 2 == 0 or value == 0 else value - 1
             after = line[: m.start()] + str(new) + line[m.end():]
@@ -205,20 +207,31 @@ def candidate_files(folders):
     return files
 
 
+def part_of(rel, folders):
+    """The part a source belongs to for sampling: its folder under one of those given
+    (src/protocol for src given), or the given folder itself."""
+    for folder in folders:
+        if rel.startswith(folder + "/"):
+            rest = rel[len(folder) + 1 :].split("/")
+            return folder + "/" + rest[0] if len(rest) > 1 else folder
+    return ""
+
+
 def sample_mutants(folders, count, seed):
-    """An even share of the sample from each folder, chosen at random (seeded) there."""
-    by_folder = {}
+    """An even share of the sample from each part (folder) of the code, chosen at random
+    (seeded) there."""
+    by_part = {}
     for path in candidate_files(folders):
         rel = str(path.relative_to(ROOT))
-        folder = next(f for f in folders if rel.startswith(f.rstrip("/") + "/"))
-        by_folder.setdefault(folder, []).extend(mutants_of_file(rel, path.read_text()))
+        by_part.setdefault(part_of(rel, folders), []).extend(mutants_of_file(rel, path.read_text()))
     rng = random.Random(seed)
-    pools = {folder: rng.sample(found, len(found)) for folder, found in by_folder.items()}
+    parts = sorted(by_part)
+    pools = {part: rng.sample(by_part[part], len(by_part[part])) for part in parts}
     chosen = []
     while len(chosen) < count and any(pools.values()):
-        for folder in folders:
-            if pools.get(folder) and len(chosen) < count:
-                chosen.append(pools[folder].pop())
+        for part in parts:
+            if pools[part] and len(chosen) < count:
+                chosen.append(pools[part].pop())
     return chosen
 
 
@@ -252,8 +265,18 @@ def sync_copy():
             path.unlink()
 
 
-def run(command, **kwargs):
-    return subprocess.run(command, text=True, capture_output=True, **kwargs)
+def run(command):
+    """Runs a command in a process group of its own, which ends with it however this
+    script ends (a build leaves no compiler behind)."""
+    process = subprocess.Popen(command, text=True, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, start_new_session=True)
+    try:
+        output, _ = process.communicate()
+    except BaseException:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
+        raise
+    return subprocess.CompletedProcess(command, process.returncode, output, "")
 
 
 def build(jobs, targets=None):
@@ -318,35 +341,34 @@ def suites_for(rel, programs, all_suites):
 def failing_tests(programs, suites, limit, jobs):
     """Runs the suites (a few at once) and returns (names of failed tests, timed out)."""
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-    failed, timed_out = set(), False
+    failed = set()
     deadline = time.monotonic() + limit
     pending = list(suites)
     running = []
     with tempfile.TemporaryDirectory() as scratch:
-        while pending or running:
-            while pending and len(running) < jobs:
-                name = pending.pop(0)
-                report = Path(scratch) / f"{name}.json"
-                process = subprocess.Popen(
-                    [str(programs[name][0]), f"--gtest_output=json:{report}"],
-                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env,
-                    start_new_session=True)
-                running.append((name, process, report))
-            for entry in list(running):
-                name, process, report = entry
-                if process.poll() is None:
-                    continue
-                running.remove(entry)
-                failed |= failures_in(report, name, process.returncode)
-            if time.monotonic() > deadline:
-                for name, process, _ in running:
-                    os.killpg(process.pid, signal.SIGKILL)
-                    process.wait()
-                    failed.add(f"{name} (time limit)")
-                timed_out = bool(running)
-                break
-            time.sleep(0.2)
-    return failed, timed_out
+        try:
+            while pending or running:
+                while pending and len(running) < jobs:
+                    name = pending.pop(0)
+                    report = Path(scratch) / f"{name}.json"
+                    process = subprocess.Popen(
+                        [str(programs[name][0]), f"--gtest_output=json:{report}"],
+                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env,
+                        start_new_session=True)
+                    running.append((name, process, report))
+                for entry in [e for e in running if e[1].poll() is not None]:
+                    running.remove(entry)
+                    name, process, report = entry
+                    failed |= failures_in(report, name, process.returncode)
+                if time.monotonic() > deadline:
+                    failed |= {f"{name} (time limit)" for name, _, _ in running}
+                    return failed, bool(running)
+                time.sleep(0.2)
+        finally:
+            for _, process, _ in running:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
+    return failed, False
 
 
 def failures_in(report, suite, status):
@@ -397,7 +419,7 @@ def main():
     parser.add_argument("--count", type=int, default=20, help="mutants to try (20)")
     parser.add_argument("--seed", type=int, default=1, help="seed of the sample (1)")
     parser.add_argument("--folders", nargs="+", default=["src"],
-                        help="folders to mutate, each sampled evenly (src)")
+                        help="folders to mutate; each of their folders gets an even share (src)")
     parser.add_argument("--timeout", type=int, default=300,
                         help="seconds the suites of one mutant may take (300)")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2,
@@ -423,7 +445,7 @@ def main():
     if not (BUILD / "CMakeCache.txt").exists():
         configured = run(["cmake", "-S", str(TREE), "-B", str(BUILD), *CONFIGURE])
         if configured.returncode != 0:
-            sys.exit("mutants: configuring the copy failed:\n" + configured.stderr)
+            sys.exit("mutants: configuring the copy failed:\n" + configured.stdout[-3000:])
     built = build(args.jobs)
     if built.returncode != 0:
         sys.exit("mutants: the unchanged copy does not build:\n" + built.stdout[-3000:])
