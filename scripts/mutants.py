@@ -480,10 +480,13 @@ def main():
                   + f"  ({seconds:.0f} s)", flush=True)
     except KeyboardInterrupt:
         print("mutants: interrupted; the copy holds the original sources again", flush=True)
-    finally:
-        # A build of the original sources, so that nothing built from a mutant lingers.
-        build(args.jobs)
+    # The copy's objects built from the last mutant are older than its restored source, so
+    # the next build (of a run or by hand) makes them again from the original.
+    write_report(rows)
+    return 0
 
+
+def write_report(rows):
     with open(WORK / "report.tsv", "w") as report:
         report.write("file\tline\tkind\toutcome\tkilled_by\tmutated\n")
         for mutant, outcome, killers, _ in rows:
@@ -497,7 +500,6 @@ def main():
     print(f"mutants: {killed} killed, {survived} survived, {stillborn} did not compile; "
           f"score {killed}/{scored} = {score}")
     print(f"mutants: report in {(WORK / 'report.tsv').relative_to(ROOT)}")
-    return 0
 
 
 if __name__ == "__main__":
