@@ -28,15 +28,31 @@ fi
 jobs=$(nproc)
 timings=()
 
-# Each part of a step says how long it took, so that the slow ones are plain in a CI log;
-# the table at the end repeats them.
+# Sets cpu to the processor seconds (user + system) used so far by the commands this script
+# ran. `times` runs in this shell, not in a subshell, which would know none of them.
+times_file=$(mktemp)
+trap 'rm -f "$times_file"' EXIT
+processor_seconds() {
+    times >"$times_file"
+    cpu=$(tail -n 1 "$times_file" | awk '{
+        total = 0
+        for (i = 1; i <= 2; i++) { split($i, t, /[ms]/); total += t[1] * 60 + t[2] }
+        printf "%d", total }')
+}
+
+# Each part of a step says how long it took, and how much processor time (on a busy machine
+# the steadier measure), so that the slow ones are plain in a CI log; the table at the end
+# repeats them.
 timed() {
-    local label=$1 started=$SECONDS
+    local label=$1 started=$SECONDS cpu_started
+    processor_seconds
+    cpu_started=$cpu
     shift
     "$@"
-    local took=$((SECONDS - started))
-    echo "--- $label ($*) took $took s"
-    timings+=("$(printf '%-18s %5d s' "$label" "$took")")
+    processor_seconds
+    local took=$((SECONDS - started)) used=$((cpu - cpu_started))
+    echo "--- $label ($*) took $took s, processor $used s"
+    timings+=("$(printf '%-18s %5d s  processor %5d s' "$label" "$took" "$used")")
 }
 
 preset_step() {
