@@ -18,10 +18,10 @@
 #include <thread>
 
 #include "exchange/exchange.h"
-#include "serial/serial_port.h"
 #include "sim/simulated_programmer.h"
 #include "support/test_folder.h"
 #include "tests/ui/scripted_prompts.h"
+#include "tests/ui/window_driver.h"
 #include "ui/transfer_dialog.h"
 
 namespace dravolin {
@@ -92,9 +92,7 @@ public:
     void fetch(TimedWindow& window, const std::string& fetchFrom) {
         record_->fileAnswers.push_back(QString::fromStdString((pc_.path() / "got.tiv").string()));
         window.exchange().startExchange(Exchange::kReceiveFunction);
-        PortMap map;
-        map.map(1, fetchFrom);
-        window.serialPort().setPortMap(map);
+        WindowDriver(window).chooseDeviceForCom1(QString::fromStdString(fetchFrom));
         window.exchange().chooseListedFile(0);
     }
 
@@ -138,9 +136,7 @@ void BM_HangUpToOutcome(benchmark::State& state) {
         state.SetIterationTime(ms / 1000.0);
         total += ms;
         worst = std::max(worst, ms);
-        PortMap map;
-        map.map(1, lister->devicePath());
-        window->serialPort().setPortMap(map);
+        WindowDriver(*window).chooseDeviceForCom1(QString::fromStdString(lister->devicePath()));
     }
     state.counters["mean_ms"] = total / static_cast<double>(state.iterations());
     state.counters["worst_ms"] = worst;

@@ -12,3 +12,19 @@ mkdir -p icons
 for size in 16 22 24 32 48 64 128 256; do
     rsvg-convert --width "$size" --height "$size" dravolin.svg --output "icons/dravolin_${size}.png"
 done
+
+# The Windows icon resource (title bar, taskbar, Explorer): the same PNGs in one .ico, each
+# stored as PNG, which Windows reads since Vista.
+python3 - <<'PYTHON'
+import struct
+sizes = [16, 24, 32, 48, 64, 128, 256]
+images = [open(f"icons/dravolin_{size}.png", "rb").read() for size in sizes]
+header = struct.pack("<HHH", 0, 1, len(images))
+offset = 6 + 16 * len(images)
+entries = b""
+for size, data in zip(sizes, images):
+    entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
+    offset += len(data)
+with open("dravolin.ico", "wb") as ico:
+    ico.write(header + entries + b"".join(images))
+PYTHON

@@ -11,6 +11,7 @@ packages=(
     clang libfuzzer-14-dev
     qt6-svg-dev qt6-translations-l10n
     scdoc dpkg-dev lintian desktop-file-utils appstream
+    qemu-system-x86 busybox-static cpio socat xz-utils
 )
 
 missing=()

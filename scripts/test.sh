@@ -6,6 +6,7 @@
 #   tsan     ThreadSanitizer: the suites labelled `threads`
 #   fuzz     the libFuzzer targets for a few seconds each (where clang is installed)
 #   package  the Debian package, made from the default build, and its checks
+#   windows  the Windows cross build, its installer and zip, and its tests under wine
 # Pure table tests run once, in the default step; the sanitizer steps build and run only
 # the suites that exercise our own threads and memory (tests/CMakeLists.txt says which).
 #   scripts/test.sh               every step
@@ -18,7 +19,7 @@ scripts/setup.sh
 
 # The steps of a whole run, in order. A new step (another platform, another rig) is a word
 # added here and a branch in run_step below.
-all_steps=(default asan tsan fuzz package)
+all_steps=(default asan tsan fuzz package windows)
 
 steps=("$@")
 if [ ${#steps[@]} -eq 0 ]; then
@@ -75,6 +76,10 @@ run_step() {
         package)
             # From build/default when the default step made it (scripts/package.sh says).
             timed "package" scripts/package.sh
+            ;;
+        windows)
+            echo "=== windows: cross build, installer and zip, tests under wine"
+            timed "windows" scripts/windows.sh
             ;;
         *)
             echo "scripts/test.sh: no step named '$1'; these exist: ${all_steps[*]}" >&2

@@ -4,9 +4,16 @@
 #include <cctype>
 #include <filesystem>
 
+#include <QEventLoop>
+
+#include "cli/find_report.h"
 #include "cli/port_listing.h"
+#include "exchange/search_candidates.h"
+#include "exchange/search_order.h"
+#include "exchange/serial_line_try.h"
 #include "protocol/escaped_name.h"
 #include "protocol/safe_file_name.h"
+#include "serial/port_lock.h"
 #include "serial/port_scanner.h"
 
 namespace dravolin {
@@ -20,7 +27,8 @@ CliCommand::CliCommand(const CliOptions& options, std::FILE* out, std::FILE* err
       view_(err, showProgress, options.language.value_or(Language::English)),
       exchange_(view_, port_, options_.settings),
       records_(exchange_, "dravolin-cli", TransferLog::defaultPath(),
-               [this](const FilledText& warning) { warnAboutRecords(warning); }) {
+               [this](const FilledText& warning) { warnAboutRecords(warning); }),
+      showProgress_(showProgress) {
     // A terminal has nothing to hold on screen after the outcome.
     exchange_.setOutcomePause(0);
 }
@@ -42,6 +50,8 @@ int CliCommand::run() {
             return ports();
         case CliOptions::Command::Log:
             return log();
+        case CliOptions::Command::Find:
+            return find();
         default:
             std::fputs(CliOptions::usage().c_str(), err_);
             return kUsageError;
@@ -87,6 +97,10 @@ int CliCommand::get() {
     const std::string target =
         fetchTarget(view_.listedNames()[static_cast<std::size_t>(selection)], refusal);
     if (target.empty()) {
+        // The directory was listed on the line: that exchange ends here, and is logged as
+        // a listing, whatever becomes of the fetch.
+        view_.showSuccessLine(false);
+        exchange_.finishExchange(kStatusAccepted);
         std::fprintf(err_, "dravolin-cli: %s\n", refusal.c_str());
         return kUsageError;
     }
@@ -173,6 +187,102 @@ int CliCommand::log() {
     return kSuccess;
 }
 
+int CliCommand::find() {
+    const Language language = options_.language.value_or(Language::English);
+    const PortScanner scanner;
+    const SearchCandidates candidates(scanner, PortLock::defaultFolder());
+    // The devices the Com ports are mapped to (saved by the window, or --port N=PATH) are
+    // asked too when the scan does not list them: a simulator's pseudo-terminal.
+    std::vector<std::string> mapped;
+    for (const auto& [port, path] : options_.portMap.mappings()) {
+        mapped.push_back(path);
+    }
+    std::vector<SearchCandidate> devices = options_.findDevices.empty()
+                                               ? candidates.discovered(mapped)
+                                               : candidates.named(options_.findDevices);
+    if (devices.empty()) {
+        std::fprintf(err_, "dravolin-cli: %s\n",
+                     MessageCatalog(language).lookup(TextId::FindNoDevices).c_str());
+        return kExchangeFailed;
+    }
+    SerialLineTry lineTry(warnings_);
+    for (ExchangeObserver* observer : records_.observers()) {
+        lineTry.addObserver(*observer);
+    }
+    const LineSettings saved{options_.settings.baudRate,
+                             static_cast<char>(options_.settings.parity),
+                             options_.settings.stopBits};
+    ProgrammerSearch finder(lineTry, std::move(devices), searchOrder(saved));
+    const SearchResult result = search(finder);
+    if (result.cancelled) {
+        return interruptedBy_ != 0 ? 128 + interruptedBy_ : kExchangeFailed;
+    }
+    if (options_.json) {
+        std::fputs(searchAsJson(result, language).c_str(), out_);
+    } else if (result.found) {
+        std::fputs(foundAsText(*result.found).c_str(), out_);
+    }
+    std::fflush(out_);
+    if (result.found) {
+        return kSuccess;
+    }
+    std::fprintf(err_, "dravolin-cli: %s\n",
+                 MessageCatalog(language).lookup(TextId::FindNothing).c_str());
+    for (const std::string& line : triedLines(result, language)) {
+        std::fprintf(err_, "dravolin-cli: %s\n", line.c_str());
+    }
+    return kExchangeFailed;
+}
+
+SearchResult CliCommand::search(ProgrammerSearch& finder) {
+    // The tries run on the event loop; this loop turns until the search has ended.
+    QEventLoop loop;
+    SearchResult result;
+    bool ended = false;
+    finder.onProgress([this](const SearchProgress& step) { showSearchProgress(step); });
+    finder.onFinished([&](const SearchResult& outcome) {
+        result = outcome;
+        ended = true;
+        loop.quit();
+    });
+    search_ = &finder;
+    finder.start();
+    if (!ended) {
+        loop.exec();
+    }
+    search_ = nullptr;
+    endSearchProgress();
+    return result;
+}
+
+void CliCommand::showSearchProgress(const SearchProgress& step) {
+    if (!showProgress_) {
+        return;
+    }
+    const MessageCatalog catalog(options_.language.value_or(Language::English));
+    std::string line =
+        catalog.lookup(FilledText{TextId::FindProgress,
+                                  {escapedName(step.shownName), step.line.text(),
+                                   std::to_string(step.tryNumber), std::to_string(step.tryCount)}});
+    if (step.pass == 2 && step.tryNumber == 1) {
+        endSearchProgress();
+        std::fprintf(err_, "%s\n", catalog.lookup(TextId::FindSecondPass).c_str());
+    }
+    const std::size_t length = line.size();
+    line.resize(std::max(length, progressLength_), ' ');
+    std::fprintf(err_, "\r%s", line.c_str());
+    std::fflush(err_);
+    progressLength_ = length;
+}
+
+void CliCommand::endSearchProgress() {
+    if (showProgress_ && progressLength_ > 0) {
+        std::fprintf(err_, "\r%s\r", std::string(progressLength_, ' ').c_str());
+        std::fflush(err_);
+        progressLength_ = 0;
+    }
+}
+
 void CliCommand::warnAboutRecords(const FilledText& warning) {
     const MessageCatalog catalog(options_.language.value_or(Language::English));
     std::fprintf(err_, "dravolin-cli: %s\n", asOneLine(catalog.lookup(warning)).c_str());
@@ -223,6 +333,9 @@ std::string CliCommand::fetchTarget(const std::string& deviceName, std::string& 
 
 void CliCommand::interrupt(int signal) {
     interruptedBy_ = signal;
+    if (search_ != nullptr) {
+        search_->cancel();
+    }
     exchange_.abandon();
 }
 

@@ -10,6 +10,7 @@
 #include "exchange/batch_transfer.h"
 #include "exchange/exchange.h"
 #include "exchange/exchange_records.h"
+#include "exchange/programmer_search.h"
 #include "serial/serial_port.h"
 
 namespace dravolin {
@@ -43,6 +44,10 @@ private:
     int reportRun(const std::vector<BatchItem>& items, const BatchTransfer& run);
     int ports();
     int log();
+    int find();
+    SearchResult search(ProgrammerSearch& finder);
+    void showSearchProgress(const SearchProgress& step);
+    void endSearchProgress();
     // A record (transfer log, trace file) that cannot be written, once each.
     void warnAboutRecords(const FilledText& warning);
     void sayLockNotice();
@@ -61,6 +66,9 @@ private:
     std::string traceError_;
     bool lockNoticeSaid_ = false;
     int interruptedBy_ = 0;
+    bool showProgress_ = false;
+    ProgrammerSearch* search_ = nullptr;  // while find runs
+    std::size_t progressLength_ = 0;      // of the progress line on the terminal
 };
 
 }  // namespace dravolin

@@ -109,8 +109,8 @@ bool applyLanguage(const std::string& value, CliOptions& options, std::string& e
 }
 
 // The options of dravolin-cli, one row each. --device is only noted here: it maps the
-// port chosen by --port, wherever the two stand.
-std::vector<OptionRule> optionTable(CliOptions& options, std::string& device) {
+// port chosen by --port, wherever the two stand; find takes it more than once.
+std::vector<OptionRule> optionTable(CliOptions& options, std::vector<std::string>& devices) {
     auto with = [&options](bool (*apply)(const std::string&, CliOptions&, std::string&)) {
         return [&options, apply](const std::string& value, std::string& error) {
             return apply(value, options, error);
@@ -119,13 +119,13 @@ std::vector<OptionRule> optionTable(CliOptions& options, std::string& device) {
     auto answered = [](const std::string&, std::string&) { return true; };
     return {
         {"--port", "", Takes::Value, false, with(applyPort)},
-        {"--device", "", Takes::Value, false,
-         [&device](const std::string& value, std::string& error) {
+        {"--device", "", Takes::Value, true,
+         [&devices](const std::string& value, std::string& error) {
              if (value.empty()) {
                  error = "--device needs a path";
                  return false;
              }
-             device = value;
+             devices.push_back(value);
              return true;
          }},
         {"--baud", "", Takes::Value, false, with(applyBaud)},
@@ -199,8 +199,10 @@ bool applyCommand(const std::vector<std::string>& words, CliOptions& options, st
         options.command = CliOptions::Command::Ports;
     } else if (command == "log" && words.size() == 1) {
         options.command = CliOptions::Command::Log;
+    } else if (command == "find" && words.size() == 1) {
+        options.command = CliOptions::Command::Find;
     } else if (command == "list" || command == "get" || command == "put" || command == "ports" ||
-               command == "log") {
+               command == "log" || command == "find") {
         error = "wrong arguments for " + command;
         return false;
     } else {
@@ -220,8 +222,9 @@ bool applyCommand(const std::vector<std::string>& words, CliOptions& options, st
         error = "--all, -d and --replace go with get only, as get --all [-d DIR] [--replace]";
         return false;
     }
-    if (options.json && options.command != CliOptions::Command::Ports) {
-        error = "--json goes with ports only";
+    if (options.json && options.command != CliOptions::Command::Ports &&
+        options.command != CliOptions::Command::Find) {
+        error = "--json goes with ports and find only";
         return false;
     }
     if (options.logLinesGiven && options.command != CliOptions::Command::Log) {
@@ -244,15 +247,21 @@ bool CliOptions::parse(const std::vector<std::string>& arguments, CliOptions& op
         options.command = Command::Version;
         return true;
     }
-    std::string device;
+    std::vector<std::string> devices;
     std::vector<std::string> words;
-    if (!ArgumentScanner(optionTable(options, device)).scan(arguments, words, error)) {
+    if (!ArgumentScanner(optionTable(options, devices)).scan(arguments, words, error) ||
+        !applyCommand(words, options, error)) {
         return false;
     }
-    if (!device.empty()) {
-        options.portMap.map(options.settings.port, device);
+    if (options.command == Command::Find) {
+        options.findDevices = devices;
+    } else if (devices.size() > 1) {
+        error = "--device may be given once, except with find";
+        return false;
+    } else if (!devices.empty()) {
+        options.portMap.map(options.settings.port, devices.front());
     }
-    return applyCommand(words, options, error);
+    return true;
 }
 
 void CliOptions::takeSaved(const SavedSettings& saved) {
@@ -287,11 +296,20 @@ std::string CliOptions::usage() {
            "                      --json prints a JSON array instead\n"
            "  log [-n N]          print the last N lines of the transfer log (default 20),\n"
            "                      oldest first\n"
+           "  find [--device PATH]... [--json]\n"
+           "                      find the programmer: ask each device (those named, in\n"
+           "                      that order, else the USB adapters found, then the built-in\n"
+           "                      ports) at each line setting (the saved ones, 9600 8E1, then\n"
+           "                      the other 22) for its directory; print the device, the\n"
+           "                      settings and the number of files, tab-separated (--json:\n"
+           "                      as a JSON object). The system's console and devices that\n"
+           "                      are locked, busy or not yours to open are left alone\n"
            "\n"
            "options:\n"
            "  --port N            use COM N, 1 to 4 (default: the saved one, else 1)\n"
            "  --port N=PATH       use COM N and let it stand for the device PATH\n"
-           "  --device PATH       let the chosen COM port stand for the device PATH\n"
+           "  --device PATH       let the chosen COM port stand for the device PATH; with\n"
+           "                      find: search PATH (repeatable)\n"
            "  --baud B            9600, 19200, 38400 or 57600 (default: saved, else 9600)\n"
            "  --parity P          O odd, E even, N none (default: saved, else E)\n"
            "  --stop-bits S       1 or 2 (default: saved, else 1)\n"
@@ -322,11 +340,12 @@ std::string CliOptions::usage() {
            "(normally ~/.local/state/dravolin/transfers.log): time, program, function,\n"
            "device and line, file on the PC and in the programmer, bytes, outcome, seconds.\n"
            "\n"
-           "exit status: 0 success, 1 the exchange failed (its letter and text on stderr) or\n"
-           "standard output could not be written, 2 usage error. get --all and put with\n"
-           "several files exit 0 only when every file was transferred: a file that failed,\n"
-           "was skipped or was kept makes it 1. A run stops when the programmer does not\n"
-           "answer. 130 (SIGINT) or 143 (SIGTERM): cancelled; the files done stay.\n";
+           "exit status: 0 success, 1 the exchange failed (its letter and text on stderr),\n"
+           "standard output could not be written, or find found nothing, 2 usage error.\n"
+           "get --all and put with several files exit 0 only when every file was\n"
+           "transferred: a file that failed, was skipped or was kept makes it 1. A run\n"
+           "stops when the programmer does not answer. 130 (SIGINT) or 143 (SIGTERM):\n"
+           "cancelled; the files done stay.\n";
 }
 
 }  // namespace dravolin

@@ -17,11 +17,12 @@ namespace dravolin {
 //                [--stop-bits 1|2] [--language de|en] [--no-saved-settings]
 //                [--trace[=FILE]] COMMAND
 // with COMMAND one of: list | get NAME [-o FILE] | get --all [-d DIR] [--replace] |
-// put FILE... | ports [--json] | log [-n N]. Options are read as ArgumentScanner reads them
+// put FILE... | ports [--json] | log [-n N] | find [--device PATH]... [--json]. Options are read as
+// ArgumentScanner reads them
 // (--opt=value, "--" before operands that begin with '-', an option given twice is refused);
 // add an option as a row of the table in cli_options.cpp.
 struct CliOptions {
-    enum class Command { None, Help, Version, List, Get, Put, Ports, Log };
+    enum class Command { None, Help, Version, List, Get, Put, Ports, Log, Find };
 
     Command command = Command::None;
     PortSettings settings;  // the record's defaults: COM1, 9600, E, 8, 1
@@ -35,7 +36,9 @@ struct CliOptions {
     bool replace = false;                 // get --all: existing NAME.tiv files are replaced
     // --language; without it the locale decides.
     std::optional<Language> language;
-    bool json = false;  // ports: as a JSON array
+    bool json = false;  // ports, find: as JSON
+    // find: --device PATH..., the devices to search in this order; empty for those found.
+    std::vector<std::string> findDevices;
     // --trace: the protocol trace goes to standard error, or with --trace=FILE to FILE.
     bool trace = false;
     std::string traceFile;

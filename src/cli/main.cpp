@@ -12,6 +12,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "cli/console_platform.h"
 #include "cli/stop_signals.h"
 #include "core/language_choice.h"
 #include "core/program_version.h"
@@ -32,7 +33,8 @@ int withStandardOutputWritten(int status) {
 
 int run(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    dravolin::prepareConsole();
+    const std::vector<std::string> arguments = dravolin::programArguments(argc, argv);
 
     dravolin::CliOptions asGiven;
     std::string error;
@@ -74,9 +76,6 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A reader that has gone (`| head -1`) makes a write fail with EPIPE instead of ending
-    // the program unannounced; the failure is then reported as any other output failure.
-    ::signal(SIGPIPE, SIG_IGN);
     // The exchange raises nothing; this is the last guard, so that whatever slips through
     // ends with a message and status 1 rather than an abort.
     try {

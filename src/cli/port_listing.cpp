@@ -130,6 +130,7 @@ std::string portsAsJson(const std::vector<PortListingEntry>& entries) {
             object.insert("maker", jsonText(device.maker));
             object.insert("product", jsonText(device.product));
             object.insert("serialNumber", jsonText(device.serialNumber));
+            object.insert("usbId", jsonText(device.usbId));
         }
         array.append(object);
     }

@@ -6,6 +6,7 @@
 #include <memory>
 
 class QSocketNotifier;
+class QWinEventNotifier;
 
 namespace dravolin {
 
@@ -13,6 +14,8 @@ namespace dravolin {
 // signal's number into a pipe, which is all a handler may safely do; the event loop reads
 // it and calls `stop` on the interface thread, where an exchange can be cancelled cleanly.
 // A signal that comes while no event loop runs is taken at the next wait. One at a time.
+// On Windows (stop_signals_win32.cpp) Ctrl+C and Ctrl+Break come as SIGINT and closing the
+// console as SIGTERM, through a console control handler and an event.
 class StopSignals {
 public:
     using StopHandler = std::function<void(int signal)>;
@@ -26,11 +29,15 @@ private:
     void takeSignals();
 
     StopHandler stop_;
+#ifdef _WIN32
+    std::unique_ptr<QWinEventNotifier> notifier_;
+#else
     int readEnd_ = -1;
     int writeEnd_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
     struct sigaction previousInterrupt_ {};
     struct sigaction previousTerminate_ {};
+#endif
 };
 
 }  // namespace dravolin

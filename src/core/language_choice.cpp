@@ -1,15 +1,8 @@
 #include "core/language_choice.h"
 
-#include <cstdlib>
-
 namespace dravolin {
 
 namespace {
-
-std::string_view environmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value == nullptr ? std::string_view() : std::string_view(value);
-}
 
 // "de" alone or followed by a territory, a code set or a modifier; "default" or "dex"
 // name no German locale.
@@ -34,11 +27,6 @@ Language languageFromLocale(std::string_view lcAll, std::string_view lcMessages,
         }
     }
     return Language::English;
-}
-
-Language languageFromEnvironment() {
-    return languageFromLocale(environmentValue("LC_ALL"), environmentValue("LC_MESSAGES"),
-                              environmentValue("LANG"));
 }
 
 std::optional<Language> languageFromName(std::string_view name) {

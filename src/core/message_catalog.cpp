@@ -72,7 +72,7 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"%1 von %2 Bytes (%3 %)", "%1 of %2 bytes (%3%)"},
     {"noch %1", "%1 left"},
     // The settings dialog's title; in English with the words of its menu item.
-    {"Serielle Schnittstelle parametrieren", "Configure interface"},
+    {"Schnittstelle parametrieren", "Configure interface"},
     {"&Baudrate", "&Baud rate"},
     {"&Datenbits", "&Data bits"},
     {"&Stoppbits", "&Stop bits"},
@@ -148,6 +148,41 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
      "Leitung\tProgramm",
      "Time\tFunction\tName in the programmer\tOutcome\tBytes\tDuration (s)\tFile on the PC\t"
      "Device\tLine\tProgram"},
+    // 97 on: the log window's words for the log's codes.
+    {"Verzeichnis", "List"},
+    {"Empfangen", "Receive"},
+    {"Senden", "Send"},
+    {"erfolgreich", "successful"},
+    {"abgebrochen", "cancelled"},
+    {"Fehler %1", "failed (%1)"},
+    // 103 on: the serial devices found.
+    {"serielles USB-Gerät%1", "USB serial device%1"},
+    {"%1, Seriennummer %2", "%1, serial number %2"},
+    {"eingebaute serielle Schnittstelle", "built-in serial port"},
+    {"eingebaute serielle Schnittstelle, wohl nicht vorhanden (kein UART gefunden)",
+     "built-in serial port, probably absent (no UART found)"},
+    {"serielle Schnittstelle (%1)", "serial port (%1)"},
+    {"%1 bei %2", "%1 at %2"},
+    // 109: a line added to a failure's box when the line brought errors.
+    {"Die Schnittstelleneinstellungen des Programmers (Baudrate, Parität, Stoppbits) weichen "
+     "wahrscheinlich ab: Programmer suchen verwenden.",
+     "The programmer's line settings (baud, parity, stop bits) probably differ: use Find the "
+     "programmer."},
+    // 110 on: finding the programmer.
+    {"Programmer &suchen", "&Find the programmer"},
+    {"%1 mit %2 (Versuch %3 von %4)", "%1 at %2 (try %3 of %4)"},
+    {"Nichts hat geantwortet: zweiter Durchgang mit längeren Wartezeiten.",
+     "Nothing answered: a second pass with longer waits."},
+    {"Der Programmer antwortet auf %1 mit %2 und hat %3 Dateien.",
+     "The programmer answers on %1 at %2 and holds %3 files."},
+    {"Gerät und Einstellungen übernehmen für", "Take the device and settings for"},
+    {"Ü&bernehmen", "&Take"},
+    {"Kein Programmer hat geantwortet.", "No programmer answered."},
+    {"%1: %2 Einstellungen versucht, keine Antwort", "%1: %2 settings tried, no answer"},
+    {"Suche abgebrochen.", "Search cancelled."},
+    {"%1 ist die Konsole des Systems", "%1 is the system's console"},
+    {"Keine serielle Schnittstelle zum Suchen gefunden.", "No serial device to search was found."},
+    {"Suchen", "Find"},
 }};
 
 }  // namespace

@@ -114,6 +114,34 @@ enum class TextId : int {
     TraceToStandardError = 94,
     TransferLogCannotRead = 95,  // %1 the reason
     TransferLogColumns = 96,     // the column titles of the log window, tab-separated
+    // The log window's words for the codes the log file holds.
+    LogFunctionList = 97,
+    LogFunctionGet = 98,
+    LogFunctionPut = 99,
+    LogOutcomeSuccess = 100,
+    LogOutcomeCancelled = 101,
+    LogOutcomeFailed = 102,  // %1 the status letter
+    // How the device list describes the serial devices found.
+    UsbSerialDevice = 103,  // %1 the driver, when known
+    UsbSerialNumber = 104,  // %1 the device, %2 its serial number
+    BuiltInPort = 105,
+    BuiltInPortAbsent = 106,
+    SerialPortOfDriver = 107,  // %1 the driver
+    PortAtAddress = 108,       // %1 the port, %2 its address
+    LineSettingsDiffer = 109,  // a line added to a failure's box: the line brought errors
+    // Finding the programmer: the settings dialog's button, progress and result.
+    FindButton = 110,
+    FindProgress = 111,  // %1 the device, %2 the settings, %3 of %4 tries
+    FindSecondPass = 112,
+    FindFound = 113,  // %1 the device, %2 the settings, %3 the number of files
+    FindTakeQuestion = 114,
+    FindTakeButton = 115,
+    FindNothing = 116,
+    FindTriedLine = 117,  // %1 the device, %2 the number of tries
+    FindCancelled = 118,
+    FindSkippedConsole = 119,  // %1 the device
+    FindNoDevices = 120,
+    LogFunctionFind = 121,  // the log window's word for a try of the search
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -135,7 +163,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 97;
+    static constexpr int kTextCount = 122;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QStringList>
 
 namespace dravolin {
@@ -37,11 +36,6 @@ QString shownEntry(const QSettings& file, const QString& key) {
 }  // namespace
 
 SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {}
-
-QString SettingsFile::defaultPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/dravolin/dravolin.conf");
-}
 
 void SettingsFile::load() {
     settings_ = SavedSettings{};

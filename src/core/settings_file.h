@@ -16,12 +16,13 @@ namespace dravolin {
 struct SavedSettings {
     PortSettings line;                           // port and line settings last confirmed
     std::map<int, std::string> portDevices;      // Com n -> device path chosen for it
-    std::map<std::string, std::string> folders;  // file dialog ("send", "receive") -> folder
+    std::map<std::string, std::string> folders;  // file dialog ("send", "receive", "backup") -> folder
 };
 
 // The settings file, in the desktop's usual place: $XDG_CONFIG_HOME/dravolin/dravolin.conf
-// (~/.config/dravolin/dravolin.conf). The window writes it when the operator confirms the
-// port settings and when a file dialog is answered; the CLI only reads it.
+// (~/.config/dravolin/dravolin.conf); on Windows %APPDATA%\dravolin\dravolin.ini, which roams
+// with the user's profile (settings_location_win32.cpp). The window writes it when the operator
+// confirms the port settings and when a file dialog is answered; the CLI only reads it.
 //
 // A file that cannot be read or makes no sense gives the defaults and one warning, and is
 // left untouched until the operator confirms new settings; it is then kept beside the new
@@ -30,6 +31,7 @@ class SettingsFile {
 public:
     static constexpr const char* kSendDialog = "send";
     static constexpr const char* kReceiveDialog = "receive";
+    static constexpr const char* kBackupDialog = "backup";
 
     explicit SettingsFile(QString path = defaultPath());
 

@@ -10,6 +10,8 @@
 #include "protocol/device_name.h"
 #include "protocol/escaped_name.h"
 #include "protocol/replies.h"
+#include "protocol/reply_shape.h"
+#include "protocol/reply_waits.h"
 #include "protocol/tag_data_file.h"
 #include "serial/serial_port.h"
 
@@ -17,14 +19,12 @@ namespace dravolin {
 
 namespace {
 
-constexpr int kStatusTimeoutMs = 1000;
-constexpr int kHeaderTimeoutMs = 1000;
-constexpr int kDirectoryMsPerEntry = 600;
-constexpr int kFileMsPerByte = 50;
-constexpr int kFileExtraMs = 50;
-constexpr int kDataMsPerByte = 10;
 constexpr int kProgressTickMs = 100;
-constexpr int kStartBits = 1;
+
+// The line as the waits for replies reckon with it.
+LineTiming lineTimingOf(const PortSettings& settings) {
+    return LineTiming{settings.baudRate, static_cast<char>(settings.parity), settings.stopBits};
+}
 
 // A name as the device sent it, up to its first NUL, for showing and as the file name
 // offered in the save dialog; the fetch request always carries all eight bytes.
@@ -90,13 +90,13 @@ bool Exchange::beginExchange(int function) {
         return false;
     }
     busy_ = true;
-    function_ = function;
     finishing_ = false;
     cancelRequested_ = false;
     pauseSkipped_ = false;
     cancelled_ = false;
     failureDetail_.clear();
     causeLine_.clear();
+    lineErrorsSeen_ = false;
     successText_.reset();
     view_.grayMainMenus();
     view_.disableFunctionChoice();
@@ -187,7 +187,8 @@ bool Exchange::directoryReceived() {
         finishExchange(replyStatus());
         return false;
     }
-    if (!replyHeaderArrived(kDirectoryHeaderLength)) {
+    if (!replyHeaderArrived(kDirectoryHeaderLength,
+                            directoryHeaderWaitMs(lineTimingOf(settings_)))) {
         return false;
     }
     directoryCount_ = directoryCount(received());
@@ -204,8 +205,10 @@ bool Exchange::directoryReceived() {
         return false;
     }
     const std::size_t replyLength = directoryReplyLength(directoryCount_);
-    if (phaseEnded(replyLength, kDirectoryMsPerEntry * static_cast<int>(directoryCount_),
-                   {WaitProgress::Source::Received, replyLength})) {
+    if (phaseEnded(
+            replyLength,
+            directoryEntriesWaitMs(static_cast<int>(directoryCount_), lineTimingOf(settings_)),
+            {WaitProgress::Source::Received, replyLength})) {
         return false;
     }
     DirectoryReply reply = checkDirectoryReply(received());
@@ -255,7 +258,7 @@ void Exchange::fetchInto(const DeviceNameField& name, const std::string& path) {
         closeLink();
         return;
     }
-    if (!replyHeaderArrived(kHeaderLength)) {
+    if (!replyHeaderArrived(kHeaderLength, fileHeaderWaitMs(lineTimingOf(settings_)))) {
         return;
     }
     dataLength_ = fileDataLength(received());
@@ -267,8 +270,10 @@ void Exchange::fetchInto(const DeviceNameField& name, const std::string& path) {
     }
     record_.fileBytes = kHeaderLength + static_cast<std::size_t>(dataLength_);
     const std::size_t replyLength = fileReplyLength(dataLength_);
-    if (phaseEnded(replyLength, kFileMsPerByte * static_cast<int>(dataLength_) + kFileExtraMs,
-                   {WaitProgress::Source::Received, replyLength})) {
+    // The reply is the file's bytes (its header first) and a check byte after them.
+    if (phaseEnded(replyLength,
+                   fileDataWaitMs(static_cast<int>(dataLength_), lineTimingOf(settings_)),
+                   {WaitProgress::Source::Received, record_.fileBytes})) {
         return;
     }
     closeLink();
@@ -332,8 +337,9 @@ void Exchange::sendFrom(const std::string& path) {
         std::span(fileBuffer_).subspan(kHeaderLength, static_cast<std::size_t>(dataLength_)));
     loadFrame(frame);
     sendFrame(frame.size());
-    if (phaseEnded(kStatusReplyLength, kDataMsPerByte * static_cast<int>(dataLength_),
-                   {WaitProgress::Source::Sent, frame.size()})) {
+    if (phaseEnded(kStatusReplyLength,
+                   dataStatusWaitMs(static_cast<int>(dataLength_), lineTimingOf(settings_)),
+                   {WaitProgress::Source::Sent, fileBuffer_.size()})) {
         return;
     }
     closeLink();
@@ -343,6 +349,7 @@ void Exchange::sendFrom(const std::string& path) {
 
 void Exchange::finishExchange(char code) {
     lastOutcome_ = code;
+    noteLineErrors(code);
     endRecord(code, false);
     awaitingFileChoice_ = false;
     finishing_ = true;
@@ -356,6 +363,14 @@ void Exchange::finishExchange(char code) {
     resetChoices();
     pauseAfterOutcome();
     restoreIdleWindow();
+}
+
+void Exchange::noteLineErrors(char code) {
+    // Bytes came with parity or framing errors: a failure is then most likely one of the
+    // settings, which the operator can fix, rather than of the device.
+    if (lineErrorsSeen_ && code != kStatusAccepted && causeLine_.empty()) {
+        causeLine_ = MessageCatalog(language()).lookup(FilledText{TextId::LineSettingsDiffer, {}});
+    }
 }
 
 void Exchange::showOutcomeStatus(char code) {
@@ -537,7 +552,6 @@ WaitEnd Exchange::waitForReply(std::size_t threshold, int milliseconds, WaitProg
     });
     replyTimedOut_ = false;
     replyTimer_.start(interval);
-    waiting_ = true;
     beginProgress(progress);
     std::optional<WaitEnd> end;
     if (cancelRequested_) {
@@ -565,7 +579,6 @@ WaitEnd Exchange::waitForReply(std::size_t threshold, int milliseconds, WaitProg
         progressTick_.stop();
         view_.hideProgress();
     }
-    waiting_ = false;
     reportArrivals();
     if (*end == WaitEnd::TimedOut) {
         notify([threshold, this, interval](ExchangeObserver& observer) {
@@ -628,16 +641,17 @@ std::size_t Exchange::progressDone(const WaitProgress& progress) const {
     // (a pseudo-terminal even hands it over at once), so the count it accepted says little
     // of what has reached the device. The line cannot carry more than its rate allows, and
     // with no flow control it carries exactly that: the bytes are estimated from it.
+    // The header went with the announcement; the frame's first byte leads its data.
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - frameHandedOver_).count();
     const auto carried = static_cast<std::size_t>(seconds * lineBytesPerSecond());
-    return std::min(carried, progress.expected);
+    const std::size_t data = std::min(carried > 0 ? carried - 1 : 0,
+                                      static_cast<std::size_t>(std::max(dataLength_, 0L)));
+    return std::min(kHeaderLength + data, progress.expected);
 }
 
 double Exchange::lineBytesPerSecond() const {
-    const int parityBits = settings_.parity == 'N' ? 0 : 1;
-    const int bitsPerByte = kStartBits + settings_.dataBits + parityBits + settings_.stopBits;
-    return bitsPerByte > 0 ? static_cast<double>(settings_.baudRate) / bitsPerByte : 0.0;
+    return static_cast<double>(settings_.baudRate) / bitsPerByte(lineTimingOf(settings_));
 }
 
 long Exchange::portMessage(unsigned message, std::uintptr_t firstParameter,
@@ -650,6 +664,8 @@ long Exchange::portMessage(unsigned message, std::uintptr_t firstParameter,
         ++rxCount_;
     } else if (message == MSG_LINE_GONE && linkOpen_) {
         lineGone_ = true;
+    } else if (message == MSG_LINE_ERROR && linkOpen_) {
+        lineErrorsSeen_ = true;
     }
     return 0;
 }
@@ -660,13 +676,26 @@ void Exchange::loadFrame(const Bytes& frame) {
 
 bool Exchange::commandAnswered(std::size_t frameLength) {
     sendFrame(frameLength);
-    return !phaseEnded(kStatusReplyLength, kStatusTimeoutMs);
+    const WaitEnd end =
+        waitForReply(kStatusReplyLength, statusWaitMs(frameLength, lineTimingOf(settings_)));
+    // Bytes that cannot be a status reply are what a UART delivers when the line settings
+    // differ from the programmer's: the operator is told so, rather than shown their letter.
+    const bool noReply = end != WaitEnd::Cancelled && cannotBeStatusReply(received());
+    if (noReply) {
+        causeLine_ = MessageCatalog(language()).lookup(TextId::LineSettingsDiffer);
+    }
+    if (end == WaitEnd::Reached && !noReply) {
+        return true;
+    }
+    closeLink();
+    endAfterWait(end == WaitEnd::Reached ? WaitEnd::TimedOut : end);
+    return false;
 }
 
-bool Exchange::replyHeaderArrived(std::size_t headerLength) {
+bool Exchange::replyHeaderArrived(std::size_t headerLength, int milliseconds) {
     loadFrame(goAhead());
     sendFrame(goAhead().size());
-    return !phaseEnded(headerLength, kHeaderTimeoutMs);
+    return !phaseEnded(headerLength, milliseconds);
 }
 
 bool Exchange::phaseEnded(std::size_t threshold, int milliseconds, WaitProgress progress) {

@@ -28,7 +28,8 @@ class SerialPort;
 enum class WaitEnd { Reached, TimedOut, Cancelled, LineGone };
 
 // What a wait shows as progress: nothing (a status reply), the reply bytes received so
-// far, or the data frame of a send going out.
+// far, or the data frame of a send going out. A file's progress counts the file's own
+// bytes (header and data, as on disk) in both directions, not the frames around them.
 struct WaitProgress {
     enum class Source { None, Received, Sent };
     Source source = Source::None;
@@ -95,11 +96,6 @@ public:
     void sendFile();
     void finishExchange(char code);
 
-    void openLink();
-    void closeLink();
-    void sendFrame(std::size_t length);  // from txBuffer
-    WaitEnd waitForReply(std::size_t threshold, int milliseconds, WaitProgress progress = {});
-
     long portMessage(unsigned message, std::uintptr_t firstParameter,
                      std::intptr_t secondParameter) override;
 
@@ -107,9 +103,6 @@ public:
     Language language() const;
 
     bool busy() const { return busy_; }
-    // The function of the running or last exchange: kReceiveFunction or kSendFunction.
-    int currentFunction() const { return function_; }
-    bool waiting() const { return waiting_; }
     bool awaitingFileChoice() const { return awaitingFileChoice_; }
     char lastOutcome() const { return lastOutcome_; }
     // The last exchange was cancelled (by the operator, or a file dialog was cancelled);
@@ -123,7 +116,6 @@ public:
     // exist: is the adapter plugged in?". Empty when nothing more is known; cleared when an
     // exchange starts.
     const std::string& causeLine() const { return causeLine_; }
-    void setCauseLine(std::string line) { causeLine_ = std::move(line); }
 
     // Why the last exchange ended with a local failure ('D', 'W'): a sentence for a log or a
     // terminal; empty otherwise. The window shows the catalogue text only.
@@ -150,6 +142,11 @@ private:
     void fetchInto(const DeviceNameField& name, const std::string& path);
     void sendFrom(const std::string& path);
 
+    void openLink();
+    void closeLink();
+    void sendFrame(std::size_t length);  // from txBuffer
+    WaitEnd waitForReply(std::size_t threshold, int milliseconds, WaitProgress progress = {});
+
     void beginRecord(int function);
     void endRecord(char code, bool cancelled);
     void reportArrivals();
@@ -162,8 +159,9 @@ private:
     // Sends the command frame in txBuffer and waits for its status reply; false when the
     // wait timed out and ended the exchange.
     bool commandAnswered(std::size_t frameLength);
-    // Sends the go-ahead and waits for the header of the data reply; false likewise.
-    bool replyHeaderArrived(std::size_t headerLength);
+    // Sends the go-ahead and waits up to `milliseconds` for the header of the data reply;
+    // false likewise.
+    bool replyHeaderArrived(std::size_t headerLength, int milliseconds);
     // Waits for a phase's reply; when it does not come, closes the link, ends the exchange
     // as the wait ended and returns true.
     bool phaseEnded(std::size_t threshold, int milliseconds, WaitProgress progress = {});
@@ -172,6 +170,7 @@ private:
     void endWith(char code, std::string detail = {});
     void finishCancelled();
     void endWithoutOutcome();
+    void noteLineErrors(char code);
     void showOutcomeStatus(char code);
     void resetChoices();
     void pauseAfterOutcome();
@@ -203,10 +202,10 @@ private:
     bool pauseElapsed_ = false;
     bool busy_ = false;
     bool finishing_ = false;  // from the outcome to the idle window: nothing to cancel
-    bool waiting_ = false;
     bool awaitingFileChoice_ = false;
     bool linkOpen_ = false;
     bool lineGone_ = false;
+    bool lineErrorsSeen_ = false;  // bytes came with parity or framing errors
     bool cancelRequested_ = false;
     bool pauseSkipped_ = false;
     bool cancelled_ = false;
@@ -219,7 +218,6 @@ private:
     int outcomePauseMs_ = kOutcomePauseMs;
     bool keepExistingFiles_ = false;
     bool outcomesCollected_ = false;
-    int function_ = kReceiveFunction;
     std::vector<ExchangeObserver*> observers_;
     ExchangeRecord record_;
     bool recordOpen_ = false;  // from the start of an exchange to its one end

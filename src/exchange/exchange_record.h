@@ -11,8 +11,9 @@ namespace dravolin {
 // What one exchange was and how it ended, as the transfer log keeps it.
 struct ExchangeRecord {
     // list: a receive that ended before a file was fetched (a listing, or a failure on the
-    // way to one); get: a receive that fetched a file; put: a send.
-    enum class Function { List, Get, Put };
+    // way to one); get: a receive that fetched a file; put: a send; find: one try of the
+    // search for the programmer (a directory request at given line settings).
+    enum class Function { List, Get, Put, Find };
 
     Function function = Function::List;
     std::chrono::system_clock::time_point startedAt;

@@ -44,6 +44,14 @@ bool ExchangeRecords::startTrace(const std::string& file, std::string& error,
     return true;
 }
 
+std::vector<ExchangeObserver*> ExchangeRecords::observers() {
+    std::vector<ExchangeObserver*> all{&transferLog_};
+    if (trace_) {
+        all.push_back(trace_.get());
+    }
+    return all;
+}
+
 void ExchangeRecords::stopTrace() {
     if (trace_) {
         exchange_.removeObserver(*trace_);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/message_catalog.h"
 #include "exchange/protocol_trace.h"
@@ -35,6 +36,10 @@ public:
     bool tracing() const { return trace_ != nullptr; }
 
     const TransferLog& transferLog() const { return transferLog_; }
+
+    // The log and, while it is on, the trace: for exchanges that do not go through the
+    // exchange watched (the tries of the search for the programmer).
+    std::vector<ExchangeObserver*> observers();
 
 private:
     Exchange& exchange_;

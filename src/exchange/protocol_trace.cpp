@@ -21,7 +21,14 @@ std::string dateAndTime(std::chrono::system_clock::time_point when) {
 }
 
 std::string functionWord(ExchangeRecord::Function function) {
-    return function == ExchangeRecord::Function::Put ? "send" : "receive";
+    switch (function) {
+        case ExchangeRecord::Function::Put:
+            return "send";
+        case ExchangeRecord::Function::Find:
+            return "find";
+        default:
+            return "receive";
+    }
 }
 
 }  // namespace

@@ -1,8 +1,5 @@
 #include "exchange/transfer_log.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +7,7 @@
 #include <filesystem>
 
 #include "exchange/local_time.h"
+#include "exchange/log_file.h"
 #include "exchange/state_folder.h"
 #include "protocol/escaped_name.h"
 #include "protocol/safe_file_name.h"
@@ -27,6 +25,8 @@ std::string functionName(ExchangeRecord::Function function) {
             return "get";
         case ExchangeRecord::Function::Put:
             return "put";
+        case ExchangeRecord::Function::Find:
+            return "find";
     }
     return "list";
 }
@@ -64,29 +64,10 @@ std::string seconds(std::chrono::steady_clock::duration duration) {
 // has none.
 bool readLines(const std::string& path, std::deque<std::string>& lines, std::size_t count,
                std::string& error) {
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-    if (!fd.isOpen()) {
-        if (errno == ENOENT) {
-            return true;
-        }
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
-    }
     std::string text;
-    char chunk[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            error = "cannot read " + path + ": " + std::strerror(errno);
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        text.append(chunk, static_cast<std::size_t>(got));
+    bool missing = false;
+    if (!readWholeFile(path, text, missing, error)) {
+        return missing;
     }
     std::size_t start = 0;
     while (start < text.size()) {

@@ -11,6 +11,9 @@ using namespace std::chrono_literals;
 
 // A rate taken from less than this would swing wildly.
 constexpr auto kRateSettles = 300ms;
+// Progress is drawn at most this often (but for its start and end): more often costs the
+// processor and shows nothing an operator could read.
+constexpr auto kShortestUpdate = 100ms;
 // The time left is shown anew at most this often when nothing else changed.
 constexpr auto kTimeLeftRefresh = 250ms;
 
@@ -66,16 +69,20 @@ TransferProgress ProgressMeter::measure(std::size_t done, Clock::time_point now)
 }
 
 bool ProgressMeter::worthShowing(const TransferProgress& progress, Clock::time_point now) {
-    const bool worth =
-        !shown_ || progress.done >= progress.expected || progress.percent() != shown_->percent() ||
-        (progress.secondsLeft != shown_->secondsLeft && now - shownAt_ >= kTimeLeftRefresh);
-    if (worth &&
-        (!shown_ || progress.done != shown_->done || progress.secondsLeft != shown_->secondsLeft)) {
+    bool worth = false;
+    if (!shown_) {
+        worth = true;
+    } else if (progress.done >= progress.expected) {
+        worth = shown_->done < shown_->expected;  // the end is shown at once, and once
+    } else if (now - shownAt_ >= kShortestUpdate) {
+        worth = progress.percent() != shown_->percent() ||
+                (progress.secondsLeft != shown_->secondsLeft && now - shownAt_ >= kTimeLeftRefresh);
+    }
+    if (worth) {
         shown_ = progress;
         shownAt_ = now;
-        return true;
     }
-    return false;
+    return worth;
 }
 
 }  // namespace dravolin

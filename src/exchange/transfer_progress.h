@@ -33,8 +33,8 @@ public:
     void begin(std::size_t expected, std::size_t done, Clock::time_point now);
     TransferProgress measure(std::size_t done, Clock::time_point now) const;
 
-    // True for the first measurement, the last one (all done), a new percent, or a new
-    // time left after a while.
+    // True for the first measurement and the last one (all done); in between for a new
+    // percent or (after a while) a new time left, at most every 100 ms.
     bool worthShowing(const TransferProgress& progress, Clock::time_point now);
 
 private:

@@ -1,7 +1,5 @@
 #include "protocol/tag_data_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "protocol/regular_file.h"
 #include "protocol/unique_fd.h"
 
 namespace dravolin {
@@ -62,35 +61,6 @@ std::optional<std::size_t> readUpTo(int fd, std::span<std::uint8_t> bytes) {
         done += static_cast<std::size_t>(n);
     }
     return done;
-}
-
-// Opens a regular file for reading without ever waiting in open(); anything else is
-// refused with the reason, before it is opened where a plain stat can tell.
-UniqueFd openRegularFile(const std::filesystem::path& path, std::string& reason) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
-        reason = "cannot open " + path.string() + ": " + systemText(errno);
-        return UniqueFd();
-    }
-    UniqueFd file;
-    if (S_ISREG(status.st_mode)) {
-        file.reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        if (!file.isOpen()) {
-            reason = "cannot open " + path.string() + ": " + systemText(errno);
-            return file;
-        }
-        // What was opened decides: the path may name something else by now.
-        if (::fstat(file.get(), &status) != 0) {
-            reason = "cannot read " + path.string() + ": " + systemText(errno);
-            return UniqueFd();
-        }
-    }
-    if (!S_ISREG(status.st_mode)) {
-        reason =
-            path.string() + " is " + FileSaver::kindOfFile(status.st_mode) + ", not a regular file";
-        return UniqueFd();
-    }
-    return file;
 }
 
 }  // namespace

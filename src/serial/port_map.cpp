@@ -19,10 +19,7 @@ std::string PortMap::devicePath(int port) const {
     if (mapped != mappings_.end()) {
         return mapped->second;
     }
-    if (port < 1) {
-        return {};  // there is no COM0 and no device for it
-    }
-    return "/dev/ttyS" + std::to_string(port - 1);
+    return comm::defaultDevicePath(port);  // nothing for COM0: there is no such port
 }
 
 std::string PortMap::devicePathForName(std::string_view portName) const {

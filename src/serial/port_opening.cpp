@@ -65,6 +65,7 @@ void PortOpening::placeWriteRequest(std::span<const std::uint8_t> frame) {
     std::lock_guard lock(stateMutex_);
     // Sized to the frame: a data frame is far larger than the size asked for at opening.
     writeBuffer_.assign(frame.begin(), frame.end());
+    ++framesPlaced_;
 }
 
 std::uint32_t PortOpening::writeLength() {
@@ -75,6 +76,7 @@ std::uint32_t PortOpening::writeLength() {
 std::vector<std::uint8_t> PortOpening::takeWriteFrame(std::uint32_t length) {
     std::lock_guard lock(stateMutex_);
     const std::size_t count = std::min<std::size_t>(length, writeBuffer_.size());
+    framesTaken_ = framesPlaced_;
     return std::vector<std::uint8_t>(writeBuffer_.begin(), writeBuffer_.begin() + count);
 }
 
@@ -88,6 +90,7 @@ bool PortOpening::deliver(std::vector<PortMessage> messages) {
     }
     const std::uint64_t serial = ++deliveriesPosted_;
     delivery_ = std::move(messages);
+    deliveryFrames_ = framesTaken_;
     // Signalled under the state lock: halt() takes it too, so once an opening is halted it
     // never signals again and the SerialPort that owns the signal may go.
     arrivals_.set();
@@ -100,11 +103,13 @@ void PortOpening::takeArrivals() {
     std::uint64_t serial = 0;
     std::uint64_t warningId = 0;
     std::string warningText;
+    bool bytesBeforeFrame = false;
     {
         std::lock_guard lock(stateMutex_);
         if (deliveriesTaken_ < deliveriesPosted_) {
             serial = deliveriesTaken_ = deliveriesPosted_;
             messages = std::move(delivery_);
+            bytesBeforeFrame = deliveryFrames_ < framesPlaced_;
             delivery_.clear();
         }
         if (warningWaiting_) {
@@ -114,14 +119,15 @@ void PortOpening::takeArrivals() {
         }
     }
     if (serial != 0) {
-        handOver(serial, messages);
+        handOver(serial, messages, bytesBeforeFrame);
     }
     if (warningId != 0) {
         presentForMonitor(warningId, warningText);
     }
 }
 
-void PortOpening::handOver(std::uint64_t serial, const std::vector<PortMessage>& messages) {
+void PortOpening::handOver(std::uint64_t serial, const std::vector<PortMessage>& messages,
+                           bool bytesBeforeFrame) {
     // A delivery still on its way when the opening was halted is dropped: its bytes belong
     // to a link that is closed, and handed to the owner later they would be taken as the
     // answer to whatever it asks next. halt() runs on this thread, so the owner can only
@@ -129,6 +135,11 @@ void PortOpening::handOver(std::uint64_t serial, const std::vector<PortMessage>&
     for (const PortMessage& message : messages) {
         if (halted()) {
             break;
+        }
+        // Read before the frame the owner sent last went out: an answer to something
+        // earlier, or noise; taken now it would count as the answer to that frame.
+        if (bytesBeforeFrame && message.message == MSG_RX_CHAR) {
+            continue;
         }
         owner_->portMessage(message.message, message.firstParameter, portNumber_);
     }

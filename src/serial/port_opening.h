@@ -45,6 +45,11 @@ public:
     std::chrono::microseconds lineByteTime() const { return lineByteTime_; }
     void setLineByteTime(std::chrono::microseconds byteTime) { lineByteTime_ = byteTime; }
 
+    // Whether the device marks the bytes it received with errors (comm::marksLineErrors);
+    // set while opening, before the monitor thread starts.
+    bool inputMarked() const { return inputMarked_; }
+    void setInputMarked(bool marked) { inputMarked_ = marked; }
+
     // The signals of the monitor loop in the order of their precedence, and the halt signal.
     comm::Event& shutdownEvent() { return shutdownEvent_; }
     comm::Event& commEvent() { return commEvent_; }
@@ -64,7 +69,9 @@ public:
     bool beginPortUse();
     void endPortUse();
 
-    // The write hand-over: the interface thread places a frame, the monitor thread takes it.
+    // The write hand-over: the interface thread places a frame, the monitor thread takes it
+    // as it writes it. Bytes the monitor thread read before it took the latest frame placed
+    // never reach the owner: they cannot be the answer to that frame.
     void placeWriteRequest(std::span<const std::uint8_t> frame);
     std::uint32_t writeLength();
     std::vector<std::uint8_t> takeWriteFrame(std::uint32_t length);
@@ -106,7 +113,8 @@ private:
         bool answered = false;
     };
 
-    void handOver(std::uint64_t serial, const std::vector<PortMessage>& messages);
+    void handOver(std::uint64_t serial, const std::vector<PortMessage>& messages,
+                  bool bytesBeforeFrame);
     void presentAndWait(const std::string& text);
     void askInterfaceThread(const std::string& text);
     void presentForMonitor(std::uint64_t id, const std::string& text);
@@ -119,6 +127,7 @@ private:
     comm::Event& arrivals_;  // the SerialPort's; set only under the state lock, never once halted
     const std::thread::id interfaceThread_;
     std::chrono::microseconds lineByteTime_{0};
+    bool inputMarked_ = false;
 
     comm::Event shutdownEvent_;
     comm::Event commEvent_;
@@ -134,6 +143,9 @@ private:
     bool portInUse_ = false;
     bool closeWanted_ = false;
     std::vector<std::uint8_t> writeBuffer_;
+    std::uint64_t framesPlaced_ = 0;
+    std::uint64_t framesTaken_ = 0;      // the frames placed when the last write began
+    std::uint64_t deliveryFrames_ = 0;   // framesTaken_ when the waiting delivery was read
     std::vector<PortMessage> delivery_;  // waiting for the interface thread
     std::uint64_t deliveriesPosted_ = 0;
     std::uint64_t deliveriesTaken_ = 0;

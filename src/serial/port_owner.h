@@ -17,6 +17,10 @@ inline constexpr unsigned MSG_RXFLAG = 0x0408;
 // error that means it is no longer there). Sent once per opening, after the bytes that
 // came before it; a wait for the device can end now instead of at its time-out.
 inline constexpr unsigned MSG_LINE_GONE = 0x0410;
+// Not one of the historical messages either: bytes came with parity or framing errors (the
+// first parameter says how many), after those bytes. The line settings of the two ends
+// probably differ.
+inline constexpr unsigned MSG_LINE_ERROR = 0x0411;
 
 // Port event kinds of the event mask.
 inline constexpr unsigned EV_RXCHAR = 0x0001;

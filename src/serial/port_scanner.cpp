@@ -90,7 +90,8 @@ std::string SerialDevice::shownName() const {
     return byIdPath.empty() ? path : fs::path(byIdPath).filename().string();
 }
 
-std::string SerialDevice::description() const {
+std::string SerialDevice::description(Language language) const {
+    const MessageCatalog catalog(language);
     // What a device says of itself may hold anything, escape sequences too.
     const std::string shownMaker = shownText(maker);
     const std::string shownProduct = shownText(product);
@@ -104,24 +105,25 @@ std::string SerialDevice::description() const {
                                                                : shownMaker + " " + shownProduct;
         }
         if (text.empty()) {
-            text = "USB serial device";
-            if (!driver.empty()) {
-                text += " (" + shownDriver + ")";
-            }
+            text = catalog.lookup(FilledText{TextId::UsbSerialDevice,
+                                             {driver.empty() ? "" : " (" + shownDriver + ")"}});
         }
         if (!serialNumber.empty()) {
-            text += ", serial number " + shownText(serialNumber);
+            text = catalog.lookup(
+                FilledText{TextId::UsbSerialNumber, {text, shownText(serialNumber)}});
         }
         return text;
     }
     if (probablyAbsent) {
-        return "built-in serial port, probably absent (no UART found)";
+        return catalog.lookup(TextId::BuiltInPortAbsent);
     }
-    text = "built-in serial port";
+    text = catalog.lookup(TextId::BuiltInPort);
     if (!driver.empty() && driver != "port" && driver != "serial8250" && driver != "serial") {
-        text = "serial port (" + shownDriver + ")";
+        text = catalog.lookup(FilledText{TextId::SerialPortOfDriver, {shownDriver}});
     }
-    return address.empty() ? text : text + " at " + shownText(address);
+    return address.empty()
+               ? text
+               : catalog.lookup(FilledText{TextId::PortAtAddress, {text, shownText(address)}});
 }
 
 PortScanner::PortScanner(fs::path root) : root_(std::move(root)) {
@@ -235,6 +237,8 @@ void PortScanner::readUsbDetails(const fs::path& sysDevice, SerialDevice& device
             device.maker = readAttribute(candidate / "manufacturer");
             device.product = readAttribute(candidate / "product");
             device.serialNumber = readAttribute(candidate / "serial");
+            device.usbId = readAttribute(candidate / "idVendor") + ":" +
+                           readAttribute(candidate / "idProduct");
             return;
         }
         candidate = candidate.parent_path();

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/message_catalog.h"
+
 namespace dravolin {
 
 // One serial device found on the machine.
@@ -15,13 +17,15 @@ struct SerialDevice {
     std::string maker;     // USB only: what the device says of itself
     std::string product;
     std::string serialNumber;
+    std::string usbId;            // USB only: vendor and product id, "0403:6001"
     std::string address;          // a built-in port's: "I/O 0x3F8", "memory 0xFE215040"
     bool probablyAbsent = false;  // a built-in port whose UART the kernel did not find
+    std::string friendlyName;     // Windows: "USB Serial Port (COM5)", as Device Manager shows it
 
     // The name an operator recognises: the by-id name when there is one, else the path.
     std::string shownName() const;
     // One line saying what it is, e.g. "Kestrel KS-10 USB serial, serial number K1".
-    std::string description() const;
+    std::string description(Language language = Language::English) const;
 };
 
 // Finds the serial devices present: every /dev/tty* with a driver behind it in

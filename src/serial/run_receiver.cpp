@@ -121,10 +121,23 @@ comm::ReadOutcome RunReceiver::readWaiting(std::size_t waiting, std::vector<Port
             opening_.port().read(std::span(buffer_.data(), wanted), got, &opening_.haltEvent());
         opening_.endPortUse();
     }
-    if (outcome == comm::ReadOutcome::Read) {
-        for (std::size_t i = 0; i < got; ++i) {
-            run.push_back(PortMessage{MSG_RX_CHAR, buffer_[i]});
+    if (outcome != comm::ReadOutcome::Read) {
+        return outcome;
+    }
+    const auto raw = std::span<const std::uint8_t>(buffer_.data(), got);
+    if (!opening_.inputMarked()) {
+        for (const std::uint8_t byte : raw) {
+            run.push_back(PortMessage{MSG_RX_CHAR, byte});
         }
+        return outcome;
+    }
+    decoded_.clear();
+    const std::size_t errors = marked_.decode(raw, decoded_);
+    for (const std::uint8_t byte : decoded_) {
+        run.push_back(PortMessage{MSG_RX_CHAR, byte});
+    }
+    if (errors > 0) {
+        run.push_back(PortMessage{MSG_LINE_ERROR, errors});
     }
     return outcome;
 }

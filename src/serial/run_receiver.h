@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "serial/marked_input.h"
 #include "serial/platform/comm.h"
 #include "serial/port_opening.h"
 
@@ -43,6 +44,8 @@ private:
     int shortRunsInARow_ = 0;                // since the last frame went out
     Clock::time_point lastRunEnd_{};
     std::array<std::uint8_t, 4096> buffer_{};
+    MarkedInput marked_;
+    std::vector<std::uint8_t> decoded_;
 };
 
 }  // namespace dravolin

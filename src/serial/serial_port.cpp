@@ -1,7 +1,5 @@
 #include "serial/serial_port.h"
 
-#include <QSocketNotifier>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -10,6 +8,7 @@
 #include <utility>
 
 #include "core/port_settings.h"
+#include "serial/event_watch.h"
 #include "serial/port_opening.h"
 #include "serial/run_receiver.h"
 
@@ -67,10 +66,6 @@ const PortMap& SerialPort::portMap() const {
     return portMap_;
 }
 
-std::string SerialPort::lastOpenFailure() const {
-    return openFailure_ ? openFailure_->english() : std::string();
-}
-
 void SerialPort::watchArrivals() {
     if (arrivals_) {
         return;
@@ -80,9 +75,7 @@ void SerialPort::watchArrivals() {
     if (!arrivals_->valid()) {
         return;  // no monitor thread will start; the exchange ends at its time-out
     }
-    arrivalWatch_ = std::make_unique<QSocketNotifier>(arrivals_->fd(), QSocketNotifier::Read);
-    QObject::connect(arrivalWatch_.get(), &QSocketNotifier::activated, arrivalWatch_.get(),
-                     [this] { takeArrivals(); });
+    arrivalWatch_ = std::make_unique<EventWatch>(*arrivals_, [this] { takeArrivals(); });
 }
 
 void SerialPort::takeArrivals() {
@@ -131,11 +124,12 @@ int SerialPort::openPort(PortOwner* owner, int portNumber, int baud, char parity
 
 bool SerialPort::claimDevice(PortOpening& opening, const std::string& devicePath) {
     lock_.release();
+    const std::string lockFolder = PortLock::defaultFolder();
     // The lock first, as terminal programs do: opening a port can already disturb the line.
     if (!devicePath.empty()) {
-        const PortLock::Outcome locked = lock_.acquire(lockFolder_, devicePath);
+        const PortLock::Outcome locked = lock_.acquire(lockFolder, devicePath);
         if (locked == PortLock::Outcome::HeldByOther) {
-            openFailure_ = describeLockedDevice(devicePath, lockFolder_, lock_);
+            openFailure_ = describeLockedDevice(devicePath, lockFolder, lock_);
             return false;
         }
         if (locked == PortLock::Outcome::NotPossible && lockNotice_.empty()) {
@@ -145,7 +139,7 @@ bool SerialPort::claimDevice(PortOpening& opening, const std::string& devicePath
     if (!opening.openDevice(devicePath)) {
         const int code = comm::lastError();
         lock_.release();
-        openFailure_ = describeOpenFailure(devicePath, code, lockFolder_);
+        openFailure_ = describeOpenFailure(devicePath, code, lockFolder);
         return false;
     }
     openFailure_.reset();
@@ -176,7 +170,10 @@ void SerialPort::configurePort(PortOpening& opening, const std::string& settings
     }
     if (!port.applyState(state)) {
         reportError(opening, "SetCommState()");
+        return;
     }
+    comm::LineState taken;
+    opening.setInputMarked(port.readState(taken) && comm::marksLineErrors(taken));
 }
 
 void SerialPort::reportError(PortOpening& opening, const char* callName) {

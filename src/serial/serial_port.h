@@ -13,10 +13,9 @@
 #include "serial/port_owner.h"
 #include "serial/warning_presenter.h"
 
-class QSocketNotifier;
-
 namespace dravolin {
 
+class EventWatch;
 class PortOpening;
 class RunReceiver;
 
@@ -49,15 +48,9 @@ public:
     void setPortMap(PortMap portMap);
     const PortMap& portMap() const;
 
-    // Why the last openPort could not open the device; nothing when it could.
+    // Why the last openPort could not open the device; nothing when it could. The UUCP
+    // lock files are taken in PortLock::defaultFolder() as it is at each opening.
     const std::optional<OpenFailure>& openFailure() const { return openFailure_; }
-    // The same in one English line, e.g. "/dev/ttyUSB0 does not exist: is the adapter
-    // plugged in?"; empty when the device could be opened.
-    std::string lastOpenFailure() const;
-
-    // Where the UUCP lock files of the devices are taken (PortLock::defaultFolder()).
-    void setLockFolder(std::string folder) { lockFolder_ = std::move(folder); }
-    const std::string& lockFolder() const { return lockFolder_; }
     // Why the device was used without a lock file, said the first time it happened; empty
     // while every opening could take its lock.
     const std::string& lockNotice() const { return lockNotice_; }
@@ -83,11 +76,10 @@ private:
     // Set by a monitor thread when it has something for the interface thread; watched by
     // the notifier on the interface thread's event loop.
     std::unique_ptr<comm::Event> arrivals_;
-    std::unique_ptr<QSocketNotifier> arrivalWatch_;
+    std::unique_ptr<EventWatch> arrivalWatch_;
     std::shared_ptr<PortOpening> opening_;
     std::uint32_t writeLength_ = 0;
     std::optional<OpenFailure> openFailure_;
-    std::string lockFolder_ = PortLock::defaultFolder();
     std::string lockNotice_;
     PortLock lock_;  // held while the device is open
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QSvgRenderer>
 #include <QWidget>
@@ -27,7 +28,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    const QImage& pictureFor(QSize size, qreal pixelRatio);
+
     QSvgRenderer picture_;
+    // The picture drawn for the last size and pixel ratio: every repaint of a control
+    // above it (the progress bar, ten times a second) repaints a piece of it, and drawing
+    // the SVG anew each time costs far more than copying.
+    QImage drawn_;
 };
 
 }  // namespace dravolin

@@ -54,9 +54,12 @@ DeviceChooser::DeviceChooser(QWidget* parent) : QGroupBox(parent) {
     });
 }
 
+Language DeviceChooser::shownLanguage() const {
+    return language_ == 0 ? Language::German : Language::English;
+}
+
 QString DeviceChooser::text(TextId id) const {
-    const Language language = language_ == 0 ? Language::German : Language::English;
-    return QString::fromStdString(MessageCatalog(language).lookup(id));
+    return QString::fromStdString(MessageCatalog(shownLanguage()).lookup(id));
 }
 
 void DeviceChooser::begin(const PortMap& map, int com, int language) {
@@ -90,6 +93,17 @@ void DeviceChooser::refresh() {
 void DeviceChooser::showCom(int com) {
     keepChoice();
     com_ = com;
+    showChoice();
+}
+
+void DeviceChooser::takeDevice(int com, const std::string& path) {
+    keepChoice();
+    map_.map(com, path);
+    com_ = com;
+    showChoice();
+}
+
+void DeviceChooser::showChoice() {
     setTitle(text(TextId::DeviceGroupTitle).arg(com_));
     buildEntries();
     fillList();
@@ -114,7 +128,7 @@ void DeviceChooser::buildEntries() {
     for (const SerialDevice& device : found_) {
         const std::string path = device.byIdPath.empty() ? device.path : device.byIdPath;
         entries_.push_back({fromPath(device.shownName()) + QStringLiteral("  —  ") +
-                                fromPath(device.description()),
+                                fromPath(device.description(shownLanguage())),
                             path});
     }
     // The devices chosen before that the scan does not list: a pseudo-terminal, a path
@@ -195,7 +209,7 @@ void DeviceChooser::updateNote() {
     for (const SerialDevice& device : found_) {
         if (device.path == resolved) {
             note_->setText(fromPath(device.path) + QStringLiteral(": ") +
-                           fromPath(device.description()));
+                           fromPath(device.description(shownLanguage())));
             return;
         }
     }

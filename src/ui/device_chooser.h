@@ -37,6 +37,8 @@ public:
 
     // Keeps what is chosen for the Com shown so far, and shows Com `com` instead.
     void showCom(int com);
+    // The same, with Com `com` standing for `path` from now on (the programmer found).
+    void takeDevice(int com, const std::string& path);
 
     // The devices as chosen so far in this showing.
     PortMap chosenMap();
@@ -57,6 +59,7 @@ private:
         std::string path;
     };
 
+    void showChoice();
     void buildEntries();
     void fillList();
     void selectPath(const std::string& path);
@@ -64,6 +67,7 @@ private:
     void keepChoice();
     void updateNote();
     void watchDeviceFolders();
+    Language shownLanguage() const;
     QString text(TextId id) const;
 
     PortScanner scanner_;

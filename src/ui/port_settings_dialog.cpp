@@ -2,13 +2,19 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QStyle>
 
 #include "core/message_catalog.h"
+#include "exchange/search_candidates.h"
+#include "exchange/search_order.h"
+#include "exchange/serial_line_try.h"
+#include "serial/port_lock.h"
 #include "ui/device_chooser.h"
 #include "ui/dialog_units.h"
 
@@ -17,7 +23,7 @@ namespace dravolin {
 namespace {
 
 constexpr int kBaudRates[] = {9600, 19200, 38400, 57600};
-const QString kGermanTitle = QStringLiteral("Serielle Schnittstelle parametrieren");
+const QString kGermanTitle = QStringLiteral("Schnittstelle parametrieren");
 constexpr int kParities[] = {'O', 'E', 'N'};
 
 int baudIndexFor(int baudRate) {
@@ -62,10 +68,14 @@ PortSettingsDialog::PortSettingsDialog(PortMap portMap, QWidget* parent)
     setWindowTitle(kGermanTitle);
     setModal(true);
     buildControls();
-    // The line settings as they always were, and below them the device of the Com port.
-    setFixedSize(DialogUnits(fontMetrics()).toPixels(QSize(257, 250)));
+    buildSearchControls();
+    // The line settings as they always were, below them the device of the Com port, and
+    // at the bottom the search for the programmer.
+    setFixedSize(DialogUnits(fontMetrics()).toPixels(QSize(257, 292)));
     markMissingDevices();
 }
+
+PortSettingsDialog::~PortSettingsDialog() = default;
 
 void PortSettingsDialog::setPortMap(PortMap portMap) {
     portMap_ = std::move(portMap);
@@ -191,6 +201,11 @@ void PortSettingsDialog::showEvent(QShowEvent* event) {
     // The devices are looked for afresh at every showing, and followed while it lasts.
     deviceChooser_->begin(portMap_, portIndex_ + 1, settings_.language);
     markMissingDevices();
+    found_.reset();
+    showFoundOffer(false);
+    findStatus_->clear();
+    findButton_->setText(caption(TextId::FindButton));
+    findButton_->setVisible(searchPresenter_ != nullptr);
     okButton_->setFocus();
 }
 
@@ -216,6 +231,9 @@ void PortSettingsDialog::accept() {
 }
 
 void PortSettingsDialog::done(int result) {
+    if (search_ && search_->running()) {
+        search_->cancel();
+    }
     deviceChooser_->end();
     QDialog::done(result);
     markMissingDevices();
@@ -281,6 +299,146 @@ void PortSettingsDialog::indicesFromControls() {
     parityIndex_ = parityGroup_->checkedId();
     stopBitsIndex_ = stopBitsGroup_->checkedId();
     portIndex_ = portGroup_->checkedId();
+}
+
+void PortSettingsDialog::enableSearch(WarningPresenter& presenter, SearchObservers observers) {
+    searchPresenter_ = &presenter;
+    searchObservers_ = std::move(observers);
+}
+
+void PortSettingsDialog::buildSearchControls() {
+    findButton_ = addPushButton(1201, QString(), dialogRect(5, 250, 95, 14));
+    findButton_->setObjectName(QStringLiteral("findButton"));
+    findButton_->setVisible(false);
+    connect(findButton_, &QPushButton::clicked, this, &PortSettingsDialog::startOrCancelSearch);
+    findStatus_ = new QLabel(this);
+    findStatus_->setObjectName(QStringLiteral("findStatus"));
+    findStatus_->setWordWrap(true);
+    findStatus_->setGeometry(dialogRect(105, 247, 147, 22));
+
+    takeLabel_ = new QLabel(this);
+    takeLabel_->setGeometry(dialogRect(5, 274, 128, 10));
+    takeCom_ = new QComboBox(this);
+    takeCom_->setObjectName(QStringLiteral("takeCom"));
+    takeCom_->setGeometry(dialogRect(136, 272, 54, 14));
+    for (int port = 1; port <= kOfferedPorts; ++port) {
+        takeCom_->addItem(QStringLiteral("Com %1").arg(port), port);
+    }
+    takeLabel_->setBuddy(takeCom_);
+    takeButton_ = addPushButton(1202, QString(), dialogRect(195, 272, 57, 14));
+    takeButton_->setObjectName(QStringLiteral("takeButton"));
+    connect(takeButton_, &QPushButton::clicked, this, &PortSettingsDialog::takeFound);
+    showFoundOffer(false);
+}
+
+QString PortSettingsDialog::caption(TextId id) const {
+    return caption(FilledText{id, {}});
+}
+
+QString PortSettingsDialog::caption(const FilledText& text) const {
+    const Language language = settings_.language == 0 ? Language::German : Language::English;
+    return QString::fromStdString(MessageCatalog(language).lookup(text));
+}
+
+void PortSettingsDialog::startOrCancelSearch() {
+    if (search_ && search_->running()) {
+        search_->cancel();
+    } else {
+        startSearch();
+    }
+}
+
+void PortSettingsDialog::startSearch() {
+    found_.reset();
+    showFoundOffer(false);
+    // The settings as chosen in the dialog so far come first, and so do the devices the
+    // Com ports stand for that the scan does not list.
+    indicesFromControls();
+    const PortSettings saved = settings_;
+    settingsFromIndices();
+    const LineSettings first{settings_.baudRate, static_cast<char>(settings_.parity),
+                             settings_.stopBits};
+    settings_ = saved;
+    // Only the devices the operator named: a Com port's default /dev/ttyS(n-1) is asked
+    // only when the scan finds a UART there.
+    std::vector<std::string> chosen;
+    const PortMap map = deviceChooser_->chosenMap();
+    for (const auto& [port, path] : map.mappings()) {
+        chosen.push_back(path);
+    }
+    const SearchCandidates candidates(deviceChooser_->scanner(), PortLock::defaultFolder());
+    std::vector<SearchCandidate> devices = candidates.discovered(chosen);
+    if (devices.empty()) {
+        findStatus_->setText(caption(TextId::FindNoDevices));
+        return;
+    }
+    search_.reset();
+    lineTry_ = std::make_unique<SerialLineTry>(*searchPresenter_);
+    for (ExchangeObserver* observer : searchObservers_()) {
+        lineTry_->addObserver(*observer);
+    }
+    search_ = std::make_unique<ProgrammerSearch>(*lineTry_, std::move(devices), searchOrder(first));
+    search_->onProgress([this](const SearchProgress& step) { showSearchProgress(step); });
+    search_->onFinished([this](const SearchResult& result) { searchEnded(result); });
+    findButton_->setText(caption(TextId::CancelButton));
+    search_->start();
+}
+
+void PortSettingsDialog::showSearchProgress(const SearchProgress& step) {
+    QString text =
+        caption(FilledText{TextId::FindProgress,
+                           {step.shownName, step.line.text(), std::to_string(step.tryNumber),
+                            std::to_string(step.tryCount)}});
+    if (step.pass == 2) {
+        text = caption(TextId::FindSecondPass) + QLatin1Char('\n') + text;
+    }
+    findStatus_->setText(text);
+}
+
+void PortSettingsDialog::searchEnded(const SearchResult& result) {
+    findButton_->setText(caption(TextId::FindButton));
+    if (result.cancelled) {
+        findStatus_->setText(caption(TextId::FindCancelled));
+        return;
+    }
+    if (!result.found) {
+        findStatus_->setText(caption(TextId::FindNothing));
+        return;
+    }
+    found_ = result.found;
+    findStatus_->setText(caption(
+        FilledText{TextId::FindFound,
+                   {found_->shownName, found_->line.text(), std::to_string(found_->fileCount)}}));
+    takeCom_->setCurrentIndex(std::max(portGroup_->checkedId(), 0));
+    showFoundOffer(true);
+    takeButton_->setFocus();
+}
+
+void PortSettingsDialog::showFoundOffer(bool shown) {
+    takeLabel_->setText(caption(TextId::FindTakeQuestion));
+    takeButton_->setText(caption(TextId::FindTakeButton));
+    for (QWidget* widget : std::initializer_list<QWidget*>{takeLabel_, takeCom_, takeButton_}) {
+        widget->setVisible(shown);
+    }
+}
+
+void PortSettingsDialog::takeFound() {
+    if (!found_) {
+        return;
+    }
+    // Into the controls only: OK confirms them, as every other choice in the dialog.
+    const int com = takeCom_->currentData().toInt();
+    baudIndex_ = baudIndexFor(found_->line.baudRate);
+    parityIndex_ = parityIndexFor(found_->line.parity);
+    stopBitsIndex_ = found_->line.stopBits == 2 ? 1 : 0;
+    dataBitsIndex_ = 1;
+    portIndex_ = portIndexFor(com);
+    indicesIntoControls();
+    // The stable name where there is one: it stays right whichever socket the adapter is in.
+    deviceChooser_->takeDevice(com, found_->shownName);
+    markMissingDevices();
+    showFoundOffer(false);
+    okButton_->setFocus();
 }
 
 }  // namespace dravolin

@@ -2,20 +2,31 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <memory>
+#include <optional>
 #include <set>
+#include <vector>
 
+#include "core/message_catalog.h"
 #include "core/port_settings.h"
+#include "exchange/programmer_search.h"
 #include "serial/port_map.h"
 #include "serial/port_scanner.h"
 
 class QButtonGroup;
+class QComboBox;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 
 namespace dravolin {
 
 class DeviceChooser;
+class ExchangeObserver;
+class SerialLineTry;
+class WarningPresenter;
 
 // The modal dialog in which the operator picks the serial line parameters and the device
 // each Com port stands for, and the one store of the current PortSettings. Each showing
@@ -25,6 +36,7 @@ class PortSettingsDialog : public QDialog {
 
 public:
     explicit PortSettingsDialog(PortMap portMap = {}, QWidget* parent = nullptr);
+    ~PortSettingsDialog() override;
 
     PortSettings& settings() { return settings_; }
     const PortSettings& settings() const { return settings_; }
@@ -37,6 +49,12 @@ public:
 
     // Where the devices offered are looked for (the machine itself by default).
     void setScanner(PortScanner scanner);
+
+    // The transfer log and, while it is on, the trace: told of every try of the search.
+    using SearchObservers = std::function<std::vector<ExchangeObserver*>()>;
+    // Offers "Find the programmer": its tries warn through `presenter` and are told to
+    // `observers`. Without this the button is not shown.
+    void enableSearch(WarningPresenter& presenter, SearchObservers observers);
 
     void accept() override;
     void done(int result) override;
@@ -52,6 +70,15 @@ private:
                                  QRect rect);
     void buildControls();
     void markMissingDevices();
+    void buildSearchControls();
+    void startOrCancelSearch();
+    void startSearch();
+    void showSearchProgress(const SearchProgress& step);
+    void searchEnded(const SearchResult& result);
+    void showFoundOffer(bool shown);
+    void takeFound();
+    QString caption(TextId id) const;
+    QString caption(const FilledText& text) const;
 
     void setCaptions();
     void indicesFromSettings();
@@ -81,6 +108,18 @@ private:
     QGroupBox* stopBitsBox_ = nullptr;
     QGroupBox* parityBox_ = nullptr;
     QGroupBox* portBox_ = nullptr;
+
+    // Finding the programmer.
+    WarningPresenter* searchPresenter_ = nullptr;
+    SearchObservers searchObservers_;
+    QPushButton* findButton_ = nullptr;  // Cancel while the search runs
+    QLabel* findStatus_ = nullptr;
+    QLabel* takeLabel_ = nullptr;
+    QComboBox* takeCom_ = nullptr;
+    QPushButton* takeButton_ = nullptr;
+    std::unique_ptr<SerialLineTry> lineTry_;
+    std::unique_ptr<ProgrammerSearch> search_;  // after lineTry_: it goes first
+    std::optional<SearchResult::Found> found_;
 };
 
 }  // namespace dravolin

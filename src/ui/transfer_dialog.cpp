@@ -113,6 +113,7 @@ TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> pro
         *exchange_, "dravolin", TransferLog::defaultPath(),
         [this](const FilledText& warning) { warnAboutRecords(warning); });
     traceFile_ = stateFolder() + "/trace.log";
+    settingsDialog_->enableSearch(*warningPresenter_, [this] { return records_->observers(); });
 
     initialiseControls();
     connectCommands();
@@ -177,6 +178,7 @@ void TransferDialog::buildMenuBar() {
     backupAction_->setObjectName(QStringLiteral("backup"));
     menus_[0]->addSeparator();
     quitAction_ = newCommand(40004, german(TextId::QuitItem), menus_[0]);
+    quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     configureAction_ = newCommand(40005, german(TextId::ConfigureItem), menus_[1]);
     helpAction_ = newCommand(57670, german(TextId::HelpItem), menus_[2]);
     helpAction_->setShortcut(QKeySequence(Qt::Key_F1));
@@ -188,7 +190,7 @@ void TransferDialog::buildMenuBar() {
     traceAction_->setObjectName(QStringLiteral("trace"));
     traceAction_->setCheckable(true);
     // The shortcuts belong to the window itself, so that they reach it from any control.
-    addActions({startAction_, helpAction_});
+    addActions({startAction_, helpAction_, quitAction_});
 }
 
 void TransferDialog::buildControls() {
@@ -206,6 +208,10 @@ void TransferDialog::buildControls() {
     functionList_->addItems({QStringLiteral("Daten empfangen"), QStringLiteral("Daten senden")});
     fileGroup_ = newGroupBox(1001, QStringLiteral("Datei auswählen"), client_);
     fileList_ = newListBox(1010, client_);
+    // The arrow keys and the wheel on the closed file list only move through the names;
+    // Enter on a name (or a click in the dropped-down list) picks it.
+    fileList_->installEventFilter(this);
+    fileList_->lineEdit()->installEventFilter(this);
     statusLine_ = new QLabel(client_);
     statusLine_->setObjectName(QStringLiteral("1159"));
     statusLine_->setTextFormat(Qt::PlainText);
@@ -249,8 +255,7 @@ void TransferDialog::initialiseControls() {
     functionList_->clear();
     functionList_->addItem(text(TextId::ReceiveEntry));
     functionList_->addItem(text(TextId::SendEntry));
-    functionList_->setCurrentIndex(0);
-    functionList_->setEditText(text(TextId::SelectFunction));
+    resetFunctionChoice();
 
     fileGroup_->setTitle(text(TextId::SelectFile));
     cancelButton_->setText(text(TextId::CancelButton));
@@ -487,6 +492,12 @@ void TransferDialog::showFileList(int mode) {
     const bool visible = mode == 1;
     fileList_->setVisible(visible);
     fileGroup_->setVisible(visible);
+    fileList_->setEnabled(visible);
+    fileGroup_->setEnabled(visible);
+    // The listed names are what the operator chooses next.
+    if (visible) {
+        fileList_->setFocus();
+    }
 }
 
 void TransferDialog::grayMainMenus() {
@@ -511,6 +522,8 @@ void TransferDialog::disableFunctionChoice() {
 void TransferDialog::enableFunctionChoice() {
     functionList_->setEnabled(true);
     functionGroup_->setEnabled(true);
+    // The keyboard comes back to where the next exchange begins.
+    functionList_->setFocus();
 }
 
 void TransferDialog::setStartItem(bool enabled) {
@@ -524,15 +537,26 @@ void TransferDialog::redrawMenuBar() {
 }
 
 void TransferDialog::resetFunctionChoice() {
-    functionList_->setCurrentIndex(0);
+    // No entry is current while the prompt shows: the first Down chooses the first entry.
+    functionList_->setCurrentIndex(-1);
     functionList_->setEditText(text(TextId::SelectFunction));
 }
 
 void TransferDialog::showProgress(const TransferProgress& progress) {
-    // The bar replaces only %p, %v and %m in its format; the text never holds those.
-    progressBar_->setFormat(QString::fromStdString(formatProgress(progress, catalog_.language())));
-    progressBar_->setRange(0, static_cast<int>(progress.expected));
-    progressBar_->setValue(static_cast<int>(std::min(progress.done, progress.expected)));
+    // Only what changed is set: each change repaints the bar. The bar replaces only %p, %v
+    // and %m in its format; the text never holds those.
+    const QString shown = QString::fromStdString(formatProgress(progress, catalog_.language()));
+    if (progressBar_->format() != shown) {
+        progressBar_->setFormat(shown);
+    }
+    const int total = static_cast<int>(progress.expected);
+    if (progressBar_->minimum() != 0 || progressBar_->maximum() != total) {
+        progressBar_->setRange(0, total);
+    }
+    const int done = static_cast<int>(std::min(progress.done, progress.expected));
+    if (progressBar_->value() != done) {
+        progressBar_->setValue(done);
+    }
     if (progressBar_->isHidden()) {
         progressBar_->show();
         placeStatusRow();
@@ -571,18 +595,22 @@ std::vector<std::string> TransferDialog::chooseFiles(const FileDialogRequest& re
 }
 
 std::optional<std::string> TransferDialog::chooseFolder(TextId title) {
-    // A backup opens where received files were last put.
+    // A backup opens where the last one went; the first one where received files were put.
     QString directory;
-    if (const auto folder = folders_.find(SettingsFile::kReceiveDialog); folder != folders_.end()) {
-        directory = QFile::decodeName(QByteArray::fromStdString(folder->second));
+    for (const char* dialog : {SettingsFile::kBackupDialog, SettingsFile::kReceiveDialog}) {
+        if (const auto folder = folders_.find(dialog); folder != folders_.end()) {
+            directory = QFile::decodeName(QByteArray::fromStdString(folder->second));
+            break;
+        }
     }
     const std::optional<QString> chosen = prompts_->chooseFolder(this, text(title), directory);
     activateWindow();
     if (!chosen) {
         return std::nullopt;
     }
-    // Remembered as the folder itself: the next backup opens there.
-    rememberFolder(SettingsFile::kReceiveDialog, QDir(*chosen).filePath(QStringLiteral("x")));
+    // Remembered as the folder itself, apart from the receive dialog's: the next backup
+    // opens there, also after a restart, and a single receive keeps its own folder.
+    rememberFolder(SettingsFile::kBackupDialog, QDir(*chosen).filePath(QStringLiteral("x")));
     return QFile::encodeName(*chosen).toStdString();
 }
 
@@ -656,6 +684,11 @@ void TransferDialog::chooseFunction() {
 }
 
 void TransferDialog::chooseListedFile(int index) {
+    // Once a name is picked the list means nothing until the next listing.
+    if (exchange_->awaitingFileChoice()) {
+        fileList_->setEnabled(false);
+        fileGroup_->setEnabled(false);
+    }
     exchange_->chooseListedFile(index);
     quitIfAsked();
 }
@@ -740,10 +773,10 @@ void TransferDialog::keyPressEvent(QKeyEvent* event) {
                 }
                 return;
             case Qt::Key_Escape:
+                // Escape cancels a transfer and never ends the program: pressed once more
+                // after a cancel it would otherwise quit without a question.
                 if (exchange_->cancellable()) {
                     cancelExchange();
-                } else if (!exchange_->busy()) {
-                    reject();
                 }
                 return;
             default:
@@ -751,6 +784,56 @@ void TransferDialog::keyPressEvent(QKeyEvent* event) {
         }
     }
     QDialog::keyPressEvent(event);
+}
+
+bool TransferDialog::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == fileList_ || watched == fileList_->lineEdit()) &&
+        !fileList_->view()->isVisible()) {
+        if (event->type() == QEvent::Wheel) {
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress) {
+            return stepThroughFileList(static_cast<const QKeyEvent&>(*event));
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TransferDialog::stepThroughFileList(const QKeyEvent& key) {
+    if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        return false;  // Alt+Down opens the list
+    }
+    int step = 0;
+    switch (key.key()) {
+        case Qt::Key_Down:
+        case Qt::Key_PageDown:
+            step = 1;
+            break;
+        case Qt::Key_Up:
+        case Qt::Key_PageUp:
+            step = -1;
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: {
+            // The name the field shows, moved to or typed; the prompt takes nothing.
+            const int shown = fileList_->findText(fileList_->currentText(),
+                                                  Qt::MatchExactly | Qt::MatchCaseSensitive);
+            if (shown >= 0) {
+                chooseListedFile(shown);
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
+    if (fileList_->count() > 0) {
+        const int current = fileList_->currentIndex();
+        const int next = current < 0 ? 0 : std::clamp(current + step, 0, fileList_->count() - 1);
+        if (next != current) {
+            fileList_->setCurrentIndex(next);  // shown, not picked: no activated signal
+        }
+    }
+    return true;
 }
 
 bool TransferDialog::useTrace(const std::string& file, std::string& error) {
@@ -799,10 +882,6 @@ void TransferDialog::switchTrace(bool on) {
                           QString::fromStdString(catalog_.lookup(
                               FilledText{TextId::TraceCannotOpen, {traceFile_, error}})),
                           MessageIcon::Exclamation);
-}
-
-TransferLogWindow* TransferDialog::transferLogWindow() const {
-    return transferLogWindow_.data();
 }
 
 void TransferDialog::showTransferLog() {

@@ -98,12 +98,8 @@ public:
     int selectedFunction() const;
 
     Exchange& exchange() { return *exchange_; }
-    SerialPort& serialPort() { return *serialPort_; }
-    PortSettingsDialog& settingsDialog() { return *settingsDialog_; }
     WarningBoxPresenter& warningPresenter() { return *warningPresenter_; }
     ExchangeRecords& records() { return *records_; }
-    // The transfer log's window while it is open, otherwise nullptr.
-    TransferLogWindow* transferLogWindow() const;
 
     // Ends the modal run unless an exchange runs: that ends through Cancel (or the close
     // box, which asks first).
@@ -117,6 +113,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QString text(TextId id) const;
@@ -131,6 +128,7 @@ private:
     void placeStatusRow();
     void showStatus();
     bool focusInFunctionField() const;
+    bool stepThroughFileList(const QKeyEvent& key);
 
     void startExchange();
     void backUpAll();

@@ -10,6 +10,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -57,7 +58,10 @@ std::map<std::string, std::string> fieldsOf(const std::string& line) {
 }  // namespace
 
 TransferLogWindow::TransferLogWindow(std::string logPath, Language language, QWidget* parent)
-    : QDialog(parent), logPath_(std::move(logPath)), catalog_(language) {
+    : QDialog(parent),
+      logPath_(std::move(logPath)),
+      catalog_(language),
+      locale_(language == Language::German ? QLocale::German : QLocale::English) {
     setObjectName(QStringLiteral("transferLogWindow"));
     setWindowTitle(text(TextId::TransferLogTitle));
     note_ = new QLabel(this);
@@ -116,18 +120,30 @@ void TransferLogWindow::reload() {
     if (!TransferLog::lastLines(logPath_, kLinesShown, lines, error)) {
         showNote(QString::fromStdString(
             catalog_.lookup(FilledText{TextId::TransferLogCannotRead, {error}})));
+        fitColumns();
         return;
     }
     if (lines.empty()) {
         showNote(QString::fromStdString(
             catalog_.lookup(FilledText{TextId::TransferLogEmpty, {logPath_}})));
+        fitColumns();
         return;
     }
     showNote({});
     for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
         addRow(*line);
     }
+    fitColumns();
+}
+
+void TransferLogWindow::fitColumns() {
+    // Every column as wide as its title and its widest cell, so that no title is cut.
     table_->resizeColumnsToContents();
+    QHeaderView* header = table_->horizontalHeader();
+    for (int column = 0; column < table_->columnCount(); ++column) {
+        header->resizeSection(
+            column, std::max(header->sectionSize(column), header->sectionSizeHint(column)));
+    }
 }
 
 void TransferLogWindow::addRow(const std::string& line) {
@@ -138,9 +154,39 @@ void TransferLogWindow::addRow(const std::string& line) {
     for (const char* key : kColumnKeys) {
         const auto field = fields.find(key);
         const std::string value = field == fields.end() ? std::string() : field->second;
-        table_->setItem(row, column++, new QTableWidgetItem(QString::fromStdString(value)));
+        table_->setItem(row, column++, new QTableWidgetItem(shownValue(key, value)));
     }
     shownLines_.push_back(line);
+}
+
+QString TransferLogWindow::shownValue(std::string_view key, const std::string& value) const {
+    // The log holds codes and numbers as a program reads them; the window says them in its
+    // language (copying still takes the log's own lines).
+    const QString raw = QString::fromStdString(value);
+    if (key == "function") {
+        static const std::map<std::string, TextId> kFunctions = {{"list", TextId::LogFunctionList},
+                                                                 {"get", TextId::LogFunctionGet},
+                                                                 {"put", TextId::LogFunctionPut},
+                                                                 {"find", TextId::LogFunctionFind}};
+        const auto known = kFunctions.find(value);
+        return known == kFunctions.end() ? raw : text(known->second);
+    }
+    if (key == "outcome" && !value.empty()) {
+        if (value == "0") {
+            return text(TextId::LogOutcomeSuccess);
+        }
+        if (value == "cancelled") {
+            return text(TextId::LogOutcomeCancelled);
+        }
+        return QString::fromStdString(
+            catalog_.lookup(FilledText{TextId::LogOutcomeFailed, {value}}));
+    }
+    if (key == "duration") {
+        bool number = false;
+        const double seconds = raw.toDouble(&number);
+        return number ? locale_.toString(seconds, 'f', 3) : raw;
+    }
+    return raw;
 }
 
 void TransferLogWindow::copyToClipboard() {

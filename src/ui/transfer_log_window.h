@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QDialog>
+#include <QLocale>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/message_catalog.h"
@@ -14,7 +16,8 @@ class QTableWidget;
 namespace dravolin {
 
 // The transfer log for reading: one row per exchange, newest first, in columns an operator
-// reads (time, function, name, outcome first). Copy (the button or Ctrl+C) puts the selected
+// reads (time, function, name, outcome first), the log's codes said in the window's
+// language. Copy (the button or Ctrl+C) puts the selected
 // rows, or every row with none selected, on the clipboard as the log's own lines, so that
 // what is pasted reads like the file. It reads the log when it opens and again on Refresh;
 // it never writes it.
@@ -34,9 +37,12 @@ private:
     QString text(TextId id) const;
     void showNote(const QString& note);
     void addRow(const std::string& line);
+    QString shownValue(std::string_view key, const std::string& value) const;
+    void fitColumns();
 
     std::string logPath_;
     MessageCatalog catalog_;
+    QLocale locale_;  // of the window's language: decimals as its readers write them
     std::vector<std::string> shownLines_;  // the log's lines of the rows, newest first
     QLabel* note_ = nullptr;
     QTableWidget* table_ = nullptr;

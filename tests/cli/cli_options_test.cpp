@@ -34,6 +34,15 @@ TEST(CliOptions, LineSettingsPortsValuesAfterEqualsAndOperandsAfterTheEndOfOptio
     EXPECT_EQ(device.options.name, "TAG1");
     EXPECT_EQ(device.options.outputPath, "a");
 
+    // find takes --device more than once: the devices to search, in order, none mapped.
+    const Parsed find =
+        parse({"--device", "/dev/ttyUSB1", "find", "--device=/dev/pts/2", "--json"});
+    ASSERT_TRUE(find.ok) << find.error;
+    EXPECT_EQ(find.options.command, CliOptions::Command::Find);
+    EXPECT_EQ(find.options.findDevices, (std::vector<std::string>{"/dev/ttyUSB1", "/dev/pts/2"}));
+    EXPECT_TRUE(find.options.json);
+    EXPECT_TRUE(find.options.portMap.mappings().empty());
+
     const Parsed mapped = parse({"--port", "4=/dev/ttyUSB0", "list"});
     ASSERT_TRUE(mapped.ok) << mapped.error;
     EXPECT_EQ(mapped.options.settings.port, 4);
@@ -75,6 +84,9 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{"--port", "x", "list"}, "--port takes a port number from 1 to 4"},
         {{"--port", "2=", "list"}, "no device path given for port 2"},
         {{"--device", "", "list"}, "--device needs a path"},
+        {{"--device", "/dev/a", "--device", "/dev/b", "list"}, "--device may be given once"},
+        {{"find", "x"}, "wrong arguments for find"},
+        {{"--json", "list"}, "--json goes with ports and find only"},
         {{"--verbose", "list"}, "unknown option --verbose"},
         {{"list", "--verbose"}, "unknown option --verbose"},
         {{"--verbose=1", "list"}, "unknown option --verbose"},
@@ -85,7 +97,6 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{"-o", "a", "get", "X", "-o", "b"}, "-o is given more than once"},
         {{"-o", "f", "list"}, "-o goes with get only"},
         {{"--language", "fr", "list"}, "--language takes de or en"},
-        {{"--json", "list"}, "--json goes with ports only"},
         {{"ports", "x"}, "wrong arguments for ports"},
         {{"get", "A\\qB"}, "a backslash must start"},
         {{"get", "A\\x4"}, "a backslash must start"},

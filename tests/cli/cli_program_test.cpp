@@ -456,6 +456,9 @@ TEST_F(CliProgram, EveryExchangeIsLoggedAndLogPrintsTheLastLinesInFileOrder) {
     programmer.write("TAG00001.tiv", tagDataFile("payload"));
     startProgrammer();
     EXPECT_EQ(cli({"list"}).exitCode, 0);
+    // Refused after the listing, because the file is there: the listing is still logged.
+    pc.write("TAG00001.tiv", "mine");
+    EXPECT_EQ(cli({"get", "TAG00001"}).exitCode, 2);
     EXPECT_EQ(cli({"get", "TAG00001", "-o", "copy.tiv"}).exitCode, 0);
     EXPECT_EQ(cli({"get", "MISSING"}).exitCode, 1);
 
@@ -467,7 +470,10 @@ TEST_F(CliProgram, EveryExchangeIsLoggedAndLogPrintsTheLastLinesInFileOrder) {
     const QStringList lines = QString::fromStdString(last.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << last.out;
     EXPECT_TRUE(all.out.ends_with(last.out));
-    EXPECT_EQ(QString::fromStdString(all.out).count('\n'), 3);
+    const QStringList allLines = QString::fromStdString(all.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(allLines.size(), 4) << all.out;
+    EXPECT_TRUE(allLines[1].contains("\tfunction=list\t")) << allLines[1].toStdString();
+    EXPECT_TRUE(allLines[1].contains("\toutcome=0\t")) << allLines[1].toStdString();
     EXPECT_TRUE(lines[0].contains("\tprogram=dravolin-cli\tfunction=get\t"))
         << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains("\tname=TAG00001\tbytes=15\toutcome=0\t"))
@@ -649,6 +655,70 @@ TEST_F(CliProgram, PutOfSeveralFilesSendsEachAndReportsTheRefusedOne) {
               "GOOD1.tiv: im Programmer gespeichert als GOOD1\n"
               "GOOD2.tiv: im Programmer gespeichert als GOOD2\n");
     EXPECT_EQ(programmer.read("GOOD1.tiv"), tagDataFile(std::string(150, '1')));
+}
+
+}  // namespace
+}  // namespace dravolin::test
+
+namespace dravolin::test {
+namespace {
+
+// find on a terminal: the device, settings and files on stdout; what was tried when nothing
+// answered; Ctrl-C cancels with the line and its lock given back.
+TEST_F(CliProgram, FindPrintsWhereTheProgrammerAnswersOrWhatWasTriedAndStopsAtCtrlC) {
+    programmer.write("A.tiv", tagDataFile("a"));
+    simOptions.line = LinePace{19200, 'O', 2};
+    startProgrammer();
+    const QString device = QString::fromStdString(sim->devicePath());
+    CliRun run = cli({"--no-saved-settings", "find", "--device", device}, false);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, sim->devicePath() + "\t19200,O,2\t1\n");
+    run = cli({"--baud", "19200", "--parity", "O", "--stop-bits", "2", "find", "--device", device,
+               "--json"},
+              false);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("\"found\":true"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"parity\":\"O\""), std::string::npos) << run.out;
+    const CliRun log = cli({"log", "-n", "1"}, false);
+    EXPECT_NE(log.out.find("function=find"), std::string::npos) << log.out;
+    EXPECT_NE(log.out.find("line=19200,O,8,2"), std::string::npos) << log.out;
+
+    // Noise at every other setting, silence at its own: nothing answers.
+    sim->stop();
+    simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
+    simOptions.noisePercent = 100;
+    startProgrammer();
+    run =
+        cli({"--no-saved-settings", "find", "--device", QString::fromStdString(sim->devicePath())},
+            false);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("No programmer answered."), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(sim->devicePath() + ": 25 settings tried, no answer"), std::string::npos)
+        << run.err;
+
+    // Silence everywhere, cancelled once the search is under way.
+    sim->stop();
+    simOptions.noisePercent = 0;
+    startProgrammer();
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(DRAVOLIN_CLI_PROGRAM, {"--no-saved-settings", "find", "--device",
+                                         QString::fromStdString(sim->devicePath())});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    const auto logged = [this] {
+        const std::string text = state.read("dravolin/transfers.log");
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    const auto before = logged();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (logged() < before + 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 130);
+    EXPECT_EQ(locks.listing(), "");
 }
 
 }  // namespace

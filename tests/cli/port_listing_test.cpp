@@ -73,6 +73,7 @@ TEST_F(PortListing, JsonHoldsTheSameForScripts) {
     EXPECT_EQ(json.find("\xc2\x9b"), std::string::npos);
     EXPECT_EQ(json.find('\x7f'), std::string::npos);
     EXPECT_EQ(adapter["serialNumber"].toString(), "K0042");
+    EXPECT_EQ(adapter["usbId"].toString(), "f00d:0001");
     EXPECT_EQ(adapter["coms"].toArray(), QJsonArray({2}));
     EXPECT_TRUE(adapter["usb"].toBool());
 

@@ -27,7 +27,9 @@ TEST(MessageCatalog, EveryTextInBothLanguages) {
               "ffnen der Datei!");
     EXPECT_EQ(german(TextId::FileFilter), "Alle Dateien|*.*|TIV - Codetr\xC3\xA4ger-Daten|*.tiv|");
     EXPECT_EQ(german(TextId::StatusCancelled), " Abgebrochen");
-    EXPECT_EQ(german(TextId::SettingsTitle), "Serielle Schnittstelle parametrieren");
+    // The settings dialog is titled with the words of the menu item that opens it.
+    EXPECT_EQ(german(TextId::SettingsTitle), german(TextId::ConfigureItem));
+    EXPECT_EQ(english(TextId::SettingsTitle), english(TextId::ConfigureItem));
 }
 
 TEST(MessageCatalog, TextsThatAreTheSameOrOddOnPurpose) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include "support/exchange_fixture.h"
@@ -13,18 +12,26 @@ protected:
     void receive(std::uint8_t byte) { exchange->portMessage(MSG_RX_CHAR, byte, 1); }
 };
 
-TEST_F(ExchangeState, ReplyAlreadyStoredEndsTheWaitAsReachedAndBytesBeyondTheBufferAreDropped) {
-    startWithoutProgrammer();
-    receive('0');
-    receive('0');
-    // Nothing more can arrive: a wait that did not look at the count first would time out.
-    EXPECT_EQ(exchange->waitForReply(2, 1000), WaitEnd::Reached);
-    EXPECT_EQ(exchange->waitForReply(3, 20), WaitEnd::TimedOut);
-    for (std::size_t i = 0; i < Exchange::kBufferSize + 100; ++i) {
-        receive(0x55);
-    }
-    EXPECT_EQ(exchange->waitForReply(Exchange::kBufferSize, 10), WaitEnd::Reached);
-    EXPECT_EQ(exchange->waitForReply(Exchange::kBufferSize + 1, 10), WaitEnd::TimedOut);
+// A programmer set to another rate does not understand the command, and what the line
+// brings comes with framing errors: the failure says what to look at.
+TEST_F(ExchangeState, ErrorsOnTheLineAddTheirCauseToAFailure) {
+    simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
+    ports.plan.noise = std::string("\xFF\x00\x55", 3);
+    startProgrammer();
+    exchange->startExchange(Exchange::kReceiveFunction);
+    ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
+    EXPECT_EQ(view.boxes[0].causeLine,
+              "The programmer's line settings (baud, parity, stop bits) probably differ: use Find "
+              "the programmer.");
+
+    // Without errors the failure has no such cause.
+    restartWith([](SimulatorOptions& options) {
+        options.silentPhases.insert(DevicePhase::DirectoryStatus);
+    });
+    ports.plan.noise.clear();
+    exchange->startExchange(Exchange::kReceiveFunction);
+    ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
+    EXPECT_EQ(view.boxes[0].causeLine, "");
 }
 
 TEST_F(ExchangeState, BytesFromBeforeATransactionAreDiscardedByItsFirstSend) {
@@ -43,7 +50,8 @@ TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndSaysWhyUnderItsText) {
     exchange->startExchange(Exchange::kReceiveFunction);
     EXPECT_EQ(exchange->lastOutcome(), 'N');
     EXPECT_TRUE(warnings.warnings().empty());
-    const std::string cause = port->lastOpenFailure();
+    ASSERT_TRUE(port->openFailure());
+    const std::string cause = port->openFailure()->english();
     EXPECT_NE(cause.find("no-device-here does not exist"), std::string::npos) << cause;
     ASSERT_EQ(view.boxes.size(), 1u);
     EXPECT_EQ(view.boxes[0].text, TextId::DeviceNotResponding);
@@ -60,22 +68,26 @@ TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndSaysWhyUnderItsText) {
 TEST_F(ExchangeState, OutcomeStaysOnScreenForThePauseWhileTheExchangeIsBusy) {
     startProgrammer();
     exchange->setOutcomePause(Exchange::kOutcomePauseMs);
-    std::vector<TextId> statusDuringPause;
-    bool busyDuringPause = false;
-    // Goes before the locals above, and with it a timer that has not fired.
-    QObject timerContext;
-    // A second into the pause the success text shows and the window is still locked.
-    QTimer::singleShot(1000, &timerContext, [&] {
-        statusDuringPause.push_back(view.lastStatus());
-        busyDuringPause = exchange->busy();
+    // Half a pause after the success text first shows, the text is still there and the
+    // window still locked: that timer fires inside the pause, before the exchange returns.
+    std::vector<std::pair<TextId, bool>> halfwayThrough;
+    QObject timerContext;  // goes before the locals above, and with it any timer left
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, &timerContext, [&] {
+        if (view.lastStatus() == TextId::StatusSuccess) {
+            watch.stop();
+            QTimer::singleShot(Exchange::kOutcomePauseMs / 2, &timerContext, [&] {
+                halfwayThrough.emplace_back(view.lastStatus(), exchange->busy());
+            });
+        }
     });
-    QElapsedTimer clock;
-    clock.start();
+    watch.start();
     exchange->startExchange(Exchange::kReceiveFunction);  // an empty directory: success
-    EXPECT_GE(clock.elapsed(), Exchange::kOutcomePauseMs - 50);
-    EXPECT_EQ(statusDuringPause, (std::vector<TextId>{TextId::StatusSuccess}));
+    watch.stop();
+    EXPECT_EQ(halfwayThrough,
+              (std::vector<std::pair<TextId, bool>>{{TextId::StatusSuccess, true}}));
     EXPECT_EQ(exchange->lastOutcome(), '0');
-    EXPECT_TRUE(busyDuringPause);
     EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
     EXPECT_FALSE(exchange->busy());
 }

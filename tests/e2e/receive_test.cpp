@@ -68,19 +68,21 @@ TEST_F(Receive, FetchWritesTheTagDataFileWithoutItsCheckByte) {
               (std::vector<Wait>{
                   {2, 1000}, {16, 1000}, {33, 600}, {2, 1000}, {8, 1000}, {312, 50 * 303 + 50}}));
     EXPECT_EQ(framesReceived().at(2), fetchRequest(Bytes{'T', 'A', 'G', '0', '0', '0', '0', '1'}));
-    // Progress was shown for the two data replies only, up to their whole length.
+    // Progress was shown for the two data replies only: the directory's whole length, and
+    // the file's own bytes (header and data, without the check byte behind them).
     ASSERT_FALSE(view.progress.empty());
     EXPECT_EQ(view.progress.front().expected, 33u);
-    EXPECT_EQ(view.progress.back().expected, 312u);
-    EXPECT_EQ(view.progress.back().done, 312u);
+    EXPECT_EQ(view.progress.back().expected, 311u);
+    EXPECT_EQ(view.progress.back().done, 311u);
     EXPECT_EQ(view.progressHidden, 2);
     EXPECT_EQ(view.cancelAvailable, (std::vector<bool>{true, false}));
 
-    // A file of length zero: nine bytes awaited, with 50 ms for them.
+    // A file of length zero: nine bytes awaited, for no less than the line time of the
+    // check byte plus the device and adapter allowance (50 ms used to be all).
     programmer.write("EMPTY.tiv", tagDataFile(""));
     fetch("EMPTY", pcFile("empty.tiv"));
     EXPECT_EQ(exchange->lastOutcome(), '0');
-    EXPECT_EQ(waits.back(), (Wait{9, 50}));
+    EXPECT_EQ(waits.back(), (Wait{9, 102}));
     EXPECT_EQ(pc.read("empty.tiv"), "HD010000");
 }
 

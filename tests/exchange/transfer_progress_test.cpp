@@ -37,19 +37,23 @@ TEST(TransferProgress, TimeLeftComesFromThisWaitsOwnRate) {
     EXPECT_EQ(meter.measure(3000, start + 2s).secondsLeft, 0);
 }
 
-TEST(TransferProgress, OnlyChangesWorthDrawingAreShown) {
+TEST(TransferProgress, OnlyChangesWorthDrawingAreShownAndAtMostEvery100Ms) {
     ProgressMeter meter;
     const Clock::time_point start = Clock::now();
     meter.begin(1000, 0, start);
     EXPECT_TRUE(meter.worthShowing(meter.measure(0, start), start));
-    EXPECT_FALSE(meter.worthShowing(meter.measure(5, start + 10ms), start + 10ms));  // same %
-    EXPECT_TRUE(meter.worthShowing(meter.measure(10, start + 20ms), start + 20ms));
-    // A new time left is shown, but not more often than four times a second.
+    // A new percent waits until 100 ms have passed since the last showing.
+    EXPECT_FALSE(meter.worthShowing(meter.measure(20, start + 20ms), start + 20ms));
+    EXPECT_FALSE(meter.worthShowing(meter.measure(90, start + 99ms), start + 99ms));
+    EXPECT_TRUE(meter.worthShowing(meter.measure(100, start + 100ms), start + 100ms));
+    EXPECT_FALSE(meter.worthShowing(meter.measure(105, start + 250ms), start + 250ms));  // same %
+    // A new time left alone is shown, but not more often than four times a second.
     EXPECT_TRUE(meter.worthShowing(meter.measure(300, start + 400ms), start + 400ms));
     EXPECT_FALSE(meter.worthShowing(meter.measure(301, start + 500ms), start + 500ms));
     EXPECT_TRUE(meter.worthShowing(meter.measure(301, start + 700ms), start + 700ms));
+    // The end at once, and only once.
     EXPECT_TRUE(meter.worthShowing(meter.measure(1000, start + 710ms), start + 710ms));
-    EXPECT_FALSE(meter.worthShowing(meter.measure(1000, start + 2s), start + 2s));  // shown
+    EXPECT_FALSE(meter.worthShowing(meter.measure(1000, start + 2s), start + 2s));
 }
 
 }  // namespace

@@ -32,11 +32,13 @@ expect() {
     fi
 }
 
-expect 'get list log ports put' dravolin-cli ''
+expect 'find get list log ports put' dravolin-cli ''
 expect 'get' dravolin-cli --baud 9600 g
 expect '--baud' dravolin-cli --ba
 expect '--no-saved-settings' dravolin-cli --no
 expect '--json' dravolin-cli ports --js
+expect '--json' dravolin-cli find --js
+expect 'voska-link' dravolin-cli find --device vos
 expect '' dravolin-cli list --js
 expect '19200 38400 57600 9600' dravolin-cli --baud ''
 expect '38400' dravolin-cli --baud = 3

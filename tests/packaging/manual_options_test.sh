@@ -30,5 +30,15 @@ for option in $options; do
         failures=$((failures + 1))
     fi
 done
+# Commands as --help lists them under "commands:", two blanks in front: each must be
+# described too, in bold.
+commands=$(sed -n '/^commands:/,/^$/p' <<<"$help" | grep -oE '^  [a-z]+' | sort -u)
+for command in $commands; do
+    count=$((count + 1))
+    if ! grep -qF -- "*${command}*" "$page"; then
+        echo "FAIL: $(basename "$page") does not describe the command $command, which --help names"
+        failures=$((failures + 1))
+    fi
+done
 echo "$((count - failures)) passed, $failures failed"
 [[ $failures -eq 0 ]]

@@ -74,6 +74,11 @@ protected:
         port->requestWrite(std::vector<std::uint8_t>(frame.begin(), frame.end()));
     }
 
+    // Why `serialPort` could not open its device, in one English line; empty when it could.
+    static std::string openFailureOf(const SerialPort& serialPort) {
+        return serialPort.openFailure() ? serialPort.openFailure()->english() : std::string();
+    }
+
     // The port of the current opening, as the monitor thread uses it.
     test::ScriptedPort& device() { return ports.latest(); }
 

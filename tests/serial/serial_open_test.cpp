@@ -33,6 +33,9 @@ TEST_P(LineSettings, ReachTheDeviceAsRawEightBitLineWithoutFlowControl) {
     EXPECT_EQ((line.c_cflag & CSTOPB) != 0, stopBits == 2);
     EXPECT_EQ(line.c_cflag & CRTSCTS, 0u);
     EXPECT_EQ(line.c_iflag & (IXON | IXOFF | IXANY), 0u);
+    // Input errors are checked and marked, whatever the port had before.
+    EXPECT_EQ(line.c_iflag & (INPCK | PARMRK), static_cast<tcflag_t>(INPCK | PARMRK));
+    EXPECT_EQ(line.c_iflag & (IGNPAR | ISTRIP | IGNBRK), 0u);
     EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(line.c_oflag & OPOST, 0u);
 
@@ -81,7 +84,7 @@ TEST_F(SerialLinkTest, NoDeviceReturnsZeroShowsNothingAndLeavesTheNextOpeningWor
     ASSERT_TRUE(startMonitoring());
     requestWrite("DD");
     EXPECT_EQ(pty.receive(2, 10000), "DD");
-    EXPECT_TRUE(port->lastOpenFailure().empty());
+    EXPECT_TRUE(openFailureOf(*port).empty());
 }
 
 TEST_F(SerialLinkTest, OpeningTwiceWithoutClosingReopensTheDeviceForTheNewOpeningAlone) {

@@ -15,13 +15,20 @@ namespace {
 namespace fs = std::filesystem;
 using test::TestFolder;
 
-// The serial link over a pseudo-terminal, with its lock files in a folder of the test's own.
+// The serial link over a pseudo-terminal, with its lock files in a folder of the test's own
+// (named as a user names it: in DRAVOLIN_LOCK_DIR).
 class PortSharing : public SerialLinkTest {
 protected:
     void SetUp() override {
         SerialLinkTest::SetUp();
-        port->setLockFolder(locks.path().string());
+        useLockFolder(locks.path());
     }
+    void TearDown() override {
+        SerialLinkTest::TearDown();
+        ::setenv("DRAVOLIN_LOCK_DIR", lockFolderBefore_.c_str(), 1);
+    }
+
+    void useLockFolder(const fs::path& folder) { ::setenv("DRAVOLIN_LOCK_DIR", folder.c_str(), 1); }
 
     std::string lockName() const { return PortLock::lockFileName(pty.devicePath()); }
     void mapTo(const std::string& path) {
@@ -31,6 +38,9 @@ protected:
     }
 
     TestFolder locks;
+
+private:
+    const std::string lockFolderBefore_ = PortLock::defaultFolder();
 };
 
 TEST_F(PortSharing, OurLockIsHeldWhileThePortIsOpenAndGoesOnEveryWayOut) {
@@ -55,18 +65,16 @@ TEST_F(PortSharing, OurLockIsHeldWhileThePortIsOpenAndGoesOnEveryWayOut) {
 }
 
 TEST_F(PortSharing, WithoutALockFolderThePortIsUsedAndTheHolderFoundAmongOpenFiles) {
-    port->setLockFolder((locks.path() / "missing").string());
+    useLockFolder(locks.path() / "missing");
     ASSERT_EQ(openLink(), 1);
     EXPECT_NE(port->lockNotice().find(pty.devicePath()), std::string::npos);
 
     PortMap map;
     map.map(kPort, pty.devicePath());
     SerialPort other(presenter, map);
-    other.setLockFolder((locks.path() / "missing").string());
     EXPECT_EQ(other.openPort(this, kPort, 9600, 'E', 8, 1, 9, 512, 1), 0);
-    EXPECT_EQ(other.lastOpenFailure(), pty.devicePath() + " is busy: in use by " +
-                                           thisProgramsName() + " (pid " +
-                                           std::to_string(::getpid()) + ")");
+    EXPECT_EQ(openFailureOf(other), pty.devicePath() + " is busy: in use by " + thisProgramsName() +
+                                        " (pid " + std::to_string(::getpid()) + ")");
     port->closePort();
 }
 
@@ -74,16 +82,16 @@ TEST_F(PortSharing, EachCauseOfAFailedOpeningIsSaid) {
     const std::string missing = (locks.path() / "ttyUSB9").string();
     mapTo(missing);
     EXPECT_EQ(openLink(), 0);
-    EXPECT_EQ(port->lastOpenFailure(), missing + " does not exist: is the adapter plugged in?");
+    EXPECT_EQ(openFailureOf(*port), missing + " does not exist: is the adapter plugged in?");
 
     const fs::path plain = locks.write("not-a-tty", "");
     mapTo(plain.string());
     EXPECT_EQ(openLink(), 0);
-    EXPECT_EQ(port->lastOpenFailure(), plain.string() + " is not a serial device");
+    EXPECT_EQ(openFailureOf(*port), plain.string() + " is not a serial device");
 
     mapTo("");
     EXPECT_EQ(openLink(), 0);
-    EXPECT_EQ(port->lastOpenFailure(), "no device stands for this port");
+    EXPECT_EQ(openFailureOf(*port), "no device stands for this port");
 
     // Permission denied names the group that owns the device (root may open any file).
     if (::geteuid() != 0) {
@@ -91,7 +99,7 @@ TEST_F(PortSharing, EachCauseOfAFailedOpeningIsSaid) {
         fs::permissions(refused, fs::perms::none);
         mapTo(refused.string());
         EXPECT_EQ(openLink(), 0);
-        const std::string cause = port->lastOpenFailure();
+        const std::string cause = openFailureOf(*port);
         EXPECT_TRUE(cause.starts_with("permission denied on " + refused.string() + " (group "))
             << cause;
     }

@@ -54,7 +54,9 @@ int ScriptedPort::waitForAny(std::span<comm::Event* const> events) {
     if (plan_.beforeWait) {
         plan_.beforeWait(events, *real_);
     }
-    return real_->waitForAny(events);
+    const int signal = real_->waitForAny(events);
+    lastWake_ = signal;
+    return signal;
 }
 
 comm::ReadOutcome ScriptedPort::read(std::span<std::uint8_t> buffer, std::size_t& count,

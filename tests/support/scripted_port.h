@@ -65,6 +65,9 @@ public:
     int reads() const { return reads_.load(); }
     int writes() const { return writes_.load(); }
     bool noiseRead() const { return noiseRead_.load(); }
+    // The signal the last sleep of the monitor loop on the port woke to; kNotWoken before.
+    static constexpr int kNotWoken = -100;
+    int lastWake() const { return lastWake_.load(); }
 
 private:
     bool noiseDue() const;
@@ -78,6 +81,7 @@ private:
     std::atomic<int> reads_{0};
     std::atomic<int> writes_{0};
     std::atomic<bool> noiseRead_{false};
+    std::atomic<int> lastWake_{kNotWoken};
 };
 
 // Gives each opening of a SerialPort a ScriptedPort with the plan as it stands then.

@@ -67,7 +67,8 @@ TEST(PortSettingsDialog, OpensWithTheDefaultsAndSpeaksTheWindowsLanguage) {
     dialog.settings().language = 0;
     runDialog(dialog, look);
     EXPECT_EQ(cancelCaption, "Abbrechen");
-    EXPECT_EQ(title, "Serielle Schnittstelle parametrieren");
+    // The same words as the menu item that opens it.
+    EXPECT_EQ(title, "Schnittstelle parametrieren");
 }
 
 TEST(PortSettingsDialog, OkStoresTheCheckedButtonsAndCancelChangesNothing) {
@@ -185,6 +186,19 @@ TEST_F(DeviceChoice, ListsTheDevicesFoundStableNamesFirstAndMarksComPortsWithout
     EXPECT_EQ(shownNote, "/dev/ttyS0: built-in serial port at I/O 0x3F8");  // Com 1's
     // Com 3 stands for /dev/ttyS2, which this machine does not have.
     EXPECT_EQ(missing, (std::vector<int>{2, 3}));
+
+    // A German window's dialog describes them in German.
+    dialog.settings().language = 0;
+    runDialog(dialog, [&] {
+        shown = listed();
+        shownNote = note();
+        dialog.reject();
+    });
+    EXPECT_EQ(shown.mid(1, 2),
+              QStringList({"/dev/ttyS0  —  eingebaute serielle Schnittstelle bei I/O 0x3F8",
+                           "/dev/ttyS1  —  eingebaute serielle Schnittstelle, wohl nicht vorhanden "
+                           "(kein UART gefunden)"}));
+    EXPECT_EQ(shownNote, "/dev/ttyS0: eingebaute serielle Schnittstelle bei I/O 0x3F8");
 }
 
 TEST_F(DeviceChoice, TheDeviceChosenForAComIsKeptOnOkOnlyAndTheOthersStayAsTheyWere) {

@@ -25,6 +25,8 @@ public:
         std::function<void()> whileMessageShown;
         std::vector<QString> questions;
         bool answerYes = false;  // how every question is answered
+        // The folder each folder dialog opened in.
+        std::vector<QString> folderDialogs;
         // Folders the folder dialogs answer in order; once they run out, they are cancelled.
         std::deque<QString> folderAnswers;
         // The files every dialog of several files answers; none cancels it.
@@ -66,7 +68,9 @@ public:
         return record_->severalFiles;
     }
 
-    std::optional<QString> chooseFolder(QWidget*, const QString&, const QString&) override {
+    std::optional<QString> chooseFolder(QWidget*, const QString&,
+                                        const QString& directory) override {
+        record_->folderDialogs.push_back(directory);
         if (record_->folderAnswers.empty()) {
             return std::nullopt;
         }

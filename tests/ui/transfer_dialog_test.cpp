@@ -137,7 +137,7 @@ TEST_F(TransferDialogTest, ClosingAsksDuringAWaitAndIsIgnoredDuringTheOutcome) {
     // For each attempt: whether the exchange was in the expected phase and the window stayed.
     std::vector<bool> busyAndStayed;
     auto tryToEnd = [this, &busyAndStayed](bool waiting) {
-        const bool busy = window_.exchange().busy() && window_.exchange().waiting() == waiting;
+        const bool busy = window_.exchange().busy() && window_.exchange().cancellable() == waiting;
         const bool closed = window_.close();
         QTest::keyClick(&window_, Qt::Key_Return);
         if (!waiting) {
@@ -169,11 +169,14 @@ TEST_F(TransferDialogTest, ClosingAsksDuringAWaitAndIsIgnoredDuringTheOutcome) {
 }
 
 // Two runs of the window over one settings file: what the operator confirmed in the first
-// is there in the second; a device given on the command line is not.
+// is there in the second, and each file dialog's folder (the backup's apart from the receive
+// dialog's); a device given on the command line is not.
 TEST(RememberedSettings, ConfirmedSettingsAndFoldersSurviveARestartButTheCommandLineDoesNot) {
     QTemporaryDir folder;
     const QString settingsPath = folder.filePath("dravolin.conf");
     const QString sendFolder = folder.filePath("outgoing");
+    const QString backupFolder = folder.filePath("backups");
+    const std::string receiveFolder = folder.filePath("incoming").toStdString();
     auto record = std::make_shared<ScriptedPrompts::Record>();
     PortMap commandLine;
     commandLine.map(1, "/nonexistent/from-the-command-line");
@@ -181,26 +184,27 @@ TEST(RememberedSettings, ConfirmedSettingsAndFoldersSurviveARestartButTheCommand
     {
         SettingsFile file(settingsPath);
         file.load();
+        ASSERT_TRUE(file.saveFolder(SettingsFile::kReceiveDialog, receiveFolder));
         TransferDialog window(commandLine, std::make_unique<ScriptedPrompts>(record));
         window.useSettingsFile(file);
         window.exchange().setOutcomePause(0);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         WindowDriver ui(window);
-        PortSettingsDialog& settings = window.settingsDialog();
-        QTimer::singleShot(0, &settings, [&] {
-            settings.findChild<QAbstractButton*>("1010")->click();  // Com 3
-            QLineEdit* device = settings.findChild<QComboBox*>("deviceList")->lineEdit();
+        auto* settings = window.findChild<PortSettingsDialog*>();
+        ASSERT_NE(settings, nullptr);
+        QTimer::singleShot(0, settings, [&] {
+            settings->findChild<QAbstractButton*>("1010")->click();  // Com 3
+            QLineEdit* device = settings->findChild<QComboBox*>("deviceList")->lineEdit();
             device->selectAll();
             QTest::keyClicks(device, "/nonexistent/ttyUSB3");
-            settings.findChild<QAbstractButton*>("1008")->click();  // 57600 baud
-            settings.findChild<QAbstractButton*>("1")->click();     // OK
+            settings->findChild<QAbstractButton*>("1008")->click();  // 57600 baud
+            settings->findChild<QAbstractButton*>("1")->click();     // OK
         });
         ui.command(40005)->trigger();
         // The operator's choice wins over the command line's from now on.
-        EXPECT_EQ(window.serialPort().portMap().devicePath(3), "/nonexistent/ttyUSB3");
-        EXPECT_EQ(window.serialPort().portMap().devicePath(1),
-                  "/nonexistent/from-the-command-line");
+        EXPECT_EQ(settings->portMap().devicePath(3), "/nonexistent/ttyUSB3");
+        EXPECT_EQ(settings->portMap().devicePath(1), "/nonexistent/from-the-command-line");
 
         // A file chosen to send (which cannot be read: the send ends at once).
         record->fileAnswers.push_back(sendFolder + "/missing.tiv");
@@ -208,17 +212,26 @@ TEST(RememberedSettings, ConfirmedSettingsAndFoldersSurviveARestartButTheCommand
         ui.start()->trigger();
         ASSERT_EQ(record->fileDialogs.size(), 1u);
         EXPECT_FALSE(window.exchange().busy());
+
+        // A backup into a folder of its own (the listing fails on the missing line); the
+        // first one opens where received files go.
+        record->folderAnswers.push_back(backupFolder);
+        window.findChild<QAction*>("backup")->trigger();
+        ASSERT_EQ(record->folderDialogs.size(), 1u);
+        EXPECT_EQ(record->folderDialogs[0].toStdString(), receiveFolder);
     }
 
     SettingsFile file(settingsPath);
     file.load();
     EXPECT_EQ(file.warning(), "");
+    EXPECT_EQ(file.settings().folders.at(SettingsFile::kReceiveDialog), receiveFolder);
     TransferDialog window({}, std::make_unique<ScriptedPrompts>(record));
     window.useSettingsFile(file);
-    EXPECT_EQ(window.settingsDialog().settings().port, 3);
-    EXPECT_EQ(window.settingsDialog().settings().baudRate, 57600);
-    EXPECT_EQ(window.serialPort().portMap().devicePath(3), "/nonexistent/ttyUSB3");
-    EXPECT_EQ(window.serialPort().portMap().devicePath(1), "/dev/ttyS0");
+    const auto* settings = window.findChild<PortSettingsDialog*>();
+    EXPECT_EQ(settings->settings().port, 3);
+    EXPECT_EQ(settings->settings().baudRate, 57600);
+    EXPECT_EQ(settings->portMap().devicePath(3), "/nonexistent/ttyUSB3");
+    EXPECT_EQ(settings->portMap().devicePath(1), "/dev/ttyS0");
 
     window.exchange().setOutcomePause(0);
     window.show();
@@ -228,6 +241,9 @@ TEST(RememberedSettings, ConfirmedSettingsAndFoldersSurviveARestartButTheCommand
     ui.start()->trigger();  // the dialog is cancelled
     ASSERT_EQ(record->fileDialogs.size(), 2u);
     EXPECT_EQ(record->fileDialogs[1].directory, sendFolder);
+    window.findChild<QAction*>("backup")->trigger();  // the folder dialog is cancelled
+    ASSERT_EQ(record->folderDialogs.size(), 2u);
+    EXPECT_EQ(record->folderDialogs[1], backupFolder);
 }
 
 class GermanWindow : public WindowInLanguage {};

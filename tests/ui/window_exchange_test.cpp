@@ -76,7 +76,7 @@ TEST_F(WindowExchangeTest, SendTransfersARegularFileChosenOnDiskAndNothingElse) 
     expectSuccessThenIdle(" - stored in the programmer as dock3");
 }
 
-TEST_F(WindowExchangeTest, EnterNeverEndsTheProgramAndEscapeCancelsTheListsWait) {
+TEST_F(WindowExchangeTest, EnterAndEscapeNeverEndTheProgramEscapeCancelsTheListsWaitAndCtrlQQuits) {
     writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), "A");
     writeTagDataFile(deviceFolder_.filePath("PART0002.tiv"), "B");
     startDevice();
@@ -117,10 +117,74 @@ TEST_F(WindowExchangeTest, EnterNeverEndsTheProgramAndEscapeCancelsTheListsWait)
     EXPECT_TRUE(statusShown(" Cancelled"));
     expectIdle();
 
-    // Escape on the idle window closes it, as it always did.
+    // Escape on the idle window does nothing (pressed once more after a cancel it must not
+    // quit); Ctrl+Q quits.
     ui_->pressKey(Qt::Key_Escape);
+    QTest::keyClick(ui_->functionList()->lineEdit(), Qt::Key_Escape);
+    EXPECT_TRUE(window_->isVisible());
+    ui_->functionList()->setFocus();
+    QTest::keyClick(ui_->functionList()->lineEdit(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(window_->isVisible());
-    EXPECT_EQ(window_->result(), QDialog::Rejected);
+}
+
+// Receive and send with the keyboard alone: Down chooses a function, Enter starts it, the
+// listed names get the focus, Down only moves through them and Enter picks one. Controls
+// that mean nothing during the transfer are disabled.
+TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
+    writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), QByteArray(2000, 'a'));
+    writeTagDataFile(deviceFolder_.filePath("PART0002.tiv"), "B");
+    SimulatedProgrammer::Options paced;  // so that the transfer lasts while it is looked at
+    paced.pace = LinePace{38400, 'E', 1};
+    startDevice(paced);
+    window_->exchange().setOutcomePause(0);
+    const auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+    const auto focusIn = [](QWidget* control) {
+        QWidget* focus = QApplication::focusWidget();
+        return focus == control || control->isAncestorOf(focus);
+    };
+    ASSERT_TRUE(focusIn(ui_->functionList()));
+
+    press(Qt::Key_Down);
+    EXPECT_EQ(ui_->functionList()->currentText(), "Receive Data");
+    press(Qt::Key_Return);
+    ASSERT_TRUE(window_->exchange().awaitingFileChoice());
+    EXPECT_TRUE(focusIn(ui_->fileList()));
+
+    // Down shows the first name without taking it; the second Down the next one, Up back.
+    press(Qt::Key_Down);
+    EXPECT_EQ(ui_->fileList()->currentText(), "PART0001");
+    press(Qt::Key_Down);
+    press(Qt::Key_Up);
+    EXPECT_EQ(ui_->fileList()->currentText(), "PART0001");
+    EXPECT_TRUE(record_->fileDialogs.empty());
+    EXPECT_TRUE(window_->exchange().awaitingFileChoice());
+
+    std::vector<bool> enabledMidTransfer;
+    whenProgressPasses(100, [&] {
+        enabledMidTransfer = {ui_->fileList()->isEnabled(), ui_->functionList()->isEnabled(),
+                              ui_->start()->isEnabled() && ui_->enabledMenus() > 0};
+    });
+    record_->fileAnswers.push_back(diskFolder_.filePath("part1.tiv"));
+    press(Qt::Key_Return);
+    ASSERT_EQ(record_->fileDialogs.size(), 1u);
+    EXPECT_EQ(window_->exchange().lastOutcome(), '0');
+    EXPECT_EQ(enabledMidTransfer, std::vector<bool>({false, false, false}));
+    EXPECT_EQ(readAll(diskFolder_.filePath("part1.tiv")).size(), 2008);
+    expectIdle();
+
+    // The send: Down twice from the prompt, Enter, the file dialog answered.
+    ASSERT_TRUE(focusIn(ui_->functionList()));
+    const QString sent = diskFolder_.filePath("NEWPART.tiv");
+    writeTagDataFile(sent, "new");
+    record_->fileAnswers.push_back(sent);
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    EXPECT_EQ(ui_->functionList()->currentText(), "Send Data");
+    press(Qt::Key_Return);
+    ASSERT_EQ(record_->fileDialogs.size(), 2u);
+    EXPECT_EQ(window_->exchange().lastOutcome(), '0');
+    EXPECT_EQ(readAll(deviceFolder_.filePath("NEWPART.tiv")), readAll(sent));
+    expectIdle();
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDate>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 
 #include "exchange/exchange_records.h"
@@ -51,7 +53,7 @@ TEST_F(WindowRecordsTest, TheLogWindowShowsExchangesNewestFirstAndCopiesWhatIsSe
     ASSERT_EQ(window_->exchange().lastOutcome(), '0');
 
     action("transferLog")->trigger();
-    TransferLogWindow* logWindow = window_->transferLogWindow();
+    auto* logWindow = window_->findChild<TransferLogWindow*>();
     ASSERT_NE(logWindow, nullptr);
     EXPECT_TRUE(logWindow->isVisible());
     auto* table = logWindow->findChild<QTableWidget*>("logTable");
@@ -59,13 +61,31 @@ TEST_F(WindowRecordsTest, TheLogWindowShowsExchangesNewestFirstAndCopiesWhatIsSe
     ASSERT_EQ(table->rowCount(), 2);
     // Columns: time, function, name, outcome, bytes, duration, file on the PC, ...
     const auto cell = [&](int row, int column) { return table->item(row, column)->text(); };
-    EXPECT_EQ(cell(0, 1), "put");
+    // The log's codes in words; the duration with the locale's decimal point.
+    EXPECT_EQ(cell(0, 1), "Send");
     EXPECT_EQ(cell(0, 2), "SENT");
-    EXPECT_EQ(cell(0, 3), "0");
+    EXPECT_EQ(cell(0, 3), "successful");
     EXPECT_EQ(cell(0, 4), "158");
-    EXPECT_EQ(cell(1, 1), "get");
+    EXPECT_EQ(cell(1, 1), "Receive");
     EXPECT_EQ(cell(1, 6), diskFolder_.filePath("first.tiv"));
     EXPECT_TRUE(cell(1, 0).startsWith(QDate::currentDate().toString(Qt::ISODate)));
+    EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d{3}$").match(cell(0, 5)).hasMatch())
+        << cell(0, 5).toStdString();
+
+    // In German: German words, a decimal comma, and no column title cut.
+    TransferLogWindow german(statePath("transfers.log").toStdString(), Language::German);
+    german.show();
+    auto* germanTable = german.findChild<QTableWidget*>("logTable");
+    EXPECT_EQ(germanTable->item(0, 1)->text(), "Senden");
+    EXPECT_EQ(germanTable->item(0, 3)->text(), "erfolgreich");
+    EXPECT_TRUE(
+        QRegularExpression("^\\d+,\\d{3}$").match(germanTable->item(0, 5)->text()).hasMatch())
+        << germanTable->item(0, 5)->text().toStdString();
+    QHeaderView* header = germanTable->horizontalHeader();
+    for (int column = 0; column < germanTable->columnCount(); ++column) {
+        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
+            << germanTable->horizontalHeaderItem(column)->text().toStdString();
+    }
 
     // Copy takes the log's own lines, newest first: all of them with no row selected, else
     // the selected ones. The file holds them oldest first.

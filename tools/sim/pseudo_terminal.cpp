@@ -19,6 +19,7 @@ std::string failed(const char* what) {
 }  // namespace
 
 bool PseudoTerminal::open(std::string& error) {
+    existing_ = false;
     master_.reset(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!master_.isOpen()) {
         error = failed("cannot open a pseudo-terminal");
@@ -43,19 +44,48 @@ bool PseudoTerminal::open(std::string& error) {
     return true;
 }
 
+bool PseudoTerminal::openExisting(const std::string& path, std::string& error) {
+    master_.reset(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!master_.isOpen()) {
+        error = failed(("cannot open " + path).c_str());
+        return false;
+    }
+    if (!makeRaw(master_.get(), error)) {
+        error = path + ": " + error;
+        master_.reset();
+        return false;
+    }
+    slavePath_ = path;
+    existing_ = true;
+    return true;
+}
+
+void PseudoTerminal::closeMaster() {
+    // What the device wrote and the other end has not taken would reach whoever comes to the
+    // line next; closing our own master drops it, an existing terminal keeps it unless told.
+    if (existing_ && master_.isOpen()) {
+        ::tcflush(master_.get(), TCOFLUSH);
+    }
+    master_.reset();
+}
+
 bool PseudoTerminal::makeSlaveRaw(std::string& error) const {
     const UniqueFd slave(::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!slave.isOpen()) {
         error = failed(("cannot open " + slavePath_).c_str());
         return false;
     }
+    return makeRaw(slave.get(), error);
+}
+
+bool PseudoTerminal::makeRaw(int fd, std::string& error) {
     termios modes{};
-    if (::tcgetattr(slave.get(), &modes) != 0) {
+    if (::tcgetattr(fd, &modes) != 0) {
         error = failed("cannot read the terminal modes");
         return false;
     }
     ::cfmakeraw(&modes);
-    if (::tcsetattr(slave.get(), TCSANOW, &modes) != 0) {
+    if (::tcsetattr(fd, TCSANOW, &modes) != 0) {
         error = failed("cannot set the terminal modes");
         return false;
     }

@@ -53,6 +53,7 @@ ServingLoop::ServingLoop(const SimulatorOptions& options, PseudoTerminal& termin
       memory_(options.files, options.capacity, options.log),
       responder_(options_, memory_),
       pacer_(options.pace),
+      mismatch_(options.seed, options.noisePercent),
       hangupArmed_(options.hangupAfter.has_value()) {}
 
 void ServingLoop::run() {
@@ -82,6 +83,9 @@ ServingLoop::Progress ServingLoop::waitForPeer() {
     }
     if ((master.revents & POLLNVAL) != 0) {
         return fail("the line is no longer open");
+    }
+    if ((master.revents & POLLHUP) != 0 && terminal_.isExisting()) {
+        return otherEndClosed();
     }
     if ((master.revents & POLLHUP) == 0) {
         peerPresent_ = true;
@@ -201,7 +205,7 @@ ServingLoop::Progress ServingLoop::waitForEvents() {
     }
     if ((events & (POLLHUP | POLLERR)) != 0) {
         peerClosed();
-        return Progress::Going;
+        return terminal_.isExisting() ? otherEndClosed() : Progress::Going;
     }
     if ((events & POLLIN) != 0) {
         return readInput();
@@ -216,6 +220,10 @@ ServingLoop::Progress ServingLoop::readInput() {
         if (count > 0) {
             // The bytes entered the line now; each acts once its own line time has passed.
             const Clock::time_point readAt = Clock::now();
+            if (pcLineDiffers()) {
+                answerMismatch(static_cast<std::size_t>(count), readAt);
+                continue;
+            }
             for (ssize_t i = 0; i < count; ++i) {
                 input_.push_back(
                     TimedByte{chunk[static_cast<std::size_t>(i)], pacer_.receivedAt(readAt)});
@@ -227,12 +235,33 @@ ServingLoop::Progress ServingLoop::readInput() {
         }
         if (count < 0 && errno == EIO) {
             peerClosed();
-            return Progress::Going;
+            return terminal_.isExisting() ? otherEndClosed() : Progress::Going;
         }
         if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             return fail("cannot read from the line");
         }
         return Progress::Going;
+    }
+}
+
+bool ServingLoop::pcLineDiffers() const {
+    if (!options_.line) {
+        return false;
+    }
+    // The master's view of the terminal settings is the one the PC set on its end.
+    termios pcSide{};
+    return ::tcgetattr(terminal_.master(), &pcSide) == 0 && !lineMatches(pcSide, *options_.line);
+}
+
+void ServingLoop::answerMismatch(std::size_t heard, Clock::time_point readAt) {
+    const Bytes noise = mismatch_.answer();
+    trace("-- " + std::to_string(heard) + " bytes heard at other line settings; " +
+          (noise.empty() ? std::string("no answer") : "noise answered"));
+    for (const std::uint8_t byte : noise) {
+        output_.push_back(TimedByte{byte, pacer_.sentAt(readAt)});
+    }
+    if (!output_.empty()) {
+        lastActivity_ = std::max(lastActivity_, output_.back().due);
     }
 }
 
@@ -259,6 +288,14 @@ void ServingLoop::peerClosed() {
         hangupArmed_ = true;
     }
     peerPresent_ = false;
+}
+
+ServingLoop::Progress ServingLoop::otherEndClosed() {
+    // Whoever made the terminal (an emulator) has gone; no PC can come back through it.
+    const std::string message = "the other end of " + terminal_.slavePath() + " has closed";
+    trace("-- " + message);
+    record_.setState(SimulatorState::HungUp, message);
+    return Progress::Finished;
 }
 
 Bytes ServingLoop::drainInputOfClosedLine() const {

@@ -8,6 +8,7 @@
 #include "sim/device_memory.h"
 #include "sim/device_responder.h"
 #include "sim/frame_receiver.h"
+#include "sim/line_mismatch.h"
 #include "sim/line_pacer.h"
 #include "sim/pseudo_terminal.h"
 #include "sim/session_record.h"
@@ -48,7 +49,10 @@ private:
     Progress sendDueOutput(Clock::time_point now);
     Progress waitForEvents();
     Progress readInput();
+    bool pcLineDiffers() const;
+    void answerMismatch(std::size_t heard, Clock::time_point readAt);
     void peerClosed();
+    Progress otherEndClosed();
     Bytes drainInputOfClosedLine() const;
     Progress hangUp();
 
@@ -67,6 +71,7 @@ private:
     DeviceResponder responder_;
     FrameReceiver receiver_;
     LinePacer pacer_;
+    LineMismatch mismatch_;
 
     std::deque<TimedByte> input_;   // read from the PC, not yet acted upon
     std::deque<TimedByte> output_;  // answers not yet written

@@ -35,7 +35,12 @@ bool SimulatedProgrammer::start(std::string& error) {
         error = "the simulated programmer has already been started";
         return false;
     }
-    if (!checkFolder(error) || !wake_.open(error) || !terminal_.open(error)) {
+    if (!checkFolder(error) || !wake_.open(error)) {
+        return false;
+    }
+    const bool opened = options_.serve.empty() ? terminal_.open(error)
+                                               : terminal_.openExisting(options_.serve, error);
+    if (!opened) {
         return false;
     }
     if (!options_.link.empty() && !link_.create(options_.link, terminal_.slavePath(), error)) {

@@ -32,6 +32,7 @@ const std::map<std::string, DevicePhase> kPhases = {
 
 constexpr long kLargestCount = 1'000'000;
 constexpr long kLargestBaud = 4'000'000;
+constexpr long kLargestSeed = 2'147'483'647;
 
 template <typename Value>
 std::string namesOf(const std::map<std::string, Value>& table) {
@@ -110,6 +111,7 @@ private:
             {"--files", &ArgumentReader::readFiles},
             {"--capacity", &ArgumentReader::readCapacity},
             {"--link", &ArgumentReader::readLink},
+            {"--serve", &ArgumentReader::readServe},
             {"--answer", &ArgumentReader::readAnswer},
             {"--refuse", &ArgumentReader::readRefuse},
             {"--corrupt-check", &ArgumentReader::readCorruptCheck},
@@ -119,6 +121,9 @@ private:
             {"--length-field", &ArgumentReader::readLengthField},
             {"--pace", &ArgumentReader::readPace},
             {"--hangup-after", &ArgumentReader::readHangupAfter},
+            {"--line", &ArgumentReader::readLine},
+            {"--seed", &ArgumentReader::readSeed},
+            {"--noise", &ArgumentReader::readNoise},
         };
         const auto reader = kReaders.find(flag);
         if (reader == kReaders.end()) {
@@ -158,6 +163,13 @@ private:
             result_.error = flag + " needs a path";
         }
         result_.options.link = value;
+    }
+
+    void readServe(const std::string& flag, const std::string& value) {
+        if (value.empty()) {
+            result_.error = flag + " needs the path of a terminal";
+        }
+        result_.options.serve = value;
     }
 
     void readAnswer(const std::string& flag, const std::string& value) {
@@ -246,7 +258,15 @@ private:
     }
 
     void readPace(const std::string& flag, const std::string& value) {
-        // BAUD,PARITY,STOP
+        result_.options.pace = readLineSettings(flag, value);
+    }
+
+    void readLine(const std::string& flag, const std::string& value) {
+        result_.options.line = readLineSettings(flag, value);
+    }
+
+    // BAUD,PARITY,STOP
+    std::optional<LinePace> readLineSettings(const std::string& flag, const std::string& value) {
         const auto firstComma = value.find(',');
         const auto secondComma =
             firstComma == std::string::npos ? std::string::npos : value.find(',', firstComma + 1);
@@ -264,9 +284,27 @@ private:
                             " takes BAUD,PARITY,STOP such as 9600,E,1 (PARITY N, E or O; "
                             "STOP 1 or 2), not '" +
                             value + "'";
+            return std::nullopt;
+        }
+        return LinePace{*baud, parity[0], static_cast<int>(*stopBits)};
+    }
+
+    void readNoise(const std::string& flag, const std::string& value) {
+        const auto percent = wholeNumber(value, 0, 100);
+        if (!percent) {
+            result_.error = flag + " takes a percentage from 0 to 100, not '" + value + "'";
             return;
         }
-        result_.options.pace = LinePace{*baud, parity[0], static_cast<int>(*stopBits)};
+        result_.options.noisePercent = static_cast<int>(*percent);
+    }
+
+    void readSeed(const std::string& flag, const std::string& value) {
+        const auto seed = wholeNumber(value, 0, kLargestSeed);
+        if (!seed) {
+            result_.error = flag + " takes a whole number from 0 up, not '" + value + "'";
+            return;
+        }
+        result_.options.seed = static_cast<unsigned>(*seed);
     }
 
     void readHangupAfter(const std::string& flag, const std::string& value) {
@@ -306,6 +344,10 @@ Options:
                            a new name gets 'S' when it is full, an existing name is replaced
   --link PATH              make PATH a symbolic link to the device path (an existing link
                            is replaced, anything else is refused); removed on exit
+  --serve TTY              serve on the terminal TTY, whose other end someone else holds
+                           (the host end of an emulator's serial line, such as a QEMU pty
+                           chardev), instead of a pseudo-terminal of its own; ends when
+                           that other end closes
   --trace                  a hex line per frame on standard error: PC>DEV 44 44,
                            DEV>PC 30 30; remarks start with "--"
   -h, --help               show this text
@@ -331,6 +373,16 @@ Fault knobs (each may be combined with the others):
                            e.g. --pace 9600,E,1
   --hangup-after N         close the line after N bytes of the next directory or file reply,
                            then exit
+  --line BAUD,PARITY,STOP  the programmer's own line settings, as set on its keypad: it
+                           answers only while the PC's end of the line is set to them; at
+                           other settings it hears garbage, as a UART would, and answers
+                           with nothing or a few bytes of noise (e.g. --line 19200,O,2);
+                           a pseudo-terminal keeps no parity-enable bit, so even parity
+                           and none look the same to it
+  --seed N                 seeds the choice between silence and noise at a mismatch
+                           (default 1), so that a run can be repeated
+  --noise PERCENT          how many of the bursts heard at a mismatch get noise back
+                           (default 50); 0 for a programmer that stays silent there
 
 Status letters the programmer raises itself: X a check byte it received is wrong,
 R a fetch of a name it does not hold, S memory full, W an announcement it cannot take

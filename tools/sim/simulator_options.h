@@ -42,6 +42,9 @@ struct SimulatorOptions {
     std::filesystem::path files;  // the device's memory: a folder of NAME.tiv files
     std::size_t capacity = 15;    // files the memory holds
     std::filesystem::path link;   // a symbolic link to the slave path; empty for none
+    // A terminal someone else made (an emulator's serial line) to serve on instead of a
+    // pseudo-terminal of our own; empty for our own.
+    std::filesystem::path serve;
 
     // Fault knobs: each changes one thing the device sends.
     std::map<DeviceCommand, char> answers;       // this status letter instead of its own answer
@@ -53,6 +56,13 @@ struct SimulatorOptions {
     std::optional<std::string> lengthField;      // 4 characters for the file reply's length field
     std::optional<LinePace> pace;                // emulate the line time in both directions
     std::optional<std::size_t> hangupAfter;      // close the line after N bytes of a data reply
+
+    // The programmer's own line settings: it answers only while the PC's end of the line is
+    // set to them, and otherwise as a UART at a mismatch would (nothing, or a little noise,
+    // drawn from a generator seeded with `seed`).
+    std::optional<LinePace> line;
+    unsigned seed = 1;
+    int noisePercent = 50;  // of the bursts heard at a mismatch that get noise back
 
     bool trace = false;  // one line per frame in both directions
     LogSink log;         // where notes and trace go; standard error when empty

@@ -3,10 +3,13 @@
 // The small layer that stands where the serial and signalling calls of the original
 // platform stood: manual-reset events, a wait for any of them that names the lowest set
 // one, and a comm port with time-outs, an event mask, line settings, purging and a
-// "wait for a port event" whose completion sets an event. POSIX and the standard library
-// only, so that the serial link and its tests need no Qt below this line.
+// "wait for a port event" whose completion sets an event. The system's calls and the
+// standard library only, so that the serial link and its tests need no Qt below this line:
+// comm_posix.cpp (termios, poll, eventfd) and comm_win32.cpp (the Win32 comm calls).
 
+#ifndef _WIN32
 #include <termios.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -24,7 +27,8 @@ namespace dravolin::comm {
 // here; the other kinds of the mask are kept and read back but never occur.
 inline constexpr unsigned kEventReceived = 0x0001;
 
-// The code (an errno value) of the last failure of a comm call on the calling thread.
+// The code (an errno value, on Windows too) of the last failure of a comm call on the calling
+// thread.
 int lastError();
 void setLastError(int code);
 
@@ -43,14 +47,30 @@ public:
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
 
-    bool valid() const { return fd_ >= 0; }
     void set();
     void reset();
     bool isSet() const;
-    int fd() const { return fd_; }
+#ifdef _WIN32
+    bool valid() const {
+        return handle_ != nullptr;
+    }
+    void* handle() const {
+        return handle_;
+    }
+
+private:
+    void* handle_ = nullptr;  // a manual-reset Win32 event
+#else
+    bool valid() const {
+        return fd_ >= 0;
+    }
+    int fd() const {
+        return fd_;
+    }
 
 private:
     int fd_ = -1;
+#endif
 };
 
 // The five time-outs in milliseconds, in the order the port keeps them.
@@ -62,9 +82,21 @@ struct Timeouts {
     std::uint32_t writeTotalConstant = 0;
 };
 
+#ifdef _WIN32
+// The parts of the port's DCB that a settings string fixes, in the DCB's own terms; the
+// Win32 port keeps the rest of the DCB as the port had it.
+struct LineSettings {
+    std::uint8_t byteSize = 8;
+    std::uint8_t parity = 0;    // NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY
+    std::uint8_t stopBits = 0;  // ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS
+};
+#else
+using LineSettings = termios;
+#endif
+
 // The line parameters as read from the port and written back.
 struct LineState {
-    termios settings{};
+    LineSettings settings{};
     int baud = 0;
     int rtsControl = 0;  // 0 off, 1 on, 2 handshake, 3 toggle
 };
@@ -73,6 +105,10 @@ struct LineState {
 // parity and stop bits asked for, no flow control. False (EINVAL) when the text is not of
 // that form; the speed is only checked when the state is applied to a port.
 bool buildLineState(const std::string& settings, LineState& state);
+
+// Whether the line, set like this, marks bytes received with a parity or framing error as
+// the three bytes 0xFF 0x00 byte, and a received 0xFF as 0xFF 0xFF (see MarkedInput).
+bool marksLineErrors(const LineState& state);
 
 enum class WaitStart { Pending, CompletedAtOnce, Failed };
 enum class ReadOutcome { Read, Nothing, FailedAtOnce, FailedLate };
@@ -136,6 +172,10 @@ public:
 
 // The system's serial port, not yet open.
 std::unique_ptr<Port> makeSystemPort();
+
+// The device "COMn" stands for unless it is mapped to another: /dev/ttyS(n-1), or \\.\COMn
+// on Windows. Empty for a number below 1.
+std::string defaultDevicePath(int port);
 
 // Makes the port of each opening; empty means the system's.
 using PortFactory = std::function<std::unique_ptr<Port>()>;

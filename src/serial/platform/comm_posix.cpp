@@ -198,6 +198,11 @@ bool buildLineState(const std::string& settings, LineState& state) {
     line.c_cflag |= CLOCAL | CREAD;
     line.c_cflag &= ~CRTSCTS;  // no flow control unless asked for, and nothing asks
     line.c_iflag &= ~(IXON | IXOFF | IXANY);
+    // Errors on input are checked and marked, never ignored or stripped: a byte with a
+    // parity or framing error is a sign that the settings of the two ends differ, and the
+    // exchange says so. The check also covers framing errors when there is no parity.
+    line.c_iflag &= ~(IGNPAR | ISTRIP | IGNBRK | BRKINT);
+    line.c_iflag |= INPCK | PARMRK;
     line.c_cc[VMIN] = 1;
     line.c_cc[VTIME] = 0;
     applyDataBits(line, fields.dataBits);
@@ -209,6 +214,11 @@ bool buildLineState(const std::string& settings, LineState& state) {
     }
     state.baud = fields.baud;
     return true;
+}
+
+bool marksLineErrors(const LineState& state) {
+    const tcflag_t flags = state.settings.c_iflag;
+    return (flags & (INPCK | PARMRK)) == (INPCK | PARMRK) && (flags & (IGNPAR | ISTRIP)) == 0;
 }
 
 // ---- Event
@@ -634,6 +644,11 @@ WriteOutcome SystemPort::write(std::span<const std::uint8_t> bytes, const Event*
     std::size_t done = 0;
     bool pending = false;
     while (done < bytes.size()) {
+        // A port handed back meanwhile (closing sets `abandon` first) gets no more bytes:
+        // the line may already belong to another program.
+        if (abandon != nullptr && abandon->isSet()) {
+            return WriteOutcome::Abandoned;
+        }
         const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (put > 0) {
             done += static_cast<std::size_t>(put);
@@ -659,6 +674,10 @@ WriteOutcome SystemPort::write(std::span<const std::uint8_t> bytes, const Event*
 
 std::unique_ptr<Port> makeSystemPort() {
     return std::make_unique<SystemPort>();
+}
+
+std::string defaultDevicePath(int port) {
+    return port < 1 ? std::string() : "/dev/ttyS" + std::to_string(port - 1);
 }
 
 // ---- waiting

@@ -1,0 +1,72 @@
+#include "cli/find_report.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "protocol/escaped_name.h"
+
+namespace dravolin {
+
+namespace {
+
+QString jsonText(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string skipReason(const DeviceFindings& device, Language language) {
+    return device.skipped ? asOneLine(MessageCatalog(language).lookup(*device.skipped))
+                          : std::string();
+}
+
+}  // namespace
+
+std::string foundAsText(const SearchResult::Found& found) {
+    return escapedName(found.shownName) + "\t" + found.line.text() + "\t" +
+           std::to_string(found.fileCount) + "\n";
+}
+
+std::vector<std::string> triedLines(const SearchResult& result, Language language) {
+    const MessageCatalog catalog(language);
+    std::vector<std::string> lines;
+    for (const DeviceFindings& device : result.devices) {
+        const std::string name = escapedName(device.shownName);
+        if (device.skipped) {
+            lines.push_back(catalog.lookup(FilledText{
+                TextId::RunSkippedLine, {name, escapedName(skipReason(device, language))}}));
+        } else {
+            lines.push_back(catalog.lookup(
+                FilledText{TextId::FindTriedLine, {name, std::to_string(device.tries)}}));
+        }
+    }
+    return lines;
+}
+
+std::string searchAsJson(const SearchResult& result, Language language) {
+    QJsonObject object;
+    object["found"] = result.found.has_value();
+    if (result.found) {
+        const SearchResult::Found& found = *result.found;
+        object["device"] = jsonText(found.shownName);
+        object["path"] = jsonText(found.devicePath);
+        object["baud"] = found.line.baudRate;
+        object["parity"] = QString(QChar(found.line.parity));
+        object["stopBits"] = found.line.stopBits;
+        object["files"] = found.fileCount;
+    } else {
+        QJsonArray devices;
+        for (const DeviceFindings& device : result.devices) {
+            QJsonObject tried{{"device", jsonText(device.shownName)},
+                              {"path", jsonText(device.devicePath)},
+                              {"tries", static_cast<qint64>(device.tries)}};
+            tried["skipped"] =
+                device.skipped ? QJsonValue(jsonText(skipReason(device, language))) : QJsonValue();
+            devices.append(tried);
+        }
+        object["devices"] = devices;
+        object["cancelled"] = result.cancelled;
+    }
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() + "\n";
+}
+
+}  // namespace dravolin

@@ -1,0 +1,18 @@
+#include <QStandardPaths>
+
+#include "core/settings_file.h"
+
+// The Windows twin: the roaming application data folder, where Windows programs keep what
+// the user chose; an INI file, as QSettings::IniFormat writes it.
+
+namespace dravolin {
+
+QString SettingsFile::defaultPath() {
+    QString folder = qEnvironmentVariable("APPDATA");
+    if (folder.isEmpty()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    }
+    return folder + QStringLiteral("/dravolin/dravolin.ini");
+}
+
+}  // namespace dravolin

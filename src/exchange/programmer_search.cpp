@@ -1,0 +1,162 @@
+#include "exchange/programmer_search.h"
+
+namespace dravolin {
+
+ProgrammerSearch::ProgrammerSearch(LineTry& lineTry, std::vector<SearchCandidate> candidates,
+                                   std::vector<LineSettings> order)
+    : lineTry_(lineTry), order_(std::move(order)) {
+    for (SearchCandidate& candidate : candidates) {
+        result_.devices.push_back(DeviceFindings{std::move(candidate.devicePath),
+                                                 std::move(candidate.shownName),
+                                                 std::move(candidate.skipped)});
+    }
+}
+
+void ProgrammerSearch::start() {
+    if (running_) {
+        return;
+    }
+    running_ = true;
+    cancelRequested_ = false;
+    pass_ = 1;
+    device_ = 0;
+    setting_ = 0;
+    tryNumber_ = 0;
+    silentAtFirst_.assign(result_.devices.size(), std::vector<bool>(order_.size(), false));
+    tryCount_ = triesInPass();
+    runTries();
+}
+
+void ProgrammerSearch::cancel() {
+    if (!running_) {
+        return;
+    }
+    cancelRequested_ = true;
+    if (tryRunning_) {
+        lineTry_.cancel();
+    }
+}
+
+bool ProgrammerSearch::worthAsking(std::size_t device, std::size_t setting) const {
+    // Bytes that were no reply, or a refusal, would not become one with a longer wait: the
+    // second pass asks again only where the first heard nothing at all.
+    return pass_ == 1 || silentAtFirst_[device][setting];
+}
+
+std::size_t ProgrammerSearch::triesLeftOn(std::size_t device, std::size_t fromSetting) const {
+    std::size_t count = 0;
+    for (std::size_t setting = fromSetting; setting < order_.size(); ++setting) {
+        count += worthAsking(device, setting) ? 1 : 0;
+    }
+    return count;
+}
+
+std::size_t ProgrammerSearch::triesInPass() const {
+    std::size_t count = 0;
+    for (std::size_t device = 0; device < result_.devices.size(); ++device) {
+        count += result_.devices[device].skipped ? 0 : triesLeftOn(device, 0);
+    }
+    return count;
+}
+
+bool ProgrammerSearch::advance() {
+    // To the next device still worth asking and the setting due on it.
+    while (device_ < result_.devices.size()) {
+        if (result_.devices[device_].skipped || setting_ >= order_.size()) {
+            ++device_;
+            setting_ = 0;
+        } else if (!worthAsking(device_, setting_)) {
+            ++setting_;
+        } else {
+            return true;
+        }
+    }
+    if (pass_ == 2) {
+        return false;
+    }
+    pass_ = 2;
+    device_ = 0;
+    setting_ = 0;
+    tryNumber_ = 0;
+    tryCount_ = triesInPass();
+    return tryCount_ > 0 && advance();
+}
+
+void ProgrammerSearch::runTries() {
+    // Tries whose outcome comes before their start() returns are taken here in turn, not by
+    // calling deeper, so that a long run of quick tries never grows the stack.
+    for (;;) {
+        if (cancelRequested_) {
+            result_.cancelled = true;
+        }
+        if (result_.found || result_.cancelled || !advance()) {
+            finish();  // the last use of this object: the call may end it
+            return;
+        }
+        const DeviceFindings& device = result_.devices[device_];
+        ++tryNumber_;
+        if (progress_) {
+            progress_(
+                SearchProgress{device.shownName, order_[setting_], tryNumber_, tryCount_, pass_});
+        }
+        tryRunning_ = true;
+        insideStart_ = true;
+        outcomeWaiting_ = false;
+        lineTry_.start(TryRequest{device.devicePath, order_[setting_], pass_ == 1},
+                       [this](const TryOutcome& outcome) {
+                           takeOutcome(outcome);
+                           if (insideStart_) {
+                               outcomeWaiting_ = true;
+                           } else {
+                               runTries();
+                           }
+                       });
+        insideStart_ = false;
+        if (!outcomeWaiting_) {
+            return;  // the try goes on; its end calls runTries again
+        }
+    }
+}
+
+void ProgrammerSearch::takeOutcome(const TryOutcome& outcome) {
+    tryRunning_ = false;
+    DeviceFindings& device = result_.devices[device_];
+    ++device.tries;
+    switch (outcome.kind) {
+        case TryOutcome::Kind::Answered:
+            result_.found = SearchResult::Found{device.devicePath, device.shownName,
+                                                order_[setting_], outcome.fileCount};
+            return;
+        case TryOutcome::Kind::Cancelled:
+            cancelRequested_ = true;
+            return;
+        case TryOutcome::Kind::Unusable:
+            // The device itself failed (busy, gone): no other setting would do better.
+            tryNumber_ += triesLeftOn(device_, setting_ + 1);
+            device.skipped = outcome.reason;
+            ++device_;
+            setting_ = 0;
+            return;
+        case TryOutcome::Kind::Refused:
+        case TryOutcome::Kind::LineErrors:
+        case TryOutcome::Kind::Garbage:
+            ++device.heardSomething;
+            break;
+        case TryOutcome::Kind::Silence:
+            if (pass_ == 1) {
+                silentAtFirst_[device_][setting_] = true;
+            }
+            break;
+    }
+    ++setting_;
+}
+
+void ProgrammerSearch::finish() {
+    running_ = false;
+    if (finished_) {
+        const FinishedCall call = finished_;
+        call(result_);
+    }
+}
+
+}  // namespace dravolin

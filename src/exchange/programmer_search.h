@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "exchange/line_try.h"
+#include "exchange/search_candidates.h"
+
+namespace dravolin {
+
+// Where the search stands: shown while it runs.
+struct SearchProgress {
+    std::string shownName;      // the device being asked
+    LineSettings line;          // the settings being tried
+    std::size_t tryNumber = 0;  // k of n, counted within the pass
+    std::size_t tryCount = 0;
+    int pass = 1;  // 2: the first found nothing; now with the full waits
+};
+
+// What the search learnt of one device.
+struct DeviceFindings {
+    std::string devicePath;
+    std::string shownName;
+    std::optional<FilledText> skipped;  // why it was not (or no longer) asked
+    std::size_t tries = 0;              // tries made on it, both passes together
+    std::size_t heardSomething = 0;     // tries that got bytes or line errors, but no answer
+};
+
+struct SearchResult {
+    struct Found {
+        std::string devicePath;
+        std::string shownName;
+        LineSettings line;
+        int fileCount = 0;
+    };
+    std::optional<Found> found;
+    bool cancelled = false;
+    std::vector<DeviceFindings> devices;  // in the order asked, also when found
+};
+
+// Asks the candidate devices at each line setting in turn, with a directory exchange, and
+// stops at the first complete, correct reply. The first pass waits briefly for the status
+// reply, so that a silent setting costs little; only when it found nothing does a second
+// pass ask again with the full waits, for a programmer slow to answer: at the settings
+// where the first pass heard nothing at all (noise or a refusal is an answer of its own).
+//
+// The search does no I/O itself: each try goes to a LineTry, and the search goes on when
+// the try tells that it has ended. It runs on whatever event loop the try uses.
+class ProgrammerSearch {
+public:
+    using ProgressCall = std::function<void(const SearchProgress&)>;
+    using FinishedCall = std::function<void(const SearchResult&)>;
+
+    ProgrammerSearch(LineTry& lineTry, std::vector<SearchCandidate> candidates,
+                     std::vector<LineSettings> order);
+
+    void onProgress(ProgressCall call) { progress_ = std::move(call); }
+    void onFinished(FinishedCall call) { finished_ = std::move(call); }
+
+    // Starts the search; `finished` is called once at its end (possibly before start
+    // returns, when there is nothing to try).
+    void start();
+    // Ends the search after the try that runs, which ends at once.
+    void cancel();
+    bool running() const { return running_; }
+
+private:
+    void runTries();
+    bool advance();
+    void takeOutcome(const TryOutcome& outcome);
+    void finish();
+    bool worthAsking(std::size_t device, std::size_t setting) const;
+    std::size_t triesLeftOn(std::size_t device, std::size_t fromSetting) const;
+    std::size_t triesInPass() const;
+
+    LineTry& lineTry_;
+    std::vector<LineSettings> order_;
+    ProgressCall progress_;
+    FinishedCall finished_;
+    SearchResult result_;
+
+    bool running_ = false;
+    bool cancelRequested_ = false;
+    bool tryRunning_ = false;
+    bool insideStart_ = false;     // a try's start() is on the stack
+    bool outcomeWaiting_ = false;  // its outcome came while it was
+    int pass_ = 1;
+    std::size_t device_ = 0;
+    std::size_t setting_ = 0;
+    std::size_t tryNumber_ = 0;
+    std::size_t tryCount_ = 0;
+    std::vector<std::vector<bool>> silentAtFirst_;  // [device][setting]: nothing came
+};
+
+}  // namespace dravolin

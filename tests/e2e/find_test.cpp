@@ -1,0 +1,238 @@
+// The search for the programmer over real pseudo-terminals: the simulated programmer
+// answers only at its own line settings, and the tries go through the serial link.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "exchange/programmer_search.h"
+#include "exchange/search_order.h"
+#include "exchange/serial_line_try.h"
+#include "protocol/unique_fd.h"
+#include "serial/port_lock.h"
+#include "sim/simulated_programmer.h"
+#include "support/exchange_fixture.h"
+#include "support/pty_pair.h"
+#include "support/recording_presenter.h"
+#include "support/test_folder.h"
+#include "support/waiting.h"
+
+namespace dravolin::test {
+namespace {
+
+// The line settings of every try, as the transfer log hears them.
+class TryRecorder : public ExchangeObserver {
+public:
+    void exchangeEnded(const ExchangeRecord& record) override {
+        EXPECT_EQ(record.function, ExchangeRecord::Function::Find);
+        lines.push_back(LineSettings{record.line.baudRate, static_cast<char>(record.line.parity),
+                                     record.line.stopBits});
+    }
+    std::vector<LineSettings> lines;
+};
+
+// The settings of a device as whoever opens it next finds them.
+termios settingsOf(const std::string& devicePath) {
+    termios settings{};
+    const UniqueFd fd(::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+    EXPECT_GE(fd.get(), 0);
+    EXPECT_EQ(::tcgetattr(fd.get(), &settings), 0);
+    return settings;
+}
+
+class FindTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("DRAVOLIN_LOCK_DIR", locks.path().c_str(), 1);
+        for (const char* name : {"A.tiv", "B.tiv"}) {
+            files.write(name, tagDataFile("data"));
+        }
+        lineTry.addObserver(recorder);
+    }
+    void TearDown() override { ::unsetenv("DRAVOLIN_LOCK_DIR"); }
+
+    std::string startProgrammer(const std::function<void(SimulatorOptions&)>& setUp) {
+        SimulatorOptions options;
+        options.files = files.path();
+        options.log = [](const std::string&) {};
+        setUp(options);
+        programmer = std::make_unique<SimulatedProgrammer>(options);
+        std::string error;
+        EXPECT_TRUE(programmer->start(error)) << error;
+        return programmer->devicePath();
+    }
+
+    // Runs the search to its end on the event loop; `onProgress` may cancel it.
+    SearchResult search(
+        std::vector<SearchCandidate> candidates, std::vector<LineSettings> order,
+        std::function<void(ProgrammerSearch&, const SearchProgress&)> onProgress = nullptr) {
+        ProgrammerSearch finder(lineTry, std::move(candidates), std::move(order));
+        std::optional<SearchResult> result;
+        finder.onFinished([&result](const SearchResult& ended) { result = ended; });
+        finder.onProgress([&](const SearchProgress& step) {
+            if (onProgress) {
+                onProgress(finder, step);
+            }
+        });
+        finder.start();
+        EXPECT_TRUE(waitUntil([&result] { return result.has_value(); }, 120000));
+        return result.value_or(SearchResult{});
+    }
+
+    std::vector<SearchCandidate> named(const std::vector<std::string>& paths) const {
+        return SearchCandidates(PortScanner(), locks.path().string()).named(paths);
+    }
+
+    TestFolder files;
+    TestFolder locks;
+    RecordingPresenter warnings;
+    SerialLineTry lineTry{warnings};
+    TryRecorder recorder;
+    std::unique_ptr<SimulatedProgrammer> programmer;
+};
+
+TEST_F(FindTest, FindsTheProgrammerAtItsSettingsAfterTheSettingsBeforeThemInOrder) {
+    const LineSettings saved{9600, 'E', 1};
+    for (const LineSettings& line :
+         {LineSettings{19200, 'O', 2}, LineSettings{38400, 'E', 1}, LineSettings{9600, 'O', 1}}) {
+        SCOPED_TRACE(line.text());
+        recorder.lines.clear();
+        const std::string device = startProgrammer([&line](SimulatorOptions& options) {
+            options.line = LinePace{line.baudRate, line.parity, line.stopBits};
+            options.seed = 5;
+        });
+        const termios before = settingsOf(device);
+        const SearchResult result = search(named({device}), searchOrder(saved));
+        ASSERT_TRUE(result.found);
+        EXPECT_EQ(result.found->devicePath, device);
+        EXPECT_EQ(result.found->line, line);
+        EXPECT_EQ(result.found->fileCount, 2);
+        const std::vector<LineSettings> order = searchOrder(saved);
+        const auto at = std::find(order.begin(), order.end(), line);
+        EXPECT_EQ(recorder.lines, std::vector<LineSettings>(order.begin(), at + 1));
+        const termios after = settingsOf(device);
+        EXPECT_EQ(after.c_cflag, before.c_cflag);
+        EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+        EXPECT_EQ(files.listing(), "A.tiv B.tiv");
+        programmer->stop();
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(locks.path()));
+}
+
+TEST_F(FindTest, SilenceEverywhereFindsNothingAfterTwoPassesAndLeavesTheLineAsFound) {
+    const std::string device = startProgrammer([](SimulatorOptions& options) {
+        options.silentPhases.insert(DevicePhase::DirectoryStatus);
+    });
+    const termios before = settingsOf(device);
+    const std::vector<LineSettings> order{{9600, 'E', 1}, {19200, 'O', 2}, {57600, 'N', 1}};
+    const SearchResult result = search(named({device}), order);
+    EXPECT_FALSE(result.found);
+    EXPECT_FALSE(result.cancelled);
+    ASSERT_EQ(result.devices.size(), 1u);
+    EXPECT_EQ(result.devices[0].tries, 6u);
+    EXPECT_EQ(recorder.lines.size(), 6u);
+    const termios after = settingsOf(device);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+    EXPECT_TRUE(std::filesystem::is_empty(locks.path()));
+}
+
+TEST_F(FindTest, LockedBusyAndConsoleDevicesAreSkippedWithTheirReasonAndTheNextOneFound) {
+    const std::string device = startProgrammer([](SimulatorOptions& options) {
+        options.line = LinePace{9600, 'O', 2};
+    });
+    // Locked: another program's lock file names a process that is alive (our parent).
+    PtyPair lockedLine;
+    const std::string lockPath = (locks.path() / PortLock::lockFileName(lockedLine.devicePath()));
+    {
+        const UniqueFd lock(::open(lockPath.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644));
+        const std::string pid = std::to_string(::getppid());
+        const std::string content = std::string(10 - pid.size(), ' ') + pid + "\n";
+        ASSERT_EQ(::write(lock.get(), content.data(), content.size()),
+                  static_cast<ssize_t>(content.size()));
+    }
+    // Busy: another program has it open exclusively (as terminal programs do, with flock),
+    // without a lock file.
+    PtyPair busyLine;
+    const UniqueFd holder(::open(busyLine.devicePath().c_str(), O_RDWR | O_NOCTTY));
+    ASSERT_EQ(::flock(holder.get(), LOCK_EX | LOCK_NB), 0);
+
+    const SearchResult result =
+        search(named({"/dev/ttyS0", lockedLine.devicePath(), busyLine.devicePath(), device}),
+               searchOrder(kDefaultLine));
+    ASSERT_TRUE(result.found);
+    EXPECT_EQ(result.found->devicePath, device);
+    ASSERT_EQ(result.devices.size(), 4u);
+    ASSERT_TRUE(result.devices[0].skipped);
+    EXPECT_EQ(result.devices[0].skipped->id, TextId::FindSkippedConsole);
+    ASSERT_TRUE(result.devices[1].skipped);
+    EXPECT_EQ(result.devices[1].skipped->id, TextId::PortBusyWithHolder);
+    EXPECT_EQ(result.devices[1].tries, 0u);
+    ASSERT_TRUE(result.devices[2].skipped);
+    EXPECT_EQ(result.devices[2].tries, 1u);
+    EXPECT_EQ(result.devices[2].skipped->arguments.at(0), busyLine.devicePath());
+    // Another program's lock stays; ours are all given back.
+    EXPECT_TRUE(std::filesystem::exists(lockPath));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(locks.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_F(FindTest, CancelEndsTheSearchAtTheRunningTryWithTheLineClosedAndUnlocked) {
+    const std::string device = startProgrammer([](SimulatorOptions& options) {
+        options.line = LinePace{57600, 'O', 2};
+        options.noisePercent = 0;
+    });
+    const SearchResult result = search(named({device}), searchOrder(kDefaultLine),
+                                       [](ProgrammerSearch& finder, const SearchProgress& step) {
+                                           if (step.tryNumber == 3) {
+                                               finder.cancel();
+                                           }
+                                       });
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_FALSE(result.found);
+    EXPECT_EQ(recorder.lines.size(), 3u);
+    EXPECT_TRUE(std::filesystem::is_empty(locks.path()));
+}
+
+TEST(FindConsoleTest, TheConsolesOfTheSystemAreNamedFromSysfsAndProcAndNeverTried) {
+    TestFolder root;
+    std::filesystem::create_directories(root.path() / "sys/class/tty/console");
+    std::filesystem::create_directories(root.path() / "proc");
+    root.write("sys/class/tty/console/active", "tty0 ttyS0\n");
+    root.write("proc/consoles",
+               "ttyS0                -W- (EC  p a)    4:64\nttyUSB3  -W- (E) 188:3\n");
+    const PortScanner scanner(root.path());
+    const SearchCandidates candidates(scanner, root.path().string());
+    EXPECT_EQ(candidates.consoleNames(), (std::set<std::string>{"tty0", "ttyS0", "ttyUSB3"}));
+    const std::vector<SearchCandidate> named = candidates.named({"/dev/ttyS0", "/dev/ttyUSB3"});
+    for (const SearchCandidate& candidate : named) {
+        ASSERT_TRUE(candidate.skipped) << candidate.devicePath;
+        EXPECT_EQ(candidate.skipped->id, TextId::FindSkippedConsole);
+    }
+}
+
+// An ordinary exchange at settings that differ from the programmer's gets noise back; it
+// says what is probably wrong and how to find out.
+class MismatchCause : public ExchangeFixture {};
+
+TEST_F(MismatchCause, AnExchangeAnsweredWithNoiseNamesTheLineSettingsAndFindTheProgrammer) {
+    simOptions.line = LinePace{19200, 'O', 2};
+    simOptions.noisePercent = 100;
+    startProgrammer();
+    exchange->startExchange(Exchange::kReceiveFunction);
+    expectFailure('N');
+    EXPECT_EQ(view.boxes[0].causeLine,
+              MessageCatalog(Language::English).lookup(TextId::LineSettingsDiffer));
+}
+
+}  // namespace
+}  // namespace dravolin::test

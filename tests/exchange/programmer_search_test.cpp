@@ -1,0 +1,201 @@
+#include "exchange/programmer_search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <utility>
+
+#include "exchange/search_order.h"
+
+namespace dravolin {
+namespace {
+
+// Answers each try from a table (silence where it has no row), at once or, from a chosen
+// try on, only when the test says so.
+class FakeLineTry : public LineTry {
+public:
+    void start(const TryRequest& request, Done done) override {
+        requests.push_back(request);
+        if (requests.size() == holdAt) {
+            held = std::move(done);
+            return;
+        }
+        done(outcomeFor(request));
+    }
+    void cancel() override {
+        if (held) {
+            const Done done = std::exchange(held, nullptr);
+            done(TryOutcome::of(TryOutcome::Kind::Cancelled));
+        }
+    }
+    TryOutcome outcomeFor(const TryRequest& request) const {
+        const auto row = table.find({request.devicePath, request.line.text()});
+        return row == table.end() ? TryOutcome::of(TryOutcome::Kind::Silence) : row->second;
+    }
+
+    std::map<std::pair<std::string, std::string>, TryOutcome> table;
+    std::vector<TryRequest> requests;
+    std::size_t holdAt = 0;  // the try (counted from 1) whose end the test brings about
+    Done held;
+};
+
+SearchCandidate candidate(const std::string& path) {
+    return SearchCandidate{path, path + " (stable)", std::nullopt};
+}
+
+struct SearchRun {
+    std::vector<SearchProgress> progress;
+    std::vector<SearchResult> results;
+};
+
+SearchRun search(FakeLineTry& lineTry, std::vector<SearchCandidate> candidates,
+                 const LineSettings& saved) {
+    SearchRun run;
+    ProgrammerSearch finder(lineTry, std::move(candidates), searchOrder(saved));
+    finder.onProgress([&run](const SearchProgress& step) { run.progress.push_back(step); });
+    finder.onFinished([&run](const SearchResult& result) { run.results.push_back(result); });
+    finder.start();
+    if (lineTry.held) {
+        finder.cancel();
+    }
+    return run;
+}
+
+TEST(SearchOrderTest, SavedThenDefaultsThenOneChangeBeforeTwoAndThreeEachSettingOnce) {
+    for (const LineSettings& saved :
+         {LineSettings{19200, 'O', 2}, kDefaultLine, LineSettings{57600, 'N', 1}}) {
+        SCOPED_TRACE(saved.text());
+        const std::vector<LineSettings> order = searchOrder(saved);
+        ASSERT_EQ(order.size(), 24u);
+        EXPECT_EQ(order[0], saved);
+        const LineSettings second =
+            saved == kDefaultLine ? LineSettings{9600, 'E', 2} : kDefaultLine;
+        EXPECT_EQ(order[1], second);
+        std::set<std::string> seen;
+        int lastChanges = 0;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            seen.insert(order[i].text());
+            if (i >= 2 || saved == kDefaultLine) {
+                const int changes = (order[i].baudRate != saved.baudRate) +
+                                    (order[i].parity != saved.parity) +
+                                    (order[i].stopBits != saved.stopBits);
+                EXPECT_GE(changes, lastChanges) << order[i].text();
+                lastChanges = changes;
+            }
+        }
+        EXPECT_EQ(seen.size(), 24u);
+    }
+    // Within a group: rate, then parity E, O, N, then stop bits.
+    const std::vector<LineSettings> order = searchOrder(kDefaultLine);
+    EXPECT_EQ(order[2].text(), "9600,O,1");
+    EXPECT_EQ(order[3].text(), "9600,N,1");
+    EXPECT_EQ(order[4].text(), "19200,E,1");
+}
+
+TEST(ProgrammerSearchTest, AsksAdaptersInTurnAtEachSettingInOrderAndStopsAtTheAnswer) {
+    FakeLineTry lineTry;
+    const LineSettings saved{9600, 'E', 1};
+    lineTry.table[{"/dev/ttyUSB1", "38400,N,2"}] = TryOutcome::answered(7);
+    lineTry.table[{"/dev/ttyUSB0", "19200,E,1"}] = TryOutcome::of(TryOutcome::Kind::Garbage);
+    lineTry.table[{"/dev/ttyUSB1", "9600,E,1"}] = TryOutcome::refused('V');
+    const SearchRun run =
+        search(lineTry, {candidate("/dev/ttyUSB0"), candidate("/dev/ttyUSB1")}, saved);
+
+    ASSERT_EQ(run.results.size(), 1u);
+    const SearchResult& result = run.results[0];
+    ASSERT_TRUE(result.found);
+    EXPECT_EQ(result.found->devicePath, "/dev/ttyUSB1");
+    EXPECT_EQ(result.found->shownName, "/dev/ttyUSB1 (stable)");
+    EXPECT_EQ(result.found->line.text(), "38400,N,2");
+    EXPECT_EQ(result.found->fileCount, 7);
+    EXPECT_FALSE(result.cancelled);
+
+    const std::vector<LineSettings> order = searchOrder(saved);
+    const auto foundAt = std::find(order.begin(), order.end(), LineSettings{38400, 'N', 2});
+    const std::size_t expectedTries = 24 + static_cast<std::size_t>(foundAt - order.begin()) + 1;
+    ASSERT_EQ(lineTry.requests.size(), expectedTries);
+    for (std::size_t i = 0; i < lineTry.requests.size(); ++i) {
+        EXPECT_EQ(lineTry.requests[i].devicePath, i < 24 ? "/dev/ttyUSB0" : "/dev/ttyUSB1");
+        EXPECT_EQ(lineTry.requests[i].line, order[i % 24]);
+        EXPECT_TRUE(lineTry.requests[i].shortFirstWait);
+        EXPECT_EQ(run.progress[i].tryNumber, i + 1);
+        EXPECT_EQ(run.progress[i].tryCount, 48u);
+        EXPECT_EQ(run.progress[i].line, order[i % 24]);
+    }
+    EXPECT_EQ(result.devices[0].tries, 24u);
+    EXPECT_EQ(result.devices[0].heardSomething, 1u);
+}
+
+TEST(ProgrammerSearchTest, NothingAnsweringGivesASecondPassWithFullWaitsWhereAllWasSilent) {
+    FakeLineTry lineTry;
+    lineTry.table[{"/dev/ttyUSB0", "9600,E,1"}] = TryOutcome::of(TryOutcome::Kind::Garbage);
+    lineTry.table[{"/dev/ttyUSB0", "9600,O,1"}] = TryOutcome::refused('V');
+    const SearchRun run = search(lineTry, {candidate("/dev/ttyUSB0")}, kDefaultLine);
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_FALSE(run.results[0].found);
+    EXPECT_FALSE(run.results[0].cancelled);
+    ASSERT_EQ(lineTry.requests.size(), 24u + 22u);
+    EXPECT_TRUE(lineTry.requests[23].shortFirstWait);
+    for (std::size_t i = 24; i < lineTry.requests.size(); ++i) {
+        EXPECT_FALSE(lineTry.requests[i].shortFirstWait);
+        EXPECT_NE(lineTry.requests[i].line.text(), "9600,E,1");
+        EXPECT_NE(lineTry.requests[i].line.text(), "9600,O,1");
+    }
+    EXPECT_EQ(lineTry.requests[24].line.text(), "9600,E,2");
+    EXPECT_EQ(run.progress[24].pass, 2);
+    EXPECT_EQ(run.progress[24].tryNumber, 1u);
+    EXPECT_EQ(run.progress[24].tryCount, 22u);
+    EXPECT_EQ(run.results[0].devices[0].tries, 46u);
+}
+
+TEST(ProgrammerSearchTest, SkippedAndUnusableDevicesAreLeftWithTheirReasonAndTheOthersAsked) {
+    FakeLineTry lineTry;
+    const FilledText busy{TextId::PortBusy, {"/dev/ttyUSB1"}};
+    lineTry.table[{"/dev/ttyUSB1", "9600,E,1"}] = TryOutcome::unusable(busy);
+    lineTry.table[{"/dev/ttyUSB2", "19200,E,1"}] = TryOutcome::answered(0);
+    SearchCandidate console = candidate("/dev/ttyS0");
+    console.skipped = FilledText{TextId::FindSkippedConsole, {"/dev/ttyS0"}};
+    const SearchRun run = search(
+        lineTry, {console, candidate("/dev/ttyUSB1"), candidate("/dev/ttyUSB2")}, kDefaultLine);
+
+    ASSERT_EQ(run.results.size(), 1u);
+    const SearchResult& result = run.results[0];
+    ASSERT_TRUE(result.found);
+    EXPECT_EQ(result.found->devicePath, "/dev/ttyUSB2");
+    // The busy one once, then the next device up to the answer (the fifth setting).
+    ASSERT_EQ(lineTry.requests.size(), 6u);
+    for (const TryRequest& request : lineTry.requests) {
+        EXPECT_NE(request.devicePath, "/dev/ttyS0");
+    }
+    EXPECT_EQ(result.devices[0].tries, 0u);
+    ASSERT_TRUE(result.devices[1].skipped);
+    EXPECT_EQ(result.devices[1].skipped->id, TextId::PortBusy);
+    // The busy device's other settings count as passed over.
+    EXPECT_EQ(run.progress.back().tryNumber, 24u + 5u);
+}
+
+TEST(ProgrammerSearchTest, CancelEndsTheRunningTryAndTheSearchWithNothingMoreAsked) {
+    FakeLineTry lineTry;
+    lineTry.holdAt = 5;
+    const SearchRun run =
+        search(lineTry, {candidate("/dev/ttyUSB0"), candidate("/dev/ttyUSB1")}, kDefaultLine);
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_TRUE(run.results[0].cancelled);
+    EXPECT_FALSE(run.results[0].found);
+    EXPECT_EQ(lineTry.requests.size(), 5u);
+}
+
+TEST(ProgrammerSearchTest, NoDeviceToAskEndsAtOnceWithNothingFound) {
+    FakeLineTry lineTry;
+    SearchCandidate locked = candidate("/dev/ttyUSB0");
+    locked.skipped = FilledText{TextId::PortBusyWithHolder, {"/dev/ttyUSB0", "minicom", "42"}};
+    const SearchRun run = search(lineTry, {locked}, kDefaultLine);
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_FALSE(run.results[0].found);
+    EXPECT_TRUE(lineTry.requests.empty());
+}
+
+}  // namespace
+}  // namespace dravolin

@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# One rig test: boots the guest once (scripts/rig.sh) with dravolin-cli and rig-line-watch in
+# it, voska-sim serving the host end of both lines, and checks what the guest reports and
+# what QEMU traced of the line settings its UART and USB adapter decoded.
+#   rig_test.sh exchanges|unplug WORK-DIR DRAVOLIN-CLI VOSKA-SIM RIG-LINE-WATCH \
+#               RIG-WINDOW-CASES QT-OFFSCREEN-PLUGIN
+# RIG_SETTINGS=all runs every line setting the settings dialog offers (24 per line) instead
+# of the covering set below.
+set -euo pipefail
+
+scenario=$1 work=$2 cli=$3 sim=$4 watch=$5 window=$6 offscreen=$7
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+samples=$source_dir/tools/sim/samples
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+failures=0
+
+rm -rf "$work"
+mkdir -p "$work/data" "$work/sim1" "$work/sim2"
+for i in $(seq 0 255); do printf "\\$(printf %03o "$i")"; done >"$work/data/every-byte"
+{ printf 'TB020256'; cat "$work/data/every-byte"; } >"$work/data/ALLBYTES.tiv"
+cp "$samples/TAG00001.tiv" "$work/data/"
+cp "$work/data/ALLBYTES.tiv" "$work/data/TAG00001.tiv" "$work/sim1/"
+cp "$work/data/ALLBYTES.tiv" "$work/data/TAG00001.tiv" "$work/sim2/"
+
+# Every rate, parity and stop-bit count the settings dialog offers appears on each line, and
+# every pair of rate and parity, of rate and stop bits and of parity and stop bits: 12 of
+# the 24 settings per line, about half the time of all of them.
+covering_settings() {
+    cat <<'EOF'
+9600 E 1
+9600 O 2
+9600 N 1
+19200 E 2
+19200 O 1
+19200 N 2
+38400 E 1
+38400 O 2
+38400 N 2
+57600 E 2
+57600 O 1
+57600 N 1
+EOF
+}
+
+all_settings() {
+    local baud parity stop
+    for baud in 9600 19200 38400 57600; do
+        for parity in E O N; do
+            for stop in 1 2; do
+                echo "$baud $parity $stop"
+            done
+        done
+    done
+}
+
+# QEMU's trace of each program run (between the guest's RIG-CMD and RIG-CMD-END lines) must
+# show the UART or adapter decoding the settings asked for, and back at the end of the run
+# at what it decoded before it. The FTDI adapter's baud comes from a divisor: 57600 decodes
+# as 57553, so rates compare within 1 %.
+check_decoded_settings() {
+    tr -d '\r' <"$1" | awk '
+        function matches(d, b, p, s) {
+            return state[d, "data"] == 8 && state[d, "parity"] == p && state[d, "stop"] == s &&
+                   state[d, "baud"] >= b * 0.99 && state[d, "baud"] <= b * 1.01
+        }
+        function remember(d) { return state[d, "baud"] "," state[d, "parity"] "," state[d, "data"] "," state[d, "stop"] }
+        function note(d) {
+            if (running && d == device && matches(d, baud, parity, stop)) { asked = 1 }
+            traced[d] = 1
+        }
+        /^RIG-CMD / {
+            running = 1; device = $2; baud = $3; parity = $4; stop = $5; what = $0
+            asked = matches(device, baud, parity, stop); before = remember(device); count++
+            next
+        }
+        /^RIG-CMD-END/ {
+            if (!asked) { print "FAIL: QEMU never decoded the settings of " what " (last: " remember(device) ")" }
+            if (traced[device] && remember(device) != before) {
+                print "FAIL: QEMU decoded " remember(device) " after " what ", not " before " as before it"
+            }
+            running = 0
+            next
+        }
+        /serial_update_parameters/ {
+            split($0, f, /[= ]+/)
+            for (i = 1; i < length(f); i++) {
+                if (f[i] == "baudrate") state["ttyS1", "baud"] = f[i + 1]
+                if (f[i] == "parity") { p = f[i + 1]; gsub(/\047/, "", p); state["ttyS1", "parity"] = p }
+                if (f[i] == "data") state["ttyS1", "data"] = f[i + 1]
+                if (f[i] == "stop") state["ttyS1", "stop"] = f[i + 1]
+            }
+            note("ttyS1")
+        }
+        /usb_serial_set_baud/ { state["ttyUSB0", "baud"] = $NF; note("ttyUSB0") }
+        /usb_serial_set_data/ {
+            line = $0
+            sub(/.*parity /, "", line); state["ttyUSB0", "parity"] = substr(line, 1, 1)
+            line = $0; sub(/.*data bits /, "", line); state["ttyUSB0", "data"] = line + 0
+            line = $0; sub(/.*stop bits /, "", line); state["ttyUSB0", "stop"] = line + 0
+            note("ttyUSB0")
+        }
+        END { print "checked QEMU'"'"'s decoding of " count " program runs" }
+    '
+}
+
+run_exchanges() {
+    if [ "${RIG_SETTINGS:-}" = all ]; then
+        all_settings >"$work/settings.one"
+    else
+        covering_settings >"$work/settings.one"
+    fi
+    sed 's/^/ttyS1 /' "$work/settings.one" >"$work/data/settings"
+    sed 's/^/ttyUSB0 /' "$work/settings.one" >>"$work/data/settings"
+    # Until the program asks for parity checking on input, its absence is not a failure.
+    if grep -q 'INPCK' "$source_dir/src/serial/platform/comm_posix.cpp"; then
+        touch "$work/data/expect-inpck"
+    fi
+    local status=0
+    "$source_dir/scripts/rig.sh" run --keep "$work/rig" --timeout 150 \
+        --copy "$cli" --copy "$watch" --data "$work/data" \
+        --host "'$sim' --files '$work/sim1' --serve \"\$RIG_LINE1\" 2>'$work/sim1.log' &
+                '$sim' --files '$work/sim2' --serve \"\$RIG_LINE2\" 2>'$work/sim2.log' &
+                wait" \
+        "$here/exchanges_guest.sh" || status=$?
+    tr -d '\r' <"$work/rig/console.log" | grep -E '^(FAIL|RIG-GUEST|/dev/)' || true
+    [ "$status" = 0 ] || fail "the guest's cases ended with status $status"
+    local decoded
+    decoded=$(check_decoded_settings "$work/rig/console.log")
+    echo "$decoded"
+    if grep -q '^FAIL' <<<"$decoded"; then
+        failures=$((failures + 1))
+    fi
+    # Every file sent is stored as sent, byte for byte: its header, the case it came from,
+    # every byte value.
+    local line stored label expected=$(($(wc -l <"$work/settings.one") < 12 ? $(wc -l <"$work/settings.one") : 12))
+    for line in 1 2; do
+        local count=0
+        for stored in "$work/sim$line"/RP*.tiv; do
+            [ -e "$stored" ] || continue
+            count=$((count + 1))
+            label=$(head -c 16 "$stored" | tail -c 8 | tr -d ' ')
+            grep -qx "${label:0:-2} ${label: -2:1} ${label: -1}" "$work/settings.one" ||
+                fail "line $line: $(basename "$stored") names no case: '$label'"
+            { printf 'TB020264%-8s' "$label"; cat "$work/data/every-byte"; } |
+                cmp -s - "$stored" || fail "line $line: $(basename "$stored") is not stored as sent"
+        done
+        [ "$count" = "$expected" ] || fail "line $line: $count files stored, not $expected"
+    done
+}
+
+# BIG: the largest file there is, 9999 data bytes, about 10 s at 9600 baud.
+make_big_file() {
+    { printf 'TB029999'; for _ in $(seq 1111); do printf 'UNPLUGME\n'; done; } >"$1"
+}
+
+run_unplug() {
+    make_big_file "$work/sim2/BIG.tiv"
+    { printf 'TR010052'; printf 'WINDOW SEND %02d\r\n' 1 2; printf 'END OF WINDOW SEND\r\n'; } \
+        >"$work/data/WINSEND.tiv"
+    local status=0
+    "$source_dir/scripts/rig.sh" run --keep "$work/rig" --timeout 150 --copy "$cli" \
+        --copy "$window" --file "$offscreen" --data "$work/data" \
+        --host "'$here/unplug_host.sh' '$sim' '$work/sim2' '$work' '$source_dir/scripts/rig.sh'" \
+        "$here/unplug_guest.sh" || status=$?
+    tr -d '\r' <"$work/rig/console.log" | grep -E '^(FAIL|RIG-|dravolin-cli|\[  )' || true
+    [ "$status" = 0 ] || fail "the guest's cases ended with status $status"
+    cmp -s "$work/data/WINSEND.tiv" "$work/sim2/WINSEND.tiv" ||
+        fail "the window's send was not stored as sent"
+}
+
+case "$scenario" in
+exchanges) run_exchanges ;;
+unplug) run_unplug ;;
+*)
+    echo "unknown scenario $scenario" >&2
+    exit 2
+    ;;
+esac
+
+echo "work files and transcript: $work"
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failure(s)"
+    exit 1
+fi

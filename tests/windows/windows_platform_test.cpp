@@ -1,0 +1,160 @@
+// The Windows twins on their own: saving files, the comm layer's events and failed
+// openings, the folders the programs keep their files in, the transfer log's file calls.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+
+#include "core/settings_file.h"
+#include "exchange/local_time.h"
+#include "exchange/state_folder.h"
+#include "exchange/transfer_log.h"
+#include "protocol/tag_data_file.h"
+#include "protocol/wide_text.h"
+#include "serial/open_failure_cause.h"
+#include "serial/platform/comm.h"
+#include "support/test_folder.h"
+
+namespace dravolin {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kUmlautFolder =
+    "\xc3\x9c"
+    "bergabe";  // "Übergabe" in UTF-8, as the programs keep it
+
+std::string utf8Path(const fs::path& path) {
+    return narrowed(path.wstring());
+}
+
+Bytes tagFile(const std::string& data) {
+    return test::bytesOf(test::tagDataFile(data));
+}
+
+// The process's own environment (getenv reads the C library's copy from the start).
+std::string environment(const wchar_t* name) {
+    wchar_t value[1024] = {};
+    const DWORD length = GetEnvironmentVariableW(name, value, 1024);
+    return narrowed(std::wstring(value, length < 1024 ? length : 0));
+}
+
+std::string contentOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(WindowsFiles, SavesWholeUnderUtf16PathsAndRefusesWhatItMustNotReplace) {
+    test::TestFolder folder;
+    const fs::path umlauts = folder.path() / fs::path(widened(kUmlautFolder));
+    fs::create_directories(umlauts);
+    // The exchange hands the saver a path made from its UTF-8 text.
+    const std::string target = utf8Path(umlauts) + "\\TAG00001.tiv";
+    const FileSaver::Result saved =
+        TagDataFile::save(fs::path(target), tagFile("ABC"), FileSaver::IfExists::Replace);
+    ASSERT_TRUE(saved.ok) << saved.reason;
+    EXPECT_EQ(contentOf(umlauts / L"TAG00001.tiv"), test::tagDataFile("ABC"));
+
+    const TagDataFile::LoadResult loaded = TagDataFile::load(fs::path(target));
+    ASSERT_TRUE(loaded.ok) << loaded.reason;
+    EXPECT_EQ(loaded.bytes, tagFile("ABC"));
+
+    // A new-only save finds the file and leaves it; a replacing one replaces it.
+    const FileSaver::Result kept =
+        TagDataFile::save(fs::path(target), tagFile("NEW"), FileSaver::IfExists::Keep);
+    EXPECT_FALSE(kept.ok);
+    EXPECT_NE(kept.reason.find("exists already"), std::string::npos) << kept.reason;
+    ASSERT_TRUE(
+        TagDataFile::save(fs::path(target), tagFile("XYZW"), FileSaver::IfExists::Replace).ok);
+    EXPECT_EQ(contentOf(umlauts / L"TAG00001.tiv"), test::tagDataFile("XYZW"));
+
+    // Read-only binds whoever saves; a folder is never a file to save.
+    SetFileAttributesW((umlauts / L"TAG00001.tiv").c_str(), FILE_ATTRIBUTE_READONLY);
+    const FileSaver::Result readOnly =
+        TagDataFile::save(fs::path(target), tagFile("NO"), FileSaver::IfExists::Replace);
+    EXPECT_FALSE(readOnly.ok);
+    EXPECT_NE(readOnly.reason.find("read-only"), std::string::npos) << readOnly.reason;
+    EXPECT_EQ(contentOf(umlauts / L"TAG00001.tiv"), test::tagDataFile("XYZW"));
+    SetFileAttributesW((umlauts / L"TAG00001.tiv").c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_FALSE(
+        TagDataFile::save(fs::path(utf8Path(umlauts)), tagFile("NO"), FileSaver::IfExists::Replace)
+            .ok);
+
+    // Nothing but the saved file is left: no temporary file beside it.
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(umlauts)) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u);
+    EXPECT_FALSE(TagDataFile::load(fs::path(utf8Path(umlauts) + "\\missing.tiv")).ok);
+}
+
+TEST(WindowsComm, EventsWaitForTheLowestSetAndFailedOpeningsNameTheirCause) {
+    comm::Event first;
+    comm::Event second;
+    std::array<comm::Event*, 2> events{&first, &second};
+    EXPECT_EQ(comm::waitForAny(events, std::chrono::milliseconds(20)), comm::kWaitTimedOut);
+    second.set();
+    EXPECT_EQ(comm::waitForAny(events), 1);
+    first.set();
+    EXPECT_EQ(comm::waitForAny(events), 0);  // both set: the lowest wins
+    first.reset();
+    second.reset();
+    EXPECT_FALSE(first.isSet());
+
+    const std::unique_ptr<comm::Port> port = comm::makeSystemPort();
+    EXPECT_FALSE(port->open("\\\\.\\COM199"));
+    EXPECT_EQ(describeOpenFailure("\\\\.\\COM199", comm::lastError(), "").text.id,
+              TextId::PortMissing);
+    test::TestFolder folder;
+    const fs::path file = folder.write("not-a-port", "x");
+    EXPECT_FALSE(port->open(utf8Path(file)));
+    EXPECT_EQ(describeOpenFailure("x", comm::lastError(), "").text.id, TextId::PortNotSerial);
+    EXPECT_EQ(describeOpenFailure("\\\\.\\COM3", EBUSY, "").english(),
+              "\\\\.\\COM3 is busy: another program has it open");
+
+    comm::LineState state;
+    ASSERT_TRUE(comm::buildLineState("baud=9600 parity=E data=8 stop=1", state));
+    EXPECT_EQ(state.baud, 9600);
+    EXPECT_EQ(state.settings.parity, EVENPARITY);
+    EXPECT_EQ(state.settings.byteSize, 8);
+    EXPECT_EQ(state.settings.stopBits, ONESTOPBIT);
+    EXPECT_FALSE(comm::buildLineState("baud=fast", state));
+}
+
+TEST(WindowsFolders, SettingsRoamAndTheLogStaysOnTheMachine) {
+    const std::string appData = environment(L"APPDATA");
+    const std::string localAppData = environment(L"LOCALAPPDATA");
+    EXPECT_EQ(SettingsFile::defaultPath().toStdString(), appData + "/dravolin/dravolin.ini");
+    EXPECT_EQ(stateFolder(), localAppData + "\\dravolin");
+    EXPECT_EQ(TransferLog::defaultPath(), localAppData + "\\dravolin/transfers.log");
+
+    // The log's folder is made, each line is whole, and the lines come back in order.
+    const TransferLog log("dravolin-cli", TransferLog::defaultPath(), {});
+    std::string error;
+    ASSERT_TRUE(log.append("first\tline", error)) << error;
+    ASSERT_TRUE(log.append(std::string(TransferLog::kRotateAt, 'x'), error)) << error;
+    ASSERT_TRUE(log.append("third", error)) << error;  // rotates: the log was full
+    std::vector<std::string> lines;
+    ASSERT_TRUE(TransferLog::lastLines(TransferLog::defaultPath(), 2, lines, error)) << error;
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "third");
+    EXPECT_TRUE(fs::exists(fs::path(widened(TransferLog::defaultPath() + ".1"))));
+}
+
+TEST(WindowsFolders, LocalTimeGivesTheZoneAsAnOffset) {
+    const LocalTime now = localTime(std::chrono::system_clock::now());
+    EXPECT_TRUE(std::regex_match(formatted(now.calendar, "%Y-%m-%d %z"),
+                                 std::regex(R"(\d{4}-\d\d-\d\d [+-]\d{4})")))
+        << formatted(now.calendar, "%Y-%m-%d %z");
+}
+
+}  // namespace
+}  // namespace dravolin
