@@ -20,6 +20,7 @@
 #include "exchange/exchange.h"
 #include "sim/simulated_programmer.h"
 #include "support/test_folder.h"
+#include "support/waiting.h"
 #include "tests/ui/scripted_prompts.h"
 #include "tests/ui/window_driver.h"
 #include "ui/transfer_dialog.h"
@@ -50,10 +51,10 @@ public:
         TransferDialog::setStatusText(id);
     }
 
-    void showOutcomeBox(TextId id, const std::string& causeLine) override {
+    void showOutcomeBox(TextId id, const std::string& causeLine, Closed closed) override {
         boxAt = Clock::now();
         boxHadCause = !causeLine.empty();
-        TransferDialog::showOutcomeBox(id, causeLine);
+        TransferDialog::showOutcomeBox(id, causeLine, std::move(closed));
     }
 
     Clock::time_point cancelledAt;
@@ -92,8 +93,10 @@ public:
     void fetch(TimedWindow& window, const std::string& fetchFrom) {
         record_->fileAnswers.push_back(QString::fromStdString((pc_.path() / "got.tiv").string()));
         window.exchange().startExchange(Exchange::kReceiveFunction);
+        waitUntil([&window] { return window.exchange().awaitingFileChoice(); }, 60000);
         WindowDriver(window).chooseDeviceForCom1(QString::fromStdString(fetchFrom));
         window.exchange().chooseListedFile(0);
+        waitUntil([&window] { return !window.exchange().busy(); }, 60000);
     }
 
 private:

@@ -1,5 +1,8 @@
 #include "cli/cli_command.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -28,6 +31,7 @@ CliCommand::CliCommand(const CliOptions& options, std::FILE* out, std::FILE* err
       exchange_(view_, port_, options_.settings),
       records_(exchange_, "dravolin-cli", TransferLog::defaultPath(),
                [this](const FilledText& warning) { warnAboutRecords(warning); }),
+      run_(exchange_, view_),
       showProgress_(showProgress) {
     // A terminal has nothing to hold on screen after the outcome.
     exchange_.setOutcomePause(0);
@@ -41,11 +45,14 @@ int CliCommand::run() {
     }
     switch (options_.command) {
         case CliOptions::Command::List:
-            return list();
+            list();
+            break;
         case CliOptions::Command::Get:
-            return get();
+            get();
+            break;
         case CliOptions::Command::Put:
-            return put();
+            put();
+            break;
         case CliOptions::Command::Ports:
             return ports();
         case CliOptions::Command::Log:
@@ -56,42 +63,64 @@ int CliCommand::run() {
             std::fputs(CliOptions::usage().c_str(), err_);
             return kUsageError;
     }
+    // The exchange runs on the event loop until the command says it is done.
+    return QCoreApplication::exec();
 }
 
-int CliCommand::list() {
-    exchange_.startExchange(Exchange::kReceiveFunction);
-    if (!exchange_.awaitingFileChoice()) {
-        return reportOutcome();  // a failure, or an empty directory
-    }
-    // The listing was all this exchange had to do: it ends here, and is logged as such.
-    view_.showSuccessLine(false);
-    exchange_.finishExchange(kStatusAccepted);
-    sayLockNotice();
-    for (const std::string& name : view_.listedNames()) {
-        std::fprintf(out_, "%s\n", escapedName(trimmedDeviceName(name)).c_str());
-    }
-    // Whether the list reached its reader is for the caller to check (main does).
-    std::fflush(out_);
-    return kSuccess;
+void CliCommand::done(int status) {
+    // From the event loop, so that an end reached while starting still finds it running.
+    QTimer::singleShot(0, QCoreApplication::instance(),
+                       [status] { QCoreApplication::exit(status); });
 }
 
-int CliCommand::get() {
+void CliCommand::list() {
+    exchange_.startExchange(Exchange::kReceiveFunction, [this] {
+        if (!exchange_.awaitingFileChoice()) {
+            done(reportOutcome());  // a failure, or an empty directory
+            return;
+        }
+        // The listing was all this exchange had to do: it ends here, and is logged as such.
+        view_.showSuccessLine(false);
+        exchange_.endAtListing(kStatusAccepted);
+        sayLockNotice();
+        for (const std::string& name : view_.listedNames()) {
+            std::fprintf(out_, "%s\n", escapedName(trimmedDeviceName(name)).c_str());
+        }
+        // Whether the list reached its reader is for the caller to check (main does).
+        std::fflush(out_);
+        done(kSuccess);
+    });
+}
+
+void CliCommand::get() {
     if (options_.all) {
-        return backUp();
+        backUp();
+        return;
     }
     view_.showSuccessLine(false);
-    exchange_.startExchange(Exchange::kReceiveFunction);
+    exchange_.startExchange(Exchange::kReceiveFunction, [this] { fetchListedName(); });
+}
+
+void CliCommand::fetchListedName() {
     view_.showSuccessLine(true);
     const bool listed = exchange_.awaitingFileChoice();
     if (!listed && exchange_.lastOutcome() != kStatusAccepted) {
-        return reportOutcome();
+        done(reportOutcome());
+        return;
     }
     // The device lists every file it holds; one it does not list (an empty directory
     // lists none) does not exist.
     const int selection = listed ? findListedName() : -1;
     if (selection < 0) {
-        exchange_.finishExchange('R');
-        return reportOutcome();
+        if (!listed) {
+            // The empty directory has ended its exchange already; the name is missing all
+            // the same.
+            done(reportLetter('R'));
+            return;
+        }
+        exchange_.endAtListing('R');
+        done(reportOutcome());
+        return;
     }
     std::string refusal;
     const std::string target =
@@ -100,29 +129,29 @@ int CliCommand::get() {
         // The directory was listed on the line: that exchange ends here, and is logged as
         // a listing, whatever becomes of the fetch.
         view_.showSuccessLine(false);
-        exchange_.finishExchange(kStatusAccepted);
+        exchange_.endAtListing(kStatusAccepted);
         std::fprintf(err_, "dravolin-cli: %s\n", refusal.c_str());
-        return kUsageError;
+        done(kUsageError);
+        return;
     }
     view_.answerFileDialogsWith(target);
     // NAME.tiv chosen here must be new: a file made there meanwhile is not replaced.
     exchange_.setKeepExistingFiles(options_.outputPath.empty());
-    exchange_.chooseListedFile(selection);
-    return reportOutcome();
+    exchange_.chooseListedFile(selection, [this] { done(reportOutcome()); });
 }
 
-int CliCommand::put() {
+void CliCommand::put() {
     if (options_.inputPaths.size() > 1) {
-        return putSeveral();
+        putSeveral();
+        return;
     }
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(options_.inputPath, error);
     view_.answerFileDialogsWith(error ? options_.inputPath : absolute.string());
-    exchange_.startExchange(Exchange::kSendFunction);
-    return reportOutcome();
+    exchange_.startExchange(Exchange::kSendFunction, [this] { done(reportOutcome()); });
 }
 
-int CliCommand::backUp() {
+void CliCommand::backUp() {
     // The folder must be there before the line is opened: a typing error in it should not
     // cost a whole run.
     if (!options_.folder.empty()) {
@@ -130,23 +159,20 @@ int CliCommand::backUp() {
         if (!std::filesystem::is_directory(options_.folder, error)) {
             std::fprintf(err_, "dravolin-cli: -d %s: %s\n", shownText(options_.folder).c_str(),
                          error ? error.message().c_str() : "not a folder");
-            return kUsageError;
+            done(kUsageError);
+            return;
         }
     }
-    BatchTransfer run(exchange_, view_);
-    const std::vector<BatchItem> items =
-        run.backUp(options_.folder, options_.replace ? BatchTransfer::IfExists::Replace
-                                                     : BatchTransfer::IfExists::Keep);
-    if (run.listingFailed()) {
-        return reportOutcome();
-    }
-    return reportRun(items, run);
+    run_.backUp(options_.folder,
+                options_.replace ? BatchTransfer::IfExists::Replace : BatchTransfer::IfExists::Keep,
+                [this](const std::vector<BatchItem>& items) {
+                    done(run_.listingFailed() ? reportOutcome() : reportRun(items, run_));
+                });
 }
 
-int CliCommand::putSeveral() {
-    BatchTransfer run(exchange_, view_);
-    const std::vector<BatchItem> items = run.sendFiles(options_.inputPaths);
-    return reportRun(items, run);
+void CliCommand::putSeveral() {
+    run_.sendFiles(options_.inputPaths,
+                   [this](const std::vector<BatchItem>& items) { done(reportRun(items, run_)); });
 }
 
 int CliCommand::reportRun(const std::vector<BatchItem>& items, const BatchTransfer& run) {
@@ -346,7 +372,11 @@ int CliCommand::reportOutcome() {
     if (exchange_.cancelled()) {
         return interruptedBy_ != 0 ? 128 + interruptedBy_ : kExchangeFailed;
     }
-    const char code = exchange_.lastOutcome();
+    return reportLetter(exchange_.lastOutcome());
+}
+
+int CliCommand::reportLetter(char code) {
+    sayLockNotice();
     if (code == kStatusAccepted) {
         return kSuccess;
     }

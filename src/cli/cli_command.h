@@ -15,10 +15,11 @@
 
 namespace dravolin {
 
-// Runs one command of dravolin-cli with the same exchange as the window. Needs a
-// QCoreApplication. Exit status: 0 success, 1 the exchange ended with a failure status,
-// 2 the command cannot be carried out as given, 128 + the signal's number when a signal
-// cancelled the exchange (130 for SIGINT, 143 for SIGTERM).
+// Runs one command of dravolin-cli with the same exchange as the window, on the
+// QCoreApplication's event loop, which run() runs until the command is done. Exit status: 0
+// success, 1 the exchange ended with a failure status, 2 the command cannot be carried out as
+// given, 128 + the signal's number when a signal cancelled the exchange (130 for SIGINT, 143 for
+// SIGTERM).
 class CliCommand {
 public:
     static constexpr int kSuccess = 0;
@@ -35,11 +36,14 @@ public:
     void interrupt(int signal);
 
 private:
-    int list();
-    int get();
-    int put();
-    int backUp();
-    int putSeveral();
+    // Each starts its command; the command ends through done().
+    void list();
+    void get();
+    void fetchListedName();
+    void put();
+    void backUp();
+    void putSeveral();
+    void done(int status);
     // One line per file of a run on stdout; the exit status of the run.
     int reportRun(const std::vector<BatchItem>& items, const BatchTransfer& run);
     int ports();
@@ -54,6 +58,8 @@ private:
     int findListedName() const;
     std::string fetchTarget(const std::string& deviceName, std::string& refusal) const;
     int reportOutcome();
+    // The failure line of `code` (nothing for success); the exit status it gives.
+    int reportLetter(char code);
 
     const CliOptions& options_;
     std::FILE* out_;
@@ -63,6 +69,7 @@ private:
     ConsoleView view_;
     Exchange exchange_;
     ExchangeRecords records_;  // after the exchange: it leaves the exchange first
+    BatchTransfer run_;
     std::string traceError_;
     bool lockNoticeSaid_ = false;
     int interruptedBy_ = 0;

@@ -55,15 +55,16 @@ void ConsoleView::printStatus(const std::string& line) {
     std::fflush(err_);
 }
 
-void ConsoleView::showMessageBox(TextId id, MessageIcon icon) {
+void ConsoleView::showMessageBox(TextId id, MessageIcon icon, Closed closed) {
     if (icon == MessageIcon::Information) {
         printStatus(oneLine(id, language_));
     }
+    closed();
 }
 
-std::optional<std::string> ConsoleView::chooseFile(const FileDialogRequest& request) {
+void ConsoleView::chooseFile(const FileDialogRequest& request, FileAnswer answer) {
     static_cast<void>(request);
-    return fileAnswer_;
+    answer(fileAnswer_);
 }
 
 void ConsoleView::clearFileList(TextId fieldText) {

@@ -32,8 +32,8 @@ public:
     void setStatusText(TextId id) override;
     void setStatusTextWith(TextId id, const std::string& argument) override;
     void setStatusFilled(const FilledText& text) override;
-    void showMessageBox(TextId id, MessageIcon icon) override;
-    std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
+    void showMessageBox(TextId id, MessageIcon icon, Closed closed) override;
+    void chooseFile(const FileDialogRequest& request, FileAnswer answer) override;
     void clearFileList(TextId fieldText) override;
     void appendFileListEntry(const std::string& name) override;
     void showFileList(int mode) override;

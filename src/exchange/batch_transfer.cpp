@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 #include <system_error>
+#include <utility>
 
 #include "exchange/exchange.h"
 #include "protocol/device_name.h"
@@ -15,23 +16,6 @@ namespace dravolin {
 namespace {
 
 constexpr char kNotResponding = 'N';
-
-// Sets a run's manner of reporting on the exchange for as long as the run lasts.
-class CollectedOutcomes {
-public:
-    explicit CollectedOutcomes(Exchange& exchange) : exchange_(exchange) {
-        exchange_.setOutcomesCollected(true);
-    }
-    ~CollectedOutcomes() {
-        exchange_.setOutcomesCollected(false);
-        exchange_.setKeepExistingFiles(false);
-    }
-    CollectedOutcomes(const CollectedOutcomes&) = delete;
-    CollectedOutcomes& operator=(const CollectedOutcomes&) = delete;
-
-private:
-    Exchange& exchange_;
-};
 
 std::string shownLetter(char letter) {
     const auto byte = static_cast<unsigned char>(letter);
@@ -64,11 +48,42 @@ void BatchTransfer::backUpAll() {
     if (exchange_.busy()) {
         return;
     }
-    const std::optional<std::string> folder = view_.chooseFolder(TextId::BackupFolderTitle);
-    if (!folder) {
+    view_.chooseFolder(TextId::BackupFolderTitle, [this](std::optional<std::string> folder) {
+        if (folder && !exchange_.busy()) {
+            backUp(*folder, IfExists::Ask,
+                   [this](const std::vector<BatchItem>& items) { showResults(items); });
+        }
+    });
+}
+
+void BatchTransfer::sendChosenFiles() {
+    if (exchange_.busy()) {
         return;
     }
-    const std::vector<BatchItem> items = backUp(*folder, IfExists::Ask);
+    view_.setStatusText(TextId::StatusChooseFileToSend);
+    FileDialogRequest request;
+    request.mode = FileDialogRequest::Mode::Open;
+    request.title = TextId::OpenDialogTitle;
+    view_.chooseFiles(request, [this](std::vector<std::string> paths) {
+        if (exchange_.busy()) {
+            return;
+        }
+        if (paths.empty()) {
+            returnToIdle();
+        } else if (paths.size() == 1) {
+            view_.setStatusText(TextId::StatusPleaseWait);
+            exchange_.sendFileAt(paths.front(), {});
+        } else {
+            sendFiles(paths, [this](const std::vector<BatchItem>& items) {
+                if (!exchange_.abandoned()) {
+                    showSummary(items);
+                }
+            });
+        }
+    });
+}
+
+void BatchTransfer::showResults(const std::vector<BatchItem>& items) {
     if (exchange_.abandoned()) {
         return;  // the program ends: nothing more to show
     }
@@ -81,83 +96,84 @@ void BatchTransfer::backUpAll() {
     }
 }
 
-void BatchTransfer::sendChosenFiles() {
-    if (exchange_.busy()) {
-        return;
-    }
-    view_.setStatusText(TextId::StatusChooseFileToSend);
-    FileDialogRequest request;
-    request.mode = FileDialogRequest::Mode::Open;
-    request.title = TextId::OpenDialogTitle;
-    const std::vector<std::string> paths = view_.chooseFiles(request);
-    if (paths.empty()) {
-        returnToIdle();
-        return;
-    }
-    if (paths.size() == 1) {
-        view_.setStatusText(TextId::StatusPleaseWait);
-        exchange_.sendFileAt(paths.front());
-        return;
-    }
-    const std::vector<BatchItem> items = sendFiles(paths);
-    if (!exchange_.abandoned()) {
-        showSummary(items);
-    }
-}
-
 // ---- Runs
 
-std::vector<BatchItem> BatchTransfer::backUp(const std::filesystem::path& folder,
-                                             IfExists ifExists) {
+void BatchTransfer::begin(bool sending, Finished finished) {
     listingFailed_ = false;
     cancelled_ = false;
-    sending_ = false;
-    const CollectedOutcomes collected(exchange_);
-    view_.setStatusText(TextId::StatusPleaseWait);
-    exchange_.listFiles();
-    if (exchange_.cancelled() || exchange_.lastOutcome() != kStatusAccepted) {
-        listingFailed_ = true;
-        return {};
-    }
-    std::vector<BatchItem> items = plannedBackup(folder);
-    if (!settleExistingFiles(items, folder, ifExists)) {
-        cancelled_ = true;
-        return {};
-    }
-    bool stopped = false;
-    for (std::size_t index = 0; index < items.size(); ++index) {
-        BatchItem& item = items[index];
-        if (item.result != BatchItem::Result::NotTransferred || stopped) {
-            continue;
-        }
-        showFileStatus(index + 1, items.size(), shownName(item));
-        exchange_.fetchListedFileTo(static_cast<int>(index), item.path);
-        stopped = !noteOutcome(items, index, BatchItem::Result::Saved);
-    }
-    return items;
+    sending_ = sending;
+    items_.clear();
+    current_ = 0;
+    finished_ = std::move(finished);
+    exchange_.setOutcomesCollected(true);
 }
 
-std::vector<BatchItem> BatchTransfer::sendFiles(const std::vector<std::string>& paths) {
-    listingFailed_ = false;
-    cancelled_ = false;
-    sending_ = true;
-    const CollectedOutcomes collected(exchange_);
-    std::vector<BatchItem> items;
+void BatchTransfer::end() {
+    exchange_.setOutcomesCollected(false);
+    exchange_.setKeepExistingFiles(false);
+    if (finished_) {
+        std::exchange(finished_, {})(items_);
+    }
+}
+
+void BatchTransfer::backUp(const std::filesystem::path& folder, IfExists ifExists,
+                           Finished finished) {
+    begin(false, std::move(finished));
+    view_.setStatusText(TextId::StatusPleaseWait);
+    exchange_.listFiles([this, folder, ifExists] { afterListing(folder, ifExists); });
+}
+
+void BatchTransfer::afterListing(const std::filesystem::path& folder, IfExists ifExists) {
+    if (exchange_.cancelled() || exchange_.lastOutcome() != kStatusAccepted) {
+        listingFailed_ = true;
+        end();
+        return;
+    }
+    items_ = plannedBackup(folder);
+    settleExistingFiles(folder, ifExists);
+}
+
+void BatchTransfer::sendFiles(const std::vector<std::string>& paths, Finished finished) {
+    begin(true, std::move(finished));
     for (const std::string& path : paths) {
         BatchItem item;
         item.name = path;
         item.path = path;
-        items.push_back(std::move(item));
+        items_.push_back(std::move(item));
     }
-    for (std::size_t index = 0; index < items.size(); ++index) {
-        showFileStatus(index + 1, items.size(), fileNameOf(items[index].path));
-        exchange_.sendFileAt(items[index].path);
-        items[index].storedAs = deviceNameFromPath(items[index].path);
-        if (!noteOutcome(items, index, BatchItem::Result::Stored)) {
-            break;
-        }
+    transferNext();
+}
+
+void BatchTransfer::transferNext() {
+    while (current_ < items_.size() &&
+           items_[current_].result != BatchItem::Result::NotTransferred) {
+        ++current_;
     }
-    return items;
+    if (current_ >= items_.size()) {
+        end();
+        return;
+    }
+    BatchItem& item = items_[current_];
+    if (sending_) {
+        showFileStatus(current_ + 1, items_.size(), fileNameOf(item.path));
+        item.storedAs = deviceNameFromPath(item.path);
+        exchange_.sendFileAt(item.path, [this] {
+            if (noteOutcome(BatchItem::Result::Stored)) {
+                transferNext();
+            } else {
+                end();
+            }
+        });
+    } else {
+        showFileStatus(current_ + 1, items_.size(), shownName(item));
+        exchange_.fetchListedFileTo(static_cast<int>(current_), item.path, [this] {
+            if (noteOutcome(BatchItem::Result::Saved)) {
+                transferNext();
+            } else {
+                end();
+            }
+        });
+    }
 }
 
 std::vector<BatchItem> BatchTransfer::plannedBackup(const std::filesystem::path& folder) const {
@@ -184,41 +200,47 @@ std::vector<BatchItem> BatchTransfer::plannedBackup(const std::filesystem::path&
     return items;
 }
 
-bool BatchTransfer::settleExistingFiles(std::vector<BatchItem>& items,
-                                        const std::filesystem::path& folder, IfExists ifExists) {
-    std::vector<BatchItem*> existing;
-    for (BatchItem& item : items) {
-        if (item.result == BatchItem::Result::NotTransferred && somethingAt(item.path)) {
-            existing.push_back(&item);
+void BatchTransfer::settleExistingFiles(const std::filesystem::path& folder, IfExists ifExists) {
+    std::vector<std::size_t> existing;
+    for (std::size_t index = 0; index < items_.size(); ++index) {
+        if (items_[index].result == BatchItem::Result::NotTransferred &&
+            somethingAt(items_[index].path)) {
+            existing.push_back(index);
+        }
+    }
+    if (existing.empty() || ifExists != IfExists::Ask) {
+        keepExisting(existing, ifExists);
+        return;
+    }
+    const FilledText question{
+        TextId::ExistingFilesQuestion,
+        {std::to_string(existing.size()), std::to_string(items_.size()), folder.string()}};
+    view_.askAboutExistingFiles(question, [this, existing](ExistingFilesAnswer answer) {
+        if (answer == ExistingFilesAnswer::Cancel) {
+            cancelled_ = true;
+            items_.clear();
+            end();
+            return;
+        }
+        keepExisting(existing, answer == ExistingFilesAnswer::ReplaceAll ? IfExists::Replace
+                                                                         : IfExists::Keep);
+    });
+}
+
+void BatchTransfer::keepExisting(const std::vector<std::size_t>& existing, IfExists ifExists) {
+    if (ifExists == IfExists::Keep) {
+        for (const std::size_t index : existing) {
+            items_[index].result = BatchItem::Result::Kept;
         }
     }
     // A file that appears while the run goes on is kept unless the operator agreed to
     // replace the existing ones.
     exchange_.setKeepExistingFiles(ifExists != IfExists::Replace);
-    if (existing.empty()) {
-        return true;
-    }
-    if (ifExists == IfExists::Ask) {
-        const ExistingFilesAnswer answer = view_.askAboutExistingFiles(FilledText{
-            TextId::ExistingFilesQuestion,
-            {std::to_string(existing.size()), std::to_string(items.size()), folder.string()}});
-        if (answer == ExistingFilesAnswer::Cancel) {
-            return false;
-        }
-        ifExists = answer == ExistingFilesAnswer::ReplaceAll ? IfExists::Replace : IfExists::Keep;
-    }
-    if (ifExists == IfExists::Keep) {
-        for (BatchItem* item : existing) {
-            item->result = BatchItem::Result::Kept;
-        }
-    }
-    exchange_.setKeepExistingFiles(ifExists != IfExists::Replace);
-    return true;
+    transferNext();
 }
 
-bool BatchTransfer::noteOutcome(std::vector<BatchItem>& items, std::size_t index,
-                                BatchItem::Result success) {
-    BatchItem& item = items[index];
+bool BatchTransfer::noteOutcome(BatchItem::Result success) {
+    BatchItem& item = items_[current_];
     bool goOn = true;
     if (exchange_.cancelled()) {
         item.result = BatchItem::Result::Cancelled;
@@ -233,6 +255,7 @@ bool BatchTransfer::noteOutcome(std::vector<BatchItem>& items, std::size_t index
             !exchange_.causeLine().empty() ? exchange_.causeLine() : exchange_.failureDetail();
         goOn = item.letter != kNotResponding;
     }
+    ++current_;
     return goOn;
 }
 
@@ -310,7 +333,7 @@ void BatchTransfer::showListingFailure() {
     }
     const char code = exchange_.lastOutcome();
     if (const std::optional<TextId> box = outcomeBoxText(code)) {
-        view_.showOutcomeBox(*box, exchange_.causeLine());
+        view_.showOutcomeBox(*box, exchange_.causeLine(), [] {});
         view_.setStatusText(TextId::StatusFailure);
     } else {
         view_.setStatusTextWith(TextId::StatusFailureLetter, shownLetter(code));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,9 +25,10 @@ struct BatchItem {
 };
 
 // Several files in turn: every file of the programmer backed up into a folder, or several
-// files sent. Each file is a whole exchange of its own (Exchange's entry points for runs),
-// so that it starts, shows progress, can be cancelled and ends like one started from the
-// menu; only the outcomes are held back and shown together at the end.
+// files sent. Each file is a whole exchange of its own, so that it starts, shows progress,
+// can be cancelled and ends like one started from the menu; only the outcomes are held
+// back and shown together at the end. A run goes on from one exchange to the next as each
+// ends: nothing here waits.
 //
 // A run stops at Cancel (the file in hand is discarded, the files done stay) and when the
 // programmer does not answer ('N'): the files after it would only wait for their time-outs.
@@ -34,6 +36,8 @@ class BatchTransfer {
 public:
     // What to do with files of a backup that exist already in its folder.
     enum class IfExists { Ask, Replace, Keep };
+    // Told the files of a run and how each went, once the run has ended.
+    using Finished = std::function<void(const std::vector<BatchItem>&)>;
 
     BatchTransfer(Exchange& exchange, ExchangeView& view);
 
@@ -44,12 +48,12 @@ public:
     void sendChosenFiles();
 
     // Lists the programmer's files once and fetches each into `folder` as NAME.tiv. A name
-    // that cannot be a file name is skipped. Empty when the listing failed or was cancelled,
-    // the question was cancelled, or the programmer holds no file.
-    std::vector<BatchItem> backUp(const std::filesystem::path& folder, IfExists ifExists);
+    // that cannot be a file name is skipped. No files when the listing failed or was
+    // cancelled, the question was cancelled, or the programmer holds no file.
+    void backUp(const std::filesystem::path& folder, IfExists ifExists, Finished finished);
     // Sends the files in turn; one that is refused (malformed, not a regular file) does not
     // stop the others.
-    std::vector<BatchItem> sendFiles(const std::vector<std::string>& paths);
+    void sendFiles(const std::vector<std::string>& paths, Finished finished);
 
     // The listing that opens a backup failed or was cancelled: the exchange's outcome says
     // how.
@@ -68,12 +72,18 @@ public:
     static int transferredCount(const std::vector<BatchItem>& items);
 
 private:
+    void begin(bool sending, Finished finished);
+    void afterListing(const std::filesystem::path& folder, IfExists ifExists);
     std::vector<BatchItem> plannedBackup(const std::filesystem::path& folder) const;
-    bool settleExistingFiles(std::vector<BatchItem>& items, const std::filesystem::path& folder,
-                             IfExists ifExists);
-    // Records how the exchange of `items[index]` ended; false when the run stops there.
-    bool noteOutcome(std::vector<BatchItem>& items, std::size_t index, BatchItem::Result success);
+    void settleExistingFiles(const std::filesystem::path& folder, IfExists ifExists);
+    void keepExisting(const std::vector<std::size_t>& existing, IfExists ifExists);
+    // The next file of the run, or its end.
+    void transferNext();
+    // Records how the exchange of the current file ended; false when the run stops there.
+    bool noteOutcome(BatchItem::Result success);
+    void end();
     void showFileStatus(std::size_t number, std::size_t count, const std::string& name);
+    void showResults(const std::vector<BatchItem>& items);
     void showSummary(const std::vector<BatchItem>& items);
     void showListingFailure();
     void returnToIdle();
@@ -83,6 +93,9 @@ private:
     bool listingFailed_ = false;
     bool cancelled_ = false;
     bool sending_ = false;
+    std::vector<BatchItem> items_;
+    std::size_t current_ = 0;
+    Finished finished_;
 };
 
 }  // namespace dravolin

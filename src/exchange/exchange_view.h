@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,8 +34,17 @@ struct FileDialogRequest {
 // Everything the exchange shows goes through this interface, in its own terms (TextIds,
 // not strings): the window implements it with widgets, the CLI on a terminal, tests with a
 // recorder. All calls are made on the interface thread.
+//
+// A box or a question never holds the exchange up: the view shows it and calls the answer
+// back when the operator has answered, at once (a terminal, a test) or later (a window,
+// whose event loop meanwhile goes on serving the line, its timers and the operator).
 class ExchangeView {
 public:
+    using Closed = std::function<void()>;
+    using FileAnswer = std::function<void(std::optional<std::string>)>;
+    using FilesAnswer = std::function<void(std::vector<std::string>)>;
+    using ExistingFilesReply = std::function<void(ExistingFilesAnswer)>;
+
     virtual ~ExchangeView() = default;
 
     virtual void setStatusText(TextId id) = 0;
@@ -42,37 +52,38 @@ public:
     // shorten the argument so that the line fits.
     virtual void setStatusTextWith(TextId id, const std::string& argument) = 0;
 
-    // Shows a box with an OK button and returns when the operator has closed it.
-    virtual void showMessageBox(TextId id, MessageIcon icon) = 0;
+    // Shows a box with an OK button; `closed` runs once the operator has closed it.
+    virtual void showMessageBox(TextId id, MessageIcon icon, Closed closed) = 0;
 
     // The box that tells how an exchange ended: the catalogue text, and under it one line
     // saying why when that is known (the port could not be opened, the line went dead).
     // A view that has no room for the line shows the box alone.
-    virtual void showOutcomeBox(TextId id, const std::string& causeLine) {
+    virtual void showOutcomeBox(TextId id, const std::string& causeLine, Closed closed) {
         static_cast<void>(causeLine);
-        showMessageBox(id, MessageIcon::Exclamation);
+        showMessageBox(id, MessageIcon::Exclamation, std::move(closed));
     }
 
-    // A file dialog; the chosen full path, or nothing when it was cancelled.
-    virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
+    // A file dialog; the answer is the chosen full path, or nothing when it was cancelled.
+    virtual void chooseFile(const FileDialogRequest& request, FileAnswer answer) = 0;
 
     // A run of several files (a backup, several files sent). A view that cannot ask
     // answers as an operator who cancelled, and shows nothing.
     //
     // The open dialog, allowing several files; none when it was cancelled.
-    virtual std::vector<std::string> chooseFiles(const FileDialogRequest& request) {
-        std::optional<std::string> path = chooseFile(request);
-        return path ? std::vector<std::string>{*path} : std::vector<std::string>{};
+    virtual void chooseFiles(const FileDialogRequest& request, FilesAnswer answer) {
+        chooseFile(request, [answer = std::move(answer)](std::optional<std::string> path) {
+            answer(path ? std::vector<std::string>{*path} : std::vector<std::string>{});
+        });
     }
     // A folder dialog; the chosen folder, or nothing when it was cancelled.
-    virtual std::optional<std::string> chooseFolder(TextId title) {
+    virtual void chooseFolder(TextId title, FileAnswer answer) {
         static_cast<void>(title);
-        return std::nullopt;
+        answer(std::nullopt);
     }
     // Asked once before a backup whose files exist already in part.
-    virtual ExistingFilesAnswer askAboutExistingFiles(const FilledText& question) {
+    virtual void askAboutExistingFiles(const FilledText& question, ExistingFilesReply reply) {
         static_cast<void>(question);
-        return ExistingFilesAnswer::Cancel;
+        reply(ExistingFilesAnswer::Cancel);
     }
     // The box at the end of a run: the heading, then one line per file.
     virtual void showRunSummary(const FilledText& heading, const std::vector<FilledText>& lines,
@@ -115,6 +126,9 @@ public:
     // Whether the running exchange can be cancelled now (a wait on the line, or the listed
     // directory waiting for a choice): a view offers Cancel only then.
     virtual void setCancelAvailable(bool available) = 0;
+
+    // The exchange has ended and the window is idle again.
+    virtual void exchangeIdle() {}
 };
 
 }  // namespace dravolin

@@ -1,7 +1,5 @@
 #include "serial/port_opening.h"
 
-#include <QEventLoop>
-
 #include <algorithm>
 #include <utility>
 
@@ -169,7 +167,7 @@ void PortOpening::reportError(const char* callName) {
         }
     }
     if (std::this_thread::get_id() == interfaceThread_) {
-        presentAndWait(text);
+        presentHere(text);
         return;
     }
     // The owner hears that the device has gone before the warning waits for an answer.
@@ -193,32 +191,14 @@ bool PortOpening::tellLineGone() {
     return deliver({PortMessage{MSG_LINE_GONE, 0}});
 }
 
-void PortOpening::presentAndWait(const std::string& text) {
-    struct Answer {
-        bool answered = false;
-        QEventLoop* loop = nullptr;
-    };
-    auto answer = std::make_shared<Answer>();
-    const std::uint64_t id = ++lastWarningId;
+void PortOpening::presentHere(const std::string& text) {
+    // Put up, not waited for: the interface thread runs no event loop of its own for a box,
+    // so the exchange that caused it goes on (to its end) while the operator reads it.
     {
         std::lock_guard lock(stateMutex_);
         ++warningsShown_;
     }
-    QEventLoop loop;
-    answer->loop = &loop;
-    presenter_.presentWarning(id, kWarningCaption, text, [answer] {
-        answer->answered = true;
-        if (answer->loop != nullptr) {
-            answer->loop->quit();
-        }
-    });
-    if (!answer->answered) {
-        loop.exec();
-    }
-    answer->loop = nullptr;
-    if (!answer->answered) {
-        presenter_.withdrawWarning(id);  // the event loop ended: the program is going
-    }
+    presenter_.presentWarning(++lastWarningId, kWarningCaption, text, [] {});
 }
 
 void PortOpening::askInterfaceThread(const std::string& text) {

@@ -115,7 +115,8 @@ private:
 
     void handOver(std::uint64_t serial, const std::vector<PortMessage>& messages,
                   bool bytesBeforeFrame);
-    void presentAndWait(const std::string& text);
+    // A warning of the interface thread itself: put up, never waited for.
+    void presentHere(const std::string& text);
     void askInterfaceThread(const std::string& text);
     void presentForMonitor(std::uint64_t id, const std::string& text);
     void warningAnswered(std::uint64_t id);

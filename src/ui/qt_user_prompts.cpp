@@ -5,96 +5,124 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace dravolin {
 
+namespace {
+
+// A box that goes when it is closed, with plain text: catalogue texts hold line breaks,
+// never markup.
+QMessageBox* newBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                    const QString& text, QMessageBox::StandardButtons buttons) {
+    auto* box = new QMessageBox(icon, title, text, buttons, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
+}  // namespace
+
 void QtUserPrompts::showMessage(QWidget* parent, const QString& title, const QString& text,
-                                MessageIcon icon) {
+                                MessageIcon icon, Closed closed) {
     const QMessageBox::Icon boxIcon =
         icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::Warning;
-    QMessageBox box(boxIcon, title, text, QMessageBox::Ok, parent);
-    // Catalogue texts are plain text with line breaks, never markup.
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-}
-
-bool QtUserPrompts::askYesNo(QWidget* parent, const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(QMessageBox::No);
-    box.setWindowModality(Qt::ApplicationModal);
-    return box.exec() == QMessageBox::Yes;
-}
-
-std::optional<QString> QtUserPrompts::chooseFile(QWidget* parent,
-                                                 const FileDialogOptions& options) {
-    const QStringList chosen = runFileDialog(parent, options, QFileDialog::ExistingFile);
-    if (chosen.isEmpty()) {
-        return std::nullopt;
+    QMessageBox* box = newBox(parent, boxIcon, title, text, QMessageBox::Ok);
+    if (closed) {
+        QObject::connect(box, &QDialog::finished, box, [closed = std::move(closed)] { closed(); });
     }
-    return chosen.first();
+    box->open();
 }
 
-QStringList QtUserPrompts::chooseFiles(QWidget* parent, const FileDialogOptions& options) {
-    return runFileDialog(parent, options, QFileDialog::ExistingFiles);
+void QtUserPrompts::askYesNo(QWidget* parent, const QString& title, const QString& text,
+                             YesNo answer) {
+    QMessageBox* box =
+        newBox(parent, QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::No);
+    QObject::connect(box, &QDialog::finished, box, [answer = std::move(answer)](int result) {
+        answer(result == QMessageBox::Yes);
+    });
+    box->open();
 }
 
-QStringList QtUserPrompts::runFileDialog(QWidget* parent, const FileDialogOptions& options,
-                                         QFileDialog::FileMode openMode) {
-    QFileDialog dialog(parent, options.title);
-    dialog.setAcceptMode(options.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(options.save ? QFileDialog::AnyFile : openMode);
-    dialog.setNameFilters(options.nameFilters);
+void QtUserPrompts::chooseFile(QWidget* parent, const FileDialogOptions& options,
+                               PathAnswer answer) {
+    openFileDialog(
+        parent, options, QFileDialog::ExistingFile,
+        [answer = std::move(answer)](const QStringList& chosen) {
+            answer(chosen.isEmpty() ? std::nullopt : std::optional<QString>(chosen.first()));
+        });
+}
+
+void QtUserPrompts::chooseFiles(QWidget* parent, const FileDialogOptions& options,
+                                PathsAnswer answer) {
+    openFileDialog(parent, options, QFileDialog::ExistingFiles, std::move(answer));
+}
+
+void QtUserPrompts::openFileDialog(QWidget* parent, const FileDialogOptions& options,
+                                   QFileDialog::FileMode openMode, PathsAnswer answer) {
+    auto* dialog = new QFileDialog(parent, options.title);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(options.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(options.save ? QFileDialog::AnyFile : openMode);
+    dialog->setNameFilters(options.nameFilters);
     if (options.selectedFilter >= 0 && options.selectedFilter < options.nameFilters.size()) {
-        dialog.selectNameFilter(options.nameFilters[options.selectedFilter]);
+        dialog->selectNameFilter(options.nameFilters[options.selectedFilter]);
     }
-    dialog.setDefaultSuffix(options.defaultSuffix);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
+    dialog->setDefaultSuffix(options.defaultSuffix);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
     if (!options.directory.isEmpty()) {
-        dialog.setDirectory(options.directory);
+        dialog->setDirectory(options.directory);
     }
     if (!options.initialName.isEmpty()) {
-        dialog.selectFile(options.initialName);
+        dialog->selectFile(options.initialName);
     }
-    if (dialog.exec() != QDialog::Accepted) {
-        return {};
-    }
-    return dialog.selectedFiles();
+    QObject::connect(
+        dialog, &QDialog::finished, dialog, [dialog, answer = std::move(answer)](int result) {
+            answer(result == QDialog::Accepted ? dialog->selectedFiles() : QStringList{});
+        });
+    dialog->open();
 }
 
-std::optional<QString> QtUserPrompts::chooseFolder(QWidget* parent, const QString& title,
-                                                   const QString& directory) {
-    QFileDialog dialog(parent, title, directory);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return dialog.selectedFiles().first();
+void QtUserPrompts::chooseFolder(QWidget* parent, const QString& title, const QString& directory,
+                                 PathAnswer answer) {
+    auto* dialog = new QFileDialog(parent, title, directory);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly, true);
+    QObject::connect(dialog, &QDialog::finished, dialog,
+                     [dialog, answer = std::move(answer)](int result) {
+                         const QStringList chosen = dialog->selectedFiles();
+                         answer(result == QDialog::Accepted && !chosen.isEmpty()
+                                    ? std::optional<QString>(chosen.first())
+                                    : std::nullopt);
+                     });
+    dialog->open();
 }
 
-int QtUserPrompts::askChoice(QWidget* parent, const QString& title, const QString& text,
-                             const QStringList& answers) {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowModality(Qt::ApplicationModal);
-    std::vector<QAbstractButton*> buttons;
+void QtUserPrompts::askChoice(QWidget* parent, const QString& title, const QString& text,
+                              const QStringList& answers, ChoiceAnswer answer) {
+    QMessageBox* box = newBox(parent, QMessageBox::Question, title, text, QMessageBox::NoButton);
+    auto buttons = std::make_shared<std::vector<QAbstractButton*>>();
     for (qsizetype index = 0; index < answers.size(); ++index) {
         const bool last = index + 1 == answers.size();
-        buttons.push_back(box.addButton(answers[index],
-                                        last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+        buttons->push_back(box->addButton(
+            answers[index], last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
     }
-    if (!buttons.empty()) {
+    if (!buttons->empty()) {
         // Enter takes the cautious answer, Escape the last one.
-        box.setDefaultButton(static_cast<QPushButton*>(buttons.back()));
-        box.setEscapeButton(buttons.back());
+        box->setDefaultButton(static_cast<QPushButton*>(buttons->back()));
+        box->setEscapeButton(buttons->back());
     }
-    box.exec();
-    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
-    return chosen == buttons.end() ? static_cast<int>(answers.size()) - 1
-                                   : static_cast<int>(chosen - buttons.begin());
+    const int cancelIndex = static_cast<int>(answers.size()) - 1;
+    QObject::connect(
+        box, &QDialog::finished, box, [box, buttons, cancelIndex, answer = std::move(answer)] {
+            const auto chosen = std::find(buttons->begin(), buttons->end(), box->clickedButton());
+            answer(chosen == buttons->end() ? cancelIndex
+                                            : static_cast<int>(chosen - buttons->begin()));
+        });
+    box->open();
 }
 
 }  // namespace dravolin

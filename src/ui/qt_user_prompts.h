@@ -6,23 +6,27 @@
 
 namespace dravolin {
 
-// The operator's questions as Qt's own message boxes and file dialogs.
+// The operator's questions as Qt's own message boxes and file dialogs, each opened modal to
+// its window (QDialog::open) and answered through its finished signal: no event loop of its
+// own, so the window's exchange goes on while a question is up.
 class QtUserPrompts : public UserPrompts {
 public:
-    void showMessage(QWidget* parent, const QString& title, const QString& text,
-                     MessageIcon icon) override;
-    bool askYesNo(QWidget* parent, const QString& title, const QString& text) override;
-    std::optional<QString> chooseFile(QWidget* parent, const FileDialogOptions& options) override;
-    QStringList chooseFiles(QWidget* parent, const FileDialogOptions& options) override;
-    std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
-                                        const QString& directory) override;
-    int askChoice(QWidget* parent, const QString& title, const QString& text,
-                  const QStringList& answers) override;
+    void showMessage(QWidget* parent, const QString& title, const QString& text, MessageIcon icon,
+                     Closed closed) override;
+    void askYesNo(QWidget* parent, const QString& title, const QString& text,
+                  YesNo answer) override;
+    void chooseFile(QWidget* parent, const FileDialogOptions& options, PathAnswer answer) override;
+    void chooseFiles(QWidget* parent, const FileDialogOptions& options,
+                     PathsAnswer answer) override;
+    void chooseFolder(QWidget* parent, const QString& title, const QString& directory,
+                      PathAnswer answer) override;
+    void askChoice(QWidget* parent, const QString& title, const QString& text,
+                   const QStringList& answers, ChoiceAnswer answer) override;
 
 private:
-    // Shows the file dialog; the files chosen, none when it was cancelled.
-    static QStringList runFileDialog(QWidget* parent, const FileDialogOptions& options,
-                                     QFileDialog::FileMode openMode);
+    // Opens the file dialog; `answer` gets the files chosen, none when it was cancelled.
+    static void openFileDialog(QWidget* parent, const FileDialogOptions& options,
+                               QFileDialog::FileMode openMode, PathsAnswer answer);
 };
 
 }  // namespace dravolin

@@ -440,19 +440,19 @@ void TransferDialog::showStatus() {
     statusLine_->setText(shown);
 }
 
-void TransferDialog::showMessageBox(TextId id, MessageIcon icon) {
-    prompts_->showMessage(this, windowTitle(), text(id), icon);
+void TransferDialog::showMessageBox(TextId id, MessageIcon icon, Closed closed) {
+    prompts_->showMessage(this, windowTitle(), text(id), icon, std::move(closed));
 }
 
-void TransferDialog::showOutcomeBox(TextId id, const std::string& causeLine) {
+void TransferDialog::showOutcomeBox(TextId id, const std::string& causeLine, Closed closed) {
     QString shown = text(id);
     if (!causeLine.empty()) {
         shown += QStringLiteral("\n") + QFile::decodeName(QByteArray::fromStdString(causeLine));
     }
-    prompts_->showMessage(this, windowTitle(), shown, MessageIcon::Exclamation);
+    prompts_->showMessage(this, windowTitle(), shown, MessageIcon::Exclamation, std::move(closed));
 }
 
-std::optional<std::string> TransferDialog::chooseFile(const FileDialogRequest& request) {
+void TransferDialog::chooseFile(const FileDialogRequest& request, FileAnswer answer) {
     // Each dialog opens where the operator last found or put a file with it.
     const std::string dialog = request.mode == FileDialogRequest::Mode::Save
                                    ? SettingsFile::kReceiveDialog
@@ -461,15 +461,19 @@ std::optional<std::string> TransferDialog::chooseFile(const FileDialogRequest& r
     if (const auto folder = folders_.find(dialog); folder != folders_.end()) {
         options.directory = QFile::decodeName(QByteArray::fromStdString(folder->second));
     }
-    const std::optional<QString> path = prompts_->chooseFile(this, options);
-    // The keyboard comes back to this window (a window manager need not give it back when
-    // the dialog and its overwrite question close): Escape must reach the wait that follows.
-    activateWindow();
-    if (!path) {
-        return std::nullopt;
-    }
-    rememberFolder(dialog, *path);
-    return QFile::encodeName(*path).toStdString();
+    prompts_->chooseFile(this, options,
+                         [this, dialog, answer = std::move(answer)](std::optional<QString> path) {
+                             // The keyboard comes back to this window (a window manager need
+                             // not give it back when the dialog and its overwrite question
+                             // close): Escape must reach the wait that follows.
+                             activateWindow();
+                             if (!path) {
+                                 answer(std::nullopt);
+                                 return;
+                             }
+                             rememberFolder(dialog, *path);
+                             answer(QFile::encodeName(*path).toStdString());
+                         });
 }
 
 void TransferDialog::clearFileList(TextId fieldText) {
@@ -577,24 +581,29 @@ void TransferDialog::setCancelAvailable(bool available) {
     }
 }
 
-std::vector<std::string> TransferDialog::chooseFiles(const FileDialogRequest& request) {
+void TransferDialog::exchangeIdle() {
+    quitIfAsked();
+}
+
+void TransferDialog::chooseFiles(const FileDialogRequest& request, FilesAnswer answer) {
     FileDialogOptions options = FileDialogOptions::fromRequest(request, catalog_);
     if (const auto folder = folders_.find(SettingsFile::kSendDialog); folder != folders_.end()) {
         options.directory = QFile::decodeName(QByteArray::fromStdString(folder->second));
     }
-    const QStringList paths = prompts_->chooseFiles(this, options);
-    activateWindow();
-    std::vector<std::string> chosen;
-    for (const QString& path : paths) {
-        chosen.push_back(QFile::encodeName(path).toStdString());
-    }
-    if (!paths.isEmpty()) {
-        rememberFolder(SettingsFile::kSendDialog, paths.front());
-    }
-    return chosen;
+    prompts_->chooseFiles(this, options, [this, answer = std::move(answer)](QStringList paths) {
+        activateWindow();
+        std::vector<std::string> chosen;
+        for (const QString& path : paths) {
+            chosen.push_back(QFile::encodeName(path).toStdString());
+        }
+        if (!paths.isEmpty()) {
+            rememberFolder(SettingsFile::kSendDialog, paths.front());
+        }
+        answer(std::move(chosen));
+    });
 }
 
-std::optional<std::string> TransferDialog::chooseFolder(TextId title) {
+void TransferDialog::chooseFolder(TextId title, FileAnswer answer) {
     // A backup opens where the last one went; the first one where received files were put.
     QString directory;
     for (const char* dialog : {SettingsFile::kBackupDialog, SettingsFile::kReceiveDialog}) {
@@ -603,31 +612,40 @@ std::optional<std::string> TransferDialog::chooseFolder(TextId title) {
             break;
         }
     }
-    const std::optional<QString> chosen = prompts_->chooseFolder(this, text(title), directory);
-    activateWindow();
-    if (!chosen) {
-        return std::nullopt;
-    }
-    // Remembered as the folder itself, apart from the receive dialog's: the next backup
-    // opens there, also after a restart, and a single receive keeps its own folder.
-    rememberFolder(SettingsFile::kBackupDialog, QDir(*chosen).filePath(QStringLiteral("x")));
-    return QFile::encodeName(*chosen).toStdString();
+    prompts_->chooseFolder(this, text(title), directory,
+                           [this, answer = std::move(answer)](std::optional<QString> chosen) {
+                               activateWindow();
+                               if (!chosen) {
+                                   answer(std::nullopt);
+                                   return;
+                               }
+                               // Remembered as the folder itself, apart from the receive dialog's:
+                               // the next backup opens there, also after a restart, and a single
+                               // receive keeps its own folder.
+                               rememberFolder(SettingsFile::kBackupDialog,
+                                              QDir(*chosen).filePath(QStringLiteral("x")));
+                               answer(QFile::encodeName(*chosen).toStdString());
+                           });
 }
 
-ExistingFilesAnswer TransferDialog::askAboutExistingFiles(const FilledText& question) {
+void TransferDialog::askAboutExistingFiles(const FilledText& question, ExistingFilesReply reply) {
     const QString shown = QString::fromStdString(catalog_.lookup(question));
-    const int answer =
-        prompts_->askChoice(this, windowTitle(), shown,
-                            {text(TextId::ReplaceAllButton), text(TextId::KeepExistingButton),
-                             text(TextId::CancelButton)});
-    switch (answer) {
-        case 0:
-            return ExistingFilesAnswer::ReplaceAll;
-        case 1:
-            return ExistingFilesAnswer::KeepExisting;
-        default:
-            return ExistingFilesAnswer::Cancel;
-    }
+    prompts_->askChoice(this, windowTitle(), shown,
+                        {text(TextId::ReplaceAllButton), text(TextId::KeepExistingButton),
+                         text(TextId::CancelButton)},
+                        [reply = std::move(reply)](int answer) {
+                            switch (answer) {
+                                case 0:
+                                    reply(ExistingFilesAnswer::ReplaceAll);
+                                    return;
+                                case 1:
+                                    reply(ExistingFilesAnswer::KeepExisting);
+                                    return;
+                                default:
+                                    reply(ExistingFilesAnswer::Cancel);
+                                    return;
+                            }
+                        });
 }
 
 void TransferDialog::showRunSummary(const FilledText& heading, const std::vector<FilledText>& lines,
@@ -657,12 +675,10 @@ void TransferDialog::startExchange() {
     } else {
         exchange_->startExchange(selectedFunction());
     }
-    quitIfAsked();
 }
 
 void TransferDialog::backUpAll() {
     batch_->backUpAll();
-    quitIfAsked();
 }
 
 void TransferDialog::chooseFunction() {
@@ -690,7 +706,6 @@ void TransferDialog::chooseListedFile(int index) {
         fileGroup_->setEnabled(false);
     }
     exchange_->chooseListedFile(index);
-    quitIfAsked();
 }
 
 void TransferDialog::cancelExchange() {
@@ -733,20 +748,31 @@ void TransferDialog::closeEvent(QCloseEvent* event) {
         QDialog::closeEvent(event);
         return;
     }
-    // During a box or the pause after an outcome the close box does nothing; during a wait
-    // the operator may cancel and quit, once asked.
     event->ignore();
-    if (!exchange_->cancellable() || quitAsked_) {
+    if (!exchange_->cancellable()) {
+        // The outcome is on screen: the exchange is over, so the window goes without a
+        // question, as soon as the outcome is (at once during the pause).
+        quitAsked_ = true;
+        exchange_->abandon();
         return;
     }
-    if (!prompts_->askYesNo(this, windowTitle(), text(TextId::CancelAndQuitQuestion))) {
+    // During a wait the operator may cancel and quit, once asked; the transfer goes on
+    // while the question is up.
+    if (quitAsked_ || quitQuestionOpen_) {
         return;
     }
-    quitAsked_ = true;
-    exchange_->abandon();
-    // Ended now when nothing was on the line; otherwise the wait ends first and the window
-    // goes when the call that started the exchange returns.
-    quitIfAsked();
+    quitQuestionOpen_ = true;
+    prompts_->askYesNo(this, windowTitle(), text(TextId::CancelAndQuitQuestion), [this](bool yes) {
+        quitQuestionOpen_ = false;
+        if (!yes) {
+            return;
+        }
+        quitAsked_ = true;
+        // The window goes once the exchange has ended (exchangeIdle), at
+        // once when it has ended meanwhile.
+        exchange_->abandon();
+        quitIfAsked();
+    });
 }
 
 void TransferDialog::quitIfAsked() {

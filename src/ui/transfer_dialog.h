@@ -70,9 +70,9 @@ public:
     // ExchangeView
     void setStatusText(TextId id) override;
     void setStatusTextWith(TextId id, const std::string& argument) override;
-    void showMessageBox(TextId id, MessageIcon icon) override;
-    void showOutcomeBox(TextId id, const std::string& causeLine) override;
-    std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
+    void showMessageBox(TextId id, MessageIcon icon, Closed closed) override;
+    void showOutcomeBox(TextId id, const std::string& causeLine, Closed closed) override;
+    void chooseFile(const FileDialogRequest& request, FileAnswer answer) override;
     void clearFileList(TextId fieldText) override;
     void appendFileListEntry(const std::string& name) override;
     void showFileList(int mode) override;
@@ -86,9 +86,10 @@ public:
     void showProgress(const TransferProgress& progress) override;
     void hideProgress() override;
     void setCancelAvailable(bool available) override;
-    std::vector<std::string> chooseFiles(const FileDialogRequest& request) override;
-    std::optional<std::string> chooseFolder(TextId title) override;
-    ExistingFilesAnswer askAboutExistingFiles(const FilledText& question) override;
+    void exchangeIdle() override;
+    void chooseFiles(const FileDialogRequest& request, FilesAnswer answer) override;
+    void chooseFolder(TextId title, FileAnswer answer) override;
+    void askAboutExistingFiles(const FilledText& question, ExistingFilesReply reply) override;
     void showRunSummary(const FilledText& heading, const std::vector<FilledText>& lines,
                         MessageIcon icon) override;
     void setStatusFilled(const FilledText& text) override;
@@ -155,6 +156,8 @@ private:
     bool shownBefore_ = false;
     // The operator answered yes to "cancel and quit": the window ends once the exchange has.
     bool quitAsked_ = false;
+    // The question "cancel and quit" is up: a second close request asks nothing more.
+    bool quitQuestionOpen_ = false;
     // What the status line shows; kept so that a path can be shortened anew on resizing.
     TextId statusId_ = TextId::StatusStartUp;
     std::optional<std::string> statusArgument_;  // the word that gives way when room is short

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 #include "exchange/exchange_view.h"
@@ -13,38 +14,49 @@ class QWidget;
 
 namespace dravolin {
 
-// The modal questions the main window puts to the operator. The window asks through this
-// interface so that tests can answer in place of a person.
+// The questions the main window puts to the operator. The window asks through this
+// interface so that tests can answer in place of a person. None of them holds the caller
+// up: each shows its box or dialog and calls its answer back once the operator has
+// answered, while the window's event loop goes on (a transfer keeps going meanwhile).
 class UserPrompts {
 public:
+    using Closed = std::function<void()>;
+    using YesNo = std::function<void(bool)>;
+    using PathAnswer = std::function<void(std::optional<QString>)>;
+    using PathsAnswer = std::function<void(QStringList)>;
+    using ChoiceAnswer = std::function<void(int)>;
+
     virtual ~UserPrompts() = default;
 
-    // A modal box with an OK button; returns when it has been closed.
+    // A box with an OK button; `closed` (if any) runs once it has been closed.
     virtual void showMessage(QWidget* parent, const QString& title, const QString& text,
-                             MessageIcon icon) = 0;
+                             MessageIcon icon, Closed closed = {}) = 0;
 
-    // A modal question with Yes and No (No the default); true for Yes.
-    virtual bool askYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
+    // A question with Yes and No (No the default); true for Yes.
+    virtual void askYesNo(QWidget* parent, const QString& title, const QString& text,
+                          YesNo answer) = 0;
 
-    // A modal file dialog; the chosen path, or nothing when it was cancelled.
-    virtual std::optional<QString> chooseFile(QWidget* parent,
-                                              const FileDialogOptions& options) = 0;
+    // A file dialog; the chosen path, or nothing when it was cancelled.
+    virtual void chooseFile(QWidget* parent, const FileDialogOptions& options,
+                            PathAnswer answer) = 0;
 
     // The open dialog allowing several files; none when it was cancelled. By default the
     // dialog for one file.
-    virtual QStringList chooseFiles(QWidget* parent, const FileDialogOptions& options) {
-        const std::optional<QString> path = chooseFile(parent, options);
-        return path ? QStringList{*path} : QStringList{};
+    virtual void chooseFiles(QWidget* parent, const FileDialogOptions& options,
+                             PathsAnswer answer) {
+        chooseFile(parent, options, [answer = std::move(answer)](std::optional<QString> path) {
+            answer(path ? QStringList{*path} : QStringList{});
+        });
     }
 
     // A folder dialog opening at `directory`; the chosen folder, or nothing when cancelled.
-    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
-                                                const QString& directory) = 0;
+    virtual void chooseFolder(QWidget* parent, const QString& title, const QString& directory,
+                              PathAnswer answer) = 0;
 
-    // A modal question with one button per answer (the last one cancels, also on Escape);
-    // the index of the answer chosen.
-    virtual int askChoice(QWidget* parent, const QString& title, const QString& text,
-                          const QStringList& answers) = 0;
+    // A question with one button per answer (the last one cancels, also on Escape); the
+    // index of the answer chosen.
+    virtual void askChoice(QWidget* parent, const QString& title, const QString& text,
+                           const QStringList& answers, ChoiceAnswer answer) = 0;
 };
 
 }  // namespace dravolin

@@ -20,7 +20,7 @@ TEST_F(CancelAndDeadLine, CancelMidSendLeavesTheProgrammerWithoutTheFile) {
         }
     };
     view.dialogAnswers.push_back(pcFile("BIG.tiv"));
-    exchange->startExchange(Exchange::kSendFunction);
+    start(Exchange::kSendFunction);
 
     // No box, "Cancelled", then idle, and the line free for another opening at once.
     EXPECT_TRUE(exchange->cancelled());
@@ -48,7 +48,7 @@ TEST_F(CancelAndDeadLine, ProgrammerGoneMidSendEndsWithNAndTheCause) {
         }
     };
     view.dialogAnswers.push_back(pcFile("BIG.tiv"));
-    exchange->startExchange(Exchange::kSendFunction);
+    start(Exchange::kSendFunction);
 
     expectFailure('N');
     EXPECT_EQ(view.boxes[0].causeLine, "The device " + devicePath() + " has gone.");

@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include "support/waiting.h"
+
 #include "support/exchange_fixture.h"
 
 namespace dravolin::test {
@@ -18,7 +20,7 @@ TEST_F(ExchangeState, ErrorsOnTheLineAddTheirCauseToAFailure) {
     simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
     ports.plan.noise = std::string("\xFF\x00\x55", 3);
     startProgrammer();
-    exchange->startExchange(Exchange::kReceiveFunction);
+    start(Exchange::kReceiveFunction);
     ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
     EXPECT_EQ(view.boxes[0].causeLine,
               "The programmer's line settings (baud, parity, stop bits) probably differ: use Find "
@@ -29,7 +31,7 @@ TEST_F(ExchangeState, ErrorsOnTheLineAddTheirCauseToAFailure) {
         options.silentPhases.insert(DevicePhase::DirectoryStatus);
     });
     ports.plan.noise.clear();
-    exchange->startExchange(Exchange::kReceiveFunction);
+    start(Exchange::kReceiveFunction);
     ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
     EXPECT_EQ(view.boxes[0].causeLine, "");
 }
@@ -40,14 +42,14 @@ TEST_F(ExchangeState, BytesFromBeforeATransactionAreDiscardedByItsFirstSend) {
     for (char stale : std::string("XRRRRRRRRRRRRRRRRRRRRR")) {
         receive(static_cast<std::uint8_t>(stale));
     }
-    exchange->startExchange(Exchange::kReceiveFunction);
+    start(Exchange::kReceiveFunction);
     EXPECT_TRUE(exchange->awaitingFileChoice());
     EXPECT_EQ(view.fileList, (std::vector<std::string>{"TAG00001"}));
 }
 
 TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndSaysWhyUnderItsText) {
     startWithoutProgrammer();
-    exchange->startExchange(Exchange::kReceiveFunction);
+    start(Exchange::kReceiveFunction);
     EXPECT_EQ(exchange->lastOutcome(), 'N');
     EXPECT_TRUE(warnings.warnings().empty());
     ASSERT_TRUE(port->openFailure());
@@ -60,7 +62,7 @@ TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndSaysWhyUnderItsText) {
 
     // The next exchange starts without the old cause (a send whose file choice is
     // cancelled never reaches the port).
-    exchange->startExchange(Exchange::kSendFunction);
+    start(Exchange::kSendFunction);
     EXPECT_FALSE(exchange->busy());
     EXPECT_EQ(exchange->causeLine(), "");
 }
@@ -68,26 +70,12 @@ TEST_F(ExchangeState, PortThatCannotBeOpenedEndsWithNAndSaysWhyUnderItsText) {
 TEST_F(ExchangeState, OutcomeStaysOnScreenForThePauseWhileTheExchangeIsBusy) {
     startProgrammer();
     exchange->setOutcomePause(Exchange::kOutcomePauseMs);
-    // Half a pause after the success text first shows, the text is still there and the
-    // window still locked: that timer fires inside the pause, before the exchange returns.
-    std::vector<std::pair<TextId, bool>> halfwayThrough;
-    QObject timerContext;  // goes before the locals above, and with it any timer left
-    QTimer watch;
-    watch.setInterval(10);
-    QObject::connect(&watch, &QTimer::timeout, &timerContext, [&] {
-        if (view.lastStatus() == TextId::StatusSuccess) {
-            watch.stop();
-            QTimer::singleShot(Exchange::kOutcomePauseMs / 2, &timerContext, [&] {
-                halfwayThrough.emplace_back(view.lastStatus(), exchange->busy());
-            });
-        }
-    });
-    watch.start();
     exchange->startExchange(Exchange::kReceiveFunction);  // an empty directory: success
-    watch.stop();
-    EXPECT_EQ(halfwayThrough,
-              (std::vector<std::pair<TextId, bool>>{{TextId::StatusSuccess, true}}));
+    // The success text shows and the window is still locked: the pause holds it.
+    ASSERT_TRUE(waitUntil([this] { return view.lastStatus() == TextId::StatusSuccess; }, 60000));
+    EXPECT_TRUE(exchange->busy());
     EXPECT_EQ(exchange->lastOutcome(), '0');
+    settle();
     EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
     EXPECT_FALSE(exchange->busy());
 }

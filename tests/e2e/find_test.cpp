@@ -228,7 +228,7 @@ TEST_F(MismatchCause, AnExchangeAnsweredWithNoiseNamesTheLineSettingsAndFindTheP
     simOptions.line = LinePace{19200, 'O', 2};
     simOptions.noisePercent = 100;
     startProgrammer();
-    exchange->startExchange(Exchange::kReceiveFunction);
+    start(Exchange::kReceiveFunction);
     expectFailure('N');
     EXPECT_EQ(view.boxes[0].causeLine,
               MessageCatalog(Language::English).lookup(TextId::LineSettingsDiffer));

@@ -15,7 +15,7 @@ class Send : public ExchangeFixture {
 protected:
     void send(const std::string& name) {
         view.dialogAnswers.push_back(pcFile(name));
-        exchange->startExchange(Exchange::kSendFunction);
+        start(Exchange::kSendFunction);
     }
 };
 
@@ -85,11 +85,12 @@ TEST_F(Send, MalformedOrMissingFilesEndWithDAndNothingReachesTheDevice) {
     EXPECT_TRUE(framesReceived().empty());
 }
 
-// Either phase may fail; every letter ends with its own text, an unknown one with none, and a
-// refused announcement before any data ('S': memory full).
-TEST_F(Send, FailuresOfEitherPhaseAndEveryStatusLetter) {
+// Either phase may fail (the machine's tables hold every row); a letter ends with its own
+// text, an unknown one with none, and a refused announcement before any data ('S': memory
+// full).
+TEST_F(Send, FailuresOfEitherPhaseAndStatusLetters) {
     pc.write("NEWTAG.tiv", tagDataFile(std::string(100, 'd')));  // a second for the reply
-    for (char letter : std::string("BDNQRSTVWXA")) {
+    for (char letter : std::string("STA")) {
         SCOPED_TRACE(letter);
         restartWith([letter](auto& o) { o.answers[DeviceCommand::Announce] = letter; });
         send("NEWTAG.tiv");
@@ -98,8 +99,6 @@ TEST_F(Send, FailuresOfEitherPhaseAndEveryStatusLetter) {
         EXPECT_FALSE(programmer.holds("NEWTAG.tiv"));
     }
     const std::tuple<const char*, Fault, char, std::size_t> faults[] = {
-        {"no answer to the announcement",
-         [](auto& o) { o.silentPhases.insert(DevicePhase::AnnounceStatus); }, 'N', 1},
         {"no answer to the data", [](auto& o) { o.silentPhases.insert(DevicePhase::DataStatus); },
          'N', 2},
         {"data refused", [](auto& o) { o.answers[DeviceCommand::Data] = 'X'; }, 'X', 2},

@@ -45,6 +45,15 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
     }
 
+    // The exchange runs on the event loop: these run it until the directory is listed, or
+    // until the exchange has ended.
+    bool listed() const {
+        return QTest::qWaitFor([this] { return window_->exchange().awaitingFileChoice(); }, 60000);
+    }
+    bool idle() const {
+        return QTest::qWaitFor([this] { return !window_->exchange().busy(); }, 120000);
+    }
+
     QTemporaryDir disk_;
     std::shared_ptr<ScriptedPrompts::Record> record_ = std::make_shared<ScriptedPrompts::Record>();
     std::unique_ptr<TransferDialog> window_;
@@ -56,16 +65,18 @@ TEST_F(RigWindow, ReceivesAndSendsOverTheAdapter) {
     record_->fileAnswers.push_back(target);
     ui_->chooseFunction(0);
     ui_->pressKey(Qt::Key_F5);
-    ASSERT_TRUE(window_->exchange().awaitingFileChoice()) << ui_->status().toStdString();
+    ASSERT_TRUE(listed()) << ui_->status().toStdString();
     const int entry = ui_->fileList()->findText("TAG00001");
     ASSERT_GE(entry, 0);
     WindowDriver::pick(ui_->fileList(), entry);
+    ASSERT_TRUE(idle());
     EXPECT_EQ(readAll(target), readAll(kData + "/TAG00001.tiv"));
     EXPECT_TRUE(record_->messages.empty()) << record_->messages.front().toStdString();
 
     record_->fileAnswers.push_back(kData + "/WINSEND.tiv");
     ui_->chooseFunction(1);
     ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(idle());
     EXPECT_EQ(window_->exchange().lastOutcome(), '0');
     EXPECT_TRUE(record_->messages.empty()) << record_->messages.front().toStdString();
 }
@@ -90,10 +101,11 @@ TEST_F(RigWindow, UnpluggedMidReceiveItLetsGoOfTheLineAndWorksAgainAfterRepluggi
     record_->fileAnswers.push_back(target);
     ui_->chooseFunction(0);
     ui_->pressKey(Qt::Key_F5);
-    ASSERT_TRUE(window_->exchange().awaitingFileChoice()) << ui_->status().toStdString();
+    ASSERT_TRUE(listed()) << ui_->status().toStdString();
     const int big = ui_->fileList()->findText("BIG", Qt::MatchStartsWith);  // padded to 8
     ASSERT_GE(big, 0);
-    WindowDriver::pick(ui_->fileList(), big);  // runs until the line goes
+    WindowDriver::pick(ui_->fileList(), big);
+    ASSERT_TRUE(idle());  // ends when the line goes
 
     ASSERT_EQ(record_->messages.size(), 1u);
     EXPECT_TRUE(record_->messages[0].endsWith("The device " + kDevice + " has gone."))
@@ -114,8 +126,9 @@ TEST_F(RigWindow, UnpluggedMidReceiveItLetsGoOfTheLineAndWorksAgainAfterRepluggi
     record_->fileAnswers.push_back(again);
     ui_->chooseFunction(0);
     ui_->pressKey(Qt::Key_F5);
-    ASSERT_TRUE(window_->exchange().awaitingFileChoice()) << ui_->status().toStdString();
+    ASSERT_TRUE(listed()) << ui_->status().toStdString();
     WindowDriver::pick(ui_->fileList(), ui_->fileList()->findText("TAG00001"));
+    ASSERT_TRUE(idle());
     EXPECT_EQ(readAll(again), readAll(kData + "/TAG00001.tiv"));
     EXPECT_TRUE(record_->messages.empty()) << record_->messages.front().toStdString();
 }

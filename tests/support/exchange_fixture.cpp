@@ -1,6 +1,7 @@
 #include "support/exchange_fixture.h"
 
 #include "protocol/safe_file_name.h"
+#include "support/waiting.h"
 
 namespace dravolin::test {
 
@@ -28,13 +29,29 @@ void ExchangeFixture::buildExchange(const std::string& devicePath) {
         *exchange, [this](std::size_t threshold, int ms) { waits.emplace_back(threshold, ms); });
 }
 
+void ExchangeFixture::start(int function) {
+    exchange->startExchange(function);
+    settle();
+}
+
+void ExchangeFixture::choose(int index) {
+    exchange->chooseListedFile(index);
+    settle();
+}
+
+void ExchangeFixture::settle() {
+    // The pause after an outcome is a timer too: an exchange has ended once it is idle.
+    ASSERT_TRUE(
+        waitUntil([this] { return !exchange->busy() || exchange->awaitingFileChoice(); }, 60000));
+}
+
 void ExchangeFixture::fetch(const std::string& name, std::optional<std::string> savePath) {
-    exchange->startExchange(Exchange::kReceiveFunction);
+    start(Exchange::kReceiveFunction);
     ASSERT_TRUE(exchange->awaitingFileChoice());
     for (std::size_t i = 0; i < view.fileList.size(); ++i) {
         if (trimmedDeviceName(view.fileList[i]) == name) {
             view.dialogAnswers.push_back(std::move(savePath));
-            exchange->chooseListedFile(static_cast<int>(i));
+            choose(static_cast<int>(i));
             return;
         }
     }

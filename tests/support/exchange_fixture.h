@@ -36,6 +36,15 @@ protected:
     void stopProgrammer() { programmer_->stop(); }
     std::string pcFile(const std::string& name) const { return (pc.path() / name).string(); }
 
+    // Starts `function` and runs the event loop until the exchange has ended or its listed
+    // directory waits for a pick.
+    void start(int function);
+    // Picks entry `index` of the listed directory and runs the event loop until the
+    // exchange has ended.
+    void choose(int index);
+    // Runs the event loop until the exchange has ended or waits for a pick.
+    void settle();
+
     // Runs a receive up to the listing and chooses the entry `name` (trailing spaces
     // ignored) with the save dialog answered by `savePath`.
     void fetch(const std::string& name, std::optional<std::string> savePath);

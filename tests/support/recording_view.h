@@ -31,6 +31,7 @@ public:
     bool functionChoiceEnabled = true;
     bool startItemEnabled = true;
     int functionResets = 0;
+    int idleCount = 0;                       // how many times the exchange came back to idle
     std::vector<TransferProgress> progress;  // every measurement shown, in order
     int progressHidden = 0;
     std::vector<bool> cancelAvailable;  // every change, in order
@@ -49,19 +50,24 @@ public:
         statusTexts.push_back(id);
         statusArguments.push_back(argument);
     }
-    void showMessageBox(TextId id, MessageIcon icon) override { boxes.push_back({id, icon}); }
-    void showOutcomeBox(TextId id, const std::string& causeLine) override {
+    void showMessageBox(TextId id, MessageIcon icon, Closed closed) override {
+        boxes.push_back({id, icon});
+        closed();
+    }
+    void showOutcomeBox(TextId id, const std::string& causeLine, Closed closed) override {
         boxes.push_back({id, MessageIcon::Exclamation, causeLine});
+        closed();
     }
-    std::optional<std::string> chooseFile(const FileDialogRequest& request) override {
+    void chooseFile(const FileDialogRequest& request, FileAnswer answer) override {
         dialogs.push_back(request);
-        if (dialogAnswers.empty()) {
-            return std::nullopt;
+        std::optional<std::string> chosen;
+        if (!dialogAnswers.empty()) {
+            chosen = dialogAnswers.front();
+            dialogAnswers.pop_front();
         }
-        auto answer = dialogAnswers.front();
-        dialogAnswers.pop_front();
-        return answer;
+        answer(chosen);
     }
+    void exchangeIdle() override { ++idleCount; }
     void clearFileList(TextId) override { fileList.clear(); }
     void appendFileListEntry(const std::string& name) override { fileList.push_back(name); }
     void showFileList(int mode) override {

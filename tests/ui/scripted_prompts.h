@@ -37,51 +37,60 @@ public:
 
     explicit ScriptedPrompts(std::shared_ptr<Record> record) : record_(std::move(record)) {}
 
-    void showMessage(QWidget*, const QString&, const QString& text, MessageIcon) override {
+    void showMessage(QWidget*, const QString&, const QString& text, MessageIcon,
+                     Closed closed) override {
         record_->messages.push_back(text);
         if (record_->whileMessageShown) {
             record_->whileMessageShown();
         }
+        if (closed) {
+            closed();
+        }
     }
 
-    bool askYesNo(QWidget*, const QString&, const QString& text) override {
+    void askYesNo(QWidget*, const QString&, const QString& text, YesNo answer) override {
         record_->questions.push_back(text);
-        return record_->answerYes;
+        answer(record_->answerYes);
     }
 
-    std::optional<QString> chooseFile(QWidget*, const FileDialogOptions& options) override {
+    void chooseFile(QWidget*, const FileDialogOptions& options, PathAnswer answer) override {
         record_->fileDialogs.push_back(options);
         if (record_->fileAnswers.empty()) {
-            return std::nullopt;
+            answer(std::nullopt);
+            return;
         }
         const QString path = record_->fileAnswers.front();
         record_->fileAnswers.pop_front();
-        return path;
+        answer(path);
     }
 
-    QStringList chooseFiles(QWidget* parent, const FileDialogOptions& options) override {
+    void chooseFiles(QWidget* parent, const FileDialogOptions& options,
+                     PathsAnswer answer) override {
         // Without several files scripted, the dialog answers as the one for a single file.
         if (record_->severalFiles.isEmpty()) {
-            return UserPrompts::chooseFiles(parent, options);
+            UserPrompts::chooseFiles(parent, options, std::move(answer));
+            return;
         }
         record_->fileDialogs.push_back(options);
-        return record_->severalFiles;
+        answer(record_->severalFiles);
     }
 
-    std::optional<QString> chooseFolder(QWidget*, const QString&,
-                                        const QString& directory) override {
+    void chooseFolder(QWidget*, const QString&, const QString& directory,
+                      PathAnswer answer) override {
         record_->folderDialogs.push_back(directory);
         if (record_->folderAnswers.empty()) {
-            return std::nullopt;
+            answer(std::nullopt);
+            return;
         }
         const QString folder = record_->folderAnswers.front();
         record_->folderAnswers.pop_front();
-        return folder;
+        answer(folder);
     }
 
-    int askChoice(QWidget*, const QString&, const QString& text, const QStringList&) override {
+    void askChoice(QWidget*, const QString&, const QString& text, const QStringList&,
+                   ChoiceAnswer answer) override {
         record_->questions.push_back(text);
-        return record_->choice;
+        answer(record_->choice);
     }
 
 private:

@@ -17,6 +17,18 @@ protected:
         ASSERT_NE(backup, nullptr);
         ASSERT_TRUE(backup->isEnabled());
         backup->trigger();
+        ASSERT_TRUE(runEnded());
+    }
+
+    // The run has ended: its summary or its cancellation is in the status line.
+    bool runEnded() const {
+        return waitUntil(
+            [this] {
+                const QString status = ui_->status();
+                return !window_->exchange().busy() &&
+                       (status == " Cancelled" || status.endsWith("files transferred"));
+            },
+            60000);
     }
 
     // The window is ready for the next exchange, the run's outcome in its status line.
@@ -118,6 +130,7 @@ TEST_F(WindowBatchTest, SendDataTakesSeveralFilesAndGoesOnPastARefusedOne) {
 
     ui_->chooseFunction(1);
     ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(runEnded());
 
     // No box per file: the refused one is in the summary, with its letter.
     ASSERT_EQ(record_->messages.size(), 1u);

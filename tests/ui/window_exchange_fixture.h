@@ -17,6 +17,7 @@
 
 #include "exchange/exchange.h"
 #include "sim/simulated_programmer.h"
+#include "support/waiting.h"
 #include "tests/ui/scripted_prompts.h"
 #include "tests/ui/window_driver.h"
 
@@ -87,9 +88,19 @@ protected:
         return std::find(statuses_.begin(), statuses_.end(), text) != statuses_.end();
     }
 
+    // The exchange's listed directory waits for a pick; false when it never came to that.
+    bool listed() const {
+        return waitUntil([this] { return window_->exchange().awaitingFileChoice(); }, 60000);
+    }
+    // The exchange has ended, its pause too; false when it never did.
+    bool idle() const {
+        return waitUntil([this] { return !window_->exchange().busy(); }, 60000);
+    }
+
     // The success text was shown (`detail` after it), then the window went back to how it
     // was after start-up.
     void expectSuccessThenIdle(const QString& detail) {
+        ASSERT_TRUE(idle());
         noteStatus();
         const QString success = " Data transmission successful" + detail;
         ASSERT_TRUE(statusShown(success)) << success.toStdString();
@@ -98,6 +109,7 @@ protected:
     }
 
     void expectIdle() {
+        ASSERT_TRUE(idle());
         EXPECT_EQ(ui_->status(), " Please select function");
         EXPECT_FALSE(window_->exchange().busy());
         EXPECT_FALSE(ui_->start()->isEnabled());
@@ -121,11 +133,11 @@ protected:
     }
 
     // Chooses "Receive Data", starts it and, once the directory is listed, picks entry
-    // `index`; the fetch runs inside the pick.
+    // `index`; the fetch goes on from there on the event loop.
     void receive(int index) {
         ui_->chooseFunction(0);
         ui_->pressKey(Qt::Key_F5);
-        ASSERT_TRUE(window_->exchange().awaitingFileChoice());
+        ASSERT_TRUE(listed());
         WindowDriver::pick(ui_->fileList(), index);
     }
 

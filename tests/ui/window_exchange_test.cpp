@@ -26,7 +26,7 @@ TEST_F(WindowExchangeTest, ReceiveListsTheDeviceChoosesAFileAndSavesIt) {
     ui_->pressKey(Qt::Key_F5);
 
     // The directory is listed and the window waits for a choice, locked.
-    ASSERT_TRUE(window_->exchange().awaitingFileChoice());
+    ASSERT_TRUE(listed());
     EXPECT_TRUE(ui_->fileList()->isVisible());
     ASSERT_EQ(ui_->fileList()->count(), 2);
     EXPECT_EQ(ui_->fileList()->itemText(1), QString::fromUtf8("PR\u00dc"
@@ -38,6 +38,7 @@ TEST_F(WindowExchangeTest, ReceiveListsTheDeviceChoosesAFileAndSavesIt) {
     EXPECT_TRUE(ui_->cancelButton()->isVisible());
 
     WindowDriver::pick(ui_->fileList(), 1);
+    ASSERT_TRUE(idle());
 
     ASSERT_EQ(record_->fileDialogs.size(), 1u);
     EXPECT_TRUE(record_->fileDialogs[0].save);
@@ -64,11 +65,13 @@ TEST_F(WindowExchangeTest, SendTransfersARegularFileChosenOnDiskAndNothingElse) 
     EXPECT_EQ(window_->exchange().lastOutcome(), 'D');
     EXPECT_EQ(record_->messages, std::vector<QString>{"Error when opening file!"});
     EXPECT_TRUE(device_->receivedFrames().empty());
+    ASSERT_TRUE(idle());
     record_->messages.clear();
 
     record_->fileAnswers.push_back(source);
     ui_->chooseFunction(1);
     ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(idle());
     ASSERT_EQ(record_->fileDialogs.size(), 2u);
     EXPECT_FALSE(record_->fileDialogs[1].save);
     // The device stored it under the name taken from the file name, and the window says so.
@@ -94,7 +97,7 @@ TEST_F(WindowExchangeTest, EnterAndEscapeNeverEndTheProgramEscapeCancelsTheLists
     ui_->chooseFunction(0);
     ui_->functionList()->setFocus();
     QTest::keyClick(functionField, Qt::Key_Return);
-    ASSERT_TRUE(window_->exchange().awaitingFileChoice());
+    ASSERT_TRUE(listed());
 
     // Enter on the prompt takes nothing; Enter after a typed name takes that name.
     QTest::keyClick(fileField, Qt::Key_Return);
@@ -111,11 +114,11 @@ TEST_F(WindowExchangeTest, EnterAndEscapeNeverEndTheProgramEscapeCancelsTheLists
     // Escape while the list waits cancels the exchange, not the program.
     ui_->chooseFunction(0);
     ui_->pressKey(Qt::Key_F5);
-    ASSERT_TRUE(window_->exchange().awaitingFileChoice());
+    ASSERT_TRUE(listed());
     QTest::keyClick(fileField, Qt::Key_Escape);
     EXPECT_TRUE(window_->isVisible());
-    EXPECT_TRUE(statusShown(" Cancelled"));
     expectIdle();
+    EXPECT_TRUE(statusShown(" Cancelled"));
 
     // Escape on the idle window does nothing (pressed once more after a cancel it must not
     // quit); Ctrl+Q quits.
@@ -147,7 +150,7 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     press(Qt::Key_Down);
     EXPECT_EQ(ui_->functionList()->currentText(), "Receive Data");
     press(Qt::Key_Return);
-    ASSERT_TRUE(window_->exchange().awaitingFileChoice());
+    ASSERT_TRUE(listed());
     EXPECT_TRUE(focusIn(ui_->fileList()));
 
     // Down shows the first name without taking it; the second Down the next one, Up back.
@@ -166,6 +169,7 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     });
     record_->fileAnswers.push_back(diskFolder_.filePath("part1.tiv"));
     press(Qt::Key_Return);
+    ASSERT_TRUE(idle());
     ASSERT_EQ(record_->fileDialogs.size(), 1u);
     EXPECT_EQ(window_->exchange().lastOutcome(), '0');
     EXPECT_EQ(enabledMidTransfer, std::vector<bool>({false, false, false}));
@@ -181,6 +185,7 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     press(Qt::Key_Down);
     EXPECT_EQ(ui_->functionList()->currentText(), "Send Data");
     press(Qt::Key_Return);
+    ASSERT_TRUE(idle());
     ASSERT_EQ(record_->fileDialogs.size(), 2u);
     EXPECT_EQ(window_->exchange().lastOutcome(), '0');
     EXPECT_EQ(readAll(deviceFolder_.filePath("NEWPART.tiv")), readAll(sent));

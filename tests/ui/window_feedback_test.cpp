@@ -49,7 +49,9 @@ TEST_F(WindowFeedbackTest, ProgressRisesToTheTotalBesideTheStatusLineOnlyDuringT
     });
 
     receive(0);
+    ASSERT_TRUE(idle());
 
+    // The file's bytes, header and data.
     ASSERT_GE(values.size(), 3u);
     EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
     EXPECT_EQ(values.back(), 4008);
@@ -78,8 +80,8 @@ TEST_F(WindowFeedbackTest, CancelOrEscapeMidTransferEndsItAndWritesNothing) {
 
         receive(0);
 
+        ASSERT_TRUE(waitUntil([this] { return statusShown(" Cancelled"); }, 60000));
         EXPECT_TRUE(window_->exchange().cancelled());
-        EXPECT_TRUE(statusShown(" Cancelled"));
         EXPECT_TRUE(window_->isVisible());
         EXPECT_TRUE(record_->messages.empty());
         expectIdle();
@@ -99,6 +101,7 @@ TEST_F(WindowFeedbackTest, ClosingDuringATransferAsksAndYesQuitsWithTheLineClose
     record_->fileAnswers.push_back(target);
     whenProgressPasses(500, [this] { window_->close(); });
     receive(0);
+    ASSERT_TRUE(waitUntil([this] { return !window_->isVisible(); }, 60000));
     EXPECT_EQ(record_->questions.size(), 1u);
     EXPECT_FALSE(window_->isVisible());
     EXPECT_EQ(window_->result(), QDialog::Rejected);
@@ -119,11 +122,12 @@ TEST_F(WindowFeedbackTest, HangUpMidReplyEndsWithNAndTheDeviceGoneWithoutAwaitin
 
     ui_->chooseFunction(0);
     ui_->pressKey(Qt::Key_F5);
-    ASSERT_TRUE(window_->exchange().awaitingFileChoice());
+    ASSERT_TRUE(listed());
     // The fetch goes to a programmer that dies half-way through its reply.
     ui_->chooseDeviceForCom1(QString::fromStdString(second->devicePath()));
     // Ended by the hang-up, not by the time-out: the box names the device that has gone.
     WindowDriver::pick(ui_->fileList(), 0);
+    ASSERT_TRUE(idle());
 
     ASSERT_EQ(record_->messages.size(), 1u);
     EXPECT_EQ(record_->messages[0],
@@ -144,6 +148,7 @@ TEST_F(WindowFeedbackTest, ASavedPathTooLongForTheStatusLineGivesWayInItsMiddle)
     ASSERT_TRUE(QDir().mkpath(folder));
     record_->fileAnswers.push_back(folder + "/saved.tiv");
     receive(0);
+    ASSERT_TRUE(idle());
     const auto saved = std::find_if(statuses_.begin(), statuses_.end(), [](const QString& text) {
         return text.startsWith(" Data transmission successful - saved as ");
     });

@@ -36,6 +36,7 @@ protected:
     void receiveInto(const QString& name) {
         record_->fileAnswers.push_back(diskFolder_.filePath(name));
         receive(0);
+        ASSERT_TRUE(idle());
         ASSERT_EQ(window_->exchange().lastOutcome(), '0');
     }
 
@@ -50,6 +51,7 @@ TEST_F(WindowRecordsTest, TheLogWindowShowsExchangesNewestFirstAndCopiesWhatIsSe
     record_->fileAnswers.push_back(sent);
     ui_->chooseFunction(1);
     ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(idle());
     ASSERT_EQ(window_->exchange().lastOutcome(), '0');
 
     action("transferLog")->trigger();

@@ -1,0 +1,447 @@
+#include "exchange/engine/exchange_machine.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "protocol/device_name.h"
+#include "protocol/reply_shape.h"
+
+namespace dravolin {
+
+namespace {
+
+// What the end of an exchange keeps of the reply it ended in: enough to tell a status
+// reply from noise.
+constexpr std::size_t kKeptReplyBytes = 32;
+
+// A name as the device sent it, up to its first NUL; the fetch request always carries all
+// eight bytes.
+std::string shownName(const DeviceNameField& name) {
+    return std::string(name.begin(), std::find(name.begin(), name.end(), 0));
+}
+
+MachineAction action(MachineAction::Kind kind) {
+    MachineAction made;
+    made.kind = kind;
+    return made;
+}
+
+ExchangeOutcome outcomeWith(char letter, std::string detail = {}) {
+    ExchangeOutcome outcome;
+    outcome.letter = letter;
+    outcome.detail = std::move(detail);
+    return outcome;
+}
+
+}  // namespace
+
+// ---- Events
+
+MachineActions ExchangeMachine::start(const ExchangeRequest& request) {
+    if (running()) {
+        return {};
+    }
+    request_ = request;
+    rx_.clear();
+    lineErrors_ = false;
+    fetching_ = false;
+    deviceName_.clear();
+    localPath_.clear();
+    fileBytes_ = 0;
+    if (request.kind == ExchangeRequest::Kind::Receive ||
+        request.kind == ExchangeRequest::Kind::List) {
+        // Names of an earlier listing must not outlive a failed or empty one.
+        names_.clear();
+        command(Phase::DirectoryStatus, directoryRequest());
+    } else if (request.kind == ExchangeRequest::Kind::Fetch) {
+        beginFetch(request.name, request.path);
+    } else if (request.path.empty()) {
+        phase_ = Phase::AskingOpen;
+        out_.push_back(action(MachineAction::Kind::AskFile));
+    } else {
+        beginLoading(request.path);
+    }
+    return take();
+}
+
+MachineActions ExchangeMachine::received(std::span<const std::uint8_t> bytes) {
+    if (!linkOpen_) {
+        return {};
+    }
+    // Bytes beyond the buffer are dropped rather than kept without bound; a reply that long
+    // fails its check anyway.
+    const std::size_t room = kBufferSize - rx_.size();
+    rx_.insert(rx_.end(), bytes.begin(), bytes.begin() + std::min(room, bytes.size()));
+    if (waitArmed_) {
+        // The status reply of a send is no progress of its data.
+        if (progressTotal_ > 0 && phase_ != Phase::DataStatus) {
+            progress(rx_.size());
+        }
+        if (rx_.size() >= threshold_) {
+            afterReply();
+        }
+    }
+    return take();
+}
+
+MachineActions ExchangeMachine::frameLeft(std::size_t written) {
+    if (phase_ == Phase::DataStatus && waitArmed_) {
+        // STX first, then the data: the file's header went out with the announcement.
+        const std::size_t data =
+            std::min(written > 0 ? written - 1 : 0, static_cast<std::size_t>(dataLength_));
+        progress(kHeaderLength + data, true);
+    }
+    return take();
+}
+
+MachineActions ExchangeMachine::timedOut() {
+    // A timer that fired is no longer armed: nothing to disarm.
+    if (waitArmed_) {
+        waitArmed_ = false;
+        progressTotal_ = 0;
+        ExchangeOutcome outcome = outcomeWith('N');
+        outcome.timedOut = true;
+        outcome.notAReply = awaitsCommandStatus() && cannotBeStatusReply(receivedBytes());
+        endOnTheLine(std::move(outcome));
+    }
+    return take();
+}
+
+void ExchangeMachine::lineErrorsSeen() {
+    lineErrors_ = lineErrors_ || linkOpen_;
+}
+
+MachineActions ExchangeMachine::hungUp() {
+    if (waitArmed_) {
+        disarmWait();
+        ExchangeOutcome outcome = outcomeWith('N');
+        outcome.lineGone = true;
+        endOnTheLine(std::move(outcome));
+    }
+    return take();
+}
+
+MachineActions ExchangeMachine::cancel() {
+    // A file being written is not cancelled: its outcome follows at once.
+    if (running() && phase_ != Phase::Saving) {
+        if (waitArmed_) {
+            disarmWait();
+        }
+        ExchangeOutcome outcome;
+        outcome.cancelled = true;
+        endOnTheLine(std::move(outcome));
+    }
+    return take();
+}
+
+MachineActions ExchangeMachine::entryChosen(int index) {
+    if (phase_ == Phase::AwaitingChoice && index >= 0 && index < static_cast<int>(names_.size())) {
+        chosen_ = names_[static_cast<std::size_t>(index)];
+        phase_ = Phase::AskingSave;
+        MachineAction ask = action(MachineAction::Kind::AskFile);
+        ask.save = true;
+        ask.path = shownName(chosen_);
+        out_.push_back(std::move(ask));
+    }
+    return take();
+}
+
+MachineActions ExchangeMachine::fileChosen(const std::optional<std::string>& path) {
+    if (phase_ != Phase::AskingOpen && phase_ != Phase::AskingSave) {
+        return {};
+    }
+    if (!path) {
+        ExchangeOutcome outcome;
+        outcome.cancelled = true;
+        outcome.quiet = true;
+        end(std::move(outcome));
+    } else if (phase_ == Phase::AskingOpen) {
+        beginLoading(*path);
+    } else {
+        beginFetch(chosen_, *path);
+    }
+    return take();
+}
+
+MachineActions ExchangeMachine::fileLoaded(Bytes file) {
+    if (phase_ != Phase::Loading) {
+        return {};
+    }
+    // A file short of what its header announces would put bytes on the line that are not
+    // in it.
+    dataLength_ = file.size() >= kHeaderLength ? fileDataLength(file) : -1;
+    if (!isUsableDataLength(dataLength_) ||
+        file.size() < kHeaderLength + static_cast<std::size_t>(dataLength_)) {
+        end(outcomeWith('D', "the file is shorter than its header announces"));
+        return take();
+    }
+    file.resize(kHeaderLength + static_cast<std::size_t>(dataLength_));
+    file_ = std::move(file);
+    fileBytes_ = file_.size();
+    deviceName_ = deviceNameFromPath(localPath_);
+    announcement_ = transferAnnouncement(deviceName_, std::span(file_).first(kHeaderLength));
+    command(Phase::AnnounceStatus, announcement_);
+    return take();
+}
+
+MachineActions ExchangeMachine::saved() {
+    if (phase_ == Phase::Saving) {
+        ExchangeOutcome outcome;
+        outcome.savedTo = localPath_;
+        end(std::move(outcome));
+    }
+    return take();
+}
+
+MachineActions ExchangeMachine::localFailure(const std::string& reason) {
+    if (phase_ == Phase::Loading || phase_ == Phase::Saving) {
+        end(outcomeWith('D', reason));
+    }
+    return take();
+}
+
+MachineActions ExchangeMachine::endAtListing(char letter) {
+    if (phase_ == Phase::AwaitingChoice) {
+        end(outcomeWith(letter));
+    }
+    return take();
+}
+
+// ---- The transactions
+
+void ExchangeMachine::beginLoading(const std::string& path) {
+    localPath_ = path;
+    phase_ = Phase::Loading;
+    MachineAction load = action(MachineAction::Kind::LoadFile);
+    load.path = path;
+    out_.push_back(std::move(load));
+}
+
+void ExchangeMachine::beginFetch(const DeviceNameField& name, const std::string& path) {
+    fetching_ = true;
+    deviceName_ = shownName(name);
+    localPath_ = path;
+    command(Phase::FetchStatus, fetchRequest(name));
+}
+
+void ExchangeMachine::command(Phase phase, const Bytes& frame) {
+    if (!linkOpen_) {
+        linkOpen_ = true;
+        out_.push_back(action(MachineAction::Kind::OpenLink));
+    }
+    sendFrame(frame);
+    phase_ = phase;
+    armWait(kStatusReplyLength, statusWaitMs(frame.size(), request_.line));
+}
+
+void ExchangeMachine::afterReply() {
+    disarmWait();
+    const LineTiming& line = request_.line;
+    const char letter = statusLetter(receivedBytes());
+    // Bytes that cannot be a status reply are what a UART delivers when the line settings
+    // differ from the programmer's: no letter of the programmer's, but no reply at all.
+    if (awaitsCommandStatus() && cannotBeStatusReply(receivedBytes())) {
+        ExchangeOutcome outcome = outcomeWith('N');
+        outcome.notAReply = true;
+        endOnTheLine(std::move(outcome));
+        return;
+    }
+    switch (phase_) {
+        case Phase::DirectoryStatus:
+        case Phase::FetchStatus:
+            if (letter != kStatusAccepted) {
+                // A refused fetch keeps the link open while its outcome is told, as it
+                // always has.
+                const bool fetch = phase_ == Phase::FetchStatus;
+                if (!fetch) {
+                    closeLink();
+                }
+                end(outcomeWith(letter));
+                closeLink();
+                return;
+            }
+            sendFrame(goAhead());
+            phase_ = phase_ == Phase::FetchStatus ? Phase::FetchHeader : Phase::DirectoryHeader;
+            armWait(phase_ == Phase::FetchHeader ? kHeaderLength : kDirectoryHeaderLength,
+                    phase_ == Phase::FetchHeader ? fileHeaderWaitMs(line)
+                                                 : directoryHeaderWaitMs(line));
+            return;
+        case Phase::DirectoryHeader:
+            afterDirectoryHeader();
+            return;
+        case Phase::DirectoryEntries:
+            afterDirectoryEntries();
+            return;
+        case Phase::FetchHeader:
+            dataLength_ = fileDataLength(receivedBytes());
+            if (!isUsableDataLength(dataLength_)) {
+                closeLink();
+                end(outcomeWith('W', "the file reply announces " + std::to_string(dataLength_) +
+                                         " data bytes; 0 to 9999 are possible"));
+                return;
+            }
+            fileBytes_ = kHeaderLength + static_cast<std::size_t>(dataLength_);
+            phase_ = Phase::FetchData;
+            progressTotal_ = fileBytes_;
+            armWait(fileReplyLength(dataLength_),
+                    fileDataWaitMs(static_cast<int>(dataLength_), line));
+            return;
+        case Phase::FetchData:
+            afterFetchData();
+            return;
+        case Phase::AnnounceStatus:
+            if (letter != kStatusAccepted) {
+                endOnTheLine(outcomeWith(letter));
+                return;
+            }
+            // The length as the announcement carries it: the file's own header field.
+            dataLength_ = readDecimalField(announcement_, 13, 17);
+            sendFrame(dataFrame(
+                std::span(file_).subspan(kHeaderLength, static_cast<std::size_t>(dataLength_))));
+            phase_ = Phase::DataStatus;
+            progressTotal_ = fileBytes_;
+            armWait(kStatusReplyLength, dataStatusWaitMs(static_cast<int>(dataLength_), line));
+            return;
+        case Phase::DataStatus: {
+            ExchangeOutcome outcome = outcomeWith(letter);
+            outcome.storedAs = letter == kStatusAccepted ? deviceName_ : std::string();
+            endOnTheLine(std::move(outcome));
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+void ExchangeMachine::afterDirectoryHeader() {
+    const long count = directoryCount(receivedBytes());
+    if (!isUsableDirectoryCount(count) || count == 0) {
+        ExchangeOutcome outcome =
+            outcomeWith(count == 0 ? kStatusAccepted : 'W',
+                        count == 0 ? ""
+                                   : "the directory announces " + std::to_string(count) +
+                                         " entries; at most 15 can be listed");
+        outcome.noFiles = count == 0;
+        endOnTheLine(std::move(outcome));
+        return;
+    }
+    // No frame: the rest of the reply follows the header.
+    phase_ = Phase::DirectoryEntries;
+    const std::size_t length = directoryReplyLength(count);
+    progressTotal_ = length;
+    armWait(length, directoryEntriesWaitMs(static_cast<int>(count), request_.line));
+}
+
+void ExchangeMachine::afterDirectoryEntries() {
+    DirectoryReply reply = checkDirectoryReply(receivedBytes());
+    if (reply.verdict != ReplyVerdict::Accepted) {
+        endOnTheLine(outcomeWith('B'));
+        return;
+    }
+    // The names are put up before the link closes, as they always were.
+    names_ = std::move(reply.names);
+    MachineAction list = action(MachineAction::Kind::ListNames);
+    list.names = names_;
+    out_.push_back(std::move(list));
+    closeLink();
+    if (request_.kind == ExchangeRequest::Kind::List) {
+        end(outcomeWith(kStatusAccepted));
+    } else {
+        phase_ = Phase::AwaitingChoice;
+    }
+}
+
+void ExchangeMachine::afterFetchData() {
+    closeLink();
+    const FileReply reply = checkFileReply(receivedBytes());
+    if (reply.verdict != ReplyVerdict::Accepted) {
+        end(outcomeWith('B'));
+        return;
+    }
+    phase_ = Phase::Saving;
+    MachineAction save = action(MachineAction::Kind::Save);
+    save.bytes.assign(reply.file.begin(), reply.file.end());
+    save.path = localPath_;
+    save.keepExisting = request_.keepExisting;
+    out_.push_back(std::move(save));
+}
+
+// ---- Actions
+
+void ExchangeMachine::closeLink() {
+    if (linkOpen_) {
+        linkOpen_ = false;
+        out_.push_back(action(MachineAction::Kind::CloseLink));
+    }
+}
+
+void ExchangeMachine::sendFrame(const Bytes& frame) {
+    // Whatever arrived before this frame answers something else.
+    rx_.clear();
+    MachineAction send = action(MachineAction::Kind::Send);
+    send.bytes = frame;
+    out_.push_back(std::move(send));
+}
+
+void ExchangeMachine::armWait(std::size_t threshold, int milliseconds) {
+    threshold_ = threshold;
+    waitArmed_ = true;
+    MachineAction arm = action(MachineAction::Kind::ArmWait);
+    arm.threshold = threshold;
+    arm.milliseconds = milliseconds;
+    out_.push_back(std::move(arm));
+    if (progressTotal_ > 0) {
+        const bool sending = phase_ == Phase::DataStatus;
+        progress(sending ? kHeaderLength : rx_.size(), sending);
+    }
+    // A reply that is in already ends the wait at once.
+    if (rx_.size() >= threshold_) {
+        afterReply();
+    }
+}
+
+void ExchangeMachine::disarmWait() {
+    if (progressTotal_ > 0 && rx_.size() >= threshold_) {
+        // A confirmed send has carried all its bytes, whatever the estimate said.
+        progress(progressTotal_, phase_ == Phase::DataStatus);
+    }
+    progressTotal_ = 0;
+    waitArmed_ = false;
+    out_.push_back(action(MachineAction::Kind::DisarmWait));
+}
+
+void ExchangeMachine::progress(std::size_t done, bool sending) {
+    MachineAction shown = action(MachineAction::Kind::Progress);
+    shown.total = progressTotal_;
+    shown.done = std::min(done, progressTotal_);
+    shown.sending = sending;
+    out_.push_back(std::move(shown));
+}
+
+void ExchangeMachine::endOnTheLine(ExchangeOutcome outcome) {
+    closeLink();
+    end(std::move(outcome));
+}
+
+void ExchangeMachine::end(ExchangeOutcome outcome) {
+    outcome.lineErrors = lineErrors_;
+    outcome.names = names_;
+    const std::size_t kept = std::min(rx_.size(), kKeptReplyBytes);
+    outcome.lastReply.assign(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(kept));
+    phase_ = Phase::Idle;
+    progressTotal_ = 0;
+    MachineAction ended = action(MachineAction::Kind::End);
+    ended.outcome = std::move(outcome);
+    out_.push_back(std::move(ended));
+}
+
+bool ExchangeMachine::awaitsCommandStatus() const {
+    return phase_ == Phase::DirectoryStatus || phase_ == Phase::FetchStatus ||
+           phase_ == Phase::AnnounceStatus;
+}
+
+MachineActions ExchangeMachine::take() {
+    return std::exchange(out_, {});
+}
+
+}  // namespace dravolin
