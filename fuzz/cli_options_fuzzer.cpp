@@ -45,12 +45,15 @@ void checkConsistent(const CliOptions& options) {
         case CliOptions::Command::Version:
         case CliOptions::Command::List:
         case CliOptions::Command::Ports:
+        case CliOptions::Command::Log:
+        case CliOptions::Command::Find:
             break;
     }
     require(!options.json || options.command == CliOptions::Command::Ports ||
+                options.command == CliOptions::Command::Find ||
                 options.command == CliOptions::Command::Help ||
                 options.command == CliOptions::Command::Version,
-            "--json goes with ports only");
+            "--json goes with ports and find only");
     require(options.outputPath.empty() || options.command == CliOptions::Command::Get ||
                 options.command == CliOptions::Command::Help,
             "-o goes with get only");
