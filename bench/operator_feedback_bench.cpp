@@ -6,7 +6,6 @@
 // The window runs offscreen with the file dialogs answered by the program.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -188,14 +187,3 @@ BENCHMARK(BM_CancelToIdleWindow)->Iterations(3)->UseManualTime()->Unit(benchmark
 
 }  // namespace
 }  // namespace dravolin
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -4,7 +4,6 @@
 // elapsed time of the fetch, in percent of one core. The goal is at most 3 %.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -135,14 +134,3 @@ BENCHMARK(BM_PacedReceiveProcessorShare)
 
 }  // namespace
 }  // namespace dravolin
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

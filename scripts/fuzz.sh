@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets with clang (the fuzz preset) and runs them.
 #   scripts/fuzz.sh --list              the targets
 #   scripts/fuzz.sh TARGET [SECONDS]    run one target, 300 seconds unless told
-#   scripts/fuzz.sh --all SECONDS       run every target in turn (scripts/test.sh does this)
+#   scripts/fuzz.sh --all SECONDS       run every target, as many at once as there are
+#                                       processors (scripts/test.sh does this)
 # Each run starts from the seed corpus in fuzz/corpus/TARGET and keeps what it learns in
 # build/fuzz/corpus/TARGET (outside the repository). An input that breaks a property or
 # crashes is saved under build/fuzz/findings/TARGET/; run the target on that file to see
@@ -13,7 +14,7 @@ cd "$(dirname "$0")/.."
 targets=(decimal_field replies tag_data_file names engine cli_options lock_file sim_arguments sim_frames)
 
 usage() {
-    sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
 }
 
 # Inputs as long as the largest reply or file (9999 data bytes and the frame around them).
@@ -74,20 +75,40 @@ if ! command -v clang++ >/dev/null 2>&1; then
     exit 0
 fi
 
-if [ "$1" = --all ]; then
-    seconds=${2:?--all needs a number of seconds}
-    build
-    passed=0
-    failed=0
+# Every target for SECONDS each, as many at once as there are processors (each target is
+# one process), their reports printed in the order of the list.
+run_all() {
+    local seconds=$1 width reports target passed=0 failed=0
+    width=${DRAVOLIN_FUZZ_JOBS:-$(nproc)}
+    reports=$(mktemp -d)
     for target in "${targets[@]}"; do
-        if run_target "$target" "$seconds"; then
+        while [ "$(jobs -rp | wc -l)" -ge "$width" ]; do
+            wait -n || true
+        done
+        (
+            status=0
+            run_target "$target" "$seconds" >"$reports/$target" 2>&1 || status=$?
+            echo "$status" >"$reports/$target.status"
+        ) &
+    done
+    wait
+    for target in "${targets[@]}"; do
+        cat "$reports/$target"
+        if [ "$(cat "$reports/$target.status")" -eq 0 ]; then
             passed=$((passed + 1))
         else
             failed=$((failed + 1))
         fi
     done
+    rm -rf "$reports"
     echo "fuzz: ${passed} passed, ${failed} failed"
     [ "$failed" -eq 0 ]
+}
+
+if [ "$1" = --all ]; then
+    seconds=${2:?--all needs a number of seconds}
+    build
+    run_all "$seconds"
     exit
 fi
 

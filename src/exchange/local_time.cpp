@@ -1,6 +1,6 @@
 #include "exchange/local_time.h"
 
-#include <cstdio>
+#include <ctime>
 
 namespace dravolin {
 
@@ -18,12 +18,6 @@ std::string formatted(const std::tm& calendar, const char* format) {
     char text[64];
     const std::size_t length = std::strftime(text, sizeof text, format, &calendar);
     return std::string(text, length);
-}
-
-std::string threeDigits(int milliseconds) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%03d", milliseconds);
-    return text;
 }
 
 }  // namespace dravolin

@@ -46,10 +46,4 @@ std::string formatted(const std::tm& calendar, const char* format) {
     return std::string(text, length);
 }
 
-std::string threeDigits(int milliseconds) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%03d", milliseconds);
-    return text;
-}
-
 }  // namespace dravolin

@@ -73,9 +73,6 @@ bool writeWhole(int fd, const std::string& line, std::string& error) {
 
 }  // namespace
 
-RotatingLog::RotatingLog(std::string path, std::size_t rotateAt, Warn warn)
-    : path_(std::move(path)), rotateAt_(rotateAt), warn_(std::move(warn)) {}
-
 bool RotatingLog::append(const std::string& text, std::string& error) const {
     const std::size_t slash = path_.rfind('/');
     if (slash != std::string::npos && slash > 0 && !makeFolderPath(path_.substr(0, slash), error)) {
@@ -104,19 +101,6 @@ bool RotatingLog::append(const std::string& text, std::string& error) const {
         return writeWhole(fresh.get(), text, error);
     }
     return writeWhole(fd.get(), text, error);
-}
-
-void RotatingLog::appendOrWarn(const std::string& text) {
-    if (silenced_) {
-        return;
-    }
-    std::string error;
-    if (!append(text, error)) {
-        silenced_ = true;
-        if (warn_) {
-            warn_(path_, error);
-        }
-    }
 }
 
 bool RotatingLog::canAppend(std::string& error) const {

@@ -96,9 +96,6 @@ bool appendLocked(const std::string& path, const std::string& whole, std::size_t
 
 }  // namespace
 
-RotatingLog::RotatingLog(std::string path, std::size_t rotateAt, Warn warn)
-    : path_(std::move(path)), rotateAt_(rotateAt), warn_(std::move(warn)) {}
-
 bool RotatingLog::append(const std::string& text, std::string& error) const {
     const std::size_t separator = path_.find_last_of("/\\");
     if (separator != std::string::npos && separator > 0 &&
@@ -106,19 +103,6 @@ bool RotatingLog::append(const std::string& text, std::string& error) const {
         return false;
     }
     return appendLocked(path_, text, rotateAt_, path_ + std::string(kOldGeneration), error);
-}
-
-void RotatingLog::appendOrWarn(const std::string& text) {
-    if (silenced_) {
-        return;
-    }
-    std::string error;
-    if (!append(text, error)) {
-        silenced_ = true;
-        if (warn_) {
-            warn_(path_, error);
-        }
-    }
 }
 
 bool RotatingLog::canAppend(std::string& error) const {

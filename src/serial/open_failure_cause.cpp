@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "protocol/escaped_name.h"
+#include "serial/open_failure_common.h"
 #include "serial/port_lock.h"
 
 namespace dravolin {
@@ -167,31 +168,19 @@ std::optional<DeviceHolder> findDeviceHolder(const std::string& devicePath,
 
 OpenFailure describeOpenFailure(const std::string& devicePath, int code,
                                 const std::string& lockFolder) {
-    if (devicePath.empty()) {
-        return failure(TextId::PortWithoutDevice, {});
+    if (!devicePath.empty() && (code == EACCES || code == EPERM)) {
+        return permissionFailure(devicePath);
     }
-    switch (code) {
-        case ENOENT:
-            return failure(TextId::PortMissing, {devicePath});
-        case ENXIO:
-        case ENODEV:
-            return failure(TextId::PortWithoutHardware, {devicePath});
-        case EACCES:
-        case EPERM:
-            return permissionFailure(devicePath);
-        case EBUSY:
-            if (const auto holder = findDeviceHolder(devicePath, lockFolder)) {
-                return failure(TextId::PortBusyWithHolder,
-                               {devicePath, holder->name.empty() ? "?" : holder->name,
-                                std::to_string(holder->pid)});
-            }
-            return failure(TextId::PortBusy, {devicePath});
-        case ENOTTY:
-        case EISDIR:
-            return failure(TextId::PortNotSerial, {devicePath});
-        default:
-            return failure(TextId::PortOtherFailure, {devicePath, std::strerror(code)});
+    if (!devicePath.empty() && code == EBUSY) {
+        if (const auto holder = findDeviceHolder(devicePath, lockFolder)) {
+            return failure(TextId::PortBusyWithHolder,
+                           {devicePath, holder->name.empty() ? "?" : holder->name,
+                            std::to_string(holder->pid)});
+        }
+        return failure(TextId::PortBusy, {devicePath});
     }
+    FilledText common = commonOpenFailureText(devicePath, code);
+    return failure(common.id, std::move(common.arguments));
 }
 
 OpenFailure describeLockedDevice(const std::string& devicePath, const std::string& lockFolder,

@@ -1,8 +1,9 @@
 #include "serial/open_failure_cause.h"
 
 #include <cerrno>
-#include <cstring>
+#include <utility>
 
+#include "serial/open_failure_common.h"
 #include "serial/port_lock.h"
 
 // Why a COM port could not be opened on Windows, from the errno value the comm layer gave
@@ -24,24 +25,11 @@ std::optional<DeviceHolder> findDeviceHolder(const std::string&, const std::stri
 }
 
 OpenFailure describeOpenFailure(const std::string& devicePath, int code, const std::string&) {
-    if (devicePath.empty()) {
-        return failure(TextId::PortWithoutDevice, {});
+    if (!devicePath.empty() && (code == EBUSY || code == EACCES)) {
+        return failure(TextId::PortBusy, {devicePath});  // ERROR_ACCESS_DENIED
     }
-    switch (code) {
-        case ENOENT:
-            return failure(TextId::PortMissing, {devicePath});
-        case ENXIO:
-        case ENODEV:
-            return failure(TextId::PortWithoutHardware, {devicePath});
-        case EBUSY:
-        case EACCES:
-            return failure(TextId::PortBusy, {devicePath});  // ERROR_ACCESS_DENIED
-        case ENOTTY:
-        case EISDIR:
-            return failure(TextId::PortNotSerial, {devicePath});
-        default:
-            return failure(TextId::PortOtherFailure, {devicePath, std::strerror(code)});
-    }
+    FilledText common = commonOpenFailureText(devicePath, code);
+    return failure(common.id, std::move(common.arguments));
 }
 
 OpenFailure describeLockedDevice(const std::string& devicePath, const std::string&,

@@ -83,6 +83,14 @@ static int openPath(const char* name, const char* path, int flags, mode_t mode) 
     return REAL(OpenFunction, name)(path, adjustedFlags(path, flags), mode);
 }
 
+static int openAtPath(const char* name, int folder, const char* path, int flags, mode_t mode) {
+    if ((path[0] == '/' || folder == AT_FDCWD) && isMachineSerialPort(path)) {
+        errno = ENOENT;
+        return -1;
+    }
+    return REAL(OpenAtFunction, name)(folder, path, adjustedFlags(path, flags), mode);
+}
+
 int open(const char* path, int flags, ...) {
     va_list arguments;
     va_start(arguments, flags);
@@ -113,11 +121,7 @@ int openat(int folder, const char* path, int flags, ...) {
     va_start(arguments, flags);
     const mode_t mode = modeArgument(flags, arguments);
     va_end(arguments);
-    if ((path[0] == '/' || folder == AT_FDCWD) && isMachineSerialPort(path)) {
-        errno = ENOENT;
-        return -1;
-    }
-    return REAL(OpenAtFunction, "openat")(folder, path, adjustedFlags(path, flags), mode);
+    return openAtPath("openat", folder, path, flags, mode);
 }
 
 int openat64(int folder, const char* path, int flags, ...) {
@@ -125,11 +129,7 @@ int openat64(int folder, const char* path, int flags, ...) {
     va_start(arguments, flags);
     const mode_t mode = modeArgument(flags, arguments);
     va_end(arguments);
-    if ((path[0] == '/' || folder == AT_FDCWD) && isMachineSerialPort(path)) {
-        errno = ENOENT;
-        return -1;
-    }
-    return REAL(OpenAtFunction, "openat64")(folder, path, adjustedFlags(path, flags), mode);
+    return openAtPath("openat64", folder, path, flags, mode);
 }
 
 int ioctl(int fd, unsigned long request, ...) {

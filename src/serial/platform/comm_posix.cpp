@@ -1,4 +1,5 @@
 #include "serial/platform/comm.h"
+#include "serial/platform/comm_common.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,10 +15,6 @@
 namespace dravolin::comm {
 
 namespace {
-
-thread_local int lastErrorCode = 0;
-
-constexpr std::size_t kMostEvents = 8;
 
 struct SpeedEntry {
     int baud;
@@ -155,29 +152,6 @@ int millisecondsLeft(std::chrono::steady_clock::time_point deadline) {
 
 }  // namespace
 
-bool parseWholeNumber(std::string_view text, int& value) {
-    if (text.empty() || text.size() > 9) {
-        return false;
-    }
-    int result = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        result = result * 10 + (c - '0');
-    }
-    value = result;
-    return true;
-}
-
-int lastError() {
-    return lastErrorCode;
-}
-
-void setLastError(int code) {
-    lastErrorCode = code;
-}
-
 std::string errorText(int code) {
     if (strerrordesc_np(code) == nullptr) {
         return {};
@@ -296,15 +270,10 @@ int lowestSetEvent(std::span<Event* const> events, const pollfd* entries, const 
 }
 
 bool fillEventEntries(std::span<Event* const> events, std::array<pollfd, kMostEvents>& entries) {
-    if (events.empty() || events.size() >= kMostEvents) {
-        setLastError(EINVAL);
+    if (!canWaitOn(events)) {
         return false;
     }
     for (std::size_t i = 0; i < events.size(); ++i) {
-        if (!events[i]->valid()) {
-            setLastError(EBADF);
-            return false;
-        }
         entries[i] = pollfd{events[i]->fd(), POLLIN, 0};
     }
     return true;

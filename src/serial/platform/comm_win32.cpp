@@ -1,4 +1,5 @@
 #include "serial/platform/comm.h"
+#include "serial/platform/comm_common.h"
 
 #include <windows.h>
 
@@ -13,10 +14,6 @@
 namespace dravolin::comm {
 
 namespace {
-
-thread_local int lastErrorCode = 0;
-
-constexpr std::size_t kMostEvents = 8;
 
 // How long closing waits for a pending WaitCommEvent to end once it has been told to.
 constexpr DWORD kCommWaitEndMs = 2000;
@@ -87,15 +84,10 @@ int lowestSetEvent(std::span<Event* const> events) {
 }
 
 bool fillHandles(std::span<Event* const> events, std::array<HANDLE, kMostEvents>& handles) {
-    if (events.empty() || events.size() >= kMostEvents) {
-        setLastError(EINVAL);
+    if (!canWaitOn(events)) {
         return false;
     }
     for (std::size_t i = 0; i < events.size(); ++i) {
-        if (!events[i]->valid()) {
-            setLastError(EBADF);
-            return false;
-        }
         handles[i] = events[i]->handle();
     }
     return true;
@@ -607,29 +599,6 @@ WriteOutcome SystemPort::write(std::span<const std::uint8_t> bytes, const Event*
 }
 
 }  // namespace
-
-bool parseWholeNumber(std::string_view text, int& value) {
-    if (text.empty() || text.size() > 9) {
-        return false;
-    }
-    int result = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        result = result * 10 + (c - '0');
-    }
-    value = result;
-    return true;
-}
-
-int lastError() {
-    return lastErrorCode;
-}
-
-void setLastError(int code) {
-    lastErrorCode = code;
-}
 
 std::string errorText(int code) {
     const char* text = std::strerror(code);

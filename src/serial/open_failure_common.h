@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "core/message_catalog.h"
+
+namespace dravolin {
+
+// Why opening `devicePath` failed with `code`, where every system words it alike: no device
+// named, a missing device, one without hardware, one that is no serial port, and any other
+// code with the system's text for it. Busy and permission failures are each system's own:
+// open_failure_cause.cpp and its Windows twin handle those and hand every other code here,
+// then make the words shown as they make their own.
+FilledText commonOpenFailureText(const std::string& devicePath, int code);
+
+}  // namespace dravolin
