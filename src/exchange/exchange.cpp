@@ -250,7 +250,6 @@ void Exchange::sendFrame(const Bytes& frame) {
     // What came after the last wait answers nothing that is asked now; the record keeps it.
     dropArrivals();
     notify([&frame](ExchangeObserver& observer) { observer.frameSent(frame); });
-    frameHandedOver_ = std::chrono::steady_clock::now();
     port_.setWriteLength(static_cast<std::uint32_t>(frame.size()));
     port_.requestWrite(frame);
 }
@@ -402,17 +401,11 @@ void Exchange::refreshProgress() {
     std::size_t done = progressDone_;
     if (progressSending_ && done < progressTotal_) {
         // The data frame going out: the driver takes the whole frame at once, so what it
-        // accepted says little of what has reached the device. The line carries no more
-        // than its rate, and without flow control exactly that.
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - frameHandedOver_)
-                .count();
-        const LineTiming line{settings_.baudRate, static_cast<char>(settings_.parity),
-                              settings_.stopBits};
-        const auto carried =
-            static_cast<std::size_t>(seconds * settings_.baudRate / std::max(bitsPerByte(line), 1));
-        // The header went with the announcement; the frame's first byte leads its data.
-        const std::size_t data = carried > 0 ? carried - 1 : 0;
+        // accepted says little of what has reached the device. What has left the output
+        // queue has: the header went with the announcement, and the frame's first byte
+        // leads its data.
+        const std::size_t sent = port_.frameBytesSent();
+        const std::size_t data = sent > 0 ? sent - 1 : 0;
         done = std::min(std::max(done, kHeaderLength + data), progressTotal_);
     }
     const auto now = std::chrono::steady_clock::now();

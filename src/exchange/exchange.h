@@ -197,7 +197,6 @@ private:
     bool progressSending_ = false;
     std::size_t progressDone_ = 0;  // as the machine last told it
     std::size_t progressTotal_ = 0;
-    std::chrono::steady_clock::time_point frameHandedOver_;
 
     std::vector<ExchangeObserver*> observers_;
     ExchangeRecord record_;

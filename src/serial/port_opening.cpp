@@ -26,7 +26,7 @@ PortOpening::PortOpening(PortOwner* owner, int portNumber, unsigned eventMask,
 
 bool PortOpening::signalsValid() const {
     return shutdownEvent_.valid() && commEvent_.valid() && writeEvent_.valid() &&
-           haltEvent_.valid();
+           haltEvent_.valid() && measureEvent_.valid();
 }
 
 bool PortOpening::openDevice(const std::string& devicePath) {
@@ -64,6 +64,8 @@ void PortOpening::placeWriteRequest(std::span<const std::uint8_t> frame) {
     // Sized to the frame: a data frame is far larger than the size asked for at opening.
     writeBuffer_.assign(frame.begin(), frame.end());
     ++framesPlaced_;
+    frameWritten_ = 0;
+    frameBytesSent_ = 0;
 }
 
 std::uint32_t PortOpening::writeLength() {
@@ -76,6 +78,26 @@ std::vector<std::uint8_t> PortOpening::takeWriteFrame(std::uint32_t length) {
     const std::size_t count = std::min<std::size_t>(length, writeBuffer_.size());
     framesTaken_ = framesPlaced_;
     return std::vector<std::uint8_t>(writeBuffer_.begin(), writeBuffer_.begin() + count);
+}
+
+void PortOpening::frameWritten(std::size_t written) {
+    std::lock_guard lock(stateMutex_);
+    if (framesTaken_ == framesPlaced_) {
+        frameWritten_ = written;
+    }
+}
+
+void PortOpening::outputQueued(std::size_t queued) {
+    std::lock_guard lock(stateMutex_);
+    if (framesTaken_ == framesPlaced_) {
+        const std::size_t sent = frameWritten_ - std::min(queued, frameWritten_);
+        frameBytesSent_ = std::max(frameBytesSent_, sent);
+    }
+}
+
+std::size_t PortOpening::frameBytesSent() {
+    std::lock_guard lock(stateMutex_);
+    return frameBytesSent_;
 }
 
 bool PortOpening::deliver(std::vector<PortMessage> messages) {

@@ -55,6 +55,8 @@ public:
     comm::Event& commEvent() { return commEvent_; }
     comm::Event& writeEvent() { return writeEvent_; }
     comm::Event& haltEvent() { return haltEvent_; }
+    // Set by the interface thread to have the monitor thread measure the output queue.
+    comm::Event& measureEvent() { return measureEvent_; }
     bool signalsValid() const;
 
     std::mutex& portLock() { return portLock_; }
@@ -75,6 +77,14 @@ public:
     void placeWriteRequest(std::span<const std::uint8_t> frame);
     std::uint32_t writeLength();
     std::vector<std::uint8_t> takeWriteFrame(std::uint32_t length);
+
+    // How much of the latest frame placed has left the PC: written by the monitor thread and
+    // no longer in the output queue. The monitor thread tells what it wrote and what the
+    // queue still held; both are ignored once a newer frame was placed, and the count never
+    // goes back within one frame.
+    void frameWritten(std::size_t written);
+    void outputQueued(std::size_t queued);
+    std::size_t frameBytesSent();
 
     // Hands messages to the owner on the interface thread and waits until they are handled
     // or the opening is halted. False when halted: the monitor thread then goes no further.
@@ -134,6 +144,7 @@ private:
     comm::Event commEvent_;
     comm::Event writeEvent_;
     comm::Event haltEvent_;
+    comm::Event measureEvent_;
     std::mutex portLock_;
     const std::unique_ptr<comm::Port> port_;
 
@@ -146,6 +157,8 @@ private:
     std::vector<std::uint8_t> writeBuffer_;
     std::uint64_t framesPlaced_ = 0;
     std::uint64_t framesTaken_ = 0;      // the frames placed when the last write began
+    std::size_t frameWritten_ = 0;       // of the latest frame placed
+    std::size_t frameBytesSent_ = 0;     // of those, no longer queued when last measured
     std::uint64_t deliveryFrames_ = 0;   // framesTaken_ when the waiting delivery was read
     std::vector<PortMessage> delivery_;  // waiting for the interface thread
     std::uint64_t deliveriesPosted_ = 0;

@@ -209,6 +209,14 @@ void SerialPort::requestWrite(std::span<const std::uint8_t> frame) {
     opening_->writeEvent().set();
 }
 
+std::size_t SerialPort::frameBytesSent() {
+    if (!opening_) {
+        return 0;
+    }
+    opening_->measureEvent().set();
+    return opening_->frameBytesSent();
+}
+
 void SerialPort::closePort() {
     haltMonitoring();
     if (opening_) {
@@ -251,6 +259,8 @@ void SerialPort::monitorThread(PortOpening& opening) {
         } else if (signal == 2) {
             performWrite(opening, opening.writeLength());
             receiver.frameSent();
+        } else if (signal == 4) {
+            measureOutput(opening);
         } else if (signal < 0) {
             // The wait itself failed; try again, but without burning the processor.
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -286,8 +296,9 @@ bool SerialPort::beginWaitForPortEvent(PortOpening& opening) {
 }
 
 int SerialPort::waitForSignals(PortOpening& opening, bool portArmed) {
-    const std::array<comm::Event*, 4> waitObjects{&opening.shutdownEvent(), &opening.commEvent(),
-                                                  &opening.writeEvent(), &opening.haltEvent()};
+    const std::array<comm::Event*, 5> waitObjects{&opening.shutdownEvent(), &opening.commEvent(),
+                                                  &opening.writeEvent(), &opening.haltEvent(),
+                                                  &opening.measureEvent()};
     if (!portArmed) {
         return comm::waitForAny(waitObjects);
     }
@@ -334,9 +345,25 @@ void SerialPort::performWrite(PortOpening& opening, std::uint32_t length) {
     // Whatever the device sent before this frame belongs to no answer to it.
     opening.port().purge();
     const comm::WriteOutcome outcome = opening.port().write(frame, &opening.haltEvent());
+    if (outcome == comm::WriteOutcome::Written) {
+        opening.frameWritten(frame.size());
+    }
     opening.endPortUse();
     if (outcome == comm::WriteOutcome::FailedAtOnce) {
         reportError(opening, "WriteFile()");
+    }
+}
+
+void SerialPort::measureOutput(PortOpening& opening) {
+    opening.measureEvent().reset();
+    if (!opening.beginPortUse()) {
+        return;
+    }
+    std::size_t queued = 0;
+    const bool known = opening.port().bytesQueuedForOutput(queued);
+    opening.endPortUse();
+    if (known) {
+        opening.outputQueued(queued);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -42,6 +43,10 @@ public:
     bool startMonitoring();
     void setWriteLength(std::uint32_t length);
     void requestWrite(std::span<const std::uint8_t> frame);  // copies writeLength bytes
+    // How many bytes of the frame last requested have left the PC (written, and no longer
+    // in the output queue) as last measured; each call has the monitor thread measure
+    // again, so that a caller asking now and then sees the frame go out.
+    std::size_t frameBytesSent();
     void closePort();
     void haltMonitoring();
 
@@ -69,6 +74,7 @@ private:
     static int waitForSignals(PortOpening& opening, bool portArmed);
     static void handlePortEvent(PortOpening& opening, RunReceiver& receiver);
     static void performWrite(PortOpening& opening, std::uint32_t length);
+    static void measureOutput(PortOpening& opening);
 
     WarningPresenter& presenter_;
     PortMap portMap_;

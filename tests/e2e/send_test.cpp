@@ -69,6 +69,30 @@ TEST_F(Send, ZeroLengthAndLargestFiles) {
     EXPECT_EQ(programmer.read("ZERO.tiv"), "abcd0000");
 }
 
+// The bar follows the bytes that have left the PC, not the configured rate: while the
+// line carries nothing it stays at the header, and once the frame has gone out it is full
+// even before the programmer confirms it (here it never does, and the send ends with 'N').
+TEST_F(Send, ProgressFollowsTheBytesThatHaveLeftThePc) {
+    pc.write("NEWTAG.tiv", tagDataFile(std::string(300, 'd')));  // three seconds for the reply
+    simOptions.silentPhases.insert(DevicePhase::DataStatus);
+    ports.plan.outputHeld = true;
+    startProgrammer();
+    send("NEWTAG.tiv");
+    expectFailure('N');
+    ASSERT_FALSE(view.progress.empty());
+    for (const TransferProgress& shown : view.progress) {
+        EXPECT_EQ(shown.done, 8u);
+        EXPECT_EQ(shown.expected, 308u);
+    }
+
+    ports.plan.outputHeld = false;
+    view = RecordingView{};
+    send("NEWTAG.tiv");
+    expectFailure('N');
+    ASSERT_FALSE(view.progress.empty());
+    EXPECT_EQ(view.progress.back().done, 308u);
+}
+
 TEST_F(Send, MalformedOrMissingFilesEndWithDAndNothingReachesTheDevice) {
     pc.write("SHORT.tiv", "abcd0050only a few bytes");
     pc.write("NEG.tiv", "abcd-001xxxxx");

@@ -34,6 +34,14 @@ bool ScriptedPort::bytesWaiting(std::size_t& count) {
     return known;
 }
 
+bool ScriptedPort::bytesQueuedForOutput(std::size_t& count) {
+    const bool known = real_->bytesQueuedForOutput(count);
+    if (plan_.outputHeld) {
+        count = lastWriteSize_;
+    }
+    return known;
+}
+
 comm::WaitStart ScriptedPort::beginEventWait(comm::Event& completion) {
     ++eventWaitsBegun_;
     if (plan_.staleEventCompletions > 0) {
@@ -83,6 +91,7 @@ comm::ReadOutcome ScriptedPort::read(std::span<std::uint8_t> buffer, std::size_t
 comm::WriteOutcome ScriptedPort::write(std::span<const std::uint8_t> bytes,
                                        const comm::Event* abandon) {
     ++writes_;
+    lastWriteSize_ = bytes.size();
     return real_->write(bytes, abandon);
 }
 

@@ -28,6 +28,8 @@ struct PortPlan {
     // come as a read of their own.
     std::string noise;
     std::size_t noiseAfter = 0;
+    // The line carries nothing: every byte of the last write stays in the output queue.
+    bool outputHeld = false;
 };
 
 // The system's serial port behind a test's plan: the faults a device rarely shows on
@@ -52,6 +54,7 @@ public:
 
     bool purge() override;
     bool bytesWaiting(std::size_t& count) override;
+    bool bytesQueuedForOutput(std::size_t& count) override;
     comm::WaitStart beginEventWait(comm::Event& completion) override;
     int waitForAny(std::span<comm::Event* const> events) override;
     comm::ReadOutcome read(std::span<std::uint8_t> buffer, std::size_t& count,
@@ -76,6 +79,7 @@ private:
     PortPlan plan_;  // monitor thread only, once it runs
     std::shared_ptr<std::atomic<int>> alive_;
     std::size_t bytesRead_ = 0;
+    std::size_t lastWriteSize_ = 0;
     std::atomic<int> eventWaitsBegun_{0};
     std::atomic<int> sleeps_{0};
     std::atomic<int> reads_{0};

@@ -146,6 +146,9 @@ public:
     // Discards the bytes received but not read and the bytes not yet sent.
     virtual bool purge() = 0;
     virtual bool bytesWaiting(std::size_t& count) = 0;
+    // The bytes written but still in the output queue of the system (and the device's
+    // driver), not yet on their way down the line.
+    virtual bool bytesQueuedForOutput(std::size_t& count) = 0;
 
     // Begins the wait for a monitored event. Either it completes at once (bytes already
     // waiting; `completion` is set) or the port is armed, and waitForAny then watches the

@@ -298,6 +298,7 @@ public:
     bool applyState(const LineState& state) override;
     bool purge() override;
     bool bytesWaiting(std::size_t& count) override;
+    bool bytesQueuedForOutput(std::size_t& count) override;
 
     WaitStart beginEventWait(Event& completion) override;
     int waitForAny(std::span<Event* const> events) override;
@@ -481,6 +482,17 @@ bool SystemPort::bytesWaiting(std::size_t& count) {
         return false;
     }
     count = static_cast<std::size_t>(pending > 0 ? pending : 0);
+    return true;
+}
+
+bool SystemPort::bytesQueuedForOutput(std::size_t& count) {
+    count = 0;
+    int queued = 0;
+    if (fd_ < 0 || ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+        noteFailure(fd_ < 0 ? EBADF : errno);
+        return false;
+    }
+    count = static_cast<std::size_t>(queued > 0 ? queued : 0);
     return true;
 }
 

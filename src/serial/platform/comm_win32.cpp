@@ -148,6 +148,7 @@ public:
     bool applyState(const LineState& state) override;
     bool purge() override;
     bool bytesWaiting(std::size_t& count) override;
+    bool bytesQueuedForOutput(std::size_t& count) override;
 
     WaitStart beginEventWait(Event& completion) override;
     int waitForAny(std::span<Event* const> events) override;
@@ -365,6 +366,22 @@ bool SystemPort::bytesWaiting(std::size_t& count) {
     }
     lineErrors_ |= errors & (CE_RXPARITY | CE_FRAME | CE_OVERRUN | CE_RXOVER);
     count = status.cbInQue;
+    return true;
+}
+
+bool SystemPort::bytesQueuedForOutput(std::size_t& count) {
+    count = 0;
+    if (!usable()) {
+        return false;
+    }
+    // ClearCommError also clears the line errors; they are kept for the reads to see.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(handle_, &errors, &status)) {
+        return noteFailure();
+    }
+    lineErrors_ |= errors & (CE_RXPARITY | CE_FRAME | CE_OVERRUN | CE_RXOVER);
+    count = status.cbOutQue;
     return true;
 }
 
