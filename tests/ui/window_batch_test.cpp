@@ -1,7 +1,6 @@
 #include <QAction>
 #include <QDir>
 #include <QProgressBar>
-#include <QTemporaryDir>
 
 #include "tests/ui/window_exchange_fixture.h"
 
@@ -92,26 +91,6 @@ TEST_F(WindowBatchTest, BackupAsksOnceAboutExistingFilesAndSumsUpInOneBox) {
         << record_->messages[1].toStdString();
     EXPECT_EQ(readAll(diskFolder_.filePath("TAG00001.tiv")), first);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"TAG00001.tiv", "TAG00002.tiv"}));
-}
-
-TEST_F(WindowBatchTest, CancelKeepsTheFilesSavedAndReportsTheRest) {
-    const QByteArray small = writeTagDataFile(deviceFolder_.filePath("AAA.tiv"), "small");
-    writeTagDataFile(deviceFolder_.filePath("LARGE.tiv"), QByteArray(4000, 'L'));
-    writeTagDataFile(deviceFolder_.filePath("ZZZ.tiv"), "last");
-    SimulatedProgrammer::Options options;
-    options.pace = LinePace{38400, 'E', 1};  // LARGE's reply takes over a second
-    startDevice(options);
-
-    QTemporaryDir first;
-    whenProgressPasses(500, [this] { ui_->pressKey(Qt::Key_Escape); });
-    backUpInto(first.path(), 0);
-    ASSERT_EQ(record_->messages.size(), 1u);
-    EXPECT_EQ(record_->messages[0], "1 of 3 files transferred\n\nAAA: saved as " + first.path() +
-                                        "/AAA.tiv\nLARGE: cancelled, nothing saved"
-                                        "\nZZZ: not transferred");
-    EXPECT_EQ(QDir(first.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"AAA.tiv"});
-    EXPECT_EQ(readAll(first.filePath("AAA.tiv")), small);
-    expectReadyAfterRun(" 1 of 3 files transferred");
 }
 
 TEST_F(WindowBatchTest, SendDataTakesSeveralFilesAndGoesOnPastARefusedOne) {

@@ -44,8 +44,11 @@ class WindowExchangeTest : public ::testing::Test {
 protected:
     // Starts the programmer (with `options` beyond its folder) and the window on Com 1.
     void startDevice(SimulatedProgrammer::Options options = {}) {
-        device_ = startProgrammer(std::move(options));
-        ASSERT_TRUE(device_);
+        options.files = deviceFolder_.path().toStdString();
+        options.log = [](const std::string&) {};
+        device_ = std::make_unique<SimulatedProgrammer>(options);
+        std::string error;
+        ASSERT_TRUE(device_->start(error)) << error;
         PortMap map;
         map.map(1, device_->devicePath());
         window_ = std::make_unique<TransferDialog>(map, std::make_unique<ScriptedPrompts>(record_));
@@ -66,16 +69,6 @@ protected:
             noteStatus();
         });
         watch_.start();
-    }
-
-    // Another programmer serving the same folder, or nothing when it cannot start.
-    std::unique_ptr<SimulatedProgrammer> startProgrammer(SimulatedProgrammer::Options options) {
-        options.files = deviceFolder_.path().toStdString();
-        options.log = [](const std::string&) {};
-        auto programmer = std::make_unique<SimulatedProgrammer>(options);
-        std::string error;
-        EXPECT_TRUE(programmer->start(error)) << error;
-        return error.empty() ? std::move(programmer) : nullptr;
     }
 
     void noteStatus() {

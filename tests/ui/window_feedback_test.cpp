@@ -9,8 +9,8 @@
 namespace dravolin {
 namespace {
 
-// What the operator sees and can do while an exchange runs: progress, Cancel, closing, a
-// line that goes dead, and the texts that say how it ended.
+// What the operator sees and can do while an exchange runs: progress, Cancel, closing, and
+// the texts that say how it ended.
 class WindowFeedbackTest : public WindowExchangeTest {
 protected:
     // A programmer whose file reply takes over a second at 38400 baud.
@@ -108,35 +108,6 @@ TEST_F(WindowFeedbackTest, ClosingDuringATransferAsksAndYesQuitsWithTheLineClose
     EXPECT_FALSE(window_->exchange().busy());
     EXPECT_FALSE(QFile::exists(target));
     EXPECT_TRUE(lineFree());
-}
-
-TEST_F(WindowFeedbackTest, HangUpMidReplyEndsWithNAndTheDeviceGoneWithoutAwaitingTheTimeOut) {
-    writeTagDataFile(deviceFolder_.filePath("LARGE.tiv"), QByteArray(4000, 'L'));
-    startDevice();
-    window_->exchange().setOutcomePause(kShortPause);
-    SimulatedProgrammer::Options dying;
-    dying.hangupAfter = 500;  // of the file reply, whose time-out is 200 s
-    std::unique_ptr<SimulatedProgrammer> second = startProgrammer(dying);
-    ASSERT_TRUE(second);
-    record_->fileAnswers.push_back(diskFolder_.filePath("large.tiv"));
-
-    ui_->chooseFunction(0);
-    ui_->pressKey(Qt::Key_F5);
-    ASSERT_TRUE(listed());
-    // The fetch goes to a programmer that dies half-way through its reply.
-    ui_->chooseDeviceForCom1(QString::fromStdString(second->devicePath()));
-    // Ended by the hang-up, not by the time-out: the box names the device that has gone.
-    WindowDriver::pick(ui_->fileList(), 0);
-    ASSERT_TRUE(idle());
-
-    ASSERT_EQ(record_->messages.size(), 1u);
-    EXPECT_EQ(record_->messages[0],
-              "Communication error:\nDevice not responding.\nPlease check "
-              "interface!\nThe device " +
-                  QString::fromStdString(second->devicePath()) + " has gone.");
-    EXPECT_EQ(second->state(), SimulatorState::HungUp);
-    EXPECT_TRUE(statusShown(" Error - data transmission not successful"));
-    EXPECT_FALSE(QFile::exists(diskFolder_.filePath("large.tiv")));
 }
 
 TEST_F(WindowFeedbackTest, ASavedPathTooLongForTheStatusLineGivesWayInItsMiddle) {

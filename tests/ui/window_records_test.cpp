@@ -101,7 +101,7 @@ TEST_F(WindowRecordsTest, TheLogWindowShowsExchangesNewestFirstAndCopiesWhatIsSe
     EXPECT_EQ(QApplication::clipboard()->text(), inFile[1] + "\n");
 }
 
-TEST_F(WindowRecordsTest, TheTraceItemNamesItsFileTracesOnlyWhileCheckedAndRotatesOrWarnsOnce) {
+TEST_F(WindowRecordsTest, TheTraceItemNamesItsFileAndTracesOnlyWhileChecked) {
     startWindow();
     QAction* trace = action("trace");
     ASSERT_NE(trace, nullptr);
@@ -119,26 +119,6 @@ TEST_F(WindowRecordsTest, TheTraceItemNamesItsFileTracesOnlyWhileCheckedAndRotat
     receiveInto("untraced.tiv");
     EXPECT_EQ(readAll(statePath("trace.log")), traced);
     EXPECT_TRUE(record_->messages.empty());
-
-    // The trace file rotates as the transfer log does, at 4 MiB.
-    const QByteArray full(4 * 1024 * 1024 - 10, 'x');
-    QFile filled(statePath("trace.log"));
-    ASSERT_TRUE(filled.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(filled.write(full), full.size());
-    filled.close();
-    trace->trigger();
-    receiveInto("rotated.tiv");
-    EXPECT_EQ(readAll(statePath("trace.log.1")), full);
-    EXPECT_TRUE(readAll(statePath("trace.log")).contains(" PC>DEV 44 44\n"));
-
-    // One that cannot be written is said once in a box, and the exchanges go on.
-    ASSERT_TRUE(QFile::remove(statePath("trace.log")));
-    ASSERT_TRUE(QFile::link("/dev/full", statePath("trace.log")));
-    receiveInto("full1.tiv");
-    receiveInto("full2.tiv");
-    ASSERT_EQ(record_->messages.size(), 1u);
-    EXPECT_EQ(record_->messages[0], "The protocol trace " + statePath("trace.log") +
-                                        " cannot be written: No space left on device.");
 }
 
 TEST_F(WindowRecordsTest, AnUnwritableLogWarnsOnceAndExchangesGoOn) {
