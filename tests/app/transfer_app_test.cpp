@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
@@ -15,16 +16,30 @@
 namespace dravolin {
 namespace {
 
-// The window runs modally; a warning of the serial link must still take the operator's click.
-TEST(TransferApp, LinkWarningsCanBeAnsweredWhileTheWindowRuns) {
+// The window runs modally; a warning of the serial link must still take the operator's
+// click, once, and one the link withdraws closes without an answer.
+TEST(TransferApp, LinkWarningsCanBeAnsweredOrWithdrawnWhileTheWindowRuns) {
     TransferApp app;
     int answers = 0;
+    int withdrawnAnswers = 0;
     bool boxShown = false;
+    bool withdrawnWasShown = false;
+    bool withdrawnClosed = false;
     QTimer::singleShot(0, &app, [&] {
         TransferDialog* window = app.window();
         WarningBoxPresenter& presenter = window->warningPresenter();
+        presenter.presentWarning(2, "Application Error", "WriteFile failed on port 1",
+                                 [&] { ++withdrawnAnswers; });
         presenter.presentWarning(1, "Application Error", "SetCommState() failed",
                                  [&] { ++answers; });
+        QPointer<QMessageBox> withdrawn = presenter.openBox(2);
+        withdrawnWasShown = withdrawn && withdrawn->isVisible();
+        presenter.withdrawWarning(2);
+        presenter.withdrawWarning(99);
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        withdrawnClosed =
+            (withdrawn.isNull() || !withdrawn->isVisible()) && presenter.openBox(2) == nullptr;
         QMessageBox* box = presenter.openBox(1);
         boxShown = QTest::qWaitForWindowExposed(box);
         // Through the window system, where a window that a modal one blocks gets no click.
@@ -44,6 +59,9 @@ TEST(TransferApp, LinkWarningsCanBeAnsweredWhileTheWindowRuns) {
     EXPECT_FALSE(endedByGuard);
     EXPECT_TRUE(boxShown);
     EXPECT_EQ(answers, 1);
+    EXPECT_TRUE(withdrawnWasShown);
+    EXPECT_TRUE(withdrawnClosed);
+    EXPECT_EQ(withdrawnAnswers, 0);
     // The program's window is gone with the run.
     EXPECT_EQ(app.window(), nullptr);
 }

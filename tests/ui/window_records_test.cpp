@@ -101,7 +101,9 @@ TEST_F(WindowRecordsTest, TheLogWindowShowsExchangesNewestFirstAndCopiesWhatIsSe
     EXPECT_EQ(QApplication::clipboard()->text(), inFile[1] + "\n");
 }
 
-TEST_F(WindowRecordsTest, TheTraceItemNamesItsFileAndTracesOnlyWhileChecked) {
+// The trace goes on only while its item is checked. A state folder that cannot be made is
+// said once for the log, exchanges go on, and the trace item says so and stays off.
+TEST_F(WindowRecordsTest, TheTraceItemTracesOnlyWhileCheckedAndAnUnwritableFolderWarnsOnce) {
     startWindow();
     QAction* trace = action("trace");
     ASSERT_NE(trace, nullptr);
@@ -119,23 +121,18 @@ TEST_F(WindowRecordsTest, TheTraceItemNamesItsFileAndTracesOnlyWhileChecked) {
     receiveInto("untraced.tiv");
     EXPECT_EQ(readAll(statePath("trace.log")), traced);
     EXPECT_TRUE(record_->messages.empty());
-}
 
-TEST_F(WindowRecordsTest, AnUnwritableLogWarnsOnceAndExchangesGoOn) {
+    ASSERT_TRUE(QDir(stateFolder_.filePath("dravolin")).removeRecursively());
     QFile blocker(stateFolder_.filePath("dravolin"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    startWindow();
-
     receiveInto("one.tiv");
     receiveInto("two.tiv");  // saved, as asked, without a second warning
     ASSERT_EQ(record_->messages.size(), 1u);
     EXPECT_TRUE(record_->messages[0].startsWith("The transfer log " + statePath("transfers.log")))
         << record_->messages[0].toStdString();
-
-    // The trace item cannot make its folder either: it says so and stays off.
-    action("trace")->trigger();
-    EXPECT_FALSE(action("trace")->isChecked());
+    trace->trigger();
+    EXPECT_FALSE(trace->isChecked());
     ASSERT_EQ(record_->messages.size(), 2u);
     EXPECT_TRUE(record_->messages[1].startsWith("The protocol trace "))
         << record_->messages[1].toStdString();
