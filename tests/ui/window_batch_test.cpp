@@ -40,7 +40,7 @@ protected:
     }
 };
 
-TEST_F(WindowBatchTest, BackupAsksOnceAboutExistingFilesAndSumsUpInOneBox) {
+TEST_F(WindowBatchTest, BackupAndSeveralSendsEachSumUpInOneBoxAndBackupAsksOnceAboutExistingFiles) {
     const QByteArray first = writeTagDataFile(deviceFolder_.filePath("TAG00001.tiv"), "one");
     const QByteArray second =
         writeTagDataFile(deviceFolder_.filePath("TAG00002.tiv"), QByteArray(300, 'x'));
@@ -91,11 +91,9 @@ TEST_F(WindowBatchTest, BackupAsksOnceAboutExistingFilesAndSumsUpInOneBox) {
         << record_->messages[1].toStdString();
     EXPECT_EQ(readAll(diskFolder_.filePath("TAG00001.tiv")), first);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"TAG00001.tiv", "TAG00002.tiv"}));
-}
 
-TEST_F(WindowBatchTest, SendDataTakesSeveralFilesAndGoesOnPastARefusedOne) {
-    // Over a hundred data bytes each: a confirmation may take a second, however loaded the
-    // machine.
+    // Send Data takes several files and goes on past a refused one. Over a hundred data
+    // bytes each: a confirmation may take a second, however loaded the machine.
     const QByteArray good1 =
         writeTagDataFile(diskFolder_.filePath("GOOD1.tiv"), QByteArray(150, '1'));
     QFile bad(diskFolder_.filePath("BAD.tiv"));
@@ -103,7 +101,6 @@ TEST_F(WindowBatchTest, SendDataTakesSeveralFilesAndGoesOnPastARefusedOne) {
     bad.close();
     const QByteArray good2 =
         writeTagDataFile(diskFolder_.filePath("GOOD2.tiv"), QByteArray(150, '2'));
-    startDevice();
     record_->severalFiles = {diskFolder_.filePath("GOOD1.tiv"), bad.fileName(),
                              diskFolder_.filePath("GOOD2.tiv")};
 
@@ -112,16 +109,16 @@ TEST_F(WindowBatchTest, SendDataTakesSeveralFilesAndGoesOnPastARefusedOne) {
     ASSERT_TRUE(runEnded());
 
     // No box per file: the refused one is in the summary, with its letter.
-    ASSERT_EQ(record_->messages.size(), 1u);
-    const QString summary = record_->messages[0];
-    EXPECT_TRUE(summary.startsWith("2 of 3 files transferred\n\n" +
-                                   diskFolder_.filePath("GOOD1.tiv") +
-                                   ": stored in the programmer as GOOD1\n" + bad.fileName() +
-                                   ": failed, D - Error when opening file! ("))
-        << summary.toStdString();
-    EXPECT_TRUE(
-        summary.endsWith(diskFolder_.filePath("GOOD2.tiv") + ": stored in the programmer as GOOD2"))
-        << summary.toStdString();
+    ASSERT_EQ(record_->messages.size(), 3u);
+    const QString sendSummary = record_->messages[2];
+    EXPECT_TRUE(sendSummary.startsWith("2 of 3 files transferred\n\n" +
+                                       diskFolder_.filePath("GOOD1.tiv") +
+                                       ": stored in the programmer as GOOD1\n" + bad.fileName() +
+                                       ": failed, D - Error when opening file! ("))
+        << sendSummary.toStdString();
+    EXPECT_TRUE(sendSummary.endsWith(diskFolder_.filePath("GOOD2.tiv") +
+                                     ": stored in the programmer as GOOD2"))
+        << sendSummary.toStdString();
     EXPECT_EQ(readAll(deviceFolder_.filePath("GOOD1.tiv")), good1);
     EXPECT_EQ(readAll(deviceFolder_.filePath("GOOD2.tiv")), good2);
     EXPECT_FALSE(QFile::exists(deviceFolder_.filePath("BAD.tiv")));
