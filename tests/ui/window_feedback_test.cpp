@@ -1,9 +1,6 @@
 #include <QFontMetrics>
 
-#include <chrono>
-
 #include "serial/platform/comm.h"
-#include "serial/serial_port.h"
 #include "tests/ui/window_exchange_fixture.h"
 
 namespace dravolin {
