@@ -275,6 +275,14 @@ TEST_F(SerialLinkTest, BytesOnTheirWayWhenThePortIsClosedNeverReachTheOwner) {
     QCoreApplication::processEvents();
     // Taken by the owner, they would answer whatever it asks on its next opening.
     EXPECT_TRUE(messages.empty());
+
+    // The new opening alone hears the device.
+    ASSERT_TRUE(startMonitoring());
+    ASSERT_TRUE(pty.send("A"));
+    EXPECT_TRUE(waitUntil([&] { return !bytes.empty(); }));
+    pumpEvents(50);
+    EXPECT_EQ(messages, (std::vector<unsigned>{MSG_CTS, MSG_RX_CHAR}));
+    EXPECT_EQ(bytes, "A");
     port->closePort();
 }
 
