@@ -15,14 +15,6 @@
 namespace dravolin {
 namespace {
 
-std::string patternOf(std::size_t count) {
-    std::string bytes(count, '\0');
-    for (std::size_t i = 0; i < count; ++i) {
-        bytes[i] = static_cast<char>((i * 7 + i / 256 + 3) & 0xFF);
-    }
-    return bytes;
-}
-
 std::size_t bytesWaitingOn(comm::Port& device) {
     std::size_t waiting = 0;
     device.bytesWaiting(waiting);
@@ -30,22 +22,6 @@ std::size_t bytesWaitingOn(comm::Port& device) {
 }
 
 // ---- reading
-
-TEST_F(SerialLinkTest, BytesWaitingTogetherAreReadWithOneCall) {
-    std::atomic<bool> sent{false};
-    ports.plan.beforeWait = [&](std::span<comm::Event* const>, comm::Port& real) {
-        // The whole burst is waiting before the thread first looks at the line.
-        if (!sent.exchange(true)) {
-            EXPECT_TRUE(pty.send(patternOf(3000)));
-            EXPECT_TRUE(sleepUntil([&] { return bytesWaitingOn(real) >= 3000; }));
-        }
-    };
-    ASSERT_EQ(openLink(EV_RXCHAR), 1);
-    ASSERT_TRUE(startMonitoring());
-    EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 3000; }));
-    EXPECT_TRUE(bytes == patternOf(3000));
-    EXPECT_EQ(device().reads(), 1);
-}
 
 TEST_F(SerialLinkTest, ALineThatTricklesWithoutEndIsHandedOverAsItComesAndInOrder) {
     ASSERT_EQ(openLink(EV_RXCHAR, 9600), 1);

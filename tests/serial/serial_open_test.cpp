@@ -68,25 +68,6 @@ TEST_F(SerialLinkTest, RefusedSettingsShowOneWarningAndLeaveThePortOpen) {
     }
 }
 
-TEST_F(SerialLinkTest, NoDeviceReturnsZeroShowsNothingAndLeavesTheNextOpeningWorking) {
-    PortMap map;
-    map.map(kPort, "/nonexistent/dravolin-tty");
-    port->setPortMap(map);
-    EXPECT_EQ(openLink(), 0);
-    EXPECT_TRUE(port->startMonitoring());
-    EXPECT_TRUE(presenter.warnings().empty());
-    requestWrite("lost");  // dropped: there is no device
-    port->closePort();
-
-    map.map(kPort, pty.devicePath());
-    port->setPortMap(map);
-    ASSERT_EQ(openLink(EV_RXCHAR), 1);
-    ASSERT_TRUE(startMonitoring());
-    requestWrite("DD");
-    EXPECT_EQ(pty.receive(2, 10000), "DD");
-    EXPECT_TRUE(openFailureOf(*port).empty());
-}
-
 // ---- closing
 
 bool sameSettings(const termios& a, const termios& b) {
