@@ -44,8 +44,6 @@ TEST(MessageCatalog, PlaceholdersAreFilledInOnePass) {
     const MessageCatalog catalog(Language::English);
     EXPECT_EQ(catalog.lookup(FilledText{TextId::DeviceGone, {"/dev/ttyUSB0"}}),
               "The device /dev/ttyUSB0 has gone.");
-    EXPECT_EQ(catalog.lookup(FilledText{TextId::StatusFailureLetter, {"A"}}),
-              " Error - data transmission not successful (A)");
 }
 
 TEST(MessageCatalog, OutcomeBoxesByStatusLetter) {
