@@ -36,13 +36,5 @@ TEST(LanguageChoice, FirstNonEmptyOfLcAllLcMessagesLangDecides) {
     }
 }
 
-TEST(LanguageChoice, OptionNamesTwoLanguages) {
-    EXPECT_EQ(languageFromName("de"), de);
-    EXPECT_EQ(languageFromName("en"), en);
-    for (const char* wrong : {"", "DE", "german", "de_DE", "fr"}) {
-        EXPECT_FALSE(languageFromName(wrong).has_value()) << wrong;
-    }
-}
-
 }  // namespace
 }  // namespace dravolin

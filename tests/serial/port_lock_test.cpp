@@ -42,7 +42,7 @@ protected:
     TestFolder folder;
 };
 
-TEST_F(PortLockTest, HoldsOurProcessIdInTheUsualFormWhileTakenAndGoesOnRelease) {
+TEST_F(PortLockTest, HoldsOurProcessIdInTheUsualFormWhileTaken) {
     {
         PortLock lock;
         ASSERT_EQ(take(lock), PortLock::Outcome::Taken);
@@ -57,10 +57,8 @@ TEST_F(PortLockTest, HoldsOurProcessIdInTheUsualFormWhileTakenAndGoesOnRelease) 
         EXPECT_EQ(take(second), PortLock::Outcome::HeldByOther);
         EXPECT_EQ(second.holderPid(), ::getpid());
         EXPECT_FALSE(second.held());
-        lock.release();
-        EXPECT_FALSE(folder.holds(kLockName));
-        ASSERT_EQ(take(lock), PortLock::Outcome::Taken);
     }
+    // Release itself is tested with the serial port closing.
     EXPECT_FALSE(folder.holds(kLockName)) << "the destructor releases it";
 }
 
