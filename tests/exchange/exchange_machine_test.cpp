@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,61 +67,30 @@ DeviceNameField nameField(const std::string& name) {
 
 // ---- Events in, actions out, as words
 
-struct Event {
-    enum class Kind { Bytes, TimeOut, Cancel, HangUp, Choose, File, Loaded, Saved, Failure, EndAt };
-    Kind kind;
-    Bytes bytes{};
-    int index = 0;
-    std::optional<std::string> path{};
-};
+// An event is one call on the machine.
+using Event = std::function<MachineActions(ExchangeMachine&)>;
 
 Event rx(Bytes bytes) {
-    return {Event::Kind::Bytes, std::move(bytes)};
+    return [bytes](ExchangeMachine& machine) { return machine.received(bytes); };
 }
-const Event timeOut{Event::Kind::TimeOut};
-const Event cancel{Event::Kind::Cancel};
-const Event hangUp{Event::Kind::HangUp};
-const Event saved{Event::Kind::Saved};
+const Event timeOut = [](ExchangeMachine& machine) { return machine.timedOut(); };
+const Event cancel = [](ExchangeMachine& machine) { return machine.cancel(); };
+const Event hangUp = [](ExchangeMachine& machine) { return machine.hungUp(); };
+const Event saved = [](ExchangeMachine& machine) { return machine.saved(); };
 Event choose(int index) {
-    return {Event::Kind::Choose, {}, index};
+    return [index](ExchangeMachine& machine) { return machine.entryChosen(index); };
 }
 Event answer(std::optional<std::string> path) {
-    return {Event::Kind::File, {}, 0, std::move(path)};
+    return [path](ExchangeMachine& machine) { return machine.fileChosen(path); };
 }
 Event loaded(Bytes bytes) {
-    return {Event::Kind::Loaded, std::move(bytes)};
+    return [bytes](ExchangeMachine& machine) { return machine.fileLoaded(bytes); };
 }
 Event failure(std::string reason) {
-    return {Event::Kind::Failure, {}, 0, std::move(reason)};
+    return [reason](ExchangeMachine& machine) { return machine.localFailure(reason); };
 }
 Event endAt(char letter) {
-    return {Event::Kind::EndAt, {}, letter};
-}
-
-MachineActions feed(ExchangeMachine& machine, const Event& event) {
-    switch (event.kind) {
-        case Event::Kind::Bytes:
-            return machine.received(event.bytes);
-        case Event::Kind::TimeOut:
-            return machine.timedOut();
-        case Event::Kind::Cancel:
-            return machine.cancel();
-        case Event::Kind::HangUp:
-            return machine.hungUp();
-        case Event::Kind::Choose:
-            return machine.entryChosen(event.index);
-        case Event::Kind::File:
-            return machine.fileChosen(event.path);
-        case Event::Kind::Loaded:
-            return machine.fileLoaded(event.bytes);
-        case Event::Kind::Saved:
-            return machine.saved();
-        case Event::Kind::Failure:
-            return machine.localFailure(*event.path);
-        case Event::Kind::EndAt:
-            return machine.endAtListing(static_cast<char>(event.index));
-    }
-    return {};
+    return [letter](ExchangeMachine& machine) { return machine.endAtListing(letter); };
 }
 
 std::string frameWord(const Bytes& frame) {
@@ -195,7 +165,7 @@ std::string run(ExchangeMachine& machine, const ExchangeRequest& request,
     };
     note(machine.start(request));
     for (const Event& event : events) {
-        note(feed(machine, event));
+        note(event(machine));
     }
     return words;
 }
