@@ -12,18 +12,13 @@ scenario=$1 work=$2 cli=$3 sim=$4 watch=$5 window=$6 offscreen=$7
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 samples=$source_dir/tools/sim/samples
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-failures=0
+. "$here/rig_lib.sh"
 
 rm -rf "$work"
 mkdir -p "$work/data" "$work/sim1" "$work/sim2"
 for i in $(seq 0 255); do printf "\\$(printf %03o "$i")"; done >"$work/data/every-byte"
 { printf 'TB020256'; cat "$work/data/every-byte"; } >"$work/data/ALLBYTES.tiv"
-cp "$samples/TAG00001.tiv" "$work/data/"
+cp "$samples/TAG00001.tiv" "$here/rig_lib.sh" "$work/data/"
 cp "$work/data/ALLBYTES.tiv" "$work/data/TAG00001.tiv" "$work/sim1/"
 cp "$work/data/ALLBYTES.tiv" "$work/data/TAG00001.tiv" "$work/sim2/"
 
