@@ -160,7 +160,6 @@ public:
 private:
     bool noteFailure();
     bool usable();
-    WaitStart failedWait(Event& completion);
     bool issueCommWait();
     bool reapCommWait(bool& finished);
     void endCommWait();
@@ -441,12 +440,12 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
     armedCompletion_ = nullptr;
     if (handle_ == INVALID_HANDLE_VALUE || hungUp_) {
         setLastError(handle_ == INVALID_HANDLE_VALUE ? EBADF : EIO);
-        return failedWait(completion);
+        return WaitStart::Failed;
     }
     std::size_t waiting = 0;
     if (!bytesWaiting(waiting)) {
         hungUp_ = true;  // a port that cannot be asked cannot be watched either
-        return failedWait(completion);
+        return WaitStart::Failed;
     }
     if ((eventMask_ & kEventReceived) != 0 && waiting > 0) {
         completion.set();
@@ -454,7 +453,7 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
     }
     if (!issueCommWait()) {
         hungUp_ = true;
-        return failedWait(completion);
+        return WaitStart::Failed;
     }
     // A byte that came between the question and the wait sets no event of its own.
     if (bytesWaiting(waiting) && waiting > 0 && (eventMask_ & kEventReceived) != 0) {
@@ -463,16 +462,6 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
     }
     armedCompletion_ = &completion;
     return WaitStart::Pending;
-}
-
-WaitStart SystemPort::failedWait(Event& completion) {
-    // A removed adapter makes ClearCommError itself fail (ERROR_ACCESS_DENIED), where a
-    // Linux terminal still answers and then reports the hang-up to the wait. The event is
-    // set all the same, so that whoever waits for it wakes and finds the port gone.
-    if (hungUp_) {
-        completion.set();
-    }
-    return WaitStart::Failed;
 }
 
 int SystemPort::waitForAny(std::span<Event* const> events) {
