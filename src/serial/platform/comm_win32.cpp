@@ -160,6 +160,8 @@ public:
 private:
     bool noteFailure();
     bool usable();
+    // The driver's queues and the line errors it collected since last asked.
+    bool queueStatus(COMSTAT& status);
     bool issueCommWait();
     bool reapCommWait(bool& finished);
     void endCommWait();
@@ -353,35 +355,31 @@ bool SystemPort::purge() {
     return PurgeComm(handle_, PURGE_RXCLEAR | PURGE_TXCLEAR) ? true : noteFailure();
 }
 
-bool SystemPort::bytesWaiting(std::size_t& count) {
-    count = 0;
-    if (!usable()) {
-        return false;
-    }
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!ClearCommError(handle_, &errors, &status)) {
-        return noteFailure();
-    }
-    lineErrors_ |= errors & (CE_RXPARITY | CE_FRAME | CE_OVERRUN | CE_RXOVER);
-    count = status.cbInQue;
-    return true;
-}
-
-bool SystemPort::bytesQueuedForOutput(std::size_t& count) {
-    count = 0;
+bool SystemPort::queueStatus(COMSTAT& status) {
     if (!usable()) {
         return false;
     }
     // ClearCommError also clears the line errors; they are kept for the reads to see.
     DWORD errors = 0;
-    COMSTAT status{};
     if (!ClearCommError(handle_, &errors, &status)) {
         return noteFailure();
     }
     lineErrors_ |= errors & (CE_RXPARITY | CE_FRAME | CE_OVERRUN | CE_RXOVER);
-    count = status.cbOutQue;
     return true;
+}
+
+bool SystemPort::bytesWaiting(std::size_t& count) {
+    COMSTAT status{};
+    const bool known = queueStatus(status);
+    count = known ? status.cbInQue : 0;
+    return known;
+}
+
+bool SystemPort::bytesQueuedForOutput(std::size_t& count) {
+    COMSTAT status{};
+    const bool known = queueStatus(status);
+    count = known ? status.cbOutQue : 0;
+    return known;
 }
 
 bool SystemPort::issueCommWait() {
