@@ -104,8 +104,9 @@ TEST_F(Receive, BytesBehindTheDirectoryReplyNeverAnswerTheFetch) {
 }
 
 // A cancelled file dialog is not held for the outcome pause: there is nothing to report.
-// From the prompt to choose it goes straight to idle, without "Data transmission successful".
-TEST_F(Receive, CancelledFileDialogsReturnToIdleAtOnceWithoutATransfer) {
+// From the prompt to choose it goes straight to idle, without "Data transmission successful"
+// (the machine's tables end a cancelled open dialog of a send the same quiet way).
+TEST_F(Receive, ACancelledSaveDialogReturnsToIdleAtOnceWithoutATransfer) {
     programmer.write("TAG00001.tiv", tagDataFile("abc"));
     startProgrammer();
     exchange->setOutcomePause(Exchange::kOutcomePauseMs);
@@ -118,16 +119,6 @@ TEST_F(Receive, CancelledFileDialogsReturnToIdleAtOnceWithoutATransfer) {
     EXPECT_EQ(view.fileListModes.back(), 0);
     EXPECT_EQ(framesReceived().size(), 2u);  // the directory request and its go-ahead only
     EXPECT_EQ(pc.listing(), "");
-
-    view = RecordingView{};
-    start(Exchange::kSendFunction);  // no answer queued: cancelled
-    EXPECT_TRUE(exchange->cancelled());
-    EXPECT_FALSE(exchange->busy());
-    EXPECT_TRUE(view.boxes.empty());
-    EXPECT_EQ(view.statusTexts,
-              (std::vector<TextId>{TextId::StatusChooseFileToSend, TextId::StatusIdle}));
-    EXPECT_TRUE(view.menusEnabled);
-    EXPECT_EQ(framesReceived().size(), 2u);
 }
 
 // A name the operator did not choose must be a new file: one made at that path while the
