@@ -25,10 +25,11 @@ ls "$startMenu"/*.lnk >/dev/null 2>&1 || fail "no Start-menu links in $startMenu
 version=$("$run" "C:\\Program Files\\Dravolin\\bin\\dravolin-cli.exe" --version 2>&1 | tr -d '\r')
 [ "$version" = "dravolin-cli ${DRAVOLIN_VERSION:-1.1}" ] || fail "the installed program said: $version"
 
-# The uninstaller copies itself away and removes the folder; wait for that, generously.
+# The uninstaller copies itself away and removes the folders, Program Files and the
+# Start menu in turn; wait for both, generously.
 "$run" "C:\\Program Files\\Dravolin\\Uninstall.exe" /S
 for _ in $(seq 300); do
-    [ -e "$installed" ] || break
+    [ -e "$installed" ] || [ -e "$startMenu" ] || break
     sleep 0.1
 done
 [ ! -e "$installed" ] || fail "left in Program Files: $(ls -R "$installed" | head -20)"
