@@ -26,20 +26,8 @@ cp "$work/data/ALLBYTES.tiv" "$work/data/TAG00001.tiv" "$work/sim2/"
 # every pair of rate and parity, of rate and stop bits and of parity and stop bits: 12 of
 # the 24 settings per line, about half the time of all of them.
 covering_settings() {
-    cat <<'EOF'
-9600 E 1
-9600 O 2
-9600 N 1
-19200 E 2
-19200 O 1
-19200 N 2
-38400 E 1
-38400 O 2
-38400 N 2
-57600 E 2
-57600 O 1
-57600 N 1
-EOF
+    printf '%s\n' '9600 E 1' '9600 O 2' '9600 N 1' '19200 E 2' '19200 O 1' '19200 N 2' \
+        '38400 E 1' '38400 O 2' '38400 N 2' '57600 E 2' '57600 O 1' '57600 N 1'
 }
 
 all_settings() {
