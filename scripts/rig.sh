@@ -27,11 +27,13 @@
 #   scripts/rig.sh qmp SOCKET COMMAND-JSON...
 #       sends QMP commands to a running rig's QEMU and prints the replies
 #
-# Exit status of run: the guest script's status; 124 when the time limit passed; 125 when
-# the guest crashed or QEMU failed (the transcript's end is printed); 126 when the rig could
-# not be set up.
+# Exit status of run: the guest script's status; 123 when QEMU itself was killed by a signal
+# (a fault of the emulator, which its unplugging path has now and then: worth a retry);
+# 124 when the time limit passed; 125 when the guest crashed or QEMU failed otherwise (the
+# transcript's end is printed); 126 when the rig could not be set up.
 set -euo pipefail
 
+readonly kExitEmulatorDied=123
 readonly kExitTimeLimit=124
 readonly kExitCrashed=125
 readonly kExitSetup=126
@@ -308,10 +310,16 @@ run() {
         tail -n 30 "$console" >&2
         status=$kExitTimeLimit
     else
-        say "the guest crashed or QEMU failed; the console's end:"
+        local qemu_status=0
+        wait "$qemu" || qemu_status=$?
+        say "the guest crashed or QEMU failed (QEMU's status $qemu_status); the console's end:"
         tail -n 30 "$console" >&2
         grep -a -m 1 'Kernel panic' "$console" | sed 's/^/rig: /' >&2 || true
         status=$kExitCrashed
+        if [ "$qemu_status" -gt 128 ]; then
+            say "QEMU itself was killed by signal $((qemu_status - 128))"
+            status=$kExitEmulatorDied
+        fi
     fi
     stop_process_group "$qemu"
     if [ -n "$hostpid" ]; then

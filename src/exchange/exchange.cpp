@@ -294,16 +294,23 @@ long Exchange::portMessage(unsigned message, std::uintptr_t firstParameter,
     static_cast<void>(secondParameter);
     // Bytes come one message each; a run of them is taken as one once it is all here, from
     // the event loop, so that the port's hand-over is never re-entered from its owner.
+    // The timer is armed once per run, not restarted for every byte of it.
     if (message == MSG_RX_CHAR && linkOpen_) {
         arrived_.push_back(static_cast<std::uint8_t>(firstParameter));
-        arrivalsTimer_.start();
+        takeArrivalsSoon();
     } else if (message == MSG_LINE_GONE && linkOpen_) {
         lineGone_ = true;
-        arrivalsTimer_.start();
+        takeArrivalsSoon();
     } else if (message == MSG_LINE_ERROR && linkOpen_) {
         machine_.lineErrorsSeen();
     }
     return 0;
+}
+
+void Exchange::takeArrivalsSoon() {
+    if (!arrivalsTimer_.isActive()) {
+        arrivalsTimer_.start();
+    }
 }
 
 void Exchange::takeArrivals() {

@@ -131,6 +131,7 @@ private:
     void armWait(std::size_t threshold, int milliseconds);
     void endWait();
     void waitTimedOut();
+    void takeArrivalsSoon();
     void takeArrivals();
     void dropArrivals();
     void endProgress();

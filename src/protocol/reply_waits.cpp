@@ -3,17 +3,15 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "protocol/frames.h"
+
 namespace dravolin {
 
 namespace {
 
-constexpr int kStatusReplyBytes = 2;
 constexpr int kStatusMs = 1000;
 constexpr int kHeaderMs = 1000;
-constexpr int kDirectoryHeaderBytes = 16;
-constexpr int kDirectoryEntryBytes = 16;
 constexpr int kDirectoryMsPerEntry = 600;
-constexpr int kFileHeaderBytes = 8;
 constexpr int kFileMsPerByte = 50;
 constexpr int kFileExtraMs = 50;
 constexpr int kDataMsPerByte = 10;
@@ -41,21 +39,21 @@ int replyWaitMs(int protocolMs, std::size_t bytesSent, std::size_t bytesExpected
 }
 
 int statusWaitMs(std::size_t frameBytes, const LineTiming& line) {
-    return replyWaitMs(kStatusMs, frameBytes, kStatusReplyBytes, line);
+    return replyWaitMs(kStatusMs, frameBytes, kStatusReplyLength, line);
 }
 
 int directoryHeaderWaitMs(const LineTiming& line) {
-    return replyWaitMs(kHeaderMs, kGoAheadBytes, kDirectoryHeaderBytes, line);
+    return replyWaitMs(kHeaderMs, kGoAheadBytes, kDirectoryHeaderLength, line);
 }
 
 int directoryEntriesWaitMs(int entries, const LineTiming& line) {
     const int count = std::max(entries, 0);
-    const auto expected = static_cast<std::size_t>(kDirectoryEntryBytes * count + kCheckByte);
+    const auto expected = kDirectoryEntryLength * static_cast<std::size_t>(count) + kCheckByte;
     return replyWaitMs(kDirectoryMsPerEntry * count, 0, expected, line);
 }
 
 int fileHeaderWaitMs(const LineTiming& line) {
-    return replyWaitMs(kHeaderMs, kGoAheadBytes, kFileHeaderBytes, line);
+    return replyWaitMs(kHeaderMs, kGoAheadBytes, kHeaderLength, line);
 }
 
 int fileDataWaitMs(int dataLength, const LineTiming& line) {
@@ -67,7 +65,7 @@ int fileDataWaitMs(int dataLength, const LineTiming& line) {
 int dataStatusWaitMs(int dataLength, const LineTiming& line) {
     const int length = std::max(dataLength, 0);
     const auto sent = static_cast<std::size_t>(length + kDataFrameExtraBytes);
-    return replyWaitMs(kDataMsPerByte * length, sent, kStatusReplyBytes, line);
+    return replyWaitMs(kDataMsPerByte * length, sent, kStatusReplyLength, line);
 }
 
 }  // namespace dravolin

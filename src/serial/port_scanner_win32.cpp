@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <set>
 
+#include "protocol/wide_text.h"
+
 // The Windows twin of the scanner: the COM ports of the Ports device class, as Device
 // Manager lists them (friendly name, maker, USB vendor and product, serial number), and
 // the ports only the registry's SERIALCOMM map names (drivers that register no device).
@@ -22,34 +24,6 @@ constexpr GUID kPortsClass = {
     0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
 constexpr std::string_view kDevicePrefix = "\\\\.\\";
-
-std::string utf8(const std::wstring& wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(),
-                            length, nullptr, nullptr);
-    }
-    return text;
-}
-
-std::wstring wide(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) {
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                            length);
-    }
-    return result;
-}
 
 // A string of up to `size` wide characters that may or may not end with a zero.
 std::wstring trimmed(const wchar_t* text, std::size_t size) {
@@ -105,7 +79,7 @@ std::string serialNumberOf(HDEVINFO set, SP_DEVINFO_DATA& info) {
     if (!SetupDiGetDeviceInstanceIdW(set, &info, buffer, 255, nullptr)) {
         return {};
     }
-    std::string id = utf8(buffer);
+    std::string id = narrowed(buffer);
     if (id.starts_with("FTDIBUS\\")) {  // FTDIBUS\VID_0403+PID_6001+A12345BA\0000
         const std::size_t last = id.rfind('+');
         const std::size_t end = id.find('\\', last == std::string::npos ? 0 : last);
@@ -146,18 +120,18 @@ void addClassDevices(std::vector<SerialDevice>& devices) {
     SP_DEVINFO_DATA info{};
     info.cbSize = sizeof info;
     for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &info); ++index) {
-        const std::string portName = utf8(portNameOf(set, info));
+        const std::string portName = narrowed(portNameOf(set, info));
         if (comNumber(portName) == 0) {
             continue;  // a printer port of the same class
         }
         SerialDevice device = deviceFor(portName);
-        device.friendlyName = utf8(deviceProperty(set, info, SPDRP_FRIENDLYNAME));
-        device.driver = utf8(deviceProperty(set, info, SPDRP_SERVICE));
-        const std::string hardwareId = utf8(deviceProperty(set, info, SPDRP_HARDWAREID));
+        device.friendlyName = narrowed(deviceProperty(set, info, SPDRP_FRIENDLYNAME));
+        device.driver = narrowed(deviceProperty(set, info, SPDRP_SERVICE));
+        const std::string hardwareId = narrowed(deviceProperty(set, info, SPDRP_HARDWAREID));
         device.usb = hardwareId.starts_with("USB\\") || hardwareId.starts_with("FTDIBUS\\");
         if (device.usb) {
-            device.maker = utf8(deviceProperty(set, info, SPDRP_MFG));
-            device.product = utf8(deviceProperty(set, info, SPDRP_DEVICEDESC));
+            device.maker = narrowed(deviceProperty(set, info, SPDRP_MFG));
+            device.product = narrowed(deviceProperty(set, info, SPDRP_DEVICEDESC));
             device.serialNumber = serialNumberOf(set, info);
             const std::string vendor = hexAfter(hardwareId, "VID_");
             const std::string product = hexAfter(hardwareId, "PID_");
@@ -195,12 +169,12 @@ void addRegistryPorts(std::vector<SerialDevice>& devices) {
         if (result != ERROR_SUCCESS || type != REG_SZ) {
             continue;
         }
-        const std::string portName = utf8(trimmed(data, dataSize / sizeof(wchar_t)));
+        const std::string portName = narrowed(trimmed(data, dataSize / sizeof(wchar_t)));
         SerialDevice device = deviceFor(portName);
         if (comNumber(portName) == 0 || known.count(device.path) != 0) {
             continue;
         }
-        device.driver = utf8(trimmed(name, nameSize));  // "\Device\Serial0"
+        device.driver = narrowed(trimmed(name, nameSize));  // "\Device\Serial0"
         known.insert(device.path);
         devices.push_back(std::move(device));
     }
@@ -258,9 +232,9 @@ bool PortScanner::exists(const std::string& devicePath) const {
     const std::string portName = portNameOfPath(devicePath);
     if (comNumber(portName) > 0) {
         wchar_t target[512];
-        return QueryDosDeviceW(wide(portName).c_str(), target, 512) != 0;
+        return QueryDosDeviceW(widened(portName).c_str(), target, 512) != 0;
     }
-    return GetFileAttributesW(wide(devicePath).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(widened(devicePath).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string PortScanner::resolve(const std::string& devicePath) const {

@@ -124,16 +124,14 @@ comm::ReadOutcome RunReceiver::readWaiting(std::size_t waiting, std::vector<Port
     if (outcome != comm::ReadOutcome::Read) {
         return outcome;
     }
-    const auto raw = std::span<const std::uint8_t>(buffer_.data(), got);
-    if (!opening_.inputMarked()) {
-        for (const std::uint8_t byte : raw) {
-            run.push_back(PortMessage{MSG_RX_CHAR, byte});
-        }
-        return outcome;
+    auto bytes = std::span<const std::uint8_t>(buffer_.data(), got);
+    std::size_t errors = 0;
+    if (opening_.inputMarked()) {
+        decoded_.clear();
+        errors = marked_.decode(bytes, decoded_);
+        bytes = decoded_;
     }
-    decoded_.clear();
-    const std::size_t errors = marked_.decode(raw, decoded_);
-    for (const std::uint8_t byte : decoded_) {
+    for (const std::uint8_t byte : bytes) {
         run.push_back(PortMessage{MSG_RX_CHAR, byte});
     }
     if (errors > 0) {

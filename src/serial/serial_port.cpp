@@ -281,6 +281,12 @@ bool SerialPort::beginWaitForPortEvent(PortOpening& opening) {
         }
         comm::Port& port = opening.port();
         const comm::WaitStart start = port.beginEventWait(opening.commEvent());
+        if (start == comm::WaitStart::Failed && port.hungUp()) {
+            // A port that cannot even be watched has gone (a removed adapter fails the
+            // question itself): the loop must wake to tell so, not sleep in a wait that no
+            // device will end.
+            opening.commEvent().set();
+        }
         if (start != comm::WaitStart::CompletedAtOnce) {
             opening.endPortUse();
             return start == comm::WaitStart::Pending;

@@ -10,9 +10,9 @@ namespace {
 // cover the same for a receive).
 class CancelAndDeadLine : public ExchangeFixture {};
 
-TEST_F(CancelAndDeadLine, CancelMidSendLeavesTheProgrammerWithoutTheFile) {
+TEST_F(CancelAndDeadLine, CancelOrTheProgrammerGoneMidSendLeavesItWithoutTheFile) {
     pc.write("BIG.tiv", tagDataFile(std::string(3000, 's')));
-    simOptions.pace = LinePace{9600, 'E', 1};
+    simOptions.pace = LinePace{9600, 'E', 1};  // the data frame takes over three seconds
     startProgrammer();
     view.onProgress = [this](const TransferProgress& progress) {
         if (progress.done > 100) {
@@ -34,12 +34,9 @@ TEST_F(CancelAndDeadLine, CancelMidSendLeavesTheProgrammerWithoutTheFile) {
     const std::unique_ptr<comm::Port> other = comm::makeSystemPort();
     EXPECT_TRUE(other->open(devicePath())) << comm::errorText(comm::lastError());
     EXPECT_FALSE(programmer.holds("BIG.tiv"));
-}
 
-TEST_F(CancelAndDeadLine, ProgrammerGoneMidSendEndsWithNAndTheCause) {
-    pc.write("BIG.tiv", tagDataFile(std::string(3000, 's')));
-    simOptions.pace = LinePace{9600, 'E', 1};  // the data frame takes over three seconds
-    startProgrammer();
+    // Gone: the exchange ends with N and names the device.
+    restartWith([](SimulatorOptions& options) { options.pace = LinePace{9600, 'E', 1}; });
     bool stopped = false;
     view.onProgress = [&](const TransferProgress& progress) {
         if (progress.done > 100 && !stopped) {

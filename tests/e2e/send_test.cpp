@@ -1,15 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "support/exchange_fixture.h"
 
 namespace dravolin::test {
 namespace {
-
-using Wait = std::pair<std::size_t, int>;
-using Fault = std::function<void(SimulatorOptions&)>;
 
 class Send : public ExchangeFixture {
 protected:
@@ -91,49 +85,6 @@ TEST_F(Send, ProgressFollowsTheBytesThatHaveLeftThePc) {
     expectFailure('N');
     ASSERT_FALSE(view.progress.empty());
     EXPECT_EQ(view.progress.back().done, 308u);
-}
-
-TEST_F(Send, MalformedOrMissingFilesEndWithDAndNothingReachesTheDevice) {
-    pc.write("SHORT.tiv", "abcd0050only a few bytes");
-    pc.write("NEG.tiv", "abcd-001xxxxx");
-    pc.write("TINY.tiv", "abc");
-    startProgrammer();
-    for (const char* name : {"SHORT.tiv", "NEG.tiv", "TINY.tiv", "MISSING.tiv"}) {
-        SCOPED_TRACE(name);
-        view = RecordingView{};
-        send(name);
-        expectFailure('D');
-        EXPECT_FALSE(exchange->failureDetail().empty());
-    }
-    EXPECT_TRUE(waits.empty());
-    EXPECT_TRUE(framesReceived().empty());
-}
-
-// Either phase may fail (the machine's tables hold every row); a letter ends with its own
-// text, an unknown one with none, and a refused announcement before any data ('S': memory
-// full).
-TEST_F(Send, FailuresOfEitherPhaseAndStatusLetters) {
-    pc.write("NEWTAG.tiv", tagDataFile(std::string(100, 'd')));  // a second for the reply
-    for (char letter : std::string("STA")) {
-        SCOPED_TRACE(letter);
-        restartWith([letter](auto& o) { o.answers[DeviceCommand::Announce] = letter; });
-        send("NEWTAG.tiv");
-        expectFailure(letter);                   // 'A' has no box, only the failure text
-        EXPECT_EQ(framesReceived().size(), 1u);  // the announcement, no data frame
-        EXPECT_FALSE(programmer.holds("NEWTAG.tiv"));
-    }
-    const std::tuple<const char*, Fault, char, std::size_t> faults[] = {
-        {"no answer to the data", [](auto& o) { o.silentPhases.insert(DevicePhase::DataStatus); },
-         'N', 2},
-        {"data refused", [](auto& o) { o.answers[DeviceCommand::Data] = 'X'; }, 'X', 2},
-    };
-    for (const auto& [what, fault, outcome, phases] : faults) {
-        SCOPED_TRACE(what);
-        restartWith(fault);
-        send("NEWTAG.tiv");
-        expectFailure(outcome);
-        EXPECT_EQ(waits.size(), phases);
-    }
 }
 
 }  // namespace

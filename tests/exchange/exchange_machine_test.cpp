@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,10 +58,6 @@ Bytes tagFile(int length) {
     return file;
 }
 
-Bytes tail(const Bytes& bytes, std::size_t from) {
-    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end());
-}
-
 DeviceNameField nameField(const std::string& name) {
     DeviceNameField field{};
     field.fill(' ');
@@ -70,61 +67,30 @@ DeviceNameField nameField(const std::string& name) {
 
 // ---- Events in, actions out, as words
 
-struct Event {
-    enum class Kind { Bytes, TimeOut, Cancel, HangUp, Choose, File, Loaded, Saved, Failure, EndAt };
-    Kind kind;
-    Bytes bytes{};
-    int index = 0;
-    std::optional<std::string> path{};
-};
+// An event is one call on the machine.
+using Event = std::function<MachineActions(ExchangeMachine&)>;
 
 Event rx(Bytes bytes) {
-    return {Event::Kind::Bytes, std::move(bytes)};
+    return [bytes](ExchangeMachine& machine) { return machine.received(bytes); };
 }
-const Event timeOut{Event::Kind::TimeOut};
-const Event cancel{Event::Kind::Cancel};
-const Event hangUp{Event::Kind::HangUp};
-const Event saved{Event::Kind::Saved};
+const Event timeOut = [](ExchangeMachine& machine) { return machine.timedOut(); };
+const Event cancel = [](ExchangeMachine& machine) { return machine.cancel(); };
+const Event hangUp = [](ExchangeMachine& machine) { return machine.hungUp(); };
+const Event saved = [](ExchangeMachine& machine) { return machine.saved(); };
 Event choose(int index) {
-    return {Event::Kind::Choose, {}, index};
+    return [index](ExchangeMachine& machine) { return machine.entryChosen(index); };
 }
 Event answer(std::optional<std::string> path) {
-    return {Event::Kind::File, {}, 0, std::move(path)};
+    return [path](ExchangeMachine& machine) { return machine.fileChosen(path); };
 }
 Event loaded(Bytes bytes) {
-    return {Event::Kind::Loaded, std::move(bytes)};
+    return [bytes](ExchangeMachine& machine) { return machine.fileLoaded(bytes); };
 }
 Event failure(std::string reason) {
-    return {Event::Kind::Failure, {}, 0, std::move(reason)};
+    return [reason](ExchangeMachine& machine) { return machine.localFailure(reason); };
 }
 Event endAt(char letter) {
-    return {Event::Kind::EndAt, {}, letter};
-}
-
-MachineActions feed(ExchangeMachine& machine, const Event& event) {
-    switch (event.kind) {
-        case Event::Kind::Bytes:
-            return machine.received(event.bytes);
-        case Event::Kind::TimeOut:
-            return machine.timedOut();
-        case Event::Kind::Cancel:
-            return machine.cancel();
-        case Event::Kind::HangUp:
-            return machine.hungUp();
-        case Event::Kind::Choose:
-            return machine.entryChosen(event.index);
-        case Event::Kind::File:
-            return machine.fileChosen(event.path);
-        case Event::Kind::Loaded:
-            return machine.fileLoaded(event.bytes);
-        case Event::Kind::Saved:
-            return machine.saved();
-        case Event::Kind::Failure:
-            return machine.localFailure(*event.path);
-        case Event::Kind::EndAt:
-            return machine.endAtListing(static_cast<char>(event.index));
-    }
-    return {};
+    return [letter](ExchangeMachine& machine) { return machine.endAtListing(letter); };
 }
 
 std::string frameWord(const Bytes& frame) {
@@ -177,27 +143,29 @@ std::string word(const MachineAction& action) {
     return "?";
 }
 
+// A row: the events fed after the start and the words of every action but progress, in
+// order, with ", " between them.
 struct Row {
     const char* name;
     std::vector<Event> events;
-    std::vector<std::string> actions;  // every action but progress, in order
+    std::string actions;
 };
 
 const LineTiming kLine{9600, 'E', 1};
 
-std::vector<std::string> run(ExchangeMachine& machine, const ExchangeRequest& request,
-                             const std::vector<Event>& events) {
-    std::vector<std::string> words;
+std::string run(ExchangeMachine& machine, const ExchangeRequest& request,
+                const std::vector<Event>& events) {
+    std::string words;
     auto note = [&words](const MachineActions& actions) {
         for (const MachineAction& action : actions) {
             if (action.kind != MachineAction::Kind::Progress) {
-                words.push_back(word(action));
+                words += (words.empty() ? "" : ", ") + word(action);
             }
         }
     };
     note(machine.start(request));
     for (const Event& event : events) {
-        note(feed(machine, event));
+        note(event(machine));
     }
     return words;
 }
@@ -210,12 +178,21 @@ void checkTable(const ExchangeRequest& request, const std::vector<Row>& rows) {
     }
 }
 
-ExchangeRequest receiveRequest(ExchangeRequest::Kind kind = ExchangeRequest::Kind::Receive) {
+ExchangeRequest requestOf(ExchangeRequest::Kind kind, const LineTiming& line = kLine,
+                          const std::string& path = "") {
     ExchangeRequest request;
     request.kind = kind;
-    request.line = kLine;
+    request.line = line;
+    request.path = path;
     return request;
 }
+
+std::vector<Event> then(std::vector<Event> head, const std::vector<Event>& rest) {
+    head.insert(head.end(), rest.begin(), rest.end());
+    return head;
+}
+
+const Event accepted = rx(status('0'));
 
 // ---- The directory
 
@@ -223,171 +200,117 @@ TEST(ExchangeMachine, DirectoryTableEveryReplyTimeOutCancelAndHangUp) {
     const Bytes two = withCheckByte(directoryBody(2));
     Bytes damaged = two;
     damaged.back() ^= 0x01;
-    const std::vector<std::string> toHeader = {"open",   "send D/2",   "wait 2",
-                                               "disarm", "send STX/1", "wait 16"};
-    auto after = [](std::vector<std::string> head, std::vector<std::string> rest) {
-        head.insert(head.end(), rest.begin(), rest.end());
-        return head;
-    };
-    const std::vector<std::string> toEntries = after(toHeader, {"disarm", "wait 49"});
-    checkTable(receiveRequest(),
-               {
-                   {"listed",
-                    {rx(status('0')), rx(directoryBody(2)), rx({two.back()})},
-                    after(toEntries, {"disarm", "list 2", "close"})},
-                   {"whole reply in one run",
-                    {rx(status('0')), rx(two)},
-                    after(toEntries, {"disarm", "list 2", "close"})},
-                   {"refused",
-                    {rx(status('V'))},
-                    {"open", "send D/2", "wait 2", "disarm", "close", "end V"}},
-                   {"any letter",
-                    {rx(status('A'))},
-                    {"open", "send D/2", "wait 2", "disarm", "close", "end A"}},
-                   {"silence", {timeOut}, {"open", "send D/2", "wait 2", "close", "end N timeout"}},
-                   {"short status",
-                    {rx({'0'}), timeOut},
-                    {"open", "send D/2", "wait 2", "close", "end N timeout"}},
-                   {"noise for a status",
-                    {rx({0xF8, 0x80})},
-                    {"open", "send D/2", "wait 2", "disarm", "close", "end N noreply"}},
-                   {"noise, then silence",
-                    {rx({0x66}), timeOut},
-                    {"open", "send D/2", "wait 2", "close", "end N timeout noreply"}},
-                   {"short header",
-                    {rx(status('0')), rx(Bytes(15, ' ')), timeOut},
-                    after(toHeader, {"close", "end N timeout"})},
-                   {"short entries",
-                    {rx(status('0')), rx(directoryBody(2)), timeOut},
-                    after(toEntries, {"close", "end N timeout"})},
-                   {"16 entries",
-                    {rx(status('0')), rx(directoryHeader("0016"))},
-                    after(toHeader, {"disarm", "close", "end W detail"})},
-                   {"negative count",
-                    {rx(status('0')), rx(directoryHeader("-001"))},
-                    after(toHeader, {"disarm", "close", "end W detail"})},
-                   {"letters for a count",
-                    {rx(status('0')), rx(directoryHeader("ABCD"))},
-                    after(toHeader, {"disarm", "close", "end 0 nofiles"})},
-                   {"empty",
-                    {rx(status('0')), rx(directoryHeader("0000"))},
-                    after(toHeader, {"disarm", "close", "end 0 nofiles"})},
-                   {"damaged",
-                    {rx(status('0')), rx(damaged)},
-                    after(toEntries, {"disarm", "close", "end B"})},
-                   {"cancel at status",
-                    {cancel},
-                    {"open", "send D/2", "wait 2", "disarm", "close", "end cancelled"}},
-                   {"cancel at header",
-                    {rx(status('0')), cancel},
-                    after(toHeader, {"disarm", "close", "end cancelled"})},
-                   {"cancel at entries",
-                    {rx(status('0')), rx(directoryBody(2)), cancel},
-                    after(toEntries, {"disarm", "close", "end cancelled"})},
-                   {"cancel at the choice",
-                    {rx(status('0')), rx(two), cancel},
-                    after(toEntries, {"disarm", "list 2", "close", "end cancelled"})},
-                   {"hang-up at status",
-                    {hangUp},
-                    {"open", "send D/2", "wait 2", "disarm", "close", "end N gone"}},
-                   {"hang-up at header",
-                    {rx(status('0')), hangUp},
-                    after(toHeader, {"disarm", "close", "end N gone"})},
-                   {"hang-up at entries",
-                    {rx(status('0')), rx(directoryBody(2)), hangUp},
-                    after(toEntries, {"disarm", "close", "end N gone"})},
-                   {"hang-up after the list is nothing",
-                    {rx(status('0')), rx(two), hangUp, timeOut},
-                    after(toEntries, {"disarm", "list 2", "close"})},
-                   {"a program ends at the listing",
-                    {rx(status('0')), rx(two), endAt('R')},
-                    after(toEntries, {"disarm", "list 2", "close", "end R"})},
-               });
-    checkTable(receiveRequest(ExchangeRequest::Kind::List),
-               {{"a listing alone",
-                 {rx(status('0')), rx(two)},
-                 after(toEntries, {"disarm", "list 2", "close", "end 0"})}});
+    const Event entries = rx(directoryBody(2));
+    auto afterStatus = [](const std::vector<Event>& rest) { return then({accepted}, rest); };
+    const std::string asked = "open, send D/2, wait 2";
+    const std::string toHeader = asked + ", disarm, send STX/1, wait 16";
+    const std::string toEntries = toHeader + ", disarm, wait 49";
+    checkTable(
+        requestOf(ExchangeRequest::Kind::Receive),
+        {
+            {"listed", afterStatus({entries, rx({two.back()})}),
+             toEntries + ", disarm, list 2, close"},
+            {"whole reply in one run", afterStatus({rx(two)}),
+             toEntries + ", disarm, list 2, close"},
+            {"refused", {rx(status('V'))}, asked + ", disarm, close, end V"},
+            {"any letter", {rx(status('A'))}, asked + ", disarm, close, end A"},
+            {"silence", {timeOut}, asked + ", close, end N timeout"},
+            {"short status", {rx({'0'}), timeOut}, asked + ", close, end N timeout"},
+            {"noise for a status", {rx({0xF8, 0x80})}, asked + ", disarm, close, end N noreply"},
+            {"noise, then silence",
+             {rx({0x66}), timeOut},
+             asked + ", close, end N timeout noreply"},
+            {"short header", afterStatus({rx(Bytes(15, ' ')), timeOut}),
+             toHeader + ", close, end N timeout"},
+            {"short entries", afterStatus({entries, timeOut}),
+             toEntries + ", close, end N timeout"},
+            {"16 entries", afterStatus({rx(directoryHeader("0016"))}),
+             toHeader + ", disarm, close, end W detail"},
+            {"negative count", afterStatus({rx(directoryHeader("-001"))}),
+             toHeader + ", disarm, close, end W detail"},
+            {"letters for a count", afterStatus({rx(directoryHeader("ABCD"))}),
+             toHeader + ", disarm, close, end 0 nofiles"},
+            {"empty", afterStatus({rx(directoryHeader("0000"))}),
+             toHeader + ", disarm, close, end 0 nofiles"},
+            {"damaged", afterStatus({rx(damaged)}), toEntries + ", disarm, close, end B"},
+            {"cancel at status", {cancel}, asked + ", disarm, close, end cancelled"},
+            {"cancel at header", afterStatus({cancel}),
+             toHeader + ", disarm, close, end cancelled"},
+            {"cancel at entries", afterStatus({entries, cancel}),
+             toEntries + ", disarm, close, end cancelled"},
+            {"cancel at the choice", afterStatus({rx(two), cancel}),
+             toEntries + ", disarm, list 2, close, end cancelled"},
+            {"hang-up at status", {hangUp}, asked + ", disarm, close, end N gone"},
+            {"hang-up at header", afterStatus({hangUp}), toHeader + ", disarm, close, end N gone"},
+            {"hang-up at entries", afterStatus({entries, hangUp}),
+             toEntries + ", disarm, close, end N gone"},
+            {"hang-up after the list is nothing", afterStatus({rx(two), hangUp, timeOut}),
+             toEntries + ", disarm, list 2, close"},
+            {"a program ends at the listing", afterStatus({rx(two), endAt('R')}),
+             toEntries + ", disarm, list 2, close, end R"},
+        });
+    checkTable(requestOf(ExchangeRequest::Kind::List),
+               {{"a listing alone", afterStatus({rx(two)}),
+                 toEntries + ", disarm, list 2, close, end 0"}});
 }
 
 // ---- The fetch
 
 TEST(ExchangeMachine, FetchTableEveryReplyTimeOutCancelHangUpAndSave) {
-    const Bytes file = tagFile(100);
-    const Bytes reply = withCheckByte(file);
+    const Bytes reply = withCheckByte(tagFile(100));
     Bytes damaged = reply;
     damaged[20] ^= 0x40;
-    const Bytes listed = withCheckByte(directoryBody(2));
-    const std::vector<Event> toChoice = {rx(status('0')), rx(listed), choose(1)};
-    auto events = [&toChoice](std::vector<Event> rest) {
-        std::vector<Event> all = toChoice;
-        all.insert(all.end(), rest.begin(), rest.end());
-        return all;
-    };
-    const std::vector<std::string> listing = {
-        "open",   "send D/2", "wait 2", "disarm", "send STX/1", "wait 16",
-        "disarm", "wait 49",  "disarm", "list 2", "close",      "ask save TAG00002"};
-    auto after = [&listing](std::vector<std::string> rest) {
-        std::vector<std::string> all = listing;
-        all.insert(all.end(), rest.begin(), rest.end());
-        return all;
-    };
-    const std::vector<std::string> fetch = {"open", "send G/10", "wait 2"};
-    const std::vector<std::string> header = {"open",   "send G/10",  "wait 2",
-                                             "disarm", "send STX/1", "wait 8"};
-    auto more = [](std::vector<std::string> head, std::vector<std::string> rest) {
-        head.insert(head.end(), rest.begin(), rest.end());
-        return head;
-    };
-    const std::vector<std::string> data = more(header, {"disarm", "wait 109"});
+    const std::vector<Event> toListing = {accepted, rx(withCheckByte(directoryBody(2)))};
+    const std::vector<Event> toChoice = then(toListing, {choose(1)});
+    const std::vector<Event> toFetch = then(toChoice, {answer("/t.tiv")});
+    const Event header = rx(fileHeader("0100"));
+    const std::string listed =
+        "open, send D/2, wait 2, disarm, send STX/1, wait 16, disarm, wait 49, disarm, list 2, "
+        "close";
+    const std::string listing = listed + ", ask save TAG00002, ";
+    const std::string fetch = "open, send G/10, wait 2";
+    const std::string toHeader = fetch + ", disarm, send STX/1, wait 8";
+    const std::string data = toHeader + ", disarm, wait 109";
     checkTable(
-        receiveRequest(),
+        requestOf(ExchangeRequest::Kind::Receive),
         {
-            {"saved", events({answer("/t.tiv"), rx(status('0')), rx(reply), saved}),
-             after(more(data, {"disarm", "close", "save /t.tiv/108", "end 0 saved /t.tiv"}))},
-            {"save dialog cancelled", events({answer(std::nullopt)}),
-             after({"end cancelled quiet"})},
-            {"no such entry",
-             {rx(status('0')), rx(listed), choose(2), choose(-1), endAt('0')},
-             more(std::vector<std::string>(listing.begin(), listing.end() - 1), {"end 0"})},
-            {"refused", events({answer("/t.tiv"), rx(status('R'))}),
-             after(more(fetch, {"disarm", "end R", "close"}))},
-            {"silence", events({answer("/t.tiv"), timeOut}),
-             after(more(fetch, {"close", "end N timeout"}))},
-            {"no header",
-             events({answer("/t.tiv"), rx(status('0')), rx(fileHeader("01")), timeOut}),
-             after(more(header, {"close", "end N timeout"}))},
-            {"short data",
-             events({answer("/t.tiv"), rx(status('0')), rx(fileHeader("0100")), timeOut}),
-             after(more(data, {"close", "end N timeout"}))},
-            {"negative length", events({answer("/t.tiv"), rx(status('0')), rx(fileHeader("-001"))}),
-             after(more(header, {"disarm", "close", "end W detail"}))},
-            {"damaged", events({answer("/t.tiv"), rx(status('0')), rx(damaged)}),
-             after(more(data, {"disarm", "close", "end B"}))},
-            {"not saved",
-             events({answer("/t.tiv"), rx(status('0')), rx(reply), failure("read-only")}),
-             after(more(data, {"disarm", "close", "save /t.tiv/108", "end D detail"}))},
-            {"cancel at status", events({answer("/t.tiv"), cancel}),
-             after(more(fetch, {"disarm", "close", "end cancelled"}))},
-            {"cancel at data",
-             events({answer("/t.tiv"), rx(status('0')), rx(fileHeader("0100")), cancel}),
-             after(more(data, {"disarm", "close", "end cancelled"}))},
-            {"cancel while saving is too late",
-             events({answer("/t.tiv"), rx(status('0')), rx(reply), cancel, saved}),
-             after(more(data, {"disarm", "close", "save /t.tiv/108", "end 0 saved /t.tiv"}))},
-            {"hang-up at header", events({answer("/t.tiv"), rx(status('0')), hangUp}),
-             after(more(header, {"disarm", "close", "end N gone"}))},
-            {"hang-up at data",
-             events({answer("/t.tiv"), rx(status('0')), rx(fileHeader("0100")), hangUp}),
-             after(more(data, {"disarm", "close", "end N gone"}))},
+            {"saved", then(toFetch, {accepted, rx(reply), saved}),
+             listing + data + ", disarm, close, save /t.tiv/108, end 0 saved /t.tiv"},
+            {"save dialog cancelled", then(toChoice, {answer(std::nullopt)}),
+             listing + "end cancelled quiet"},
+            {"no such entry", then(toListing, {choose(2), choose(-1), endAt('0')}),
+             listed + ", end 0"},
+            {"refused", then(toFetch, {rx(status('R'))}),
+             listing + fetch + ", disarm, end R, close"},
+            {"silence", then(toFetch, {timeOut}), listing + fetch + ", close, end N timeout"},
+            {"no header", then(toFetch, {accepted, rx(fileHeader("01")), timeOut}),
+             listing + toHeader + ", close, end N timeout"},
+            {"short data", then(toFetch, {accepted, header, timeOut}),
+             listing + data + ", close, end N timeout"},
+            {"negative length", then(toFetch, {accepted, rx(fileHeader("-001"))}),
+             listing + toHeader + ", disarm, close, end W detail"},
+            {"damaged", then(toFetch, {accepted, rx(damaged)}),
+             listing + data + ", disarm, close, end B"},
+            {"not saved", then(toFetch, {accepted, rx(reply), failure("read-only")}),
+             listing + data + ", disarm, close, save /t.tiv/108, end D detail"},
+            {"cancel at status", then(toFetch, {cancel}),
+             listing + fetch + ", disarm, close, end cancelled"},
+            {"cancel at data", then(toFetch, {accepted, header, cancel}),
+             listing + data + ", disarm, close, end cancelled"},
+            {"cancel while saving is too late", then(toFetch, {accepted, rx(reply), cancel, saved}),
+             listing + data + ", disarm, close, save /t.tiv/108, end 0 saved /t.tiv"},
+            {"hang-up at header", then(toFetch, {accepted, hangUp}),
+             listing + toHeader + ", disarm, close, end N gone"},
+            {"hang-up at data", then(toFetch, {accepted, header, hangUp}),
+             listing + data + ", disarm, close, end N gone"},
         });
-    ExchangeRequest direct = receiveRequest(ExchangeRequest::Kind::Fetch);
+    ExchangeRequest direct = requestOf(ExchangeRequest::Kind::Fetch, kLine, "/b/TAG00001.tiv");
     direct.name = nameField("TAG00001");
-    direct.path = "/b/TAG00001.tiv";
     direct.keepExisting = true;
     checkTable(direct, {{"a run's fetch, keeping what exists",
-                         {rx(status('0')), rx(reply), saved},
-                         more(data, {"disarm", "close", "save /b/TAG00001.tiv/108 keep",
-                                     "end 0 saved /b/TAG00001.tiv"})}});
+                         {accepted, rx(reply), saved},
+                         data + ", disarm, close, save /b/TAG00001.tiv/108 keep, "
+                                "end 0 saved /b/TAG00001.tiv"}});
 }
 
 // ---- The send
@@ -396,54 +319,42 @@ TEST(ExchangeMachine, SendTableEveryReplyTimeOutCancelHangUpAndFile) {
     const Bytes file = tagFile(12);
     Bytes longer = file;
     longer.insert(longer.end(), {'x', 'y'});
-    const Bytes shortFile(file.begin(), file.end() - 1);
-    const std::vector<std::string> chosen = {"ask open", "load /d/TAG00017.tiv"};
-    auto after = [](std::vector<std::string> head, std::vector<std::string> rest) {
-        head.insert(head.end(), rest.begin(), rest.end());
-        return head;
-    };
-    const std::vector<std::string> announced = after(chosen, {"open", "send T/18", "wait 2"});
-    const std::vector<std::string> sent = after(announced, {"disarm", "send STX/14", "wait 2"});
-    const std::vector<Event> pick = {answer("/d/TAG00017.tiv")};
-    auto events = [&pick](std::vector<Event> rest) {
-        std::vector<Event> all = pick;
-        all.insert(all.end(), rest.begin(), rest.end());
-        return all;
-    };
-    ExchangeRequest request;
-    request.kind = ExchangeRequest::Kind::Send;
-    request.line = kLine;
+    const Event pick = answer("/d/TAG00017.tiv");
+    const std::vector<Event> toAnnounce = {pick, loaded(file)};
+    const std::string chosen = "ask open, load /d/TAG00017.tiv";
+    const std::string announced = chosen + ", open, send T/18, wait 2";
+    const std::string sent = announced + ", disarm, send STX/14, wait 2";
     checkTable(
-        request,
+        requestOf(ExchangeRequest::Kind::Send),
         {
-            {"stored", events({loaded(file), rx(status('0')), rx(status('0'))}),
-             after(sent, {"disarm", "close", "end 0 stored TAG00017"})},
+            {"stored", then(toAnnounce, {accepted, accepted}),
+             sent + ", disarm, close, end 0 stored TAG00017"},
             {"bytes beyond the length stay home",
-             events({loaded(longer), rx(status('0')), rx(status('0'))}),
-             after(sent, {"disarm", "close", "end 0 stored TAG00017"})},
-            {"open dialog cancelled", {answer(std::nullopt)}, {"ask open", "end cancelled quiet"}},
-            {"unreadable", events({failure("no such file")}), after(chosen, {"end D detail"})},
-            {"shorter than announced", events({loaded(shortFile)}),
-             after(chosen, {"end D detail"})},
-            {"no header", events({loaded(Bytes{'T', 'R'})}), after(chosen, {"end D detail"})},
-            {"memory full", events({loaded(file), rx(status('S'))}),
-             after(announced, {"disarm", "close", "end S"})},
-            {"data refused", events({loaded(file), rx(status('0')), rx(status('X'))}),
-             after(sent, {"disarm", "close", "end X"})},
-            {"silence", events({loaded(file), timeOut}),
-             after(announced, {"close", "end N timeout"})},
-            {"no data status", events({loaded(file), rx(status('0')), rx({'0'}), timeOut}),
-             after(sent, {"close", "end N timeout"})},
-            {"cancel in the dialog", {cancel}, {"ask open", "end cancelled"}},
-            {"cancel at the announcement", events({loaded(file), cancel}),
-             after(announced, {"disarm", "close", "end cancelled"})},
-            {"cancel at the data", events({loaded(file), rx(status('0')), cancel}),
-             after(sent, {"disarm", "close", "end cancelled"})},
-            {"hang-up at the data", events({loaded(file), rx(status('0')), hangUp}),
-             after(sent, {"disarm", "close", "end N gone"})},
+             {pick, loaded(longer), accepted, accepted},
+             sent + ", disarm, close, end 0 stored TAG00017"},
+            {"open dialog cancelled", {answer(std::nullopt)}, "ask open, end cancelled quiet"},
+            {"unreadable", {pick, failure("no such file")}, chosen + ", end D detail"},
+            {"shorter than announced",
+             {pick, loaded(Bytes(file.begin(), file.end() - 1))},
+             chosen + ", end D detail"},
+            {"no header", {pick, loaded(Bytes{'T', 'R'})}, chosen + ", end D detail"},
+            {"memory full", then(toAnnounce, {rx(status('S'))}),
+             announced + ", disarm, close, end S"},
+            {"data refused", then(toAnnounce, {accepted, rx(status('X'))}),
+             sent + ", disarm, close, end X"},
+            {"silence", then(toAnnounce, {timeOut}), announced + ", close, end N timeout"},
+            {"no data status", then(toAnnounce, {accepted, rx({'0'}), timeOut}),
+             sent + ", close, end N timeout"},
+            {"cancel in the dialog", {cancel}, "ask open, end cancelled"},
+            {"cancel at the announcement", then(toAnnounce, {cancel}),
+             announced + ", disarm, close, end cancelled"},
+            {"cancel at the data", then(toAnnounce, {accepted, cancel}),
+             sent + ", disarm, close, end cancelled"},
+            {"hang-up at the data", then(toAnnounce, {accepted, hangUp}),
+             sent + ", disarm, close, end N gone"},
             {"late events after the end",
-             events({loaded(file), timeOut, timeOut, rx(status('0')), cancel, saved}),
-             after(announced, {"close", "end N timeout"})},
+             then(toAnnounce, {timeOut, timeOut, accepted, cancel, saved}),
+             announced + ", close, end N timeout"},
         });
 }
 
@@ -466,25 +377,15 @@ TEST(ExchangeMachine, WaitsAreTheLineTimedWaitsForEveryRateAndSize) {
                         }
                     };
                     ExchangeMachine machine;
-                    ExchangeRequest fetch;
-                    fetch.kind = ExchangeRequest::Kind::Fetch;
-                    fetch.line = line;
-                    note(machine.start(fetch));
+                    note(machine.start(requestOf(ExchangeRequest::Kind::Fetch, line)));
                     note(machine.received(status('0')));
                     note(machine.received(tagFile(length)));
                     note(machine.timedOut());
-                    ExchangeRequest send;
-                    send.kind = ExchangeRequest::Kind::Send;
-                    send.line = line;
-                    send.path = "/TAG.tiv";
-                    note(machine.start(send));
+                    note(machine.start(requestOf(ExchangeRequest::Kind::Send, line, "/TAG.tiv")));
                     note(machine.fileLoaded(tagFile(length)));
                     note(machine.received(status('0')));
                     note(machine.timedOut());
-                    ExchangeRequest list;
-                    list.kind = ExchangeRequest::Kind::List;
-                    list.line = line;
-                    note(machine.start(list));
+                    note(machine.start(requestOf(ExchangeRequest::Kind::List, line)));
                     note(machine.received(status('0')));
                     note(machine.received(directoryBody(15)));
                     note(machine.timedOut());
@@ -503,8 +404,9 @@ TEST(ExchangeMachine, WaitsAreTheLineTimedWaitsForEveryRateAndSize) {
 }
 
 TEST(ExchangeMachine, ProgressCountsTheFileBytesBothWaysAndEndsAtTheWhole) {
-    auto progressOf = [](const MachineActions& actions, std::vector<std::size_t>& done,
-                         std::size_t& total) {
+    std::vector<std::size_t> done;
+    std::size_t total = 0;
+    auto progressOf = [&done, &total](const MachineActions& actions) {
         for (const MachineAction& action : actions) {
             if (action.kind == MachineAction::Kind::Progress) {
                 done.push_back(action.done);
@@ -514,31 +416,22 @@ TEST(ExchangeMachine, ProgressCountsTheFileBytesBothWaysAndEndsAtTheWhole) {
     };
     const Bytes reply = withCheckByte(tagFile(9999));
     ExchangeMachine machine;
-    ExchangeRequest fetch;
-    fetch.kind = ExchangeRequest::Kind::Fetch;
-    fetch.line = kLine;
-    std::vector<std::size_t> done;
-    std::size_t total = 0;
-    progressOf(machine.start(fetch), done, total);
-    progressOf(machine.received(status('0')), done, total);
-    progressOf(machine.received(Bytes(reply.begin(), reply.begin() + 5000)), done, total);
-    progressOf(machine.received(tail(reply, 5000)), done, total);
+    progressOf(machine.start(requestOf(ExchangeRequest::Kind::Fetch)));
+    progressOf(machine.received(status('0')));
+    progressOf(machine.received(Bytes(reply.begin(), reply.begin() + 5000)));
+    progressOf(machine.received(Bytes(reply.begin() + 5000, reply.end())));
     EXPECT_EQ(total, 10007u);
     EXPECT_EQ(done, (std::vector<std::size_t>{5000, 10007, 10007}));
     machine.saved();
 
-    ExchangeRequest send;
-    send.kind = ExchangeRequest::Kind::Send;
-    send.line = kLine;
-    send.path = "/TAG.tiv";
     done.clear();
-    progressOf(machine.start(send), done, total);
-    progressOf(machine.fileLoaded(tagFile(9999)), done, total);
-    progressOf(machine.received(status('0')), done, total);
-    progressOf(machine.frameLeft(4001), done, total);
-    progressOf(machine.frameLeft(10001), done, total);
-    progressOf(machine.received(Bytes{'0'}), done, total);
-    progressOf(machine.received(Bytes{'0'}), done, total);
+    progressOf(machine.start(requestOf(ExchangeRequest::Kind::Send, kLine, "/TAG.tiv")));
+    progressOf(machine.fileLoaded(tagFile(9999)));
+    progressOf(machine.received(status('0')));
+    progressOf(machine.frameLeft(4001));
+    progressOf(machine.frameLeft(10001));
+    progressOf(machine.received(Bytes{'0'}));
+    progressOf(machine.received(Bytes{'0'}));
     EXPECT_EQ(total, 10007u);
     EXPECT_EQ(done, (std::vector<std::size_t>{8, 4008, 10007, 10007}));
 }

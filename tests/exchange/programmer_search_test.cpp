@@ -176,25 +176,23 @@ TEST(ProgrammerSearchTest, SkippedAndUnusableDevicesAreLeftWithTheirReasonAndThe
     EXPECT_EQ(run.progress.back().tryNumber, 24u + 5u);
 }
 
-TEST(ProgrammerSearchTest, CancelEndsTheRunningTryAndTheSearchWithNothingMoreAsked) {
+TEST(ProgrammerSearchTest, CancelOrNoDeviceToAskEndsTheSearchWithNothingMoreAsked) {
     FakeLineTry lineTry;
     lineTry.holdAt = 5;
-    const SearchRun run =
+    const SearchRun cancelled =
         search(lineTry, {candidate("/dev/ttyUSB0"), candidate("/dev/ttyUSB1")}, kDefaultLine);
-    ASSERT_EQ(run.results.size(), 1u);
-    EXPECT_TRUE(run.results[0].cancelled);
-    EXPECT_FALSE(run.results[0].found);
+    ASSERT_EQ(cancelled.results.size(), 1u);
+    EXPECT_TRUE(cancelled.results[0].cancelled);
+    EXPECT_FALSE(cancelled.results[0].found);
     EXPECT_EQ(lineTry.requests.size(), 5u);
-}
 
-TEST(ProgrammerSearchTest, NoDeviceToAskEndsAtOnceWithNothingFound) {
-    FakeLineTry lineTry;
+    FakeLineTry none;
     SearchCandidate locked = candidate("/dev/ttyUSB0");
     locked.skipped = FilledText{TextId::PortBusyWithHolder, {"/dev/ttyUSB0", "minicom", "42"}};
-    const SearchRun run = search(lineTry, {locked}, kDefaultLine);
-    ASSERT_EQ(run.results.size(), 1u);
-    EXPECT_FALSE(run.results[0].found);
-    EXPECT_TRUE(lineTry.requests.empty());
+    const SearchRun nothing = search(none, {locked}, kDefaultLine);
+    ASSERT_EQ(nothing.results.size(), 1u);
+    EXPECT_FALSE(nothing.results[0].found);
+    EXPECT_TRUE(none.requests.empty());
 }
 
 }  // namespace

@@ -36,7 +36,6 @@ std::string valueOf(const std::string& line, const std::string& key) {
 TEST(TransferLogLine, NamesWithTabsLineBreaksAndBackslashesStayInTheirField) {
     ExchangeRecord record;
     record.function = ExchangeRecord::Function::Put;
-    record.devicePath = "/dev/ttyUSB0";
     record.line.baudRate = 57600;
     record.line.parity = 'N';
     record.line.stopBits = 2;

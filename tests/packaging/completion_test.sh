@@ -35,23 +35,19 @@ expect() {
 expect 'find get list log ports put' dravolin-cli ''
 expect 'get' dravolin-cli --baud 9600 g
 expect '--baud' dravolin-cli --ba
-expect '--no-saved-settings' dravolin-cli --no
 expect '--json' dravolin-cli ports --js
 expect '--json' dravolin-cli find --js
 expect 'voska-link' dravolin-cli find --device vos
 expect '' dravolin-cli list --js
 expect '19200 38400 57600 9600' dravolin-cli --baud ''
 expect '38400' dravolin-cli --baud = 3
-expect '19200 38400 57600 9600' dravolin-cli --baud =
 expect 'E N O' dravolin-cli --parity ''
 expect '1 2' dravolin-cli --stop-bits ''
 expect '1 2 3 4' dravolin-cli --port ''
 expect 'de en' dravolin-cli --language ''
-expect 'voska-link' dravolin-cli --device vos
 expect 'voska-link' dravolin-cli --port 2 = vos
 # Option values are skipped when looking for the command.
 expect 'a.tiv b.TIV folder' dravolin-cli --port 1 --parity N put ''
-expect 'a.tiv' dravolin-cli put a
 expect '' dravolin-cli list ''
 expect 'a.tiv b.TIV folder notes.txt voska-link' dravolin-cli get TAG1 -o ''
 # -o goes with get only.

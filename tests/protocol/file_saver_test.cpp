@@ -15,7 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::kindAt;
-using IfExists = FileSaver::IfExists;
 
 const std::string kContent = "NEW 0003abc";
 
@@ -23,10 +22,10 @@ const std::string kContent = "NEW 0003abc";
 // whole, everything else stays exactly as it was and no temporary file is left behind.
 class SaveOverWhatIsThere : public ::testing::Test {
 protected:
-    FileSaver::Result save(const fs::path& path, IfExists ifExists = IfExists::Replace) {
+    FileSaver::Result save(const fs::path& path) {
         const std::span bytes(reinterpret_cast<const std::uint8_t*>(kContent.data()),
                               kContent.size());
-        return FileSaver::save(path, bytes, ifExists);
+        return FileSaver::save(path, bytes, FileSaver::IfExists::Replace);
     }
     fs::path at(const std::string& name) const { return folder.path() / name; }
 
@@ -142,20 +141,6 @@ TEST_F(SaveOverWhatIsThere, LongestNameAndPathAreSaved) {
     result = save(longestPath);
     ASSERT_TRUE(result.ok) << result.reason;
     EXPECT_EQ(folder.listing(fs::relative(deep, folder.path())), longestPath.filename().string());
-}
-
-// A new file only: nothing at the path is replaced, not even through a link.
-TEST_F(SaveOverWhatIsThere, KeepingWhatExistsMakesOnlyNewFiles) {
-    ASSERT_TRUE(save(at("new.tiv"), IfExists::Keep).ok);
-    EXPECT_EQ(folder.read("new.tiv"), kContent);
-
-    // A file there is kept (tested with the fetch); a link to nothing is not followed either.
-    fs::create_symlink("elsewhere.tiv", at("dangling.tiv"));
-    const auto result = save(at("dangling.tiv"), IfExists::Keep);
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.reason.find("dangling.tiv exists already"), std::string::npos)
-        << result.reason;
-    EXPECT_EQ(folder.listing(), "dangling.tiv new.tiv");
 }
 
 }  // namespace

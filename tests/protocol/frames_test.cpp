@@ -71,11 +71,5 @@ TEST(PcFrames, EachCommandAsTheDeviceReadsIt) {
     EXPECT_EQ(largest.back(), static_cast<std::uint8_t>(0x02 ^ 0x5A));  // an odd count of 0x5A
 }
 
-TEST(Replies, StatusLetterIsTheSecondByte) {
-    EXPECT_EQ(statusLetter(bytesOf("x0")), '0');
-    EXPECT_EQ(statusLetter(bytesOf("0S")), 'S');
-    EXPECT_EQ(statusLetter(bytesOf("0")), '\0');  // incomplete reply
-}
-
 }  // namespace
 }  // namespace dravolin

@@ -48,17 +48,9 @@ char parityOf(const termios& modes) {
     return (modes.c_cflag & PARODD) != 0 ? 'O' : 'E';
 }
 
+// CS5 to CS8 are the values 0 to 3 of the CSIZE bits.
 int dataBitsOf(const termios& modes) {
-    switch (modes.c_cflag & CSIZE) {
-        case CS5:
-            return 5;
-        case CS6:
-            return 6;
-        case CS7:
-            return 7;
-        default:
-            return 8;
-    }
+    return 5 + static_cast<int>((modes.c_cflag & CSIZE) / CS6);
 }
 
 int flag(tcflag_t flags, tcflag_t bit) {
@@ -99,13 +91,6 @@ pid_t start(char** command) {
     return child;
 }
 
-int exitStatusOf(int status) {
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
-    }
-    return 128 + WTERMSIG(status);
-}
-
 // Reads the settings until the command ends; every setting unlike the one before is kept.
 int watchUntilEnded(int line, pid_t child, const termios& before, std::vector<termios>& seen) {
     const timespec pause{0, kLookEveryNanoseconds};
@@ -118,7 +103,7 @@ int watchUntilEnded(int line, pid_t child, const termios& before, std::vector<te
         int status = 0;
         const pid_t ended = ::waitpid(child, &status, WNOHANG);
         if (ended == child) {
-            return exitStatusOf(status);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         if (ended < 0 && errno != EINTR) {
             return kExitSetupFailed;

@@ -3,27 +3,12 @@
 # "has gone" at once, leave no file and no lock behind, and have closed the line, so that
 # the adapter plugged in again comes back as ttyUSB0 and the next exchange works.
 
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+. /rig/data/rig_lib.sh
 
 # Hundredths of a second since boot.
 now() {
     read -r seconds _ </proc/uptime
     echo "${seconds%.*}${seconds#*.}"
-}
-
-# Waits up to $1 seconds until the test in the other arguments holds.
-wait_until() {
-    seconds=$1
-    shift
-    for _ in $(seq $((seconds * 50))); do
-        test "$@" && return 0
-        usleep 20000
-    done
-    return 1
 }
 
 cli() {
@@ -76,5 +61,4 @@ window_cases '-*Unplugged*'
 window_cases '*Unplugged*'
 [ -z "$(ls /run/lock/LCK..* 2>/dev/null)" ] || fail "a lock file was left behind by the window"
 
-echo "RIG-GUEST-DONE failures=$failures"
-[ "$failures" = 0 ]
+guest_done

@@ -54,6 +54,19 @@ protected:
         return QTest::qWaitFor([this] { return !window_->exchange().busy(); }, 120000);
     }
 
+    // Receives the entry whose name starts with `name` (names are padded to 8) into
+    // `target`, until the exchange has ended.
+    void receive(const QString& name, const QString& target) {
+        record_->fileAnswers.push_back(target);
+        ui_->chooseFunction(0);
+        ui_->pressKey(Qt::Key_F5);
+        ASSERT_TRUE(listed()) << ui_->status().toStdString();
+        const int entry = ui_->fileList()->findText(name, Qt::MatchStartsWith);
+        ASSERT_GE(entry, 0);
+        WindowDriver::pick(ui_->fileList(), entry);
+        ASSERT_TRUE(idle());
+    }
+
     QTemporaryDir disk_;
     std::shared_ptr<ScriptedPrompts::Record> record_ = std::make_shared<ScriptedPrompts::Record>();
     std::unique_ptr<TransferDialog> window_;
@@ -62,14 +75,7 @@ protected:
 
 TEST_F(RigWindow, ReceivesAndSendsOverTheAdapter) {
     const QString target = disk_.filePath("saved.tiv");
-    record_->fileAnswers.push_back(target);
-    ui_->chooseFunction(0);
-    ui_->pressKey(Qt::Key_F5);
-    ASSERT_TRUE(listed()) << ui_->status().toStdString();
-    const int entry = ui_->fileList()->findText("TAG00001");
-    ASSERT_GE(entry, 0);
-    WindowDriver::pick(ui_->fileList(), entry);
-    ASSERT_TRUE(idle());
+    ASSERT_NO_FATAL_FAILURE(receive("TAG00001", target));
     EXPECT_EQ(readAll(target), readAll(kData + "/TAG00001.tiv"));
     EXPECT_TRUE(record_->messages.empty()) << record_->messages.front().toStdString();
 
@@ -97,15 +103,7 @@ QStringList openUsbSerialDevices() {
 // guest's console says RIG-REPLUG2. The window stays open throughout: it must have let go
 // of the line when the exchange ended, or the adapter comes back as ttyUSB1.
 TEST_F(RigWindow, UnpluggedMidReceiveItLetsGoOfTheLineAndWorksAgainAfterReplugging) {
-    const QString target = disk_.filePath("big.tiv");
-    record_->fileAnswers.push_back(target);
-    ui_->chooseFunction(0);
-    ui_->pressKey(Qt::Key_F5);
-    ASSERT_TRUE(listed()) << ui_->status().toStdString();
-    const int big = ui_->fileList()->findText("BIG", Qt::MatchStartsWith);  // padded to 8
-    ASSERT_GE(big, 0);
-    WindowDriver::pick(ui_->fileList(), big);
-    ASSERT_TRUE(idle());  // ends when the line goes
+    ASSERT_NO_FATAL_FAILURE(receive("BIG", disk_.filePath("big.tiv")));  // ends when the line goes
 
     ASSERT_EQ(record_->messages.size(), 1u);
     EXPECT_TRUE(record_->messages[0].endsWith("The device " + kDevice + " has gone."))
@@ -123,12 +121,7 @@ TEST_F(RigWindow, UnpluggedMidReceiveItLetsGoOfTheLineAndWorksAgainAfterRepluggi
 
     record_->messages.clear();
     const QString again = disk_.filePath("again.tiv");
-    record_->fileAnswers.push_back(again);
-    ui_->chooseFunction(0);
-    ui_->pressKey(Qt::Key_F5);
-    ASSERT_TRUE(listed()) << ui_->status().toStdString();
-    WindowDriver::pick(ui_->fileList(), ui_->fileList()->findText("TAG00001"));
-    ASSERT_TRUE(idle());
+    ASSERT_NO_FATAL_FAILURE(receive("TAG00001", again));
     EXPECT_EQ(readAll(again), readAll(kData + "/TAG00001.tiv"));
     EXPECT_TRUE(record_->messages.empty()) << record_->messages.front().toStdString();
 }

@@ -55,19 +55,13 @@ TEST(PortScanner, FindsAdaptersModemsAndBuiltInPortsAndSaysWhatEachIs) {
                                     "/dev/ttyS10", "/dev/ttyUSB1", "/dev/ttyS1", "/dev/ttyS2"}));
     ASSERT_EQ(devices.size(), 8u);
 
-    // Which names the device is shown and kept under is tested with the port settings dialog.
-    EXPECT_EQ(devices[0].description(), "Kestrel KS-10 USB serial, serial number K0042");
-
+    // Which names the device is shown and kept under is tested with the port settings dialog;
+    // an adapter's, an I/O port's and an absent port's words with the CLI's port listing.
     EXPECT_EQ(devices[1].description(), "Lumen Works Bridge, serial number 77");
-
     EXPECT_EQ(devices[5].description(), "USB serial device (plain_serial)");
-
-    EXPECT_EQ(devices[2].description(), "built-in serial port at I/O 0x3F8");
     EXPECT_EQ(devices[3].description(), "built-in serial port at memory 0xFE215040");
-    EXPECT_EQ(devices[4].description(), "built-in serial port at I/O 0x2E8");
     for (int absent : {6, 7}) {
         EXPECT_TRUE(devices[absent].probablyAbsent) << devices[absent].path;
-        EXPECT_NE(devices[absent].description().find("probably absent"), std::string::npos);
     }
 }
 

@@ -43,7 +43,8 @@ private:
     const std::string lockFolderBefore_ = PortLock::defaultFolder();
 };
 
-TEST_F(PortSharing, OurLockIsHeldWhileThePortIsOpenAndGoesOnEveryWayOut) {
+TEST_F(PortSharing,
+       OurLockIsHeldWhileThePortIsOpenGoesOnEveryWayOutAndAFailedOpeningLeavesNothing) {
     ASSERT_EQ(openLink(), 1);
     // Its form is tested with the lock itself.
     EXPECT_NE(locks.read(lockName()).find(std::to_string(::getpid())), std::string::npos);
@@ -51,15 +52,24 @@ TEST_F(PortSharing, OurLockIsHeldWhileThePortIsOpenAndGoesOnEveryWayOut) {
     port->closePort();
     EXPECT_FALSE(locks.holds(lockName()));
 
-    // A port that fails to open leaves no lock behind.
+    // A port that fails to open leaves no lock behind, shows nothing, drops what it is asked
+    // to write, and leaves the next opening working.
     mapTo((locks.path() / "ttyGone").string());
     EXPECT_EQ(openLink(), 0);
     EXPECT_EQ(locks.listing(), "");
+    EXPECT_TRUE(port->startMonitoring());
+    EXPECT_TRUE(presenter.warnings().empty());
+    requestWrite("lost");
+    port->closePort();
 
     // Ending the program with the port open.
     mapTo(pty.devicePath());
-    ASSERT_EQ(openLink(), 1);
+    ASSERT_EQ(openLink(EV_RXCHAR), 1);
     ASSERT_TRUE(locks.holds(lockName()));
+    ASSERT_TRUE(startMonitoring());
+    requestWrite("DD");
+    EXPECT_EQ(pty.receive(2, 10000), "DD");
+    EXPECT_TRUE(openFailureOf(*port).empty());
     port.reset();
     EXPECT_EQ(locks.listing(), "");
 }

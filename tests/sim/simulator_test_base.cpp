@@ -13,11 +13,6 @@ void SimulatorTestBase::startProgrammer() {
     ASSERT_TRUE(programmer_->start(error)) << error;
 }
 
-Bytes SimulatorTestBase::listDirectory(const PcSide& pc, std::size_t entries) const {
-    EXPECT_EQ(pc.exchange(directoryRequest(), kStatusReplyLength), bytesOf("00"));
-    return pc.exchange(goAhead(), directoryReplyLength(static_cast<long>(entries)));
-}
-
 std::string SimulatorTestBase::sendFile(const PcSide& pc, const std::string& name,
                                         const std::string& file) const {
     const Bytes bytes = bytesOf(file);

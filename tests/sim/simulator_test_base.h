@@ -19,8 +19,6 @@ protected:
     // Starts the programmer with options_; fails the test when it cannot.
     void startProgrammer();
 
-    // The whole directory transaction: request, status, go-ahead, reply of `entries`.
-    Bytes listDirectory(const PcSide& pc, std::size_t entries) const;
     // The whole send transaction; returns the status letters (one when the announcement
     // is refused).
     std::string sendFile(const PcSide& pc, const std::string& name, const std::string& file) const;

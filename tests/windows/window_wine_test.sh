@@ -6,16 +6,8 @@ set -uo pipefail
 program=$1
 sim=$2
 link=$3
-run=$(cd "$(dirname "$0")" && pwd)/wine_run.sh
-samples=$(cd "$(dirname "$0")/../../tools/sim/samples" && pwd)
-work=$(mktemp -d)
-"$sim" --files "$samples" --link "$link" >"$work/sim.out" 2>"$work/sim.err" &
-simPid=$!
-trap 'kill $simPid 2>/dev/null; wait $simPid 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 200); do
-    [ -s "$work/sim.out" ] && break
-    sleep 0.05
-done
+source "$(dirname "$0")/wine_test_lib.sh"
+startSimulator "$samples"
 "$run" "$program" -platform offscreen >"$work/out" 2>"$work/err"
 status=$?
 tr -d '\r' <"$work/out" >"$work/names"

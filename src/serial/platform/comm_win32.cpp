@@ -160,7 +160,8 @@ public:
 private:
     bool noteFailure();
     bool usable();
-    WaitStart failedWait(Event& completion);
+    // The driver's queues and the line errors it collected since last asked.
+    bool queueStatus(COMSTAT& status);
     bool issueCommWait();
     bool reapCommWait(bool& finished);
     void endCommWait();
@@ -354,35 +355,31 @@ bool SystemPort::purge() {
     return PurgeComm(handle_, PURGE_RXCLEAR | PURGE_TXCLEAR) ? true : noteFailure();
 }
 
-bool SystemPort::bytesWaiting(std::size_t& count) {
-    count = 0;
-    if (!usable()) {
-        return false;
-    }
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!ClearCommError(handle_, &errors, &status)) {
-        return noteFailure();
-    }
-    lineErrors_ |= errors & (CE_RXPARITY | CE_FRAME | CE_OVERRUN | CE_RXOVER);
-    count = status.cbInQue;
-    return true;
-}
-
-bool SystemPort::bytesQueuedForOutput(std::size_t& count) {
-    count = 0;
+bool SystemPort::queueStatus(COMSTAT& status) {
     if (!usable()) {
         return false;
     }
     // ClearCommError also clears the line errors; they are kept for the reads to see.
     DWORD errors = 0;
-    COMSTAT status{};
     if (!ClearCommError(handle_, &errors, &status)) {
         return noteFailure();
     }
     lineErrors_ |= errors & (CE_RXPARITY | CE_FRAME | CE_OVERRUN | CE_RXOVER);
-    count = status.cbOutQue;
     return true;
+}
+
+bool SystemPort::bytesWaiting(std::size_t& count) {
+    COMSTAT status{};
+    const bool known = queueStatus(status);
+    count = known ? status.cbInQue : 0;
+    return known;
+}
+
+bool SystemPort::bytesQueuedForOutput(std::size_t& count) {
+    COMSTAT status{};
+    const bool known = queueStatus(status);
+    count = known ? status.cbOutQue : 0;
+    return known;
 }
 
 bool SystemPort::issueCommWait() {
@@ -441,12 +438,12 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
     armedCompletion_ = nullptr;
     if (handle_ == INVALID_HANDLE_VALUE || hungUp_) {
         setLastError(handle_ == INVALID_HANDLE_VALUE ? EBADF : EIO);
-        return failedWait(completion);
+        return WaitStart::Failed;
     }
     std::size_t waiting = 0;
     if (!bytesWaiting(waiting)) {
         hungUp_ = true;  // a port that cannot be asked cannot be watched either
-        return failedWait(completion);
+        return WaitStart::Failed;
     }
     if ((eventMask_ & kEventReceived) != 0 && waiting > 0) {
         completion.set();
@@ -454,7 +451,7 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
     }
     if (!issueCommWait()) {
         hungUp_ = true;
-        return failedWait(completion);
+        return WaitStart::Failed;
     }
     // A byte that came between the question and the wait sets no event of its own.
     if (bytesWaiting(waiting) && waiting > 0 && (eventMask_ & kEventReceived) != 0) {
@@ -463,16 +460,6 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
     }
     armedCompletion_ = &completion;
     return WaitStart::Pending;
-}
-
-WaitStart SystemPort::failedWait(Event& completion) {
-    // A removed adapter makes ClearCommError itself fail (ERROR_ACCESS_DENIED), where a
-    // Linux terminal still answers and then reports the hang-up to the wait. The event is
-    // set all the same, so that whoever waits for it wakes and finds the port gone.
-    if (hungUp_) {
-        completion.set();
-    }
-    return WaitStart::Failed;
 }
 
 int SystemPort::waitForAny(std::span<Event* const> events) {
