@@ -19,9 +19,7 @@
 #include "support/waiting.h"
 #include "tests/ui/scripted_prompts.h"
 #include "tests/ui/window_driver.h"
-#include "ui/client_area.h"
 #include "ui/port_settings_dialog.h"
-#include "ui/window_layout.h"
 
 namespace dravolin {
 namespace {
@@ -60,14 +58,6 @@ protected:
 class TransferDialogTest : public ::testing::Test, protected WindowOnAMissingLine {
 protected:
     TransferDialogTest() : WindowOnAMissingLine(Language::English) {}
-
-    // Gives the window the size that makes a client area of `client`.
-    void resizeClient(QSize client) {
-        const QSize frame = window_.size() - window_.findChild<ClientArea*>()->size();
-        window_.resize(client + frame);
-        QApplication::processEvents();
-        ASSERT_EQ(window_.findChild<ClientArea*>()->size(), client);
-    }
 };
 
 TEST_F(TransferDialogTest, StartsIdleAndF5StartsOnlyAChosenFunction) {
@@ -107,19 +97,6 @@ TEST_F(TransferDialogTest, StartsIdleAndF5StartsOnlyAChosenFunction) {
     ASSERT_EQ(record_->fileDialogs.size(), 1u);
     EXPECT_EQ(record_->fileDialogs[0].title, "Select TIV file");
     EXPECT_FALSE(window_.exchange().busy());
-}
-
-TEST_F(TransferDialogTest, ControlsFollowTheClientArea) {
-    // The proportions hold at any size; the window's own minimum is tested on its own.
-    window_.setMinimumSize(0, 0);
-    window_.showFileList(1);
-    resizeClient(QSize(333, 300));
-    const WindowLayout expected = WindowLayout::forClientSize(QSize(333, 300));
-    EXPECT_EQ(ui_.functionGroup()->geometry(), expected.functionGroup);
-    EXPECT_EQ(ui_.statusLine()->geometry(), expected.statusLine);
-    // The list's place and width; the field keeps its own height.
-    EXPECT_EQ(ui_.fileList()->geometry().topLeft(), expected.fileList.topLeft());
-    EXPECT_EQ(ui_.fileList()->width(), expected.fileList.width());
 }
 
 // An exchange against a port that never answers: it waits its second, fails, shows the box
@@ -240,43 +217,10 @@ TEST(RememberedSettings, ConfirmedSettingsAndFoldersSurviveARestartButTheCommand
     EXPECT_EQ(record->folderDialogs[1], backupFolder);
 }
 
+// The German window; its texts are the longer ones.
 class GermanWindow : public ::testing::Test, protected WindowOnAMissingLine {
 protected:
     GermanWindow() : WindowOnAMissingLine(Language::German) {}
-};
-
-// The window speaks German throughout: menus, status line, against a port that does not
-// open the failure box with its cause, and the file dialog of a send.
-TEST_F(GermanWindow, MenusStatusFailureBoxAndFileDialogAreGerman) {
-    EXPECT_EQ(ui_.start()->text(), "Datenaustausch starten\tF5");
-    EXPECT_EQ(ui_.status(), " Bitte Funktion auswählen");
-
-    ui_.chooseFunction(0);
-    ui_.start()->trigger();
-    ASSERT_TRUE(waitUntil([this] { return !window_.exchange().busy(); }, 60000));
-    EXPECT_EQ(record_->messages,
-              std::vector<QString>({"Fehler bei der Kommunikation:\nGerät antwortet nicht.\n"
-                                    "Bitte Schnittstelle überprüfen!\n"
-                                    "/nonexistent/dravolin-test-line gibt es nicht: Ist der "
-                                    "Adapter eingesteckt?"}));
-
-    ui_.chooseFunction(1);
-    ui_.start()->trigger();
-    ASSERT_EQ(record_->fileDialogs.size(), 1u);
-    EXPECT_EQ(record_->fileDialogs[0].title, "TIV-Datei auswählen");
-    EXPECT_EQ(record_->fileDialogs[0].nameFilters,
-              QStringList({"Alle Dateien (*)", "TIV - Codeträger-Daten (*.tiv)"}));
-}
-
-std::string languageName(const ::testing::TestParamInfo<Language>& info) {
-    return info.param == Language::German ? "German" : "English";
-}
-
-// Every text the window can show fits, in either language, at the default size and at
-// the smallest the window can be made.
-class WindowTextsFit : public ::testing::TestWithParam<Language>, protected WindowOnAMissingLine {
-protected:
-    WindowTextsFit() : WindowOnAMissingLine(GetParam()) {}
 
     void expectEveryTextFits(const char* where) {
         SCOPED_TRACE(where);
@@ -340,7 +284,32 @@ protected:
     }
 };
 
-TEST_P(WindowTextsFit, AtTheDefaultAndTheSmallestSize) {
+// The window speaks German throughout: menus, status line, against a port that does not
+// open the failure box with its cause, and the file dialog of a send.
+TEST_F(GermanWindow, MenusStatusFailureBoxAndFileDialogAreGerman) {
+    EXPECT_EQ(ui_.start()->text(), "Datenaustausch starten\tF5");
+    EXPECT_EQ(ui_.status(), " Bitte Funktion auswählen");
+
+    ui_.chooseFunction(0);
+    ui_.start()->trigger();
+    ASSERT_TRUE(waitUntil([this] { return !window_.exchange().busy(); }, 60000));
+    EXPECT_EQ(record_->messages,
+              std::vector<QString>({"Fehler bei der Kommunikation:\nGerät antwortet nicht.\n"
+                                    "Bitte Schnittstelle überprüfen!\n"
+                                    "/nonexistent/dravolin-test-line gibt es nicht: Ist der "
+                                    "Adapter eingesteckt?"}));
+
+    ui_.chooseFunction(1);
+    ui_.start()->trigger();
+    ASSERT_EQ(record_->fileDialogs.size(), 1u);
+    EXPECT_EQ(record_->fileDialogs[0].title, "TIV-Datei auswählen");
+    EXPECT_EQ(record_->fileDialogs[0].nameFilters,
+              QStringList({"Alle Dateien (*)", "TIV - Codeträger-Daten (*.tiv)"}));
+}
+
+// Every text the window can show fits at the default size and at the smallest the window can
+// be made.
+TEST_F(GermanWindow, EveryTextFitsAtTheDefaultAndTheSmallestSize) {
     expectEveryTextFits("default size");
     const QSize minimum = window_.minimumSize();
     EXPECT_GT(minimum.width(), 300);
@@ -350,9 +319,6 @@ TEST_P(WindowTextsFit, AtTheDefaultAndTheSmallestSize) {
     EXPECT_EQ(window_.size(), minimum);
     expectEveryTextFits("smallest size");
 }
-
-INSTANTIATE_TEST_SUITE_P(Dravolin, WindowTextsFit,
-                         ::testing::Values(Language::German, Language::English), languageName);
 
 }  // namespace
 }  // namespace dravolin
