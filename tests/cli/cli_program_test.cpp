@@ -390,31 +390,6 @@ TEST_F(CliProgram, ASignalMidRunKeepsWhatItSavedAndLeavesNothingElse) {
     EXPECT_EQ(locks.listing(), "");
 }
 
-TEST_F(CliProgram, GetAllKeepsExistingFilesUnlessToldToReplaceThem) {
-    programmer.write("TAG00001.tiv", tagDataFile("device one"));
-    programmer.write("TAG00002.tiv", tagDataFile("device two"));
-    startProgrammer();
-    // A folder that is not there is a usage error, before the line is opened.
-    CliRun run = cli({"get", "--all", "-d", "missing"});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("-d missing"), std::string::npos) << run.err;
-    EXPECT_TRUE(sim->receivedFrames().empty());
-
-    const std::string folder = backup.path().string();
-    backup.write("TAG00001.tiv", "mine");
-    run = cli({"get", "--all", "-d", QString::fromStdString(folder)});
-    EXPECT_EQ(run.exitCode, 1) << run.err;
-    EXPECT_EQ(run.out, "TAG00001: not fetched, " + folder + "/TAG00001.tiv exists already\n" +
-                           "TAG00002: saved as " + folder + "/TAG00002.tiv\n");
-    EXPECT_EQ(backup.read("TAG00001.tiv"), "mine");
-    EXPECT_EQ(backup.read("TAG00002.tiv"), tagDataFile("device two"));
-
-    run = cli({"get", "--all", "--replace", "-d", QString::fromStdString(folder)});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(backup.read("TAG00001.tiv"), tagDataFile("device one"));
-    EXPECT_EQ(backup.listing(), "TAG00001.tiv TAG00002.tiv");
-}
-
 TEST_F(CliProgram, ARunStopsWhenTheProgrammerStopsAnswering) {
     for (const char* name : {"A.tiv", "B.tiv", "C.tiv"}) {
         programmer.write(name, tagDataFile("x"));

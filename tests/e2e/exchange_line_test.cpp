@@ -106,25 +106,16 @@ TEST_F(OverTheLine, ErrorsOnTheLineOrNoiseForAReplyAddTheLineSettingsAsCause) {
     EXPECT_EQ(view.boxes[0].causeLine, "");
 }
 
-TEST_F(OverTheLine, SendAnnouncesTheFileSendsItsDataInOneFrameAndAnEmptyOneIsConfirmed) {
-    const std::string data(100, 'd');
-    pc.write("NEWTAG.tiv", tagDataFile(data, "HEAD") + "bytes beyond the length are not sent");
+// An empty file's confirmation is awaited for the line time of its data frame and the reply
+// (4 bytes at 9600 8E1: 5 ms) plus 100 ms for the device and an adapter. It used to be 10 ms,
+// and the programmer's stored file was then often reported as 'N'.
+TEST_F(OverTheLine, AnEmptyFileSentAfterAnotherIsConfirmed) {
+    pc.write("NEWTAG.tiv", tagDataFile(std::string(100, 'd')));
     pc.write("ZERO.tiv", "abcd0000");
     startProgrammer();
     send("NEWTAG.tiv");
-
     EXPECT_EQ(exchange->lastOutcome(), '0');
-    EXPECT_TRUE(view.boxes.empty());
-    const std::string header = "HEAD0100";
-    EXPECT_EQ(
-        framesReceived(),
-        (std::vector<Bytes>{transferAnnouncement("NEWTAG", Bytes(header.begin(), header.end())),
-                            dataFrame(Bytes(data.begin(), data.end()))}));
-    EXPECT_EQ(programmer.read("NEWTAG.tiv"), tagDataFile(data, "HEAD"));
 
-    // An empty file's confirmation is awaited for the line time of its data frame and the
-    // reply (4 bytes at 9600 8E1: 5 ms) plus 100 ms for the device and an adapter. It used
-    // to be 10 ms, and the programmer's stored file was then often reported as 'N'.
     send("ZERO.tiv");
     EXPECT_EQ(waits.back(), (Wait{2, 105}));
     EXPECT_EQ(exchange->lastOutcome(), '0');

@@ -79,32 +79,10 @@ protected:
     std::unique_ptr<SimulatedProgrammer> programmer;
 };
 
-TEST_F(FindTest, FindsTheProgrammerAtItsSettingsAndLeavesTheDeviceAsItWas) {
-    const LineSettings saved{9600, 'E', 1};
-    for (const LineSettings& line :
-         {LineSettings{19200, 'O', 2}, LineSettings{38400, 'E', 1}, LineSettings{9600, 'O', 1}}) {
-        SCOPED_TRACE(line.text());
-        const std::string device = startProgrammer([&line](SimulatorOptions& options) {
-            options.line = LinePace{line.baudRate, line.parity, line.stopBits};
-            options.seed = 5;
-        });
-        const termios before = settingsOf(device);
-        const SearchResult result = search(named({device}), searchOrder(saved));
-        ASSERT_TRUE(result.found);
-        EXPECT_EQ(result.found->devicePath, device);
-        EXPECT_EQ(result.found->line, line);
-        EXPECT_EQ(result.found->fileCount, 2);
-        const termios after = settingsOf(device);
-        EXPECT_EQ(after.c_cflag, before.c_cflag);
-        EXPECT_EQ(after.c_iflag, before.c_iflag);
-        EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
-        EXPECT_EQ(files.listing(), "A.tiv B.tiv");
-        programmer->stop();
-    }
-    EXPECT_TRUE(std::filesystem::is_empty(locks.path()));
-}
-
-TEST_F(FindTest, LockedBusyAndConsoleDevicesAreSkippedWithTheirReasonAndTheNextOneFound) {
+// Locked, busy and console devices are passed over with their reason, and the programmer is
+// found behind them; its device's settings are as they were after the tries, and only
+// another program's lock is left.
+TEST_F(FindTest, LockedBusyAndConsoleDevicesAreSkippedAndTheProgrammerFoundAsItWas) {
     const std::string device = startProgrammer([](SimulatorOptions& options) {
         options.line = LinePace{9600, 'O', 2};
     });
@@ -123,12 +101,15 @@ TEST_F(FindTest, LockedBusyAndConsoleDevicesAreSkippedWithTheirReasonAndTheNextO
     PtyPair busyLine;
     const UniqueFd holder(::open(busyLine.devicePath().c_str(), O_RDWR | O_NOCTTY));
     ASSERT_EQ(::flock(holder.get(), LOCK_EX | LOCK_NB), 0);
+    const termios before = settingsOf(device);
 
     const SearchResult result =
         search(named({"/dev/ttyS0", lockedLine.devicePath(), busyLine.devicePath(), device}),
                searchOrder(kDefaultLine));
     ASSERT_TRUE(result.found);
     EXPECT_EQ(result.found->devicePath, device);
+    EXPECT_EQ(result.found->line, (LineSettings{9600, 'O', 2}));
+    EXPECT_EQ(result.found->fileCount, 2);
     ASSERT_EQ(result.devices.size(), 4u);
     ASSERT_TRUE(result.devices[0].skipped);
     EXPECT_EQ(result.devices[0].skipped->id, TextId::FindSkippedConsole);
@@ -138,6 +119,11 @@ TEST_F(FindTest, LockedBusyAndConsoleDevicesAreSkippedWithTheirReasonAndTheNextO
     ASSERT_TRUE(result.devices[2].skipped);
     EXPECT_EQ(result.devices[2].tries, 1u);
     EXPECT_EQ(result.devices[2].skipped->arguments.at(0), busyLine.devicePath());
+    const termios after = settingsOf(device);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+    EXPECT_EQ(files.listing(), "A.tiv B.tiv");
     // Another program's lock stays; ours are all given back.
     EXPECT_TRUE(std::filesystem::exists(lockPath));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(locks.path()),
