@@ -5,9 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "serial/serial_link_fixture.h"
@@ -22,33 +20,6 @@ std::size_t bytesWaitingOn(comm::Port& device) {
 }
 
 // ---- reading
-
-TEST_F(SerialLinkTest, ALineThatTricklesWithoutEndIsHandedOverAsItComesAndInOrder) {
-    ASSERT_EQ(openLink(EV_RXCHAR, 9600), 1);
-    ASSERT_TRUE(startMonitoring());
-    std::atomic<bool> stop{false};
-    std::string sent;  // the sender's own until it is joined
-    std::thread sender([&] {
-        // Ten bytes every millisecond, as fast as a 9600-baud line goes, never pausing: the
-        // line never goes quiet before the test has seen what it waits for (or given up).
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        for (std::size_t i = 0; !stop && std::chrono::steady_clock::now() < limit; ++i) {
-            const std::string some(10, static_cast<char>('a' + i % 26));
-            if (!pty.send(some)) {
-                break;
-            }
-            sent += some;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    });
-    // The owner has them while the line still goes on: a run held until the line went
-    // quiet would never come.
-    EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 100; }, 30000));
-    stop = true;
-    sender.join();
-    EXPECT_TRUE(waitUntil([&] { return bytes.size() >= sent.size(); }));
-    EXPECT_EQ(bytes, sent);
-}
 
 TEST_F(SerialLinkTest, APortEventCompletingAtOnceWithNothingReceivedSendsNothing) {
     ports.plan.staleEventCompletions = 3;
