@@ -24,26 +24,18 @@ TEST(BlockCheck, XorOfTheBytesIsWrittenBehindThem) {
     EXPECT_FALSE(checkByteMatches(frame, frame.size()));
 }
 
-struct FieldCase {
-    std::string text;
-    long value;
-};
-
-class DecimalField : public ::testing::TestWithParam<FieldCase> {};
-
-TEST_P(DecimalField, ReadsAsStrtolAndLeavesTheBufferAlone) {
-    // The field sits at 4..7 with a digit right behind it that must not be read.
-    const Bytes buffer = bytesOf("HDR:" + GetParam().text + "9tail");
-    const Bytes before = buffer;
-    EXPECT_EQ(readDecimalField(buffer, 4, 8), GetParam().value);
-    EXPECT_EQ(buffer, before);
+TEST(DecimalField, ReadsAsStrtolAndLeavesTheBufferAlone) {
+    const std::pair<std::string, long> fields[] = {{"0012", 12},   {"  12", 12},  {"12ab", 12},
+                                                   {"abcd", 0},    {"-012", -12}, {"+034", 34},
+                                                   {"9999", 9999}, {"1 23", 1}};
+    for (const auto& [text, value] : fields) {
+        // The field sits at 4..7 with a digit right behind it that must not be read.
+        const Bytes buffer = bytesOf("HDR:" + text + "9tail");
+        const Bytes before = buffer;
+        EXPECT_EQ(readDecimalField(buffer, 4, 8), value) << text;
+        EXPECT_EQ(buffer, before);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Fields, DecimalField,
-                         ::testing::Values(FieldCase{"0012", 12}, FieldCase{"  12", 12},
-                                           FieldCase{"12ab", 12}, FieldCase{"abcd", 0},
-                                           FieldCase{"-012", -12}, FieldCase{"+034", 34},
-                                           FieldCase{"9999", 9999}, FieldCase{"1 23", 1}));
 
 }  // namespace
 }  // namespace dravolin
