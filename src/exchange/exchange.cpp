@@ -401,7 +401,10 @@ void Exchange::showProgress(const MachineAction& action) {
     }
     progressDone_ = action.done;
     progressTotal_ = action.total;
-    refreshProgress();
+    // What the machine tells is shown as it is; the port's count comes in with the tick.
+    // Folded in here, a send would begin at whatever the monitor thread had measured by
+    // then: on a fast line the whole frame, so that its start (the header) was never shown.
+    showProgressAt(action.done);
 }
 
 void Exchange::refreshProgress() {
@@ -415,6 +418,10 @@ void Exchange::refreshProgress() {
         const std::size_t data = sent > 0 ? sent - 1 : 0;
         done = std::min(std::max(done, kHeaderLength + data), progressTotal_);
     }
+    showProgressAt(done);
+}
+
+void Exchange::showProgressAt(std::size_t done) {
     const auto now = std::chrono::steady_clock::now();
     const TransferProgress measured = progressMeter_.measure(done, now);
     if (progressMeter_.worthShowing(measured, now)) {

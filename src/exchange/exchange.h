@@ -136,6 +136,7 @@ private:
     void dropArrivals();
     void endProgress();
     void refreshProgress();
+    void showProgressAt(std::size_t done);
     void askForFile(const MachineAction& action);
     void loadFile(const std::string& path);
     void saveFile(const MachineAction& action);

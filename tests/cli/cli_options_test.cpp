@@ -89,7 +89,6 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{"--json", "list"}, "--json goes with ports and find only"},
         {{"--verbose", "list"}, "unknown option --verbose"},
         {{"list", "--verbose"}, "unknown option --verbose"},
-        {{"--verbose=1", "list"}, "unknown option --verbose"},
         {{"-x", "list"}, "unknown option -x"},
         {{"--version=2", "list"}, "--version takes no value"},
         {{"--baud", "9600", "--baud=9600", "list"}, "--baud is given more than once"},
@@ -100,7 +99,6 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{"ports", "x"}, "wrong arguments for ports"},
         {{"get", "A\\qB"}, "a backslash must start"},
         {{"get", "A\\x4"}, "a backslash must start"},
-        {{"--trace=", "list"}, "--trace= needs a value after the '='"},
         {{"--trace", "--trace=f", "list"}, "--trace is given more than once"},
         {{"-n", "5", "list"}, "-n goes with log only"},
         {{"log", "-n", "0"}, "-n takes a number of lines, 1 or more"},
@@ -114,35 +112,13 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
     }
 }
 
-// A bare --trace takes no value: the next word is the command, never a file to trace to.
-TEST(CliOptions, TraceLogBackupAndSeveralFilesToSend) {
-    const Parsed bare = parse({"--trace", "list"});
-    ASSERT_TRUE(bare.ok) << bare.error;
-    EXPECT_TRUE(bare.options.trace);
-    EXPECT_EQ(bare.options.traceFile, "");
-    EXPECT_EQ(bare.options.command, CliOptions::Command::List);
-    const Parsed toFile = parse({"get", "X", "--trace=get.trace"});
-    ASSERT_TRUE(toFile.ok) << toFile.error;
-    EXPECT_EQ(toFile.options.traceFile, "get.trace");
-    EXPECT_FALSE(parse({"list"}).options.trace);
-
-    EXPECT_EQ(parse({"log"}).options.logLines, 20u);
-    const Parsed some = parse({"log", "-n", "3"});
-    ASSERT_TRUE(some.ok) << some.error;
-    EXPECT_EQ(some.options.command, CliOptions::Command::Log);
-    EXPECT_EQ(some.options.logLines, 3u);
-
+TEST(CliOptions, BackupTakesAFolderAndWhetherToReplace) {
     const Parsed backup = parse({"get", "--all", "-d", "out", "--replace"});
     ASSERT_TRUE(backup.ok) << backup.error;
     EXPECT_EQ(backup.options.command, CliOptions::Command::Get);
     EXPECT_TRUE(backup.options.all);
     EXPECT_EQ(backup.options.folder, "out");
     EXPECT_TRUE(backup.options.replace);
-
-    const Parsed several = parse({"put", "a.tiv", "--", "-b.tiv", "c.tiv"});
-    ASSERT_TRUE(several.ok) << several.error;
-    EXPECT_EQ(several.options.inputPaths, (std::vector<std::string>{"a.tiv", "-b.tiv", "c.tiv"}));
-    EXPECT_EQ(several.options.inputPath, "a.tiv");
 }
 
 TEST(CliOptions, SavedSettingsAreTheStartAndEachOptionGivenOverridesThem) {

@@ -41,9 +41,6 @@ TEST(MessageCatalog, PlaceholdersAreFilledInOnePass) {
     // What an argument holds is never filled in again; a missing argument leaves its mark.
     EXPECT_EQ(fillPlaceholders("%1 and %2", {"%2"}), "%2 and %2");
     EXPECT_EQ(fillPlaceholders("100%", {"x"}), "100%");
-    const MessageCatalog catalog(Language::English);
-    EXPECT_EQ(catalog.lookup(FilledText{TextId::DeviceGone, {"/dev/ttyUSB0"}}),
-              "The device /dev/ttyUSB0 has gone.");
 }
 
 TEST(MessageCatalog, OutcomeBoxesByStatusLetter) {

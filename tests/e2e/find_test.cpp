@@ -1,5 +1,6 @@
-// The search for the programmer over real pseudo-terminals: the simulated programmer
-// answers only at its own line settings, and the tries go through the serial link.
+// The search for the programmer over real pseudo-terminals, for what the search's tables
+// cannot show: the device's settings as they were after the tries, the locks given back, and
+// locked, busy and console devices passed over.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <termios.h>
@@ -27,17 +28,6 @@
 namespace dravolin::test {
 namespace {
 
-// The line settings of every try, as the transfer log hears them.
-class TryRecorder : public ExchangeObserver {
-public:
-    void exchangeEnded(const ExchangeRecord& record) override {
-        EXPECT_EQ(record.function, ExchangeRecord::Function::Find);
-        lines.push_back(LineSettings{record.line.baudRate, static_cast<char>(record.line.parity),
-                                     record.line.stopBits});
-    }
-    std::vector<LineSettings> lines;
-};
-
 // The settings of a device as whoever opens it next finds them.
 termios settingsOf(const std::string& devicePath) {
     termios settings{};
@@ -54,7 +44,6 @@ protected:
         for (const char* name : {"A.tiv", "B.tiv"}) {
             files.write(name, tagDataFile("data"));
         }
-        lineTry.addObserver(recorder);
     }
     void TearDown() override { ::unsetenv("DRAVOLIN_LOCK_DIR"); }
 
@@ -87,40 +76,13 @@ protected:
     TestFolder locks;
     RecordingPresenter warnings;
     SerialLineTry lineTry{warnings};
-    TryRecorder recorder;
     std::unique_ptr<SimulatedProgrammer> programmer;
 };
 
-TEST_F(FindTest, FindsTheProgrammerAtItsSettingsAfterTheSettingsBeforeThemInOrder) {
-    const LineSettings saved{9600, 'E', 1};
-    for (const LineSettings& line :
-         {LineSettings{19200, 'O', 2}, LineSettings{38400, 'E', 1}, LineSettings{9600, 'O', 1}}) {
-        SCOPED_TRACE(line.text());
-        recorder.lines.clear();
-        const std::string device = startProgrammer([&line](SimulatorOptions& options) {
-            options.line = LinePace{line.baudRate, line.parity, line.stopBits};
-            options.seed = 5;
-        });
-        const termios before = settingsOf(device);
-        const SearchResult result = search(named({device}), searchOrder(saved));
-        ASSERT_TRUE(result.found);
-        EXPECT_EQ(result.found->devicePath, device);
-        EXPECT_EQ(result.found->line, line);
-        EXPECT_EQ(result.found->fileCount, 2);
-        const std::vector<LineSettings> order = searchOrder(saved);
-        const auto at = std::find(order.begin(), order.end(), line);
-        EXPECT_EQ(recorder.lines, std::vector<LineSettings>(order.begin(), at + 1));
-        const termios after = settingsOf(device);
-        EXPECT_EQ(after.c_cflag, before.c_cflag);
-        EXPECT_EQ(after.c_iflag, before.c_iflag);
-        EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
-        EXPECT_EQ(files.listing(), "A.tiv B.tiv");
-        programmer->stop();
-    }
-    EXPECT_TRUE(std::filesystem::is_empty(locks.path()));
-}
-
-TEST_F(FindTest, LockedBusyAndConsoleDevicesAreSkippedWithTheirReasonAndTheNextOneFound) {
+// Locked, busy and console devices are passed over with their reason, and the programmer is
+// found behind them; its device's settings are as they were after the tries, and only
+// another program's lock is left.
+TEST_F(FindTest, LockedBusyAndConsoleDevicesAreSkippedAndTheProgrammerFoundAsItWas) {
     const std::string device = startProgrammer([](SimulatorOptions& options) {
         options.line = LinePace{9600, 'O', 2};
     });
@@ -139,12 +101,15 @@ TEST_F(FindTest, LockedBusyAndConsoleDevicesAreSkippedWithTheirReasonAndTheNextO
     PtyPair busyLine;
     const UniqueFd holder(::open(busyLine.devicePath().c_str(), O_RDWR | O_NOCTTY));
     ASSERT_EQ(::flock(holder.get(), LOCK_EX | LOCK_NB), 0);
+    const termios before = settingsOf(device);
 
     const SearchResult result =
         search(named({"/dev/ttyS0", lockedLine.devicePath(), busyLine.devicePath(), device}),
                searchOrder(kDefaultLine));
     ASSERT_TRUE(result.found);
     EXPECT_EQ(result.found->devicePath, device);
+    EXPECT_EQ(result.found->line, (LineSettings{9600, 'O', 2}));
+    EXPECT_EQ(result.found->fileCount, 2);
     ASSERT_EQ(result.devices.size(), 4u);
     ASSERT_TRUE(result.devices[0].skipped);
     EXPECT_EQ(result.devices[0].skipped->id, TextId::FindSkippedConsole);
@@ -154,6 +119,11 @@ TEST_F(FindTest, LockedBusyAndConsoleDevicesAreSkippedWithTheirReasonAndTheNextO
     ASSERT_TRUE(result.devices[2].skipped);
     EXPECT_EQ(result.devices[2].tries, 1u);
     EXPECT_EQ(result.devices[2].skipped->arguments.at(0), busyLine.devicePath());
+    const termios after = settingsOf(device);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+    EXPECT_EQ(files.listing(), "A.tiv B.tiv");
     // Another program's lock stays; ours are all given back.
     EXPECT_TRUE(std::filesystem::exists(lockPath));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(locks.path()),

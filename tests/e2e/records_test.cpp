@@ -81,16 +81,58 @@ protected:
     std::vector<FilledText> warnings;
 };
 
-TEST_F(Records, EachExchangeIsOneLineWithWhatItDidAndHowItEnded) {
+// Each exchange is one line of the log with what it did and how it ended. The trace of the
+// first, a whole receive, holds the same frames in the same order as the programmer's own:
+// the programmer writes a reply as one line; the PC receives it in runs.
+TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersOwn) {
     const std::string content = tagDataFile(std::string(2000, 'x'));
     programmer.write("TAG00001.tiv", content);
+    std::mutex guard;
+    std::vector<std::string> programmerTrace;
+    simOptions.trace = true;
+    simOptions.log = [&](const std::string& line) {
+        const std::lock_guard lock(guard);
+        programmerTrace.push_back(line);
+    };
+    simOptions.pace = LinePace{57600, 'E', 1};  // so that replies arrive in several runs
     startProgrammer();
     startRecording();
     // The programmers below may get other pseudo-terminals.
     const std::string firstDevice = devicePath();
 
-    fetch("TAG00001", pcFile("saved.tiv"));  // success
+    const std::string text = traceOf([&] { fetch("TAG00001", pcFile("saved.tiv")); });
     ASSERT_EQ(exchange->lastOutcome(), '0');
+    std::vector<std::string> ours;
+    std::size_t runs = 0;
+    for (const std::string& line : splitLines(text)) {
+        ASSERT_GT(line.size(), 13u);
+        ASSERT_EQ(line[2], ':') << line;  // "09:15:02.481 "
+        ASSERT_EQ(line[8], '.') << line;
+        const std::string rest = line.substr(13);
+        const bool received = rest.starts_with(kToPc);
+        runs += received ? 1 : 0;
+        if (received && !ours.empty() && ours.back().starts_with(kToPc)) {
+            ours.back() += rest.substr(kToPc.size());
+        } else if (rest.starts_with(kFromPc) || received) {
+            ours.push_back(rest);
+        }
+    }
+    std::vector<std::string> theirs;
+    {
+        const std::lock_guard lock(guard);
+        for (const std::string& line : programmerTrace) {
+            if (line.starts_with(kFromPc) || line.starts_with(kToPc)) {
+                theirs.push_back(line);
+            }
+        }
+    }
+    EXPECT_EQ(ours, theirs);
+    ASSERT_EQ(ours.size(), 8u);  // directory and fetch: command, go-ahead, each answered
+    EXPECT_EQ(ours[0], "PC>DEV 44 44");
+    EXPECT_GT(runs, ours.size() / 2) << "the file reply should have come in several runs";
+    EXPECT_NE(text.find("-- link opened; input and output purged"), std::string::npos);
+    EXPECT_NE(text.find("-- outcome 0 after "), std::string::npos);
+
     view.dialogAnswers.push_back(pcFile("missing.tiv"));
     start(Exchange::kSendFunction);  // refused before the line: 'D'
     start(Exchange::kReceiveFunction);
@@ -144,80 +186,6 @@ TEST_F(Records, EachExchangeIsOneLineWithWhatItDidAndHowItEnded) {
     EXPECT_EQ(lines[4].at("bytes"), "2008");
     EXPECT_FALSE(pc.holds("cancelled.tiv"));
     EXPECT_TRUE(warnings.empty());
-}
-
-// The trace of a whole receive against the programmer's own: the same frames in the same
-// order. The programmer writes a reply as one line; the PC receives it in runs.
-TEST_F(Records, TheTraceOfAReceiveMatchesTheProgrammersOwn) {
-    programmer.write("TAG00001.tiv", tagDataFile(std::string(2000, 'r')));
-    programmer.write("TAG00002.tiv", tagDataFile("two"));
-    std::mutex guard;
-    std::vector<std::string> programmerTrace;
-    simOptions.trace = true;
-    simOptions.log = [&](const std::string& line) {
-        const std::lock_guard lock(guard);
-        programmerTrace.push_back(line);
-    };
-    simOptions.pace = LinePace{57600, 'E', 1};  // so that replies arrive in several runs
-    startProgrammer();
-    startRecording();
-    const std::string text = traceOf([&] { fetch("TAG00001", pcFile("traced.tiv")); });
-    ASSERT_EQ(exchange->lastOutcome(), '0');
-
-    std::vector<std::string> ours;
-    std::size_t runs = 0;
-    for (const std::string& line : splitLines(text)) {
-        ASSERT_GT(line.size(), 13u);
-        ASSERT_EQ(line[2], ':') << line;  // "09:15:02.481 "
-        ASSERT_EQ(line[8], '.') << line;
-        const std::string rest = line.substr(13);
-        const bool received = rest.starts_with(kToPc);
-        runs += received ? 1 : 0;
-        if (received && !ours.empty() && ours.back().starts_with(kToPc)) {
-            ours.back() += rest.substr(kToPc.size());
-        } else if (rest.starts_with(kFromPc) || received) {
-            ours.push_back(rest);
-        }
-    }
-    std::vector<std::string> theirs;
-    {
-        const std::lock_guard lock(guard);
-        for (const std::string& line : programmerTrace) {
-            if (line.starts_with(kFromPc) || line.starts_with(kToPc)) {
-                theirs.push_back(line);
-            }
-        }
-    }
-    EXPECT_EQ(ours, theirs);
-    ASSERT_EQ(ours.size(), 8u);  // directory and fetch: command, go-ahead, each answered
-    EXPECT_EQ(ours[0], "PC>DEV 44 44");
-    EXPECT_GT(runs, ours.size() / 2) << "the file reply should have come in several runs";
-    EXPECT_NE(text.find("-- link opened; input and output purged"), std::string::npos);
-    EXPECT_NE(text.find("-- outcome 0 after "), std::string::npos);
-}
-
-TEST_F(Records, TheTraceTellsOfATimeOutAndOfTheOutcome) {
-    simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
-    startProgrammer();
-    startRecording();
-    const std::string text = traceOf([&] { start(Exchange::kReceiveFunction); });
-    // The time-out is the one of its phase, and a silent line has no cause to name.
-    ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
-    EXPECT_EQ(waits, (std::vector<Wait>{{2, 1000}}));
-    EXPECT_EQ(view.boxes[0].causeLine, "");
-    std::vector<std::string> withoutTimes;
-    for (const std::string& line : splitLines(text)) {
-        withoutTimes.push_back(line.substr(13));
-    }
-    ASSERT_GE(withoutTimes.size(), 6u) << text;
-    EXPECT_TRUE(withoutTimes[0].starts_with("-- receive on " + devicePath() + " at 9600,E,8,1"));
-    EXPECT_EQ(withoutTimes[1], "-- link opened; input and output purged");
-    EXPECT_EQ(withoutTimes[2], "PC>DEV 44 44");
-    EXPECT_EQ(withoutTimes[3], "-- time-out after 1000 ms: 2 bytes awaited, 0 received");
-    EXPECT_EQ(withoutTimes[4], "-- link closed");
-    EXPECT_TRUE(withoutTimes[5].starts_with("-- outcome N after ")) << withoutTimes[5];
-    ASSERT_EQ(logged().size(), 1u);
-    EXPECT_EQ(logged()[0].at("outcome"), "N");
 }
 
 }  // namespace

@@ -111,13 +111,25 @@ TEST_F(SaveOverWhatIsThere, AReadOnlyFileIsLeftAlone) {
     }
 }
 
-TEST_F(SaveOverWhatIsThere, NewFilesGetWhatTheUmaskLeaves) {
+TEST_F(SaveOverWhatIsThere, AFileIsReplacedWholeInItsModeAndNewFilesGetWhatTheUmaskLeaves) {
+    const fs::path path = folder.write("old.tiv", std::string(500, 'o'));
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(path, mode);
+    ASSERT_TRUE(save(path).ok);
+    EXPECT_EQ(folder.read("old.tiv"), kContent);
+    EXPECT_EQ(fs::status(path).permissions(), mode);
+    EXPECT_EQ(folder.listing(), "old.tiv");
+
     const mode_t previous = ::umask(027);
     const auto result = save(at("new.tiv"));
     ::umask(previous);
     ASSERT_TRUE(result.ok) << result.reason;
     EXPECT_EQ(fs::status(at("new.tiv")).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    const auto missingFolder = save(at("no/x.tiv"));
+    EXPECT_FALSE(missingFolder.ok);
+    EXPECT_NE(missingFolder.reason.find("No such file"), std::string::npos) << missingFolder.reason;
 }
 
 // The temporary file must not make a legal target too long.

@@ -10,8 +10,6 @@
 namespace dravolin {
 namespace {
 
-namespace fs = std::filesystem;
-
 using test::bytesOf;
 
 // The header and the data it announces are loaded, nothing behind them, through a link too;
@@ -52,25 +50,6 @@ TEST(TagDataFile, LoadsHeaderAndAnnouncedDataOnlyAndRefusesMalformedFilesSayingW
     const auto missing = TagDataFile::load(folder.path() / "missing.tiv");
     EXPECT_FALSE(missing.ok);
     EXPECT_NE(missing.reason.find("No such file"), std::string::npos) << missing.reason;
-}
-
-TEST(TagDataFile, SaveReplacesWholeKeepsPermissionsAndLeavesNoTemporary) {
-    const test::TestFolder folder;
-    const fs::path path = folder.write("old.tiv", std::string(500, 'o'));
-    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
-    fs::permissions(path, mode);
-    Bytes content = bytesOf("RT  0300");
-    for (int i = 0; i < 300; ++i)
-        content.push_back(static_cast<std::uint8_t>(i));
-
-    ASSERT_TRUE(TagDataFile::save(path, content).ok);
-    EXPECT_EQ(TagDataFile::load(path).bytes, content);
-    EXPECT_EQ(fs::status(path).permissions(), mode);
-    EXPECT_EQ(folder.listing(), "old.tiv");
-
-    const auto missingFolder = TagDataFile::save(folder.path() / "no" / "x.tiv", content);
-    EXPECT_FALSE(missingFolder.ok);
-    EXPECT_NE(missingFolder.reason.find("No such file"), std::string::npos) << missingFolder.reason;
 }
 
 }  // namespace

@@ -69,6 +69,11 @@ protected:
         return sleepUntil([&] { return device().sleeps() >= 1; });
     }
 
+    // Opens the link and starts watching it; false when either fails.
+    bool openAndMonitor(unsigned eventMask = EV_RXCHAR | EV_CTS, int baud = 9600) {
+        return openLink(eventMask, baud) == 1 && startMonitoring();
+    }
+
     void requestWrite(const std::string& frame) {
         port->setWriteLength(static_cast<std::uint32_t>(frame.size()));
         port->requestWrite(std::vector<std::uint8_t>(frame.begin(), frame.end()));

@@ -5,9 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "serial/serial_link_fixture.h"
@@ -23,37 +21,9 @@ std::size_t bytesWaitingOn(comm::Port& device) {
 
 // ---- reading
 
-TEST_F(SerialLinkTest, ALineThatTricklesWithoutEndIsHandedOverAsItComesAndInOrder) {
-    ASSERT_EQ(openLink(EV_RXCHAR, 9600), 1);
-    ASSERT_TRUE(startMonitoring());
-    std::atomic<bool> stop{false};
-    std::string sent;  // the sender's own until it is joined
-    std::thread sender([&] {
-        // Ten bytes every millisecond, as fast as a 9600-baud line goes, never pausing: the
-        // line never goes quiet before the test has seen what it waits for (or given up).
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        for (std::size_t i = 0; !stop && std::chrono::steady_clock::now() < limit; ++i) {
-            const std::string some(10, static_cast<char>('a' + i % 26));
-            if (!pty.send(some)) {
-                break;
-            }
-            sent += some;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    });
-    // The owner has them while the line still goes on: a run held until the line went
-    // quiet would never come.
-    EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 100; }, 30000));
-    stop = true;
-    sender.join();
-    EXPECT_TRUE(waitUntil([&] { return bytes.size() >= sent.size(); }));
-    EXPECT_EQ(bytes, sent);
-}
-
 TEST_F(SerialLinkTest, APortEventCompletingAtOnceWithNothingReceivedSendsNothing) {
     ports.plan.staleEventCompletions = 3;
-    ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS), 1);
-    ASSERT_TRUE(startMonitoring());  // waits for the first sleep on the signals
+    ASSERT_TRUE(openAndMonitor(EV_RXCHAR | EV_CTS));  // waits for the first sleep on the signals
 
     EXPECT_EQ(device().eventWaitsBegun(), 4);  // three stale completions, then the real wait
 
@@ -69,8 +39,7 @@ TEST_F(SerialLinkTest, BytesReachTheOwnerAsSentAndMarkedErrorsAreToldAfterTheirB
     // Half an error mark, as the end of a read may split it: the next read completes it.
     ports.plan.noise = std::string("\xFF\x00", 2);
     ports.plan.noiseAfter = 7;  // the bytes below as they arrive, each 0xFF doubled
-    ASSERT_EQ(openLink(EV_RXCHAR), 1);
-    ASSERT_TRUE(startMonitoring());
+    ASSERT_TRUE(openAndMonitor(EV_RXCHAR));
     const std::string sent("\xFF\x00\xFF\xFF", 4);
     ASSERT_TRUE(pty.send(sent));
     EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 4; }));
@@ -90,8 +59,7 @@ class FailingRead : public SerialLinkTest, public ::testing::WithParamInterface<
 TEST_P(FailingRead, ShowsOneWarningAndAddsNoByte) {
     const bool atOnce = GetParam();
     (atOnce ? ports.plan.readFailuresAtOnce : ports.plan.readFailuresLate) = 1;
-    ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS), 1);
-    ASSERT_TRUE(startMonitoring());
+    ASSERT_TRUE(openAndMonitor(EV_RXCHAR | EV_CTS));
 
     ASSERT_TRUE(pty.send("AB"));
     EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 2; }));
@@ -107,17 +75,6 @@ INSTANTIATE_TEST_SUITE_P(AtOnceAndLate, FailingRead, ::testing::Bool());
 
 // ---- writing
 
-TEST_F(SerialLinkTest, AWriteTakesTheWriteLengthButNeverMoreThanTheFrameHolds) {
-    ASSERT_EQ(openLink(), 1);
-    ASSERT_TRUE(startMonitoring());
-    port->setWriteLength(3);
-    port->requestWrite(std::vector<std::uint8_t>{'A', 'B', 'C', 'D'});
-    EXPECT_EQ(pty.receive(4, 500), "ABC");
-    port->setWriteLength(100);
-    port->requestWrite(std::vector<std::uint8_t>{'X', 'Y'});
-    EXPECT_EQ(pty.receive(3, 500), "XY");
-}
-
 // Bytes from before a frame goes out are never its answer: neither those the monitor thread
 // has already read nor those still waiting on the line.
 TEST_F(SerialLinkTest, BytesFromBeforeAFrameGoesOutNeverCountAsItsAnswer) {
@@ -129,8 +86,7 @@ TEST_F(SerialLinkTest, BytesFromBeforeAFrameGoesOutNeverCountAsItsAnswer) {
             arrived = pty.send("old") && sleepUntil([&] { return bytesWaitingOn(real) >= 3; });
         }
     };
-    ASSERT_EQ(openLink(), 1);
-    ASSERT_TRUE(startMonitoring());
+    ASSERT_TRUE(openAndMonitor());
     // Stray bytes just before the frame: the monitor thread has read them and waits for
     // the owner, who meanwhile asks for the frame to go out.
     ASSERT_TRUE(pty.send("stray"));
@@ -167,8 +123,7 @@ TEST_F(SerialLinkTest, ClosingAsAWriteBeginsStopsItBeforeAnyByteGoesOut) {
             sleepUntil([&] { return closed.load(); });
         }
     };
-    ASSERT_EQ(openLink(), 1);
-    ASSERT_TRUE(startMonitoring());
+    ASSERT_TRUE(openAndMonitor());
     writeDue = true;
     requestWrite("FRAME");
     ASSERT_TRUE(sleepUntil([&] { return closeNow.load(); }));
@@ -233,8 +188,7 @@ private:
 };
 
 TEST_F(SerialLinkTest, BytesOnTheirWayWhenThePortIsClosedNeverReachTheOwner) {
-    ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS), 1);
-    ASSERT_TRUE(startMonitoring());
+    ASSERT_TRUE(openAndMonitor(EV_RXCHAR | EV_CTS));
     CloseOnFirstHandOver closer(*port);
     QCoreApplication::instance()->installEventFilter(&closer);
     ASSERT_TRUE(pty.send("ABCDEF"));
@@ -261,8 +215,7 @@ TEST_F(SerialLinkTest, BytesOnTheirWayWhenThePortIsClosedNeverReachTheOwner) {
 
 // The owner is told once that the device has gone, after the bytes it sent before.
 TEST_F(SerialLinkTest, ADeviceHangingUpMidReplyStopsTheWatchAndShowsOneWarning) {
-    ASSERT_EQ(openLink(), 1);
-    ASSERT_TRUE(startMonitoring());
+    ASSERT_TRUE(openAndMonitor());
     ASSERT_TRUE(pty.send("AB"));
     ASSERT_TRUE(waitUntil([&] { return bytes.size() >= 2; }));
     pty.hangUp();
@@ -300,8 +253,7 @@ TEST_F(SerialLinkTest, ADeviceHangingUpMidReplyStopsTheWatchAndShowsOneWarning) 
 TEST_F(SerialLinkTest, HaltingTakesDownTheMonitorThreadsWarningAndDeliversNothingMore) {
     presenter.holdAnswers();
     ports.plan.readFailuresAtOnce = 1;
-    ASSERT_EQ(openLink(EV_RXCHAR), 1);
-    ASSERT_TRUE(startMonitoring());
+    ASSERT_TRUE(openAndMonitor(EV_RXCHAR));
     ASSERT_TRUE(pty.send("AB"));
     ASSERT_TRUE(waitUntil([&] { return presenter.warnings().size() == 1; }));
     EXPECT_FALSE(presenter.warnings()[0].withdrawn);

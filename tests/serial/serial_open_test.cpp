@@ -95,8 +95,7 @@ TEST_F(SerialLinkTest, ClosingPutsBackTheSettingsTheDeviceHadEvenDuringAWriteItD
     termios before{};
     ASSERT_TRUE(pty.lineSettings(before));
 
-    ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS, 57600, 'E', 1), 1);
-    ASSERT_TRUE(startMonitoring());
+    ASSERT_TRUE(openAndMonitor(EV_RXCHAR | EV_CTS, 57600));
     termios during{};
     ASSERT_TRUE(pty.lineSettings(during));
     EXPECT_FALSE(sameSettings(during, before));
@@ -107,8 +106,7 @@ TEST_F(SerialLinkTest, ClosingPutsBackTheSettingsTheDeviceHadEvenDuringAWriteItD
     ASSERT_TRUE(pty.lineSettings(after));
     EXPECT_TRUE(sameSettings(after, before));
 
-    ASSERT_EQ(openLink(), 1);
-    ASSERT_TRUE(startMonitoring());
+    ASSERT_TRUE(openAndMonitor());
     requestWrite(std::string(1 << 20, 'U'));  // far more than the line holds: it stays pending
     ASSERT_TRUE(sleepUntil([&] { return device().writes() == 1; }));
     port->closePort();

@@ -21,11 +21,6 @@ struct CommandLine {
 
 TEST(SimulatorArgumentsTest, FlagsReachTheOptionsAndBadOnesAreNamed) {
     const std::vector<CommandLine> table = {
-        {{"--files", "d"},
-         [](const Options& o) {
-             return o.files == "d" && o.capacity == 15 && !o.pace && !o.hangupAfter &&
-                    o.answers.empty() && !o.trace && o.serve.empty();
-         }},
         {{"--files=d", "--capacity=3", "--link", "/tmp/v", "--corrupt-check", "file", "--truncate",
           "directory=7", "--count-field", "-001", "--length-field=abcd", "--serve", "/dev/pts/7"},
          [](const Options& o) {

@@ -1,25 +1,32 @@
-// The device's own answers to the fetch and send transactions over a real pty, checked
-// against the frames the PC builds: what the e2e suites, which set the answers, never see.
+// The device's own refusals over a real pty (damaged frames, names it lacks or cannot take,
+// a full memory): what the e2e suites, which set the answers, never see. Its fetch is theirs.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 
-#include "simulator_test_base.h"
+#include "pc_side.h"
+#include "sim/simulated_programmer.h"
 
 namespace dravolin::test {
 namespace {
 
-class TransactionsTest : public SimulatorTestBase {};
-
 // Refused commands get their letter and go no further; the device then takes the next one.
-TEST_F(TransactionsTest, RefusalsGetTheirLetterAndFetchSendsOnlyTheStoredFileAndItsCheckByte) {
-    const std::string file = tagDataFile("tag data \x01\x02\xff", "XY12");
-    // Bytes beyond the announced length are not part of the stored file.
-    folder_.write("TAG00001.tiv", file + "TRAILING");
-    startProgrammer();
-    const PcSide pc(programmer_->devicePath());
+// Its memory is full: a new name is refused with S, a held one replaced.
+TEST(Transactions, RefusalsGetTheirLetterAndGoNoFurtherAndAFullMemoryOnlyReplaces) {
+    TestFolder folder;
+    folder.write("TAG00001.tiv", tagDataFile("tag data"));
+    folder.write("TWO.tiv", tagDataFile("2"));
+    SimulatorOptions options;
+    options.files = folder.path();
+    options.log = [](const std::string&) {};
+    options.capacity = 2;
+    SimulatedProgrammer programmer(options);
+    std::string error;
+    ASSERT_TRUE(programmer.start(error)) << error;
+    const PcSide pc(programmer.devicePath());
     const Bytes header = bytesOf("HD010004");
 
     const std::pair<Bytes, char> refused[] = {
@@ -33,35 +40,20 @@ TEST_F(TransactionsTest, RefusalsGetTheirLetterAndFetchSendsOnlyTheStoredFileAnd
         pc.send(goAhead());
         EXPECT_TRUE(pc.receiveFor(200ms).empty()) << "a refused command went on";
     }
-    EXPECT_EQ(pc.exchange(fetchRequestFor("TAG00001"), 2), bytesOf("00"));
-    const Bytes reply = pc.exchange(goAhead(), fileReplyLength(12));
-    ASSERT_EQ(reply.size(), file.size() + 1);
-    EXPECT_EQ(Bytes(reply.begin(), reply.end() - 1), bytesOf(file));
-    EXPECT_EQ(reply.back(), xorOf(bytesOf(file)));
-    EXPECT_TRUE(pc.receiveFor(100ms).empty());
-
-    EXPECT_EQ(pc.exchange(transferAnnouncement("NEW", header), 2), bytesOf("00"));
-    EXPECT_EQ(statusLetter(pc.exchange(withWrongCheckByte(dataFrame(bytesOf("abcd"))), 2)), 'X');
-    EXPECT_EQ(statusLetter(pc.exchange(transferAnnouncement("../x", header), 2)), 'W');
-    EXPECT_EQ(folder_.listing(), "TAG00001.tiv");
-    EXPECT_FALSE(std::filesystem::exists(folder_.path().parent_path() / "x.tiv"));
-}
-
-TEST_F(TransactionsTest, FullMemoryRefusesANewNameWithSButReplacesAHeldOne) {
-    options_.capacity = 2;
-    folder_.write("ONE.tiv", tagDataFile("1"));
-    folder_.write("TWO.tiv", tagDataFile("2"));
-    startProgrammer();
-    const PcSide pc(programmer_->devicePath());
-
-    EXPECT_EQ(sendFile(pc, "THREE", tagDataFile("3")), "S");
+    EXPECT_EQ(statusLetter(pc.exchange(transferAnnouncement("THREE", header), 2)), 'S');
     // The data frame of a refused announcement is not taken either.
     pc.send(dataFrame(bytesOf("3")));
     EXPECT_TRUE(pc.receiveFor(200ms).empty());
-    EXPECT_EQ(folder_.listing(), "ONE.tiv TWO.tiv");
 
-    EXPECT_EQ(sendFile(pc, "TWO", tagDataFile("two")), "00");
-    EXPECT_EQ(folder_.read("TWO.tiv"), tagDataFile("two"));
+    EXPECT_EQ(pc.exchange(transferAnnouncement("TWO", header), 2), bytesOf("00"));
+    EXPECT_EQ(statusLetter(pc.exchange(withWrongCheckByte(dataFrame(bytesOf("abcd"))), 2)), 'X');
+    EXPECT_EQ(statusLetter(pc.exchange(transferAnnouncement("../x", header), 2)), 'W');
+    EXPECT_EQ(folder.listing(), "TAG00001.tiv TWO.tiv");
+    EXPECT_FALSE(std::filesystem::exists(folder.path().parent_path() / "x.tiv"));
+
+    EXPECT_EQ(pc.exchange(transferAnnouncement("TWO", header), 2), bytesOf("00"));
+    EXPECT_EQ(pc.exchange(dataFrame(bytesOf("abcd")), 2), bytesOf("00"));
+    EXPECT_EQ(folder.read("TWO.tiv"), "HD010004abcd");
 }
 
 }  // namespace

@@ -1,0 +1,194 @@
+// What only the line shows: the machine's tables hold every reply, time-out and letter; here
+// are the bytes that come before or behind a frame, errors on the line, a send's progress
+// following the bytes that have gone, a cancel and a hang-up mid-transfer.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "core/message_catalog.h"
+#include "serial/platform/comm.h"
+#include "support/exchange_fixture.h"
+#include "support/waiting.h"
+
+namespace dravolin::test {
+namespace {
+
+class OverTheLine : public ExchangeFixture {
+protected:
+    void receive(std::uint8_t byte) { exchange->portMessage(MSG_RX_CHAR, byte, 1); }
+    void send(const std::string& name) {
+        view.dialogAnswers.push_back(pcFile(name));
+        start(Exchange::kSendFunction);
+    }
+};
+
+// Bytes from before a transaction are discarded by its first send. Two stray bytes right
+// behind the directory reply (noise, an echo) are read as a run of their own while the list
+// is put up and the link is closed: taken as the fetch's status reply, they would end it
+// with 'R'.
+TEST_F(OverTheLine, BytesFromBeforeAFrameNeverAnswerIt) {
+    const std::string content = tagDataFile(std::string(300, 'x'));
+    programmer.write("TAG00001.tiv", content);
+    ports.plan.noise = "RR";
+    ports.plan.noiseAfter = 2 + 16 + 16 + 1;
+    view.whenListShown = [&] {
+        EXPECT_TRUE(sleepUntil([&] { return ports.latest().noiseRead(); }));
+        // The monitor thread hands them over a few microseconds after reading them; with
+        // this margin they are surely on their way before the link closes.
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ports.plan = PortPlan{};  // the fetch has a quiet line
+    };
+    startProgrammer();
+    for (char stale : std::string("XRRRRRRRRRRRRRRRRRRRRR")) {
+        receive(static_cast<std::uint8_t>(stale));
+    }
+    start(Exchange::kReceiveFunction);
+    EXPECT_TRUE(exchange->awaitingFileChoice());
+    EXPECT_EQ(view.fileList, (std::vector<std::string>{"TAG00001"}));
+    view.dialogAnswers.push_back(pcFile("saved.tiv"));
+    choose(0);
+
+    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_EQ(pc.read("saved.tiv"), content);
+}
+
+// A name the operator did not choose must be a new file: one made at that path while the
+// file was on its way stays as it is.
+TEST_F(OverTheLine, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
+    const std::string data = "twelve bytes";
+    programmer.write("TAG00001.tiv", tagDataFile(data));
+    startProgrammer();
+    exchange->setKeepExistingFiles(true);
+    const WaitHook meanwhile(*exchange, [&](std::size_t threshold, int) {
+        if (threshold == fileReplyLength(static_cast<long>(data.size()))) {
+            pc.write("new.tiv", "made meanwhile");
+        }
+    });
+    fetch("TAG00001", pcFile("new.tiv"));
+
+    expectFailure('D');
+    EXPECT_NE(exchange->failureDetail().find("new.tiv exists already"), std::string::npos)
+        << exchange->failureDetail();
+    EXPECT_EQ(pc.read("new.tiv"), "made meanwhile");
+    EXPECT_EQ(pc.listing(), "new.tiv");
+}
+
+// A programmer set to another rate does not understand the command, and what the line
+// brings comes with framing errors or is noise that cannot be a reply: the failure says what
+// to look at; silence has none.
+TEST_F(OverTheLine, ErrorsOnTheLineOrNoiseForAReplyAddTheLineSettingsAsCause) {
+    simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
+    ports.plan.noise = std::string("\xFF\x00\x55", 3);
+    startProgrammer();
+    start(Exchange::kReceiveFunction);
+    ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
+    EXPECT_EQ(view.boxes[0].causeLine,
+              "The programmer's line settings (baud, parity, stop bits) probably differ: use Find "
+              "the programmer.");
+
+    restartWith([](SimulatorOptions& options) {
+        options.line = LinePace{19200, 'O', 2};
+        options.noisePercent = 100;
+    });
+    ports.plan.noise.clear();
+    start(Exchange::kReceiveFunction);
+    expectFailure('N');
+    EXPECT_EQ(view.boxes[0].causeLine,
+              MessageCatalog(Language::English).lookup(TextId::LineSettingsDiffer));
+
+    // A silent line has no cause to name.
+    restartWith([](SimulatorOptions& options) {
+        options.silentPhases.insert(DevicePhase::DirectoryStatus);
+    });
+    start(Exchange::kReceiveFunction);
+    expectFailure('N');
+    EXPECT_EQ(view.boxes[0].causeLine, "");
+}
+
+// An empty file's confirmation is awaited for the line time of its data frame and the reply
+// (4 bytes at 9600 8E1: 5 ms) plus 100 ms for the device and an adapter. It used to be 10 ms,
+// and the programmer's stored file was then often reported as 'N'.
+TEST_F(OverTheLine, AnEmptyFileSentAfterAnotherIsConfirmed) {
+    pc.write("NEWTAG.tiv", tagDataFile(std::string(100, 'd')));
+    pc.write("ZERO.tiv", "abcd0000");
+    startProgrammer();
+    send("NEWTAG.tiv");
+    EXPECT_EQ(exchange->lastOutcome(), '0');
+
+    send("ZERO.tiv");
+    EXPECT_EQ(waits.back(), (Wait{2, 105}));
+    EXPECT_EQ(exchange->lastOutcome(), '0');
+    ASSERT_EQ(framesReceived().size(), 4u);
+    EXPECT_EQ(framesReceived()[3], (Bytes{0x02, 0x02}));
+    EXPECT_EQ(programmer.read("ZERO.tiv"), "abcd0000");
+}
+
+// The bar follows the bytes that have left the PC, not the configured rate: while the
+// line carries nothing it stays at the header, and once the frame has gone out it is full
+// even before the programmer confirms it (here it never does, and the send ends with 'N').
+TEST_F(OverTheLine, SendProgressFollowsTheBytesThatHaveLeftThePc) {
+    pc.write("NEWTAG.tiv", tagDataFile(std::string(300, 'd')));  // three seconds for the reply
+    simOptions.silentPhases.insert(DevicePhase::DataStatus);
+    ports.plan.outputHeld = true;
+    startProgrammer();
+    send("NEWTAG.tiv");
+    expectFailure('N');
+    ASSERT_FALSE(view.progress.empty());
+    for (const TransferProgress& shown : view.progress) {
+        EXPECT_EQ(shown.done, 8u);
+        EXPECT_EQ(shown.expected, 308u);
+    }
+
+    ports.plan.outputHeld = false;
+    view = RecordingView{};
+    send("NEWTAG.tiv");
+    expectFailure('N');
+    ASSERT_FALSE(view.progress.empty());
+    EXPECT_EQ(view.progress.back().done, 308u);
+}
+
+// Cancelling a send, and a line whose device goes away during one (the window's tests
+// cover the same for a receive).
+TEST_F(OverTheLine, CancelOrTheProgrammerGoneMidSendLeavesItWithoutTheFile) {
+    pc.write("BIG.tiv", tagDataFile(std::string(3000, 's')));
+    simOptions.pace = LinePace{9600, 'E', 1};  // the data frame takes over three seconds
+    startProgrammer();
+    view.onProgress = [this](const TransferProgress& progress) {
+        if (progress.done > 100) {
+            exchange->cancel();
+        }
+    };
+    send("BIG.tiv");
+
+    // No box, "Cancelled", then idle, and the line free for another opening at once.
+    EXPECT_TRUE(exchange->cancelled());
+    EXPECT_FALSE(exchange->busy());
+    EXPECT_TRUE(view.boxes.empty());
+    ASSERT_GE(view.statusTexts.size(), 2u);
+    EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusCancelled);
+    EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
+    EXPECT_EQ(view.cancelAvailable.back(), false);
+    EXPECT_EQ(view.fileListModes.back(), 0);
+    const std::unique_ptr<comm::Port> other = comm::makeSystemPort();
+    EXPECT_TRUE(other->open(devicePath())) << comm::errorText(comm::lastError());
+    EXPECT_FALSE(programmer.holds("BIG.tiv"));
+
+    // Gone: the exchange ends with N and names the device.
+    restartWith([](SimulatorOptions& options) { options.pace = LinePace{9600, 'E', 1}; });
+    bool stopped = false;
+    view.onProgress = [&](const TransferProgress& progress) {
+        if (progress.done > 100 && !stopped) {
+            stopped = true;
+            stopProgrammer();
+        }
+    };
+    send("BIG.tiv");
+
+    expectFailure('N');
+    EXPECT_EQ(view.boxes[0].causeLine, "The device " + devicePath() + " has gone.");
+    EXPECT_EQ(exchange->causeLine(), view.boxes[0].causeLine);
+}
+
+}  // namespace
+}  // namespace dravolin::test
