@@ -2,24 +2,47 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 
+#include "app/qt_translations.h"
 #include "ui/transfer_dialog.h"
 #include "ui/warning_box_presenter.h"
 
 namespace dravolin {
 namespace {
 
-// The window runs modally; a warning of the serial link must still take the operator's
-// click, once, and one the link withdraws closes without an answer.
-TEST(TransferApp, LinkWarningsCanBeAnsweredOrWithdrawnWhileTheWindowRuns) {
-    TransferApp app;
+QString qtCancel() {
+    return QCoreApplication::translate("QPlatformTheme", "Cancel");
+}
+
+// The program in German. Qt's own buttons and file dialogs follow the interface language while
+// the translations are in force, and only then. The window runs modally; a warning of the
+// serial link must still take the operator's click, once, and one the link withdraws closes
+// without an answer. The help window: German title, guide and failure texts, and its Close
+// button in Qt's German.
+TEST(TransferApp, GermanStartLinkWarningsWhileTheWindowRunsAndTheHelpWindow) {
+    ASSERT_EQ(qtCancel(), "Cancel");
+    std::optional<QtTranslations> german(Language::German);
+    ASSERT_TRUE(german->installed()) << "qtbase_de.qm is missing (qt6-translations-l10n)";
+    EXPECT_EQ(qtCancel(), "Abbrechen");
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Open"), "&Öffnen");
+    EXPECT_EQ(QLocale().language(), QLocale::German);
+    TransferApp app({}, Language::German);
+    QString title;
+    QString text;
+    QString close;
     int answers = 0;
     int withdrawnAnswers = 0;
     bool boxShown = false;
@@ -47,6 +70,11 @@ TEST(TransferApp, LinkWarningsCanBeAnsweredOrWithdrawnWhileTheWindowRuns) {
         QTest::mouseClick(box->windowHandle(), Qt::LeftButton, Qt::NoModifier,
                           ok->mapTo(box, ok->rect().center()));
         QApplication::processEvents();
+        window->findChild<QAction*>("57670")->trigger();
+        HelpWindow* help = app.helpWindow();
+        title = help->windowTitle();
+        text = help->findChild<QTextBrowser*>("helpText")->toPlainText();
+        close = help->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close)->text();
         window->findChild<QAction*>("40004")->trigger();  // Quit
     });
     // Should Quit not end the window, a guard does, so that the test fails instead of hanging.
@@ -64,6 +92,18 @@ TEST(TransferApp, LinkWarningsCanBeAnsweredOrWithdrawnWhileTheWindowRuns) {
     EXPECT_EQ(withdrawnAnswers, 0);
     // The program's window is gone with the run.
     EXPECT_EQ(app.window(), nullptr);
+    EXPECT_EQ(title, "Dravolin-Hilfe");
+    EXPECT_TRUE(text.contains("Empfangen und Senden")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Speicher des Voska-Programmers voll!"));
+    EXPECT_FALSE(text.contains("Receive Data"));
+    EXPECT_EQ(close, "Schließen");
+
+    german.reset();
+    EXPECT_EQ(qtCancel(), "Cancel");
+    const QtTranslations english(Language::English);
+    EXPECT_FALSE(english.installed());
+    EXPECT_EQ(qtCancel(), "Cancel");
+    EXPECT_EQ(QLocale().language(), QLocale::English);
 }
 
 }  // namespace

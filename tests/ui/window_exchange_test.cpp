@@ -9,61 +9,11 @@
 namespace dravolin {
 namespace {
 
-TEST_F(WindowExchangeTest, EnterAndEscapeNeverEndTheProgramEscapeCancelsTheListsWaitAndCtrlQQuits) {
-    writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), "A");
-    writeTagDataFile(deviceFolder_.filePath("PART0002.tiv"), "B");
-    startDevice();
-    window_->exchange().setOutcomePause(200);
-    QLineEdit* functionField = ui_->functionList()->lineEdit();
-    QLineEdit* fileField = ui_->fileList()->lineEdit();
-
-    // No function chosen: Enter in the function field does nothing at all.
-    ui_->functionList()->setFocus();
-    QTest::keyClick(functionField, Qt::Key_Return);
-    EXPECT_TRUE(window_->isVisible());
-    EXPECT_FALSE(window_->exchange().busy());
-
-    // Chosen: Enter starts it, as F5 would; the listed directory then waits.
-    ui_->chooseFunction(0);
-    ui_->functionList()->setFocus();
-    QTest::keyClick(functionField, Qt::Key_Return);
-    ASSERT_TRUE(listed());
-
-    // Enter on the prompt takes nothing; Enter after a typed name takes that name.
-    QTest::keyClick(fileField, Qt::Key_Return);
-    EXPECT_TRUE(window_->exchange().awaitingFileChoice());
-    EXPECT_TRUE(record_->fileDialogs.empty());
-    fileField->selectAll();
-    QTest::keyClicks(fileField, "PART0002");
-    QTest::keyClick(fileField, Qt::Key_Return);  // the save dialog is cancelled
-    ASSERT_EQ(record_->fileDialogs.size(), 1u);
-    EXPECT_EQ(record_->fileDialogs[0].initialName, "PART0002");
-    EXPECT_TRUE(window_->isVisible());
-    expectIdle();
-
-    // Escape while the list waits cancels the exchange, not the program.
-    ui_->chooseFunction(0);
-    ui_->pressKey(Qt::Key_F5);
-    ASSERT_TRUE(listed());
-    QTest::keyClick(fileField, Qt::Key_Escape);
-    EXPECT_TRUE(window_->isVisible());
-    expectIdle();
-    EXPECT_TRUE(statusShown(" Cancelled"));
-
-    // Escape on the idle window does nothing (pressed once more after a cancel it must not
-    // quit); Ctrl+Q quits.
-    ui_->pressKey(Qt::Key_Escape);
-    QTest::keyClick(ui_->functionList()->lineEdit(), Qt::Key_Escape);
-    EXPECT_TRUE(window_->isVisible());
-    ui_->functionList()->setFocus();
-    QTest::keyClick(ui_->functionList()->lineEdit(), Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_FALSE(window_->isVisible());
-}
-
 // Receive and send with the keyboard alone: Down chooses a function, Enter starts it, the
 // listed names get the focus, Down only moves through them and Enter picks one. Controls
 // that mean nothing during the transfer are disabled. A name with a Latin-1 letter shows and
-// is offered as it is everywhere: PR\u00dcFUNG. A send takes only a regular file; what a send
+// is offered as it is everywhere: PR\u00dcFUNG. Enter and Escape never end the program: Escape
+// cancels the list's wait, and Ctrl+Q quits. A send takes only a regular file; what a send
 // stores is the exchange suite's business.
 TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), "B");
@@ -84,6 +34,10 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
         return focus == control || control->isAncestorOf(focus);
     };
     ASSERT_TRUE(focusIn(ui_->functionList()));
+    // No function chosen: Enter in the function field does nothing at all.
+    press(Qt::Key_Return);
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_FALSE(window_->exchange().busy());
 
     press(Qt::Key_Down);
     EXPECT_EQ(ui_->functionList()->currentText(), "Receive Data");
@@ -101,6 +55,7 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     EXPECT_EQ(ui_->enabledMenus(), 0);
     EXPECT_FALSE(ui_->functionList()->isEnabled());
     EXPECT_TRUE(ui_->cancelButton()->isVisible());
+    press(Qt::Key_Return);  // on the prompt: takes nothing
 
     // Down shows the first name without taking it; the second Down the next one, Up back.
     press(Qt::Key_Down);
@@ -142,6 +97,37 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     EXPECT_EQ(record_->messages, std::vector<QString>{"Error when opening file!"});
     EXPECT_EQ(device_->receivedFrames().size(), framesBeforeTheFifo);
     ASSERT_TRUE(idle());
+
+    // Enter after a typed name takes that name (the save dialog is cancelled).
+    QLineEdit* fileField = ui_->fileList()->lineEdit();
+    ui_->chooseFunction(0);
+    ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(listed());
+    fileField->selectAll();
+    QTest::keyClicks(fileField, "PART0001");
+    QTest::keyClick(fileField, Qt::Key_Return);
+    ASSERT_EQ(record_->fileDialogs.size(), 3u);
+    EXPECT_EQ(record_->fileDialogs[2].initialName, "PART0001");
+    EXPECT_TRUE(window_->isVisible());
+    expectIdle();
+
+    // Escape while the list waits cancels the exchange, not the program.
+    ui_->chooseFunction(0);
+    ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(listed());
+    QTest::keyClick(fileField, Qt::Key_Escape);
+    EXPECT_TRUE(window_->isVisible());
+    expectIdle();
+    EXPECT_TRUE(statusShown(" Cancelled"));
+
+    // Escape on the idle window does nothing (pressed once more after a cancel it must not
+    // quit); Ctrl+Q quits.
+    ui_->pressKey(Qt::Key_Escape);
+    QTest::keyClick(ui_->functionList()->lineEdit(), Qt::Key_Escape);
+    EXPECT_TRUE(window_->isVisible());
+    ui_->functionList()->setFocus();
+    QTest::keyClick(ui_->functionList()->lineEdit(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(window_->isVisible());
 }
 
 }  // namespace
