@@ -30,7 +30,8 @@ protected:
 
     void useLockFolder(const fs::path& folder) { ::setenv("DRAVOLIN_LOCK_DIR", folder.c_str(), 1); }
 
-    std::string lockName() const { return PortLock::lockFileName(pty.devicePath()); }
+    // Named for the device itself, however the port reaches it.
+    std::string lockName() const { return "LCK..pts_" + pty.devicePath().substr(9); }
     void mapTo(const std::string& path) {
         PortMap map;
         map.map(kPort, path);
@@ -45,6 +46,10 @@ private:
 
 TEST_F(PortSharing,
        OurLockIsHeldWhileThePortIsOpenGoesOnEveryWayOutAndAFailedOpeningLeavesNothing) {
+    ASSERT_TRUE(pty.devicePath().starts_with("/dev/pts/"));
+    TestFolder links;
+    fs::create_symlink(pty.devicePath(), links.path() / "stable-name");
+    mapTo((links.path() / "stable-name").string());
     ASSERT_EQ(openLink(), 1);
     // Its form is tested with the lock itself.
     EXPECT_NE(locks.read(lockName()).find(std::to_string(::getpid())), std::string::npos);
@@ -78,6 +83,8 @@ TEST_F(PortSharing, WithoutALockFolderThePortIsUsedAndTheHolderFoundAmongOpenFil
     useLockFolder(locks.path() / "missing");
     ASSERT_EQ(openLink(), 1);
     EXPECT_NE(port->lockNotice().find(pty.devicePath()), std::string::npos);
+    EXPECT_NE(port->lockNotice().find((locks.path() / "missing").string()), std::string::npos)
+        << port->lockNotice();
 
     PortMap map;
     map.map(kPort, pty.devicePath());
