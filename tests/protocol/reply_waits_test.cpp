@@ -38,15 +38,13 @@ TEST(ReplyWaits, EveryPhaseCoversItsLineTimeAndKeepsTheProtocolTimeOutAsAFloor) 
         EXPECT_EQ(directoryHeaderWaitMs(row.line), 1000);
         EXPECT_EQ(fileHeaderWaitMs(row.line), 1000);
     }
-}
 
-TEST(ReplyWaits, ASmallSendWaitsForItsFrameTheReplyAndTheDeviceNotJustTenMs) {
     // Two-byte data frame and two-byte status at 9600 8E1: 44 bits each way, 5 ms of line
-    // time, which the old floor of 10 ms left almost nothing of.
+    // time, which the old floor of 10 ms left almost nothing of. 9999 bytes take 11.5 s on
+    // the line: the old 10 ms a byte stays.
     const LineTiming line{9600, 'E', 1};
     EXPECT_EQ(lineTimeMs(4, line), 5);
     EXPECT_EQ(dataStatusWaitMs(0, line), 5 + kDeviceAndAdapterAllowanceMs);
-    // 9999 bytes at 9600 8E1 take 11.5 s on the line: the old 10 ms a byte stays.
     EXPECT_EQ(dataStatusWaitMs(9999, line), 99990);
     EXPECT_EQ(lineTimeMs(9999, line), 11458);
 }
