@@ -23,12 +23,6 @@ Bytes exchange(PtyPair& pc, const Bytes& frame, std::size_t count) {
     return bytesOf(pc.receive(count, 5000));
 }
 
-Bytes fetchRequestFor(const std::string& name) {
-    Bytes field(kNameLength, ' ');
-    std::copy(name.begin(), name.end(), field.begin());
-    return fetchRequest(field);
-}
-
 Bytes withWrongCheckByte(Bytes frame) {
     frame.back() ^= 0x5A;
     return frame;
@@ -53,9 +47,9 @@ TEST(Transactions, RefusalsGetTheirLetterAndGoNoFurtherAndAFullMemoryOnlyReplace
     const Bytes header = bytesOf("HD010004");
 
     const std::pair<Bytes, char> refused[] = {
-        {fetchRequestFor("TAG00002"), 'R'},
+        {fetchRequest(bytesOf("TAG00002")), 'R'},
         {withWrongCheckByte(directoryRequest()), 'X'},
-        {withWrongCheckByte(fetchRequestFor("TAG00001")), 'X'},
+        {withWrongCheckByte(fetchRequest(bytesOf("TAG00001"))), 'X'},
         {withWrongCheckByte(transferAnnouncement("NEW", header)), 'X'}};
     for (const auto& [command, letter] : refused) {
         SCOPED_TRACE(command[0]);
