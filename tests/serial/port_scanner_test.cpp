@@ -71,10 +71,7 @@ TEST(PortScanner, ADeviceUnpluggedBetweenScansIsGoneAndItsStableNameLeadsNowhere
     machine.addBuiltInPort("ttyS0", "4", "0x3F8");
     const PortScanner scanner(machine.root());
     const std::string byId = "/dev/serial/by-id/" + kAdapter.byId;
-    ASSERT_EQ(scanner.scan().size(), 2u);
-    EXPECT_TRUE(scanner.exists(byId));
-    EXPECT_EQ(scanner.resolve(byId), "/dev/ttyUSB0");
-
+    // Where a stable name leads while its device is there is the CLI's port listing's test.
     // udev may leave the stable name behind for a moment: it must lead nowhere.
     machine.unplug("ttyUSB0");
     EXPECT_EQ(pathsOf(scanner.scan()), std::vector<std::string>{"/dev/ttyS0"});
