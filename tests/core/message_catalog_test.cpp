@@ -25,11 +25,10 @@ TEST(MessageCatalog, EveryTextInBothLanguages) {
     // The settings dialog is titled with the words of the menu item that opens it.
     EXPECT_EQ(german(TextId::SettingsTitle), german(TextId::ConfigureItem));
     EXPECT_EQ(english(TextId::SettingsTitle), english(TextId::ConfigureItem));
-    // Mended: the English text 7 closes its parenthesis, and text 17 (shown while a
-    // directory waits for the file to receive) asks for the file to transfer.
+    // Mended: the English text 7 closes its parenthesis (text 17, shown while a directory
+    // waits for the file to receive, is the window's receive to show).
     EXPECT_EQ(english(TextId::WrongSettings).back(), ')');
     EXPECT_EQ(german(TextId::WrongSettings).back(), ')');
-    EXPECT_EQ(english(TextId::StatusDirectoryListed), " Please select file to transfer");
     EXPECT_EQ(english(TextId::StatusChooseFileToSend), " Please select file to send");
 }
 

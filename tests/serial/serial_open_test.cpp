@@ -94,21 +94,14 @@ TEST_F(SerialLinkTest, ClosingPutsBackTheSettingsTheDeviceHadEvenDuringAWriteItD
     termios before{};
     ASSERT_TRUE(pty.lineSettings(before));
 
-    ASSERT_TRUE(openAndMonitor(EV_RXCHAR | EV_CTS, 57600));
+    ASSERT_TRUE(openAndMonitor());
     termios during{};
     ASSERT_TRUE(pty.lineSettings(during));
     EXPECT_FALSE(sameSettings(during, before));
-    requestWrite("DD");
-    EXPECT_EQ(pty.receive(2, 10000), "DD");
-    port->closePort();
-    termios after{};
-    ASSERT_TRUE(pty.lineSettings(after));
-    EXPECT_TRUE(sameSettings(after, before));
-
-    ASSERT_TRUE(openAndMonitor());
     requestWrite(std::string(1 << 20, 'U'));  // far more than the line holds: it stays pending
     ASSERT_TRUE(sleepUntil([&] { return device().writes() == 1; }));
     port->closePort();
+    termios after{};
     ASSERT_TRUE(pty.lineSettings(after));
     EXPECT_TRUE(sameSettings(after, before));
     // Another program can take the device at once, while our write is still being abandoned.
