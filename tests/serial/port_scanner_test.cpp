@@ -65,7 +65,7 @@ TEST(PortScanner, FindsAdaptersModemsAndBuiltInPortsAndSaysWhatEachIs) {
     }
 }
 
-TEST(PortScanner, ADeviceUnpluggedBetweenScansIsGoneAndItsStableNameLeadsNowhere) {
+TEST(PortScanner, AnUnpluggedDeviceIsGoneItsStableNameLeadsNowhereAndNoDevNoSysFindsNothing) {
     FakeMachine machine;
     machine.addUsb(kAdapter);
     machine.addBuiltInPort("ttyS0", "4", "0x3F8");
@@ -78,14 +78,13 @@ TEST(PortScanner, ADeviceUnpluggedBetweenScansIsGoneAndItsStableNameLeadsNowhere
     EXPECT_FALSE(scanner.exists(byId));
     EXPECT_FALSE(scanner.exists("/dev/ttyUSB0"));
     EXPECT_EQ(scanner.resolve(byId), byId);
-}
 
-TEST(PortScanner, AMachineWithoutDevOrSysFindsNothing) {
+    // A machine without /dev or /sys finds nothing.
     test::TestFolder empty;
-    const PortScanner scanner(empty.path());
-    EXPECT_TRUE(scanner.scan().empty());
-    EXPECT_FALSE(scanner.exists("/dev/ttyS0"));
-    EXPECT_FALSE(scanner.exists(""));
+    const PortScanner nothing(empty.path());
+    EXPECT_TRUE(nothing.scan().empty());
+    EXPECT_FALSE(nothing.exists("/dev/ttyS0"));
+    EXPECT_FALSE(nothing.exists(""));
 }
 
 }  // namespace
