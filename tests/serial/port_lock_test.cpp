@@ -150,11 +150,8 @@ TEST_F(PortLockTest, ManyTakersOfOneStaleLockLeaveExactlyOneHolderAndNoStrayFile
         ::close(start[1]);  // all go at once
         std::string outcomes;
         char taken = 0;
-        while (::read(results[0], &taken, 1) == 1) {
+        while (outcomes.size() < kTakers && ::read(results[0], &taken, 1) == 1) {
             outcomes.push_back(taken);
-            if (outcomes.size() == kTakers) {
-                break;
-            }
         }
         EXPECT_EQ(outcomes.size(), std::size_t(kTakers));
         EXPECT_EQ(std::count(outcomes.begin(), outcomes.end(), 'T'), 1) << outcomes;
