@@ -12,29 +12,21 @@
 
 namespace dravolin {
 
-namespace {
-
-OpenFailure failure(TextId text, std::vector<std::string> words) {
-    return OpenFailure{FilledText{text, std::move(words)}};
-}
-
-}  // namespace
-
 std::optional<DeviceHolder> findDeviceHolder(const std::string&, const std::string&) {
     return std::nullopt;
 }
 
 OpenFailure describeOpenFailure(const std::string& devicePath, int code, const std::string&) {
     if (!devicePath.empty() && (code == EBUSY || code == EACCES)) {
-        return failure(TextId::PortBusy, {devicePath});  // ERROR_ACCESS_DENIED
+        return shownOpenFailure(TextId::PortBusy, {devicePath});  // ERROR_ACCESS_DENIED
     }
     FilledText common = commonOpenFailureText(devicePath, code);
-    return failure(common.id, std::move(common.arguments));
+    return shownOpenFailure(common.id, std::move(common.arguments));
 }
 
 OpenFailure describeLockedDevice(const std::string& devicePath, const std::string&,
                                  const PortLock&) {
-    return failure(TextId::PortBusy, {devicePath});  // never asked: no lock files here
+    return shownOpenFailure(TextId::PortBusy, {devicePath});  // never asked: no lock files here
 }
 
 }  // namespace dravolin

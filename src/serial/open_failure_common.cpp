@@ -2,6 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
+
+#include "protocol/escaped_name.h"
 
 namespace dravolin {
 
@@ -21,6 +24,13 @@ FilledText commonOpenFailureText(const std::string& devicePath, int code) {
         default:
             return {TextId::PortOtherFailure, {devicePath, std::strerror(code)}};
     }
+}
+
+OpenFailure shownOpenFailure(TextId text, std::vector<std::string> words) {
+    for (std::string& word : words) {
+        word = shownText(word);
+    }
+    return OpenFailure{FilledText{text, std::move(words)}};
 }
 
 }  // namespace dravolin

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/message_catalog.h"
+#include "serial/open_failure_cause.h"
 
 namespace dravolin {
 
@@ -12,5 +14,10 @@ namespace dravolin {
 // open_failure_cause.cpp and its Windows twin handle those and hand every other code here,
 // then make the words shown as they make their own.
 FilledText commonOpenFailureText(const std::string& devicePath, int code);
+
+// A cause as shown. Every word of it comes from outside (a path, a group, a process's own
+// name, which any user may set to escape sequences, a lock file, a system error text), so
+// each is made safe for a terminal and the log here, on every system.
+OpenFailure shownOpenFailure(TextId text, std::vector<std::string> words);
 
 }  // namespace dravolin
