@@ -12,21 +12,29 @@
 
 namespace dravolin {
 
+namespace {
+
+OpenFailure failure(TextId text, std::vector<std::string> words) {
+    return shownOpenFailure(text, std::move(words), shownWindowsText);
+}
+
+}  // namespace
+
 std::optional<DeviceHolder> findDeviceHolder(const std::string&, const std::string&) {
     return std::nullopt;
 }
 
 OpenFailure describeOpenFailure(const std::string& devicePath, int code, const std::string&) {
     if (!devicePath.empty() && (code == EBUSY || code == EACCES)) {
-        return shownOpenFailure(TextId::PortBusy, {devicePath});  // ERROR_ACCESS_DENIED
+        return failure(TextId::PortBusy, {devicePath});  // ERROR_ACCESS_DENIED
     }
     FilledText common = commonOpenFailureText(devicePath, code);
-    return shownOpenFailure(common.id, std::move(common.arguments));
+    return failure(common.id, std::move(common.arguments));
 }
 
 OpenFailure describeLockedDevice(const std::string& devicePath, const std::string&,
                                  const PortLock&) {
-    return shownOpenFailure(TextId::PortBusy, {devicePath});  // never asked: no lock files here
+    return failure(TextId::PortBusy, {devicePath});  // never asked: no lock files here
 }
 
 }  // namespace dravolin

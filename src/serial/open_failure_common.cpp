@@ -4,8 +4,6 @@
 #include <cstring>
 #include <utility>
 
-#include "protocol/escaped_name.h"
-
 namespace dravolin {
 
 FilledText commonOpenFailureText(const std::string& devicePath, int code) {
@@ -26,9 +24,10 @@ FilledText commonOpenFailureText(const std::string& devicePath, int code) {
     }
 }
 
-OpenFailure shownOpenFailure(TextId text, std::vector<std::string> words) {
+OpenFailure shownOpenFailure(TextId text, std::vector<std::string> words,
+                             std::string (*show)(std::string_view)) {
     for (std::string& word : words) {
-        word = shownText(word);
+        word = show(word);
     }
     return OpenFailure{FilledText{text, std::move(words)}};
 }
