@@ -75,6 +75,9 @@ TEST(ShownText, ControlsInAnyEncodingAreEscapedAndLettersStay) {
         EXPECT_EQ(shownText(text), shown) << shown;
         EXPECT_FALSE(holdsControls(shownText(text))) << shown;
     }
+    // On Windows the backslash is a path's separator and is shown as it is.
+    EXPECT_EQ(shownWindowsText("\\\\.\\COM3"), "\\\\.\\COM3");
+    EXPECT_EQ(shownWindowsText("C:\\T\xc3\xa4g\\\x1b[2J\\"), "C:\\T\xc3\xa4g\\\\x1b[2J\\");
 }
 
 }  // namespace
