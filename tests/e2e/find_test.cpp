@@ -1,6 +1,7 @@
 // The search for the programmer over real pseudo-terminals, for what the search's tables
 // cannot show: the device's settings as they were after the tries, the locks given back, and
-// locked, busy and console devices passed over.
+// locked and busy devices passed over. The system's consoles are named from a made-up sysfs
+// and proc: a real search never gets near a console, not even to judge it.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <termios.h>
@@ -14,12 +15,12 @@
 #include <optional>
 
 #include "exchange/programmer_search.h"
+#include "exchange/search_candidates.h"
 #include "exchange/search_order.h"
 #include "exchange/serial_line_try.h"
 #include "protocol/unique_fd.h"
 #include "serial/port_lock.h"
 #include "sim/simulated_programmer.h"
-#include "support/exchange_fixture.h"
 #include "support/pty_pair.h"
 #include "support/recording_presenter.h"
 #include "support/test_folder.h"
@@ -79,10 +80,10 @@ protected:
     std::unique_ptr<SimulatedProgrammer> programmer;
 };
 
-// Locked, busy and console devices are passed over with their reason, and the programmer is
-// found behind them; its device's settings are as they were after the tries, and only
+// Locked and busy devices are passed over with their reason, and the programmer is found
+// behind them; its device's settings are as they were after the tries, and only
 // another program's lock is left.
-TEST_F(FindTest, LockedBusyAndConsoleDevicesAreSkippedAndTheProgrammerFoundAsItWas) {
+TEST_F(FindTest, LockedAndBusyDevicesAreSkippedAndTheProgrammerFoundAsItWas) {
     const std::string device = startProgrammer([](SimulatorOptions& options) {
         options.line = LinePace{9600, 'O', 2};
     });
@@ -103,22 +104,19 @@ TEST_F(FindTest, LockedBusyAndConsoleDevicesAreSkippedAndTheProgrammerFoundAsItW
     ASSERT_EQ(::flock(holder.get(), LOCK_EX | LOCK_NB), 0);
     const termios before = settingsOf(device);
 
-    const SearchResult result =
-        search(named({"/dev/ttyS0", lockedLine.devicePath(), busyLine.devicePath(), device}),
-               searchOrder(kDefaultLine));
+    const SearchResult result = search(
+        named({lockedLine.devicePath(), busyLine.devicePath(), device}), searchOrder(kDefaultLine));
     ASSERT_TRUE(result.found);
     EXPECT_EQ(result.found->devicePath, device);
     EXPECT_EQ(result.found->line, (LineSettings{9600, 'O', 2}));
     EXPECT_EQ(result.found->fileCount, 2);
-    ASSERT_EQ(result.devices.size(), 4u);
+    ASSERT_EQ(result.devices.size(), 3u);
     ASSERT_TRUE(result.devices[0].skipped);
-    EXPECT_EQ(result.devices[0].skipped->id, TextId::FindSkippedConsole);
+    EXPECT_EQ(result.devices[0].skipped->id, TextId::PortBusyWithHolder);
+    EXPECT_EQ(result.devices[0].tries, 0u);
     ASSERT_TRUE(result.devices[1].skipped);
-    EXPECT_EQ(result.devices[1].skipped->id, TextId::PortBusyWithHolder);
-    EXPECT_EQ(result.devices[1].tries, 0u);
-    ASSERT_TRUE(result.devices[2].skipped);
-    EXPECT_EQ(result.devices[2].tries, 1u);
-    EXPECT_EQ(result.devices[2].skipped->arguments.at(0), busyLine.devicePath());
+    EXPECT_EQ(result.devices[1].tries, 1u);
+    EXPECT_EQ(result.devices[1].skipped->arguments.at(0), busyLine.devicePath());
     const termios after = settingsOf(device);
     EXPECT_EQ(after.c_cflag, before.c_cflag);
     EXPECT_EQ(after.c_iflag, before.c_iflag);
