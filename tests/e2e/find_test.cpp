@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -59,9 +60,10 @@ protected:
         return programmer->devicePath();
     }
 
-    // Runs the search to its end on the event loop.
+    // Runs the search to its end on the event loop, keeping its last progress report.
     SearchResult search(std::vector<SearchCandidate> candidates, std::vector<LineSettings> order) {
         ProgrammerSearch finder(lineTry, std::move(candidates), std::move(order));
+        finder.onProgress([this](const SearchProgress& step) { lastProgress = step; });
         std::optional<SearchResult> result;
         finder.onFinished([&result](const SearchResult& ended) { result = ended; });
         finder.start();
@@ -78,6 +80,7 @@ protected:
     RecordingPresenter warnings;
     SerialLineTry lineTry{warnings};
     std::unique_ptr<SimulatedProgrammer> programmer;
+    SearchProgress lastProgress;
 };
 
 // Locked and busy devices are passed over with their reason, and the programmer is found
@@ -117,6 +120,10 @@ TEST_F(FindTest, LockedAndBusyDevicesAreSkippedAndTheProgrammerFoundAsItWas) {
     ASSERT_TRUE(result.devices[1].skipped);
     EXPECT_EQ(result.devices[1].tries, 1u);
     EXPECT_EQ(result.devices[1].skipped->arguments.at(0), busyLine.devicePath());
+    // The busy device's other settings count as passed over.
+    const std::vector<LineSettings> order = searchOrder(kDefaultLine);
+    const auto foundAt = std::find(order.begin(), order.end(), LineSettings{9600, 'O', 2});
+    EXPECT_EQ(lastProgress.tryNumber, 24u + static_cast<std::size_t>(foundAt - order.begin()) + 1);
     const termios after = settingsOf(device);
     EXPECT_EQ(after.c_cflag, before.c_cflag);
     EXPECT_EQ(after.c_iflag, before.c_iflag);
