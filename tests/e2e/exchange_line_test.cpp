@@ -16,7 +16,6 @@ namespace {
 
 class OverTheLine : public ExchangeFixture {
 protected:
-    void receive(std::uint8_t byte) { exchange->portMessage(MSG_RX_CHAR, byte, 1); }
     void send(const std::string& name) {
         view.dialogAnswers.push_back(pcFile(name));
         start(Exchange::kSendFunction);
@@ -41,7 +40,7 @@ TEST_F(OverTheLine, BytesFromBeforeAFrameNeverAnswerIt) {
     };
     startProgrammer();
     for (char stale : std::string("XRRRRRRRRRRRRRRRRRRRRR")) {
-        receive(static_cast<std::uint8_t>(stale));
+        exchange->portMessage(MSG_RX_CHAR, static_cast<std::uint8_t>(stale), 1);
     }
     start(Exchange::kReceiveFunction);
     EXPECT_TRUE(exchange->awaitingFileChoice());

@@ -22,40 +22,38 @@ Bytes withCheckByte(Bytes reply) {
     return reply;
 }
 
+Bytes bytesOf(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
 Bytes directoryHeader(const std::string& count) {
-    Bytes header(12, ' ');
-    header.insert(header.end(), count.begin(), count.end());
-    return header;
+    return bytesOf(std::string(12, ' ') + count);
 }
 
 // The directory header and `entries` names TAG0000n (up to 99999); without its check byte.
 Bytes directoryBody(int entries) {
     char count[8];
     std::snprintf(count, sizeof count, "%04d", entries);
-    Bytes reply = directoryHeader(count);
+    std::string reply = std::string(12, ' ') + count;
     for (int entry = 1; entry <= entries; ++entry) {
-        const std::string digits = std::to_string(100000 + entry).substr(1);
-        const std::string name = "TAG" + digits + std::string(8, ' ');
-        reply.insert(reply.end(), name.begin(), name.end());
+        reply += "TAG" + std::to_string(100000 + entry).substr(1) + std::string(8, ' ');
     }
-    return reply;
+    return bytesOf(reply);
 }
 
 Bytes fileHeader(const std::string& length) {
-    Bytes header{'T', 'R', '0', '1'};
-    header.insert(header.end(), length.begin(), length.end());
-    return header;
+    return bytesOf("TR01" + length);
 }
 
 // A tag-data file of `length` data bytes.
 Bytes tagFile(int length) {
     char field[8];
     std::snprintf(field, sizeof field, "%04d", length);
-    Bytes file = fileHeader(field);
+    std::string file = "TR01" + std::string(field);
     for (int i = 0; i < length; ++i) {
-        file.push_back(static_cast<std::uint8_t>('a' + i % 26));
+        file.push_back(static_cast<char>('a' + i % 26));
     }
-    return file;
+    return bytesOf(file);
 }
 
 DeviceNameField nameField(const std::string& name) {
