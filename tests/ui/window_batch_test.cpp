@@ -60,7 +60,7 @@ TEST_F(WindowBatchTest, BackupAsksAboutExistingFilesAndSeveralSendsSumUpInOneBox
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("abcd0099short") > 0);
     bad.close();
     writeTagDataFile(diskFolder_.filePath("GOOD2.tiv"), QByteArray(150, '2'));
-    record_->severalFiles = {bad.fileName(), diskFolder_.filePath("GOOD2.tiv")};
+    record_->fileAnswers = {bad.fileName(), diskFolder_.filePath("GOOD2.tiv")};
     ui_->chooseFunction(1);
     ui_->pressKey(Qt::Key_F5);
     ASSERT_TRUE(runEnded());

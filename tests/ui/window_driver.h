@@ -1,22 +1,19 @@
 #pragma once
 
-#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
 #include <ostream>
 
-#include "ui/port_settings_dialog.h"
 #include "ui/transfer_dialog.h"
 
 // Texts in test failures as text, not as arrays of characters.
@@ -41,14 +38,11 @@ public:
 
     QAction* command(int id) const { return window_.findChild<QAction*>(QString::number(id)); }
     QAction* start() const { return command(40006); }
-    QMenu* menu(int position) const {
-        return window_.findChild<QMenu*>(QStringLiteral("menu%1").arg(position));
-    }
     // How many of the three menu titles are enabled.
     int enabledMenus() const {
         int enabled = 0;
-        for (int position = 0; position < 3; ++position) {
-            enabled += menu(position)->menuAction()->isEnabled() ? 1 : 0;
+        for (const QMenu* menu : window_.findChildren<QMenu*>(QRegularExpression("^menu[0-2]$"))) {
+            enabled += menu->menuAction()->isEnabled() ? 1 : 0;
         }
         return enabled;
     }
@@ -68,19 +62,6 @@ public:
     }
     void chooseFunction(int index) const { pick(functionList(), index); }
     void pressKey(Qt::Key key) const { QTest::keyClick(&window_, key); }
-
-    // Chooses `device` for Com 1 in the port settings dialog and confirms it with OK.
-    void chooseDeviceForCom1(const QString& device) const {
-        auto* settings = window_.findChild<PortSettingsDialog*>();
-        QTimer::singleShot(0, settings, [settings, device] {
-            settings->findChild<QAbstractButton*>("1009")->click();
-            QLineEdit* field = settings->findChild<QComboBox*>("deviceList")->lineEdit();
-            field->selectAll();
-            QTest::keyClicks(field, device);
-            settings->findChild<QAbstractButton*>("1")->click();
-        });
-        command(40005)->trigger();
-    }
 
 private:
     TransferDialog& window_;
