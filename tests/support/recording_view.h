@@ -27,14 +27,8 @@ public:
     std::vector<std::string> fileList;
     std::vector<int> fileListModes;
     std::deque<std::optional<std::string>> dialogAnswers;
-    bool menusEnabled = true;
-    bool functionChoiceEnabled = true;
-    bool startItemEnabled = true;
-    int functionResets = 0;
-    int idleCount = 0;                       // how many times the exchange came back to idle
     std::vector<TransferProgress> progress;  // every measurement shown, in order
-    int progressHidden = 0;
-    std::vector<bool> cancelAvailable;  // every change, in order
+    std::vector<bool> cancelAvailable;       // every change, in order
     // Runs as the list of the device's files is put up.
     std::function<void()> whenListShown;
     // Runs after each progress measurement is recorded, as an operator watching the bar.
@@ -67,7 +61,7 @@ public:
         }
         answer(chosen);
     }
-    void exchangeIdle() override { ++idleCount; }
+    void exchangeIdle() override {}
     void clearFileList(TextId) override { fileList.clear(); }
     void appendFileListEntry(const std::string& name) override { fileList.push_back(name); }
     void showFileList(int mode) override {
@@ -76,20 +70,21 @@ public:
             whenListShown();
         }
     }
-    void grayMainMenus() override { menusEnabled = false; }
-    void enableMainMenus() override { menusEnabled = true; }
-    void disableFunctionChoice() override { functionChoiceEnabled = false; }
-    void enableFunctionChoice() override { functionChoiceEnabled = true; }
-    void setStartItem(bool enabled) override { startItemEnabled = enabled; }
+    // What the window greys and resets is the window's to show.
+    void grayMainMenus() override {}
+    void enableMainMenus() override {}
+    void disableFunctionChoice() override {}
+    void enableFunctionChoice() override {}
+    void setStartItem(bool) override {}
     void redrawMenuBar() override {}
-    void resetFunctionChoice() override { ++functionResets; }
+    void resetFunctionChoice() override {}
     void showProgress(const TransferProgress& measured) override {
         progress.push_back(measured);
         if (onProgress) {
             onProgress(measured);
         }
     }
-    void hideProgress() override { ++progressHidden; }
+    void hideProgress() override {}
     void setCancelAvailable(bool available) override { cancelAvailable.push_back(available); }
 };
 
