@@ -17,7 +17,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -71,14 +70,6 @@ protected:
             noteStatus();
         });
         watch_.start();
-    }
-
-    // A programmer whose file reply of 4008 bytes takes over a second at 38400 baud.
-    void startPacedDevice(long baud) {
-        writeTagDataFile(deviceFolder_.filePath("LARGE.tiv"), std::string(4000, 'L'));
-        SimulatedProgrammer::Options options;
-        options.pace = LinePace{baud, 'E', 1};
-        startDevice(options);
     }
 
     void noteStatus() {
@@ -152,11 +143,9 @@ protected:
 // list's wait, and Ctrl+Q quits. A send takes only a regular file.
 TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), "B");
-    writeTagDataFile(deviceFolder_.filePath("PART0002.tiv"), std::string(4000, 'a'));
-    const std::filesystem::path folder = deviceFolder_.path().toStdString();
-    std::filesystem::rename(folder / "PART0002.tiv", folder /
-                                                         "PR\xdc"
-                                                         "FUNG.tiv");
+    // PR\u00dcFUNG.tiv, its name in Latin-1 as the programmer has it.
+    std::ofstream(deviceFolder_.path().toStdString() + "/PR\xdc\x46UNG.tiv", std::ios::binary)
+        << test::tagDataFile(std::string(4000, 'a'));
     const QString fifo = diskFolder_.filePath("fifo.tiv");
     test::makeFifo(fifo.toStdString());
     SimulatedProgrammer::Options paced;  // so that the transfer lasts while it is looked at
@@ -298,7 +287,10 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
 // cancel leaves on disk and on the line is the exchange suite's; Escape cancelling is the
 // keyboard case's.
 TEST_F(WindowExchangeTest, CancelMidTransferEndsItAndClosingAsksAndYesQuits) {
-    startPacedDevice(9600);  // the file reply would take almost five seconds
+    writeTagDataFile(deviceFolder_.filePath("LARGE.tiv"), std::string(4000, 'L'));
+    SimulatedProgrammer::Options paced;  // the file reply would take almost five seconds
+    paced.pace = LinePace{9600, 'E', 1};
+    startDevice(paced);
     window_->exchange().setOutcomePause(300);
     record_->fileAnswers.push_back(diskFolder_.filePath("keep.tiv"));
     whenProgressPasses(500, [this] { QTest::mouseClick(ui_->cancelButton(), Qt::LeftButton); });
