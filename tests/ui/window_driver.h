@@ -1,19 +1,23 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 
 #include <ostream>
 
+#include "ui/port_settings_dialog.h"
 #include "ui/transfer_dialog.h"
 
 // Texts in test failures as text, not as arrays of characters.
@@ -62,6 +66,19 @@ public:
     }
     void chooseFunction(int index) const { pick(functionList(), index); }
     void pressKey(Qt::Key key) const { QTest::keyClick(&window_, key); }
+
+    // Chooses `device` for Com 1 in the port settings dialog and confirms it with OK.
+    void chooseDeviceForCom1(const QString& device) const {
+        auto* settings = window_.findChild<PortSettingsDialog*>();
+        QTimer::singleShot(0, settings, [settings, device] {
+            settings->findChild<QAbstractButton*>("1009")->click();
+            QLineEdit* field = settings->findChild<QComboBox*>("deviceList")->lineEdit();
+            field->selectAll();
+            QTest::keyClicks(field, device);
+            settings->findChild<QAbstractButton*>("1")->click();
+        });
+        command(40005)->trigger();
+    }
 
 private:
     TransferDialog& window_;
