@@ -45,7 +45,7 @@ class WindowExchangeTest : public ::testing::Test {
 protected:
     // Starts the programmer (with `options` beyond its folder) and the window on Com 1.
     void startDevice(SimulatedProgrammer::Options options = {}) {
-        options.files = deviceFolder_.path().toStdString();
+        options.files = deviceFolder_.path();
         options.log = [](const std::string&) {};
         device_ = std::make_unique<SimulatedProgrammer>(options);
         std::string error;
@@ -124,7 +124,7 @@ protected:
         WindowDriver::pick(ui_->fileList(), index);
     }
 
-    QTemporaryDir deviceFolder_;
+    test::TestFolder deviceFolder_;  // removes the Latin-1 name QTemporaryDir cannot
     QTemporaryDir diskFolder_;
     std::shared_ptr<ScriptedPrompts::Record> record_ = std::make_shared<ScriptedPrompts::Record>();
     std::unique_ptr<SimulatedProgrammer> device_;
@@ -142,10 +142,8 @@ protected:
 // it is everywhere: PR\u00dcFUNG. Enter and Escape never end the program: Escape cancels the
 // list's wait, and Ctrl+Q quits. A send takes only a regular file.
 TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
-    writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), "B");
-    // PR\u00dcFUNG.tiv, its name in Latin-1 as the programmer has it.
-    std::ofstream(deviceFolder_.path().toStdString() + "/PR\xdc\x46UNG.tiv", std::ios::binary)
-        << test::tagDataFile(std::string(4000, 'a'));
+    deviceFolder_.write("PART0001.tiv", test::tagDataFile("B"));
+    deviceFolder_.write("PR\xdc\x46UNG.tiv", test::tagDataFile(std::string(4000, 'a')));  // Latin-1
     const QString fifo = diskFolder_.filePath("fifo.tiv");
     test::makeFifo(fifo.toStdString());
     SimulatedProgrammer::Options paced;  // so that the transfer lasts while it is looked at
@@ -287,7 +285,7 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
 // cancel leaves on disk and on the line is the exchange suite's; Escape cancelling is the
 // keyboard case's.
 TEST_F(WindowExchangeTest, CancelMidTransferEndsItAndClosingAsksAndYesQuits) {
-    writeTagDataFile(deviceFolder_.filePath("LARGE.tiv"), std::string(4000, 'L'));
+    deviceFolder_.write("LARGE.tiv", test::tagDataFile(std::string(4000, 'L')));
     SimulatedProgrammer::Options paced;  // the file reply would take almost five seconds
     paced.pace = LinePace{9600, 'E', 1};
     startDevice(paced);
@@ -319,8 +317,8 @@ TEST_F(WindowExchangeTest, CancelMidTransferEndsItAndClosingAsksAndYesQuits) {
 // dialog of several files, one box for the whole run and the window ready after it. What
 // each item of a run comes to is the CLI cases' business.
 TEST_F(WindowExchangeTest, BackupAsksAboutExistingFilesAndSeveralSendsSumUpInOneBox) {
-    writeTagDataFile(deviceFolder_.filePath("TAG00001.tiv"), "one");
-    writeTagDataFile(deviceFolder_.filePath("TAG00002.tiv"), std::string(300, 'x'));
+    deviceFolder_.write("TAG00001.tiv", test::tagDataFile("one"));
+    deviceFolder_.write("TAG00002.tiv", test::tagDataFile(std::string(300, 'x')));
     startDevice();
     const QString folder = diskFolder_.path();
     writeTagDataFile(diskFolder_.filePath("TAG00001.tiv"), "mine");
@@ -435,7 +433,7 @@ TEST_F(WindowExchangeTest, TheLogWindowShowsExchangesNewestFirstAndAnUnwritableF
     const auto statePath = [&](const QString& name) {
         return stateFolder.filePath("dravolin/" + name);
     };
-    writeTagDataFile(deviceFolder_.filePath("PART0001.tiv"), std::string(200, 'p'));
+    deviceFolder_.write("PART0001.tiv", test::tagDataFile(std::string(200, 'p')));
     startDevice();
     window_->exchange().setOutcomePause(10);
     const auto receiveInto = [this](const QString& name) {
