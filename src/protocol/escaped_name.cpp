@@ -128,6 +128,21 @@ std::string shownText(std::string_view text) {
     return shown;
 }
 
+std::string shownWindowsText(std::string_view text) {
+    // A backslash (0x5C) is never part of a longer UTF-8 character, so the pieces between
+    // them are whole texts of their own.
+    std::string shown;
+    for (;;) {
+        const std::size_t separator = text.find('\\');
+        shown += shownText(text.substr(0, separator));
+        if (separator == std::string_view::npos) {
+            return shown;
+        }
+        shown.push_back('\\');
+        text.remove_prefix(separator + 1);
+    }
+}
+
 std::optional<std::string> nameFromEscaped(std::string_view escaped) {
     std::string bytes;
     for (std::size_t i = 0; i < escaped.size(); ++i) {

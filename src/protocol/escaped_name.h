@@ -24,6 +24,11 @@ std::string escapedName(std::string_view bytes);
 // "\xc2\x9b").
 std::string shownText(std::string_view text);
 
+// The same for a Windows path or a text naming one, where the backslash separates folders:
+// it stays itself ("\\.\COM3" is shown as it is written), and every other character
+// follows the rule above.
+std::string shownWindowsText(std::string_view text);
+
 // The bytes of a name in its shown form, so that a printed name can be copied back onto a
 // command line: "\\" is a backslash, "\xHH" (either case) the byte HH, a character from
 // U+0080 to U+00FF in UTF-8 its Latin-1 byte, and any other byte itself (a name typed on a

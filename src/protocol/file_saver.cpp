@@ -224,11 +224,17 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
 
 // The replacement keeps the mode of the file it replaces and, where we may give it, its
 // owner: an administrator saving over an operator's file leaves it the operator's.
+// Where the owner cannot be kept (only an administrator may give a file away), the copy
+// is the saver's, and it must not take over set-user or set-group rights that were the
+// other owner's.
 bool takeOverOwnerAndMode(int fd, const struct stat& replaced) {
+    mode_t mode = replaced.st_mode & 07777;
     if (replaced.st_uid != ::geteuid() || replaced.st_gid != ::getegid()) {
-        static_cast<void>(::fchown(fd, replaced.st_uid, replaced.st_gid));
+        if (::fchown(fd, replaced.st_uid, replaced.st_gid) != 0) {
+            mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+        }
     }
-    return ::fchmod(fd, replaced.st_mode & 07777) == 0;
+    return ::fchmod(fd, mode) == 0;
 }
 
 // Puts the temporary file at the target's name: over what is there, or only where

@@ -13,7 +13,6 @@
 #include <fstream>
 #include <vector>
 
-#include "protocol/escaped_name.h"
 #include "serial/open_failure_common.h"
 #include "serial/port_lock.h"
 
@@ -129,31 +128,22 @@ bool userListedInGroup(gid_t gid) {
     return false;
 }
 
-// Every word of a cause comes from outside: a path, a group, a process's own name (which
-// any user may set to escape sequences), a lock file, a system error text.
-OpenFailure failure(TextId text, std::vector<std::string> words) {
-    for (std::string& word : words) {
-        word = shownText(word);
-    }
-    return OpenFailure{FilledText{text, std::move(words)}};
-}
-
 OpenFailure permissionFailure(const std::string& devicePath) {
     struct stat info {};
     if (::stat(devicePath.c_str(), &info) != 0) {
-        return failure(TextId::PortPermissionAskAdministrator, {devicePath, "?"});
+        return shownOpenFailure(TextId::PortPermissionAskAdministrator, {devicePath, "?"});
     }
     const std::string group = groupName(info.st_gid);
     // Joining the group helps only when the group may use the device, and only someone who
     // is not in it yet.
     if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) ||
         processHasGroup(info.st_gid)) {
-        return failure(TextId::PortPermissionAskAdministrator, {devicePath, group});
+        return shownOpenFailure(TextId::PortPermissionAskAdministrator, {devicePath, group});
     }
     if (userListedInGroup(info.st_gid)) {
-        return failure(TextId::PortPermissionLogInAgain, {devicePath, group});
+        return shownOpenFailure(TextId::PortPermissionLogInAgain, {devicePath, group});
     }
-    return failure(TextId::PortPermissionJoinGroup, {devicePath, group, userName()});
+    return shownOpenFailure(TextId::PortPermissionJoinGroup, {devicePath, group, userName()});
 }
 
 }  // namespace
@@ -173,28 +163,28 @@ OpenFailure describeOpenFailure(const std::string& devicePath, int code,
     }
     if (!devicePath.empty() && code == EBUSY) {
         if (const auto holder = findDeviceHolder(devicePath, lockFolder)) {
-            return failure(TextId::PortBusyWithHolder,
-                           {devicePath, holder->name.empty() ? "?" : holder->name,
-                            std::to_string(holder->pid)});
+            return shownOpenFailure(TextId::PortBusyWithHolder,
+                                    {devicePath, holder->name.empty() ? "?" : holder->name,
+                                     std::to_string(holder->pid)});
         }
-        return failure(TextId::PortBusy, {devicePath});
+        return shownOpenFailure(TextId::PortBusy, {devicePath});
     }
     FilledText common = commonOpenFailureText(devicePath, code);
-    return failure(common.id, std::move(common.arguments));
+    return shownOpenFailure(common.id, std::move(common.arguments));
 }
 
 OpenFailure describeLockedDevice(const std::string& devicePath, const std::string& lockFolder,
                                  const PortLock& lock) {
     if (!lock.problem().empty()) {
-        return failure(TextId::PortLockCannotBeRemoved, {devicePath, lock.problem()});
+        return shownOpenFailure(TextId::PortLockCannotBeRemoved, {devicePath, lock.problem()});
     }
     if (lock.holderPid() > 0) {
         const std::string name = processName(lock.holderPid());
-        return failure(TextId::PortBusyWithHolder,
-                       {devicePath, name.empty() ? "?" : name, std::to_string(lock.holderPid())});
+        return shownOpenFailure(TextId::PortBusyWithHolder, {devicePath, name.empty() ? "?" : name,
+                                                             std::to_string(lock.holderPid())});
     }
-    return failure(TextId::PortLockNamesNobody,
-                   {devicePath, lockFolder + "/" + PortLock::lockFileName(devicePath)});
+    return shownOpenFailure(TextId::PortLockNamesNobody,
+                            {devicePath, lockFolder + "/" + PortLock::lockFileName(devicePath)});
 }
 
 }  // namespace dravolin

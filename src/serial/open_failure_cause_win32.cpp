@@ -15,7 +15,7 @@ namespace dravolin {
 namespace {
 
 OpenFailure failure(TextId text, std::vector<std::string> words) {
-    return OpenFailure{FilledText{text, std::move(words)}};
+    return shownOpenFailure(text, std::move(words), shownWindowsText);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace dravolin {
 
@@ -21,6 +22,14 @@ FilledText commonOpenFailureText(const std::string& devicePath, int code) {
         default:
             return {TextId::PortOtherFailure, {devicePath, std::strerror(code)}};
     }
+}
+
+OpenFailure shownOpenFailure(TextId text, std::vector<std::string> words,
+                             std::string (*show)(std::string_view)) {
+    for (std::string& word : words) {
+        word = show(word);
+    }
+    return OpenFailure{FilledText{text, std::move(words)}};
 }
 
 }  // namespace dravolin

@@ -1,10 +1,7 @@
 #include "ui/device_chooser.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -38,12 +35,6 @@ DeviceChooser::DeviceChooser(QWidget* parent) : QGroupBox(parent) {
     layout->addWidget(list_);
     layout->addWidget(note_, 1, Qt::AlignTop);
 
-    watcher_ = new QFileSystemWatcher(this);
-    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
-        if (showing_) {
-            refresh();
-        }
-    });
     connect(list_, &QComboBox::currentTextChanged, this, [this] {
         if (filling_) {
             return;
@@ -68,23 +59,21 @@ void DeviceChooser::begin(const PortMap& map, int com, int language) {
     language_ = language;
     showing_ = true;
     setTitle(text(TextId::DeviceGroupTitle).arg(com_));
+    watch_ = std::make_unique<DeviceChangeWatch>(scanner_.root(), [this] { refresh(); });
     refresh();
 }
 
 void DeviceChooser::end() {
     showing_ = false;
-    const QStringList watched = watcher_->directories();
-    if (!watched.isEmpty()) {
-        watcher_->removePaths(watched);
-    }
+    watch_.reset();
 }
 
 void DeviceChooser::refresh() {
     found_ = scanner_.scan();
     buildEntries();
     fillList();
-    if (showing_) {
-        watchDeviceFolders();
+    if (watch_) {
+        watch_->followNewFolders();
     }
     updateNote();
     emit devicesChanged();
@@ -221,18 +210,6 @@ void DeviceChooser::updateNote() {
         const TextId what = resolved.starts_with("/dev/pts/") ? TextId::DevicePseudoTerminal
                                                               : TextId::DeviceNotListed;
         note_->setText(fromPath(path) + QStringLiteral(": ") + text(what));
-    }
-}
-
-void DeviceChooser::watchDeviceFolders() {
-    // /dev tells of devices coming and going; the by-id folders of their stable names,
-    // which udev makes a moment later (and the folders themselves appear with the first).
-    const QString root = fromPath(scanner_.root().string());
-    for (const char* folder : {"dev", "dev/serial", "dev/serial/by-id"}) {
-        const QString path = QDir(root).filePath(QString::fromLatin1(folder));
-        if (QFileInfo(path).isDir() && !watcher_->directories().contains(path)) {
-            watcher_->addPath(path);
-        }
     }
 }
 

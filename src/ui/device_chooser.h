@@ -2,14 +2,15 @@
 
 #include <QGroupBox>
 
+#include <memory>
 #include <vector>
 
 #include "core/message_catalog.h"
+#include "serial/device_change_watch.h"
 #include "serial/port_map.h"
 #include "serial/port_scanner.h"
 
 class QComboBox;
-class QFileSystemWatcher;
 class QLabel;
 
 namespace dravolin {
@@ -66,7 +67,6 @@ private:
     std::string currentChoice() const;
     void keepChoice();
     void updateNote();
-    void watchDeviceFolders();
     Language shownLanguage() const;
     QString text(TextId id) const;
 
@@ -81,7 +81,7 @@ private:
 
     QComboBox* list_ = nullptr;
     QLabel* note_ = nullptr;
-    QFileSystemWatcher* watcher_ = nullptr;
+    std::unique_ptr<DeviceChangeWatch> watch_;  // while shown
 };
 
 }  // namespace dravolin

@@ -43,7 +43,7 @@ protected:
     PortMap map;
 };
 
-TEST_F(PortListing, OneDeviceALineWithTheComPortsThatStandForIt) {
+TEST_F(PortListing, OneDeviceALineWithTheComPortsThatStandForItOrAsJson) {
     const std::string text = portsAsText(listPorts(PortScanner(machine.root()), map));
     EXPECT_EQ(text, "/dev/ttyUSB0\t/dev/serial/by-id/" + kById +
                         "\tKestrel KS-10\\x09serial\\x1b\\xc2\\x9b"
@@ -52,9 +52,8 @@ TEST_F(PortListing, OneDeviceALineWithTheComPortsThatStandForIt) {
                         "/dev/ttyS1\t-\tbuilt-in serial port, probably absent (no UART found)\t-\n"
                         "/dev/ttyUSB9\t-\tmissing\tCOM3\n"
                         "/dev/pts/5\t-\tpseudo-terminal\tCOM4\n");
-}
 
-TEST_F(PortListing, JsonHoldsTheSameForScripts) {
+    // JSON holds the same for scripts.
     map.map(1, "/dev/pts/5");  // two Com ports for one device
     const std::string json = portsAsJson(listPorts(PortScanner(machine.root()), map));
     QJsonParseError error{};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace dravolin {
 namespace {
 
@@ -9,13 +11,8 @@ constexpr Language de = Language::German;
 constexpr Language en = Language::English;
 
 TEST(LanguageChoice, FirstNonEmptyOfLcAllLcMessagesLangDecides) {
-    struct Case {
-        const char* lcAll;
-        const char* lcMessages;
-        const char* lang;
-        Language expected;
-    };
-    const Case cases[] = {
+    // LC_ALL, LC_MESSAGES, LANG and the language they choose.
+    const std::tuple<const char*, const char*, const char*, Language> cases[] = {
         {"", "", "", en},
         {"", "", "de_DE.UTF-8", de},
         {"", "de_AT", "", de},
@@ -30,9 +27,9 @@ TEST(LanguageChoice, FirstNonEmptyOfLcAllLcMessagesLangDecides) {
         {"", "", "default", en},
         {"", "", "fr_FR.UTF-8", en},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(languageFromLocale(c.lcAll, c.lcMessages, c.lang), c.expected)
-            << c.lcAll << " | " << c.lcMessages << " | " << c.lang;
+    for (const auto& [lcAll, lcMessages, lang, expected] : cases) {
+        EXPECT_EQ(languageFromLocale(lcAll, lcMessages, lang), expected)
+            << lcAll << " | " << lcMessages << " | " << lang;
     }
 }
 

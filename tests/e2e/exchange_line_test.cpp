@@ -1,6 +1,6 @@
 // What only the line shows: the machine's tables hold every reply, time-out and letter; here
 // are the bytes that come before or behind a frame, errors on the line, a send's progress
-// following the bytes that have gone, a cancel and a hang-up mid-transfer.
+// following the bytes that have gone and a hang-up mid-send.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,7 +16,6 @@ namespace {
 
 class OverTheLine : public ExchangeFixture {
 protected:
-    void receive(std::uint8_t byte) { exchange->portMessage(MSG_RX_CHAR, byte, 1); }
     void send(const std::string& name) {
         view.dialogAnswers.push_back(pcFile(name));
         start(Exchange::kSendFunction);
@@ -41,7 +40,7 @@ TEST_F(OverTheLine, BytesFromBeforeAFrameNeverAnswerIt) {
     };
     startProgrammer();
     for (char stale : std::string("XRRRRRRRRRRRRRRRRRRRRR")) {
-        receive(static_cast<std::uint8_t>(stale));
+        exchange->portMessage(MSG_RX_CHAR, static_cast<std::uint8_t>(stale), 1);
     }
     start(Exchange::kReceiveFunction);
     EXPECT_TRUE(exchange->awaitingFileChoice());
@@ -108,10 +107,13 @@ TEST_F(OverTheLine, ErrorsOnTheLineOrNoiseForAReplyAddTheLineSettingsAsCause) {
 
 // An empty file's confirmation is awaited for the line time of its data frame and the reply
 // (4 bytes at 9600 8E1: 5 ms) plus 100 ms for the device and an adapter. It used to be 10 ms,
-// and the programmer's stored file was then often reported as 'N'.
-TEST_F(OverTheLine, AnEmptyFileSentAfterAnotherIsConfirmed) {
+// and the programmer's stored file was then often reported as 'N'. A device that goes away
+// during a send ends it with N and names the device.
+TEST_F(OverTheLine, AnEmptyFileSentAfterAnotherIsConfirmedAndAGoneDeviceNamed) {
     pc.write("NEWTAG.tiv", tagDataFile(std::string(100, 'd')));
     pc.write("ZERO.tiv", "abcd0000");
+    pc.write("BIG.tiv", tagDataFile(std::string(3000, 's')));
+    simOptions.pace = LinePace{9600, 'E', 1};  // BIG's data frame takes over three seconds
     startProgrammer();
     send("NEWTAG.tiv");
     EXPECT_EQ(exchange->lastOutcome(), '0');
@@ -122,6 +124,21 @@ TEST_F(OverTheLine, AnEmptyFileSentAfterAnotherIsConfirmed) {
     ASSERT_EQ(framesReceived().size(), 4u);
     EXPECT_EQ(framesReceived()[3], (Bytes{0x02, 0x02}));
     EXPECT_EQ(programmer.read("ZERO.tiv"), "abcd0000");
+
+    view = RecordingView{};
+    bool stopped = false;
+    view.onProgress = [&](const TransferProgress& progress) {
+        if (progress.done > 100 && !stopped) {
+            stopped = true;
+            stopProgrammer();
+        }
+    };
+    send("BIG.tiv");
+
+    expectFailure('N');
+    EXPECT_EQ(view.boxes[0].causeLine, "The device " + devicePath() + " has gone.");
+    EXPECT_EQ(exchange->causeLine(), view.boxes[0].causeLine);
+    EXPECT_FALSE(programmer.holds("BIG.tiv"));
 }
 
 // The bar follows the bytes that have left the PC, not the configured rate: while the
@@ -146,48 +163,6 @@ TEST_F(OverTheLine, SendProgressFollowsTheBytesThatHaveLeftThePc) {
     expectFailure('N');
     ASSERT_FALSE(view.progress.empty());
     EXPECT_EQ(view.progress.back().done, 308u);
-}
-
-// Cancelling a send, and a line whose device goes away during one (the window's tests
-// cover the same for a receive).
-TEST_F(OverTheLine, CancelOrTheProgrammerGoneMidSendLeavesItWithoutTheFile) {
-    pc.write("BIG.tiv", tagDataFile(std::string(3000, 's')));
-    simOptions.pace = LinePace{9600, 'E', 1};  // the data frame takes over three seconds
-    startProgrammer();
-    view.onProgress = [this](const TransferProgress& progress) {
-        if (progress.done > 100) {
-            exchange->cancel();
-        }
-    };
-    send("BIG.tiv");
-
-    // No box, "Cancelled", then idle, and the line free for another opening at once.
-    EXPECT_TRUE(exchange->cancelled());
-    EXPECT_FALSE(exchange->busy());
-    EXPECT_TRUE(view.boxes.empty());
-    ASSERT_GE(view.statusTexts.size(), 2u);
-    EXPECT_EQ(view.statusTexts[view.statusTexts.size() - 2], TextId::StatusCancelled);
-    EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
-    EXPECT_EQ(view.cancelAvailable.back(), false);
-    EXPECT_EQ(view.fileListModes.back(), 0);
-    const std::unique_ptr<comm::Port> other = comm::makeSystemPort();
-    EXPECT_TRUE(other->open(devicePath())) << comm::errorText(comm::lastError());
-    EXPECT_FALSE(programmer.holds("BIG.tiv"));
-
-    // Gone: the exchange ends with N and names the device.
-    restartWith([](SimulatorOptions& options) { options.pace = LinePace{9600, 'E', 1}; });
-    bool stopped = false;
-    view.onProgress = [&](const TransferProgress& progress) {
-        if (progress.done > 100 && !stopped) {
-            stopped = true;
-            stopProgrammer();
-        }
-    };
-    send("BIG.tiv");
-
-    expectFailure('N');
-    EXPECT_EQ(view.boxes[0].causeLine, "The device " + devicePath() + " has gone.");
-    EXPECT_EQ(exchange->causeLine(), view.boxes[0].causeLine);
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -16,15 +14,6 @@ namespace dravolin::test {
 namespace {
 
 using Fields = std::map<std::string, std::string>;
-
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 // A log line's key=value fields, and its time under "time".
 Fields fieldsOf(const std::string& line) {
@@ -63,20 +52,6 @@ protected:
         records.reset();  // before the exchange it watches
     }
 
-    // What the trace wrote while `work` ran.
-    std::string traceOf(const std::function<void()>& work) {
-        std::FILE* traceFile = std::tmpfile();
-        std::string error;
-        EXPECT_TRUE(traceFile != nullptr && records->startTrace("", error, traceFile)) << error;
-        work();
-        records->stopTrace();
-        std::string text(static_cast<std::size_t>(std::ftell(traceFile)), '\0');
-        std::rewind(traceFile);
-        EXPECT_EQ(std::fread(text.data(), 1, text.size(), traceFile), text.size());
-        std::fclose(traceFile);
-        return text;
-    }
-
     std::unique_ptr<ExchangeRecords> records;
     std::vector<FilledText> warnings;
 };
@@ -100,11 +75,16 @@ TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersO
     // The programmers below may get other pseudo-terminals.
     const std::string firstDevice = devicePath();
 
-    const std::string text = traceOf([&] { fetch("TAG00001", pcFile("saved.tiv")); });
+    std::string error;
+    ASSERT_TRUE(records->startTrace(pcFile("trace.txt"), error)) << error;
+    fetch("TAG00001", pcFile("saved.tiv"));
+    records->stopTrace();
     ASSERT_EQ(exchange->lastOutcome(), '0');
+    const std::string text = pc.read("trace.txt");
     std::vector<std::string> ours;
     std::size_t runs = 0;
-    for (const std::string& line : splitLines(text)) {
+    std::istringstream traced(text);
+    for (std::string line; std::getline(traced, line);) {
         ASSERT_GT(line.size(), 13u);
         ASSERT_EQ(line[2], ':') << line;  // "09:15:02.481 "
         ASSERT_EQ(line[8], '.') << line;

@@ -22,40 +22,38 @@ Bytes withCheckByte(Bytes reply) {
     return reply;
 }
 
+Bytes bytesOf(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
 Bytes directoryHeader(const std::string& count) {
-    Bytes header(12, ' ');
-    header.insert(header.end(), count.begin(), count.end());
-    return header;
+    return bytesOf(std::string(12, ' ') + count);
 }
 
 // The directory header and `entries` names TAG0000n (up to 99999); without its check byte.
 Bytes directoryBody(int entries) {
     char count[8];
     std::snprintf(count, sizeof count, "%04d", entries);
-    Bytes reply = directoryHeader(count);
+    std::string reply = std::string(12, ' ') + count;
     for (int entry = 1; entry <= entries; ++entry) {
-        const std::string digits = std::to_string(100000 + entry).substr(1);
-        const std::string name = "TAG" + digits + std::string(8, ' ');
-        reply.insert(reply.end(), name.begin(), name.end());
+        reply += "TAG" + std::to_string(100000 + entry).substr(1) + std::string(8, ' ');
     }
-    return reply;
+    return bytesOf(reply);
 }
 
 Bytes fileHeader(const std::string& length) {
-    Bytes header{'T', 'R', '0', '1'};
-    header.insert(header.end(), length.begin(), length.end());
-    return header;
+    return bytesOf("TR01" + length);
 }
 
 // A tag-data file of `length` data bytes.
 Bytes tagFile(int length) {
     char field[8];
     std::snprintf(field, sizeof field, "%04d", length);
-    Bytes file = fileHeader(field);
+    std::string file = "TR01" + std::string(field);
     for (int i = 0; i < length; ++i) {
-        file.push_back(static_cast<std::uint8_t>('a' + i % 26));
+        file.push_back(static_cast<char>('a' + i % 26));
     }
-    return file;
+    return bytesOf(file);
 }
 
 DeviceNameField nameField(const std::string& name) {
@@ -146,7 +144,7 @@ std::string word(const MachineAction& action) {
 // A row: the events fed after the start and the words of every action but progress, in
 // order, with ", " between them.
 struct Row {
-    const char* name;
+    std::string name;
     std::vector<Event> events;
     std::string actions;
 };
@@ -170,7 +168,27 @@ std::string run(ExchangeMachine& machine, const ExchangeRequest& request,
     return words;
 }
 
-void checkTable(const ExchangeRequest& request, const std::vector<Row>& rows) {
+std::vector<Event> then(std::vector<Event> head, const std::vector<Event>& rest) {
+    head.insert(head.end(), rest.begin(), rest.end());
+    return head;
+}
+
+// The words of a reply, a cancel or a hang-up that ends a wait, and of its time-out.
+const std::string kEnds = ", disarm, close, end ";
+const std::string kSilence = ", close, end N timeout";
+
+// The rows, and silence, a cancel and a hang-up in each of the `waits` (rows that reach an
+// exchange waiting for a reply).
+void checkTable(const ExchangeRequest& request, std::vector<Row> rows,
+                const std::vector<Row>& waits = {}) {
+    for (const Row& wait : waits) {
+        rows.push_back(
+            {wait.name + ": silence", then(wait.events, {timeOut}), wait.actions + kSilence});
+        rows.push_back({wait.name + ": cancel", then(wait.events, {cancel}),
+                        wait.actions + kEnds + "cancelled"});
+        rows.push_back({wait.name + ": hang-up", then(wait.events, {hangUp}),
+                        wait.actions + kEnds + "N gone"});
+    }
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ExchangeMachine machine;
@@ -187,12 +205,7 @@ ExchangeRequest requestOf(ExchangeRequest::Kind kind, const LineTiming& line = k
     return request;
 }
 
-std::vector<Event> then(std::vector<Event> head, const std::vector<Event>& rest) {
-    head.insert(head.end(), rest.begin(), rest.end());
-    return head;
-}
-
-const Event accepted = rx(status('0'));
+const Event ok = rx(status('0'));
 
 // ---- The directory
 
@@ -201,57 +214,35 @@ TEST(ExchangeMachine, DirectoryTableEveryReplyTimeOutCancelAndHangUp) {
     Bytes damaged = two;
     damaged.back() ^= 0x01;
     const Event entries = rx(directoryBody(2));
-    auto afterStatus = [](const std::vector<Event>& rest) { return then({accepted}, rest); };
     const std::string asked = "open, send D/2, wait 2";
-    const std::string toHeader = asked + ", disarm, send STX/1, wait 16";
-    const std::string toEntries = toHeader + ", disarm, wait 49";
+    const std::string header = asked + ", disarm, send STX/1, wait 16";
+    const std::string body = header + ", disarm, wait 49";
+    const std::string listed = body + ", disarm, list 2, close";
     checkTable(
         requestOf(ExchangeRequest::Kind::Receive),
         {
-            {"listed", afterStatus({entries, rx({two.back()})}),
-             toEntries + ", disarm, list 2, close"},
-            {"whole reply in one run", afterStatus({rx(two)}),
-             toEntries + ", disarm, list 2, close"},
-            {"refused", {rx(status('V'))}, asked + ", disarm, close, end V"},
-            {"any letter", {rx(status('A'))}, asked + ", disarm, close, end A"},
-            {"silence", {timeOut}, asked + ", close, end N timeout"},
-            {"short status", {rx({'0'}), timeOut}, asked + ", close, end N timeout"},
-            {"noise for a status", {rx({0xF8, 0x80})}, asked + ", disarm, close, end N noreply"},
-            {"noise, then silence",
-             {rx({0x66}), timeOut},
-             asked + ", close, end N timeout noreply"},
-            {"short header", afterStatus({rx(Bytes(15, ' ')), timeOut}),
-             toHeader + ", close, end N timeout"},
-            {"short entries", afterStatus({entries, timeOut}),
-             toEntries + ", close, end N timeout"},
-            {"16 entries", afterStatus({rx(directoryHeader("0016"))}),
-             toHeader + ", disarm, close, end W detail"},
-            {"negative count", afterStatus({rx(directoryHeader("-001"))}),
-             toHeader + ", disarm, close, end W detail"},
-            {"letters for a count", afterStatus({rx(directoryHeader("ABCD"))}),
-             toHeader + ", disarm, close, end 0 nofiles"},
-            {"empty", afterStatus({rx(directoryHeader("0000"))}),
-             toHeader + ", disarm, close, end 0 nofiles"},
-            {"damaged", afterStatus({rx(damaged)}), toEntries + ", disarm, close, end B"},
-            {"cancel at status", {cancel}, asked + ", disarm, close, end cancelled"},
-            {"cancel at header", afterStatus({cancel}),
-             toHeader + ", disarm, close, end cancelled"},
-            {"cancel at entries", afterStatus({entries, cancel}),
-             toEntries + ", disarm, close, end cancelled"},
-            {"cancel at the choice", afterStatus({rx(two), cancel}),
-             toEntries + ", disarm, list 2, close, end cancelled"},
-            {"hang-up at status", {hangUp}, asked + ", disarm, close, end N gone"},
-            {"hang-up at header", afterStatus({hangUp}), toHeader + ", disarm, close, end N gone"},
-            {"hang-up at entries", afterStatus({entries, hangUp}),
-             toEntries + ", disarm, close, end N gone"},
-            {"hang-up after the list is nothing", afterStatus({rx(two), hangUp, timeOut}),
-             toEntries + ", disarm, list 2, close"},
-            {"a program ends at the listing", afterStatus({rx(two), endAt('R')}),
-             toEntries + ", disarm, list 2, close, end R"},
-        });
+            {"listed", {ok, entries, rx({two.back()})}, listed},
+            {"whole reply in one run", {ok, rx(two)}, listed},
+            {"refused", {rx(status('V'))}, asked + kEnds + "V"},
+            {"any letter", {rx(status('A'))}, asked + kEnds + "A"},
+            {"short status", {rx({'0'}), timeOut}, asked + kSilence},
+            {"noise for a status", {rx({0xF8, 0x80})}, asked + kEnds + "N noreply"},
+            {"noise, then silence", {rx({0x66}), timeOut}, asked + kSilence + " noreply"},
+            {"short header", {ok, rx(Bytes(15, ' ')), timeOut}, header + kSilence},
+            {"16 entries", {ok, rx(directoryHeader("0016"))}, header + kEnds + "W detail"},
+            {"negative count", {ok, rx(directoryHeader("-001"))}, header + kEnds + "W detail"},
+            {"letters for a count",
+             {ok, rx(directoryHeader("ABCD"))},
+             header + kEnds + "0 nofiles"},
+            {"empty", {ok, rx(directoryHeader("0000"))}, header + kEnds + "0 nofiles"},
+            {"damaged", {ok, rx(damaged)}, body + kEnds + "B"},
+            {"cancel at the choice", {ok, rx(two), cancel}, listed + ", end cancelled"},
+            {"hang-up after the list is nothing", {ok, rx(two), hangUp, timeOut}, listed},
+            {"a program ends at the listing", {ok, rx(two), endAt('R')}, listed + ", end R"},
+        },
+        {{"status", {}, asked}, {"header", {ok}, header}, {"entries", {ok, entries}, body}});
     checkTable(requestOf(ExchangeRequest::Kind::List),
-               {{"a listing alone", afterStatus({rx(two)}),
-                 toEntries + ", disarm, list 2, close, end 0"}});
+               {{"a listing alone", {ok, rx(two)}, listed + ", end 0"}});
 }
 
 // ---- The fetch
@@ -260,7 +251,7 @@ TEST(ExchangeMachine, FetchTableEveryReplyTimeOutCancelHangUpAndSave) {
     const Bytes reply = withCheckByte(tagFile(100));
     Bytes damaged = reply;
     damaged[20] ^= 0x40;
-    const std::vector<Event> toListing = {accepted, rx(withCheckByte(directoryBody(2)))};
+    const std::vector<Event> toListing = {ok, rx(withCheckByte(directoryBody(2)))};
     const std::vector<Event> toChoice = then(toListing, {choose(1)});
     const std::vector<Event> toFetch = then(toChoice, {answer("/t.tiv")});
     const Event header = rx(fileHeader("0100"));
@@ -274,7 +265,7 @@ TEST(ExchangeMachine, FetchTableEveryReplyTimeOutCancelHangUpAndSave) {
     checkTable(
         requestOf(ExchangeRequest::Kind::Receive),
         {
-            {"saved", then(toFetch, {accepted, rx(reply), saved}),
+            {"saved", then(toFetch, {ok, rx(reply), saved}),
              listing + data + ", disarm, close, save /t.tiv/108, end 0 saved /t.tiv"},
             {"save dialog cancelled", then(toChoice, {answer(std::nullopt)}),
              listing + "end cancelled quiet"},
@@ -282,33 +273,24 @@ TEST(ExchangeMachine, FetchTableEveryReplyTimeOutCancelHangUpAndSave) {
              listed + ", end 0"},
             {"refused", then(toFetch, {rx(status('R'))}),
              listing + fetch + ", disarm, end R, close"},
-            {"silence", then(toFetch, {timeOut}), listing + fetch + ", close, end N timeout"},
-            {"no header", then(toFetch, {accepted, rx(fileHeader("01")), timeOut}),
-             listing + toHeader + ", close, end N timeout"},
-            {"short data", then(toFetch, {accepted, header, timeOut}),
-             listing + data + ", close, end N timeout"},
-            {"negative length", then(toFetch, {accepted, rx(fileHeader("-001"))}),
-             listing + toHeader + ", disarm, close, end W detail"},
-            {"damaged", then(toFetch, {accepted, rx(damaged)}),
-             listing + data + ", disarm, close, end B"},
-            {"not saved", then(toFetch, {accepted, rx(reply), failure("read-only")}),
+            {"no header", then(toFetch, {ok, rx(fileHeader("01")), timeOut}),
+             listing + toHeader + kSilence},
+            {"negative length", then(toFetch, {ok, rx(fileHeader("-001"))}),
+             listing + toHeader + kEnds + "W detail"},
+            {"damaged", then(toFetch, {ok, rx(damaged)}), listing + data + kEnds + "B"},
+            {"not saved", then(toFetch, {ok, rx(reply), failure("read-only")}),
              listing + data + ", disarm, close, save /t.tiv/108, end D detail"},
-            {"cancel at status", then(toFetch, {cancel}),
-             listing + fetch + ", disarm, close, end cancelled"},
-            {"cancel at data", then(toFetch, {accepted, header, cancel}),
-             listing + data + ", disarm, close, end cancelled"},
-            {"cancel while saving is too late", then(toFetch, {accepted, rx(reply), cancel, saved}),
+            {"cancel while saving is too late", then(toFetch, {ok, rx(reply), cancel, saved}),
              listing + data + ", disarm, close, save /t.tiv/108, end 0 saved /t.tiv"},
-            {"hang-up at header", then(toFetch, {accepted, hangUp}),
-             listing + toHeader + ", disarm, close, end N gone"},
-            {"hang-up at data", then(toFetch, {accepted, header, hangUp}),
-             listing + data + ", disarm, close, end N gone"},
-        });
+        },
+        {{"status", toFetch, listing + fetch},
+         {"header", then(toFetch, {ok}), listing + toHeader},
+         {"data", then(toFetch, {ok, header}), listing + data}});
     ExchangeRequest direct = requestOf(ExchangeRequest::Kind::Fetch, kLine, "/b/TAG00001.tiv");
     direct.name = nameField("TAG00001");
     direct.keepExisting = true;
     checkTable(direct, {{"a run's fetch, keeping what exists",
-                         {accepted, rx(reply), saved},
+                         {ok, rx(reply), saved},
                          data + ", disarm, close, save /b/TAG00001.tiv/108 keep, "
                                 "end 0 saved /b/TAG00001.tiv"}});
 }
@@ -320,45 +302,50 @@ TEST(ExchangeMachine, SendTableEveryReplyTimeOutCancelHangUpAndFile) {
     Bytes longer = file;
     longer.insert(longer.end(), {'x', 'y'});
     const Event pick = answer("/d/TAG00017.tiv");
-    const std::vector<Event> toAnnounce = {pick, loaded(file)};
+    const std::vector<Event> loadedFile = {pick, loaded(file)};
     const std::string chosen = "ask open, load /d/TAG00017.tiv";
     const std::string announced = chosen + ", open, send T/18, wait 2";
     const std::string sent = announced + ", disarm, send STX/14, wait 2";
     checkTable(
         requestOf(ExchangeRequest::Kind::Send),
         {
-            {"stored", then(toAnnounce, {accepted, accepted}),
-             sent + ", disarm, close, end 0 stored TAG00017"},
+            {"stored", then(loadedFile, {ok, ok}), sent + kEnds + "0 stored TAG00017"},
             {"bytes beyond the length stay home",
-             {pick, loaded(longer), accepted, accepted},
-             sent + ", disarm, close, end 0 stored TAG00017"},
+             {pick, loaded(longer), ok, ok},
+             sent + kEnds + "0 stored TAG00017"},
             {"open dialog cancelled", {answer(std::nullopt)}, "ask open, end cancelled quiet"},
             {"unreadable", {pick, failure("no such file")}, chosen + ", end D detail"},
             {"shorter than announced",
              {pick, loaded(Bytes(file.begin(), file.end() - 1))},
              chosen + ", end D detail"},
             {"no header", {pick, loaded(Bytes{'T', 'R'})}, chosen + ", end D detail"},
-            {"memory full", then(toAnnounce, {rx(status('S'))}),
-             announced + ", disarm, close, end S"},
-            {"data refused", then(toAnnounce, {accepted, rx(status('X'))}),
-             sent + ", disarm, close, end X"},
-            {"silence", then(toAnnounce, {timeOut}), announced + ", close, end N timeout"},
-            {"no data status", then(toAnnounce, {accepted, rx({'0'}), timeOut}),
-             sent + ", close, end N timeout"},
+            {"memory full", then(loadedFile, {rx(status('S'))}), announced + kEnds + "S"},
+            {"data refused", then(loadedFile, {ok, rx(status('X'))}), sent + kEnds + "X"},
+            {"no data status", then(loadedFile, {ok, rx({'0'}), timeOut}), sent + kSilence},
             {"cancel in the dialog", {cancel}, "ask open, end cancelled"},
-            {"cancel at the announcement", then(toAnnounce, {cancel}),
-             announced + ", disarm, close, end cancelled"},
-            {"cancel at the data", then(toAnnounce, {accepted, cancel}),
-             sent + ", disarm, close, end cancelled"},
-            {"hang-up at the data", then(toAnnounce, {accepted, hangUp}),
-             sent + ", disarm, close, end N gone"},
-            {"late events after the end",
-             then(toAnnounce, {timeOut, timeOut, accepted, cancel, saved}),
-             announced + ", close, end N timeout"},
-        });
+            {"late events after the end", then(loadedFile, {timeOut, timeOut, ok, cancel, saved}),
+             announced + kSilence},
+        },
+        {{"announcement", loadedFile, announced}, {"data", then(loadedFile, {ok}), sent}});
 }
 
 // ---- Waits and progress
+
+// What the actions of these calls carry: each armed wait's milliseconds, or each progress
+// report's bytes done and total.
+std::vector<long> numbersIn(MachineAction::Kind kind, std::initializer_list<MachineActions> calls) {
+    std::vector<long> numbers;
+    for (const MachineActions& actions : calls) {
+        for (const MachineAction& action : actions) {
+            if (action.kind == kind && kind == MachineAction::Kind::ArmWait) {
+                numbers.push_back(action.milliseconds);
+            } else if (action.kind == kind) {
+                numbers.insert(numbers.end(), {long(action.done), long(action.total)});
+            }
+        }
+    }
+    return numbers;
+}
 
 TEST(ExchangeMachine, WaitsAreTheLineTimedWaitsForEveryRateAndSize) {
     for (const int baud : {9600, 19200, 38400, 57600}) {
@@ -368,33 +355,21 @@ TEST(ExchangeMachine, WaitsAreTheLineTimedWaitsForEveryRateAndSize) {
                 for (const int length : {0, 1, 100, 9999}) {
                     SCOPED_TRACE(std::to_string(baud) + parity + std::to_string(stopBits) + " " +
                                  std::to_string(length));
-                    std::vector<int> waits;
-                    auto note = [&waits](const MachineActions& actions) {
-                        for (const MachineAction& action : actions) {
-                            if (action.kind == MachineAction::Kind::ArmWait) {
-                                waits.push_back(action.milliseconds);
-                            }
-                        }
-                    };
-                    ExchangeMachine machine;
-                    note(machine.start(requestOf(ExchangeRequest::Kind::Fetch, line)));
-                    note(machine.received(status('0')));
-                    note(machine.received(tagFile(length)));
-                    note(machine.timedOut());
-                    note(machine.start(requestOf(ExchangeRequest::Kind::Send, line, "/TAG.tiv")));
-                    note(machine.fileLoaded(tagFile(length)));
-                    note(machine.received(status('0')));
-                    note(machine.timedOut());
-                    note(machine.start(requestOf(ExchangeRequest::Kind::List, line)));
-                    note(machine.received(status('0')));
-                    note(machine.received(directoryBody(15)));
-                    note(machine.timedOut());
-                    EXPECT_EQ(waits,
-                              (std::vector<int>{
-                                  statusWaitMs(10, line), fileHeaderWaitMs(line),
-                                  fileDataWaitMs(length, line), statusWaitMs(18, line),
-                                  dataStatusWaitMs(length, line), statusWaitMs(2, line),
-                                  directoryHeaderWaitMs(line), directoryEntriesWaitMs(15, line)}));
+                    ExchangeMachine m;
+                    EXPECT_EQ(
+                        numbersIn(
+                            MachineAction::Kind::ArmWait,
+                            {m.start(requestOf(ExchangeRequest::Kind::Fetch, line)),
+                             m.received(status('0')), m.received(tagFile(length)), m.timedOut(),
+                             m.start(requestOf(ExchangeRequest::Kind::Send, line, "/TAG.tiv")),
+                             m.fileLoaded(tagFile(length)), m.received(status('0')), m.timedOut(),
+                             m.start(requestOf(ExchangeRequest::Kind::List, line)),
+                             m.received(status('0')), m.received(directoryBody(15)), m.timedOut()}),
+                        (std::vector<long>{statusWaitMs(10, line), fileHeaderWaitMs(line),
+                                           fileDataWaitMs(length, line), statusWaitMs(18, line),
+                                           dataStatusWaitMs(length, line), statusWaitMs(2, line),
+                                           directoryHeaderWaitMs(line),
+                                           directoryEntriesWaitMs(15, line)}));
                 }
             }
         }
@@ -403,37 +378,21 @@ TEST(ExchangeMachine, WaitsAreTheLineTimedWaitsForEveryRateAndSize) {
     EXPECT_EQ(fileDataWaitMs(9999, kLine), 50 * 9999 + 50);
 }
 
+// Bytes done and the total, each report: the file's own bytes, header and data.
 TEST(ExchangeMachine, ProgressCountsTheFileBytesBothWaysAndEndsAtTheWhole) {
-    std::vector<std::size_t> done;
-    std::size_t total = 0;
-    auto progressOf = [&done, &total](const MachineActions& actions) {
-        for (const MachineAction& action : actions) {
-            if (action.kind == MachineAction::Kind::Progress) {
-                done.push_back(action.done);
-                total = action.total;
-            }
-        }
-    };
     const Bytes reply = withCheckByte(tagFile(9999));
-    ExchangeMachine machine;
-    progressOf(machine.start(requestOf(ExchangeRequest::Kind::Fetch)));
-    progressOf(machine.received(status('0')));
-    progressOf(machine.received(Bytes(reply.begin(), reply.begin() + 5000)));
-    progressOf(machine.received(Bytes(reply.begin() + 5000, reply.end())));
-    EXPECT_EQ(total, 10007u);
-    EXPECT_EQ(done, (std::vector<std::size_t>{5000, 10007, 10007}));
-    machine.saved();
-
-    done.clear();
-    progressOf(machine.start(requestOf(ExchangeRequest::Kind::Send, kLine, "/TAG.tiv")));
-    progressOf(machine.fileLoaded(tagFile(9999)));
-    progressOf(machine.received(status('0')));
-    progressOf(machine.frameLeft(4001));
-    progressOf(machine.frameLeft(10001));
-    progressOf(machine.received(Bytes{'0'}));
-    progressOf(machine.received(Bytes{'0'}));
-    EXPECT_EQ(total, 10007u);
-    EXPECT_EQ(done, (std::vector<std::size_t>{8, 4008, 10007, 10007}));
+    ExchangeMachine m;
+    EXPECT_EQ(numbersIn(MachineAction::Kind::Progress,
+                        {m.start(requestOf(ExchangeRequest::Kind::Fetch)), m.received(status('0')),
+                         m.received(Bytes(reply.begin(), reply.begin() + 5000)),
+                         m.received(Bytes(reply.begin() + 5000, reply.end()))}),
+              (std::vector<long>{5000, 10007, 10007, 10007, 10007, 10007}));
+    m.saved();
+    EXPECT_EQ(numbersIn(MachineAction::Kind::Progress,
+                        {m.start(requestOf(ExchangeRequest::Kind::Send, kLine, "/TAG.tiv")),
+                         m.fileLoaded(tagFile(9999)), m.received(status('0')), m.frameLeft(4001),
+                         m.frameLeft(10001), m.received(Bytes{'0'}), m.received(Bytes{'0'})}),
+              (std::vector<long>{8, 10007, 4008, 10007, 10007, 10007, 10007, 10007}));
 }
 
 }  // namespace

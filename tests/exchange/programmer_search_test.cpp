@@ -150,32 +150,6 @@ TEST(ProgrammerSearchTest, NothingAnsweringGivesASecondPassWithFullWaitsWhereAll
     EXPECT_EQ(run.results[0].devices[0].tries, 46u);
 }
 
-TEST(ProgrammerSearchTest, SkippedAndUnusableDevicesAreLeftWithTheirReasonAndTheOthersAsked) {
-    FakeLineTry lineTry;
-    const FilledText busy{TextId::PortBusy, {"/dev/ttyUSB1"}};
-    lineTry.table[{"/dev/ttyUSB1", "9600,E,1"}] = TryOutcome::unusable(busy);
-    lineTry.table[{"/dev/ttyUSB2", "19200,E,1"}] = TryOutcome::answered(0);
-    SearchCandidate console = candidate("/dev/ttyS0");
-    console.skipped = FilledText{TextId::FindSkippedConsole, {"/dev/ttyS0"}};
-    const SearchRun run = search(
-        lineTry, {console, candidate("/dev/ttyUSB1"), candidate("/dev/ttyUSB2")}, kDefaultLine);
-
-    ASSERT_EQ(run.results.size(), 1u);
-    const SearchResult& result = run.results[0];
-    ASSERT_TRUE(result.found);
-    EXPECT_EQ(result.found->devicePath, "/dev/ttyUSB2");
-    // The busy one once, then the next device up to the answer (the fifth setting).
-    ASSERT_EQ(lineTry.requests.size(), 6u);
-    for (const TryRequest& request : lineTry.requests) {
-        EXPECT_NE(request.devicePath, "/dev/ttyS0");
-    }
-    EXPECT_EQ(result.devices[0].tries, 0u);
-    ASSERT_TRUE(result.devices[1].skipped);
-    EXPECT_EQ(result.devices[1].skipped->id, TextId::PortBusy);
-    // The busy device's other settings count as passed over.
-    EXPECT_EQ(run.progress.back().tryNumber, 24u + 5u);
-}
-
 TEST(ProgrammerSearchTest, CancelOrNoDeviceToAskEndsTheSearchWithNothingMoreAsked) {
     FakeLineTry lineTry;
     lineTry.holdAt = 5;

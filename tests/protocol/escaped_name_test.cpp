@@ -50,14 +50,8 @@ TEST(EscapedName, ControlsAndBackslashesAreEscapedLatin1LettersShownAndAllReadBa
     // Typed names are read leniently (the old escaped letters and a Latin-1 terminal's raw
     // bytes still work), but an escape must be whole and a letter must have a Latin-1 byte.
     EXPECT_EQ(nameFromEscaped("\\x1B\\x1b"), "\x1b\x1b");
-    EXPECT_EQ(nameFromEscaped("PR\\xdc"
-                              "FUNG"),
-              "PR\xdc"
-              "FUNG");
-    EXPECT_EQ(nameFromEscaped("PR\xdc"
-                              "FUNG"),
-              "PR\xdc"
-              "FUNG");
+    EXPECT_EQ(nameFromEscaped("PR\\xdcFUNG"), "PR\xdc" + "FUNG"s);
+    EXPECT_EQ(nameFromEscaped("PR\xdc" + "FUNG"s), "PR\xdc" + "FUNG"s);
     EXPECT_EQ(nameFromEscaped("-DASH"), "-DASH");
     for (const char* bad :
          {"\\", "a\\", "\\n", "\\x", "\\x1", "\\xg0", "\\X41", "\u20ac", "\U0001f600"}) {
@@ -70,11 +64,8 @@ TEST(EscapedName, ControlsAndBackslashesAreEscapedLatin1LettersShownAndAllReadBa
 TEST(ShownText, ControlsInAnyEncodingAreEscapedAndLettersStay) {
     const std::pair<std::string, std::string> cases[] = {
         {"\x1b]0;owned\a\x1b[2J", "\\x1b]0;owned\\x07\\x1b[2J"},  // a hostile /proc comm
-        {"USB\xc2\x9b"
-         "31m",
-         "USB\\xc2\\x9b"
-         "31m"},                           // C1 CSI in UTF-8
-        {"raw\x9b\x85", "raw\\x9b\\x85"},  // C1 as single bytes
+        {"USB\xc2\x9b" + "31m"s, "USB\\xc2\\x9b31m"},             // C1 CSI in UTF-8
+        {"raw\x9b\x85", "raw\\x9b\\x85"},                         // C1 as single bytes
         {"/home/j\u00fcrgen/\u20ac \U0001f600", "/home/j\u00fcrgen/\u20ac \U0001f600"},
         {"a\\b\x7f", "a\\\\b\\x7f"},
         {"\xc0\x80\xed\xa0\x80\xe2\x82", "\\xc0\\x80\\xed\\xa0\\x80\\xe2\\x82"},  // not characters
@@ -84,6 +75,9 @@ TEST(ShownText, ControlsInAnyEncodingAreEscapedAndLettersStay) {
         EXPECT_EQ(shownText(text), shown) << shown;
         EXPECT_FALSE(holdsControls(shownText(text))) << shown;
     }
+    // On Windows the backslash is a path's separator and is shown as it is.
+    EXPECT_EQ(shownWindowsText("\\\\.\\COM3"), "\\\\.\\COM3");
+    EXPECT_EQ(shownWindowsText("C:\\T\xc3\xa4g\\\x1b[2J\\"), "C:\\T\xc3\xa4g\\\\x1b[2J\\");
 }
 
 }  // namespace

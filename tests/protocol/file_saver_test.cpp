@@ -32,104 +32,84 @@ protected:
     test::TestFolder folder;
 };
 
-TEST_F(SaveOverWhatIsThere, ALinkIsFollowedAndStaysALinkAndALoopFails) {
+TEST_F(SaveOverWhatIsThere, WhatMustBeReplacedIsReplacedWholeAndAllElseLeftAsItWas) {
+    using enum fs::perms;
+    // Links: in this folder, a chain into other folders (relative with a folder part, then
+    // absolute), one to nothing yet (the file it names is made) and a loop.
     folder.write("real.tiv", "old");
     fs::create_symlink("real.tiv", at("link.tiv"));
-    // A chain into other folders: relative with a folder part, then absolute.
     fs::create_directories(at("sub"));
     fs::create_directories(at("other"));
     folder.write("other/far.tiv", "old far");
     fs::create_symlink(at("other/far.tiv"), at("sub/middle"));
     fs::create_symlink("sub/middle", at("chain.tiv"));
-    // A link to nothing yet: the file it names is made.
     fs::create_symlink("made.tiv", at("dangling.tiv"));
-
-    for (const auto& [link, named] :
-         {std::pair{"link.tiv", "real.tiv"}, std::pair{"chain.tiv", "other/far.tiv"},
-          std::pair{"dangling.tiv", "made.tiv"}}) {
-        const auto result = save(at(link));
-        ASSERT_TRUE(result.ok) << link << ": " << result.reason;
-        EXPECT_EQ(kindAt(at(link)), "link") << link;
-        EXPECT_EQ(folder.read(named), kContent) << named;
-    }
-    EXPECT_EQ(folder.listing(), "chain.tiv dangling.tiv link.tiv made.tiv other real.tiv sub");
-    EXPECT_EQ(folder.listing("other"), "far.tiv");
-    EXPECT_EQ(kindAt(at("sub/middle")), "link");
-
-    // A loop fails and makes nothing.
     fs::create_symlink("loop-b.tiv", at("loop-a.tiv"));
     fs::create_symlink("loop-a.tiv", at("loop-b.tiv"));
-    const auto result = save(at("loop-a.tiv"));
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.reason.find("Too many levels of symbolic links"), std::string::npos)
-        << result.reason;
-    EXPECT_EQ(folder.listing(),
-              "chain.tiv dangling.tiv link.tiv loop-a.tiv loop-b.tiv made.tiv "
-              "other real.tiv sub");
-}
-
-TEST_F(SaveOverWhatIsThere, WhatIsNotARegularFileIsLeftAlone) {
+    // What is not a regular file; read-only files (the mode without a write bit: it binds
+    // whoever saves, administrators too); a file in a mode of its own.
     fs::create_directories(at("folder.tiv/inside"));
     test::makeFifo(at("fifo.tiv"));
     const UniqueFd socket = test::makeSocket(at("socket.tiv"));
     fs::create_symlink("fifo.tiv", at("to-fifo.tiv"));
-    const std::string before = folder.listing();
+    const char* readOnly[] = {"ro-all.tiv", "ro-owner.tiv", "ro-none.tiv"};
+    const fs::perms readOnlyModes[] = {owner_read | group_read | others_read, owner_read, none};
+    for (int i = 0; i < 3; ++i) {
+        fs::permissions(folder.write(readOnly[i], "precious"), readOnlyModes[i]);
+    }
+    const fs::perms ownMode = owner_read | owner_write | group_read;
+    fs::permissions(folder.write("old.tiv", std::string(500, 'o')), ownMode);
 
     const struct {
         const char* name;
-        const char* reason;
+        const char* refusal;  // null when saved
         const char* kindAfter;
+        const char* written = nullptr;  // the file that then holds the new content
     } cases[] = {
+        {"link.tiv", nullptr, "link", "real.tiv"},
+        {"chain.tiv", nullptr, "link", "other/far.tiv"},
+        {"dangling.tiv", nullptr, "link", "made.tiv"},
+        {"old.tiv", nullptr, "file", "old.tiv"},
+        {"loop-a.tiv", "Too many levels of symbolic links", "link"},
         {"folder.tiv", "folder.tiv is a folder, not a regular file", "folder"},
         {"fifo.tiv", "fifo.tiv is a FIFO, not a regular file", "fifo"},
         {"socket.tiv", "socket.tiv is a socket, not a regular file", "socket"},
         {"to-fifo.tiv", "to-fifo.tiv is a FIFO, not a regular file", "link"},
         {"folder.tiv/", "is a folder, not a regular file", "folder"},
+        {"ro-all.tiv", "ro-all.tiv is read-only", "file"},
+        {"ro-owner.tiv", "ro-owner.tiv is read-only", "file"},
+        {"ro-none.tiv", "ro-none.tiv is read-only", "file"},
+        {"no/x.tiv", "No such file", "nothing"},
     };
     for (const auto& c : cases) {
         const auto result = save(at(c.name));
-        EXPECT_FALSE(result.ok) << c.name;
-        EXPECT_NE(result.reason.find(c.reason), std::string::npos) << result.reason;
+        EXPECT_EQ(result.ok, c.refusal == nullptr) << c.name << ": " << result.reason;
+        if (c.refusal != nullptr) {
+            EXPECT_NE(result.reason.find(c.refusal), std::string::npos) << result.reason;
+        } else {
+            EXPECT_EQ(folder.read(c.written), kContent) << c.written;
+        }
         EXPECT_EQ(kindAt(at(c.name)), c.kindAfter) << c.name;
     }
-    EXPECT_EQ(folder.listing(), before);
+    EXPECT_EQ(fs::status(at("old.tiv")).permissions(), ownMode);
+    EXPECT_EQ(folder.listing(),
+              "chain.tiv dangling.tiv fifo.tiv folder.tiv link.tiv loop-a.tiv loop-b.tiv made.tiv "
+              "old.tiv other real.tiv ro-all.tiv ro-none.tiv ro-owner.tiv socket.tiv sub "
+              "to-fifo.tiv");
+    EXPECT_EQ(folder.listing("other"), "far.tiv");
     EXPECT_EQ(folder.listing("folder.tiv"), "inside");
-}
-
-// Read-only is the mode without a write bit; it binds whoever saves, administrators too.
-TEST_F(SaveOverWhatIsThere, AReadOnlyFileIsLeftAlone) {
-    for (const auto mode : {fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
-                            fs::perms::owner_read, fs::perms::none}) {
-        const fs::path path = folder.write("ro.tiv", "precious");
-        fs::permissions(path, mode);
-        const auto result = save(path);
-        EXPECT_FALSE(result.ok);
-        EXPECT_NE(result.reason.find("ro.tiv is read-only"), std::string::npos) << result.reason;
-        fs::permissions(path, fs::perms::owner_all);
-        EXPECT_EQ(folder.read("ro.tiv"), "precious");
-        EXPECT_EQ(folder.listing(), "ro.tiv");
+    EXPECT_EQ(kindAt(at("sub/middle")), "link");
+    for (const char* name : readOnly) {
+        fs::permissions(at(name), owner_all);
+        EXPECT_EQ(folder.read(name), "precious");
     }
-}
 
-TEST_F(SaveOverWhatIsThere, AFileIsReplacedWholeInItsModeAndNewFilesGetWhatTheUmaskLeaves) {
-    const fs::path path = folder.write("old.tiv", std::string(500, 'o'));
-    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
-    fs::permissions(path, mode);
-    ASSERT_TRUE(save(path).ok);
-    EXPECT_EQ(folder.read("old.tiv"), kContent);
-    EXPECT_EQ(fs::status(path).permissions(), mode);
-    EXPECT_EQ(folder.listing(), "old.tiv");
-
+    // New files get what the umask leaves.
     const mode_t previous = ::umask(027);
     const auto result = save(at("new.tiv"));
     ::umask(previous);
     ASSERT_TRUE(result.ok) << result.reason;
-    EXPECT_EQ(fs::status(at("new.tiv")).permissions(),
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-
-    const auto missingFolder = save(at("no/x.tiv"));
-    EXPECT_FALSE(missingFolder.ok);
-    EXPECT_NE(missingFolder.reason.find("No such file"), std::string::npos) << missingFolder.reason;
+    EXPECT_EQ(fs::status(at("new.tiv")).permissions(), ownMode);
 }
 
 // The temporary file must not make a legal target too long.

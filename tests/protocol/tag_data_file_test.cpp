@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "support/test_folder.h"
 
@@ -17,29 +18,26 @@ using test::bytesOf;
 // without waiting, is tested where a FIFO used to freeze the window and the CLI.)
 TEST(TagDataFile, LoadsHeaderAndAnnouncedDataOnlyAndRefusesMalformedFilesSayingWhy) {
     const test::TestFolder folder;
-    const struct {
-        std::string content;
-        std::string loaded;  // empty: refused
-        std::string reason = {};
-    } cases[] = {
-        {"HDR 0005hello", "HDR 0005hello"},
-        {"abcd0012" + std::string(12, 'd') + "EXTRA", "abcd0012" + std::string(12, 'd')},
-        {"abcd0000", "abcd0000"},
-        {"abcdxyzwDATA", "abcdxyzw"},  // no digits: length 0
+    // The file's content, what is loaded (empty: refused) and the reason for a refusal.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"HDR 0005hello", "HDR 0005hello", ""},
+        {"abcd0012" + std::string(12, 'd') + "EXTRA", "abcd0012" + std::string(12, 'd'), ""},
+        {"abcd0000", "abcd0000", ""},
+        {"abcdxyzwDATA", "abcdxyzw", ""},  // no digits: length 0
         {"", "", "shorter than its 8-byte header"},
         {"abcd001", "", "shorter than its 8-byte header"},
         {"abcd-012xxxxxxxxxxxxx", "", "negative"},
         {"abcd0012short", "", "announces 12 data bytes but the file holds 5"},
     };
-    for (const auto& c : cases) {
-        const auto result = TagDataFile::load(folder.write("a.tiv", c.content));
-        if (c.loaded.empty()) {
-            EXPECT_FALSE(result.ok) << c.content;
+    for (const auto& [content, loaded, reason] : cases) {
+        const auto result = TagDataFile::load(folder.write("a.tiv", content));
+        if (loaded.empty()) {
+            EXPECT_FALSE(result.ok) << content;
             EXPECT_TRUE(result.bytes.empty());
-            EXPECT_NE(result.reason.find(c.reason), std::string::npos) << result.reason;
+            EXPECT_NE(result.reason.find(reason), std::string::npos) << result.reason;
         } else {
             ASSERT_TRUE(result.ok) << result.reason;
-            EXPECT_EQ(result.bytes, bytesOf(c.loaded));
+            EXPECT_EQ(result.bytes, bytesOf(loaded));
         }
     }
     folder.write("a.tiv", "abcd0001x");

@@ -21,19 +21,6 @@ std::size_t bytesWaitingOn(comm::Port& device) {
 
 // ---- reading
 
-TEST_F(SerialLinkTest, APortEventCompletingAtOnceWithNothingReceivedSendsNothing) {
-    ports.plan.staleEventCompletions = 3;
-    ASSERT_TRUE(openAndMonitor(EV_RXCHAR | EV_CTS));  // waits for the first sleep on the signals
-
-    EXPECT_EQ(device().eventWaitsBegun(), 4);  // three stale completions, then the real wait
-
-    // Each hand-over is handled before the thread goes on: anything a stale completion had
-    // sent (MSG_CTS, as an event) would be here ahead of the byte's own.
-    ASSERT_TRUE(pty.send("z"));
-    EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 1; }));
-    EXPECT_EQ(messages, (std::vector<unsigned>{MSG_CTS, MSG_RX_CHAR}));
-}
-
 // The line marks bytes received with errors; a 0xFF the device sends arrives doubled.
 TEST_F(SerialLinkTest, BytesReachTheOwnerAsSentAndMarkedErrorsAreToldAfterTheirBytes) {
     // Half an error mark, as the end of a read may split it: the next read completes it.
@@ -54,24 +41,42 @@ TEST_F(SerialLinkTest, BytesReachTheOwnerAsSentAndMarkedErrorsAreToldAfterTheirB
     EXPECT_EQ(tail, (std::vector<unsigned>{MSG_RX_CHAR, MSG_LINE_ERROR}));
 }
 
-class FailingRead : public SerialLinkTest, public ::testing::WithParamInterface<bool> {};
+// A port event completing at once with nothing received sends nothing; a read that fails
+// shows one warning and adds no byte; closing takes down a warning still on screen and
+// delivers nothing more.
+TEST_F(SerialLinkTest, StaleEventsSendNothingAFailedReadWarnsOnceAndClosingTakesItDown) {
+    ports.plan.staleEventCompletions = 3;
+    ports.plan.readFailuresLate = 1;
+    ASSERT_TRUE(openAndMonitor(EV_RXCHAR | EV_CTS));  // waits for the first sleep on the signals
+    EXPECT_EQ(device().eventWaitsBegun(), 4);         // three stale completions, then the real wait
 
-TEST_P(FailingRead, ShowsOneWarningAndAddsNoByte) {
-    const bool atOnce = GetParam();
-    (atOnce ? ports.plan.readFailuresAtOnce : ports.plan.readFailuresLate) = 1;
-    ASSERT_TRUE(openAndMonitor(EV_RXCHAR | EV_CTS));
-
+    // Each hand-over is handled before the thread goes on: anything a stale completion had
+    // sent (MSG_CTS, as an event) would be here ahead of the bytes' own.
     ASSERT_TRUE(pty.send("AB"));
     EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 2; }));
     pumpEvents(30);
     EXPECT_EQ(bytes, "AB");
     EXPECT_EQ(messages.front(), MSG_CTS);  // told before the read that failed
+    EXPECT_EQ(messages, (std::vector<unsigned>{MSG_CTS, MSG_RX_CHAR, MSG_RX_CHAR}));
     ASSERT_EQ(presenter.warnings().size(), 1u);
     EXPECT_EQ(presenter.warnings()[0].text,
-              expectedWarning(atOnce ? "ReadFile()" : "GetOverlappedResults() in ReadFile()", EIO));
-}
+              expectedWarning("GetOverlappedResults() in ReadFile()", EIO));
+    port->closePort();
 
-INSTANTIATE_TEST_SUITE_P(AtOnceAndLate, FailingRead, ::testing::Bool());
+    messages.clear();
+    presenter.holdAnswers();
+    ports.plan = test::PortPlan{};
+    ports.plan.readFailuresAtOnce = 1;
+    ASSERT_TRUE(openAndMonitor(EV_RXCHAR));
+    ASSERT_TRUE(pty.send("AB"));
+    ASSERT_TRUE(waitUntil([&] { return presenter.warnings().size() == 2; }));
+    EXPECT_EQ(presenter.warnings()[1].text, expectedWarning("ReadFile()", EIO));
+    EXPECT_FALSE(presenter.warnings()[1].withdrawn);
+    port->closePort();
+    EXPECT_TRUE(presenter.warnings()[1].withdrawn);
+    pumpEvents(100);
+    EXPECT_TRUE(messages.empty());
+}
 
 // ---- writing
 
@@ -136,34 +141,6 @@ TEST_F(SerialLinkTest, ClosingAsAWriteBeginsStopsItBeforeAnyByteGoesOut) {
 }
 
 // ---- ending
-
-TEST_F(SerialLinkTest, ShutdownPortEventAndWriteRequestTogetherEndTheThreadWithoutIo) {
-    std::atomic<bool> ready{false};
-    std::atomic<int> waits{0};
-    ports.plan.beforeWait = [&](std::span<comm::Event* const> waitObjects, comm::Port& real) {
-        if (++waits > 1) {
-            return;
-        }
-        ready = pty.send("abc") && sleepUntil([&] { return bytesWaitingOn(real) >= 3; });
-        waitObjects[1]->set();  // the port event
-        waitObjects[0]->set();  // shutdown
-    };
-    ASSERT_EQ(openLink(), 1);
-    requestWrite("frame");
-    ASSERT_TRUE(port->startMonitoring());
-
-    // The thread wakes to all three at once and takes the shutdown, which ends it there.
-    ASSERT_TRUE(sleepUntil([&] { return device().lastWake() != test::ScriptedPort::kNotWoken; }));
-    EXPECT_EQ(device().lastWake(), 0);
-    EXPECT_TRUE(ready);
-    QCoreApplication::processEvents();  // takes any hand-over already made
-    EXPECT_EQ(waits.load(), 1);         // the thread did not come round again
-    EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(device().reads(), 0);
-    EXPECT_EQ(device().writes(), 0);
-    EXPECT_EQ(pty.receive(1, 0), "");
-    port->closePort();
-}
 
 // Closes the port the moment the first hand-over from the monitor thread is about to
 // reach the owner (the interface thread is woken by a posted call or a watched descriptor):
@@ -248,20 +225,6 @@ TEST_F(SerialLinkTest, ADeviceHangingUpMidReplyStopsTheWatchAndShowsOneWarning) 
     EXPECT_EQ(presenter.warnings()[0].text, expectedWarning("WriteFile()", EIO));
     EXPECT_EQ(goneMessages(), 1);
     port->closePort();
-}
-
-TEST_F(SerialLinkTest, HaltingTakesDownTheMonitorThreadsWarningAndDeliversNothingMore) {
-    presenter.holdAnswers();
-    ports.plan.readFailuresAtOnce = 1;
-    ASSERT_TRUE(openAndMonitor(EV_RXCHAR));
-    ASSERT_TRUE(pty.send("AB"));
-    ASSERT_TRUE(waitUntil([&] { return presenter.warnings().size() == 1; }));
-    EXPECT_FALSE(presenter.warnings()[0].withdrawn);
-
-    port->closePort();
-    EXPECT_TRUE(presenter.warnings()[0].withdrawn);
-    pumpEvents(100);
-    EXPECT_TRUE(messages.empty());
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ protected:
 
     void useLockFolder(const fs::path& folder) { ::setenv("DRAVOLIN_LOCK_DIR", folder.c_str(), 1); }
 
-    std::string lockName() const { return PortLock::lockFileName(pty.devicePath()); }
+    // Named for the device itself, however the port reaches it.
+    std::string lockName() const { return "LCK..pts_" + pty.devicePath().substr(9); }
     void mapTo(const std::string& path) {
         PortMap map;
         map.map(kPort, path);
@@ -44,7 +45,11 @@ private:
 };
 
 TEST_F(PortSharing,
-       OurLockIsHeldWhileThePortIsOpenGoesOnEveryWayOutAndAFailedOpeningLeavesNothing) {
+       OurLockIsHeldWhileThePortIsOpenGoesOnEveryWayOutAndAFailedOpeningSaysWhyAndLeavesNothing) {
+    ASSERT_TRUE(pty.devicePath().starts_with("/dev/pts/"));
+    TestFolder devices;
+    fs::create_symlink(pty.devicePath(), devices.path() / "stable-name");
+    mapTo((devices.path() / "stable-name").string());
     ASSERT_EQ(openLink(), 1);
     // Its form is tested with the lock itself.
     EXPECT_NE(locks.read(lockName()).find(std::to_string(::getpid())), std::string::npos);
@@ -52,10 +57,29 @@ TEST_F(PortSharing,
     port->closePort();
     EXPECT_FALSE(locks.holds(lockName()));
 
-    // A port that fails to open leaves no lock behind, shows nothing, drops what it is asked
-    // to write, and leaves the next opening working.
-    mapTo((locks.path() / "ttyGone").string());
-    EXPECT_EQ(openLink(), 0);
+    // A port that fails to open says why, leaves no lock behind, shows nothing, drops what it
+    // is asked to write, and leaves the next opening working.
+    const std::string missing = (devices.path() / "ttyUSB9").string();
+    const std::string plain = devices.write("not-a-tty", "").string();
+    const std::pair<std::string, std::string> failures[] = {
+        {missing, missing + " does not exist: is the adapter plugged in?"},
+        {plain, plain + " is not a serial device"},
+        {"", "no device stands for this port"}};
+    for (const auto& [path, cause] : failures) {
+        mapTo(path);
+        EXPECT_EQ(openLink(), 0);
+        EXPECT_EQ(openFailureOf(*port), cause);
+    }
+    // Permission denied names the group that owns the device (root may open any file).
+    if (::geteuid() != 0) {
+        const fs::path refused = devices.write("ttyRefused", "");
+        fs::permissions(refused, fs::perms::none);
+        mapTo(refused.string());
+        EXPECT_EQ(openLink(), 0);
+        const std::string cause = openFailureOf(*port);
+        EXPECT_TRUE(cause.starts_with("permission denied on " + refused.string() + " (group "))
+            << cause;
+    }
     EXPECT_EQ(locks.listing(), "");
     EXPECT_TRUE(port->startMonitoring());
     EXPECT_TRUE(presenter.warnings().empty());
@@ -78,6 +102,8 @@ TEST_F(PortSharing, WithoutALockFolderThePortIsUsedAndTheHolderFoundAmongOpenFil
     useLockFolder(locks.path() / "missing");
     ASSERT_EQ(openLink(), 1);
     EXPECT_NE(port->lockNotice().find(pty.devicePath()), std::string::npos);
+    EXPECT_NE(port->lockNotice().find((locks.path() / "missing").string()), std::string::npos)
+        << port->lockNotice();
 
     PortMap map;
     map.map(kPort, pty.devicePath());
@@ -86,35 +112,6 @@ TEST_F(PortSharing, WithoutALockFolderThePortIsUsedAndTheHolderFoundAmongOpenFil
     EXPECT_EQ(openFailureOf(other), pty.devicePath() + " is busy: in use by " + thisProgramsName() +
                                         " (pid " + std::to_string(::getpid()) + ")");
     port->closePort();
-}
-
-TEST_F(PortSharing, EachCauseOfAFailedOpeningIsSaid) {
-    const std::string missing = (locks.path() / "ttyUSB9").string();
-    mapTo(missing);
-    EXPECT_EQ(openLink(), 0);
-    EXPECT_EQ(openFailureOf(*port), missing + " does not exist: is the adapter plugged in?");
-
-    const fs::path plain = locks.write("not-a-tty", "");
-    mapTo(plain.string());
-    EXPECT_EQ(openLink(), 0);
-    EXPECT_EQ(openFailureOf(*port), plain.string() + " is not a serial device");
-
-    mapTo("");
-    EXPECT_EQ(openLink(), 0);
-    EXPECT_EQ(openFailureOf(*port), "no device stands for this port");
-
-    // Permission denied names the group that owns the device (root may open any file).
-    if (::geteuid() != 0) {
-        const fs::path refused = locks.write("ttyRefused", "");
-        fs::permissions(refused, fs::perms::none);
-        mapTo(refused.string());
-        EXPECT_EQ(openLink(), 0);
-        const std::string cause = openFailureOf(*port);
-        EXPECT_TRUE(cause.starts_with("permission denied on " + refused.string() + " (group "))
-            << cause;
-    }
-    EXPECT_EQ(locks.listing().find("LCK.."), std::string::npos);  // no lock left behind
-    EXPECT_TRUE(presenter.warnings().empty());
 }
 
 }  // namespace

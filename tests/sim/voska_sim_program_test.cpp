@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "pc_side.h"
+#include "support/pty_pair.h"
 #include "support/test_folder.h"
 
 namespace dravolin::test {
@@ -21,17 +21,21 @@ std::string command(const std::string& arguments) {
 
 TEST(VoskaSimProgramTest, PrintsTheDevicePathServesItAndRefusesABadOptionAsAUsageError) {
     TestFolder folder;
-    FILE* output =
-        ::popen(command("--files " + folder.path().string() + " --hangup-after 4").c_str(), "r");
+    PtyPair pc;  // the PC's end; the program serves the other
+    ASSERT_TRUE(pc.valid());
+    FILE* output = ::popen(command("--files " + folder.path().string() + " --serve " +
+                                   pc.devicePath() + " --hangup-after 4")
+                               .c_str(),
+                           "r");
     ASSERT_NE(output, nullptr);
     char line[256] = {};
     EXPECT_NE(std::fgets(line, sizeof line, output), nullptr);
-    {
-        const PcSide pc(std::string(line, std::strcspn(line, "\n")));
-        EXPECT_EQ(pc.exchange(directoryRequest(), 2), bytesOf("00"));
-        pc.send(goAhead());
-        EXPECT_TRUE(pc.waitForHangup());
-    }
+    EXPECT_EQ(std::string(line, std::strcspn(line, "\n")), pc.devicePath());
+    const Bytes request = directoryRequest();
+    ASSERT_TRUE(pc.send(std::string(request.begin(), request.end())));
+    EXPECT_EQ(pc.receive(2, 5000), "00");
+    const Bytes go = goAhead();
+    ASSERT_TRUE(pc.send(std::string(go.begin(), go.end())));
 
     // After the hang-up it was asked for, the program ends by itself, successfully.
     const int status = ::pclose(output);

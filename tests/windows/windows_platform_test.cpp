@@ -3,7 +3,11 @@
 
 #include <windows.h>
 
+#include <dbt.h>
+
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
 
 #include <array>
 #include <chrono>
@@ -18,9 +22,11 @@
 #include "exchange/transfer_log.h"
 #include "protocol/tag_data_file.h"
 #include "protocol/wide_text.h"
+#include "serial/device_change_watch.h"
 #include "serial/open_failure_cause.h"
 #include "serial/platform/comm.h"
 #include "support/test_folder.h"
+#include "support/waiting.h"
 
 namespace dravolin {
 namespace {
@@ -119,6 +125,9 @@ TEST(WindowsComm, EventsWaitForTheLowestSetAndFailedOpeningsNameTheirCause) {
     EXPECT_EQ(describeOpenFailure("x", comm::lastError(), "").text.id, TextId::PortNotSerial);
     EXPECT_EQ(describeOpenFailure("\\\\.\\COM3", EBUSY, "").english(),
               "\\\\.\\COM3 is busy: another program has it open");
+    // A name from outside reaches the console and the log with its controls made visible.
+    EXPECT_EQ(describeOpenFailure("COM\x1b[2J", ENOENT, "").english(),
+              "COM\\x1b[2J does not exist: is the adapter plugged in?");
 
     comm::LineState state;
     ASSERT_TRUE(comm::buildLineState("baud=9600 parity=E data=8 stop=1", state));
@@ -154,6 +163,34 @@ TEST(WindowsFolders, LocalTimeGivesTheZoneAsAnOffset) {
     EXPECT_TRUE(std::regex_match(formatted(now.calendar, "%Y-%m-%d %z"),
                                  std::regex(R"(\d{4}-\d\d-\d\d [+-]\d{4})")))
         << formatted(now.calendar, "%Y-%m-%d %z");
+}
+
+// The system's broadcast that devices came or went reaches an open watch once, from the
+// event loop, and a watch that is gone hears nothing more.
+TEST(WindowsDevices, TheDeviceChangeBroadcastIsHeardWhileWatched) {
+    int argc = 1;
+    char name[] = "windows_platform_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    auto broadcast = [](WPARAM event) {
+        SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, event, 0, SMTO_ABORTIFHUNG, 5000,
+                            nullptr);
+    };
+    int changes = 0;
+    auto watch = std::make_unique<DeviceChangeWatch>("", [&] { ++changes; });
+    broadcast(DBT_DEVNODES_CHANGED);
+    broadcast(DBT_DEVICEARRIVAL);
+    EXPECT_EQ(changes, 0);  // never inside the sender's call
+    EXPECT_TRUE(waitUntil([&] { return changes > 0; }));
+    pumpEvents(100);
+    EXPECT_EQ(changes, 1);
+
+    broadcast(DBT_DEVICEREMOVECOMPLETE);
+    EXPECT_TRUE(waitUntil([&] { return changes == 2; }));
+    watch.reset();
+    broadcast(DBT_DEVNODES_CHANGED);
+    pumpEvents(100);
+    EXPECT_EQ(changes, 2);
 }
 
 }  // namespace
