@@ -20,7 +20,6 @@ TEST(CommandLine, PortsTraceAndLanguageAndUsageErrorsThatSayWhatIsWrong) {
     const CommandLine line = parse({"--port", "1=/dev/ttyUSB0", "--port=3=/dev/pts/7", "--"});
     ASSERT_EQ(line.action(), CommandLine::Action::Run) << line.error();
     EXPECT_EQ(line.portMap().devicePath(1), "/dev/ttyUSB0");
-    EXPECT_EQ(line.portMap().devicePath(2), "/dev/ttyS1");
     EXPECT_EQ(line.portMap().devicePath(3), "/dev/pts/7");
     EXPECT_EQ(parse({"-h"}).action(), CommandLine::Action::ShowHelp);
     EXPECT_EQ(parse({"--port", "9=x", "--version"}).action(), CommandLine::Action::ShowVersion);

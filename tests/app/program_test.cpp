@@ -32,7 +32,6 @@ TEST(DravolinProgram, HelpAndVersionSucceedUsageErrorsExitWithTwoAndAWriteErrorF
     const std::vector<std::pair<QStringList, int>> cases = {
         {{"--help"}, 0},
         {{"--frobnicate"}, 2},
-        {{"--port", "7=/dev/pts/7"}, 2},  // only Com 1 to 4 exist, as for dravolin-cli
         {{"--language=de", "--language=en"}, 2},
     };
     for (const auto& [arguments, exitCode] : cases) {

@@ -8,14 +8,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 
+#include "app/about_dialog.h"
 #include "app/qt_translations.h"
 #include "ui/transfer_dialog.h"
 #include "ui/warning_box_presenter.h"
@@ -40,14 +43,8 @@ TEST(TransferApp, GermanStartLinkWarningsWhileTheWindowRunsAndTheHelpWindow) {
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Open"), "&Öffnen");
     EXPECT_EQ(QLocale().language(), QLocale::German);
     TransferApp app({}, Language::German);
-    QString title;
-    QString text;
-    QString close;
     int answers = 0;
     int withdrawnAnswers = 0;
-    bool boxShown = false;
-    bool withdrawnWasShown = false;
-    bool withdrawnClosed = false;
     QTimer::singleShot(0, &app, [&] {
         TransferDialog* window = app.window();
         WarningBoxPresenter& presenter = window->warningPresenter();
@@ -56,15 +53,15 @@ TEST(TransferApp, GermanStartLinkWarningsWhileTheWindowRunsAndTheHelpWindow) {
         presenter.presentWarning(1, "Application Error", "SetCommState() failed",
                                  [&] { ++answers; });
         QPointer<QMessageBox> withdrawn = presenter.openBox(2);
-        withdrawnWasShown = withdrawn && withdrawn->isVisible();
+        EXPECT_TRUE(withdrawn && withdrawn->isVisible());
         presenter.withdrawWarning(2);
         presenter.withdrawWarning(99);
         QApplication::processEvents();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        withdrawnClosed =
-            (withdrawn.isNull() || !withdrawn->isVisible()) && presenter.openBox(2) == nullptr;
+        EXPECT_TRUE((withdrawn.isNull() || !withdrawn->isVisible()) &&
+                    presenter.openBox(2) == nullptr);
         QMessageBox* box = presenter.openBox(1);
-        boxShown = QTest::qWaitForWindowExposed(box);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(box));
         // Through the window system, where a window that a modal one blocks gets no click.
         QAbstractButton* ok = box->button(QMessageBox::Ok);
         QTest::mouseClick(box->windowHandle(), Qt::LeftButton, Qt::NoModifier,
@@ -72,9 +69,13 @@ TEST(TransferApp, GermanStartLinkWarningsWhileTheWindowRunsAndTheHelpWindow) {
         QApplication::processEvents();
         window->findChild<QAction*>("57670")->trigger();
         HelpWindow* help = app.helpWindow();
-        title = help->windowTitle();
-        text = help->findChild<QTextBrowser*>("helpText")->toPlainText();
-        close = help->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close)->text();
+        EXPECT_EQ(help->windowTitle(), "Dravolin-Hilfe");
+        const QString text = help->findChild<QTextBrowser*>("helpText")->toPlainText();
+        EXPECT_TRUE(text.contains("Empfangen und Senden")) << text.toStdString();
+        EXPECT_TRUE(text.contains("Speicher des Voska-Programmers voll!"));
+        EXPECT_FALSE(text.contains("Receive Data"));
+        EXPECT_EQ(help->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close)->text(),
+                  "Schließen");
         window->findChild<QAction*>("40004")->trigger();  // Quit
     });
     // Should Quit not end the window, a guard does, so that the test fails instead of hanging.
@@ -85,18 +86,10 @@ TEST(TransferApp, GermanStartLinkWarningsWhileTheWindowRunsAndTheHelpWindow) {
     });
     EXPECT_EQ(app.run(), 0);
     EXPECT_FALSE(endedByGuard);
-    EXPECT_TRUE(boxShown);
     EXPECT_EQ(answers, 1);
-    EXPECT_TRUE(withdrawnWasShown);
-    EXPECT_TRUE(withdrawnClosed);
     EXPECT_EQ(withdrawnAnswers, 0);
     // The program's window is gone with the run.
     EXPECT_EQ(app.window(), nullptr);
-    EXPECT_EQ(title, "Dravolin-Hilfe");
-    EXPECT_TRUE(text.contains("Empfangen und Senden")) << text.toStdString();
-    EXPECT_TRUE(text.contains("Speicher des Voska-Programmers voll!"));
-    EXPECT_FALSE(text.contains("Receive Data"));
-    EXPECT_EQ(close, "Schließen");
 
     german.reset();
     EXPECT_EQ(qtCancel(), "Cancel");
@@ -104,6 +97,14 @@ TEST(TransferApp, GermanStartLinkWarningsWhileTheWindowRunsAndTheHelpWindow) {
     EXPECT_FALSE(english.installed());
     EXPECT_EQ(qtCancel(), "Cancel");
     EXPECT_EQ(QLocale().language(), QLocale::English);
+}
+
+TEST(AboutDialog, ShowsTheCompiledVersionAndNothingWithoutItsRecord) {
+    EXPECT_EQ(AboutDialog().findChild<QLabel*>("1003")->text(), "1.1");
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const AboutDialog missing(nullptr, folder.filePath("missing.json"));
+    EXPECT_EQ(missing.findChild<QLabel*>("1003")->text(), "");
 }
 
 }  // namespace

@@ -40,10 +40,7 @@ int ChildProcess::end(int signal) {
 pid_t ChildProcess::endedProcessId() {
     ChildProcess child({"true"});
     const pid_t pid = child.pid();
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    child.pid_ = -1;
+    child.end(0);  // signal 0 sends nothing: only the wait for its end
     return pid;
 }
 

@@ -13,10 +13,6 @@ void ExchangeFixture::startProgrammer() {
     buildExchange(programmer_->devicePath());
 }
 
-void ExchangeFixture::startWithoutProgrammer() {
-    buildExchange((pc.path() / "no-device-here").string());
-}
-
 void ExchangeFixture::buildExchange(const std::string& devicePath) {
     waitRecorder.reset();
     exchange.reset();

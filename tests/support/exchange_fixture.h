@@ -27,8 +27,6 @@ protected:
 
     // Starts the programmer with `simOptions` and builds the exchange on COM1 mapped to it.
     void startProgrammer();
-    // The exchange without a programmer: COM1 stands for a path with nothing behind it.
-    void startWithoutProgrammer();
 
     std::vector<Bytes> framesReceived() const { return programmer_->receivedFrames(); }
     std::string devicePath() const { return programmer_->devicePath(); }

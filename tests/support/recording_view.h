@@ -10,8 +10,8 @@
 
 namespace dravolin {
 
-// Remembers everything the exchange shows and answers its file dialogs from a queue
-// (an empty queue answers as a cancelled dialog).
+// Remembers what the exchange shows that the suites look at, and answers its file dialogs
+// from a queue (an empty queue answers as a cancelled dialog).
 class RecordingView : public ExchangeView {
 public:
     struct Box {
@@ -23,18 +23,9 @@ public:
     std::vector<TextId> statusTexts;
     std::vector<std::string> statusArguments;  // one for each status text; empty for none
     std::vector<Box> boxes;
-    std::vector<FileDialogRequest> dialogs;
     std::vector<std::string> fileList;
-    std::vector<int> fileListModes;
     std::deque<std::optional<std::string>> dialogAnswers;
-    bool menusEnabled = true;
-    bool functionChoiceEnabled = true;
-    bool startItemEnabled = true;
-    int functionResets = 0;
-    int idleCount = 0;                       // how many times the exchange came back to idle
     std::vector<TransferProgress> progress;  // every measurement shown, in order
-    int progressHidden = 0;
-    std::vector<bool> cancelAvailable;  // every change, in order
     // Runs as the list of the device's files is put up.
     std::function<void()> whenListShown;
     // Runs after each progress measurement is recorded, as an operator watching the bar.
@@ -58,8 +49,7 @@ public:
         boxes.push_back({id, MessageIcon::Exclamation, causeLine});
         closed();
     }
-    void chooseFile(const FileDialogRequest& request, FileAnswer answer) override {
-        dialogs.push_back(request);
+    void chooseFile(const FileDialogRequest&, FileAnswer answer) override {
         std::optional<std::string> chosen;
         if (!dialogAnswers.empty()) {
             chosen = dialogAnswers.front();
@@ -67,30 +57,30 @@ public:
         }
         answer(chosen);
     }
-    void exchangeIdle() override { ++idleCount; }
+    void exchangeIdle() override {}
     void clearFileList(TextId) override { fileList.clear(); }
     void appendFileListEntry(const std::string& name) override { fileList.push_back(name); }
     void showFileList(int mode) override {
-        fileListModes.push_back(mode);
         if (mode == 1 && whenListShown) {
             whenListShown();
         }
     }
-    void grayMainMenus() override { menusEnabled = false; }
-    void enableMainMenus() override { menusEnabled = true; }
-    void disableFunctionChoice() override { functionChoiceEnabled = false; }
-    void enableFunctionChoice() override { functionChoiceEnabled = true; }
-    void setStartItem(bool enabled) override { startItemEnabled = enabled; }
+    // What the window greys and resets is the window's to show.
+    void grayMainMenus() override {}
+    void enableMainMenus() override {}
+    void disableFunctionChoice() override {}
+    void enableFunctionChoice() override {}
+    void setStartItem(bool) override {}
     void redrawMenuBar() override {}
-    void resetFunctionChoice() override { ++functionResets; }
+    void resetFunctionChoice() override {}
     void showProgress(const TransferProgress& measured) override {
         progress.push_back(measured);
         if (onProgress) {
             onProgress(measured);
         }
     }
-    void hideProgress() override { ++progressHidden; }
-    void setCancelAvailable(bool available) override { cancelAvailable.push_back(available); }
+    void hideProgress() override {}
+    void setCancelAvailable(bool) override {}
 };
 
 }  // namespace dravolin

@@ -59,12 +59,7 @@ comm::WaitStart ScriptedPort::beginEventWait(comm::Event& completion) {
 
 int ScriptedPort::waitForAny(std::span<comm::Event* const> events) {
     ++sleeps_;
-    if (plan_.beforeWait) {
-        plan_.beforeWait(events, *real_);
-    }
-    const int signal = real_->waitForAny(events);
-    lastWake_ = signal;
-    return signal;
+    return real_->waitForAny(events);
 }
 
 comm::ReadOutcome ScriptedPort::read(std::span<std::uint8_t> buffer, std::size_t& count,

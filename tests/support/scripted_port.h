@@ -18,9 +18,6 @@ struct PortPlan {
     int staleEventCompletions = 0;  // waits that complete at once with nothing received
     int readFailuresAtOnce = 0;     // reads that fail before they begin (EIO)
     int readFailuresLate = 0;       // reads that fail while completing (EIO)
-    // Runs before every sleep of the monitor loop that watches the port, with its wait objects
-    // and the system's port behind this one.
-    std::function<void(std::span<comm::Event* const> waitObjects, comm::Port& device)> beforeWait;
     // Runs before the port discards what it holds: as it is opened, as the monitor thread
     // starts and before every write.
     std::function<void(comm::Port& device)> beforePurge;
@@ -68,9 +65,6 @@ public:
     int reads() const { return reads_.load(); }
     int writes() const { return writes_.load(); }
     bool noiseRead() const { return noiseRead_.load(); }
-    // The signal the last sleep of the monitor loop on the port woke to; kNotWoken before.
-    static constexpr int kNotWoken = -100;
-    int lastWake() const { return lastWake_.load(); }
 
 private:
     bool noiseDue() const;
@@ -85,7 +79,6 @@ private:
     std::atomic<int> reads_{0};
     std::atomic<int> writes_{0};
     std::atomic<bool> noiseRead_{false};
-    std::atomic<int> lastWake_{kNotWoken};
 };
 
 // Gives each opening of a SerialPort a ScriptedPort with the plan as it stands then.

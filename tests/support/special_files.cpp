@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace dravolin::test {
 
@@ -30,20 +31,15 @@ std::string kindAt(const std::filesystem::path& path) {
     if (::lstat(path.c_str(), &status) != 0) {
         return "nothing";
     }
-    if (S_ISREG(status.st_mode)) {
-        return "file";
-    }
-    if (S_ISDIR(status.st_mode)) {
-        return "folder";
-    }
-    if (S_ISFIFO(status.st_mode)) {
-        return "fifo";
-    }
-    if (S_ISSOCK(status.st_mode)) {
-        return "socket";
-    }
-    if (S_ISLNK(status.st_mode)) {
-        return "link";
+    const std::pair<mode_t, const char*> kinds[] = {{S_IFREG, "file"},
+                                                    {S_IFDIR, "folder"},
+                                                    {S_IFIFO, "fifo"},
+                                                    {S_IFSOCK, "socket"},
+                                                    {S_IFLNK, "link"}};
+    for (const auto& [type, kind] : kinds) {
+        if ((status.st_mode & S_IFMT) == type) {
+            return kind;
+        }
     }
     return "device";
 }

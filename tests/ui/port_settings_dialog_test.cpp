@@ -46,66 +46,6 @@ int runDialog(PortSettingsDialog& dialog, const std::function<void()>& operate) 
     return dialog.exec();
 }
 
-// Opens with the defaults in the window's language; OK stores the checked buttons, Cancel
-// changes nothing, and values outside the offered ones open as defaults.
-TEST(PortSettingsDialog, OpensWithTheDefaultsOkStoresCancelChangesNothingOddValuesOpenAsDefaults) {
-    PortSettingsDialog dialog;
-    std::vector<int> shown;
-    QString cancelCaption;
-    QString title;
-    auto look = [&] {
-        shown = checkedIds(dialog);
-        cancelCaption = dialog.findChild<QPushButton*>("2")->text();
-        title = dialog.windowTitle();
-        dialog.reject();
-    };
-    runDialog(dialog, look);
-    // Com 1, 9600 baud, 8, 1 stop bit, even parity.
-    EXPECT_EQ(shown, (std::vector<int>{1005, 1009, 1011, 1013, 1015}));
-    EXPECT_EQ(cancelCaption, "Cancel");
-    // An English window's dialog no longer has a German title.
-    EXPECT_EQ(title, "Configure interface");
-
-    dialog.settings().language = 0;
-    runDialog(dialog, look);
-    EXPECT_EQ(cancelCaption, "Abbrechen");
-    // The same words as the menu item that opens it.
-    EXPECT_EQ(title, "Schnittstelle parametrieren");
-
-    const int ok = runDialog(dialog, [&] {
-        click(dialog, 1010);  // Com 3
-        click(dialog, 1008);  // 57600 baud
-        click(dialog, 1014);  // 2 stop bits
-        click(dialog, 1017);  // no parity
-        click(dialog, 1);     // OK
-    });
-    EXPECT_EQ(ok, QDialog::Accepted);
-    EXPECT_EQ(stored(dialog), std::make_tuple(3, 57600, 8, 'N', 2));
-
-    const int cancel = runDialog(dialog, [&] {
-        click(dialog, 1018);  // Com 4
-        click(dialog, 1016);  // odd parity
-        click(dialog, 2);     // Cancel
-    });
-    EXPECT_EQ(cancel, QDialog::Rejected);
-    // The next showing starts from the stored settings, which Cancel left as they were.
-    runDialog(dialog, [&] {
-        shown = checkedIds(dialog);
-        dialog.reject();
-    });
-    EXPECT_EQ(shown, (std::vector<int>{1008, 1010, 1011, 1014, 1017}));
-
-    // Values outside the offered ones open as defaults, and OK stores those.
-    dialog.settings() = {.baudRate = 4800, .dataBits = 7, .parity = 'M', .stopBits = 3, .port = 9};
-    runDialog(dialog, [&] {
-        shown = checkedIds(dialog);
-        dialog.accept();
-    });
-    // Com 1, 9600, 8, 1 stop bit, odd parity.
-    EXPECT_EQ(shown, (std::vector<int>{1005, 1009, 1011, 1013, 1016}));
-    EXPECT_EQ(stored(dialog), std::make_tuple(1, 9600, 8, 'O', 1));
-}
-
 const test::FakeMachine::Usb kAdapter{.name = "ttyUSB0",
                                       .byId = "usb-Kestrel_KS-10_K0042-if00-port0",
                                       .maker = "Kestrel",
@@ -158,7 +98,11 @@ protected:
     PortSettingsDialog dialog;
 };
 
-TEST_F(DeviceChoice, ListsTheDevicesFoundStableNamesFirstAndMarksComPortsWithoutTheirDevice) {
+// The dialog speaks the window's language, lists the devices found (stable names first) and
+// marks the Com ports without their device; OK keeps the buttons checked and the device
+// chosen for a Com, Cancel changes nothing. Values outside the offered ones are the settings
+// file's to refuse.
+TEST_F(DeviceChoice, SpeaksTheWindowsLanguageListsTheDevicesAndKeepsTheChoiceOnOkOnly) {
     PortMap map;
     map.map(2, "/dev/ttyUSB9");  // an adapter that is not plugged in
     map.map(4, kAdapterById);
@@ -166,12 +110,19 @@ TEST_F(DeviceChoice, ListsTheDevicesFoundStableNamesFirstAndMarksComPortsWithout
     QStringList shown;
     QString shownNote;
     std::vector<int> missing;
+    QString cancelCaption;
+    QString title;
     runDialog(dialog, [&] {
         shown = listed();
         shownNote = note();
         missing = markedMissing();
+        cancelCaption = dialog.findChild<QPushButton*>("2")->text();
+        title = dialog.windowTitle();
         dialog.reject();
     });
+    EXPECT_EQ(cancelCaption, "Cancel");
+    // An English window's dialog no longer has a German title.
+    EXPECT_EQ(title, "Configure interface");
     EXPECT_EQ(shown, QStringList({"usb-Kestrel_KS-10_K0042-if00-port0  —  Kestrel KS-10, serial "
                                   "number K0042",
                                   "/dev/ttyS0  —  built-in serial port at I/O 0x3F8",
@@ -187,19 +138,24 @@ TEST_F(DeviceChoice, ListsTheDevicesFoundStableNamesFirstAndMarksComPortsWithout
     runDialog(dialog, [&] {
         shown = listed();
         shownNote = note();
+        cancelCaption = dialog.findChild<QPushButton*>("2")->text();
+        title = dialog.windowTitle();
         dialog.reject();
     });
+    EXPECT_EQ(cancelCaption, "Abbrechen");
+    // The same words as the menu item that opens it.
+    EXPECT_EQ(title, "Schnittstelle parametrieren");
     EXPECT_EQ(shown.mid(1, 2),
               QStringList({"/dev/ttyS0  —  eingebaute serielle Schnittstelle bei I/O 0x3F8",
                            "/dev/ttyS1  —  eingebaute serielle Schnittstelle, wohl nicht vorhanden "
                            "(kein UART gefunden)"}));
     EXPECT_EQ(shownNote, "/dev/ttyS0: eingebaute serielle Schnittstelle bei I/O 0x3F8");
-}
 
-TEST_F(DeviceChoice, TheDeviceChosenForAComIsKeptOnOkOnlyAndTheOthersStayAsTheyWere) {
-    PortMap map;
+    // The device chosen for a Com is kept on OK only, and the others stay as they were.
+    map = PortMap();
     map.map(3, "/dev/pts/77");
     dialog.setPortMap(map);
+    dialog.settings().language = 1;
     QString noteForMissing;
     runDialog(dialog, [&] {
         click(dialog, 1162);  // Com 2: picks the adapter from the list
@@ -216,14 +172,33 @@ TEST_F(DeviceChoice, TheDeviceChosenForAComIsKeptOnOkOnlyAndTheOthersStayAsTheyW
     EXPECT_EQ(dialog.changedPorts(), (std::set<int>{2, 4}));
     EXPECT_EQ(dialog.settings().port, 4);
 
-    runDialog(dialog, [&] {
+    const int ok = runDialog(dialog, [&] {
         click(dialog, 1010);  // Com 3
         typeDevice("");       // back to its own device
-        click(dialog, 1);
+        click(dialog, 1008);  // 57600 baud
+        click(dialog, 1014);  // 2 stop bits
+        click(dialog, 1017);  // no parity
+        click(dialog, 1);     // OK
     });
+    EXPECT_EQ(ok, QDialog::Accepted);
+    EXPECT_EQ(stored(dialog), std::make_tuple(3, 57600, 8, 'N', 2));
     EXPECT_EQ(dialog.portMap().devicePath(3), "/dev/ttyS2");
     EXPECT_EQ(dialog.portMap().mappings().count(3), 0u);
     EXPECT_EQ(dialog.changedPorts(), std::set<int>{3});
+
+    const int cancel = runDialog(dialog, [&] {
+        click(dialog, 1018);  // Com 4
+        click(dialog, 1016);  // odd parity
+        click(dialog, 2);     // Cancel
+    });
+    EXPECT_EQ(cancel, QDialog::Rejected);
+    // The next showing starts from the stored settings, which Cancel left as they were.
+    std::vector<int> checked;
+    runDialog(dialog, [&] {
+        checked = checkedIds(dialog);
+        dialog.reject();
+    });
+    EXPECT_EQ(checked, (std::vector<int>{1008, 1010, 1011, 1014, 1017}));
 }
 
 TEST_F(DeviceChoice, DevicesPluggedInOrRemovedWhileTheDialogIsOpenShowAtOnce) {

@@ -19,7 +19,8 @@ public:
     struct Record {
         std::vector<QString> messages;
         std::vector<FileDialogOptions> fileDialogs;
-        // Paths the file dialogs answer in order; once they run out, dialogs are cancelled.
+        // Paths the file dialogs answer in order (a dialog of several files takes them all);
+        // once they run out, dialogs are cancelled.
         std::deque<QString> fileAnswers;
         // Runs while a message box is up, as an operator would act before pressing OK.
         std::function<void()> whileMessageShown;
@@ -29,8 +30,6 @@ public:
         std::vector<QString> folderDialogs;
         // Folders the folder dialogs answer in order; once they run out, they are cancelled.
         std::deque<QString> folderAnswers;
-        // The files every dialog of several files answers; none cancels it.
-        QStringList severalFiles;
         // How every question with several answers is answered (an index into them).
         int choice = 0;
     };
@@ -55,36 +54,20 @@ public:
 
     void chooseFile(QWidget*, const FileDialogOptions& options, PathAnswer answer) override {
         record_->fileDialogs.push_back(options);
-        if (record_->fileAnswers.empty()) {
-            answer(std::nullopt);
-            return;
-        }
-        const QString path = record_->fileAnswers.front();
-        record_->fileAnswers.pop_front();
-        answer(path);
+        answer(next(record_->fileAnswers));
     }
 
-    void chooseFiles(QWidget* parent, const FileDialogOptions& options,
-                     PathsAnswer answer) override {
-        // Without several files scripted, the dialog answers as the one for a single file.
-        if (record_->severalFiles.isEmpty()) {
-            UserPrompts::chooseFiles(parent, options, std::move(answer));
-            return;
-        }
+    void chooseFiles(QWidget*, const FileDialogOptions& options, PathsAnswer answer) override {
         record_->fileDialogs.push_back(options);
-        answer(record_->severalFiles);
+        const QStringList paths(record_->fileAnswers.begin(), record_->fileAnswers.end());
+        record_->fileAnswers.clear();
+        answer(paths);
     }
 
     void chooseFolder(QWidget*, const QString&, const QString& directory,
                       PathAnswer answer) override {
         record_->folderDialogs.push_back(directory);
-        if (record_->folderAnswers.empty()) {
-            answer(std::nullopt);
-            return;
-        }
-        const QString folder = record_->folderAnswers.front();
-        record_->folderAnswers.pop_front();
-        answer(folder);
+        answer(next(record_->folderAnswers));
     }
 
     void askChoice(QWidget*, const QString&, const QString& text, const QStringList&,
@@ -94,6 +77,15 @@ public:
     }
 
 private:
+    static std::optional<QString> next(std::deque<QString>& answers) {
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        const QString first = answers.front();
+        answers.pop_front();
+        return first;
+    }
+
     std::shared_ptr<Record> record_;
 };
 

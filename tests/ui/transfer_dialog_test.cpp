@@ -24,10 +24,6 @@
 namespace dravolin {
 namespace {
 
-// Text 24, its tab shown as a space.
-const QString kFunctionChosen =
-    QStringLiteral("Start function using \"Data exchange -> Start data exchange F5\"");
-
 // Com 1 names a device that does not exist: the port does not open, no warning is shown,
 // and an exchange waits in vain for its reply.
 PortMap missingDevice() {
@@ -65,9 +61,6 @@ TEST_F(TransferDialogTest, StartsIdleAndF5StartsOnlyAChosenFunction) {
     EXPECT_FALSE(ui_.fileList()->isVisible());
     EXPECT_EQ(ui_.functionList()->currentText(), "Select function");
     EXPECT_EQ(ui_.enabledMenus(), 3);
-
-    ui_.pressKey(Qt::Key_F5);
-    EXPECT_FALSE(window_.exchange().busy());
     EXPECT_EQ(ui_.status(), " Please select function");
 
     for (const int function : {0, 1}) {
@@ -76,7 +69,8 @@ TEST_F(TransferDialogTest, StartsIdleAndF5StartsOnlyAChosenFunction) {
         ui_.chooseFunction(function);
         EXPECT_EQ(window_.selectedFunction(), function);
         EXPECT_TRUE(ui_.start()->isEnabled());
-        EXPECT_EQ(ui_.status(), kFunctionChosen);
+        // Text 24, its tab shown as a space.
+        EXPECT_EQ(ui_.status(), "Start function using \"Data exchange -> Start data exchange F5\"");
     }
 
     // Typed text: the field no longer shows the chosen entry, so neither function runs.
@@ -234,11 +228,7 @@ protected:
         }
         auto* cancel = window_.findChild<QPushButton*>("cancel");
         EXPECT_GE(cancel->width(), cancel->sizeHint().width());
-        TransferProgress progress;
-        progress.done = 9000;
-        progress.expected = 10008;
-        progress.secondsLeft = 125;
-        window_.showProgress(progress);
+        window_.showProgress({9000, 10008, 125});
         expectStatusFits();
         auto* bar = window_.findChild<QProgressBar*>("progress");
         EXPECT_LT(bar->fontMetrics().horizontalAdvance(bar->text()), bar->width())
@@ -272,8 +262,9 @@ protected:
 };
 
 // The window speaks German throughout: menus, status line, against a port that does not
-// open the failure box with its cause, and the file dialog of a send.
-TEST_F(GermanWindow, MenusStatusFailureBoxAndFileDialogAreGerman) {
+// open the failure box with its cause, and the file dialog of a send. Every text the window
+// can show fits at the default size and at the smallest the window can be made.
+TEST_F(GermanWindow, SpeaksGermanAndEveryTextFitsAtTheDefaultAndTheSmallestSize) {
     EXPECT_EQ(ui_.start()->text(), "Datenaustausch starten\tF5");
     EXPECT_EQ(ui_.status(), " Bitte Funktion auswählen");
 
@@ -292,11 +283,7 @@ TEST_F(GermanWindow, MenusStatusFailureBoxAndFileDialogAreGerman) {
     EXPECT_EQ(record_->fileDialogs[0].title, "TIV-Datei auswählen");
     EXPECT_EQ(record_->fileDialogs[0].nameFilters,
               QStringList({"Alle Dateien (*)", "TIV - Codeträger-Daten (*.tiv)"}));
-}
 
-// Every text the window can show fits at the default size and at the smallest the window can
-// be made.
-TEST_F(GermanWindow, EveryTextFitsAtTheDefaultAndTheSmallestSize) {
     expectEveryTextFits("default size");
     const QSize minimum = window_.minimumSize();
     EXPECT_GT(minimum.width(), 300);

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -41,14 +42,11 @@ public:
 
     QAction* command(int id) const { return window_.findChild<QAction*>(QString::number(id)); }
     QAction* start() const { return command(40006); }
-    QMenu* menu(int position) const {
-        return window_.findChild<QMenu*>(QStringLiteral("menu%1").arg(position));
-    }
     // How many of the three menu titles are enabled.
     int enabledMenus() const {
         int enabled = 0;
-        for (int position = 0; position < 3; ++position) {
-            enabled += menu(position)->menuAction()->isEnabled() ? 1 : 0;
+        for (const QMenu* menu : window_.findChildren<QMenu*>(QRegularExpression("^menu[0-2]$"))) {
+            enabled += menu->menuAction()->isEnabled() ? 1 : 0;
         }
         return enabled;
     }
