@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Whole exchanges of dravolin-cli.exe under wine against the simulated programmer (a Linux
 # program on a pseudo-terminal), through wine's COM1: the wine prefix maps COM1 to LINK
-# (HKLM\Software\Wine\Ports), and the simulator makes LINK point at its pty. List, get and
-# put with an umlaut in the folder, a hang-up in the middle of a reply, and Ctrl+C during a
+# (HKLM\Software\Wine\Ports), and the simulator makes LINK point at its pty. Get and put
+# with an umlaut in the folder, a hang-up in the middle of a reply, and Ctrl+C during a
 # transfer.
 #   tests/windows/cli_wine_test.sh DRAVOLIN-CLI.EXE VOSKA-SIM LINK
 set -uo pipefail
@@ -28,18 +28,11 @@ cliRun() {
 
 mkdir -p "$work/device" "$work/Übergabe"
 cp "$samples"/TAG0000[12].tiv "$work/device/"
-python3 - "$work/device/LARGEST.tiv" <<'EOF'
-import sys
-data = bytes((i * 7 + i // 256 + 3) & 0xFF for i in range(9999))
-open(sys.argv[1], "wb").write(b"TB01" + b"9999" + data)
-EOF
+# The largest file there is: 9999 data bytes, over ten seconds at 9600 baud.
+{ printf 'TB019999'; yes LARGEST | head -c 9999; } >"$work/device/LARGEST.tiv"
 
-# ---- list, get into a folder with an umlaut, put from it
+# ---- get into a folder with an umlaut (a get lists the programmer's files first), put from it
 startSimulator "$work/device"
-cliRun list || fail "list ended with $?: $(cat "$work/err")"
-grep -qx TAG00001 "$work/out" && grep -qx LARGEST "$work/out" ||
-    fail "list did not print the stored names: $(cat "$work/out")"
-
 cliRun get TAG00001 -o "$(windowsPath "$work/Übergabe/TAG00001.tiv")" ||
     fail "get ended with $?: $(cat "$work/err")"
 cmp -s "$work/device/TAG00001.tiv" "$work/Übergabe/TAG00001.tiv" ||
