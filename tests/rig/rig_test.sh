@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# One rig test: boots the guest once (scripts/rig.sh) with dravolin-cli and rig-line-watch in
-# it, voska-sim serving the host end of both lines, and checks what the guest reports and
-# what QEMU traced of the line settings its UART and USB adapter decoded.
+# One rig test: boots the guest once (scripts/rig.sh) with dravolin-cli and rig-line-watch
+# (exchanges) or the window's cases (unplug) in it, voska-sim serving the host end of the
+# lines, and checks what the guest reports and what QEMU traced of the line settings its
+# UART and USB adapter decoded.
 #   rig_test.sh exchanges|unplug WORK-DIR DRAVOLIN-CLI VOSKA-SIM RIG-LINE-WATCH \
 #               RIG-WINDOW-CASES QT-OFFSCREEN-PLUGIN
 set -euo pipefail
@@ -107,19 +108,16 @@ run_exchanges() {
     done
 }
 
-# BIG: the largest file there is, 9999 data bytes, about 10 s at 9600 baud.
-make_big_file() {
-    { printf 'TB029999'; for _ in $(seq 1111); do printf 'UNPLUGME\n'; done; } >"$1"
-}
-
 run_unplug() {
-    make_big_file "$work/sim2/BIG.tiv"
+    # BIG: the largest file there is, 9999 data bytes, about 10 s at 9600 baud.
+    { printf 'TB029999'; yes UNPLUGME | head -c 9999 || true; } >"$work/sim2/BIG.tiv"
     # QEMU 7.2 itself now and then dies of a signal while it removes the USB device; that
     # says nothing of our program, so such a run is made again, at most twice.
     local status attempt
     for attempt in 1 2 3; do
         status=0
-        "$source_dir/scripts/rig.sh" run --keep "$work/rig" --timeout 150 --copy "$window" --file "$offscreen" --data "$work/data" \
+        "$source_dir/scripts/rig.sh" run --keep "$work/rig" --timeout 150 --copy "$window" \
+            --file "$offscreen" --data "$work/data" \
             --host "'$here/unplug_host.sh' '$sim' '$work/sim2' '$work' '$source_dir/scripts/rig.sh'" \
             "$here/unplug_guest.sh" || status=$?
         [ "$status" = 123 ] || break

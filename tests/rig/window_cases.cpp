@@ -39,51 +39,40 @@ QStringList openUsbSerialDevices() {
     return held;
 }
 
-class RigWindow : public ::testing::Test {
-protected:
-    void SetUp() override {
-        PortMap map;
-        map.map(1, kDevice.toStdString());
-        window_ = std::make_unique<TransferDialog>(map, std::make_unique<ScriptedPrompts>(record_));
-        ui_ = std::make_unique<WindowDriver>(*window_);
-        // The pause after an outcome is the operator's to read it; nobody reads here.
-        window_->exchange().setOutcomePause(0);
-        window_->show();
-        QApplication::setActiveWindow(window_.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-    }
-
-    // Receives the entry whose name starts with `name` (names are padded to 8) into
-    // `target`; the exchange runs on the event loop until it has ended.
-    void receive(const QString& name, const QString& target) {
-        record_->fileAnswers.push_back(target);
-        ui_->chooseFunction(0);
-        ui_->pressKey(Qt::Key_F5);
-        ASSERT_TRUE(
-            QTest::qWaitFor([this] { return window_->exchange().awaitingFileChoice(); }, 60000))
-            << ui_->status().toStdString();
-        const int entry = ui_->fileList()->findText(name, Qt::MatchStartsWith);
-        ASSERT_GE(entry, 0);
-        WindowDriver::pick(ui_->fileList(), entry);
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !window_->exchange().busy(); }, 120000));
-    }
-
-    QTemporaryDir disk_;
-    std::shared_ptr<ScriptedPrompts::Record> record_ = std::make_shared<ScriptedPrompts::Record>();
-    std::unique_ptr<TransferDialog> window_;
-    std::unique_ptr<WindowDriver> ui_;
-};
-
 // The host removes the adapter while BIG's reply comes in and plugs it in again once the
 // guest's console says RIG-REPLUG. The window stays open throughout: it must have let go
 // of the line when the exchange ended, or the adapter comes back as ttyUSB1.
-TEST_F(RigWindow, UnpluggedMidReceiveItLetsGoOfTheLineAndWorksAgainAfterReplugging) {
-    ASSERT_NO_FATAL_FAILURE(receive("BIG", disk_.filePath("big.tiv")));  // ends when the line goes
+TEST(RigWindow, UnpluggedMidReceiveItLetsGoOfTheLineAndWorksAgainAfterReplugging) {
+    PortMap map;
+    map.map(1, kDevice.toStdString());
+    const auto record = std::make_shared<ScriptedPrompts::Record>();
+    TransferDialog window(map, std::make_unique<ScriptedPrompts>(record));
+    WindowDriver ui(window);
+    // The pause after an outcome is the operator's to read it; nobody reads here.
+    window.exchange().setOutcomePause(0);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    // Receives the entry whose name starts with `name` (names are padded to 8) into
+    // `target`; the exchange runs on the event loop until it has ended.
+    const auto receive = [&](const QString& name, const QString& target) {
+        record->fileAnswers.push_back(target);
+        ui.chooseFunction(0);
+        ui.pressKey(Qt::Key_F5);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.exchange().awaitingFileChoice(); }, 60000))
+            << ui.status().toStdString();
+        const int entry = ui.fileList()->findText(name, Qt::MatchStartsWith);
+        ASSERT_GE(entry, 0);
+        WindowDriver::pick(ui.fileList(), entry);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window.exchange().busy(); }, 120000));
+    };
+    QTemporaryDir disk;
+    ASSERT_NO_FATAL_FAILURE(receive("BIG", disk.filePath("big.tiv")));  // ends when the line goes
 
-    ASSERT_EQ(record_->messages.size(), 1u);
-    EXPECT_TRUE(record_->messages[0].endsWith("The device " + kDevice + " has gone."))
-        << record_->messages[0].toStdString();
-    EXPECT_TRUE(QDir(disk_.path()).isEmpty());
+    ASSERT_EQ(record->messages.size(), 1u);
+    EXPECT_TRUE(record->messages[0].endsWith("The device " + kDevice + " has gone."))
+        << record->messages[0].toStdString();
+    EXPECT_TRUE(QDir(disk.path()).isEmpty());
     EXPECT_EQ(openUsbSerialDevices(), QStringList());
     EXPECT_FALSE(QFile::exists("/run/lock/LCK..ttyUSB0"));
 
@@ -94,11 +83,11 @@ TEST_F(RigWindow, UnpluggedMidReceiveItLetsGoOfTheLineAndWorksAgainAfterRepluggi
     EXPECT_TRUE(QTest::qWaitFor([] { return QFile::exists(kDevice); }, 20000));
     EXPECT_FALSE(QFile::exists("/dev/ttyUSB1"));
 
-    record_->messages.clear();
-    const QString again = disk_.filePath("again.tiv");
+    record->messages.clear();
+    const QString again = disk.filePath("again.tiv");
     ASSERT_NO_FATAL_FAILURE(receive("TAG00001", again));
     EXPECT_EQ(readAll(again), readAll(kData + "/TAG00001.tiv"));
-    EXPECT_TRUE(record_->messages.empty()) << record_->messages.front().toStdString();
+    EXPECT_TRUE(record->messages.empty()) << record->messages.front().toStdString();
 }
 
 }  // namespace
