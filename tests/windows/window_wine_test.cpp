@@ -1,6 +1,6 @@
 // The window built for Windows, under wine, as an operator uses it: it starts, receives the
 // simulator's directory through COM1 and shows the names in its file list; then it quits.
-// Started by window_wine_test.sh with -platform offscreen (wine passes no QT_ variables).
+// Started by exchanges_wine_test.sh with -platform offscreen (wine passes no QT_ variables).
 
 #include <QAction>
 #include <QApplication>
