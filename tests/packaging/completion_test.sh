@@ -33,7 +33,6 @@ expect() {
 }
 
 expect 'find get list log ports put' dravolin-cli ''
-expect 'get' dravolin-cli --baud 9600 g
 expect '--baud' dravolin-cli --ba
 expect '--json' dravolin-cli ports --js
 expect 'voska-link' dravolin-cli find --device vos

@@ -65,10 +65,7 @@ get_case() {
 # At each line's first setting, a put of every byte value, its first bytes naming the
 # setting; the host side compares what the programmer stored byte for byte.
 put_case() {
-    {
-        printf 'TB020264%-8s' "$baud$parity$stop"
-        cat "$data/every-byte"
-    } >/tmp/RP00.tiv
+    { printf 'TB020264%-8s' "$baud$parity$stop"; cat "$data/every-byte"; } >/tmp/RP00.tiv
     cli put /tmp/RP00.tiv
 }
 

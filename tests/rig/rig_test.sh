@@ -90,12 +90,8 @@ run_exchanges() {
         "$here/exchanges_guest.sh" || status=$?
     tr -d '\r' <"$work/rig/console.log" | grep -E '^(FAIL|RIG-GUEST|/dev/)' || true
     [ "$status" = 0 ] || fail "the guest's cases ended with status $status"
-    local decoded
-    decoded=$(check_decoded_settings "$work/rig/console.log")
-    echo "$decoded"
-    if grep -q '^FAIL' <<<"$decoded"; then
-        failures=$((failures + 1))
-    fi
+    check_decoded_settings "$work/rig/console.log" | tee "$work/decoded"
+    if grep -q '^FAIL' "$work/decoded"; then failures=$((failures + 1)); fi
     # The file sent on each line (at its first setting) is stored as sent, byte for byte:
     # its header, the setting it was sent at, every byte value.
     local line label
