@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# One rig test: boots the guest once (scripts/rig.sh) with dravolin-cli and rig-line-watch in
-# it, voska-sim serving the host end of both lines, and checks what the guest reports and
-# what QEMU traced of the line settings its UART and USB adapter decoded.
+# One rig test: boots the guest once (scripts/rig.sh) with dravolin-cli and rig-line-watch
+# (exchanges) or the window's cases (unplug) in it, voska-sim serving the host end of the
+# lines, and checks what the guest reports and what QEMU traced of the line settings its
+# UART and USB adapter decoded.
 #   rig_test.sh exchanges|unplug WORK-DIR DRAVOLIN-CLI VOSKA-SIM RIG-LINE-WATCH \
 #               RIG-WINDOW-CASES QT-OFFSCREEN-PLUGIN
-# RIG_SETTINGS=all runs every line setting the settings dialog offers (24 per line) instead
-# of the covering set below.
 set -euo pipefail
 
 scenario=$1 work=$2 cli=$3 sim=$4 watch=$5 window=$6 offscreen=$7
@@ -30,41 +29,28 @@ covering_settings() {
         '38400 E 1' '38400 O 2' '38400 N 2' '57600 E 2' '57600 O 1' '57600 N 1'
 }
 
-all_settings() {
-    local baud parity stop
-    for baud in 9600 19200 38400 57600; do
-        for parity in E O N; do
-            for stop in 1 2; do
-                echo "$baud $parity $stop"
-            done
-        done
-    done
-}
-
 # QEMU's trace of each program run (between the guest's RIG-CMD and RIG-CMD-END lines) must
-# show the UART or adapter decoding the settings asked for, and back at the end of the run
-# at what it decoded before it. The FTDI adapter's baud comes from a divisor: 57600 decodes
-# as 57553, so rates compare within 1 %.
+# show the UART or adapter decoding the settings asked for (that the line is set back after
+# the run, rig-line-watch checks). The FTDI adapter's baud comes from a divisor: 57600
+# decodes as 57553, so rates compare within 1 %.
 check_decoded_settings() {
     tr -d '\r' <"$1" | awk '
         function matches(d, b, p, s) {
             return state[d, "data"] == 8 && state[d, "parity"] == p && state[d, "stop"] == s &&
                    state[d, "baud"] >= b * 0.99 && state[d, "baud"] <= b * 1.01
         }
-        function remember(d) { return state[d, "baud"] "," state[d, "parity"] "," state[d, "data"] "," state[d, "stop"] }
         function note(d) {
             if (running && d == device && matches(d, baud, parity, stop)) { asked = 1 }
-            traced[d] = 1
         }
         /^RIG-CMD / {
             running = 1; device = $2; baud = $3; parity = $4; stop = $5; what = $0
-            asked = matches(device, baud, parity, stop); before = remember(device); count++
+            asked = matches(device, baud, parity, stop); count++
             next
         }
         /^RIG-CMD-END/ {
-            if (!asked) { print "FAIL: QEMU never decoded the settings of " what " (last: " remember(device) ")" }
-            if (traced[device] && remember(device) != before) {
-                print "FAIL: QEMU decoded " remember(device) " after " what ", not " before " as before it"
+            if (!asked) {
+                print "FAIL: QEMU never decoded the settings of " what " (last: " state[device, "baud"] \
+                      "," state[device, "parity"] "," state[device, "data"] "," state[device, "stop"] ")"
             }
             running = 0
             next
@@ -92,17 +78,9 @@ check_decoded_settings() {
 }
 
 run_exchanges() {
-    if [ "${RIG_SETTINGS:-}" = all ]; then
-        all_settings >"$work/settings.one"
-    else
-        covering_settings >"$work/settings.one"
-    fi
+    covering_settings >"$work/settings.one"
     sed 's/^/ttyS1 /' "$work/settings.one" >"$work/data/settings"
     sed 's/^/ttyUSB0 /' "$work/settings.one" >>"$work/data/settings"
-    # Until the program asks for parity checking on input, its absence is not a failure.
-    if grep -q 'INPCK' "$source_dir/src/serial/platform/comm_posix.cpp"; then
-        touch "$work/data/expect-inpck"
-    fi
     local status=0
     "$source_dir/scripts/rig.sh" run --keep "$work/rig" --timeout 150 \
         --copy "$cli" --copy "$watch" --data "$work/data" \
@@ -112,55 +90,37 @@ run_exchanges() {
         "$here/exchanges_guest.sh" || status=$?
     tr -d '\r' <"$work/rig/console.log" | grep -E '^(FAIL|RIG-GUEST|/dev/)' || true
     [ "$status" = 0 ] || fail "the guest's cases ended with status $status"
-    local decoded
-    decoded=$(check_decoded_settings "$work/rig/console.log")
-    echo "$decoded"
-    if grep -q '^FAIL' <<<"$decoded"; then
-        failures=$((failures + 1))
-    fi
-    # Every file sent is stored as sent, byte for byte: its header, the case it came from,
-    # every byte value.
-    local line stored label expected=$(($(wc -l <"$work/settings.one") < 12 ? $(wc -l <"$work/settings.one") : 12))
+    check_decoded_settings "$work/rig/console.log" | tee "$work/decoded"
+    if grep -q '^FAIL' "$work/decoded"; then failures=$((failures + 1)); fi
+    # The file sent on each line (at its first setting) is stored as sent, byte for byte:
+    # its header, the setting it was sent at, every byte value.
+    local line label
+    label=$(head -n 1 "$work/settings.one" | tr -d ' ')
     for line in 1 2; do
-        local count=0
-        for stored in "$work/sim$line"/RP*.tiv; do
-            [ -e "$stored" ] || continue
-            count=$((count + 1))
-            label=$(head -c 16 "$stored" | tail -c 8 | tr -d ' ')
-            grep -qx "${label:0:-2} ${label: -2:1} ${label: -1}" "$work/settings.one" ||
-                fail "line $line: $(basename "$stored") names no case: '$label'"
-            { printf 'TB020264%-8s' "$label"; cat "$work/data/every-byte"; } |
-                cmp -s - "$stored" || fail "line $line: $(basename "$stored") is not stored as sent"
-        done
-        [ "$count" = "$expected" ] || fail "line $line: $count files stored, not $expected"
+        [ "$(ls "$work/sim$line" | grep -c '^RP')" = 1 ] ||
+            fail "line $line: not one file stored: $(ls "$work/sim$line")"
+        { printf 'TB020264%-8s' "$label"; cat "$work/data/every-byte"; } |
+            cmp -s - "$work/sim$line/RP00.tiv" || fail "line $line: RP00.tiv is not stored as sent"
     done
 }
 
-# BIG: the largest file there is, 9999 data bytes, about 10 s at 9600 baud.
-make_big_file() {
-    { printf 'TB029999'; for _ in $(seq 1111); do printf 'UNPLUGME\n'; done; } >"$1"
-}
-
 run_unplug() {
-    make_big_file "$work/sim2/BIG.tiv"
-    { printf 'TR010052'; printf 'WINDOW SEND %02d\r\n' 1 2; printf 'END OF WINDOW SEND\r\n'; } \
-        >"$work/data/WINSEND.tiv"
+    # BIG: the largest file there is, 9999 data bytes, about 10 s at 9600 baud.
+    { printf 'TB029999'; yes UNPLUGME | head -c 9999 || true; } >"$work/sim2/BIG.tiv"
     # QEMU 7.2 itself now and then dies of a signal while it removes the USB device; that
     # says nothing of our program, so such a run is made again, at most twice.
     local status attempt
     for attempt in 1 2 3; do
         status=0
-        "$source_dir/scripts/rig.sh" run --keep "$work/rig" --timeout 150 --copy "$cli" \
-            --copy "$window" --file "$offscreen" --data "$work/data" \
+        "$source_dir/scripts/rig.sh" run --keep "$work/rig" --timeout 150 --copy "$window" \
+            --file "$offscreen" --data "$work/data" \
             --host "'$here/unplug_host.sh' '$sim' '$work/sim2' '$work' '$source_dir/scripts/rig.sh'" \
             "$here/unplug_guest.sh" || status=$?
         [ "$status" = 123 ] || break
         echo "QEMU died of a signal in attempt $attempt; running the unplug cases again"
     done
-    tr -d '\r' <"$work/rig/console.log" | grep -E '^(FAIL|RIG-|dravolin-cli|\[  )' || true
+    tr -d '\r' <"$work/rig/console.log" | grep -E '^(FAIL|RIG-|\[  )' || true
     [ "$status" = 0 ] || fail "the guest's cases ended with status $status"
-    cmp -s "$work/data/WINSEND.tiv" "$work/sim2/WINSEND.tiv" ||
-        fail "the window's send was not stored as sent"
 }
 
 case "$scenario" in

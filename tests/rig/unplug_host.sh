@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The host side of the unplug test, run by scripts/rig.sh (RIG_LINE2, RIG_QMP, RIG_CONSOLE):
 # serves the USB adapter's line at 9600 baud's pace, removes the adapter through QMP once
-# BIG's file reply is under way, and plugs it in again when the guest asks; twice.
+# BIG's file reply to the window's receive is under way, and plugs it in again when the
+# guest asks.
 #   unplug_host.sh VOSKA-SIM FILES-DIR LOG-DIR RIG-SH
 set -euo pipefail
 sim=$1 files=$2 logs=$3 rig=$4
@@ -15,25 +16,21 @@ wait_for() {
     done
 }
 
-# The programmer loses what it had not sent when the adapter went: each round ends its
-# simulator and starts another on the same line.
+# The programmer loses what it had not sent when the adapter went: its simulator ends and
+# another starts on the same line.
 serve() {
     "$sim" --files "$files" --serve "$RIG_LINE2" --pace 9600,N,1 --trace 2>"$logs/sim-$1.log" &
     serving=$!
 }
 
-# Round 1 is dravolin-cli's get, round 2 the window's receive: each time BIG's file reply
-# (its header is TB029999) is under way, the adapter goes; it comes back when asked.
 serve 1
-for round in 1 2; do
-    wait_for 'DEV>PC 54 42 30 32 39 39 39 39' "$logs/sim-$round.log" 120
-    "$rig" qmp "$RIG_QMP" '{"execute":"device_del","arguments":{"id":"usb1"}}' \
-        >"$logs/qmp-del-$round.log"
-    kill -TERM "$serving"
-    wait "$serving" || true
-    serve $((round + 1))
-    wait_for "^RIG-REPLUG$round" "$RIG_CONSOLE" 120
-    "$rig" qmp "$RIG_QMP" '{"execute":"device_add","arguments":{"driver":"usb-serial","id":"usb1","chardev":"line2","serial":"RIG0001"}}' \
-        >"$logs/qmp-add-$round.log"
-done
+# BIG's file reply (its header is TB029999) is under way.
+wait_for 'DEV>PC 54 42 30 32 39 39 39 39' "$logs/sim-1.log" 120
+"$rig" qmp "$RIG_QMP" '{"execute":"device_del","arguments":{"id":"usb1"}}' >"$logs/qmp-del.log"
+kill -TERM "$serving"
+wait "$serving" || true
+serve 2
+wait_for '^RIG-REPLUG' "$RIG_CONSOLE" 120
+"$rig" qmp "$RIG_QMP" '{"execute":"device_add","arguments":{"driver":"usb-serial","id":"usb1","chardev":"line2","serial":"RIG0001"}}' \
+    >"$logs/qmp-add.log"
 wait

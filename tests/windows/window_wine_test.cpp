@@ -1,14 +1,11 @@
 // The window built for Windows, under wine, as an operator uses it: it starts, receives the
 // simulator's directory through COM1 and shows the names in its file list; then it quits.
-// Started by window_wine_test.sh with -platform offscreen (wine passes no QT_ variables); with
-// the windows platform under Xvfb and --screenshot FILE it also saves the window's picture.
+// Started by exchanges_wine_test.sh with -platform offscreen (wine passes no QT_ variables).
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
-#include <QPixmap>
-#include <QStringList>
 #include <QTimer>
 
 #include <cstdio>
@@ -33,14 +30,6 @@ int main(int argc, char** argv) {
     const QDeadlineTimer deadline(60000);
     while (files->count() < 2 && !deadline.hasExpired()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
-    }
-    // With --screenshot FILE, the window as drawn then, for the README.
-    const QStringList arguments = QApplication::arguments();
-    const qsizetype shot = arguments.indexOf(QStringLiteral("--screenshot"));
-    if (shot >= 0 && shot + 1 < arguments.size()) {
-        files->setCurrentIndex(1);
-        QApplication::processEvents();
-        window.grab().save(arguments[shot + 1]);
     }
     for (int i = 0; i < files->count(); ++i) {
         std::printf("%s\n", files->itemText(i).toUtf8().constData());
