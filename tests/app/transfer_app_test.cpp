@@ -73,6 +73,8 @@ TEST(TransferApp, GermanStartLinkWarningsWhileTheWindowRunsAndTheHelpWindow) {
         const QString text = help->findChild<QTextBrowser*>("helpText")->toPlainText();
         EXPECT_TRUE(text.contains("Empfangen und Senden")) << text.toStdString();
         EXPECT_TRUE(text.contains("Speicher des Voska-Programmers voll!"));
+        // The table's meanings are German too, not only the catalogue's messages.
+        EXPECT_TRUE(text.contains("Pfad und Rechte prüfen")) << text.toStdString();
         EXPECT_FALSE(text.contains("Receive Data"));
         EXPECT_EQ(help->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close)->text(),
                   "Schließen");
