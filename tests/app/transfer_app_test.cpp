@@ -102,7 +102,12 @@ TEST(TransferApp, GermanStartLinkWarningsWhileTheWindowRunsAndTheHelpWindow) {
 }
 
 TEST(AboutDialog, ShowsTheCompiledVersionAndNothingWithoutItsRecord) {
-    EXPECT_EQ(AboutDialog().findChild<QLabel*>("1003")->text(), "1.1");
+    AboutDialog about;
+    EXPECT_EQ(about.findChild<QLabel*>("1003")->text(), "1.1");
+    about.show();
+    about.findChild<QPushButton*>("1")->click();  // OK closes the box
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(about.result(), QDialog::Accepted);
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const AboutDialog missing(nullptr, folder.filePath("missing.json"));
