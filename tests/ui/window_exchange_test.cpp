@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -270,6 +271,16 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     EXPECT_TRUE(window_->isVisible());
     expectIdle();
     EXPECT_TRUE(statusShown(" Cancelled"));
+
+    // An empty programmer: the window's box says that no file was saved.
+    for (const auto& entry : std::filesystem::directory_iterator(deviceFolder_.path())) {
+        std::filesystem::remove(entry.path());
+    }
+    ui_->chooseFunction(0);
+    ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(record_->messages,
+              (std::vector<QString>{"Error when opening file!", "No file saved!"}));
 
     // Escape on the idle window does nothing (pressed once more after a cancel it must not
     // quit); Ctrl+Q quits.
