@@ -10,7 +10,7 @@ limit. A mutant is killed when a test fails (the report names which), survived w
 test passes, and left out of the score when it does not compile.
 
     scripts/mutants.sh [--count N] [--seed S] [--folders src/protocol src/serial ...]
-                       [--timeout SECONDS] [--all-suites] [--list]
+                       [--timeout SECONDS] [--all-suites] [--first N] [--list]
 
 The report goes to standard output and, one mutant a line, to build/mutants/report.tsv.
 """
@@ -430,17 +430,22 @@ def main():
                         help="compilers and suites at once (processors)")
     parser.add_argument("--all-suites", action="store_true",
                         help="run every suite, not only those that link the changed file")
+    parser.add_argument("--first", type=int, default=1,
+                        help="go on from this mutant of the sample, as after a stopped run (1)")
     parser.add_argument("--list", action="store_true", help="print the sample and stop")
     args = parser.parse_args()
 
     folders = [f.rstrip("/") for f in args.folders]
     mutants = sample_mutants(folders, args.count, args.seed)
-    if args.list:
-        for i, mutant in enumerate(mutants, 1):
-            print(f"{i:4} {mutant.describe()}")
-        return 0
     if not mutants:
         sys.exit("mutants: nothing to mutate in " + " ".join(folders))
+    # The sample is drawn whole and then cut, so a run that goes on from mutant N tries the
+    # same changes a whole run would have tried from there.
+    numbered = list(enumerate(mutants, 1))[max(args.first, 1) - 1:]
+    if args.list:
+        for i, mutant in numbered:
+            print(f"{i:4} {mutant.describe()}")
+        return 0
 
     signal.signal(signal.SIGTERM, raise_on_term)
     print(f"mutants: {len(mutants)} (seed {args.seed}) in {' '.join(folders)}; "
@@ -454,7 +459,7 @@ def main():
     if built.returncode != 0:
         sys.exit("mutants: the unchanged copy does not build:\n" + built.stdout[-3000:])
     programs = test_programs()
-    needed = sorted({suite for mutant in mutants
+    needed = sorted({suite for _, mutant in numbered
                      for suite in suites_for(mutant.path, programs, args.all_suites)})
     print(f"mutants: the suites without a mutant: {' '.join(needed)}", flush=True)
     already, _ = failing_tests(programs, needed, args.timeout * 3, args.jobs)
@@ -465,7 +470,7 @@ def main():
     rows = []
     WORK.mkdir(parents=True, exist_ok=True)
     try:
-        for i, mutant in enumerate(mutants, 1):
+        for i, mutant in numbered:
             started = time.monotonic()
             suites = suites_for(mutant.path, programs, args.all_suites)
             with Applied(mutant):
