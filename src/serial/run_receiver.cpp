@@ -8,15 +8,19 @@ namespace dravolin {
 
 namespace {
 
-// A run whose first read brings fewer bytes than this may be a line that trickles.
+// A run that begins with fewer bytes waiting than this may be a line that trickles.
 constexpr std::size_t kShortRun = 16;
 // A trickling run waits for the bytes behind it this many byte times at a time.
-constexpr std::size_t kSliceBytes = 10;
+constexpr std::size_t kSliceBytes = 20;
 // Short runs in a row before the line counts as trickling: a two-byte status reply that
 // comes a byte at a time is never held back.
 constexpr int kShortRunsBeforeGathering = 2;
-// How long a trickling run gathers at most, so that the owner still sees steady progress.
-constexpr auto kLongestGather = std::chrono::milliseconds(40);
+// How long a trickling run gathers at most: the owner still sees progress as often as it
+// shows it.
+constexpr auto kLongestGather = std::chrono::milliseconds(100);
+// The bytes a run gathers at most in the driver's buffer, well inside what any driver
+// holds before it loses bytes.
+constexpr std::size_t kLongestGathered = 1024;
 constexpr std::size_t kLongestRun = 4096;
 
 // The time kSliceBytes take on the line, at least 0.5 ms and at most 5 ms: at most what
@@ -26,10 +30,23 @@ std::chrono::microseconds sliceFor(std::chrono::microseconds byteTime) {
         kSliceBytes * byteTime, std::chrono::microseconds(500), std::chrono::microseconds(5000));
 }
 
+// What a busy line brings in three quarters of a slice, at least a byte. A slice that
+// brings fewer has seen the line fall quiet in it: the answer ended, and its last bytes
+// wait no longer than the rest of that slice. A quarter is left for a device that leaves
+// small gaps between its bytes.
+std::size_t busyBytesFor(std::chrono::microseconds slice, std::chrono::microseconds byteTime) {
+    if (byteTime.count() <= 0) {
+        return 1;
+    }
+    return std::max<std::size_t>(1, static_cast<std::size_t>(slice / byteTime) * 3 / 4);
+}
+
 }  // namespace
 
 RunReceiver::RunReceiver(PortOpening& opening)
-    : opening_(opening), slice_(sliceFor(opening.lineByteTime())) {}
+    : opening_(opening),
+      slice_(sliceFor(opening.lineByteTime())),
+      busyBytes_(busyBytesFor(slice_, opening.lineByteTime())) {}
 
 void RunReceiver::frameSent() {
     shortRunsInARow_ = 0;
@@ -66,37 +83,33 @@ std::size_t RunReceiver::bytesWaiting() {
 }
 
 comm::ReadOutcome RunReceiver::readRun(std::size_t waiting, std::vector<PortMessage>& run) {
-    std::size_t got = 0;
-    comm::ReadOutcome outcome = readWaiting(waiting, run, got);
     Clock::time_point now = Clock::now();
-    if (outcome != comm::ReadOutcome::Read) {
-        return outcome;
-    }
-    const bool gather = trickling(got, now);
-    shortRunsInARow_ = got < kShortRun ? shortRunsInARow_ + 1 : 0;
+    const bool gather = trickling(waiting, now);
+    shortRunsInARow_ = waiting < kShortRun ? shortRunsInARow_ + 1 : 0;
+    // While the line trickles, the bytes gather in the driver's buffer and are only counted
+    // slice by slice; they are read with one call at the end. A read costs far more than a
+    // count (under wine, several round trips to its server), and the run is handed over
+    // whole anyway.
     const Clock::time_point gatherEnd = now + kLongestGather;
-    while (gather && now < gatherEnd && run.size() < kLongestRun && sliceWaited()) {
+    while (gather && now < gatherEnd && waiting < kLongestGathered && sliceWaited()) {
         const std::size_t more = bytesWaiting();
-        if (more > 0) {
-            outcome = readWaiting(more, run, got);
-            if (outcome != comm::ReadOutcome::Read) {
-                break;
-            }
-        }
-        if (more < kSliceBytes) {
-            // Fewer than a busy line brings in a slice: the answer ended during it.
+        // Fewer than a busy line brings (or a count that failed): the answer ended.
+        const bool ended = more < waiting + busyBytes_;
+        waiting = std::max(waiting, more);
+        if (ended) {
             break;
         }
         now = Clock::now();
     }
+    const comm::ReadOutcome outcome = readWaiting(waiting, run);
     lastRunEnd_ = Clock::now();
     return outcome;
 }
 
-bool RunReceiver::trickling(std::size_t firstRead, Clock::time_point now) const {
+bool RunReceiver::trickling(std::size_t firstCount, Clock::time_point now) const {
     // Short runs that follow each other closely: bytes arriving one or two at a time.
     const auto closely = 4 * slice_;
-    return firstRead < kShortRun && shortRunsInARow_ >= kShortRunsBeforeGathering &&
+    return firstCount < kShortRun && shortRunsInARow_ >= kShortRunsBeforeGathering &&
            now - lastRunEnd_ < closely;
 }
 
@@ -107,9 +120,8 @@ bool RunReceiver::sliceWaited() {
     return comm::waitForAny(wakers, slice_) == comm::kWaitTimedOut;
 }
 
-comm::ReadOutcome RunReceiver::readWaiting(std::size_t waiting, std::vector<PortMessage>& run,
-                                           std::size_t& got) {
-    got = 0;
+comm::ReadOutcome RunReceiver::readWaiting(std::size_t waiting, std::vector<PortMessage>& run) {
+    std::size_t got = 0;
     comm::ReadOutcome outcome = comm::ReadOutcome::Nothing;
     {
         std::lock_guard lock(opening_.portLock());

@@ -33,15 +33,15 @@ private:
 
     std::size_t bytesWaiting();
     comm::ReadOutcome readRun(std::size_t waiting, std::vector<PortMessage>& run);
-    comm::ReadOutcome readWaiting(std::size_t waiting, std::vector<PortMessage>& run,
-                                  std::size_t& got);
-    bool trickling(std::size_t firstRead, Clock::time_point now) const;
+    comm::ReadOutcome readWaiting(std::size_t waiting, std::vector<PortMessage>& run);
+    bool trickling(std::size_t firstCount, Clock::time_point now) const;
     bool sliceWaited();
     void reportReadFailure(comm::ReadOutcome outcome);
 
     PortOpening& opening_;
     const std::chrono::microseconds slice_;  // how long a trickling run waits for more at a time
-    int shortRunsInARow_ = 0;                // since the last frame went out
+    const std::size_t busyBytes_;  // what a slice brings at least while the answer goes on
+    int shortRunsInARow_ = 0;      // since the last frame went out
     Clock::time_point lastRunEnd_{};
     std::array<std::uint8_t, 4096> buffer_{};
     MarkedInput marked_;
