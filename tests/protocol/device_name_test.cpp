@@ -30,6 +30,8 @@ TEST(DeviceName, FromPath) {
         NameCase{"/tmp/ÄÖÜäöüßÉ9.tiv", "_______9"}, NameCase{"/tmp/日本.tiv", "__"},
         NameCase{"/x/ÄÄÄÄÄÄÄÄÄÄÄÄ.tiv", "________"},
         NameCase{"/x/\xff\xfe\xfd.tiv", "___"},  // invalid UTF-8: one each
+        // A stray continuation after a whole character, and a lead no character has.
+        NameCase{"/x/\xc3\xbc\x80.tiv", "__"}, NameCase{"/x/\xf5\x80\x80\x80.tiv", "____"},
         // Nothing left of a name.
         NameCase{"/tmp/.tiv", ""}, NameCase{"/tmp/", ""}, NameCase{"", ""}};
     for (const NameCase& c : cases) {

@@ -133,6 +133,14 @@ TEST_F(SaveOverWhatIsThere, LongestNameAndPathAreSaved) {
     result = save(longestPath);
     ASSERT_TRUE(result.ok) << result.reason;
     EXPECT_EQ(folder.listing(fs::relative(deep, folder.path())), longestPath.filename().string());
+
+    // A link to it: the link's text is as long as a path can be, and is read whole.
+    ASSERT_TRUE(fs::remove(longestPath));
+    fs::create_symlink(longestPath, at("far.tiv"));
+    result = save(at("far.tiv"));
+    ASSERT_TRUE(result.ok) << result.reason;
+    EXPECT_EQ(kindAt(at("far.tiv")), "link");
+    EXPECT_EQ(folder.listing(fs::relative(deep, folder.path())), longestPath.filename().string());
 }
 
 }  // namespace

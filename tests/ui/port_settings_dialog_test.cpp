@@ -199,6 +199,14 @@ TEST_F(DeviceChoice, SpeaksTheWindowsLanguageListsTheDevicesAndKeepsTheChoiceOnO
         dialog.reject();
     });
     EXPECT_EQ(checked, (std::vector<int>{1008, 1010, 1011, 1014, 1017}));
+
+    // Each stored Com shows as its own button: Com 2 as well as the others.
+    dialog.settings().port = 2;
+    runDialog(dialog, [&] {
+        checked = checkedIds(dialog);
+        dialog.reject();
+    });
+    EXPECT_EQ(checked, (std::vector<int>{1008, 1011, 1014, 1017, 1162}));
 }
 
 TEST_F(DeviceChoice, DevicesPluggedInOrRemovedWhileTheDialogIsOpenShowAtOnce) {
