@@ -188,6 +188,8 @@ TEST_F(CliProgram, ListGetAndPutSayWhatTheyDidAndRefuseWhatTheyMustNot) {
     EXPECT_TRUE(lines[1].startsWith("BAD.tiv: failed, D - Error when opening file! (")) << run.out;
     EXPECT_TRUE(lines[1].contains("announces 99 data bytes")) << run.out;
     EXPECT_EQ(lines[2].toStdString(), "GOOD2.tiv: stored in the programmer as GOOD2");
+    // The file in hand is shown on a terminal only, not in a pipe.
+    EXPECT_EQ(run.err.find("File 1 of 3"), std::string::npos) << run.err;
     EXPECT_EQ(programmer.read("GOOD1.tiv"), tagDataFile(std::string(150, '1')));
     EXPECT_EQ(programmer.read("GOOD2.tiv"), tagDataFile(std::string(150, '2')));
     EXPECT_FALSE(programmer.holds("BAD.tiv"));
