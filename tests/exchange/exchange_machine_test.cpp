@@ -393,6 +393,15 @@ TEST(ExchangeMachine, ProgressCountsTheFileBytesBothWaysAndEndsAtTheWhole) {
                          m.fileLoaded(tagFile(9999)), m.received(status('0')), m.frameLeft(4001),
                          m.frameLeft(10001), m.received(Bytes{'0'}), m.received(Bytes{'0'})}),
               (std::vector<long>{8, 10007, 4008, 10007, 10007, 10007, 10007, 10007}));
+    // A long directory shows its own progress: the bytes of the whole reply.
+    const Bytes directory = withCheckByte(directoryBody(15));
+    const long whole = static_cast<long>(directoryReplyLength(15));
+    ASSERT_EQ(whole, static_cast<long>(directory.size()));
+    EXPECT_EQ(numbersIn(MachineAction::Kind::Progress,
+                        {m.start(requestOf(ExchangeRequest::Kind::List)), m.received(status('0')),
+                         m.received(Bytes(directory.begin(), directory.begin() + 100)),
+                         m.received(Bytes(directory.begin() + 100, directory.end()))}),
+              (std::vector<long>{100, whole, whole, whole, whole, whole}));
 }
 
 }  // namespace
