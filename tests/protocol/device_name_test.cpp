@@ -27,6 +27,7 @@ TEST(DeviceName, FromPath) {
         NameCase{R"(C:\mixed/dir\TAG9.tiv)", "TAG9"}, NameCase{R"(/a\b/TAG8.tiv)", "TAG8"},
         // Characters the device cannot show become one '_' each.
         NameCase{"/tmp/Grüße.tiv", "Gr__e"}, NameCase{"/tmp/tab\tx.tiv", "tab_x"},
+        NameCase{"/tmp/A B~.tiv", "A B~"},  // the printable ends stay
         NameCase{"/tmp/ÄÖÜäöüßÉ9.tiv", "_______9"}, NameCase{"/tmp/日本.tiv", "__"},
         NameCase{"/x/ÄÄÄÄÄÄÄÄÄÄÄÄ.tiv", "________"},
         NameCase{"/x/\xff\xfe\xfd.tiv", "___"},  // invalid UTF-8: one each
