@@ -41,10 +41,8 @@ protected:
     TestFolder folder;
 };
 
-// Ours holds our process id in the usual form. A live program's lock in any form, and one
-// that names nobody (it may be being written at this moment by a program that writes in two
-// steps), is honoured and left as it was; a stale one (an ended process, or our own id left
-// by an earlier process that had it) is cleared and ours takes its place.
+// A live program's lock in any form, and one naming nobody (perhaps half written), is honoured
+// as it is; a stale one (an ended process, or our id from an earlier process) is replaced.
 TEST_F(PortLockTest, OursHoldsOurIdLiveOrUnreadableLocksAreHonouredAndStaleOnesCleared) {
     {
         PortLock lock;
@@ -55,13 +53,11 @@ TEST_F(PortLockTest, OursHoldsOurIdLiveOrUnreadableLocksAreHonouredAndStaleOnesC
         EXPECT_EQ(info.st_mode & 0777, 0644u);   // other programs must be able to read it
         EXPECT_EQ(folder.listing(), kLockName);  // nothing else left behind
 
-        // A second taker in this very process finds the device in use, by us.
-        PortLock second;
+        PortLock second;  // in this very process: in use, by us
         EXPECT_EQ(take(second), PortLock::Outcome::HeldByOther);
         EXPECT_EQ(second.holderPid(), ::getpid());
         EXPECT_FALSE(second.held());
     }
-    // Release itself is tested with the serial port closing.
     EXPECT_FALSE(folder.holds(kLockName)) << "the destructor releases it";
 
     ChildProcess other({"sleep", "600"});
@@ -101,8 +97,7 @@ TEST_F(PortLockTest, OursHoldsOurIdLiveOrUnreadableLocksAreHonouredAndStaleOnesC
     ours.release();
     EXPECT_EQ(lockFile(), lockText(other.pid()));
 
-    // A link planted in the lock folder is neither followed nor removed: it leads to what
-    // looks like a stale lock, and following it would remove or overwrite another file.
+    // A planted link to what looks like a stale lock is neither followed nor removed.
     fs::remove(folder.path() / kLockName);
     TestFolder elsewhere;
     const std::string content = lockText(ChildProcess::endedProcessId());
@@ -120,12 +115,8 @@ TEST_F(PortLockTest, ManyTakersOfOneStaleLockLeaveExactlyOneHolderAndNoStrayFile
     constexpr int kTakers = 16;
     for (int round = 0; round < 8; ++round) {
         plant(lockText(ChildProcess::endedProcessId()));
-        int start[2];
-        int results[2];
-        int finish[2];
-        ASSERT_EQ(::pipe(start), 0);
-        ASSERT_EQ(::pipe(results), 0);
-        ASSERT_EQ(::pipe(finish), 0);
+        int start[2], results[2], finish[2];
+        ASSERT_TRUE(::pipe(start) == 0 && ::pipe(results) == 0 && ::pipe(finish) == 0);
         std::vector<pid_t> takers;
         for (int i = 0; i < kTakers; ++i) {
             const pid_t pid = ::fork();

@@ -23,9 +23,8 @@ inline std::string thisProgramsName() {
     return name;
 }
 
-// A SerialPort whose COM2 is the slave side of a fresh pseudo-terminal, each opening's
-// device behind a ScriptedPort, with a recording owner and presenter. Every test must
-// leave no monitor thread running behind it.
+// A SerialPort whose COM2 is a fresh pseudo-terminal behind a ScriptedPort, with a recording
+// owner and presenter; no test may leave a monitor thread running.
 class SerialLinkTest : public ::testing::Test, public PortOwner {
 protected:
     static constexpr int kPort = 2;
@@ -60,8 +59,7 @@ protected:
         return port->openPort(this, kPort, baud, parity, 8, stopBits, eventMask, 512, 1);
     }
 
-    // Starts the monitor thread and waits until it has purged the line and watches it, so
-    // that what the device sends from now on is not thrown away by that first purge.
+    // Starts the monitor thread and waits until it watches the line, past its first purge.
     bool startMonitoring() {
         if (!port->startMonitoring()) {
             return false;
@@ -69,7 +67,6 @@ protected:
         return sleepUntil([&] { return device().sleeps() >= 1; });
     }
 
-    // Opens the link and starts watching it; false when either fails.
     bool openAndMonitor(unsigned eventMask = EV_RXCHAR | EV_CTS, int baud = 9600) {
         return openLink(eventMask, baud) == 1 && startMonitoring();
     }

@@ -13,12 +13,6 @@
 namespace dravolin {
 namespace {
 
-std::size_t bytesWaitingOn(comm::Port& device) {
-    std::size_t waiting = 0;
-    device.bytesWaiting(waiting);
-    return waiting;
-}
-
 // ---- reading
 
 // The line marks bytes received with errors; a 0xFF the device sends arrives doubled.
@@ -41,22 +35,19 @@ TEST_F(SerialLinkTest, BytesReachTheOwnerAsSentAndMarkedErrorsAreToldAfterTheirB
     EXPECT_EQ(tail, (std::vector<unsigned>{MSG_RX_CHAR, MSG_LINE_ERROR}));
 }
 
-// A port event completing at once with nothing received sends nothing; a read that fails
-// shows one warning and adds no byte; closing takes down a warning still on screen and
-// delivers nothing more.
+// Stale port events send nothing; a failed read warns once; closing withdraws its warning.
 TEST_F(SerialLinkTest, StaleEventsSendNothingAFailedReadWarnsOnceAndClosingTakesItDown) {
     ports.plan.staleEventCompletions = 3;
     ports.plan.readFailuresLate = 1;
     ASSERT_TRUE(openAndMonitor(EV_RXCHAR | EV_CTS));  // waits for the first sleep on the signals
     EXPECT_EQ(device().eventWaitsBegun(), 4);         // three stale completions, then the real wait
 
-    // Each hand-over is handled before the thread goes on: anything a stale completion had
-    // sent (MSG_CTS, as an event) would be here ahead of the bytes' own.
+    // A stale completion's MSG_CTS would come ahead of the bytes'; the first is told before
+    // the read that failed.
     ASSERT_TRUE(pty.send("AB"));
     EXPECT_TRUE(waitUntil([&] { return bytes.size() >= 2; }));
     pumpEvents(30);
     EXPECT_EQ(bytes, "AB");
-    EXPECT_EQ(messages.front(), MSG_CTS);  // told before the read that failed
     EXPECT_EQ(messages, (std::vector<unsigned>{MSG_CTS, MSG_RX_CHAR, MSG_RX_CHAR}));
     ASSERT_EQ(presenter.warnings().size(), 1u);
     EXPECT_EQ(presenter.warnings()[0].text,
@@ -80,20 +71,20 @@ TEST_F(SerialLinkTest, StaleEventsSendNothingAFailedReadWarnsOnceAndClosingTakes
 
 // ---- writing
 
-// Bytes from before a frame goes out are never its answer: neither those the monitor thread
-// has already read nor those still waiting on the line.
+// Neither bytes the monitor thread has read nor bytes waiting on the line count as the answer.
 TEST_F(SerialLinkTest, BytesFromBeforeAFrameGoesOutNeverCountAsItsAnswer) {
     std::atomic<bool> writeRequested{false};
     std::atomic<bool> arrived{false};
     ports.plan.beforePurge = [&](comm::Port& real) {
         if (writeRequested.exchange(false)) {
             // Late bytes of an earlier answer, waiting unread as the next frame goes out.
-            arrived = pty.send("old") && sleepUntil([&] { return bytesWaitingOn(real) >= 3; });
+            std::size_t waiting = 0;
+            arrived = pty.send("old") &&
+                      sleepUntil([&] { return real.bytesWaiting(waiting) && waiting >= 3; });
         }
     };
     ASSERT_TRUE(openAndMonitor());
-    // Stray bytes just before the frame: the monitor thread has read them and waits for
-    // the owner, who meanwhile asks for the frame to go out.
+    // Stray bytes read just before the frame, still waiting for the owner.
     ASSERT_TRUE(pty.send("stray"));
     ASSERT_TRUE(sleepUntil([&] { return device().reads() >= 1; }));
     requestWrite("CMD");
@@ -134,17 +125,15 @@ TEST_F(SerialLinkTest, ClosingAsAWriteBeginsStopsItBeforeAnyByteGoesOut) {
     ASSERT_TRUE(sleepUntil([&] { return closeNow.load(); }));
     port->closePort();
     closed = true;
-    // Once the monitor thread has let go, whatever it wrote is waiting on the other side.
-    port.reset();
+    port.reset();  // once the monitor thread has let go, what it wrote is on the other side
     ASSERT_TRUE(sleepUntil([&] { return ports.alive() == 0; }));
     EXPECT_EQ(pty.receive(5, 100), "");
 }
 
 // ---- ending
 
-// Closes the port the moment the first hand-over from the monitor thread is about to
-// reach the owner (the interface thread is woken by a posted call or a watched descriptor):
-// it was on its way before the close.
+// Closes the port as the monitor thread's first hand-over (a posted call or a watched
+// descriptor) is about to reach the owner.
 class CloseOnFirstHandOver : public QObject {
 public:
     explicit CloseOnFirstHandOver(SerialPort& port) : port_(port) {}
@@ -172,13 +161,11 @@ TEST_F(SerialLinkTest, BytesOnTheirWayWhenThePortIsClosedNeverReachTheOwner) {
     EXPECT_TRUE(waitUntil([&] { return closer.closed; }));
     QCoreApplication::instance()->removeEventFilter(&closer);
 
-    // The next opening lets go of the closed one; once its monitor thread has too, nothing of
-    // it can be on its way, and what the event loop still holds is handled at once.
+    // Once the closed opening's monitor thread has let go, nothing of it is still on its way.
     ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS), 1);
     ASSERT_TRUE(sleepUntil([&] { return ports.alive() == 1; }));
     QCoreApplication::processEvents();
-    // Taken by the owner, they would answer whatever it asks on its next opening.
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(messages.empty());  // else they would answer the next opening's question
 
     // The new opening alone hears the device.
     ASSERT_TRUE(startMonitoring());

@@ -22,8 +22,7 @@ TEST_P(LineSettings, ReachTheDeviceAsRawEightBitLineWithoutFlowControl) {
     ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS, speed.first, parity, stopBits), 1);
     EXPECT_TRUE(presenter.warnings().empty());
 
-    // What the device took, read back. A pseudo-terminal keeps everything but the parity
-    // enable bit and the character size, which it always reports as 8 bits, no parity.
+    // What the device took; a pseudo-terminal reports no parity enable bit and 8 bits always.
     termios line{};
     ASSERT_TRUE(pty.lineSettings(line));
     EXPECT_EQ(cfgetospeed(&line), speed.second);
@@ -38,7 +37,7 @@ TEST_P(LineSettings, ReachTheDeviceAsRawEightBitLineWithoutFlowControl) {
     EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(line.c_oflag & OPOST, 0u);
 
-    // What was asked of it, for the bits the pseudo-terminal does not keep.
+    // What was asked of it, for those two.
     comm::LineState asked;
     ASSERT_TRUE(comm::buildLineState(settingsStringFor(speed.first, parity, 8, stopBits), asked));
     EXPECT_EQ(asked.settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
@@ -51,17 +50,18 @@ INSTANTIATE_TEST_SUITE_P(
                                          Speed{38400, B38400}, Speed{57600, B57600}),
                        ::testing::Values('O', 'E', 'N'), ::testing::Values(1, 2)));
 
+// A parity the settings string cannot carry fails as it is read; a speed the line has no
+// setting for, as it is applied.
 TEST_F(SerialLinkTest, RefusedSettingsShowOneWarningAndLeaveThePortOpen) {
-    // A parity the settings string cannot carry fails while it is read; a speed the line
-    // has no setting for fails when it is applied.
-    const std::pair<char, int> refused[] = {{'X', 9600}, {'E', 12345}};
-    const char* calls[] = {"BuildCommDCB()", "SetCommState()"};
-    for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS, refused[i].second, refused[i].first, 1), 1);
-        ASSERT_EQ(presenter.warnings().size(), static_cast<std::size_t>(i + 1));
+    const std::tuple<char, int, const char*> refused[] = {{'X', 9600, "BuildCommDCB()"},
+                                                          {'E', 12345, "SetCommState()"}};
+    for (const auto& [parity, baud, call] : refused) {
+        const std::size_t shown = presenter.warnings().size();
+        ASSERT_EQ(openLink(EV_RXCHAR | EV_CTS, baud, parity, 1), 1);
+        ASSERT_EQ(presenter.warnings().size(), shown + 1);
         const auto& warning = presenter.warnings().back();
         EXPECT_EQ(warning.caption, "Application Error");
-        EXPECT_EQ(warning.text, expectedWarning(calls[i], EINVAL));
+        EXPECT_EQ(warning.text, expectedWarning(call, EINVAL));
         EXPECT_TRUE(device().isOpen());
         port->closePort();
     }
@@ -75,22 +75,18 @@ bool sameSettings(const termios& a, const termios& b) {
            cfgetospeed(&a) == cfgetospeed(&b) && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
-// Settings of the kind a terminal program leaves behind: nothing like the raw line.
-termios settingsOfAnotherProgram(const PtyPair& pty) {
-    termios settings{};
-    EXPECT_TRUE(pty.lineSettings(settings));
-    settings.c_lflag |= ICANON | ECHO | ISIG;
-    settings.c_iflag |= ICRNL | IXON;
-    settings.c_oflag |= OPOST | ONLCR;
-    settings.c_cc[VMIN] = 7;
-    settings.c_cc[VTIME] = 3;
-    cfsetispeed(&settings, B2400);
-    cfsetospeed(&settings, B2400);
-    return settings;
-}
-
 TEST_F(SerialLinkTest, ClosingPutsBackTheSettingsTheDeviceHadEvenDuringAWriteItDoesNotTake) {
-    ASSERT_TRUE(pty.setLineSettings(settingsOfAnotherProgram(pty)));
+    // Settings of the kind a terminal program leaves behind: nothing like the raw line.
+    termios terminal{};
+    ASSERT_TRUE(pty.lineSettings(terminal));
+    terminal.c_lflag |= ICANON | ECHO | ISIG;
+    terminal.c_iflag |= ICRNL | IXON;
+    terminal.c_oflag |= OPOST | ONLCR;
+    terminal.c_cc[VMIN] = 7;
+    terminal.c_cc[VTIME] = 3;
+    cfsetispeed(&terminal, B2400);
+    cfsetospeed(&terminal, B2400);
+    ASSERT_TRUE(pty.setLineSettings(terminal));
     termios before{};
     ASSERT_TRUE(pty.lineSettings(before));
 

@@ -15,8 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::TestFolder;
 
-// The serial link over a pseudo-terminal, with its lock files in a folder of the test's own
-// (named as a user names it: in DRAVOLIN_LOCK_DIR).
+// The serial link with its lock files in a folder of the test's own, named in DRAVOLIN_LOCK_DIR.
 class PortSharing : public SerialLinkTest {
 protected:
     void SetUp() override {
@@ -51,14 +50,12 @@ TEST_F(PortSharing,
     fs::create_symlink(pty.devicePath(), devices.path() / "stable-name");
     mapTo((devices.path() / "stable-name").string());
     ASSERT_EQ(openLink(), 1);
-    // Its form is tested with the lock itself.
     EXPECT_NE(locks.read(lockName()).find(std::to_string(::getpid())), std::string::npos);
     ASSERT_TRUE(startMonitoring());
     port->closePort();
     EXPECT_FALSE(locks.holds(lockName()));
 
-    // A port that fails to open says why, leaves no lock behind, shows nothing, drops what it
-    // is asked to write, and leaves the next opening working.
+    // A failed opening says why, leaves no lock, shows nothing and drops what it is to write.
     const std::string missing = (devices.path() / "ttyUSB9").string();
     const std::string plain = devices.write("not-a-tty", "").string();
     const std::pair<std::string, std::string> failures[] = {
