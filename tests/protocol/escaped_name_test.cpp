@@ -22,8 +22,7 @@ bool holdsControls(const std::string& shown) {
     return false;
 }
 
-// Names as the device may send them (Latin-1), and how they appear on a terminal, in the
-// window and in the log; `get` takes the shown form back.
+// Names as the device sends them (Latin-1) and as they are shown; `get` takes them back.
 TEST(EscapedName, ControlsAndBackslashesAreEscapedLatin1LettersShownAndAllReadBack) {
     const std::pair<std::string, std::string> cases[] = {
         {"A B-_.~", "A B-_.~"},
@@ -47,8 +46,8 @@ TEST(EscapedName, ControlsAndBackslashesAreEscapedLatin1LettersShownAndAllReadBa
     EXPECT_FALSE(holdsControls(allEscaped));
     EXPECT_EQ(nameFromEscaped(allEscaped), all);
 
-    // Typed names are read leniently (the old escaped letters and a Latin-1 terminal's raw
-    // bytes still work), but an escape must be whole and a letter must have a Latin-1 byte.
+    // Typed names: old escapes and raw Latin-1 still work; an escape must be whole and a
+    // letter must have a Latin-1 byte.
     EXPECT_EQ(nameFromEscaped("\\x1B\\x1b"), "\x1b\x1b");
     EXPECT_EQ(nameFromEscaped("PR\\xdcFUNG"), "PR\xdc" + "FUNG"s);
     EXPECT_EQ(nameFromEscaped("PR\xdc" + "FUNG"s), "PR\xdc" + "FUNG"s);
@@ -59,8 +58,7 @@ TEST(EscapedName, ControlsAndBackslashesAreEscapedLatin1LettersShownAndAllReadBa
     }
 }
 
-// Texts from other programs and the system (process names, sysfs strings, paths, error
-// texts) are UTF-8: their letters stay, and no control reaches a terminal in any encoding.
+// Texts from other programs and the system are UTF-8: letters stay, no control gets through.
 TEST(ShownText, ControlsInAnyEncodingAreEscapedAndLettersStay) {
     const std::pair<std::string, std::string> cases[] = {
         {"\x1b]0;owned\a\x1b[2J", "\\x1b]0;owned\\x07\\x1b[2J"},  // a hostile /proc comm

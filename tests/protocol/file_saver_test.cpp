@@ -18,8 +18,7 @@ using test::kindAt;
 
 const std::string kContent = "NEW 0003abc";
 
-// A save over whatever already is at the target path: what must be replaced is replaced
-// whole, everything else stays exactly as it was and no temporary file is left behind.
+// A save over whatever is at the target path; no temporary file is left behind.
 class SaveOverWhatIsThere : public ::testing::Test {
 protected:
     FileSaver::Result save(const fs::path& path) {
@@ -34,8 +33,7 @@ protected:
 
 TEST_F(SaveOverWhatIsThere, WhatMustBeReplacedIsReplacedWholeAndAllElseLeftAsItWas) {
     using enum fs::perms;
-    // Links: in this folder, a chain into other folders (relative with a folder part, then
-    // absolute), one to nothing yet (the file it names is made) and a loop.
+    // Links: in this folder, a chain (relative, then absolute), one to nothing yet and a loop.
     folder.write("real.tiv", "old");
     fs::create_symlink("real.tiv", at("link.tiv"));
     fs::create_directories(at("sub"));
@@ -46,8 +44,7 @@ TEST_F(SaveOverWhatIsThere, WhatMustBeReplacedIsReplacedWholeAndAllElseLeftAsItW
     fs::create_symlink("made.tiv", at("dangling.tiv"));
     fs::create_symlink("loop-b.tiv", at("loop-a.tiv"));
     fs::create_symlink("loop-a.tiv", at("loop-b.tiv"));
-    // What is not a regular file; read-only files (the mode without a write bit: it binds
-    // whoever saves, administrators too); a file in a mode of its own.
+    // Not regular files; read-only ones (binding administrators too); one in a mode of its own.
     fs::create_directories(at("folder.tiv/inside"));
     test::makeFifo(at("fifo.tiv"));
     const UniqueFd socket = test::makeSocket(at("socket.tiv"));

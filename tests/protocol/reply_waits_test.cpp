@@ -7,10 +7,9 @@
 namespace dravolin {
 namespace {
 
-// Each wait covers the line time of what it waits for plus the allowance, and never
-// falls below the protocol's own time-out for its phase.
 TEST(ReplyWaits, EveryPhaseCoversItsLineTimeAndKeepsTheProtocolTimeOutAsAFloor) {
-    // A line and the bits each byte takes on it.
+    // A line and the bits each byte takes on it; each wait covers the line time of what it
+    // waits for plus the allowance, and never falls below the old time-out for its phase.
     const std::pair<LineTiming, int> rows[] = {{{9600, 'E', 1}, 11},
                                                {{9600, 'N', 1}, 10},
                                                {{19200, 'O', 2}, 12},
@@ -29,18 +28,16 @@ TEST(ReplyWaits, EveryPhaseCoversItsLineTimeAndKeepsTheProtocolTimeOutAsAFloor) 
             EXPECT_GE(file, lineTimeMs(length + 1, line) + kDeviceAndAdapterAllowanceMs);
         }
         for (int entries : {0, 1, 15}) {
-            EXPECT_GE(directoryEntriesWaitMs(entries, line), 600 * entries);
-            EXPECT_GE(directoryEntriesWaitMs(entries, line),
-                      lineTimeMs(16 * entries + 1, line) + kDeviceAndAdapterAllowanceMs);
+            const int listing = directoryEntriesWaitMs(entries, line);
+            EXPECT_GE(listing, 600 * entries);
+            EXPECT_GE(listing, lineTimeMs(16 * entries + 1, line) + kDeviceAndAdapterAllowanceMs);
         }
         EXPECT_EQ(statusWaitMs(18, line), 1000);
         EXPECT_EQ(directoryHeaderWaitMs(line), 1000);
         EXPECT_EQ(fileHeaderWaitMs(line), 1000);
     }
 
-    // Two-byte data frame and two-byte status at 9600 8E1: 44 bits each way, 5 ms of line
-    // time, which the old floor of 10 ms left almost nothing of. 9999 bytes take 11.5 s on
-    // the line: the old 10 ms a byte stays.
+    // Two-byte frame and status at 9600 8E1: 5 ms of line time; 9999 bytes keep 10 ms a byte.
     const LineTiming line{9600, 'E', 1};
     EXPECT_EQ(lineTimeMs(4, line), 5);
     EXPECT_EQ(dataStatusWaitMs(0, line), 5 + kDeviceAndAdapterAllowanceMs);
