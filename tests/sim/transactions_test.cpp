@@ -1,8 +1,12 @@
-// The device's own refusals over a real pty (damaged frames, names it lacks or cannot take,
-// a full memory): what the e2e suites, which set the answers, never see. Its fetch is theirs.
+// The simulated programmer over a pty: its own refusals, which the e2e suites (setting the
+// answers) never see, and the program as a script runs it.
+
+#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -13,7 +17,7 @@
 namespace dravolin::test {
 namespace {
 
-// The PC's side: the master of a pseudo-terminal whose slave the programmer serves.
+// The PC's side: the master of the pseudo-terminal whose slave the programmer serves.
 void send(PtyPair& pc, const Bytes& frame) {
     EXPECT_TRUE(pc.send(std::string(frame.begin(), frame.end())));
 }
@@ -28,8 +32,7 @@ Bytes withWrongCheckByte(Bytes frame) {
     return frame;
 }
 
-// Refused commands get their letter and go no further; the device then takes the next one.
-// Its memory is full: a new name is refused with S, a held one replaced.
+// Refused commands get their letter and go no further; a full memory refuses new names only.
 TEST(Transactions, RefusalsGetTheirLetterAndGoNoFurtherAndAFullMemoryOnlyReplaces) {
     TestFolder folder;
     folder.write("TAG00001.tiv", tagDataFile("tag data"));
@@ -71,6 +74,37 @@ TEST(Transactions, RefusalsGetTheirLetterAndGoNoFurtherAndAFullMemoryOnlyReplace
     EXPECT_EQ(exchange(pc, transferAnnouncement("TWO", header), 2), bytesOf("00"));
     EXPECT_EQ(exchange(pc, dataFrame(bytesOf("abcd")), 2), bytesOf("00"));
     EXPECT_EQ(folder.read("TWO.tiv"), "HD010004abcd");
+}
+
+// `timeout` ends a program that does not end by itself, so a failing test cannot hang.
+std::string command(const std::string& arguments) {
+    return std::string("timeout 20 ") + VOSKA_SIM_PROGRAM + " " + arguments;
+}
+
+TEST(VoskaSimProgramTest, PrintsTheDevicePathServesItAndRefusesABadOptionAsAUsageError) {
+    TestFolder folder;
+    PtyPair pc;  // the PC's end; the program serves the other
+    ASSERT_TRUE(pc.valid());
+    FILE* output = ::popen(command("--files " + folder.path().string() + " --serve " +
+                                   pc.devicePath() + " --hangup-after 4")
+                               .c_str(),
+                           "r");
+    ASSERT_NE(output, nullptr);
+    char line[256] = {};
+    EXPECT_NE(std::fgets(line, sizeof line, output), nullptr);
+    EXPECT_EQ(std::string(line, std::strcspn(line, "\n")), pc.devicePath());
+    EXPECT_EQ(exchange(pc, directoryRequest(), 2), bytesOf("00"));
+    send(pc, goAhead());
+
+    // After the hang-up it was asked for, the program ends by itself, successfully.
+    const int status = ::pclose(output);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    // A bad option is a usage error, told apart from a failure to serve.
+    const int usage = std::system(command("--files /tmp --pace fast 2>/dev/null").c_str());
+    EXPECT_TRUE(WIFEXITED(usage));
+    EXPECT_EQ(WEXITSTATUS(usage), 2);
 }
 
 }  // namespace
