@@ -1,6 +1,5 @@
 #include "serial/port_lock.h"
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,9 +47,8 @@ TEST_F(PortLockTest, OursHoldsOurIdLiveOrUnreadableLocksAreHonouredAndStaleOnesC
         PortLock lock;
         ASSERT_EQ(take(lock), PortLock::Outcome::Taken);
         EXPECT_EQ(lockFile(), lockText(::getpid()));
-        struct stat info {};
-        ASSERT_EQ(::stat(lock.path().c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 0777, 0644u);   // other programs must be able to read it
+        // Other programs must be able to read it.
+        EXPECT_EQ(fs::status(lock.path()).permissions(), fs::perms(0644));
         EXPECT_EQ(folder.listing(), kLockName);  // nothing else left behind
 
         PortLock second;  // in this very process: in use, by us
@@ -135,10 +133,9 @@ TEST_F(PortLockTest, ManyTakersOfOneStaleLockLeaveExactlyOneHolderAndNoStrayFile
             }
             takers.push_back(pid);
         }
-        ::close(start[0]);
-        ::close(results[1]);
-        ::close(finish[0]);
-        ::close(start[1]);  // all go at once
+        for (const int unused : {start[0], results[1], finish[0], start[1]}) {
+            ::close(unused);  // start[1] last: all go at once
+        }
         std::string outcomes;
         char taken = 0;
         while (outcomes.size() < kTakers && ::read(results[0], &taken, 1) == 1) {

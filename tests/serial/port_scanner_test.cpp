@@ -71,7 +71,6 @@ TEST(PortScanner, AnUnpluggedDeviceIsGoneItsStableNameLeadsNowhereAndNoDevNoSysF
     machine.addBuiltInPort("ttyS0", "4", "0x3F8");
     const PortScanner scanner(machine.root());
     const std::string byId = "/dev/serial/by-id/" + kAdapter.byId;
-    // Where a stable name leads while its device is there is the CLI's port listing's test.
     // udev may leave the stable name behind for a moment: it must lead nowhere.
     machine.unplug("ttyUSB0");
     EXPECT_EQ(pathsOf(scanner.scan()), std::vector<std::string>{"/dev/ttyS0"});

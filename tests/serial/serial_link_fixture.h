@@ -67,8 +67,8 @@ protected:
         return sleepUntil([&] { return device().sleeps() >= 1; });
     }
 
-    bool openAndMonitor(unsigned eventMask = EV_RXCHAR | EV_CTS, int baud = 9600) {
-        return openLink(eventMask, baud) == 1 && startMonitoring();
+    bool openAndMonitor(unsigned eventMask = EV_RXCHAR | EV_CTS) {
+        return openLink(eventMask) == 1 && startMonitoring();
     }
 
     void requestWrite(const std::string& frame) {
