@@ -33,14 +33,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::TestFolder;
 
-// This test program's name as the system gives it to anyone who asks who holds a device.
-std::string thisProgramsName() {
-    std::ifstream comm("/proc/self/comm");
-    std::string name;
-    std::getline(comm, name);
-    return name;
-}
-
 // A SerialPort whose COM2 is a fresh pseudo-terminal behind a ScriptedPort, with a recording
 // owner and presenter; no test may leave a monitor thread running.
 class SerialLinkTest : public ::testing::Test, public PortOwner {
@@ -306,8 +298,11 @@ TEST_F(PortSharing, WithoutALockFolderThePortIsUsedAndTheHolderFoundAmongOpenFil
     map.map(kPort, pty.devicePath());
     SerialPort other(presenter, map);
     EXPECT_EQ(other.openPort(this, kPort, 9600, 'E', 8, 1, 9, 512, 1), 0);
-    EXPECT_EQ(openFailureOf(other), pty.devicePath() + " is busy: in use by " + thisProgramsName() +
-                                        " (pid " + std::to_string(::getpid()) + ")");
+    std::ifstream comm("/proc/self/comm");  // our name as the system gives it to anyone
+    std::string ourName;
+    std::getline(comm, ourName);
+    EXPECT_EQ(openFailureOf(other), pty.devicePath() + " is busy: in use by " + ourName + " (pid " +
+                                        std::to_string(::getpid()) + ")");
     port->closePort();
 }
 
