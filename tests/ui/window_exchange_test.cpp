@@ -289,42 +289,15 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     EXPECT_FALSE(window_->isVisible());
 }
 
-// What the window adds to a cancel: its button. What a cancel leaves is the exchange suite's.
-TEST_F(WindowExchangeTest, CancelMidTransferEndsItAndClosingAsksAndYesQuits) {
-    deviceFolder_.write("LARGE.tiv", test::tagDataFile(std::string(4000, 'L')));
-    SimulatedProgrammer::Options paced;  // the file reply would take almost five seconds
+// What the window adds to runs of several files, to a cancel and to closing mid-transfer. What
+// each item of a run comes to is the CLI cases', what a cancel leaves the exchange suite's.
+TEST_F(WindowExchangeTest, RunsAskAndSumUpInOneBoxCancelEndsATransferAndYesToCloseQuits) {
+    deviceFolder_.write("TAG00001.tiv", test::tagDataFile("one"));
+    deviceFolder_.write("TAG00002.tiv", test::tagDataFile(std::string(4000, 'x')));
+    SimulatedProgrammer::Options paced;  // TAG00002's reply would take almost five seconds
     paced.pace = LinePace{9600, 'E', 1};
     startDevice(paced);
     window_->exchange().setOutcomePause(300);
-    record_->fileAnswers.push_back(diskFolder_.filePath("keep.tiv"));
-    whenProgressPasses(500, [this] { QTest::mouseClick(ui_->cancelButton(), Qt::LeftButton); });
-    receive(0);
-
-    ASSERT_TRUE(waitUntil([this] { return statusShown(" Cancelled"); }, 60000));
-    EXPECT_TRUE(window_->exchange().cancelled());
-    EXPECT_TRUE(window_->isVisible());
-    EXPECT_TRUE(record_->messages.empty());
-    expectIdle();
-
-    // Answered yes (no goes on: tested with the wait for a reply): the window ends without
-    // the pause.
-    record_->answerYes = true;
-    record_->fileAnswers.push_back(diskFolder_.filePath("large.tiv"));
-    whenProgressPasses(500, [this] { window_->close(); });
-    receive(0);
-    ASSERT_TRUE(waitUntil([this] { return !window_->isVisible(); }, 60000));
-    EXPECT_EQ(record_->questions.size(), 1u);
-    EXPECT_EQ(window_->result(), QDialog::Rejected);
-    EXPECT_FALSE(window_->exchange().busy());
-}
-
-// What a run of several files adds to the window: the question about existing files, the
-// dialog of several files, one box for the whole run and the window ready after it. What
-// each item of a run comes to is the CLI cases' business.
-TEST_F(WindowExchangeTest, BackupAsksAboutExistingFilesAndSeveralSendsSumUpInOneBox) {
-    deviceFolder_.write("TAG00001.tiv", test::tagDataFile("one"));
-    deviceFolder_.write("TAG00002.tiv", test::tagDataFile(std::string(300, 'x')));
-    startDevice();
     const QString folder = diskFolder_.path();
     writeTagDataFile(diskFolder_.filePath("TAG00001.tiv"), "mine");
     // The run has ended: its summary or its cancellation is in the status line.
@@ -352,11 +325,10 @@ TEST_F(WindowExchangeTest, BackupAsksAboutExistingFilesAndSeveralSendsSumUpInOne
     expectIdle(" Cancelled");
 
     // Send Data takes several files and goes on past a refused one; no box per file.
-    QFile bad(diskFolder_.filePath("BAD.tiv"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("abcd0099short") > 0);
-    bad.close();
+    const QString bad = diskFolder_.filePath("BAD.tiv");
+    std::ofstream(bad.toStdString(), std::ios::binary) << "abcd0099short";
     writeTagDataFile(diskFolder_.filePath("GOOD2.tiv"), std::string(150, '2'));
-    record_->fileAnswers = {bad.fileName(), diskFolder_.filePath("GOOD2.tiv")};
+    record_->fileAnswers = {bad, diskFolder_.filePath("GOOD2.tiv")};
     ui_->chooseFunction(1);
     ui_->pressKey(Qt::Key_F5);
     ASSERT_TRUE(runEnded());
@@ -364,6 +336,27 @@ TEST_F(WindowExchangeTest, BackupAsksAboutExistingFilesAndSeveralSendsSumUpInOne
     EXPECT_TRUE(record_->messages[0].startsWith("1 of 2 files transferred\n\n"))
         << record_->messages[0].toStdString();
     expectIdle(" 1 of 2 files transferred");
+
+    // Cancel mid-transfer of TAG00002 (listed after GOOD2 and TAG00001): no box, window ready.
+    statuses_.clear();
+    record_->fileAnswers.push_back(diskFolder_.filePath("keep.tiv"));
+    whenProgressPasses(500, [this] { QTest::mouseClick(ui_->cancelButton(), Qt::LeftButton); });
+    receive(2);
+    ASSERT_TRUE(waitUntil([this] { return statusShown(" Cancelled"); }, 60000));
+    EXPECT_TRUE(window_->exchange().cancelled());
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_EQ(record_->messages.size(), 1u);
+    expectIdle();
+
+    // Closing mid-transfer, answered yes (no is the missing line's case): the window ends at once.
+    record_->answerYes = true;
+    record_->fileAnswers.push_back(diskFolder_.filePath("large.tiv"));
+    whenProgressPasses(500, [this] { window_->close(); });
+    receive(2);
+    ASSERT_TRUE(waitUntil([this] { return !window_->isVisible(); }, 60000));
+    EXPECT_EQ(record_->questions.size(), 2u);
+    EXPECT_EQ(window_->result(), QDialog::Rejected);
+    EXPECT_FALSE(window_->exchange().busy());
 }
 
 // "Find the programmer" in the settings dialog, against the simulated programmer set to its
