@@ -14,7 +14,6 @@
 #include "core/settings_file.h"
 #include "exchange/exchange.h"
 #include "exchange/transfer_progress.h"
-#include "serial/serial_port.h"
 #include "support/wait_hook.h"
 #include "support/waiting.h"
 #include "tests/ui/scripted_prompts.h"
