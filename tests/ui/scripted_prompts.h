@@ -25,13 +25,11 @@ public:
         // Runs while a message box is up, as an operator would act before pressing OK.
         std::function<void()> whileMessageShown;
         std::vector<QString> questions;
-        bool answerYes = false;  // how every question is answered
-        // The folder each folder dialog opened in.
-        std::vector<QString> folderDialogs;
+        bool answerYes = false;              // how every question is answered
+        std::vector<QString> folderDialogs;  // the folder each folder dialog opened in
         // Folders the folder dialogs answer in order; once they run out, they are cancelled.
         std::deque<QString> folderAnswers;
-        // How every question with several answers is answered (an index into them).
-        int choice = 0;
+        int choice = 0;  // how every question with several answers is answered (an index)
     };
 
     explicit ScriptedPrompts(std::shared_ptr<Record> record) : record_(std::move(record)) {}

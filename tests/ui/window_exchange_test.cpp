@@ -1,8 +1,5 @@
-// Whole exchanges through the window against the simulated programmer on a pseudo-terminal,
-// with the file dialogs and questions answered by the test: what the window adds to them
-// (keys and focus, locked controls, progress, Cancel, closing, runs of several files, the
-// search in the settings dialog, the log window). What an exchange stores, sends and logs is the
-// exchange suites' business.
+// Whole exchanges through the window against the simulated programmer on a pseudo-terminal:
+// what the window adds to them. What an exchange stores, sends and logs is the exchange suites'.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -58,9 +55,8 @@ protected:
         window_->show();
         QApplication::setActiveWindow(window_.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-        // The serial link may warn while it opens the line (a pseudo-terminal refuses some
-        // line settings on some kernels); the operator answers the warning. Meanwhile every
-        // text the status line shows is noted, in order.
+        // A warning of the link opening the line (a pseudo-terminal refuses some settings on
+        // some kernels) is answered as an operator would; every status text shown is noted.
         watch_.setInterval(20);
         QObject::connect(&watch_, &QTimer::timeout, window_.get(), [this] {
             for (QMessageBox* box : window_->findChildren<QMessageBox*>()) {
@@ -91,11 +87,10 @@ protected:
         return waitUntil([this] { return !window_->exchange().busy(); }, 60000);
     }
 
-    // The window is back to how it was after start-up.
-    void expectIdle() {
+    // The window is back to how it was after start-up, `status` in its status line.
+    void expectIdle(const QString& status = " Please select function") {
         ASSERT_TRUE(idle());
-        EXPECT_EQ(ui_->status(), " Please select function");
-        EXPECT_FALSE(window_->exchange().busy());
+        EXPECT_EQ(ui_->status(), status);
         EXPECT_FALSE(ui_->start()->isEnabled());
         EXPECT_EQ(ui_->enabledMenus(), 3);
         EXPECT_EQ(ui_->functionList()->currentText(), "Select function");
@@ -116,8 +111,7 @@ protected:
                          });
     }
 
-    // Chooses "Receive Data", starts it and, once the directory is listed, picks entry
-    // `index`; the fetch goes on from there on the event loop.
+    // Starts Receive Data and picks listed entry `index`; the fetch goes on on the event loop.
     void receive(int index) {
         ui_->chooseFunction(0);
         ui_->pressKey(Qt::Key_F5);
@@ -292,45 +286,15 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     EXPECT_FALSE(window_->isVisible());
 }
 
-// How fast the cancel is seen is the benchmark's business (operator_feedback_bench). What a
-// cancel leaves on disk and on the line is the exchange suite's; Escape cancelling is the
-// keyboard case's.
-TEST_F(WindowExchangeTest, CancelMidTransferEndsItAndClosingAsksAndYesQuits) {
-    deviceFolder_.write("LARGE.tiv", test::tagDataFile(std::string(4000, 'L')));
-    SimulatedProgrammer::Options paced;  // the file reply would take almost five seconds
+// What the window adds to runs of several files, to a cancel and to closing mid-transfer. What
+// each item of a run comes to is the CLI cases', what a cancel leaves the exchange suite's.
+TEST_F(WindowExchangeTest, RunsAskAndSumUpInOneBoxCancelEndsATransferAndYesToCloseQuits) {
+    deviceFolder_.write("TAG00001.tiv", test::tagDataFile("one"));
+    deviceFolder_.write("TAG00002.tiv", test::tagDataFile(std::string(4000, 'x')));
+    SimulatedProgrammer::Options paced;  // TAG00002's reply would take almost five seconds
     paced.pace = LinePace{9600, 'E', 1};
     startDevice(paced);
     window_->exchange().setOutcomePause(300);
-    record_->fileAnswers.push_back(diskFolder_.filePath("keep.tiv"));
-    whenProgressPasses(500, [this] { QTest::mouseClick(ui_->cancelButton(), Qt::LeftButton); });
-    receive(0);
-
-    ASSERT_TRUE(waitUntil([this] { return statusShown(" Cancelled"); }, 60000));
-    EXPECT_TRUE(window_->exchange().cancelled());
-    EXPECT_TRUE(window_->isVisible());
-    EXPECT_TRUE(record_->messages.empty());
-    expectIdle();
-    QObject::disconnect(ui_->progressBar(), nullptr, window_.get(), nullptr);
-
-    // Answered yes (no goes on: tested with the wait for a reply): the window ends without
-    // the pause.
-    record_->answerYes = true;
-    record_->fileAnswers.push_back(diskFolder_.filePath("large.tiv"));
-    whenProgressPasses(500, [this] { window_->close(); });
-    receive(0);
-    ASSERT_TRUE(waitUntil([this] { return !window_->isVisible(); }, 60000));
-    EXPECT_EQ(record_->questions.size(), 1u);
-    EXPECT_EQ(window_->result(), QDialog::Rejected);
-    EXPECT_FALSE(window_->exchange().busy());
-}
-
-// What a run of several files adds to the window: the question about existing files, the
-// dialog of several files, one box for the whole run and the window ready after it. What
-// each item of a run comes to is the CLI cases' business.
-TEST_F(WindowExchangeTest, BackupAsksAboutExistingFilesAndSeveralSendsSumUpInOneBox) {
-    deviceFolder_.write("TAG00001.tiv", test::tagDataFile("one"));
-    deviceFolder_.write("TAG00002.tiv", test::tagDataFile(std::string(300, 'x')));
-    startDevice();
     const QString folder = diskFolder_.path();
     writeTagDataFile(diskFolder_.filePath("TAG00001.tiv"), "mine");
     // The run has ended: its summary or its cancellation is in the status line.
@@ -343,21 +307,11 @@ TEST_F(WindowExchangeTest, BackupAsksAboutExistingFilesAndSeveralSendsSumUpInOne
             },
             60000);
     };
-    // The window is ready for the next exchange, the run's outcome in its status line.
-    const auto expectReadyAfterRun = [this](const QString& status) {
-        EXPECT_EQ(ui_->status(), status);
-        EXPECT_FALSE(window_->exchange().busy());
-        EXPECT_EQ(ui_->enabledMenus(), 3);
-        EXPECT_FALSE(ui_->progressBar()->isVisible());
-        EXPECT_FALSE(ui_->cancelButton()->isVisible());
-    };
 
     // Cancelled at the question: nothing is fetched.
     record_->folderAnswers.push_back(folder);
     record_->choice = 2;
-    QAction* backup = window_->findChild<QAction*>(QStringLiteral("backup"));
-    ASSERT_TRUE(backup->isEnabled());
-    backup->trigger();
+    window_->findChild<QAction*>("backup")->trigger();
     ASSERT_TRUE(runEnded());
     ASSERT_EQ(record_->questions.size(), 1u);
     EXPECT_EQ(record_->questions[0], "1 of the 2 files exist already in " + folder +
@@ -365,21 +319,40 @@ TEST_F(WindowExchangeTest, BackupAsksAboutExistingFilesAndSeveralSendsSumUpInOne
                                          "cancel?");
     EXPECT_TRUE(record_->messages.empty());
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"TAG00001.tiv"});
-    expectReadyAfterRun(" Cancelled");
+    expectIdle(" Cancelled");
 
     // Send Data takes several files and goes on past a refused one; no box per file.
-    QFile bad(diskFolder_.filePath("BAD.tiv"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("abcd0099short") > 0);
-    bad.close();
+    const QString bad = diskFolder_.filePath("BAD.tiv");
+    std::ofstream(bad.toStdString(), std::ios::binary) << "abcd0099short";
     writeTagDataFile(diskFolder_.filePath("GOOD2.tiv"), std::string(150, '2'));
-    record_->fileAnswers = {bad.fileName(), diskFolder_.filePath("GOOD2.tiv")};
+    record_->fileAnswers = {bad, diskFolder_.filePath("GOOD2.tiv")};
     ui_->chooseFunction(1);
     ui_->pressKey(Qt::Key_F5);
     ASSERT_TRUE(runEnded());
     ASSERT_EQ(record_->messages.size(), 1u);
     EXPECT_TRUE(record_->messages[0].startsWith("1 of 2 files transferred\n\n"))
         << record_->messages[0].toStdString();
-    expectReadyAfterRun(" 1 of 2 files transferred");
+    expectIdle(" 1 of 2 files transferred");
+
+    // Cancel mid-transfer of TAG00002 (listed after GOOD2 and TAG00001): no box, window ready.
+    statuses_.clear();
+    record_->fileAnswers.push_back(diskFolder_.filePath("keep.tiv"));
+    whenProgressPasses(500, [this] { QTest::mouseClick(ui_->cancelButton(), Qt::LeftButton); });
+    receive(2);
+    ASSERT_TRUE(waitUntil([this] { return statusShown(" Cancelled"); }, 60000));
+    EXPECT_TRUE(window_->exchange().cancelled());
+    EXPECT_EQ(record_->messages.size(), 1u);
+    expectIdle();
+
+    // Closing mid-transfer, answered yes (no is the missing line's case): the window ends at once.
+    record_->answerYes = true;
+    record_->fileAnswers.push_back(diskFolder_.filePath("large.tiv"));
+    whenProgressPasses(500, [this] { window_->close(); });
+    receive(2);
+    ASSERT_TRUE(waitUntil([this] { return !window_->isVisible(); }, 60000));
+    EXPECT_EQ(record_->questions.size(), 2u);
+    EXPECT_EQ(window_->result(), QDialog::Rejected);
+    EXPECT_FALSE(window_->exchange().busy());
 }
 
 // "Find the programmer" in the settings dialog, against the simulated programmer set to its
