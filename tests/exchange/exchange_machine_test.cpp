@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -30,11 +29,9 @@ Bytes directoryHeader(const std::string& count) {
     return bytesOf(std::string(12, ' ') + count);
 }
 
-// The directory header and `entries` names TAG0000n (up to 99999); without its check byte.
+// The directory header and `entries` names TAG0000n (up to 9999); without its check byte.
 Bytes directoryBody(int entries) {
-    char count[8];
-    std::snprintf(count, sizeof count, "%04d", entries);
-    std::string reply = std::string(12, ' ') + count;
+    std::string reply = std::string(12, ' ') + std::to_string(10000 + entries).substr(1);
     for (int entry = 1; entry <= entries; ++entry) {
         reply += "TAG" + std::to_string(100000 + entry).substr(1) + std::string(8, ' ');
     }
@@ -47,9 +44,7 @@ Bytes fileHeader(const std::string& length) {
 
 // A tag-data file of `length` data bytes.
 Bytes tagFile(int length) {
-    char field[8];
-    std::snprintf(field, sizeof field, "%04d", length);
-    std::string file = "TR01" + std::string(field);
+    std::string file = "TR01" + std::to_string(10000 + length).substr(1);
     for (int i = 0; i < length; ++i) {
         file.push_back(static_cast<char>('a' + i % 26));
     }
@@ -91,11 +86,6 @@ Event endAt(char letter) {
     return [letter](ExchangeMachine& machine) { return machine.endAtListing(letter); };
 }
 
-std::string frameWord(const Bytes& frame) {
-    const std::string first = frame[0] == kStx ? "STX" : std::string(1, char(frame[0]));
-    return "send " + first + "/" + std::to_string(frame.size());
-}
-
 std::string endWord(const ExchangeOutcome& outcome) {
     std::string word =
         outcome.cancelled ? "end cancelled" : "end " + std::string(1, outcome.letter);
@@ -119,7 +109,9 @@ std::string word(const MachineAction& action) {
         case Kind::CloseLink:
             return "close";
         case Kind::Send:
-            return frameWord(action.bytes);
+            return "send " +
+                   (action.bytes[0] == kStx ? "STX" : std::string(1, char(action.bytes[0]))) + "/" +
+                   std::to_string(action.bytes.size());
         case Kind::ArmWait:
             return "wait " + std::to_string(action.threshold);
         case Kind::DisarmWait:

@@ -15,18 +15,10 @@
 namespace dravolin::test {
 namespace {
 
-// The fields of a log line after its time, each value in its shown form: a name with tabs,
-// line breaks or controls stays in its own field.
-std::string fieldsOf(const std::string& line) {
-    return line.substr(line.find('\t'));
-}
-
 TEST(TransferLogLine, NamesWithTabsLineBreaksAndBackslashesStayInTheirField) {
     ExchangeRecord record;
     record.function = ExchangeRecord::Function::Put;
-    record.line.baudRate = 57600;
-    record.line.parity = 'N';
-    record.line.stopBits = 2;
+    record.line = {.baudRate = 57600, .parity = 'N', .stopBits = 2};
     record.devicePath =
         "/dev/ttyUSB\xc2\x9b"
         "0";  // a C1 CSI in UTF-8
@@ -36,9 +28,10 @@ TEST(TransferLogLine, NamesWithTabsLineBreaksAndBackslashesStayInTheirField) {
     record.outcome = '\x01';
     record.duration = std::chrono::milliseconds(1923);
 
-    // The device path escaped, the UTF-8 path on the PC with its letters, the device's name
-    // in Latin-1 without its trailing spaces, as listed.
-    EXPECT_EQ(fieldsOf(TransferLog::formatLine("dravolin", record)),
+    // The device path escaped, the PC's path with its UTF-8 letters, the device's name in
+    // Latin-1 without its trailing spaces; each field after the line's time.
+    const std::string line = TransferLog::formatLine("dravolin", record);
+    EXPECT_EQ(line.substr(line.find('\t')),
               "\tprogram=dravolin\tfunction=put\tdevice=/dev/ttyUSB\\xc2\\x9b0\tline=57600,N,8,2"
               "\tpc=/tmp/\u00e4\\x09b\\x0ac\\\\d.tiv\tname=\u00c4X\\x1b[2J\tbytes=10007"
               "\toutcome=\\x01\tduration=1.923");
@@ -50,14 +43,10 @@ TEST(TransferLogLine, NamesWithTabsLineBreaksAndBackslashesStayInTheirField) {
 
 class TransferLogFile : public ::testing::Test {
 protected:
-    std::string path(const std::string& name = "transfers.log") const {
-        return (folder.path() / name).string();
-    }
-    bool append(const std::string& line) {
+    std::string path() const { return (folder.path() / "transfers.log").string(); }
+    void append(const std::string& line) {
         std::string error;
-        const bool ok = log.append(line, error);
-        EXPECT_TRUE(ok) << error;
-        return ok;
+        EXPECT_TRUE(log.append(line, error)) << error;
     }
     std::vector<std::string> lines(std::size_t count) {
         std::vector<std::string> got;
