@@ -1,6 +1,5 @@
-// What only the line shows: the machine's tables hold every reply, time-out and letter; here
-// are the bytes that come before or behind a frame, errors on the line, a send's progress
-// following the bytes that have gone and a hang-up mid-send.
+// What only the line shows; the machine's tables hold every reply, time-out and letter.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,6 +13,8 @@
 namespace dravolin::test {
 namespace {
 
+using ::testing::HasSubstr;
+
 class OverTheLine : public ExchangeFixture {
 protected:
     void send(const std::string& name) {
@@ -22,10 +23,8 @@ protected:
     }
 };
 
-// Bytes from before a transaction are discarded by its first send. Two stray bytes right
-// behind the directory reply (noise, an echo) are read as a run of their own while the list
-// is put up and the link is closed: taken as the fetch's status reply, they would end it
-// with 'R'.
+// Bytes from before a transaction are discarded by its first send; two stray bytes behind the
+// directory reply, read while the link closes, once ended the fetch as its status reply ('R').
 TEST_F(OverTheLine, BytesFromBeforeAFrameNeverAnswerIt) {
     const std::string content = tagDataFile(std::string(300, 'x'));
     programmer.write("TAG00001.tiv", content);
@@ -67,24 +66,21 @@ TEST_F(OverTheLine, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
     fetch("TAG00001", pcFile("new.tiv"));
 
     expectFailure('D');
-    EXPECT_NE(exchange->failureDetail().find("new.tiv exists already"), std::string::npos)
-        << exchange->failureDetail();
+    EXPECT_THAT(exchange->failureDetail(), HasSubstr("new.tiv exists already"));
     EXPECT_EQ(pc.read("new.tiv"), "made meanwhile");
     EXPECT_EQ(pc.listing(), "new.tiv");
 }
 
-// A programmer set to another rate does not understand the command, and what the line
-// brings comes with framing errors or is noise that cannot be a reply: the failure says what
-// to look at; silence has none.
+// Framing errors, or noise that cannot be a reply, name the line settings as the cause;
+// silence names none.
 TEST_F(OverTheLine, ErrorsOnTheLineOrNoiseForAReplyAddTheLineSettingsAsCause) {
+    const std::string cause = MessageCatalog(Language::English).lookup(TextId::LineSettingsDiffer);
     simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
     ports.plan.noise = std::string("\xFF\x00\x55", 3);
     startProgrammer();
     start(Exchange::kReceiveFunction);
     ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
-    EXPECT_EQ(view.boxes[0].causeLine,
-              "The programmer's line settings (baud, parity, stop bits) probably differ: use Find "
-              "the programmer.");
+    EXPECT_EQ(view.boxes[0].causeLine, cause);
 
     restartWith([](SimulatorOptions& options) {
         options.line = LinePace{19200, 'O', 2};
@@ -93,8 +89,7 @@ TEST_F(OverTheLine, ErrorsOnTheLineOrNoiseForAReplyAddTheLineSettingsAsCause) {
     ports.plan.noise.clear();
     start(Exchange::kReceiveFunction);
     expectFailure('N');
-    EXPECT_EQ(view.boxes[0].causeLine,
-              MessageCatalog(Language::English).lookup(TextId::LineSettingsDiffer));
+    EXPECT_EQ(view.boxes[0].causeLine, cause);
 
     // A silent line has no cause to name.
     restartWith([](SimulatorOptions& options) {
@@ -105,10 +100,8 @@ TEST_F(OverTheLine, ErrorsOnTheLineOrNoiseForAReplyAddTheLineSettingsAsCause) {
     EXPECT_EQ(view.boxes[0].causeLine, "");
 }
 
-// An empty file's confirmation is awaited for the line time of its data frame and the reply
-// (4 bytes at 9600 8E1: 5 ms) plus 100 ms for the device and an adapter. It used to be 10 ms,
-// and the programmer's stored file was then often reported as 'N'. A device that goes away
-// during a send ends it with N and names the device.
+// An empty file's confirmation is awaited for its line time (5 ms) and 100 ms more: with 10 ms
+// a stored file was often reported as 'N'. A device gone during a send is named.
 TEST_F(OverTheLine, AnEmptyFileSentAfterAnotherIsConfirmedAndAGoneDeviceNamed) {
     pc.write("NEWTAG.tiv", tagDataFile(std::string(100, 'd')));
     pc.write("ZERO.tiv", "abcd0000");

@@ -38,16 +38,6 @@ protected:
             [this](const FilledText& warning) { warnings.push_back(warning); });
     }
     std::string logPath() const { return (pc.path() / "state" / "transfers.log").string(); }
-    std::vector<Fields> logged() const {
-        std::vector<std::string> lines;
-        std::string error;
-        EXPECT_TRUE(TransferLog::lastLines(logPath(), 100, lines, error)) << error;
-        std::vector<Fields> all;
-        for (const std::string& line : lines) {
-            all.push_back(fieldsOf(line));
-        }
-        return all;
-    }
     void TearDown() override {
         records.reset();  // before the exchange it watches
     }
@@ -136,8 +126,13 @@ TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersO
     fetch("TAG00001", pcFile("cancelled.tiv"));
     ASSERT_TRUE(exchange->cancelled());
 
-    const std::vector<Fields> lines = logged();
-    ASSERT_EQ(lines.size(), 5u);
+    std::vector<std::string> logLines;
+    ASSERT_TRUE(TransferLog::lastLines(logPath(), 100, logLines, error)) << error;
+    ASSERT_EQ(logLines.size(), 5u);
+    std::vector<Fields> lines;
+    for (const std::string& line : logLines) {
+        lines.push_back(fieldsOf(line));
+    }
     const Fields& got = lines[0];
     EXPECT_EQ(got.at("program"), "test-program");
     EXPECT_EQ(got.at("function"), "get");
