@@ -19,31 +19,24 @@ using test::FakeMachine;
 
 const std::string kById = "usb-Kestrel_KS-10_K0042-if00-port0";
 
-class PortListing : public ::testing::Test {
-protected:
-    void SetUp() override {
-        machine.addUsb({.name = "ttyUSB0",
-                        .byId = kById,
-                        .maker = "Kestrel",
-                        .product = "KS-10\tserial\x1b\xc2\x9b"
-                                   "2J\x7f",  // C1 CSI in UTF-8
-                        .serialNumber = "K0042"});
-        machine.addBuiltInPort("ttyS0", "4", "0x3F8");
-        machine.addBuiltInPort("ttyS1", "0", "0x2F8");
-        std::filesystem::create_directories(machine.root() / "dev/pts");
-        std::ofstream(machine.root() / "dev/pts/5") << "";
-        // Com 1 keeps its default; Com 2 is the adapter by its stable name, Com 3 an
-        // adapter that is unplugged, Com 4 a pseudo-terminal.
-        map.map(2, "/dev/serial/by-id/" + kById);
-        map.map(3, "/dev/ttyUSB9");
-        map.map(4, "/dev/pts/5");
-    }
-
+// The adapter by its stable name for Com 2, one unplugged for Com 3, a pseudo-terminal for
+// Com 4; Com 1 keeps its default.
+TEST(PortListing, OneDeviceALineWithTheComPortsThatStandForItOrAsJson) {
     FakeMachine machine;
+    machine.addUsb({.name = "ttyUSB0",
+                    .byId = kById,
+                    .maker = "Kestrel",
+                    .product = "KS-10\tserial\x1b\xc2\x9b"
+                               "2J\x7f",  // C1 CSI in UTF-8
+                    .serialNumber = "K0042"});
+    machine.addBuiltInPort("ttyS0", "4", "0x3F8");
+    machine.addBuiltInPort("ttyS1", "0", "0x2F8");
+    std::filesystem::create_directories(machine.root() / "dev/pts");
+    std::ofstream(machine.root() / "dev/pts/5") << "";
     PortMap map;
-};
-
-TEST_F(PortListing, OneDeviceALineWithTheComPortsThatStandForItOrAsJson) {
+    map.map(2, "/dev/serial/by-id/" + kById);
+    map.map(3, "/dev/ttyUSB9");
+    map.map(4, "/dev/pts/5");
     const std::string text = portsAsText(listPorts(PortScanner(machine.root()), map));
     EXPECT_EQ(text, "/dev/ttyUSB0\t/dev/serial/by-id/" + kById +
                         "\tKestrel KS-10\\x09serial\\x1b\\xc2\\x9b"

@@ -22,17 +22,14 @@ public:
             held = std::move(done);
             return;
         }
-        done(outcomeFor(request));
+        const auto row = table.find({request.devicePath, request.line.text()});
+        done(row == table.end() ? TryOutcome::of(TryOutcome::Kind::Silence) : row->second);
     }
     void cancel() override {
         if (held) {
             const Done done = std::exchange(held, nullptr);
             done(TryOutcome::of(TryOutcome::Kind::Cancelled));
         }
-    }
-    TryOutcome outcomeFor(const TryRequest& request) const {
-        const auto row = table.find({request.devicePath, request.line.text()});
-        return row == table.end() ? TryOutcome::of(TryOutcome::Kind::Silence) : row->second;
     }
 
     std::map<std::pair<std::string, std::string>, TryOutcome> table;

@@ -95,7 +95,11 @@ TEST_F(TransferLogFile, LinesFromTwoWritersAtOnceNeverInterleave) {
         return std::string(1, writer) + std::to_string(number) + std::string(900, writer);
     };
     std::vector<pid_t> children;
+    std::vector<std::string> wanted;
     for (const char writer : {'a', 'b'}) {
+        for (int number = 0; number < kLinesEach; ++number) {
+            wanted.push_back(lineOf(writer, number));
+        }
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -117,12 +121,6 @@ TEST_F(TransferLogFile, LinesFromTwoWritersAtOnceNeverInterleave) {
     }
     std::vector<std::string> got = lines(10 * kLinesEach);
     ASSERT_EQ(got.size(), 2u * kLinesEach);
-    std::vector<std::string> wanted;
-    for (const char writer : {'a', 'b'}) {
-        for (int number = 0; number < kLinesEach; ++number) {
-            wanted.push_back(lineOf(writer, number));
-        }
-    }
     std::sort(got.begin(), got.end());
     std::sort(wanted.begin(), wanted.end());
     EXPECT_EQ(got, wanted);
