@@ -38,9 +38,8 @@ std::string described(const CliOptions& options) {
            (options.json ? " --json" : "");
 }
 
-// Line settings and ports; --device maps the chosen port wherever it stands, except with
-// find, where each one is a device to search; values after "="; after "--" nothing is an
-// option, not even --help, and a lone "-" is an operand.
+// --device maps the chosen port, but with find each one is a device to search; after "--"
+// nothing is an option, not even --help.
 TEST(CliOptions, LineSettingsPortsValuesAfterEqualsAndOperandsAfterTheEndOfOptions) {
     const std::string line = " baud=9600 parity=E data=8 stop=1";
     const std::pair<std::vector<std::string>, std::string> cases[] = {

@@ -31,10 +31,8 @@ struct CliRun {
     std::string err;
 };
 
-// dravolin-cli as a script would run it, against the simulated programmer: what only the
-// program does (exit codes, its output, options, signals, the files it writes or refuses),
-// one case of each kind. The machine's tables, the exchange over the line and the window
-// hold the rest.
+// dravolin-cli as a script runs it against the simulated programmer: what only the program
+// does, one case of each kind; the machine's tables, the line and the window hold the rest.
 class CliProgram : public ::testing::Test {
 protected:
     // The settings, state and lock folders of this test alone, and no locale's language.
@@ -255,8 +253,7 @@ TEST_F(CliProgram, EveryExchangeIsLoggedLogPrintsTheLastLinesAndTheTraceGoesWher
     EXPECT_EQ(refused.out, "");
 }
 
-// A usage error exits with 2, help and version with 0; a write error on standard output
-// (a full disk, or a closed pipe, which is no signal to die of) fails with 1 and a message.
+// A write error on standard output, a closed pipe's too, fails with 1 and a message.
 TEST_F(CliProgram, UsageHelpVersionAndAWriteErrorOnStandardOutput) {
     CliRun run = cli({"--baud", "1200", "list"}, false);
     EXPECT_EQ(run.exitCode, 2);

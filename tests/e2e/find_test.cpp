@@ -34,8 +34,6 @@ protected:
     TestFolder locks;
 };
 
-// Locked and busy devices are passed over with their reason, and the programmer is found
-// behind them.
 TEST_F(FindTest, LockedAndBusyDevicesAreSkippedAndTheProgrammerFoundBehindThem) {
     TestFolder files;
     files.write("A.tiv", tagDataFile("data"));

@@ -46,9 +46,8 @@ protected:
     std::vector<FilledText> warnings;
 };
 
-// Each exchange is one line of the log with what it did and how it ended. The trace of the
-// first, a whole receive, holds the same frames in the same order as the programmer's own:
-// the programmer writes a reply as one line; the PC receives it in runs.
+// The trace of a whole receive holds the programmer's own frames in order, though the PC
+// receives each reply in runs where the programmer writes it as one line.
 TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersOwn) {
     const std::string content = tagDataFile(std::string(2000, 'x'));
     programmer.write("TAG00001.tiv", content);

@@ -2,13 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "support/test_folder.h"
 
 namespace dravolin {
 namespace {
+
+using test::bytesOf;
 
 // ---- Replies as the programmer sends them
 
@@ -19,10 +25,6 @@ Bytes status(char letter) {
 Bytes withCheckByte(Bytes reply) {
     reply.push_back(xorOf(reply));
     return reply;
-}
-
-Bytes bytesOf(const std::string& text) {
-    return Bytes(text.begin(), text.end());
 }
 
 Bytes directoryHeader(const std::string& count) {
@@ -44,18 +46,7 @@ Bytes fileHeader(const std::string& length) {
 
 // A tag-data file of `length` data bytes.
 Bytes tagFile(int length) {
-    std::string file = "TR01" + std::to_string(10000 + length).substr(1);
-    for (int i = 0; i < length; ++i) {
-        file.push_back(static_cast<char>('a' + i % 26));
-    }
-    return bytesOf(file);
-}
-
-DeviceNameField nameField(const std::string& name) {
-    DeviceNameField field{};
-    field.fill(' ');
-    std::copy(name.begin(), name.end(), field.begin());
-    return field;
+    return bytesOf(test::tagDataFile(std::string(length, 'd')));
 }
 
 // ---- Events in, actions out, as words
@@ -279,7 +270,7 @@ TEST(ExchangeMachine, FetchTableEveryReplyTimeOutCancelHangUpAndSave) {
          {"header", then(toFetch, {ok}), listing + toHeader},
          {"data", then(toFetch, {ok, header}), listing + data}});
     ExchangeRequest direct = requestOf(ExchangeRequest::Kind::Fetch, kLine, "/b/TAG00001.tiv");
-    direct.name = nameField("TAG00001");
+    std::ranges::copy(std::string_view("TAG00001"), direct.name.begin());
     direct.keepExisting = true;
     checkTable(direct, {{"a run's fetch, keeping what exists",
                          {ok, rx(reply), saved},
