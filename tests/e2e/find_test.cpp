@@ -97,8 +97,7 @@ TEST(FindConsoleTest, TheConsolesOfTheSystemAreNamedFromSysfsAndProcAndNeverTrie
     const PortScanner scanner(root.path());
     const SearchCandidates candidates(scanner, root.path().string());
     EXPECT_EQ(candidates.consoleNames(), (std::set<std::string>{"tty0", "ttyS0", "ttyUSB3"}));
-    const std::vector<SearchCandidate> named = candidates.named({"/dev/ttyS0", "/dev/ttyUSB3"});
-    for (const SearchCandidate& candidate : named) {
+    for (const SearchCandidate& candidate : candidates.named({"/dev/ttyS0", "/dev/ttyUSB3"})) {
         ASSERT_TRUE(candidate.skipped) << candidate.devicePath;
         EXPECT_EQ(candidate.skipped->id, TextId::FindSkippedConsole);
     }

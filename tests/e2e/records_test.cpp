@@ -97,7 +97,6 @@ TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersO
     }
     EXPECT_EQ(ours, theirs);
     ASSERT_EQ(ours.size(), 8u);  // directory and fetch: command, go-ahead, each answered
-    EXPECT_EQ(ours[0], "PC>DEV 44 44");
     EXPECT_GT(runs, ours.size() / 2) << "the file reply should have come in several runs";
     EXPECT_NE(text.find("-- link opened; input and output purged"), std::string::npos);
     EXPECT_NE(text.find("-- outcome 0 after "), std::string::npos);
@@ -132,32 +131,27 @@ TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersO
     for (const std::string& line : logLines) {
         lines.push_back(fieldsOf(line));
     }
-    const Fields& got = lines[0];
-    EXPECT_EQ(got.at("program"), "test-program");
-    EXPECT_EQ(got.at("function"), "get");
-    EXPECT_EQ(got.at("device"), firstDevice);
-    EXPECT_EQ(got.at("line"), "9600,E,8,1");
-    EXPECT_EQ(got.at("pc"), pcFile("saved.tiv"));
-    EXPECT_EQ(got.at("name"), "TAG00001");
-    EXPECT_EQ(got.at("bytes"), std::to_string(content.size()));
-    EXPECT_EQ(got.at("outcome"), "0");
-    EXPECT_EQ(got.at("time").size(), std::string("2026-12-07T09:15:02.481+01:00").size());
-    EXPECT_GT(std::stod(got.at("duration")), 0.0);
-
-    EXPECT_EQ(lines[1].at("function"), "put");
-    EXPECT_EQ(lines[1].at("pc"), pcFile("missing.tiv"));
-    EXPECT_EQ(lines[1].at("outcome"), "D");
-    EXPECT_EQ(lines[1].at("bytes"), "0");
-
-    EXPECT_EQ(lines[2].at("function"), "list");
-    EXPECT_EQ(lines[2].at("outcome"), "cancelled");
-    EXPECT_EQ(lines[2].at("pc"), "");
-
-    EXPECT_EQ(lines[3].at("outcome"), "R");
-    EXPECT_EQ(lines[3].at("name"), "TAG00001");
-    EXPECT_EQ(lines[3].at("bytes"), "0");  // the file's size never came
-    EXPECT_EQ(lines[4].at("outcome"), "cancelled");
-    EXPECT_EQ(lines[4].at("bytes"), "2008");
+    const auto expectFields = [&lines](std::size_t index, const Fields& wanted) {
+        for (const auto& [key, value] : wanted) {
+            EXPECT_EQ(lines[index].at(key), value) << "line " << index << ", " << key;
+        }
+    };
+    expectFields(0, {{"program", "test-program"},
+                     {"function", "get"},
+                     {"device", firstDevice},
+                     {"line", "9600,E,8,1"},
+                     {"pc", pcFile("saved.tiv")},
+                     {"name", "TAG00001"},
+                     {"bytes", std::to_string(content.size())},
+                     {"outcome", "0"}});
+    EXPECT_EQ(lines[0].at("time").size(), std::string("2026-12-07T09:15:02.481+01:00").size());
+    EXPECT_GT(std::stod(lines[0].at("duration")), 0.0);
+    expectFields(
+        1, {{"function", "put"}, {"pc", pcFile("missing.tiv")}, {"outcome", "D"}, {"bytes", "0"}});
+    expectFields(2, {{"function", "list"}, {"outcome", "cancelled"}, {"pc", ""}});
+    // The refused fetch's size never came.
+    expectFields(3, {{"outcome", "R"}, {"name", "TAG00001"}, {"bytes", "0"}});
+    expectFields(4, {{"outcome", "cancelled"}, {"bytes", "2008"}});
     EXPECT_FALSE(pc.holds("cancelled.tiv"));
     EXPECT_TRUE(warnings.empty());
 }

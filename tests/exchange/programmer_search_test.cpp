@@ -67,9 +67,7 @@ TEST(SearchOrderTest, SavedThenDefaultsThenOneChangeBeforeTwoAndThreeEachSetting
         const std::vector<LineSettings> order = searchOrder(saved);
         ASSERT_EQ(order.size(), 24u);
         EXPECT_EQ(order[0], saved);
-        const LineSettings second =
-            saved == kDefaultLine ? LineSettings{9600, 'E', 2} : kDefaultLine;
-        EXPECT_EQ(order[1], second);
+        EXPECT_EQ(order[1], (saved == kDefaultLine ? LineSettings{9600, 'E', 2} : kDefaultLine));
         std::set<std::string> seen;
         int lastChanges = 0;
         for (std::size_t i = 0; i < order.size(); ++i) {

