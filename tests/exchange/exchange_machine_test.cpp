@@ -134,8 +134,8 @@ struct Row {
 
 const LineTiming kLine{9600, 'E', 1};
 
-std::string run(ExchangeMachine& machine, const ExchangeRequest& request,
-                const std::vector<Event>& events) {
+std::string run(const ExchangeRequest& request, const std::vector<Event>& events) {
+    ExchangeMachine machine;
     std::string words;
     auto note = [&words](const MachineActions& actions) {
         for (const MachineAction& action : actions) {
@@ -174,18 +174,13 @@ void checkTable(const ExchangeRequest& request, std::vector<Row> rows,
     }
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        ExchangeMachine machine;
-        EXPECT_EQ(run(machine, request, row.events), row.actions);
+        EXPECT_EQ(run(request, row.events), row.actions);
     }
 }
 
 ExchangeRequest requestOf(ExchangeRequest::Kind kind, const LineTiming& line = kLine,
                           const std::string& path = "") {
-    ExchangeRequest request;
-    request.kind = kind;
-    request.line = line;
-    request.path = path;
-    return request;
+    return {.kind = kind, .line = line, .path = path};
 }
 
 const Event ok = rx(status('0'));
