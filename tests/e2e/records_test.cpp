@@ -127,13 +127,10 @@ TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersO
     std::vector<std::string> logLines;
     ASSERT_TRUE(TransferLog::lastLines(logPath(), 100, logLines, error)) << error;
     ASSERT_EQ(logLines.size(), 5u);
-    std::vector<Fields> lines;
-    for (const std::string& line : logLines) {
-        lines.push_back(fieldsOf(line));
-    }
-    const auto expectFields = [&lines](std::size_t index, const Fields& wanted) {
+    const auto expectFields = [&logLines](std::size_t index, const Fields& wanted) {
+        const Fields logged = fieldsOf(logLines[index]);
         for (const auto& [key, value] : wanted) {
-            EXPECT_EQ(lines[index].at(key), value) << "line " << index << ", " << key;
+            EXPECT_EQ(logged.at(key), value) << "line " << index << ", " << key;
         }
     };
     expectFields(0, {{"program", "test-program"},
@@ -144,8 +141,9 @@ TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersO
                      {"name", "TAG00001"},
                      {"bytes", std::to_string(content.size())},
                      {"outcome", "0"}});
-    EXPECT_EQ(lines[0].at("time").size(), std::string("2026-12-07T09:15:02.481+01:00").size());
-    EXPECT_GT(std::stod(lines[0].at("duration")), 0.0);
+    const Fields first = fieldsOf(logLines[0]);
+    EXPECT_EQ(first.at("time").size(), std::string("2026-12-07T09:15:02.481+01:00").size());
+    EXPECT_GT(std::stod(first.at("duration")), 0.0);
     expectFields(
         1, {{"function", "put"}, {"pc", pcFile("missing.tiv")}, {"outcome", "D"}, {"bytes", "0"}});
     expectFields(2, {{"function", "list"}, {"outcome", "cancelled"}, {"pc", ""}});
