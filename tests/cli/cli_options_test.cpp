@@ -38,8 +38,7 @@ std::string described(const CliOptions& options) {
            (options.json ? " --json" : "");
 }
 
-// --device maps the chosen port, but with find each one is a device to search; after "--"
-// nothing is an option, not even --help.
+// --device maps the port, or with find names a device; after "--" nothing is an option.
 TEST(CliOptions, LineSettingsPortsValuesAfterEqualsAndOperandsAfterTheEndOfOptions) {
     const std::string line = " baud=9600 parity=E data=8 stop=1";
     const std::pair<std::vector<std::string>, std::string> cases[] = {

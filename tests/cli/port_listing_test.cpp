@@ -19,8 +19,7 @@ using test::FakeMachine;
 
 const std::string kById = "usb-Kestrel_KS-10_K0042-if00-port0";
 
-// The adapter by its stable name for Com 2, one unplugged for Com 3, a pseudo-terminal for
-// Com 4; Com 1 keeps its default.
+// Com 2 the adapter by its stable name, 3 one unplugged, 4 a pseudo-terminal, 1 its default.
 TEST(PortListing, OneDeviceALineWithTheComPortsThatStandForItOrAsJson) {
     FakeMachine machine;
     machine.addUsb({.name = "ttyUSB0",

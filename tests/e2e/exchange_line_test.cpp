@@ -29,8 +29,7 @@ TEST_F(OverTheLine, BytesFromBeforeAFrameNeverAnswerIt) {
     ports.plan.noiseAfter = 2 + 16 + 16 + 1;
     view.whenListShown = [&] {
         EXPECT_TRUE(sleepUntil([&] { return ports.latest().noiseRead(); }));
-        // The monitor thread hands them over a few microseconds after reading them; with
-        // this margin they are surely on their way before the link closes.
+        // A margin for the monitor thread to hand them over before the link closes.
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         ports.plan = PortPlan{};  // the fetch has a quiet line
     };
@@ -48,8 +47,7 @@ TEST_F(OverTheLine, BytesFromBeforeAFrameNeverAnswerIt) {
     EXPECT_EQ(pc.read("saved.tiv"), content);
 }
 
-// A name the operator did not choose must be a new file: one made at that path while the
-// file was on its way stays as it is.
+// A name the operator did not choose may only be new: a file made there meanwhile stays.
 TEST_F(OverTheLine, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
     const std::string data = "twelve bytes";
     programmer.write("TAG00001.tiv", tagDataFile(data));
@@ -69,8 +67,7 @@ TEST_F(OverTheLine, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
     EXPECT_EQ(pc.listing(), "new.tiv");
 }
 
-// Framing errors, or noise that cannot be a reply, name the line settings as the cause;
-// silence names none.
+// Framing errors or noise for a reply name the line settings as the cause; silence none.
 TEST_F(OverTheLine, ErrorsOnTheLineOrNoiseForAReplyAddTheLineSettingsAsCause) {
     const std::string cause = MessageCatalog(Language::English).lookup(TextId::LineSettingsDiffer);
     simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);

@@ -51,8 +51,7 @@ TEST_F(FindTest, LockedAndBusyDevicesAreSkippedAndTheProgrammerFoundBehindThem) 
     const std::string pid = std::to_string(::getppid());
     locks.write(PortLock::lockFileName(lockedLine.devicePath()),
                 std::string(10 - pid.size(), ' ') + pid + "\n");
-    // Busy: another program has it open exclusively (as terminal programs do, with flock),
-    // without a lock file.
+    // Busy: another program holds it with flock, as terminal programs do, and no lock file.
     PtyPair busyLine;
     const UniqueFd holder(::open(busyLine.devicePath().c_str(), O_RDWR | O_NOCTTY));
     ASSERT_EQ(::flock(holder.get(), LOCK_EX | LOCK_NB), 0);

@@ -106,8 +106,7 @@ TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersO
     start(Exchange::kReceiveFunction);
     exchange->cancel();  // at the choice
 
-    // A refused fetch, then a cancel mid-transfer; the records go before the exchange they
-    // watch.
+    // A refused fetch, then a cancel mid-transfer; records go before the exchange they watch.
     records.reset();
     restartWith([](SimulatorOptions& options) { options.answers[DeviceCommand::Fetch] = 'R'; });
     startRecording();

@@ -124,8 +124,7 @@ std::string word(const MachineAction& action) {
     return "?";
 }
 
-// A row: the events fed after the start and the words of every action but progress, in
-// order, with ", " between them.
+// A row: the events fed after the start, and the words of every action but progress.
 struct Row {
     std::string name;
     std::vector<Event> events;
@@ -160,8 +159,7 @@ std::vector<Event> then(std::vector<Event> head, const std::vector<Event>& rest)
 const std::string kEnds = ", disarm, close, end ";
 const std::string kSilence = ", close, end N timeout";
 
-// The rows, and silence, a cancel and a hang-up in each of the `waits` (rows that reach an
-// exchange waiting for a reply).
+// The rows, and silence, a cancel and a hang-up in each of the `waits`.
 void checkTable(const ExchangeRequest& request, std::vector<Row> rows,
                 const std::vector<Row>& waits = {}) {
     for (const Row& wait : waits) {
@@ -309,8 +307,7 @@ TEST(ExchangeMachine, SendTableEveryReplyTimeOutCancelHangUpAndFile) {
 
 // ---- Waits and progress
 
-// What the actions of these calls carry: each armed wait's milliseconds, or each progress
-// report's bytes done and total.
+// Each armed wait's milliseconds, or each progress report's done and total, in these calls.
 std::vector<long> numbersIn(MachineAction::Kind kind, std::initializer_list<MachineActions> calls) {
     std::vector<long> numbers;
     for (const MachineActions& actions : calls) {

@@ -12,8 +12,7 @@
 namespace dravolin {
 namespace {
 
-// Answers each try from a table (silence where it has no row), at once or, from a chosen
-// try on, only when the test says so.
+// Answers each try from its table (silence where it has no row); try `holdAt` waits for a cancel.
 class FakeLineTry : public LineTry {
 public:
     void start(const TryRequest& request, Done done) override {

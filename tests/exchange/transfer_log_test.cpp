@@ -28,8 +28,7 @@ TEST(TransferLogLine, NamesWithTabsLineBreaksAndBackslashesStayInTheirField) {
     record.outcome = '\x01';
     record.duration = std::chrono::milliseconds(1923);
 
-    // The device path escaped, the PC's path with its UTF-8 letters, the device's name in
-    // Latin-1 without its trailing spaces; each field after the line's time.
+    // The device path escaped, the PC's in UTF-8, the device's name in Latin-1 and trimmed.
     const std::string line = TransferLog::formatLine("dravolin", record);
     EXPECT_EQ(line.substr(line.find('\t')),
               "\tprogram=dravolin\tfunction=put\tdevice=/dev/ttyUSB\\xc2\\x9b0\tline=57600,N,8,2"
