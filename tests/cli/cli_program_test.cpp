@@ -59,8 +59,7 @@ protected:
         return run(withDevice ? device() + arguments : arguments);
     }
 
-    // The program with these arguments; standard output to `outputFile` when given, or to a
-    // pipe whose reader has already gone (as when a script's `| head -1` ends first).
+    // Standard output to `outputFile` when given, or to a pipe whose reader has gone (`| head`).
     CliRun run(const QStringList& arguments, const QString& outputFile = {},
                bool closedPipe = false) {
         QProcess process;
@@ -197,8 +196,7 @@ TEST_F(CliProgram, ListGetAndPutSayWhatTheyDidAndRefuseWhatTheyMustNot) {
               "FUNG.tiv TAG00001.tiv b.tiv");
 }
 
-// The transfer log and the protocol trace of dravolin-cli. How a log or trace file rotates is
-// the transfer log's own test (one rotating file serves both).
+// A log or trace file's rotation is the transfer log's own test (one rotating file serves both).
 TEST_F(CliProgram, EveryExchangeIsLoggedLogPrintsTheLastLinesAndTheTraceGoesWhereAsked) {
     programmer.write("TAG00001.tiv", tagDataFile("payload"));
     startProgrammer();
@@ -301,8 +299,7 @@ TEST_F(CliProgram, SavedSettingsAreUsedUnlessTheOptionsSayOtherwise) {
     EXPECT_EQ(QString::fromStdString(run.err).count("is damaged"), 1) << run.err;
 }
 
-// Any user can name a process with escape sequences and plant a lock naming it: the name
-// reaches the terminal escaped.
+// Any user can plant a lock naming a process named with escape sequences: it is shown escaped.
 TEST_F(CliProgram, ABusyPortNamesItsHolderEscaped) {
     startProgrammer();
     const std::string hostile = "\x1b]0;x\a\x1b[2J";

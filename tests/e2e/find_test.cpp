@@ -1,5 +1,4 @@
-// The search over real pseudo-terminals, for what its tables cannot show; the system's consoles
-// come from a made-up sysfs and proc, so that a real search never gets near a console.
+// The search over pseudo-terminals; consoles from a made-up sysfs and proc, never the real ones.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
