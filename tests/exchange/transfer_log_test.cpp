@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
