@@ -128,9 +128,6 @@ TEST(CliOptions, SavedSettingsAreTheStartAndEachOptionGivenOverridesThem) {
         << error;
     EXPECT_EQ(described(other),
               "list COM4 baud=38400 parity=O data=8 stop=2 COM3=/dev/ttyUSB0 COM4=/dev/pts/3");
-
-    EXPECT_TRUE(parse({"list"}).options.useSavedSettings);
-    EXPECT_FALSE(parse({"--no-saved-settings", "list"}).options.useSavedSettings);
 }
 
 }  // namespace
