@@ -36,14 +36,14 @@ TEST(PortListing, OneDeviceALineWithTheComPortsThatStandForItOrAsJson) {
     map.map(2, "/dev/serial/by-id/" + kById);
     map.map(3, "/dev/ttyUSB9");
     map.map(4, "/dev/pts/5");
-    const std::string text = portsAsText(listPorts(PortScanner(machine.root()), map));
-    EXPECT_EQ(text, "/dev/ttyUSB0\t/dev/serial/by-id/" + kById +
-                        "\tKestrel KS-10\\x09serial\\x1b\\xc2\\x9b"
-                        "2J\\x7f, serial number K0042\tCOM2\n"
-                        "/dev/ttyS0\t-\tbuilt-in serial port at I/O 0x3F8\tCOM1\n"
-                        "/dev/ttyS1\t-\tbuilt-in serial port, probably absent (no UART found)\t-\n"
-                        "/dev/ttyUSB9\t-\tmissing\tCOM3\n"
-                        "/dev/pts/5\t-\tpseudo-terminal\tCOM4\n");
+    EXPECT_EQ(portsAsText(listPorts(PortScanner(machine.root()), map)),
+              "/dev/ttyUSB0\t/dev/serial/by-id/" + kById +
+                  "\tKestrel KS-10\\x09serial\\x1b\\xc2\\x9b"
+                  "2J\\x7f, serial number K0042\tCOM2\n"
+                  "/dev/ttyS0\t-\tbuilt-in serial port at I/O 0x3F8\tCOM1\n"
+                  "/dev/ttyS1\t-\tbuilt-in serial port, probably absent (no UART found)\t-\n"
+                  "/dev/ttyUSB9\t-\tmissing\tCOM3\n"
+                  "/dev/pts/5\t-\tpseudo-terminal\tCOM4\n");
 
     // JSON holds the same for scripts.
     map.map(1, "/dev/pts/5");  // two Com ports for one device
