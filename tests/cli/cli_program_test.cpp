@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -19,16 +20,19 @@
 namespace dravolin::test {
 namespace {
 
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
 struct CliRun {
     int exitCode = -1;
     std::string out;
     std::string err;
 };
 
-// dravolin-cli as a script would run it, against the simulated programmer: what only the
-// program does (exit codes, its output, options, signals, the files it writes or refuses),
-// one case of each kind. The machine's tables, the exchange over the line and the window
-// hold the rest.
+// dravolin-cli as a script runs it against the simulated programmer: what only the program
+// does, one case of each kind; the machine's tables, the line and the window hold the rest.
 class CliProgram : public ::testing::Test {
 protected:
     // The settings, state and lock folders of this test alone, and no locale's language.
@@ -55,8 +59,7 @@ protected:
         return run(withDevice ? device() + arguments : arguments);
     }
 
-    // The program with these arguments; standard output to `outputFile` when given, or to a
-    // pipe whose reader has already gone (as when a script's `| head -1` ends first).
+    // Standard output to `outputFile` when given, or to a pipe whose reader has gone (`| head`).
     CliRun run(const QStringList& arguments, const QString& outputFile = {},
                bool closedPipe = false) {
         QProcess process;
@@ -102,11 +105,6 @@ protected:
         }
         EXPECT_EQ(sim->receivedFrames().size(), frames);
         return process.state() != QProcess::NotRunning && sim->receivedFrames().size() == frames;
-    }
-
-    void saveSettings(const std::string& content) {
-        std::filesystem::create_directories(config.path() / "dravolin");
-        config.write("dravolin/dravolin.conf", content);
     }
 
     TestFolder programmer;
@@ -198,12 +196,10 @@ TEST_F(CliProgram, ListGetAndPutSayWhatTheyDidAndRefuseWhatTheyMustNot) {
               "FUNG.tiv TAG00001.tiv b.tiv");
 }
 
-// The transfer log and the protocol trace of dravolin-cli. How a log or trace file rotates is
-// the transfer log's own test (one rotating file serves both).
+// A log or trace file's rotation is the transfer log's own test (one rotating file serves both).
 TEST_F(CliProgram, EveryExchangeIsLoggedLogPrintsTheLastLinesAndTheTraceGoesWhereAsked) {
     programmer.write("TAG00001.tiv", tagDataFile("payload"));
     startProgrammer();
-    EXPECT_EQ(cli({"list"}).exitCode, 0);
     // Refused after the listing, because the file is there: the listing is still logged.
     pc.write("TAG00001.tiv", "mine");
     EXPECT_EQ(cli({"get", "TAG00001"}).exitCode, 2);
@@ -213,35 +209,28 @@ TEST_F(CliProgram, EveryExchangeIsLoggedLogPrintsTheLastLinesAndTheTraceGoesWher
     const CliRun all = cli({"log"}, false);
     EXPECT_EQ(all.exitCode, 0) << all.err;
     EXPECT_EQ(all.err, "");
+    const QStringList lines = QString::fromStdString(all.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << all.out;
+    EXPECT_THAT(lines[0].toStdString(),
+                AllOf(HasSubstr("\tfunction=list\t"), HasSubstr("\toutcome=0\t")));
+    EXPECT_THAT(lines[1].toStdString(), AllOf(HasSubstr("\tprogram=dravolin-cli\tfunction=get\t"),
+                                              HasSubstr("\tname=TAG00001\tbytes=15\toutcome=0\t")));
+    EXPECT_THAT(lines[2].toStdString(),
+                AllOf(HasSubstr("\tfunction=list\t"), HasSubstr("\toutcome=R\t")));
     const CliRun last = cli({"log", "-n", "2"}, false);
-    ASSERT_EQ(last.exitCode, 0) << last.err;
-    const QStringList lines = QString::fromStdString(last.out).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 2) << last.out;
-    EXPECT_TRUE(all.out.ends_with(last.out));
-    const QStringList allLines = QString::fromStdString(all.out).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(allLines.size(), 4) << all.out;
-    EXPECT_TRUE(allLines[1].contains("\tfunction=list\t")) << allLines[1].toStdString();
-    EXPECT_TRUE(allLines[1].contains("\toutcome=0\t")) << allLines[1].toStdString();
-    EXPECT_TRUE(lines[0].contains("\tprogram=dravolin-cli\tfunction=get\t"))
-        << lines[0].toStdString();
-    EXPECT_TRUE(lines[0].contains("\tname=TAG00001\tbytes=15\toutcome=0\t"))
-        << lines[0].toStdString();
-    EXPECT_TRUE(lines[1].contains("\tfunction=list\t")) << lines[1].toStdString();
-    EXPECT_TRUE(lines[1].contains("\toutcome=R\t")) << lines[1].toStdString();
+    EXPECT_EQ(last.exitCode, 0) << last.err;
+    EXPECT_EQ(last.out, (lines[1] + '\n' + lines[2] + '\n').toStdString());
 
     const CliRun toErr = cli({"--trace", "list"});
     EXPECT_EQ(toErr.exitCode, 0) << toErr.err;
-    EXPECT_NE(toErr.err.find(" PC>DEV 44 44\n"), std::string::npos) << toErr.err;
-    EXPECT_NE(toErr.err.find(" DEV>PC 30 30\n"), std::string::npos) << toErr.err;
+    EXPECT_THAT(toErr.err, AllOf(HasSubstr(" PC>DEV 44 44\n"), HasSubstr(" DEV>PC 30 30\n")));
 
     pc.write("trace.txt", "kept\n");
     const CliRun toFile = cli({"--trace=trace.txt", "get", "TAG00001", "-o", "traced.tiv"});
     EXPECT_EQ(toFile.exitCode, 0) << toFile.err;
-    EXPECT_EQ(toFile.err.find("PC>DEV"), std::string::npos) << toFile.err;
-    const std::string traced = pc.read("trace.txt");
-    EXPECT_TRUE(traced.starts_with("kept\n"));
-    EXPECT_NE(traced.find(" PC>DEV 47 54 41 47 30 30 30 30 31"), std::string::npos) << traced;
-    EXPECT_NE(traced.find("-- outcome 0 after"), std::string::npos) << traced;
+    EXPECT_THAT(toFile.err, Not(HasSubstr("PC>DEV")));
+    EXPECT_THAT(pc.read("trace.txt"),
+                AllOf(StartsWith("kept\n"), HasSubstr(" PC>DEV 47 54 41 47 30 30 30 30 31")));
 
     // One that cannot be written is warned of once, and the exchange goes on.
     const CliRun unwritten = cli({"--trace=/dev/full", "get", "TAG00001", "-o", "full.tiv"});
@@ -255,22 +244,19 @@ TEST_F(CliProgram, EveryExchangeIsLoggedLogPrintsTheLastLinesAndTheTraceGoesWher
 
     const CliRun refused = cli({"--trace=no-such-folder/trace.txt", "list"});
     EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_NE(refused.err.find("cannot write the protocol trace to no-such-folder/trace.txt: "),
-              std::string::npos)
-        << refused.err;
+    EXPECT_THAT(refused.err,
+                HasSubstr("cannot write the protocol trace to no-such-folder/trace.txt: "));
     EXPECT_EQ(refused.out, "");
 }
 
-// A usage error exits with 2, help and version with 0; a write error on standard output
-// (a full disk, or a closed pipe, which is no signal to die of) fails with 1 and a message.
+// A write error on standard output, a closed pipe's too, fails with 1 and a message.
 TEST_F(CliProgram, UsageHelpVersionAndAWriteErrorOnStandardOutput) {
     CliRun run = cli({"--baud", "1200", "list"}, false);
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("usage: dravolin-cli"), std::string::npos);
-    EXPECT_EQ(cli({}, false).exitCode, 2);
+    EXPECT_THAT(run.err, HasSubstr("usage: dravolin-cli"));
     run = cli({"--help"}, false);
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.out.find("\\xHH"), std::string::npos) << "the escaped form is explained";
+    EXPECT_THAT(run.out, HasSubstr("\\xHH")) << "the escaped form is explained";
     run = cli({"--version"}, false);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "dravolin-cli " DRAVOLIN_VERSION "\n");
@@ -281,13 +267,10 @@ TEST_F(CliProgram, UsageHelpVersionAndAWriteErrorOnStandardOutput) {
          {device() + QStringList{"list"}, QStringList{"--help"}, QStringList{"--version"}}) {
         run = this->run(arguments, "/dev/full");
         EXPECT_EQ(run.exitCode, 1) << arguments.join(' ').toStdString();
-        EXPECT_NE(run.err.find("cannot write to standard output: No space left on device"),
-                  std::string::npos)
-            << run.err;
+        EXPECT_THAT(run.err, HasSubstr("cannot write to standard output: No space left on device"));
         const CliRun piped = this->run(arguments, {}, true);
         EXPECT_EQ(piped.exitCode, 1) << piped.err;
-        EXPECT_NE(piped.err.find("cannot write to standard output: Broken pipe"), std::string::npos)
-            << piped.err;
+        EXPECT_THAT(piped.err, HasSubstr("cannot write to standard output: Broken pipe"));
     }
 }
 
@@ -295,46 +278,40 @@ TEST_F(CliProgram, UsageHelpVersionAndAWriteErrorOnStandardOutput) {
 TEST_F(CliProgram, SavedSettingsAreUsedUnlessTheOptionsSayOtherwise) {
     programmer.write("TAG00001.tiv", tagDataFile("a"));
     startProgrammer();
-    saveSettings("[line]\nport=2\nbaud=19200\n[ports]\ncom2=" + sim->devicePath() + "\n");
+    std::filesystem::create_directories(config.path() / "dravolin");
+    config.write("dravolin/dravolin.conf",
+                 "[line]\nport=2\nbaud=19200\n[ports]\ncom2=" + sim->devicePath() + "\n");
     CliRun run = cli({"list"}, false);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "TAG00001\n");
     run = cli({"ports"}, false);
-    EXPECT_NE(run.out.find(sim->devicePath() + "\t-\tpseudo-terminal\tCOM2"), std::string::npos)
-        << run.out;
+    EXPECT_THAT(run.out, HasSubstr(sim->devicePath() + "\t-\tpseudo-terminal\tCOM2"));
 
     run = cli({"--no-saved-settings", "ports"}, false);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out.find(sim->devicePath()), std::string::npos) << run.out;
+    EXPECT_THAT(run.out, Not(HasSubstr(sim->devicePath())));
 
     // A damaged file gives one warning.
-    saveSettings("[line\n\x01\x02\n");
+    config.write("dravolin/dravolin.conf", "[line\n\x01\x02\n");
     run = cli({"list"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    const std::size_t first = run.err.find("is damaged");
-    EXPECT_NE(first, std::string::npos) << run.err;
-    EXPECT_EQ(run.err.find("is damaged", first + 1), std::string::npos) << run.err;
+    EXPECT_EQ(QString::fromStdString(run.err).count("is damaged"), 1) << run.err;
 }
 
-// Any user can name a process with escape sequences and plant a lock naming it: the name
-// reaches the terminal escaped.
+// Any user can plant a lock naming a process named with escape sequences: it is shown escaped.
 TEST_F(CliProgram, ABusyPortNamesItsHolderEscaped) {
     startProgrammer();
     const std::string hostile = "\x1b]0;x\a\x1b[2J";
     std::filesystem::create_symlink("/bin/sleep", pc.path() / hostile);
     ChildProcess holder({(pc.path() / hostile).string(), "600"});
-    const std::string lockName = PortLock::lockFileName(sim->devicePath());
-    locks.write(lockName, std::string(10 - std::to_string(holder.pid()).size(), ' ') +
-                              std::to_string(holder.pid()) + "\n");
+    const std::string pid = std::to_string(holder.pid());
+    locks.write(PortLock::lockFileName(sim->devicePath()),
+                std::string(10 - pid.size(), ' ') + pid + "\n");
     CliRun run = cli({"list"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("dravolin-cli: " + sim->devicePath() +
-                           " is busy: in use by \\x1b]0;x\\x07\\x1b[2J (pid " +
-                           std::to_string(holder.pid()) +
-                           ")\n"
-                           "dravolin-cli: N: "),
-              std::string::npos)
-        << run.err;
+    EXPECT_THAT(run.err, HasSubstr("dravolin-cli: " + sim->devicePath() +
+                                   " is busy: in use by \\x1b]0;x\\x07\\x1b[2J (pid " + pid +
+                                   ")\ndravolin-cli: N: "));
     EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
     EXPECT_TRUE(sim->receivedFrames().empty());
 }

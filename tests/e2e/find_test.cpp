@@ -1,7 +1,4 @@
-// The search for the programmer over real pseudo-terminals, for what the search's tables
-// cannot show: locked and busy devices passed over. The device's settings and the locks given
-// back are the serial suites' (the search's tries open and close the same port). The system's
-// consoles come from a made-up sysfs and proc: a real search never gets near a console.
+// The search over pseudo-terminals; consoles from a made-up sysfs and proc, never the real ones.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -11,7 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <optional>
 
 #include "exchange/programmer_search.h"
@@ -31,67 +27,47 @@ namespace {
 
 class FindTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ::setenv("DRAVOLIN_LOCK_DIR", locks.path().c_str(), 1);
-        for (const char* name : {"A.tiv", "B.tiv"}) {
-            files.write(name, tagDataFile("data"));
-        }
-    }
+    void SetUp() override { ::setenv("DRAVOLIN_LOCK_DIR", locks.path().c_str(), 1); }
     void TearDown() override { ::unsetenv("DRAVOLIN_LOCK_DIR"); }
 
-    std::string startProgrammer(const std::function<void(SimulatorOptions&)>& setUp) {
-        SimulatorOptions options;
-        options.files = files.path();
-        options.log = [](const std::string&) {};
-        setUp(options);
-        programmer = std::make_unique<SimulatedProgrammer>(options);
-        std::string error;
-        EXPECT_TRUE(programmer->start(error)) << error;
-        return programmer->devicePath();
-    }
-
-    // Runs the search to its end on the event loop, keeping its last progress report.
-    SearchResult search(std::vector<SearchCandidate> candidates, std::vector<LineSettings> order) {
-        ProgrammerSearch finder(lineTry, std::move(candidates), std::move(order));
-        finder.onProgress([this](const SearchProgress& step) { lastProgress = step; });
-        std::optional<SearchResult> result;
-        finder.onFinished([&result](const SearchResult& ended) { result = ended; });
-        finder.start();
-        EXPECT_TRUE(waitUntil([&result] { return result.has_value(); }, 120000));
-        return result.value_or(SearchResult{});
-    }
-
-    std::vector<SearchCandidate> named(const std::vector<std::string>& paths) const {
-        return SearchCandidates(PortScanner(), locks.path().string()).named(paths);
-    }
-
-    TestFolder files;
     TestFolder locks;
-    RecordingPresenter warnings;
-    SerialLineTry lineTry{warnings};
-    std::unique_ptr<SimulatedProgrammer> programmer;
-    SearchProgress lastProgress;
 };
 
-// Locked and busy devices are passed over with their reason, and the programmer is found
-// behind them.
 TEST_F(FindTest, LockedAndBusyDevicesAreSkippedAndTheProgrammerFoundBehindThem) {
-    const std::string device = startProgrammer([](SimulatorOptions& options) {
-        options.line = LinePace{9600, 'O', 2};
-    });
+    TestFolder files;
+    files.write("A.tiv", tagDataFile("data"));
+    files.write("B.tiv", tagDataFile("data"));
+    SimulatorOptions options;
+    options.files = files.path();
+    options.log = [](const std::string&) {};
+    options.line = LinePace{9600, 'O', 2};
+    SimulatedProgrammer programmer(options);
+    std::string error;
+    ASSERT_TRUE(programmer.start(error)) << error;
+    const std::string device = programmer.devicePath();
     // Locked: another program's lock file names a process that is alive (our parent).
     PtyPair lockedLine;
     const std::string pid = std::to_string(::getppid());
     locks.write(PortLock::lockFileName(lockedLine.devicePath()),
                 std::string(10 - pid.size(), ' ') + pid + "\n");
-    // Busy: another program has it open exclusively (as terminal programs do, with flock),
-    // without a lock file.
+    // Busy: another program holds it with flock, as terminal programs do, and no lock file.
     PtyPair busyLine;
     const UniqueFd holder(::open(busyLine.devicePath().c_str(), O_RDWR | O_NOCTTY));
     ASSERT_EQ(::flock(holder.get(), LOCK_EX | LOCK_NB), 0);
 
-    const SearchResult result = search(
-        named({lockedLine.devicePath(), busyLine.devicePath(), device}), searchOrder(kDefaultLine));
+    RecordingPresenter warnings;
+    SerialLineTry lineTry{warnings};
+    ProgrammerSearch finder(lineTry,
+                            SearchCandidates(PortScanner(), locks.path().string())
+                                .named({lockedLine.devicePath(), busyLine.devicePath(), device}),
+                            searchOrder(kDefaultLine));
+    SearchProgress lastProgress;
+    finder.onProgress([&lastProgress](const SearchProgress& step) { lastProgress = step; });
+    std::optional<SearchResult> ended;
+    finder.onFinished([&ended](const SearchResult& result) { ended = result; });
+    finder.start();
+    ASSERT_TRUE(waitUntil([&ended] { return ended.has_value(); }, 120000));
+    const SearchResult& result = *ended;
     ASSERT_TRUE(result.found);
     EXPECT_EQ(result.found->devicePath, device);
     EXPECT_EQ(result.found->line, (LineSettings{9600, 'O', 2}));
@@ -119,8 +95,7 @@ TEST(FindConsoleTest, TheConsolesOfTheSystemAreNamedFromSysfsAndProcAndNeverTrie
     const PortScanner scanner(root.path());
     const SearchCandidates candidates(scanner, root.path().string());
     EXPECT_EQ(candidates.consoleNames(), (std::set<std::string>{"tty0", "ttyS0", "ttyUSB3"}));
-    const std::vector<SearchCandidate> named = candidates.named({"/dev/ttyS0", "/dev/ttyUSB3"});
-    for (const SearchCandidate& candidate : named) {
+    for (const SearchCandidate& candidate : candidates.named({"/dev/ttyS0", "/dev/ttyUSB3"})) {
         ASSERT_TRUE(candidate.skipped) << candidate.devicePath;
         EXPECT_EQ(candidate.skipped->id, TextId::FindSkippedConsole);
     }

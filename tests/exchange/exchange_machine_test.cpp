@@ -2,14 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "support/test_folder.h"
 
 namespace dravolin {
 namespace {
+
+using test::bytesOf;
 
 // ---- Replies as the programmer sends them
 
@@ -22,19 +27,13 @@ Bytes withCheckByte(Bytes reply) {
     return reply;
 }
 
-Bytes bytesOf(const std::string& text) {
-    return Bytes(text.begin(), text.end());
-}
-
 Bytes directoryHeader(const std::string& count) {
     return bytesOf(std::string(12, ' ') + count);
 }
 
-// The directory header and `entries` names TAG0000n (up to 99999); without its check byte.
+// The directory header and `entries` names TAG0000n (up to 9999); without its check byte.
 Bytes directoryBody(int entries) {
-    char count[8];
-    std::snprintf(count, sizeof count, "%04d", entries);
-    std::string reply = std::string(12, ' ') + count;
+    std::string reply = std::string(12, ' ') + std::to_string(10000 + entries).substr(1);
     for (int entry = 1; entry <= entries; ++entry) {
         reply += "TAG" + std::to_string(100000 + entry).substr(1) + std::string(8, ' ');
     }
@@ -47,20 +46,7 @@ Bytes fileHeader(const std::string& length) {
 
 // A tag-data file of `length` data bytes.
 Bytes tagFile(int length) {
-    char field[8];
-    std::snprintf(field, sizeof field, "%04d", length);
-    std::string file = "TR01" + std::string(field);
-    for (int i = 0; i < length; ++i) {
-        file.push_back(static_cast<char>('a' + i % 26));
-    }
-    return bytesOf(file);
-}
-
-DeviceNameField nameField(const std::string& name) {
-    DeviceNameField field{};
-    field.fill(' ');
-    std::copy(name.begin(), name.end(), field.begin());
-    return field;
+    return bytesOf(test::tagDataFile(std::string(length, 'd')));
 }
 
 // ---- Events in, actions out, as words
@@ -91,11 +77,6 @@ Event endAt(char letter) {
     return [letter](ExchangeMachine& machine) { return machine.endAtListing(letter); };
 }
 
-std::string frameWord(const Bytes& frame) {
-    const std::string first = frame[0] == kStx ? "STX" : std::string(1, char(frame[0]));
-    return "send " + first + "/" + std::to_string(frame.size());
-}
-
 std::string endWord(const ExchangeOutcome& outcome) {
     std::string word =
         outcome.cancelled ? "end cancelled" : "end " + std::string(1, outcome.letter);
@@ -119,7 +100,9 @@ std::string word(const MachineAction& action) {
         case Kind::CloseLink:
             return "close";
         case Kind::Send:
-            return frameWord(action.bytes);
+            return "send " +
+                   (action.bytes[0] == kStx ? "STX" : std::string(1, char(action.bytes[0]))) + "/" +
+                   std::to_string(action.bytes.size());
         case Kind::ArmWait:
             return "wait " + std::to_string(action.threshold);
         case Kind::DisarmWait:
@@ -141,8 +124,7 @@ std::string word(const MachineAction& action) {
     return "?";
 }
 
-// A row: the events fed after the start and the words of every action but progress, in
-// order, with ", " between them.
+// A row: the events fed after the start, and the words of every action but progress.
 struct Row {
     std::string name;
     std::vector<Event> events;
@@ -151,8 +133,8 @@ struct Row {
 
 const LineTiming kLine{9600, 'E', 1};
 
-std::string run(ExchangeMachine& machine, const ExchangeRequest& request,
-                const std::vector<Event>& events) {
+std::string run(const ExchangeRequest& request, const std::vector<Event>& events) {
+    ExchangeMachine machine;
     std::string words;
     auto note = [&words](const MachineActions& actions) {
         for (const MachineAction& action : actions) {
@@ -177,8 +159,7 @@ std::vector<Event> then(std::vector<Event> head, const std::vector<Event>& rest)
 const std::string kEnds = ", disarm, close, end ";
 const std::string kSilence = ", close, end N timeout";
 
-// The rows, and silence, a cancel and a hang-up in each of the `waits` (rows that reach an
-// exchange waiting for a reply).
+// The rows, and silence, a cancel and a hang-up in each of the `waits`.
 void checkTable(const ExchangeRequest& request, std::vector<Row> rows,
                 const std::vector<Row>& waits = {}) {
     for (const Row& wait : waits) {
@@ -191,18 +172,13 @@ void checkTable(const ExchangeRequest& request, std::vector<Row> rows,
     }
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        ExchangeMachine machine;
-        EXPECT_EQ(run(machine, request, row.events), row.actions);
+        EXPECT_EQ(run(request, row.events), row.actions);
     }
 }
 
 ExchangeRequest requestOf(ExchangeRequest::Kind kind, const LineTiming& line = kLine,
                           const std::string& path = "") {
-    ExchangeRequest request;
-    request.kind = kind;
-    request.line = line;
-    request.path = path;
-    return request;
+    return {.kind = kind, .line = line, .path = path};
 }
 
 const Event ok = rx(status('0'));
@@ -287,7 +263,7 @@ TEST(ExchangeMachine, FetchTableEveryReplyTimeOutCancelHangUpAndSave) {
          {"header", then(toFetch, {ok}), listing + toHeader},
          {"data", then(toFetch, {ok, header}), listing + data}});
     ExchangeRequest direct = requestOf(ExchangeRequest::Kind::Fetch, kLine, "/b/TAG00001.tiv");
-    direct.name = nameField("TAG00001");
+    std::ranges::copy(std::string_view("TAG00001"), direct.name.begin());
     direct.keepExisting = true;
     checkTable(direct, {{"a run's fetch, keeping what exists",
                          {ok, rx(reply), saved},
@@ -331,8 +307,7 @@ TEST(ExchangeMachine, SendTableEveryReplyTimeOutCancelHangUpAndFile) {
 
 // ---- Waits and progress
 
-// What the actions of these calls carry: each armed wait's milliseconds, or each progress
-// report's bytes done and total.
+// Each armed wait's milliseconds, or each progress report's done and total, in these calls.
 std::vector<long> numbersIn(MachineAction::Kind kind, std::initializer_list<MachineActions> calls) {
     std::vector<long> numbers;
     for (const MachineActions& actions : calls) {
