@@ -24,7 +24,7 @@ struct SerialDevice {
 
     // The name an operator recognises: the by-id name when there is one, else the path.
     std::string shownName() const;
-    // One line saying what it is, e.g. "Kestrel KS-10 USB serial, serial number K1".
+    // One line saying what it is, e.g. "Korvane KV-10 USB serial, serial number K1".
     std::string description(Language language = Language::English) const;
 };
 

@@ -17,15 +17,15 @@ namespace {
 
 using test::FakeMachine;
 
-const std::string kById = "usb-Kestrel_KS-10_K0042-if00-port0";
+const std::string kById = "usb-Korvane_KV-10_K0042-if00-port0";
 
 // Com 2 the adapter by its stable name, 3 one unplugged, 4 a pseudo-terminal, 1 its default.
 TEST(PortListing, OneDeviceALineWithTheComPortsThatStandForItOrAsJson) {
     FakeMachine machine;
     machine.addUsb({.name = "ttyUSB0",
                     .byId = kById,
-                    .maker = "Kestrel",
-                    .product = "KS-10\tserial\x1b\xc2\x9b"
+                    .maker = "Korvane",
+                    .product = "KV-10\tserial\x1b\xc2\x9b"
                                "2J\x7f",  // C1 CSI in UTF-8
                     .serialNumber = "K0042"});
     machine.addBuiltInPort("ttyS0", "4", "0x3F8");
@@ -38,7 +38,7 @@ TEST(PortListing, OneDeviceALineWithTheComPortsThatStandForItOrAsJson) {
     map.map(4, "/dev/pts/5");
     EXPECT_EQ(portsAsText(listPorts(PortScanner(machine.root()), map)),
               "/dev/ttyUSB0\t/dev/serial/by-id/" + kById +
-                  "\tKestrel KS-10\\x09serial\\x1b\\xc2\\x9b"
+                  "\tKorvane KV-10\\x09serial\\x1b\\xc2\\x9b"
                   "2J\\x7f, serial number K0042\tCOM2\n"
                   "/dev/ttyS0\t-\tbuilt-in serial port at I/O 0x3F8\tCOM1\n"
                   "/dev/ttyS1\t-\tbuilt-in serial port, probably absent (no UART found)\t-\n"
@@ -58,7 +58,7 @@ TEST(PortListing, OneDeviceALineWithTheComPortsThatStandForItOrAsJson) {
     EXPECT_EQ(adapter["path"].toString(), "/dev/ttyUSB0");
     EXPECT_EQ(adapter["byId"].toString().toStdString(), "/dev/serial/by-id/" + kById);
     // As the device says it, for scripts; JSON escapes its controls, C1 and DEL too.
-    EXPECT_EQ(adapter["product"].toString(), QString::fromUtf8("KS-10\tserial\x1b\xc2\x9b"
+    EXPECT_EQ(adapter["product"].toString(), QString::fromUtf8("KV-10\tserial\x1b\xc2\x9b"
                                                                "2J\x7f"));
     EXPECT_EQ(json.find("\xc2\x9b"), std::string::npos);
     EXPECT_EQ(json.find('\x7f'), std::string::npos);

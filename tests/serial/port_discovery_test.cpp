@@ -161,13 +161,13 @@ TEST_F(PortLockTest, ManyTakersOfOneStaleLockLeaveExactlyOneHolderAndNoStrayFile
 using test::FakeMachine;
 
 const FakeMachine::Usb kAdapter{.name = "ttyUSB0",
-                                .byId = "usb-Kestrel_KS-10_K0042-if00-port0",
-                                .maker = "Kestrel",
-                                .product = "Kestrel KS-10 USB serial",
+                                .byId = "usb-Korvane_KV-10_K0042-if00-port0",
+                                .maker = "Korvane",
+                                .product = "Korvane KV-10 USB serial",
                                 .serialNumber = "K0042"};
 const FakeMachine::Usb kModem{.name = "ttyACM0",
-                              .byId = "usb-Lumen_Bridge_77-if00",
-                              .maker = "Lumen Works",
+                              .byId = "usb-Loriven_Bridge_77-if00",
+                              .maker = "Loriven Works",
                               .product = "Bridge",
                               .serialNumber = "77",
                               .driver = "cdc_acm",
@@ -204,7 +204,7 @@ TEST(PortScanner, FindsAdaptersModemsAndBuiltInPortsAndSaysWhatEachIs) {
 
     // Which names the device is shown and kept under is tested with the port settings dialog;
     // an adapter's, an I/O port's and an absent port's words with the CLI's port listing.
-    EXPECT_EQ(devices[1].description(), "Lumen Works Bridge, serial number 77");
+    EXPECT_EQ(devices[1].description(), "Loriven Works Bridge, serial number 77");
     EXPECT_EQ(devices[5].description(), "USB serial device (plain_serial)");
     EXPECT_EQ(devices[3].description(), "built-in serial port at memory 0xFE215040");
     for (int absent : {6, 7}) {

@@ -17,7 +17,7 @@ public:
         std::string maker{};
         std::string product{};
         std::string serialNumber{};
-        std::string driver = "kestrel_serial";
+        std::string driver = "korvane_serial";
         bool acm = false;  // a modem-class device: the tty hangs off the interface
     };
 

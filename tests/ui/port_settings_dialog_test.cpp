@@ -47,11 +47,11 @@ int runDialog(PortSettingsDialog& dialog, const std::function<void()>& operate) 
 }
 
 const test::FakeMachine::Usb kAdapter{.name = "ttyUSB0",
-                                      .byId = "usb-Kestrel_KS-10_K0042-if00-port0",
-                                      .maker = "Kestrel",
-                                      .product = "KS-10",
+                                      .byId = "usb-Korvane_KV-10_K0042-if00-port0",
+                                      .maker = "Korvane",
+                                      .product = "KV-10",
                                       .serialNumber = "K0042"};
-const std::string kAdapterById = "/dev/serial/by-id/usb-Kestrel_KS-10_K0042-if00-port0";
+const std::string kAdapterById = "/dev/serial/by-id/usb-Korvane_KV-10_K0042-if00-port0";
 
 // The port settings dialog on a fake machine with a USB adapter, a built-in port and one
 // that is probably absent.
@@ -123,7 +123,7 @@ TEST_F(DeviceChoice, SpeaksTheWindowsLanguageListsTheDevicesAndKeepsTheChoiceOnO
     EXPECT_EQ(cancelCaption, "Cancel");
     // An English window's dialog no longer has a German title.
     EXPECT_EQ(title, "Configure interface");
-    EXPECT_EQ(shown, QStringList({"usb-Kestrel_KS-10_K0042-if00-port0  —  Kestrel KS-10, serial "
+    EXPECT_EQ(shown, QStringList({"usb-Korvane_KV-10_K0042-if00-port0  —  Korvane KV-10, serial "
                                   "number K0042",
                                   "/dev/ttyS0  —  built-in serial port at I/O 0x3F8",
                                   "/dev/ttyS1  —  built-in serial port, probably absent (no UART "
@@ -219,17 +219,17 @@ TEST_F(DeviceChoice, DevicesPluggedInOrRemovedWhileTheDialogIsOpenShowAtOnce) {
     EXPECT_EQ(markedMissing(), withoutTheModem);
 
     const test::FakeMachine::Usb modem{.name = "ttyACM0",
-                                       .byId = "usb-Lumen_Bridge_77-if00",
-                                       .maker = "Lumen",
+                                       .byId = "usb-Loriven_Bridge_77-if00",
+                                       .maker = "Loriven",
                                        .product = "Bridge",
                                        .driver = "cdc_acm",
                                        .acm = true};
     machine.addUsb(modem);
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return listed().contains("usb-Lumen_Bridge_77-if00  —  Lumen Bridge"); }, 10000))
+        [&] { return listed().contains("usb-Loriven_Bridge_77-if00  —  Loriven Bridge"); }, 10000))
         << listed().join('|').toStdString();
     EXPECT_EQ(markedMissing(), (std::vector<int>{3, 4}));
-    EXPECT_EQ(note(), "/dev/ttyACM0: Lumen Bridge");
+    EXPECT_EQ(note(), "/dev/ttyACM0: Loriven Bridge");
     EXPECT_EQ(deviceList()->currentText(), "/dev/ttyACM0");  // the choice stays as it was
 
     machine.unplug("ttyACM0", modem.byId);

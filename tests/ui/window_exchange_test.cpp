@@ -371,7 +371,7 @@ TEST(FindTheProgrammer, TheDialogFindsItTakesDeviceAndSettingsIntoTheChosenComAn
     // A machine with an adapter that is not really there: only the simulator's line, which
     // Com 1 stands for, can be opened.
     test::FakeMachine machine;
-    machine.addUsb({"ttyUSB0", "usb-Kestrel_KS-10_K0042-if00-port0"});
+    machine.addUsb({"ttyUSB0", "usb-Korvane_KV-10_K0042-if00-port0"});
     RecordingPresenter warnings;
     PortMap map;
     map.map(1, programmer.devicePath());
