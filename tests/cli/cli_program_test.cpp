@@ -132,6 +132,12 @@ TEST_F(CliProgram, ListGetAndPutSayWhatTheyDidAndRefuseWhatTheyMustNot) {
     run = cli({"get", "TAG00001"});
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_TRUE(run.err.ends_with("dravolin-cli: R: Specified file does not exist!\n")) << run.err;
+    // Without --language, the environment's language speaks.
+    environment.insert("LANG", "de_DE.UTF-8");
+    run = cli({"get", "TAG00001"});
+    environment.remove("LANG");
+    EXPECT_TRUE(run.err.ends_with("dravolin-cli: R: Angegebene Datei nicht vorhanden!\n"))
+        << run.err;
 
     programmer.write("TAG00001.tiv", tagDataFile("a"));
     programmer.write("B.tiv", tagDataFile("b"));
