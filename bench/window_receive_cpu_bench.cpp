@@ -4,6 +4,7 @@
 // elapsed time of the fetch, in percent of one core. The goal is at most 3 %.
 #include <benchmark/benchmark.h>
 
+#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -56,6 +58,24 @@ private:
     QString devicePath_;
 };
 
+// Runs the event loop until `done` holds, looking every 50 ms (next to nothing against the
+// fetch it waits for); false after `timeoutMs`.
+bool runUntil(const std::function<bool()>& done, int timeoutMs) {
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    look.start(50);
+    if (!done()) {
+        loop.exec();
+    }
+    return done();
+}
+
 void configureLine(TransferDialog& window, const QString& device) {
     auto* settings = window.findChild<PortSettingsDialog*>();
     QTimer::singleShot(0, settings, [settings, device] {
@@ -97,7 +117,7 @@ void BM_PacedReceiveProcessorShare(benchmark::State& state) {
     for (auto _ : state) {
         ui.chooseFunction(0);
         ui.start()->trigger();
-        if (!window.exchange().awaitingFileChoice()) {
+        if (!runUntil([&] { return window.exchange().awaitingFileChoice(); }, 10000)) {
             state.SkipWithError("the directory was not listed");
             break;
         }
@@ -108,6 +128,7 @@ void BM_PacedReceiveProcessorShare(benchmark::State& state) {
         const double cpuBefore = processorSeconds();
         const double interfaceBefore = processorSeconds(RUSAGE_THREAD);
         WindowDriver::pick(ui.fileList(), 0);
+        static_cast<void>(runUntil([&] { return !window.exchange().busy(); }, 30000));
         const double cpu = processorSeconds() - cpuBefore;
         interfaceShare += 100.0 * (processorSeconds(RUSAGE_THREAD) - interfaceBefore);
         const double elapsed =
