@@ -11,11 +11,13 @@
 
 namespace dravolin {
 
-// Runs the event loop until `done` holds or `timeoutMs` has passed; false on time-out.
-inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
+// Runs the event loop until `done` holds or `timeoutMs` has passed; false on time-out. The
+// loop wakes every `lookEveryMs` to look at `done` again.
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000,
+                      int lookEveryMs = 5) {
     QDeadlineTimer deadline(timeoutMs);
-    QTimer tick;  // wakes the loop now and then to look at `done` again
-    tick.start(5);
+    QTimer tick;
+    tick.start(lookEveryMs);
     while (!done()) {
         if (deadline.hasExpired()) {
             return false;
