@@ -261,11 +261,13 @@ void Exchange::armWait(std::size_t threshold, int milliseconds) {
     notify([threshold, milliseconds](ExchangeObserver& observer) {
         observer.waitBegan(threshold, milliseconds);
     });
+    port_.expectReply(threshold);
     replyTimer_.start(milliseconds);
 }
 
 void Exchange::endWait() {
     replyTimer_.stop();
+    port_.expectReply(0);
     endProgress();
     if (hangUpFed_) {
         notify([](ExchangeObserver& observer) { observer.lineHungUp(); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -49,6 +50,11 @@ public:
     // set while opening, before the monitor thread starts.
     bool inputMarked() const { return inputMarked_; }
     void setInputMarked(bool marked) { inputMarked_ = marked; }
+
+    // How many bytes the owner awaits since the latest frame went out (0: not known). The
+    // monitor thread then gathers a trickling answer in one sleep, not slice by slice.
+    std::size_t expectedReply() const { return expectedReply_; }
+    void expectReply(std::size_t bytes) { expectedReply_ = bytes; }
 
     // The signals of the monitor loop in the order of their precedence, and the halt signal.
     comm::Event& shutdownEvent() { return shutdownEvent_; }
@@ -139,6 +145,7 @@ private:
     const std::thread::id interfaceThread_;
     std::chrono::microseconds lineByteTime_{0};
     bool inputMarked_ = false;
+    std::atomic<std::size_t> expectedReply_{0};
 
     comm::Event shutdownEvent_;
     comm::Event commEvent_;

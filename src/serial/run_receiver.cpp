@@ -30,26 +30,25 @@ std::chrono::microseconds sliceFor(std::chrono::microseconds byteTime) {
         kSliceBytes * byteTime, std::chrono::microseconds(500), std::chrono::microseconds(5000));
 }
 
-// What a busy line brings in three quarters of a slice, at least a byte. A slice that
+// What a busy line brings in three quarters of `stretch`, at least a byte. A stretch that
 // brings fewer has seen the line fall quiet in it: the answer ended, and its last bytes
-// wait no longer than the rest of that slice. A quarter is left for a device that leaves
+// wait no longer than the rest of that stretch. A quarter is left for a device that leaves
 // small gaps between its bytes.
-std::size_t busyBytesFor(std::chrono::microseconds slice, std::chrono::microseconds byteTime) {
+std::size_t busyBytesFor(std::chrono::microseconds stretch, std::chrono::microseconds byteTime) {
     if (byteTime.count() <= 0) {
         return 1;
     }
-    return std::max<std::size_t>(1, static_cast<std::size_t>(slice / byteTime) * 3 / 4);
+    return std::max<std::size_t>(1, static_cast<std::size_t>(stretch / byteTime) * 3 / 4);
 }
 
 }  // namespace
 
 RunReceiver::RunReceiver(PortOpening& opening)
-    : opening_(opening),
-      slice_(sliceFor(opening.lineByteTime())),
-      busyBytes_(busyBytesFor(slice_, opening.lineByteTime())) {}
+    : opening_(opening), byteTime_(opening.lineByteTime()), slice_(sliceFor(byteTime_)) {}
 
 void RunReceiver::frameSent() {
     shortRunsInARow_ = 0;
+    readSinceFrame_ = 0;
 }
 
 bool RunReceiver::receive(std::vector<PortMessage> messages) {
@@ -91,15 +90,18 @@ comm::ReadOutcome RunReceiver::readRun(std::size_t waiting, std::vector<PortMess
     // count (under wine, several round trips to its server), and the run is handed over
     // whole anyway.
     const Clock::time_point gatherEnd = now + kLongestGather;
-    while (gather && now < gatherEnd && waiting < kLongestGathered && sliceWaited()) {
-        const std::size_t more = bytesWaiting();
+    std::chrono::microseconds stretch = slice_;
+    while (gather && now < gatherEnd && waiting < kLongestGathered && !answerIn(waiting) &&
+           stretchWaited(stretch)) {
+        const std::size_t more = std::max(waiting, bytesWaiting());
         // Fewer than a busy line brings (or a count that failed): the answer ended.
-        const bool ended = more < waiting + busyBytes_;
-        waiting = std::max(waiting, more);
+        const bool ended = more < waiting + busyBytesFor(stretch, byteTime_);
+        now = Clock::now();
+        stretch = nextStretch(stretch, more - waiting, more, gatherEnd - now);
+        waiting = more;
         if (ended) {
             break;
         }
-        now = Clock::now();
     }
     const comm::ReadOutcome outcome = readWaiting(waiting, run);
     lastRunEnd_ = Clock::now();
@@ -113,11 +115,33 @@ bool RunReceiver::trickling(std::size_t firstCount, Clock::time_point now) const
            now - lastRunEnd_ < closely;
 }
 
-bool RunReceiver::sliceWaited() {
+bool RunReceiver::answerIn(std::size_t waiting) const {
+    const std::size_t expected = opening_.expectedReply();
+    return expected > 0 && readSinceFrame_ + waiting >= expected;
+}
+
+std::chrono::microseconds RunReceiver::nextStretch(std::chrono::microseconds last,
+                                                   std::size_t brought, std::size_t waiting,
+                                                   Clock::duration left) const {
+    // When the owner said how long its answer is, the run sleeps until the rest of it is due
+    // at the rate the last stretch saw (within the gathering's bounds): one wake-up rather
+    // than one a slice. Past what was said, or without it, it goes on a slice at a time.
+    const std::size_t expected = opening_.expectedReply();
+    const std::size_t have = readSinceFrame_ + waiting;
+    if (brought == 0 || expected <= have) {
+        return slice_;
+    }
+    const std::size_t due = std::min(expected - have, kLongestGathered - waiting);
+    const auto dueTime = last * static_cast<long>(due) / static_cast<long>(brought);
+    const auto longest = std::chrono::duration_cast<std::chrono::microseconds>(left);
+    return std::max(slice_, std::min(dueTime, longest));
+}
+
+bool RunReceiver::stretchWaited(std::chrono::microseconds stretch) {
     // Any signal (shutdown, a frame to write, halt) needs the thread more than the run does.
     const std::array<comm::Event*, 3> wakers{&opening_.shutdownEvent(), &opening_.writeEvent(),
                                              &opening_.haltEvent()};
-    return comm::waitForAny(wakers, slice_) == comm::kWaitTimedOut;
+    return comm::waitForAny(wakers, stretch) == comm::kWaitTimedOut;
 }
 
 comm::ReadOutcome RunReceiver::readWaiting(std::size_t waiting, std::vector<PortMessage>& run) {
@@ -133,6 +157,7 @@ comm::ReadOutcome RunReceiver::readWaiting(std::size_t waiting, std::vector<Port
             opening_.port().read(std::span(buffer_.data(), wanted), got, &opening_.haltEvent());
         opening_.endPortUse();
     }
+    readSinceFrame_ += got;
     if (outcome != comm::ReadOutcome::Read) {
         return outcome;
     }

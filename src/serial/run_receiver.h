@@ -35,13 +35,18 @@ private:
     comm::ReadOutcome readRun(std::size_t waiting, std::vector<PortMessage>& run);
     comm::ReadOutcome readWaiting(std::size_t waiting, std::vector<PortMessage>& run);
     bool trickling(std::size_t firstCount, Clock::time_point now) const;
-    bool sliceWaited();
+    // Every byte the owner said it awaits is read or waiting.
+    bool answerIn(std::size_t waiting) const;
+    std::chrono::microseconds nextStretch(std::chrono::microseconds last, std::size_t brought,
+                                          std::size_t waiting, Clock::duration left) const;
+    bool stretchWaited(std::chrono::microseconds stretch);
     void reportReadFailure(comm::ReadOutcome outcome);
 
     PortOpening& opening_;
+    const std::chrono::microseconds byteTime_;
     const std::chrono::microseconds slice_;  // how long a trickling run waits for more at a time
-    const std::size_t busyBytes_;  // what a slice brings at least while the answer goes on
-    int shortRunsInARow_ = 0;      // since the last frame went out
+    int shortRunsInARow_ = 0;                // since the last frame went out
+    std::size_t readSinceFrame_ = 0;         // bytes read since the last frame went out
     Clock::time_point lastRunEnd_{};
     std::array<std::uint8_t, 4096> buffer_{};
     MarkedInput marked_;

@@ -217,6 +217,12 @@ std::size_t SerialPort::frameBytesSent() {
     return opening_->frameBytesSent();
 }
 
+void SerialPort::expectReply(std::size_t bytes) {
+    if (opening_) {
+        opening_->expectReply(bytes);
+    }
+}
+
 void SerialPort::closePort() {
     haltMonitoring();
     if (opening_) {

@@ -47,6 +47,8 @@ public:
     // in the output queue) as last measured; each call has the monitor thread measure
     // again, so that a caller asking now and then sees the frame go out.
     std::size_t frameBytesSent();
+    // The reply awaited counts `bytes` since the frame last requested (0: none awaited).
+    void expectReply(std::size_t bytes);
     void closePort();
     void haltMonitoring();
 

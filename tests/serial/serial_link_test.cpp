@@ -10,10 +10,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -326,6 +328,25 @@ TEST_F(SerialLinkTest, BytesReachTheOwnerAsSentAndMarkedErrorsAreToldAfterTheirB
     EXPECT_EQ(bytes, sent + "Z");
     const std::vector<unsigned> tail(messages.end() - 2, messages.end());
     EXPECT_EQ(tail, (std::vector<unsigned>{MSG_RX_CHAR, MSG_LINE_ERROR}));
+}
+
+// An answer that trickles in is gathered into runs; told how long the answer is, a run
+// sleeps until the rest is due. Whether the length told is right or too long (a device that
+// stops short), every byte reaches the owner, in order.
+TEST_F(SerialLinkTest, ATricklingAnswerReachesTheOwnerWholeWhateverLengthWasSaid) {
+    ASSERT_TRUE(openAndMonitor(EV_RXCHAR));
+    std::string sent;
+    for (const std::size_t said : {std::size_t{120}, std::size_t{400}}) {
+        port->expectReply(said);
+        for (int index = 0; index < 120; ++index) {
+            const std::string byte(1, static_cast<char>('!' + index % 90));
+            ASSERT_TRUE(pty.send(byte));
+            sent += byte;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_TRUE(waitUntil([&] { return bytes.size() >= sent.size(); })) << "said " << said;
+        EXPECT_EQ(bytes, sent);
+    }
 }
 
 // Stale port events send nothing; a failed read warns once; closing withdraws its warning.
