@@ -402,7 +402,6 @@ void Exchange::showProgress(const MachineAction& action) {
         progressTick_.start();
     }
     progressDone_ = action.done;
-    progressTotal_ = action.total;
     // What the machine tells is shown as it is; the port's count comes in with the tick.
     // Folded in here, a send would begin at whatever the monitor thread had measured by
     // then: on a fast line the whole frame, so that its start (the header) was never shown.
@@ -410,17 +409,14 @@ void Exchange::showProgress(const MachineAction& action) {
 }
 
 void Exchange::refreshProgress() {
-    std::size_t done = progressDone_;
-    if (progressSending_ && done < progressTotal_) {
-        // The data frame going out: the driver takes the whole frame at once, so what it
-        // accepted says little of what has reached the device. What has left the output
-        // queue has: the header went with the announcement, and the frame's first byte
-        // leads its data.
-        const std::size_t sent = port_.frameBytesSent();
-        const std::size_t data = sent > 0 ? sent - 1 : 0;
-        done = std::min(std::max(done, kHeaderLength + data), progressTotal_);
+    // The data frame going out: the driver takes the whole frame at once, so what it
+    // accepted says little of what has reached the device; what has left the output queue
+    // has.
+    if (progressSending_) {
+        apply(machine_.frameLeft(port_.frameBytesSent()));
+    } else {
+        showProgressAt(progressDone_);
     }
-    showProgressAt(done);
 }
 
 void Exchange::showProgressAt(std::size_t done) {

@@ -198,7 +198,6 @@ private:
     bool progressShown_ = false;
     bool progressSending_ = false;
     std::size_t progressDone_ = 0;  // as the machine last told it
-    std::size_t progressTotal_ = 0;
 
     std::vector<ExchangeObserver*> observers_;
     ExchangeRecord record_;
