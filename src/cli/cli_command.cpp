@@ -4,7 +4,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include <QEventLoop>
@@ -389,12 +388,7 @@ int CliCommand::reportLetter(char code) {
     const std::optional<TextId> box = outcomeBoxText(code);
     const std::string text = ConsoleView::oneLine(box ? *box : TextId::StatusFailure,
                                                   options_.language.value_or(Language::English));
-    const auto byte = static_cast<unsigned char>(code);
-    if (std::isprint(byte)) {
-        std::fprintf(err_, "dravolin-cli: %c: %s\n", code, text.c_str());
-    } else {
-        std::fprintf(err_, "dravolin-cli: 0x%02X: %s\n", byte, text.c_str());
-    }
+    std::fprintf(err_, "dravolin-cli: %s: %s\n", shownStatusLetter(code).c_str(), text.c_str());
     return kExchangeFailed;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 namespace dravolin {
 
@@ -218,6 +219,16 @@ std::string_view MessageCatalog::text(TextId id, Language language) {
     }
     const Entry& entry = kTexts[static_cast<std::size_t>(index)];
     return language == Language::German ? entry.german : entry.english;
+}
+
+std::string shownStatusLetter(char code) {
+    const auto byte = static_cast<unsigned char>(code);
+    if (byte >= 0x20 && byte < 0x7F) {
+        return std::string(1, code);
+    }
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", byte);
+    return text;
 }
 
 std::optional<TextId> outcomeBoxText(char code) {

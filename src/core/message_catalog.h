@@ -185,5 +185,8 @@ private:
 // The text of the box that an exchange ending with `code` shows; '0' and letters that
 // the table does not know show no box.
 std::optional<TextId> outcomeBoxText(char code);
+// A status letter as the operator is shown it: the letter, or "0x07" for a byte with no
+// printable form; the same in the status line, a run's summary and on a terminal.
+std::string shownStatusLetter(char code);
 
 }  // namespace dravolin

@@ -17,14 +17,6 @@ namespace {
 
 constexpr char kNotResponding = 'N';
 
-std::string shownLetter(char letter) {
-    const auto byte = static_cast<unsigned char>(letter);
-    if (byte >= 0x20 && byte < 0x7f) {
-        return std::string(1, letter);
-    }
-    return escapedName(std::string(1, letter));
-}
-
 // Whether anything at all is at `path`: a file, a folder, a link to nowhere. A path that
 // cannot even be looked at counts, so that it is never replaced unasked.
 bool somethingAt(const std::filesystem::path& path) {
@@ -275,7 +267,7 @@ FilledText BatchTransfer::describe(const BatchItem& item, const std::string& sho
             if (!item.detail.empty()) {
                 text += " (" + item.detail + ")";
             }
-            return {TextId::RunFailedLine, {shownName, shownLetter(item.letter), text}};
+            return {TextId::RunFailedLine, {shownName, shownStatusLetter(item.letter), text}};
         }
         case BatchItem::Result::Kept:
             return {TextId::RunKeptLine, {shownName, item.path}};
@@ -336,7 +328,7 @@ void BatchTransfer::showListingFailure() {
         view_.showOutcomeBox(*box, exchange_.causeLine(), [] {});
         view_.setStatusText(TextId::StatusFailure);
     } else {
-        view_.setStatusTextWith(TextId::StatusFailureLetter, shownLetter(code));
+        view_.setStatusTextWith(TextId::StatusFailureLetter, shownStatusLetter(code));
     }
 }
 

@@ -1,8 +1,6 @@
 #include "exchange/exchange.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 
 #include "protocol/escaped_name.h"
 #include "protocol/tag_data_file.h"
@@ -19,18 +17,6 @@ constexpr int kProgressTickMs = 100;
 std::string shownName(const DeviceNameField& name) {
     const auto end = std::find(name.begin(), name.end(), 0);
     return std::string(name.begin(), end);
-}
-
-// A status letter as the status line shows it: the letter, or its code when it has no
-// printable form.
-std::string shownLetter(char code) {
-    const auto byte = static_cast<unsigned char>(code);
-    if (byte < 0x80 && std::isprint(byte)) {
-        return std::string(1, code);
-    }
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", byte);
-    return text;
 }
 
 }  // namespace
@@ -501,7 +487,7 @@ void Exchange::showOutcomeStatus(char code) {
     } else {
         // No box explains this letter: the status line names it, so that the help's table
         // of letters can be used.
-        view_.setStatusTextWith(TextId::StatusFailureLetter, shownLetter(code));
+        view_.setStatusTextWith(TextId::StatusFailureLetter, shownStatusLetter(code));
     }
 }
 

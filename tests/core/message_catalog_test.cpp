@@ -49,6 +49,12 @@ TEST(MessageCatalog, OutcomeBoxesByStatusLetter) {
     for (char code : {'0', 'A', 'b', '\0'}) {
         EXPECT_FALSE(outcomeBoxText(code).has_value()) << code;
     }
+    // The same form wherever a letter is shown: a byte with no printable form by its code.
+    const std::pair<char, std::string> shown[] = {
+        {'0', "0"}, {'~', "~"}, {'\x07', "0x07"}, {'\x7F', "0x7F"}, {'\xC4', "0xC4"}};
+    for (const auto& [code, text] : shown) {
+        EXPECT_EQ(shownStatusLetter(code), text);
+    }
 }
 
 }  // namespace
