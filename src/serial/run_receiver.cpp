@@ -131,7 +131,8 @@ std::chrono::microseconds RunReceiver::nextStretch(std::chrono::microseconds las
     if (brought == 0 || expected <= have) {
         return slice_;
     }
-    const std::size_t due = std::min(expected - have, kLongestGathered - waiting);
+    const std::size_t room = waiting < kLongestGathered ? kLongestGathered - waiting : 0;
+    const std::size_t due = std::min(expected - have, room);
     const auto dueTime = last * static_cast<long>(due) / static_cast<long>(brought);
     const auto longest = std::chrono::duration_cast<std::chrono::microseconds>(left);
     return std::max(slice_, std::min(dueTime, longest));
