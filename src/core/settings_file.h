@@ -14,9 +14,10 @@ namespace dravolin {
 
 // What the program remembers between starts.
 struct SavedSettings {
-    PortSettings line;                           // port and line settings last confirmed
-    std::map<int, std::string> portDevices;      // Com n -> device path chosen for it
-    std::map<std::string, std::string> folders;  // file dialog ("send", "receive", "backup") -> folder
+    PortSettings line;                       // port and line settings last confirmed
+    std::map<int, std::string> portDevices;  // Com n -> device path chosen for it
+    std::map<std::string, std::string>
+        folders;  // file dialog ("send", "receive", "backup") -> folder
 };
 
 // The settings file, in the desktop's usual place: $XDG_CONFIG_HOME/dravolin/dravolin.conf
@@ -36,6 +37,11 @@ public:
     explicit SettingsFile(QString path = defaultPath());
 
     static QString defaultPath();
+    // Where a file dialog opens while no folder is remembered for it: empty (the working
+    // directory) on Linux; on Windows the user's Documents, since a program started from
+    // its Start-menu entry works in its own folder under Program Files, where a user may
+    // not save.
+    static QString firstDialogFolder();
     const QString& path() const { return path_; }
 
     // Reads the file (a missing one is no fault: the defaults, without a warning).

@@ -9,4 +9,8 @@ QString SettingsFile::defaultPath() {
            QStringLiteral("/dravolin/dravolin.conf");
 }
 
+QString SettingsFile::firstDialogFolder() {
+    return {};
+}
+
 }  // namespace dravolin

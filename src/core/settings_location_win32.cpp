@@ -15,4 +15,8 @@ QString SettingsFile::defaultPath() {
     return folder + QStringLiteral("/dravolin/dravolin.ini");
 }
 
+QString SettingsFile::firstDialogFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
 }  // namespace dravolin

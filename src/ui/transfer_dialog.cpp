@@ -458,9 +458,7 @@ void TransferDialog::chooseFile(const FileDialogRequest& request, FileAnswer ans
                                    ? SettingsFile::kReceiveDialog
                                    : SettingsFile::kSendDialog;
     FileDialogOptions options = FileDialogOptions::fromRequest(request, catalog_);
-    if (const auto folder = folders_.find(dialog); folder != folders_.end()) {
-        options.directory = QFile::decodeName(QByteArray::fromStdString(folder->second));
-    }
+    options.directory = dialogFolder({dialog.c_str()});
     prompts_->chooseFile(this, options,
                          [this, dialog, answer = std::move(answer)](std::optional<QString> path) {
                              // The keyboard comes back to this window (a window manager need
@@ -587,9 +585,7 @@ void TransferDialog::exchangeIdle() {
 
 void TransferDialog::chooseFiles(const FileDialogRequest& request, FilesAnswer answer) {
     FileDialogOptions options = FileDialogOptions::fromRequest(request, catalog_);
-    if (const auto folder = folders_.find(SettingsFile::kSendDialog); folder != folders_.end()) {
-        options.directory = QFile::decodeName(QByteArray::fromStdString(folder->second));
-    }
+    options.directory = dialogFolder({SettingsFile::kSendDialog});
     prompts_->chooseFiles(this, options, [this, answer = std::move(answer)](QStringList paths) {
         activateWindow();
         std::vector<std::string> chosen;
@@ -603,15 +599,19 @@ void TransferDialog::chooseFiles(const FileDialogRequest& request, FilesAnswer a
     });
 }
 
-void TransferDialog::chooseFolder(TextId title, FileAnswer answer) {
-    // A backup opens where the last one went; the first one where received files were put.
-    QString directory;
-    for (const char* dialog : {SettingsFile::kBackupDialog, SettingsFile::kReceiveDialog}) {
+QString TransferDialog::dialogFolder(std::initializer_list<const char*> dialogs) const {
+    for (const char* dialog : dialogs) {
         if (const auto folder = folders_.find(dialog); folder != folders_.end()) {
-            directory = QFile::decodeName(QByteArray::fromStdString(folder->second));
-            break;
+            return QFile::decodeName(QByteArray::fromStdString(folder->second));
         }
     }
+    return SettingsFile::firstDialogFolder();
+}
+
+void TransferDialog::chooseFolder(TextId title, FileAnswer answer) {
+    // A backup opens where the last one went; the first one where received files were put.
+    const QString directory =
+        dialogFolder({SettingsFile::kBackupDialog, SettingsFile::kReceiveDialog});
     prompts_->chooseFolder(this, text(title), directory,
                            [this, answer = std::move(answer)](std::optional<QString> chosen) {
                                activateWindow();

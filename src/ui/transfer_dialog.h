@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include <array>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -139,6 +140,9 @@ private:
     void configurePort();
     void applyPortMap();
     void rememberFolder(const std::string& dialog, const QString& chosenPath);
+    // The folder remembered for the first of `dialogs` that has one, or where a dialog
+    // opens the first time.
+    QString dialogFolder(std::initializer_list<const char*> dialogs) const;
     void quitIfAsked();
     void showTransferLog();
     void switchTrace(bool on);

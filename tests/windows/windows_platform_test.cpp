@@ -144,6 +144,12 @@ TEST(WindowsFolders, SettingsRoamAndTheLogStaysOnTheMachine) {
     EXPECT_EQ(SettingsFile::defaultPath().toStdString(), appData + "/dravolin/dravolin.ini");
     EXPECT_EQ(stateFolder(), localAppData + "\\dravolin");
     EXPECT_EQ(TransferLog::defaultPath(), localAppData + "\\dravolin/transfers.log");
+    // The file dialogs' first folder is the user's own, never the program's.
+    const fs::path documents = widened(SettingsFile::firstDialogFolder().toStdString());
+    const fs::path home = widened(environment(L"USERPROFILE"));
+    EXPECT_TRUE(fs::is_directory(documents)) << documents.string();
+    const fs::path within = documents.lexically_relative(home);
+    EXPECT_FALSE(within.empty() || *within.begin() == "..") << documents.string();
 
     // The log's folder is made, each line is whole, and the lines come back in order.
     const TransferLog log("dravolin-cli", TransferLog::defaultPath(), {});
