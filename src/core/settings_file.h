@@ -16,8 +16,8 @@ namespace dravolin {
 struct SavedSettings {
     PortSettings line;                       // port and line settings last confirmed
     std::map<int, std::string> portDevices;  // Com n -> device path chosen for it
-    std::map<std::string, std::string>
-        folders;  // file dialog ("send", "receive", "backup") -> folder
+    // File dialog ("send", "receive", "backup") -> the folder it last used.
+    std::map<std::string, std::string> folders;
 };
 
 // The settings file, in the desktop's usual place: $XDG_CONFIG_HOME/dravolin/dravolin.conf

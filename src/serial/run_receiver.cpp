@@ -86,9 +86,9 @@ comm::ReadOutcome RunReceiver::readRun(std::size_t waiting, std::vector<PortMess
     const bool gather = trickling(waiting, now);
     shortRunsInARow_ = waiting < kShortRun ? shortRunsInARow_ + 1 : 0;
     // While the line trickles, the bytes gather in the driver's buffer and are only counted
-    // slice by slice; they are read with one call at the end. A read costs far more than a
-    // count (under wine, several round trips to its server), and the run is handed over
-    // whole anyway.
+    // (after a slice, then when the rest of the answer is due); they are read with one call
+    // at the end. A read costs far more than a count (under wine, several round trips to its
+    // server), and the run is handed over whole anyway.
     const Clock::time_point gatherEnd = now + kLongestGather;
     std::chrono::microseconds stretch = slice_;
     while (gather && now < gatherEnd && waiting < kLongestGathered && !answerIn(waiting) &&
