@@ -97,13 +97,16 @@ void CliCommand::get() {
         return;
     }
     view_.showSuccessLine(false);
-    exchange_.startExchange(Exchange::kReceiveFunction, [this] { fetchListedName(); });
+    ExchangeRequest request;
+    // NAME.tiv chosen here must be new: a file made there meanwhile is not replaced.
+    request.keepExisting = options_.outputPath.empty();
+    exchange_.start(std::move(request), [this] { fetchListedName(); });
 }
 
 void CliCommand::fetchListedName() {
     view_.showSuccessLine(true);
     const bool listed = exchange_.awaitingFileChoice();
-    if (!listed && exchange_.lastOutcome() != kStatusAccepted) {
+    if (!listed && exchange_.outcome().letter != kStatusAccepted) {
         done(reportOutcome());
         return;
     }
@@ -134,8 +137,6 @@ void CliCommand::fetchListedName() {
         return;
     }
     view_.answerFileDialogsWith(target);
-    // NAME.tiv chosen here must be new: a file made there meanwhile is not replaced.
-    exchange_.setKeepExistingFiles(options_.outputPath.empty());
     exchange_.chooseListedFile(selection, [this] { done(reportOutcome()); });
 }
 
@@ -368,10 +369,10 @@ int CliCommand::reportOutcome() {
     sayLockNotice();
     // Cancelled by a stop signal. One that came after the work was done cancelled nothing,
     // and the outcome below stands.
-    if (exchange_.cancelled()) {
+    if (exchange_.outcome().cancelled) {
         return interruptedBy_ != 0 ? 128 + interruptedBy_ : kExchangeFailed;
     }
-    return reportLetter(exchange_.lastOutcome());
+    return reportLetter(exchange_.outcome().letter);
 }
 
 int CliCommand::reportLetter(char code) {
@@ -379,8 +380,8 @@ int CliCommand::reportLetter(char code) {
     if (code == kStatusAccepted) {
         return kSuccess;
     }
-    if (!exchange_.failureDetail().empty()) {
-        std::fprintf(err_, "dravolin-cli: %s\n", exchange_.failureDetail().c_str());
+    if (!exchange_.outcome().detail.empty()) {
+        std::fprintf(err_, "dravolin-cli: %s\n", exchange_.outcome().detail.c_str());
     }
     if (!exchange_.causeLine().empty()) {
         std::fprintf(err_, "dravolin-cli: %s\n", exchange_.causeLine().c_str());

@@ -64,7 +64,10 @@ void BatchTransfer::sendChosenFiles() {
             returnToIdle();
         } else if (paths.size() == 1) {
             view_.setStatusText(TextId::StatusPleaseWait);
-            exchange_.sendFileAt(paths.front(), {});
+            ExchangeRequest request;
+            request.kind = ExchangeRequest::Kind::Send;
+            request.path = paths.front();
+            exchange_.start(std::move(request));
         } else {
             sendFiles(paths, [this](const std::vector<BatchItem>& items) {
                 if (!exchange_.abandoned()) {
@@ -97,12 +100,10 @@ void BatchTransfer::begin(bool sending, Finished finished) {
     items_.clear();
     current_ = 0;
     finished_ = std::move(finished);
-    exchange_.setOutcomesCollected(true);
+    keepExisting_ = false;
 }
 
 void BatchTransfer::end() {
-    exchange_.setOutcomesCollected(false);
-    exchange_.setKeepExistingFiles(false);
     if (finished_) {
         std::exchange(finished_, {})(items_);
     }
@@ -112,15 +113,18 @@ void BatchTransfer::backUp(const std::filesystem::path& folder, IfExists ifExist
                            Finished finished) {
     begin(false, std::move(finished));
     view_.setStatusText(TextId::StatusPleaseWait);
-    exchange_.listFiles([this, folder, ifExists] { afterListing(folder, ifExists); });
+    exchange_.start(requestOf(ExchangeRequest::Kind::List),
+                    [this, folder, ifExists] { afterListing(folder, ifExists); });
 }
 
 void BatchTransfer::afterListing(const std::filesystem::path& folder, IfExists ifExists) {
-    if (exchange_.cancelled() || exchange_.lastOutcome() != kStatusAccepted) {
+    const ExchangeOutcome& listing = exchange_.outcome();
+    if (listing.cancelled || listing.letter != kStatusAccepted) {
         listingFailed_ = true;
         end();
         return;
     }
+    listing_ = listing.names;
     items_ = plannedBackup(folder);
     settleExistingFiles(folder, ifExists);
 }
@@ -146,36 +150,41 @@ void BatchTransfer::transferNext() {
         return;
     }
     BatchItem& item = items_[current_];
+    ExchangeRequest request =
+        requestOf(sending_ ? ExchangeRequest::Kind::Send : ExchangeRequest::Kind::Fetch);
+    request.path = item.path;
     if (sending_) {
         showFileStatus(current_ + 1, items_.size(), fileNameOf(item.path));
         item.storedAs = deviceNameFromPath(item.path);
-        exchange_.sendFileAt(item.path, [this] {
-            if (noteOutcome(BatchItem::Result::Stored)) {
-                transferNext();
-            } else {
-                end();
-            }
-        });
     } else {
         showFileStatus(current_ + 1, items_.size(), shownName(item));
-        exchange_.fetchListedFileTo(static_cast<int>(current_), item.path, [this] {
-            if (noteOutcome(BatchItem::Result::Saved)) {
-                transferNext();
-            } else {
-                end();
-            }
-        });
+        request.name = listing_[current_];
     }
+    exchange_.start(std::move(request), [this] {
+        if (noteOutcome(sending_ ? BatchItem::Result::Stored : BatchItem::Result::Saved)) {
+            transferNext();
+        } else {
+            end();
+        }
+    });
+}
+
+ExchangeRequest BatchTransfer::requestOf(ExchangeRequest::Kind kind) const {
+    ExchangeRequest request;
+    request.kind = kind;
+    request.collected = true;
+    request.keepExisting = keepExisting_;
+    return request;
 }
 
 std::vector<BatchItem> BatchTransfer::plannedBackup(const std::filesystem::path& folder) const {
     std::vector<BatchItem> items;
     std::set<std::string> targets;
-    for (const std::string& name : exchange_.listedNames()) {
+    for (const DeviceNameField& field : listing_) {
         BatchItem item;
-        item.name = name;
+        item.name = nameOf(field);
         std::string refusal;
-        const std::optional<std::string> fileName = fileNameForDeviceName(name, refusal);
+        const std::optional<std::string> fileName = fileNameForDeviceName(item.name, refusal);
         if (!fileName) {
             item.result = BatchItem::Result::Skipped;
             item.detail = refusal;
@@ -227,24 +236,24 @@ void BatchTransfer::keepExisting(const std::vector<std::size_t>& existing, IfExi
     }
     // A file that appears while the run goes on is kept unless the operator agreed to
     // replace the existing ones.
-    exchange_.setKeepExistingFiles(ifExists != IfExists::Replace);
+    keepExisting_ = ifExists != IfExists::Replace;
     transferNext();
 }
 
 bool BatchTransfer::noteOutcome(BatchItem::Result success) {
     BatchItem& item = items_[current_];
+    const ExchangeOutcome& outcome = exchange_.outcome();
     bool goOn = true;
-    if (exchange_.cancelled()) {
+    if (outcome.cancelled) {
         item.result = BatchItem::Result::Cancelled;
         cancelled_ = true;
         goOn = false;
-    } else if (exchange_.lastOutcome() == kStatusAccepted) {
+    } else if (outcome.letter == kStatusAccepted) {
         item.result = success;
     } else {
         item.result = BatchItem::Result::Failed;
-        item.letter = exchange_.lastOutcome();
-        item.detail =
-            !exchange_.causeLine().empty() ? exchange_.causeLine() : exchange_.failureDetail();
+        item.letter = outcome.letter;
+        item.detail = !exchange_.causeLine().empty() ? exchange_.causeLine() : outcome.detail;
         goOn = item.letter != kNotResponding;
     }
     ++current_;
@@ -319,11 +328,11 @@ void BatchTransfer::showSummary(const std::vector<BatchItem>& items) {
 }
 
 void BatchTransfer::showListingFailure() {
-    if (exchange_.cancelled()) {
+    if (exchange_.outcome().cancelled) {
         view_.setStatusText(TextId::StatusCancelled);
         return;
     }
-    const char code = exchange_.lastOutcome();
+    const char code = exchange_.outcome().letter;
     if (const std::optional<TextId> box = outcomeBoxText(code)) {
         view_.showOutcomeBox(*box, exchange_.causeLine(), [] {});
         view_.setStatusText(TextId::StatusFailure);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/message_catalog.h"
+#include "exchange/engine/machine_steps.h"
 #include "exchange/exchange_view.h"
 
 namespace dravolin {
@@ -79,6 +80,8 @@ private:
     void keepExisting(const std::vector<std::size_t>& existing, IfExists ifExists);
     // The next file of the run, or its end.
     void transferNext();
+    // A whole exchange of the run: it asks nothing and shows no outcome of its own.
+    ExchangeRequest requestOf(ExchangeRequest::Kind kind) const;
     // Records how the exchange of the current file ended; false when the run stops there.
     bool noteOutcome(BatchItem::Result success);
     void end();
@@ -93,6 +96,8 @@ private:
     bool listingFailed_ = false;
     bool cancelled_ = false;
     bool sending_ = false;
+    bool keepExisting_ = false;  // a fetched file may only be new
+    std::vector<DeviceNameField> listing_;
     std::vector<BatchItem> items_;
     std::size_t current_ = 0;
     Finished finished_;

@@ -12,13 +12,6 @@ namespace {
 
 constexpr int kProgressTickMs = 100;
 
-// A name as the device sent it, up to its first NUL, for showing and as the file name
-// offered in the save dialog.
-std::string shownName(const DeviceNameField& name) {
-    const auto end = std::find(name.begin(), name.end(), 0);
-    return std::string(name.begin(), end);
-}
-
 }  // namespace
 
 Exchange::Exchange(ExchangeView& view, SerialPort& port, const PortSettings& settings)
@@ -48,43 +41,16 @@ Exchange::~Exchange() {
 // ---- Starting
 
 void Exchange::startExchange(int function, Next next) {
-    ExchangeRequest request;
-    if (function == kReceiveFunction) {
-        request.kind = ExchangeRequest::Kind::Receive;
-    } else if (function == kSendFunction) {
-        request.kind = ExchangeRequest::Kind::Send;
-    } else {
-        return;  // no function chosen: nothing would unlock the window again
+    // No function chosen: nothing would unlock the window again.
+    if (function == kReceiveFunction || function == kSendFunction) {
+        ExchangeRequest request;
+        request.kind = function == kReceiveFunction ? ExchangeRequest::Kind::Receive
+                                                    : ExchangeRequest::Kind::Send;
+        start(std::move(request), std::move(next));
     }
-    begin(std::move(request), std::move(next));
 }
 
-void Exchange::listFiles(Next next) {
-    ExchangeRequest request;
-    request.kind = ExchangeRequest::Kind::List;
-    begin(std::move(request), std::move(next));
-}
-
-void Exchange::fetchListedFileTo(int selection, const std::string& path, Next next) {
-    const auto& names = machine_.listedNames();
-    if (selection < 0 || selection >= static_cast<int>(names.size())) {
-        return;
-    }
-    ExchangeRequest request;
-    request.kind = ExchangeRequest::Kind::Fetch;
-    request.name = names[static_cast<std::size_t>(selection)];
-    request.path = path;
-    begin(std::move(request), std::move(next));
-}
-
-void Exchange::sendFileAt(const std::string& path, Next next) {
-    ExchangeRequest request;
-    request.kind = ExchangeRequest::Kind::Send;
-    request.path = path;
-    begin(std::move(request), std::move(next));
-}
-
-void Exchange::begin(ExchangeRequest request, Next next) {
+void Exchange::start(ExchangeRequest request, Next next) {
     if (busy_) {
         return;
     }
@@ -94,23 +60,14 @@ void Exchange::begin(ExchangeRequest request, Next next) {
     outcome_ = ExchangeOutcome{};
     causeLine_.clear();
     next_ = std::move(next);
-    kind_ = request.kind;
     request.line =
         LineTiming{settings_.baudRate, static_cast<char>(settings_.parity), settings_.stopBits};
-    request.keepExisting = keepExistingFiles_;
+    request_ = request;
     view_.grayMainMenus();
     view_.disableFunctionChoice();
     view_.setCancelAvailable(true);
     beginRecord(request);
     apply(machine_.start(request));
-}
-
-std::vector<std::string> Exchange::listedNames() const {
-    std::vector<std::string> names;
-    for (const DeviceNameField& name : machine_.listedNames()) {
-        names.push_back(shownName(name));
-    }
-    return names;
 }
 
 // ---- The operator
@@ -358,16 +315,16 @@ void Exchange::loadFile(const std::string& path) {
 }
 
 void Exchange::saveFile(const MachineAction& action) {
-    const bool keep = action.keepExisting || keepExistingFiles_;
     const TagDataFile::SaveResult saved = TagDataFile::save(
-        action.path, action.bytes, keep ? FileSaver::IfExists::Keep : FileSaver::IfExists::Replace);
+        action.path, action.bytes,
+        action.keepExisting ? FileSaver::IfExists::Keep : FileSaver::IfExists::Replace);
     apply(saved.ok ? machine_.saved() : machine_.localFailure(saved.reason));
 }
 
 void Exchange::listNames(const std::vector<DeviceNameField>& names) {
     view_.clearFileList(TextId::SelectFile);
     for (const DeviceNameField& name : names) {
-        view_.appendFileListEntry(shownName(name));
+        view_.appendFileListEntry(nameOf(name));
     }
     if (awaitingFileChoice()) {
         view_.showFileList(1);
@@ -457,7 +414,7 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
 }
 
 void Exchange::presentOutcome() {
-    if (outcomesCollected_) {
+    if (request_.collected) {
         holdOutcome();
     } else if (outcome_.cancelled) {
         view_.setStatusText(TextId::StatusCancelled);
@@ -477,7 +434,7 @@ void Exchange::showOutcomeStatus(char code) {
     if (code == kStatusAccepted) {
         if (!outcome_.savedTo.empty()) {
             view_.setStatusTextWith(TextId::StatusSaved, outcome_.savedTo);
-        } else if (kind_ == ExchangeRequest::Kind::Send) {
+        } else if (request_.kind == ExchangeRequest::Kind::Send) {
             view_.setStatusTextWith(TextId::StatusStored, outcome_.storedAs);
         } else {
             view_.setStatusText(TextId::StatusSuccess);
@@ -493,7 +450,7 @@ void Exchange::showOutcomeStatus(char code) {
 
 void Exchange::holdOutcome() {
     resetChoices();
-    if (outcomePauseMs_ > 0 && !pauseSkipped_ && !outcomesCollected_) {
+    if (outcomePauseMs_ > 0 && !pauseSkipped_ && !request_.collected) {
         pauseTimer_.start(outcomePauseMs_);
     } else {
         restoreIdleWindow();

@@ -48,8 +48,10 @@ public:
     Exchange(const Exchange&) = delete;
     Exchange& operator=(const Exchange&) = delete;
 
-    // Start (menu item or F5) with the function list's selection: 0 receive, 1 send. Does
-    // nothing while an exchange runs or when the selection names no function.
+    // Starts `request` unless an exchange runs: the window's function (startExchange, 0
+    // receive, 1 send, anything else nothing), or a whole exchange of a run or a program (a
+    // listing, a fetch of a listed name to a path, a send of a path) that asks nothing.
+    void start(ExchangeRequest request, Next next = {});
     void startExchange(int function, Next next = {});
 
     // The operator chose entry `selection` of the listed directory. Does nothing unless the
@@ -68,24 +70,6 @@ public:
     void abandon();
     bool cancellable() const { return busy_ && !finishing_; }
 
-    // Whole exchanges for a run (a backup, several files sent), started and ended as one
-    // started from the menu, without a file dialog and without awaiting a pick.
-    //
-    // Lists the directory and ends; listedNames() then holds the names.
-    void listFiles(Next next);
-    // Fetches entry `selection` of the directory listed last into `path`.
-    void fetchListedFileTo(int selection, const std::string& path, Next next);
-    // Sends the file at `path`.
-    void sendFileAt(const std::string& path, Next next);
-    // The names of the directory listed last, as the device sent them (up to a NUL).
-    std::vector<std::string> listedNames() const;
-
-    // In a run the caller reports every outcome at the end: no outcome box, status text or
-    // pause per exchange.
-    void setOutcomesCollected(bool collected) { outcomesCollected_ = collected; }
-    // Whether a fetched file may only be a new file (nothing at all at its path) rather
-    // than replace what the operator chose: for a name the operator did not give.
-    void setKeepExistingFiles(bool keep) { keepExistingFiles_ = keep; }
     // The pause that holds an outcome on screen; a terminal needs none.
     void setOutcomePause(int milliseconds) { outcomePauseMs_ = milliseconds; }
 
@@ -99,21 +83,16 @@ public:
     bool awaitingFileChoice() const {
         return machine_.phase() == ExchangeMachine::Phase::AwaitingChoice;
     }
-    // How the last exchange ended, all of it (for a program that probes a line).
+    // How the last exchange ended: its letter (meaning nothing when it was cancelled, by
+    // the operator or at a file dialog), the directory it listed, and why a local failure
+    // ('D', 'W') happened, as a sentence for a log or a terminal.
     const ExchangeOutcome& outcome() const { return outcome_; }
-    char lastOutcome() const { return outcome_.letter; }
-    // The last exchange was cancelled (by the operator, or a file dialog was cancelled);
-    // lastOutcome() then means nothing.
-    bool cancelled() const { return outcome_.cancelled; }
     // The last exchange was abandoned: the program is about to end.
     bool abandoned() const { return outcome_.cancelled && pauseSkipped_; }
     // Why the last exchange failed, in one line for the operator, shown under the text of
     // its outcome box: e.g. "The device /dev/ttyUSB0 has gone." Empty when nothing more is
     // known; cleared when an exchange starts.
     const std::string& causeLine() const { return causeLine_; }
-    // Why the last exchange ended with a local failure ('D', 'W'): a sentence for a log or a
-    // terminal; empty otherwise. The window shows the catalogue text only.
-    const std::string& failureDetail() const { return outcome_.detail; }
 
     // Told what every exchange does from now on (the transfer log, the protocol trace); the
     // observer must outlive the exchange or be removed first.
@@ -121,7 +100,6 @@ public:
     void removeObserver(ExchangeObserver& observer);
 
 private:
-    void begin(ExchangeRequest request, Next next);
     void apply(MachineActions actions);
     void carryOut(const MachineAction& action);
 
@@ -186,10 +164,8 @@ private:
     bool busy_ = false;
     bool finishing_ = false;  // from the outcome to the idle window: nothing to cancel
     bool pauseSkipped_ = false;
-    bool outcomesCollected_ = false;
-    bool keepExistingFiles_ = false;
     int outcomePauseMs_ = kOutcomePauseMs;
-    ExchangeRequest::Kind kind_ = ExchangeRequest::Kind::Receive;
+    ExchangeRequest request_;
     ExchangeOutcome outcome_;
     std::string causeLine_;
     Next next_;

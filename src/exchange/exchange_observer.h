@@ -16,29 +16,23 @@ public:
     virtual ~ExchangeObserver() = default;
 
     // The record holds the function, the device, the line settings and the start time.
-    virtual void exchangeStarted(const ExchangeRecord& record) { static_cast<void>(record); }
+    virtual void exchangeStarted(const ExchangeRecord&) {}
     // The port was opened (or could not be: `opened` false) and its queues purged.
-    virtual void linkOpened(bool opened) { static_cast<void>(opened); }
+    virtual void linkOpened(bool /*opened*/) {}
     virtual void linkClosed() {}
-    virtual void frameSent(std::span<const std::uint8_t> frame) { static_cast<void>(frame); }
+    virtual void frameSent(std::span<const std::uint8_t>) {}
     // Reply bytes that arrived since the last call, in order.
-    virtual void bytesReceived(std::span<const std::uint8_t> bytes) { static_cast<void>(bytes); }
-    virtual void waitTimedOut(std::size_t awaited, std::size_t received, int milliseconds) {
-        static_cast<void>(awaited);
-        static_cast<void>(received);
-        static_cast<void>(milliseconds);
-    }
+    virtual void bytesReceived(std::span<const std::uint8_t>) {}
+    virtual void waitTimedOut(std::size_t /*awaited*/, std::size_t /*received*/,
+                              int /*milliseconds*/) {}
     virtual void lineHungUp() {}
     // A wait for `awaited` reply bytes begins, with its time-out.
-    virtual void waitBegan(std::size_t awaited, int milliseconds) {
-        static_cast<void>(awaited);
-        static_cast<void>(milliseconds);
-    }
+    virtual void waitBegan(std::size_t /*awaited*/, int /*milliseconds*/) {}
     // A wait for a reply has ended: nothing happens on the line until the next frame, so
     // this is the time for slow work such as writing to a file.
     virtual void waitEnded() {}
     // Once per exchange, with its outcome and duration.
-    virtual void exchangeEnded(const ExchangeRecord& record) { static_cast<void>(record); }
+    virtual void exchangeEnded(const ExchangeRecord&) {}
 };
 
 }  // namespace dravolin

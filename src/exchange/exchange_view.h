@@ -58,8 +58,7 @@ public:
     // The box that tells how an exchange ended: the catalogue text, and under it one line
     // saying why when that is known (the port could not be opened, the line went dead).
     // A view that has no room for the line shows the box alone.
-    virtual void showOutcomeBox(TextId id, const std::string& causeLine, Closed closed) {
-        static_cast<void>(causeLine);
+    virtual void showOutcomeBox(TextId id, const std::string& /*causeLine*/, Closed closed) {
         showMessageBox(id, MessageIcon::Exclamation, std::move(closed));
     }
 
@@ -76,22 +75,14 @@ public:
         });
     }
     // A folder dialog; the chosen folder, or nothing when it was cancelled.
-    virtual void chooseFolder(TextId title, FileAnswer answer) {
-        static_cast<void>(title);
-        answer(std::nullopt);
-    }
+    virtual void chooseFolder(TextId /*title*/, FileAnswer answer) { answer(std::nullopt); }
     // Asked once before a backup whose files exist already in part.
-    virtual void askAboutExistingFiles(const FilledText& question, ExistingFilesReply reply) {
-        static_cast<void>(question);
+    virtual void askAboutExistingFiles(const FilledText& /*question*/, ExistingFilesReply reply) {
         reply(ExistingFilesAnswer::Cancel);
     }
     // The box at the end of a run: the heading, then one line per file.
-    virtual void showRunSummary(const FilledText& heading, const std::vector<FilledText>& lines,
-                                MessageIcon icon) {
-        static_cast<void>(heading);
-        static_cast<void>(lines);
-        static_cast<void>(icon);
-    }
+    virtual void showRunSummary(const FilledText& /*heading*/,
+                                const std::vector<FilledText>& /*lines*/, MessageIcon /*icon*/) {}
     // A status text with several words filled in; a view may shorten the last one.
     virtual void setStatusFilled(const FilledText& text) {
         setStatusTextWith(text.id, text.arguments.empty() ? std::string() : text.arguments.back());

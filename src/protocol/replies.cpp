@@ -17,6 +17,10 @@ ReplyVerdict judgeWholeReply(std::span<const std::uint8_t> received, std::size_t
 
 }  // namespace
 
+std::string nameOf(const DeviceNameField& field) {
+    return std::string(field.begin(), std::find(field.begin(), field.end(), 0));
+}
+
 DirectoryReply checkDirectoryReply(std::span<const std::uint8_t> received) {
     DirectoryReply reply;
     if (received.size() < kDirectoryHeaderLength) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "protocol/frames.h"
@@ -35,6 +36,8 @@ struct FileReply {
 };
 
 DirectoryReply checkDirectoryReply(std::span<const std::uint8_t> received);
+// A name as the device sent it, up to its first NUL.
+std::string nameOf(const DeviceNameField& field);
 FileReply checkFileReply(std::span<const std::uint8_t> received);
 
 }  // namespace dravolin

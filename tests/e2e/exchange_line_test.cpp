@@ -42,7 +42,7 @@ TEST_F(OverTheLine, BytesFromBeforeAFrameNeverAnswerIt) {
     view.dialogAnswers.push_back(pcFile("saved.tiv"));
     choose(0);
 
-    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_EQ(exchange->outcome().letter, '0');
     EXPECT_EQ(pc.read("saved.tiv"), content);
 }
 
@@ -51,17 +51,21 @@ TEST_F(OverTheLine, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
     const std::string data = "twelve bytes";
     programmer.write("TAG00001.tiv", tagDataFile(data));
     startProgrammer();
-    exchange->setKeepExistingFiles(true);
     const WaitHook meanwhile(*exchange, [&](std::size_t threshold, int) {
         if (threshold == fileReplyLength(static_cast<long>(data.size()))) {
             pc.write("new.tiv", "made meanwhile");
         }
     });
-    fetch("TAG00001", pcFile("new.tiv"));
+    ExchangeRequest receive;
+    receive.keepExisting = true;
+    exchange->start(receive);
+    settle();
+    view.dialogAnswers.push_back(pcFile("new.tiv"));
+    choose(0);
 
     expectFailure('D');
-    EXPECT_NE(exchange->failureDetail().find("new.tiv exists already"), std::string::npos)
-        << exchange->failureDetail();
+    EXPECT_NE(exchange->outcome().detail.find("new.tiv exists already"), std::string::npos)
+        << exchange->outcome().detail;
     EXPECT_EQ(pc.read("new.tiv"), "made meanwhile");
     EXPECT_EQ(pc.listing(), "new.tiv");
 }
@@ -100,11 +104,11 @@ TEST_F(OverTheLine, AnEmptyFileSentAfterAnotherIsConfirmedAndAGoneDeviceNamed) {
     simOptions.pace = LinePace{9600, 'E', 1};  // BIG's data frame takes over three seconds
     startProgrammer();
     send("NEWTAG.tiv");
-    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_EQ(exchange->outcome().letter, '0');
 
     send("ZERO.tiv");
     EXPECT_EQ(waits.back(), (Wait{2, 105}));
-    EXPECT_EQ(exchange->lastOutcome(), '0');
+    EXPECT_EQ(exchange->outcome().letter, '0');
     ASSERT_EQ(framesReceived().size(), 4u);
     EXPECT_EQ(framesReceived()[3], (Bytes{0x02, 0x02}));
     EXPECT_EQ(programmer.read("ZERO.tiv"), "abcd0000");

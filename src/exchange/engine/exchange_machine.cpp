@@ -14,12 +14,6 @@ namespace {
 // reply from noise.
 constexpr std::size_t kKeptReplyBytes = 32;
 
-// A name as the device sent it, up to its first NUL; the fetch request always carries all
-// eight bytes.
-std::string shownName(const DeviceNameField& name) {
-    return std::string(name.begin(), std::find(name.begin(), name.end(), 0));
-}
-
 MachineAction action(MachineAction::Kind kind) {
     MachineAction made;
     made.kind = kind;
@@ -140,7 +134,7 @@ MachineActions ExchangeMachine::entryChosen(int index) {
         phase_ = Phase::AskingSave;
         MachineAction ask = action(MachineAction::Kind::AskFile);
         ask.save = true;
-        ask.path = shownName(chosen_);
+        ask.path = nameOf(chosen_);
         out_.push_back(std::move(ask));
     }
     return take();
@@ -219,7 +213,7 @@ void ExchangeMachine::beginLoading(const std::string& path) {
 
 void ExchangeMachine::beginFetch(const DeviceNameField& name, const std::string& path) {
     fetching_ = true;
-    deviceName_ = shownName(name);
+    deviceName_ = nameOf(name);
     localPath_ = path;
     command(Phase::FetchStatus, fetchRequest(name));
 }

@@ -24,6 +24,7 @@ struct ExchangeRequest {
     DeviceNameField name{};     // Fetch: the entry's eight bytes, as listed
     std::string path;           // Fetch: the target; Send: the file
     bool keepExisting = false;  // a fetched file may only be new, never replace anything
+    bool collected = false;     // a run reports the outcome at its end: the driver shows none
 };
 
 // How an exchange ended, with everything a window, a terminal or a log wants to say of it.
