@@ -154,7 +154,8 @@ std::vector<std::uint8_t> expectedReply(const ExchangeMachine& machine, FuzzedDa
 
 ExchangeRequest requestFrom(FuzzedDataProvider& input) {
     ExchangeRequest request;
-    request.kind = static_cast<ExchangeRequest::Kind>(input.ConsumeIntegralInRange<int>(0, 3));
+    request.kind = static_cast<ExchangeRequest::Kind>(input.ConsumeIntegralInRange<int>(0, 4));
+    request.shortFirstWait = input.ConsumeBool();
     request.line = LineTiming{input.PickValueInArray({9600, 19200, 38400, 57600}),
                               input.PickValueInArray({'N', 'E', 'O'}),
                               input.ConsumeIntegralInRange<int>(1, 2)};
@@ -245,7 +246,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             case 13:
                 watch.take(machine.endAtListing(input.ConsumeBool() ? '0' : 'R'));
-                machine.lineErrorsSeen();
+                watch.take(machine.lineErrorsSeen());
                 break;
         }
     }

@@ -175,7 +175,12 @@ void Exchange::openLink() {
     }
     port_.startMonitoring();
     linkOpen_ = true;
-    lineGone_ = false;
+    // A try of the search ends at once: the next device or setting is waiting.
+    lineGone_ = !opened && request_.kind == ExchangeRequest::Kind::Find;
+    if (lineGone_) {
+        takeArrivalsSoon();
+    }
+    lineErrors_ = false;
     arrived_.clear();
     record_.lineUsed = true;
     notify([opened](ExchangeObserver& observer) { observer.linkOpened(opened); });
@@ -186,6 +191,7 @@ void Exchange::closeLink() {
     dropArrivals();
     linkOpen_ = false;
     lineGone_ = false;
+    lineErrors_ = false;
     notify([](ExchangeObserver& observer) { observer.linkClosed(); });
 }
 
@@ -247,7 +253,8 @@ long Exchange::portMessage(unsigned message, std::uintptr_t firstParameter,
         lineGone_ = true;
         takeArrivalsSoon();
     } else if (message == MSG_LINE_ERROR && linkOpen_) {
-        machine_.lineErrorsSeen();
+        lineErrors_ = true;
+        takeArrivalsSoon();
     }
     return 0;
 }
@@ -259,6 +266,10 @@ void Exchange::takeArrivalsSoon() {
 }
 
 void Exchange::takeArrivals() {
+    // Errors are counted before the bytes that came with them could end the exchange.
+    if (std::exchange(lineErrors_, false)) {
+        apply(machine_.lineErrorsSeen());
+    }
     if (!arrived_.empty()) {
         Bytes run;
         run.swap(arrived_);
@@ -508,7 +519,9 @@ void Exchange::removeObserver(ExchangeObserver& observer) {
 void Exchange::beginRecord(const ExchangeRequest& request) {
     record_ = ExchangeRecord{};
     record_.function = request.kind == ExchangeRequest::Kind::Send ? ExchangeRecord::Function::Put
-                                                                   : ExchangeRecord::Function::List;
+                       : request.kind == ExchangeRequest::Kind::Find
+                           ? ExchangeRecord::Function::Find
+                           : ExchangeRecord::Function::List;
     record_.startedAt = std::chrono::system_clock::now();
     record_.devicePath = port_.portMap().devicePathForName(settings_.portName());
     record_.line = settings_;

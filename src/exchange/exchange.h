@@ -158,6 +158,7 @@ private:
     int waitMs_ = 0;
     unsigned waitNumber_ = 0;  // tells a wait from the one armed after it
     bool lineGone_ = false;
+    bool lineErrors_ = false;  // reported by the port, not yet told to the machine
     bool hangUpFed_ = false;
     bool linkOpen_ = false;
 

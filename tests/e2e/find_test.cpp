@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -83,6 +85,32 @@ TEST_F(FindTest, LockedAndBusyDevicesAreSkippedAndTheProgrammerFoundBehindThem) 
     const std::vector<LineSettings> order = searchOrder(kDefaultLine);
     const auto foundAt = std::find(order.begin(), order.end(), LineSettings{9600, 'O', 2});
     EXPECT_EQ(lastProgress.tryNumber, 24u + static_cast<std::size_t>(foundAt - order.begin()) + 1);
+}
+
+// A cancel ends the search at once, mid-try: the device is closed and unlocked, and the
+// try is logged as cancelled.
+TEST_F(FindTest, ACancelEndsTheSearchMidTryAndFreesTheDevice) {
+    PtyPair silentLine;
+    RecordingPresenter warnings;
+    SerialLineTry lineTry{warnings};
+    ProgrammerSearch finder(
+        lineTry,
+        SearchCandidates(PortScanner(), locks.path().string()).named({silentLine.devicePath()}),
+        searchOrder(kDefaultLine));
+    std::optional<SearchResult> ended;
+    finder.onFinished([&ended](const SearchResult& result) { ended = result; });
+    bool cancelled = false;
+    finder.onProgress([&](const SearchProgress& step) {
+        if (step.tryNumber == 2 && !cancelled) {
+            cancelled = true;
+            QTimer::singleShot(20, [&finder] { finder.cancel(); });
+        }
+    });
+    finder.start();
+    ASSERT_TRUE(waitUntil([&ended] { return ended.has_value(); }, 10000));
+    EXPECT_TRUE(ended->cancelled);
+    EXPECT_EQ(ended->devices.at(0).tries, 2u);
+    EXPECT_EQ(locks.listing(), "");
 }
 
 TEST(FindConsoleTest, TheConsolesOfTheSystemAreNamedFromSysfsAndProcAndNeverTried) {

@@ -61,6 +61,7 @@ const Event timeOut = [](ExchangeMachine& machine) { return machine.timedOut(); 
 const Event cancel = [](ExchangeMachine& machine) { return machine.cancel(); };
 const Event hangUp = [](ExchangeMachine& machine) { return machine.hungUp(); };
 const Event saved = [](ExchangeMachine& machine) { return machine.saved(); };
+const Event lineErrors = [](ExchangeMachine& machine) { return machine.lineErrorsSeen(); };
 Event choose(int index) {
     return [index](ExchangeMachine& machine) { return machine.entryChosen(index); };
 }
@@ -83,7 +84,8 @@ std::string endWord(const ExchangeOutcome& outcome) {
     const std::pair<bool, const char*> flags[] = {
         {outcome.quiet, " quiet"},       {outcome.timedOut, " timeout"},
         {outcome.lineGone, " gone"},     {outcome.noFiles, " nofiles"},
-        {outcome.notAReply, " noreply"}, {!outcome.detail.empty(), " detail"}};
+        {outcome.notAReply, " noreply"}, {!outcome.detail.empty(), " detail"},
+        {outcome.lineErrors, " errors"}};
     for (const auto& [set, flag] : flags) {
         word += set ? flag : "";
     }
@@ -215,10 +217,23 @@ TEST(ExchangeMachine, DirectoryTableEveryReplyTimeOutCancelAndHangUp) {
             {"cancel at the choice", {ok, rx(two), cancel}, listed + ", end cancelled"},
             {"hang-up after the list is nothing", {ok, rx(two), hangUp, timeOut}, listed},
             {"a program ends at the listing", {ok, rx(two), endAt('R')}, listed + ", end R"},
+            {"line errors are told, not waited on",
+             {lineErrors, rx(status('V'))},
+             asked + kEnds + "V errors"},
         },
         {{"status", {}, asked}, {"header", {ok}, header}, {"entries", {ok, entries}, body}});
     checkTable(requestOf(ExchangeRequest::Kind::List),
                {{"a listing alone", {ok, rx(two)}, listed + ", end 0"}});
+    // A try of the search moves on at line errors, and a reply that fails its checks is no
+    // reply at all; the device's own letters stand.
+    checkTable(requestOf(ExchangeRequest::Kind::Find),
+               {{"found", {ok, rx(two)}, listed + ", end 0"},
+                {"refused", {rx(status('V'))}, asked + kEnds + "V"},
+                {"line errors", {lineErrors}, asked + kEnds + "N errors"},
+                {"line errors in the directory", {ok, lineErrors}, header + kEnds + "N errors"},
+                {"16 entries", {ok, rx(directoryHeader("0016"))}, header + kEnds + "N noreply"},
+                {"damaged", {ok, rx(damaged)}, body + kEnds + "N noreply"}},
+               {{"status", {}, asked}, {"entries", {ok, entries}, body}});
 }
 
 // ---- The fetch
@@ -346,6 +361,13 @@ TEST(ExchangeMachine, WaitsAreTheLineTimedWaitsForEveryRateAndSize) {
                                            directoryHeaderWaitMs(line),
                                            directoryEntriesWaitMs(15, line)}));
                 }
+                // A search's first pass waits for the frame's and the reply's line time only.
+                ExchangeRequest find = requestOf(ExchangeRequest::Kind::Find, line);
+                find.shortFirstWait = true;
+                ExchangeMachine m;
+                EXPECT_EQ(numbersIn(MachineAction::Kind::ArmWait, {m.start(find)}),
+                          (std::vector<long>{replyWaitMs(0, 2, 2, line)}));
+                EXPECT_LT(replyWaitMs(0, 2, 2, line), statusWaitMs(2, line));
             }
         }
     }

@@ -43,7 +43,8 @@ MachineActions ExchangeMachine::start(const ExchangeRequest& request) {
     localPath_.clear();
     fileBytes_ = 0;
     if (request.kind == ExchangeRequest::Kind::Receive ||
-        request.kind == ExchangeRequest::Kind::List) {
+        request.kind == ExchangeRequest::Kind::List ||
+        request.kind == ExchangeRequest::Kind::Find) {
         // Names of an earlier listing must not outlive a failed or empty one.
         names_.clear();
         command(Phase::DirectoryStatus, directoryRequest());
@@ -101,8 +102,14 @@ MachineActions ExchangeMachine::timedOut() {
     return take();
 }
 
-void ExchangeMachine::lineErrorsSeen() {
+MachineActions ExchangeMachine::lineErrorsSeen() {
     lineErrors_ = lineErrors_ || linkOpen_;
+    // Errors say that a setting differs from the programmer's: a search need not wait.
+    if (request_.kind == ExchangeRequest::Kind::Find && waitArmed_) {
+        disarmWait();
+        endOnTheLine(outcomeWith('N'));
+    }
+    return take();
 }
 
 MachineActions ExchangeMachine::hungUp() {
@@ -225,7 +232,12 @@ void ExchangeMachine::command(Phase phase, const Bytes& frame) {
     }
     sendFrame(frame);
     phase_ = phase;
-    armWait(kStatusReplyLength, statusWaitMs(frame.size(), request_.line));
+    // A search's first pass mostly asks silent settings: its wait allows the line time of
+    // the frame and the reply and the device's turnaround, not the protocol's second.
+    armWait(kStatusReplyLength,
+            request_.shortFirstWait
+                ? replyWaitMs(0, frame.size(), kStatusReplyLength, request_.line)
+                : statusWaitMs(frame.size(), request_.line));
 }
 
 void ExchangeMachine::afterReply() {
@@ -311,10 +323,9 @@ void ExchangeMachine::afterDirectoryHeader() {
     const long count = directoryCount(receivedBytes());
     if (!isUsableDirectoryCount(count) || count == 0) {
         ExchangeOutcome outcome =
-            outcomeWith(count == 0 ? kStatusAccepted : 'W',
-                        count == 0 ? ""
-                                   : "the directory announces " + std::to_string(count) +
-                                         " entries; at most 15 can be listed");
+            count == 0 ? outcomeWith(kStatusAccepted)
+                       : unusableReply('W', "the directory announces " + std::to_string(count) +
+                                                " entries; at most 15 can be listed");
         outcome.noFiles = count == 0;
         endOnTheLine(std::move(outcome));
         return;
@@ -329,7 +340,7 @@ void ExchangeMachine::afterDirectoryHeader() {
 void ExchangeMachine::afterDirectoryEntries() {
     DirectoryReply reply = checkDirectoryReply(receivedBytes());
     if (reply.verdict != ReplyVerdict::Accepted) {
-        endOnTheLine(outcomeWith('B'));
+        endOnTheLine(unusableReply('B'));
         return;
     }
     // The names are put up before the link closes, as they always were.
@@ -338,7 +349,7 @@ void ExchangeMachine::afterDirectoryEntries() {
     list.names = names_;
     out_.push_back(std::move(list));
     closeLink();
-    if (request_.kind == ExchangeRequest::Kind::List) {
+    if (request_.kind != ExchangeRequest::Kind::Receive) {
         end(outcomeWith(kStatusAccepted));
     } else {
         phase_ = Phase::AwaitingChoice;
@@ -427,6 +438,15 @@ void ExchangeMachine::end(ExchangeOutcome outcome) {
     MachineAction ended = action(MachineAction::Kind::End);
     ended.outcome = std::move(outcome);
     out_.push_back(std::move(ended));
+}
+
+ExchangeOutcome ExchangeMachine::unusableReply(char letter, std::string detail) const {
+    if (request_.kind != ExchangeRequest::Kind::Find) {
+        return outcomeWith(letter, std::move(detail));
+    }
+    ExchangeOutcome outcome = outcomeWith('N');
+    outcome.notAReply = true;
+    return outcome;
 }
 
 bool ExchangeMachine::awaitsCommandStatus() const {

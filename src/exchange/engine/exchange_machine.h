@@ -44,7 +44,7 @@ public:
     // `written` bytes of the last frame have left the PC.
     MachineActions frameLeft(std::size_t written);
     MachineActions timedOut();
-    void lineErrorsSeen();
+    MachineActions lineErrorsSeen();
     MachineActions hungUp();
     MachineActions cancel();
     // The operator picked entry `index` of the listed directory.
@@ -85,6 +85,8 @@ private:
     void afterDirectoryHeader();
     void afterDirectoryEntries();
     void afterFetchData();
+    // A reply that fails its checks: `letter` ('B', 'W'), but no reply at all to a search.
+    ExchangeOutcome unusableReply(char letter, std::string detail = {}) const;
 
     void closeLink();
     void sendFrame(const Bytes& frame);

@@ -18,13 +18,16 @@ struct ExchangeRequest {
         List,     // list the directory and end there
         Fetch,    // fetch `name` into `path` at once
         Send,     // send `path`; with no path, ask for the file first
+        Find,     // one try of the search: a listing that ends at once at line errors, and
+                  // whose reply, unless a directory or a letter of the device's, is 'N'
     };
     Kind kind = Kind::Receive;
     LineTiming line;
-    DeviceNameField name{};     // Fetch: the entry's eight bytes, as listed
-    std::string path;           // Fetch: the target; Send: the file
-    bool keepExisting = false;  // a fetched file may only be new, never replace anything
-    bool collected = false;     // a run reports the outcome at its end: the driver shows none
+    DeviceNameField name{};       // Fetch: the entry's eight bytes, as listed
+    std::string path;             // Fetch: the target; Send: the file
+    bool keepExisting = false;    // a fetched file may only be new, never replace anything
+    bool collected = false;       // a run reports the outcome at its end: the driver shows none
+    bool shortFirstWait = false;  // the first status reply awaited for its line time only
 };
 
 // How an exchange ended, with everything a window, a terminal or a log wants to say of it.
