@@ -399,14 +399,11 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
         const std::string device = port_.portMap().devicePathForName(settings_.portName());
         causeLine_ = catalog.lookup(FilledText{TextId::DeviceGone, {shownText(device)}});
     }
-    // Bytes that cannot be a reply, or bytes with parity or framing errors: a failure is
-    // then most likely one of the settings, which the operator can fix, rather than of the
-    // device.
-    if (outcome.notAReply) {
-        causeLine_ = catalog.lookup(FilledText{TextId::LineSettingsDiffer, {}});
-    }
-    if (outcome.lineErrors && !outcome.cancelled && outcome.letter != kStatusAccepted &&
-        causeLine_.empty()) {
+    // Bytes that cannot be a reply, or a failure with parity or framing errors on the line:
+    // most likely one of the settings is wrong, which the operator can fix, not the device.
+    const bool failedWithErrors = outcome.lineErrors && !outcome.cancelled &&
+                                  outcome.letter != kStatusAccepted && causeLine_.empty();
+    if (outcome.notAReply || failedWithErrors) {
         causeLine_ = catalog.lookup(FilledText{TextId::LineSettingsDiffer, {}});
     }
     endRecord(outcome);
