@@ -63,17 +63,15 @@ constexpr int kLookEveryMs = 50;
 
 void configureLine(TransferDialog& window, const QString& device) {
     auto* settings = window.findChild<PortSettingsDialog*>();
-    QTimer::singleShot(0, settings, [settings, device] {
-        settings->findChild<QAbstractButton*>("1009")->click();  // Com 1
-        QLineEdit* field = settings->findChild<QComboBox*>("deviceList")->lineEdit();
-        field->selectAll();
-        QTest::keyClicks(field, device);
-        settings->findChild<QAbstractButton*>("1008")->click();  // 57600 baud
-        settings->findChild<QAbstractButton*>("1015")->click();  // even parity
-        settings->findChild<QAbstractButton*>("1013")->click();  // 1 stop bit
-        settings->findChild<QAbstractButton*>("1")->click();     // OK
-    });
     WindowDriver(window).command(40005)->trigger();
+    settings->findChild<QAbstractButton*>("1009")->click();  // Com 1
+    QLineEdit* field = settings->findChild<QComboBox*>("deviceList")->lineEdit();
+    field->selectAll();
+    QTest::keyClicks(field, device);
+    settings->findChild<QAbstractButton*>("1008")->click();  // 57600 baud
+    settings->findChild<QAbstractButton*>("1015")->click();  // even parity
+    settings->findChild<QAbstractButton*>("1013")->click();  // 1 stop bit
+    settings->findChild<QAbstractButton*>("1")->click();     // OK
 }
 
 void BM_PacedReceiveProcessorShare(benchmark::State& state) {

@@ -240,7 +240,9 @@ void TransferDialog::connectCommands() {
     connect(startAction_, &QAction::triggered, this, &TransferDialog::startExchange);
     connect(backupAction_, &QAction::triggered, this, &TransferDialog::backUpAll);
     connect(quitAction_, &QAction::triggered, this, &TransferDialog::accept);
-    connect(configureAction_, &QAction::triggered, this, &TransferDialog::configurePort);
+    // Opened without a loop of its own: the search in it runs exchanges on the window's loop.
+    connect(configureAction_, &QAction::triggered, settingsDialog_.get(), &QDialog::open);
+    connect(settingsDialog_.get(), &QDialog::accepted, this, &TransferDialog::takePortSettings);
     connect(helpAction_, &QAction::triggered, this, &TransferDialog::helpRequested);
     connect(infoAction_, &QAction::triggered, this, &TransferDialog::aboutRequested);
     connect(transferLogAction_, &QAction::triggered, this, &TransferDialog::showTransferLog);
@@ -712,10 +714,7 @@ void TransferDialog::cancelExchange() {
     exchange_->cancel();
 }
 
-void TransferDialog::configurePort() {
-    if (settingsDialog_->exec() != QDialog::Accepted) {
-        return;
-    }
+void TransferDialog::takePortSettings() {
     // A device the operator chose in the dialog replaces one given on the command line.
     const PortMap& chosen = settingsDialog_->portMap();
     for (const int port : settingsDialog_->changedPorts()) {

@@ -137,7 +137,8 @@ private:
     void chooseFunction();
     void chooseListedFile(int index);
     void cancelExchange();
-    void configurePort();
+    // The port settings dialog was confirmed.
+    void takePortSettings();
     void applyPortMap();
     void rememberFolder(const std::string& dialog, const QString& chosenPath);
     // The folder remembered for the first of `dialogs` that has one, or where a dialog

@@ -142,15 +142,14 @@ TEST(RememberedSettings, ConfirmedSettingsAndFoldersSurviveARestartButTheCommand
         WindowDriver ui(window);
         auto* settings = window.findChild<PortSettingsDialog*>();
         ASSERT_NE(settings, nullptr);
-        QTimer::singleShot(0, settings, [&] {
-            settings->findChild<QAbstractButton*>("1010")->click();  // Com 3
-            QLineEdit* device = settings->findChild<QComboBox*>("deviceList")->lineEdit();
-            device->selectAll();
-            QTest::keyClicks(device, "/nonexistent/ttyUSB3");
-            settings->findChild<QAbstractButton*>("1008")->click();  // 57600 baud
-            settings->findChild<QAbstractButton*>("1")->click();     // OK
-        });
         ui.command(40005)->trigger();
+        ASSERT_TRUE(settings->isVisible());
+        settings->findChild<QAbstractButton*>("1010")->click();  // Com 3
+        QLineEdit* device = settings->findChild<QComboBox*>("deviceList")->lineEdit();
+        device->selectAll();
+        QTest::keyClicks(device, "/nonexistent/ttyUSB3");
+        settings->findChild<QAbstractButton*>("1008")->click();  // 57600 baud
+        settings->findChild<QAbstractButton*>("1")->click();     // OK
         // The operator's choice wins over the command line's from now on.
         EXPECT_EQ(settings->portMap().devicePath(3), "/nonexistent/ttyUSB3");
         EXPECT_EQ(settings->portMap().devicePath(1), "/nonexistent/from-the-command-line");

@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
 #include <ostream>
 
@@ -69,15 +68,13 @@ public:
 
     // Chooses `device` for Com 1 in the port settings dialog and confirms it with OK.
     void chooseDeviceForCom1(const QString& device) const {
-        auto* settings = window_.findChild<PortSettingsDialog*>();
-        QTimer::singleShot(0, settings, [settings, device] {
-            settings->findChild<QAbstractButton*>("1009")->click();
-            QLineEdit* field = settings->findChild<QComboBox*>("deviceList")->lineEdit();
-            field->selectAll();
-            QTest::keyClicks(field, device);
-            settings->findChild<QAbstractButton*>("1")->click();
-        });
         command(40005)->trigger();
+        auto* settings = window_.findChild<PortSettingsDialog*>();
+        settings->findChild<QAbstractButton*>("1009")->click();
+        QLineEdit* field = settings->findChild<QComboBox*>("deviceList")->lineEdit();
+        field->selectAll();
+        QTest::keyClicks(field, device);
+        settings->findChild<QAbstractButton*>("1")->click();
     }
 
 private:
