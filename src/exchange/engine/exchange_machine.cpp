@@ -14,11 +14,7 @@ namespace {
 // reply from noise.
 constexpr std::size_t kKeptReplyBytes = 32;
 
-MachineAction action(MachineAction::Kind kind) {
-    MachineAction made;
-    made.kind = kind;
-    return made;
-}
+using Kind = MachineAction::Kind;
 
 ExchangeOutcome outcomeWith(char letter, std::string detail = {}) {
     ExchangeOutcome outcome;
@@ -52,7 +48,7 @@ MachineActions ExchangeMachine::start(const ExchangeRequest& request) {
         beginFetch(request.name, request.path);
     } else if (request.path.empty()) {
         phase_ = Phase::AskingOpen;
-        out_.push_back(action(MachineAction::Kind::AskFile));
+        out_.push_back({.kind = Kind::AskFile});
     } else {
         beginLoading(request.path);
     }
@@ -139,10 +135,7 @@ MachineActions ExchangeMachine::entryChosen(int index) {
     if (phase_ == Phase::AwaitingChoice && index >= 0 && index < static_cast<int>(names_.size())) {
         chosen_ = names_[static_cast<std::size_t>(index)];
         phase_ = Phase::AskingSave;
-        MachineAction ask = action(MachineAction::Kind::AskFile);
-        ask.save = true;
-        ask.path = nameOf(chosen_);
-        out_.push_back(std::move(ask));
+        out_.push_back({.kind = Kind::AskFile, .save = true, .path = nameOf(chosen_)});
     }
     return take();
 }
@@ -213,9 +206,7 @@ MachineActions ExchangeMachine::endAtListing(char letter) {
 void ExchangeMachine::beginLoading(const std::string& path) {
     localPath_ = path;
     phase_ = Phase::Loading;
-    MachineAction load = action(MachineAction::Kind::LoadFile);
-    load.path = path;
-    out_.push_back(std::move(load));
+    out_.push_back({.kind = Kind::LoadFile, .path = path});
 }
 
 void ExchangeMachine::beginFetch(const DeviceNameField& name, const std::string& path) {
@@ -228,7 +219,7 @@ void ExchangeMachine::beginFetch(const DeviceNameField& name, const std::string&
 void ExchangeMachine::command(Phase phase, const Bytes& frame) {
     if (!linkOpen_) {
         linkOpen_ = true;
-        out_.push_back(action(MachineAction::Kind::OpenLink));
+        out_.push_back({.kind = Kind::OpenLink});
     }
     sendFrame(frame);
     phase_ = phase;
@@ -345,9 +336,7 @@ void ExchangeMachine::afterDirectoryEntries() {
     }
     // The names are put up before the link closes, as they always were.
     names_ = std::move(reply.names);
-    MachineAction list = action(MachineAction::Kind::ListNames);
-    list.names = names_;
-    out_.push_back(std::move(list));
+    out_.push_back({.kind = Kind::ListNames, .names = names_});
     closeLink();
     if (request_.kind != ExchangeRequest::Kind::Receive) {
         end(outcomeWith(kStatusAccepted));
@@ -364,11 +353,10 @@ void ExchangeMachine::afterFetchData() {
         return;
     }
     phase_ = Phase::Saving;
-    MachineAction save = action(MachineAction::Kind::Save);
-    save.bytes.assign(reply.file.begin(), reply.file.end());
-    save.path = localPath_;
-    save.keepExisting = request_.keepExisting;
-    out_.push_back(std::move(save));
+    out_.push_back({.kind = Kind::Save,
+                    .bytes = Bytes(reply.file.begin(), reply.file.end()),
+                    .path = localPath_,
+                    .keepExisting = request_.keepExisting});
 }
 
 // ---- Actions
@@ -376,25 +364,20 @@ void ExchangeMachine::afterFetchData() {
 void ExchangeMachine::closeLink() {
     if (linkOpen_) {
         linkOpen_ = false;
-        out_.push_back(action(MachineAction::Kind::CloseLink));
+        out_.push_back({.kind = Kind::CloseLink});
     }
 }
 
 void ExchangeMachine::sendFrame(const Bytes& frame) {
     // Whatever arrived before this frame answers something else.
     rx_.clear();
-    MachineAction send = action(MachineAction::Kind::Send);
-    send.bytes = frame;
-    out_.push_back(std::move(send));
+    out_.push_back({.kind = Kind::Send, .bytes = frame});
 }
 
 void ExchangeMachine::armWait(std::size_t threshold, int milliseconds) {
     threshold_ = threshold;
     waitArmed_ = true;
-    MachineAction arm = action(MachineAction::Kind::ArmWait);
-    arm.threshold = threshold;
-    arm.milliseconds = milliseconds;
-    out_.push_back(std::move(arm));
+    out_.push_back({.kind = Kind::ArmWait, .threshold = threshold, .milliseconds = milliseconds});
     if (progressTotal_ > 0) {
         const bool sending = phase_ == Phase::DataStatus;
         progress(sending ? kHeaderLength : rx_.size(), sending);
@@ -412,15 +395,14 @@ void ExchangeMachine::disarmWait() {
     }
     progressTotal_ = 0;
     waitArmed_ = false;
-    out_.push_back(action(MachineAction::Kind::DisarmWait));
+    out_.push_back({.kind = Kind::DisarmWait});
 }
 
 void ExchangeMachine::progress(std::size_t done, bool sending) {
-    MachineAction shown = action(MachineAction::Kind::Progress);
-    shown.total = progressTotal_;
-    shown.done = std::min(done, progressTotal_);
-    shown.sending = sending;
-    out_.push_back(std::move(shown));
+    out_.push_back({.kind = Kind::Progress,
+                    .done = std::min(done, progressTotal_),
+                    .total = progressTotal_,
+                    .sending = sending});
 }
 
 void ExchangeMachine::endOnTheLine(ExchangeOutcome outcome) {
@@ -435,9 +417,7 @@ void ExchangeMachine::end(ExchangeOutcome outcome) {
     outcome.lastReply.assign(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(kept));
     phase_ = Phase::Idle;
     progressTotal_ = 0;
-    MachineAction ended = action(MachineAction::Kind::End);
-    ended.outcome = std::move(outcome);
-    out_.push_back(std::move(ended));
+    out_.push_back({.kind = Kind::End, .outcome = std::move(outcome)});
 }
 
 ExchangeOutcome ExchangeMachine::unusableReply(char letter, std::string detail) const {

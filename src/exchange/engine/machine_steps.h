@@ -62,18 +62,19 @@ struct MachineAction {
         ListNames,   // the directory is in: `names`
         End,         // the one end of the exchange: `outcome`
     };
+    // Made with designated initializers: every member has its default here.
     Kind kind = Kind::End;
-    Bytes bytes;
+    Bytes bytes{};
     std::size_t threshold = 0;
     int milliseconds = 0;
     bool save = false;
-    std::string path;
+    std::string path{};
     bool keepExisting = false;
     std::size_t done = 0;
     std::size_t total = 0;
     bool sending = false;
-    std::vector<DeviceNameField> names;
-    ExchangeOutcome outcome;
+    std::vector<DeviceNameField> names{};
+    ExchangeOutcome outcome{};
 };
 
 using MachineActions = std::vector<MachineAction>;
