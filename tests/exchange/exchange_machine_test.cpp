@@ -229,6 +229,7 @@ TEST(ExchangeMachine, DirectoryTableEveryReplyTimeOutCancelAndHangUp) {
     checkTable(requestOf(ExchangeRequest::Kind::Find),
                {{"found", {ok, rx(two)}, listed + ", end 0"},
                 {"refused", {rx(status('V'))}, asked + kEnds + "V"},
+                {"a byte of noise", {rx({0x66})}, asked + kEnds + "N noreply"},
                 {"line errors", {lineErrors}, asked + kEnds + "N errors"},
                 {"line errors in the directory", {ok, lineErrors}, header + kEnds + "N errors"},
                 {"16 entries", {ok, rx(directoryHeader("0016"))}, header + kEnds + "N noreply"},

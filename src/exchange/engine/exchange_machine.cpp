@@ -68,7 +68,10 @@ MachineActions ExchangeMachine::received(std::span<const std::uint8_t> bytes) {
         if (progressTotal_ > 0 && phase_ != Phase::DataStatus) {
             progress(rx_.size());
         }
-        if (rx_.size() >= threshold_) {
+        // A search moves on from a byte that cannot begin a reply: more will not mend it.
+        const bool noise = request_.kind == ExchangeRequest::Kind::Find && awaitsCommandStatus() &&
+                           cannotBeStatusReply(receivedBytes());
+        if (rx_.size() >= threshold_ || noise) {
             afterReply();
         }
     }
