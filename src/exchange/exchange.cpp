@@ -11,6 +11,9 @@ namespace dravolin {
 namespace {
 
 constexpr int kProgressTickMs = 100;
+constexpr unsigned kEventMask = EV_RXCHAR | EV_CTS;
+constexpr unsigned kWriteBufferSize = 512;
+constexpr int kRtsControl = 1;
 
 }  // namespace
 

@@ -34,9 +34,6 @@ class Exchange : public PortOwner {
 public:
     static constexpr int kReceiveFunction = 0;
     static constexpr int kSendFunction = 1;
-    static constexpr unsigned kEventMask = EV_RXCHAR | EV_CTS;
-    static constexpr unsigned kWriteBufferSize = 512;
-    static constexpr int kRtsControl = 1;
     static constexpr int kOutcomePauseMs = 2500;
 
     // Called once the exchange has ended and the window is idle again, or, for a receive
