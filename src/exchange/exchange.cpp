@@ -288,7 +288,7 @@ void Exchange::takeArrivals() {
 }
 
 void Exchange::dropArrivals() {
-    arrivalsTimer_.stop();
+    // The timer stays armed: a hang-up or line errors reported meanwhile still count.
     if (!arrived_.empty()) {
         notify([this](ExchangeObserver& observer) { observer.bytesReceived(arrived_); });
         arrived_.clear();
