@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The installer under wine, as an operator's silent installation runs it: installs into
 # Program Files with its Start-menu links, the installed programs run, the uninstaller
-# removes everything it installed.
-#   tests/windows/installer_wine_test.sh PACKAGE-FOLDER
+# removes everything it installed. While an installed program runs, neither the uninstaller
+# nor another installation goes on (Windows would leave the files in use behind).
+#   tests/windows/installer_wine_test.sh PACKAGE-FOLDER VOSKA-SIM LINK
 set -uo pipefail
+sim=$2
+link=$3
 source "$(dirname "$0")/wine_test_lib.sh"
 installer=$(ls "$1"/dravolin-*-win64.exe 2>/dev/null | head -n1)
 if [ -z "$installer" ]; then
@@ -34,5 +37,37 @@ for _ in $(seq 300); do
 done
 [ ! -e "$installed" ] || fail "left in Program Files: $(ls -R "$installed" | head -20)"
 [ ! -e "$startMenu" ] || fail "the Start-menu folder was left"
+
+# ---- while dravolin-cli fetches a file (ten seconds at 9600 baud), both refuse with exit
+# code 2 and nothing is removed; once it has ended, the uninstaller removes it all. Installed
+# into a folder without spaces, the uninstaller runs in place (_?=) and its exit code counts.
+folder='C:\DravolinRunning'
+running="$prefix/drive_c/DravolinRunning"
+"$run" "$installer" /S "/D=$folder"
+mkdir -p "$work/device"
+{ printf 'TB019999'; yes LARGEST | head -c 9999; } >"$work/device/LARGEST.tiv"
+startSimulator "$work/device" --pace 9600,E,1
+"$run" "$folder\bin\dravolin-cli.exe" --port 1 --no-saved-settings get LARGEST \
+    -o "Z:${work//\//\\}\\LARGEST.tiv" >/dev/null 2>&1 &
+cliPid=$!
+for _ in $(seq 100); do
+    grep -q '^PC>DEV 47' "$work/sim.trace" && break
+    sleep 0.1
+done
+grep -q '^PC>DEV 47' "$work/sim.trace" || fail "dravolin-cli did not start its fetch"
+"$run" "$folder\Uninstall.exe" /S "_?=$folder"
+status=$?
+[ $status -eq 2 ] || fail "the uninstaller ended with $status while dravolin-cli ran"
+[ -f "$running/bin/Qt6Gui.dll" ] && [ -d "$running/share" ] ||
+    fail "the uninstaller removed files while dravolin-cli ran"
+"$run" "$installer" /S "/D=$folder"
+status=$?
+[ $status -eq 2 ] || fail "an installation over the running program ended with $status"
+stopSimulator  # the line hangs up and the fetch ends
+wait "$cliPid"
+"$run" "$folder\Uninstall.exe" /S "_?=$folder" ||
+    fail "the uninstaller ended with $? once dravolin-cli had ended"
+[ ! -e "$running/bin" ] || fail "left after the program ended: $(ls -R "$running" | head -20)"
+rm -rf "$running"  # run in place, the uninstaller cannot remove itself
 
 finish
