@@ -225,7 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 watch.take(machine.cancel());
                 break;
             case 7:
-                watch.take(machine.hungUp());
+                watch.take(input.ConsumeBool() ? machine.hungUp() : machine.linkFailed());
                 break;
             case 8:
                 watch.take(machine.entryChosen(input.ConsumeIntegralInRange<int>(-1, 16)));

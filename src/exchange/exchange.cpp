@@ -178,15 +178,14 @@ void Exchange::openLink() {
     }
     port_.startMonitoring();
     linkOpen_ = true;
-    // A try of the search ends at once: the next device or setting is waiting.
-    lineGone_ = !opened && request_.kind == ExchangeRequest::Kind::Find;
-    if (lineGone_) {
-        takeArrivalsSoon();
-    }
+    lineGone_ = false;
     lineErrors_ = false;
     arrived_.clear();
     record_.lineUsed = true;
     notify([opened](ExchangeObserver& observer) { observer.linkOpened(opened); });
+    if (!opened) {
+        apply(machine_.linkFailed());
+    }
 }
 
 void Exchange::closeLink() {

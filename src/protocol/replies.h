@@ -36,8 +36,8 @@ struct FileReply {
 };
 
 DirectoryReply checkDirectoryReply(std::span<const std::uint8_t> received);
+FileReply checkFileReply(std::span<const std::uint8_t> received);
 // A name as the device sent it, up to its first NUL.
 std::string nameOf(const DeviceNameField& field);
-FileReply checkFileReply(std::span<const std::uint8_t> received);
 
 }  // namespace dravolin

@@ -62,6 +62,7 @@ const Event cancel = [](ExchangeMachine& machine) { return machine.cancel(); };
 const Event hangUp = [](ExchangeMachine& machine) { return machine.hungUp(); };
 const Event saved = [](ExchangeMachine& machine) { return machine.saved(); };
 const Event lineErrors = [](ExchangeMachine& machine) { return machine.lineErrorsSeen(); };
+const Event noPort = [](ExchangeMachine& machine) { return machine.linkFailed(); };
 Event choose(int index) {
     return [index](ExchangeMachine& machine) { return machine.entryChosen(index); };
 }
@@ -217,6 +218,7 @@ TEST(ExchangeMachine, DirectoryTableEveryReplyTimeOutCancelAndHangUp) {
             {"cancel at the choice", {ok, rx(two), cancel}, listed + ", end cancelled"},
             {"hang-up after the list is nothing", {ok, rx(two), hangUp, timeOut}, listed},
             {"a program ends at the listing", {ok, rx(two), endAt('R')}, listed + ", end R"},
+            {"no port: the wait goes on to its 'N'", {noPort, timeOut}, asked + kSilence},
             {"line errors are told, not waited on",
              {lineErrors, rx(status('V'))},
              asked + kEnds + "V errors"},
@@ -230,6 +232,7 @@ TEST(ExchangeMachine, DirectoryTableEveryReplyTimeOutCancelAndHangUp) {
                {{"found", {ok, rx(two)}, listed + ", end 0"},
                 {"refused", {rx(status('V'))}, asked + kEnds + "V"},
                 {"a byte of noise", {rx({0x66})}, asked + kEnds + "N noreply"},
+                {"no port", {noPort}, asked + kEnds + "N gone"},
                 {"line errors", {lineErrors}, asked + kEnds + "N errors"},
                 {"line errors in the directory", {ok, lineErrors}, header + kEnds + "N errors"},
                 {"16 entries", {ok, rx(directoryHeader("0016"))}, header + kEnds + "N noreply"},

@@ -121,6 +121,10 @@ MachineActions ExchangeMachine::hungUp() {
     return take();
 }
 
+MachineActions ExchangeMachine::linkFailed() {
+    return request_.kind == ExchangeRequest::Kind::Find ? hungUp() : take();
+}
+
 MachineActions ExchangeMachine::cancel() {
     // A file being written is not cancelled: its outcome follows at once.
     if (running() && phase_ != Phase::Saving) {

@@ -46,6 +46,9 @@ public:
     MachineActions timedOut();
     MachineActions lineErrorsSeen();
     MachineActions hungUp();
+    // The port could not be opened. An exchange goes on to its time-out and its 'N', as it
+    // always has; a search's try ends at once, as at a hang-up.
+    MachineActions linkFailed();
     MachineActions cancel();
     // The operator picked entry `index` of the listed directory.
     MachineActions entryChosen(int index);

@@ -36,7 +36,7 @@ struct ExchangeOutcome {
     bool cancelled = false;              // by the operator, or a file dialog was cancelled
     bool quiet = false;                  // a file dialog was cancelled: nothing to report
     bool timedOut = false;               // 'N' because the reply did not come in time
-    bool lineGone = false;               // 'N' because the line hung up
+    bool lineGone = false;               // 'N' because the line hung up (a find: or never opened)
     bool lineErrors = false;             // parity or framing errors were seen on the line
     bool notAReply = false;              // 'N': the bytes after a command cannot be a reply
     bool noFiles = false;                // the directory was empty
