@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <string>
 
@@ -169,6 +170,54 @@ TEST(WindowsFolders, LocalTimeGivesTheZoneAsAnOffset) {
     EXPECT_TRUE(std::regex_match(formatted(now.calendar, "%Y-%m-%d %z"),
                                  std::regex(R"(\d{4}-\d\d-\d\d [+-]\d{4})")))
         << formatted(now.calendar, "%Y-%m-%d %z");
+}
+
+// A text of a program's version information, read as Explorer's properties read it; empty
+// when the program has no such text.
+std::wstring versionText(const std::vector<char>& record, const std::wstring& path) {
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(record.data(), path.c_str(), &value, &length) || length == 0) {
+        return {};
+    }
+    return std::wstring(static_cast<const wchar_t*>(value), length - 1);
+}
+
+// Explorer's properties and Task Manager show both programs' descriptions in US English,
+// non-ASCII letters intact, with the version the about box shows.
+TEST(WindowsVersionInformation, BothProgramsDescribeThemselvesInUsEnglish) {
+    wchar_t self[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    const fs::path folder = fs::path(self).parent_path();
+    const std::map<std::wstring, std::wstring> descriptions = {
+        {L"dravolin.exe", L"Dravolin: exchange files with the handheld programmer"},
+        {L"dravolin-cli.exe", L"Dravolin from the command line"}};
+    for (const auto& [program, description] : descriptions) {
+        SCOPED_TRACE(narrowed(program));
+        const std::wstring path = (folder / program).wstring();
+        DWORD ignored = 0;
+        const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+        ASSERT_GT(size, 0u);
+        std::vector<char> record(size);
+        ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, record.data()));
+
+        void* translation = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(
+            VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", &translation, &length));
+        ASSERT_EQ(length, 4u);  // one language: English (US), Unicode
+        EXPECT_EQ(static_cast<const WORD*>(translation)[0], 0x0409);
+        EXPECT_EQ(static_cast<const WORD*>(translation)[1], 1200);
+
+        const std::wstring table = L"\\StringFileInfo\\040904b0\\";
+        EXPECT_EQ(versionText(record, table + L"FileDescription"), description);
+        EXPECT_EQ(versionText(record, table + L"FileVersion"), L"1.1");
+        EXPECT_EQ(versionText(record, table + L"ProductVersion"), L"1.1");
+        EXPECT_EQ(versionText(record, table + L"OriginalFilename"), program);
+        EXPECT_EQ(versionText(record, table + L"LegalCopyright"),
+                  L"Copyright \u00a9 2026 Dravolin developers");
+        EXPECT_TRUE(versionText(record, L"\\StringFileInfo\\040704b0\\FileVersion").empty());
+    }
 }
 
 // The system's broadcast that devices came or went reaches an open watch once, from the
