@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# The installer under wine, as an operator's silent installation runs it: installs into
-# Program Files with its Start-menu links, the installed programs run, the uninstaller
-# removes everything it installed. While an installed program runs, neither the uninstaller
-# nor another installation goes on (Windows would leave the files in use behind).
+# The NSIS installer under wine, as an operator's silent installation runs it: installs into
+# Program Files laid out as Windows programs are (the programs and their DLLs at the top,
+# the documents and licences, as Windows text, in doc), with its Start-menu links and its
+# entry in Apps and Features; the installed programs run. While an installed program runs,
+# neither another installation nor the uninstaller run in place goes on (exit code 2); the
+# uninstaller run as Windows runs it (the registry's UninstallString) waits for the program
+# to end, then removes everything it installed and leaves nothing in %TEMP%.
 #   tests/windows/installer_wine_test.sh PACKAGE-FOLDER VOSKA-SIM LINK
 set -uo pipefail
 sim=$2
@@ -17,37 +20,56 @@ build=$(cd "$(dirname "$0")/../.." && pwd)/build/windows
 prefix=${WINEPREFIX:-$build/wine}
 installed="$prefix/drive_c/Program Files/Dravolin"
 startMenu="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Dravolin"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Dravolin'
+
+# registryValue NAME: "TYPE VALUE" of the installer's entry in Apps and Features.
+registryValue() {
+    "$run" reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$1 *\(REG_[A-Z_]*\) *\(.*\)$/\1 \2/p"
+}
 
 "$run" "$installer" /S
-[ -f "$installed/bin/dravolin.exe" ] && [ -f "$installed/bin/dravolin-cli.exe" ] ||
-    fail "the programs were not installed: $(ls -R "$installed" 2>&1 | head -20)"
-[ -f "$installed/bin/platforms/qwindows.dll" ] || fail "the platform plugin is missing"
-[ ! -e "$installed/bin/platforms/qoffscreen.dll" ] || fail "a test-only plugin was installed"
-ls "$startMenu"/*.lnk >/dev/null 2>&1 || fail "no Start-menu links in $startMenu"
+for program in dravolin.exe dravolin-cli.exe Qt6Core.dll platforms/qwindows.dll \
+    "doc/Dravolin help.html" doc/copyright.txt doc/third-party.txt doc/LGPL-3.txt doc/GPL-3.txt; do
+    [ -f "$installed/$program" ] || fail "not installed: $program"
+done
+[ ! -e "$installed/bin" ] || fail "a bin folder was installed: $(ls "$installed/bin" | head)"
+[ ! -e "$installed/platforms/qoffscreen.dll" ] || fail "a test-only plugin was installed"
+[ ! -e "$installed/portable.ini" ] || fail "the installer made a portable copy"
+for text in "$installed"/doc/*.txt; do
+    lines=$(wc -l <"$text")
+    [ "$lines" -gt 0 ] && [ "$(grep -c $'\r$' "$text")" -eq "$lines" ] ||
+        fail "$(basename "$text") has lines without CR LF"
+done
+grep -q 'LGPL-3.0' "$installed/doc/third-party.txt" &&
+    grep -q 'qt6-base 6.4.2' "$installed/doc/third-party.txt" ||
+    fail "the notice does not name Qt's licence and source"
+ls "$startMenu"/Dravolin.lnk "$startMenu/Dravolin help.lnk" >/dev/null ||
+    fail "Start-menu links missing in $startMenu"
+[ "$(registryValue DisplayVersion)" = "REG_SZ 1.1" ] ||
+    fail "Apps and Features shows the version $(registryValue DisplayVersion)"
+for flag in NoModify NoRepair; do
+    [ "$(registryValue $flag)" = "REG_DWORD 0x1" ] || fail "$flag is $(registryValue $flag)"
+done
+[[ "$(registryValue DisplayIcon)" == *'Dravolin\dravolin.exe' ]] ||
+    fail "Apps and Features shows the icon of $(registryValue DisplayIcon)"
+uninstall=$(registryValue UninstallString)
+uninstall=${uninstall#REG_SZ }
+[ "$uninstall" = '"C:\Program Files\Dravolin\Uninstall.exe"' ] ||
+    fail "the uninstall command is $uninstall"
+if [ -n "${DRAVOLIN_SIGN_CA:-}" ]; then
+    osslsigncode verify -CAfile "$DRAVOLIN_SIGN_CA" -in "$installed/Uninstall.exe" >/dev/null ||
+        fail "the uninstaller's signature does not hold"
+fi
 
-version=$("$run" "C:\\Program Files\\Dravolin\\bin\\dravolin-cli.exe" --version 2>&1 | tr -d '\r')
+version=$("$run" "C:\\Program Files\\Dravolin\\dravolin-cli.exe" --version 2>&1 | tr -d '\r')
 [ "$version" = "dravolin-cli ${DRAVOLIN_VERSION:-1.1}" ] || fail "the installed program said: $version"
 
-# The uninstaller copies itself away and removes the folders, Program Files and the
-# Start menu in turn; wait for both, generously.
-"$run" "C:\\Program Files\\Dravolin\\Uninstall.exe" /S
-for _ in $(seq 300); do
-    [ -e "$installed" ] || [ -e "$startMenu" ] || break
-    sleep 0.1
-done
-[ ! -e "$installed" ] || fail "left in Program Files: $(ls -R "$installed" | head -20)"
-[ ! -e "$startMenu" ] || fail "the Start-menu folder was left"
-
-# ---- while dravolin-cli fetches a file (ten seconds at 9600 baud), both refuse with exit
-# code 2 and nothing is removed; once it has ended, the uninstaller removes it all. Installed
-# into a folder without spaces, the uninstaller runs in place (_?=) and its exit code counts.
-folder='C:\DravolinRunning'
-running="$prefix/drive_c/DravolinRunning"
-"$run" "$installer" /S "/D=$folder"
+# ---- while the installed dravolin-cli fetches a file (ten seconds at 9600 baud)
 mkdir -p "$work/device"
 { printf 'TB019999'; yes LARGEST | head -c 9999; } >"$work/device/LARGEST.tiv"
 startSimulator "$work/device" --pace 9600,E,1
-"$run" "$folder\bin\dravolin-cli.exe" --port 1 --no-saved-settings get LARGEST \
+"$run" 'C:\Program Files\Dravolin\dravolin-cli.exe' --port 1 --no-saved-settings get LARGEST \
     -o "Z:${work//\//\\}\\LARGEST.tiv" >/dev/null 2>&1 &
 cliPid=$!
 for _ in $(seq 100); do
@@ -55,19 +77,40 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 grep -q '^PC>DEV 47' "$work/sim.trace" || fail "dravolin-cli did not start its fetch"
-"$run" "$folder\Uninstall.exe" /S "_?=$folder"
+
+# Run in place, where its exit code counts, the uninstaller refuses; so does an installation.
+# (The folder after _?= may hold no quotes: given in two words, wine joins them unquoted.)
+"$run" 'C:\Program Files\Dravolin\Uninstall.exe' /S '_?=C:\Program' 'Files\Dravolin'
 status=$?
-[ $status -eq 2 ] || fail "the uninstaller ended with $status while dravolin-cli ran"
-[ -f "$running/bin/Qt6Gui.dll" ] && [ -d "$running/share" ] ||
-    fail "the uninstaller removed files while dravolin-cli ran"
-"$run" "$installer" /S "/D=$folder"
+[ $status -eq 2 ] || fail "the uninstaller run in place ended with $status while dravolin-cli ran"
+"$run" "$installer" /S
 status=$?
 [ $status -eq 2 ] || fail "an installation over the running program ended with $status"
+
+# As Windows runs it (the command above, /S added), it hands over to a copy of itself and
+# ends at once; the copy waits.
+"$run" 'C:\Program Files\Dravolin\Uninstall.exe' /S
+status=$?
+[ $status -eq 0 ] || fail "the uninstaller run as Windows runs it ended with $status"
+sleep 2
+[ -f "$installed/Qt6Gui.dll" ] && [ -d "$installed/doc" ] ||
+    fail "the uninstaller removed files while dravolin-cli ran"
 stopSimulator  # the line hangs up and the fetch ends
 wait "$cliPid"
-"$run" "$folder\Uninstall.exe" /S "_?=$folder" ||
-    fail "the uninstaller ended with $? once dravolin-cli had ended"
-[ ! -e "$running/bin" ] || fail "left after the program ended: $(ls -R "$running" | head -20)"
-rm -rf "$running"  # run in place, the uninstaller cannot remove itself
+
+# Then it removes the folders, Program Files and the Start menu in turn, and its copy in
+# %TEMP% goes a moment after it has ended; wait for all, generously.
+copies="$prefix/drive_c/users/*/Temp/~nsu*"
+leftovers() {
+    [ -e "$installed" ] || [ -e "$startMenu" ] || compgen -G "$copies" >/dev/null
+}
+for _ in $(seq 300); do
+    leftovers || break
+    sleep 0.1
+done
+[ ! -e "$installed" ] || fail "left in Program Files: $(ls -R "$installed" | head -20)"
+[ ! -e "$startMenu" ] || fail "the Start-menu folder was left"
+[ -z "$(registryValue DisplayName)" ] || fail "the entry in Apps and Features was left"
+! compgen -G "$copies" || fail "the uninstaller left its copy in %TEMP%"
 
 finish
