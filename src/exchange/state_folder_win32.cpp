@@ -5,14 +5,20 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/portable_folder.h"
 #include "protocol/wide_text.h"
 
 // The Windows twin: the transfer log and the trace live in %LOCALAPPDATA%\dravolin, the
-// place for what belongs to this machine's user and does not roam.
+// place for what belongs to this machine's user and does not roam; a portable copy keeps
+// them beside its programs.
 
 namespace dravolin {
 
 std::string stateFolder() {
+    const std::wstring portable = portableFolder();
+    if (!portable.empty()) {
+        return narrowed(portable);
+    }
     wchar_t buffer[MAX_PATH * 2] = {};
     const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, MAX_PATH * 2);
     if (length > 0 && length < MAX_PATH * 2) {
