@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The MSI under wine, as an IT department deploys it: msiexec /i /qn installs per machine
+# into Program Files with the layout of the NSIS installer and a Start-menu entry, shown in
+# Apps and Features with our name, icon and version; the installed program runs; a newer
+# MSI replaces an older one (made here from the same build with a lower version, by
+# packaging/windows/msi.sh); msiexec /x /qn leaves Program Files and the Start menu clean.
+#   tests/windows/msi_wine_test.sh PACKAGE-FOLDER BUILD-FOLDER
+set -uo pipefail
+package=$1
+build=$2
+source "$(dirname "$0")/wine_test_lib.sh"
+msi=$(ls "$package"/dravolin-*-win64.msi 2>/dev/null | head -n1)
+if [ -z "$msi" ]; then
+    echo "no MSI in $package (scripts/windows.sh makes it)"
+    exit 1
+fi
+prefix=${WINEPREFIX:-$build/wine}
+installed="$prefix/drive_c/Program Files/Dravolin"
+# A per-machine package's entries belong in the common Start menu; wine puts them in the
+# user's, so both count.
+userWindows=$(ls -d "$prefix"/drive_c/users/*/AppData/Roaming/Microsoft/Windows | head -n1)
+startMenus=("$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Dravolin"
+            "$userWindows/Start Menu/Programs/Dravolin")
+uninstallKeys='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+
+windowsPath() {
+    printf 'Z:%s' "${1//\//\\}"
+}
+
+# The entries of Apps and Features named Dravolin, one "DisplayVersion;DisplayIcon" a line.
+dravolinEntries() {
+    "$run" reg query "$uninstallKeys" /s 2>/dev/null | tr -d '\r' | awk '
+        /^HKEY/ { if (name == "Dravolin") print version ";" icon; name = version = icon = "" }
+        $1 == "DisplayName" { name = $3 }
+        $1 == "DisplayVersion" { version = $3 }
+        $1 == "DisplayIcon" { icon = $3 }
+        END { if (name == "Dravolin") print version ";" icon }'
+}
+
+bash "$(dirname "$0")/../../packaging/windows/msi.sh" "$build" "$work/dravolin-1.0-win64.msi" 1.0 ||
+    fail "the older MSI could not be made"
+
+"$run" msiexec /i "$(windowsPath "$work/dravolin-1.0-win64.msi")" /qn ||
+    fail "msiexec /i of the older MSI ended with $?"
+[ "$(dravolinEntries | cut -d';' -f1)" = "1.0" ] || fail "after the older MSI: $(dravolinEntries)"
+
+"$run" msiexec /i "$(windowsPath "$msi")" /qn || fail "msiexec /i ended with $?"
+entries=$(dravolinEntries)
+[ "$(echo "$entries" | wc -l)" -eq 1 ] && [ "${entries%%;*}" = "${DRAVOLIN_VERSION:-1.1}" ] ||
+    fail "the newer MSI did not replace the older one; Apps and Features: $entries"
+# Windows takes the icon of Apps and Features from the package (wine shows none).
+msiinfo export "$msi" Property | tr -d '\r' | grep -q $'^ARPPRODUCTICON\tdravolin.ico$' &&
+    (cd "$work" && msiinfo export "$msi" Icon) | grep -q $'^dravolin.ico\t' ||
+    fail "the MSI names no icon of its own"
+for file in dravolin.exe dravolin-cli.exe Qt6Widgets.dll platforms/qwindows.dll \
+    "doc/Dravolin help.html" doc/LGPL-3.txt doc/third-party.txt; do
+    [ -f "$installed/$file" ] || fail "not installed: $file"
+done
+[ ! -e "$installed/bin" ] && [ ! -e "$installed/portable.ini" ] ||
+    fail "the MSI's layout differs from the installer's: $(ls "$installed")"
+menu=$(for folder in "${startMenus[@]}"; do [ -e "$folder" ] && echo "$folder"; done)
+ls "$menu/Dravolin.lnk" "$menu/Dravolin help.lnk" >/dev/null || fail "no Start-menu entries"
+version=$("$run" 'C:\Program Files\Dravolin\dravolin-cli.exe' --version 2>&1 | tr -d '\r')
+[ "$version" = "dravolin-cli ${DRAVOLIN_VERSION:-1.1}" ] || fail "the installed program said: $version"
+
+"$run" msiexec /x "$(windowsPath "$msi")" /qn || fail "msiexec /x ended with $?"
+[ ! -e "$installed" ] || fail "left in Program Files: $(ls -R "$installed" | head -20)"
+for folder in "${startMenus[@]}"; do
+    [ ! -e "$folder" ] || fail "left in the Start menu: $folder"
+done
+[ -z "$(dravolinEntries)" ] || fail "left in Apps and Features: $(dravolinEntries)"
+
+finish
