@@ -13,7 +13,8 @@ root=$PWD
 
 # ---- what the build needs from Debian
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis ninja-build
-          qt6-base-dev-tools googletest cmake gcc xvfb xauth)
+          qt6-base-dev-tools googletest cmake gcc xvfb xauth
+          wixl msitools osslsigncode openssl)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
