@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
 # The Windows build, made here: cross-builds dravolin.exe, dravolin-cli.exe and the Windows
 # test suites with MinGW-w64 and the Qt SDK into build/windows (warnings are errors), makes
-# the installer and the portable zip in build/windows/package, and runs the tests under
-# wine with one wineserver for the whole run. ctest's summary is the last thing it prints.
+# the NSIS installer, the MSI and the portable zip in build/windows/package, all signed, and
+# runs the tests under wine with one wineserver for the whole run. ctest's summary is the
+# last thing it prints.
+#
+# Signing: with the code-signing certificate named by DRAVOLIN_SIGN_PFX (a PKCS#12 file) and
+# DRAVOLIN_SIGN_PASSWORD, and a time stamp from DRAVOLIN_SIGN_TIMESTAMP when that names a
+# server (packaging/windows/sign.sh); without a certificate, with a throwaway one made here
+# (a test CA and a certificate it issued), which the tests check every signature against.
 #
 # The Qt SDK: $QT_MINGW_PREFIX when set (an unpacked qt6-mingw64 folder), else the archive
 # ../shared/sdk/qt6-mingw64-6.4.2.tar.xz beside the repository, unpacked into build/sdk.
@@ -80,9 +86,19 @@ mkdir -p build/windows/shim
 gcc -O2 -Wall -Wextra -Werror -shared -fPIC -o build/windows/shim/libwine_serial_shim.so \
     tests/windows/wine_serial_shim.c -ldl
 
-# ---- installer and zip
+# ---- signing: the certificate given, or a throwaway one whose CA the tests trust
+if [ -z "${DRAVOLIN_SIGN_PFX:-}" ]; then
+    echo "Signing with a throwaway test certificate (set DRAVOLIN_SIGN_PFX to sign a release)"
+    bash tests/windows/make_test_certificate.sh build/windows/signing
+    export DRAVOLIN_SIGN_PFX=$root/build/windows/signing/signer.p12
+    export DRAVOLIN_SIGN_PASSWORD=throwaway DRAVOLIN_SIGN_CA=$root/build/windows/signing/ca.pem
+fi
+
+# ---- installer, zip and MSI
 (cd build/windows && step cpack -C Release >/dev/null)
-ls build/windows/package/*.exe build/windows/package/*.zip
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+step bash packaging/windows/msi.sh build/windows "build/windows/package/dravolin-$version-win64.msi"
+ls build/windows/package/*.exe build/windows/package/*.zip build/windows/package/*.msi
 
 # ---- tests under wine
 export WINEPREFIX=$root/build/windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
