@@ -13,11 +13,6 @@ link=$4
 export LANG=C.UTF-8
 source "$(dirname "$0")/wine_test_lib.sh"
 
-# A Windows path for a path here (wine's Z: drive is the root).
-windowsPath() {
-    printf 'Z:%s' "${1//\//\\}"
-}
-
 # The program's output with the console's CR LF line ends made LF.
 cliRun() {
     "$run" "$cli" --port 1 --no-saved-settings "$@" >"$work/out.crlf" 2>"$work/err.crlf"

@@ -23,18 +23,13 @@ startMenus=("$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/D
             "$userWindows/Start Menu/Programs/Dravolin")
 uninstallKeys='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 
-windowsPath() {
-    printf 'Z:%s' "${1//\//\\}"
-}
-
-# The entries of Apps and Features named Dravolin, one "DisplayVersion;DisplayIcon" a line.
+# The versions of the entries of Apps and Features named Dravolin, one a line.
 dravolinEntries() {
     "$run" reg query "$uninstallKeys" /s 2>/dev/null | tr -d '\r' | awk '
-        /^HKEY/ { if (name == "Dravolin") print version ";" icon; name = version = icon = "" }
+        /^HKEY/ { if (name == "Dravolin") print version; name = version = "" }
         $1 == "DisplayName" { name = $3 }
         $1 == "DisplayVersion" { version = $3 }
-        $1 == "DisplayIcon" { icon = $3 }
-        END { if (name == "Dravolin") print version ";" icon }'
+        END { if (name == "Dravolin") print version }'
 }
 
 bash "$(dirname "$0")/../../packaging/windows/msi.sh" "$build" "$work/dravolin-1.0-win64.msi" 1.0 ||
@@ -42,11 +37,11 @@ bash "$(dirname "$0")/../../packaging/windows/msi.sh" "$build" "$work/dravolin-1
 
 "$run" msiexec /i "$(windowsPath "$work/dravolin-1.0-win64.msi")" /qn ||
     fail "msiexec /i of the older MSI ended with $?"
-[ "$(dravolinEntries | cut -d';' -f1)" = "1.0" ] || fail "after the older MSI: $(dravolinEntries)"
+[ "$(dravolinEntries)" = "1.0" ] || fail "after the older MSI: $(dravolinEntries)"
 
 "$run" msiexec /i "$(windowsPath "$msi")" /qn || fail "msiexec /i ended with $?"
 entries=$(dravolinEntries)
-[ "$(echo "$entries" | wc -l)" -eq 1 ] && [ "${entries%%;*}" = "${DRAVOLIN_VERSION:-1.1}" ] ||
+[ "$entries" = "${DRAVOLIN_VERSION:-1.1}" ] ||
     fail "the newer MSI did not replace the older one; Apps and Features: $entries"
 # Windows takes the icon of Apps and Features from the package (wine shows none).
 msiinfo export "$msi" Property | tr -d '\r' | grep -q $'^ARPPRODUCTICON\tdravolin.ico$' &&

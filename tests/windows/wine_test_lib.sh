@@ -7,6 +7,11 @@ simPid=
 failures=0
 trap 'stopSimulator; rm -rf "$work"' EXIT
 
+# A Windows path for a path here (wine's Z: drive is the root).
+windowsPath() {
+    printf 'Z:%s' "${1//\//\\}"
+}
+
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))
