@@ -2,8 +2,11 @@
 # Builds the Debian package of Dravolin with Debian's hardening flags and checks it: the
 # desktop entry with desktop-file-validate, the AppStream metadata with appstreamcli, the
 # package with lintian, and that it holds the three programs and no test or benchmark.
+# From the same programs and CPack settings it makes the RPM for the Fedora and openSUSE
+# families and checks it with rpm (tests/packaging/rpm_test.sh).
 # Fails when a check reports an error; lintian's warnings are shown.
-#   scripts/package.sh     writes build/package/dravolin_VERSION_ARCH.deb
+#   scripts/package.sh     writes build/package/dravolin_VERSION_ARCH.deb and
+#                          build/package/dravolin-VERSION-1.ARCH.rpm
 # The programs come from build/default when that build has the hardening flags (the default
 # preset gives them; scripts/test.sh builds and tests it first), so that they are compiled
 # once; otherwise, as from a fresh clone, from a build folder of its own made afresh
@@ -95,4 +98,14 @@ echo "=== package: lintian"
 # Errors fail the package; warnings and notes are shown.
 lintian --fail-on error --display-info "$deb"
 
-echo "Package: $deb"
+echo "=== package: the RPM, and its checks"
+cpack --config "$tree/CPackConfig.cmake" -G RPM -B "$out" >/dev/null
+rpms=("$out"/dravolin-*.rpm)
+rpm=${rpms[0]}
+if [ ${#rpms[@]} -ne 1 ] || [ ! -f "$rpm" ]; then
+    echo "cpack made no single RPM in $out" >&2
+    exit 1
+fi
+bash tests/packaging/rpm_test.sh "$rpm"
+
+echo "Packages: $deb $rpm"

@@ -10,7 +10,7 @@ packages=(
     xvfb xauth fonts-dejavu-core
     clang libfuzzer-14-dev
     qt6-svg-dev qt6-translations-l10n
-    scdoc dpkg-dev lintian desktop-file-utils appstream
+    scdoc dpkg-dev lintian desktop-file-utils appstream rpm
     qemu-system-x86 busybox-static cpio socat xz-utils
 )
 
