@@ -48,7 +48,7 @@ if [ -z "${QT_MINGW_PREFIX:-}" ]; then
         fi
     done
     if [ -z "$archive" ]; then
-        echo "windows.sh: no Qt SDK: put qt6-mingw64-6.4.2.tar.xz into $(realpath -m ../shared/sdk) (or set QT_MINGW_PREFIX to an unpacked one); the README's \"Build here, for Windows\" says where it comes from and how to rebuild it from Debian's Qt sources (about 35 minutes)" >&2
+        echo "windows.sh: no Qt SDK: put qt6-mingw64-6.4.2.tar.xz into $(realpath -m ../shared/sdk) (or set QT_MINGW_PREFIX to an unpacked one); the README's \"The Qt SDK\" says where it comes from and how to rebuild it from Debian's Qt sources (about 35 minutes)" >&2
         exit 1
     fi
     export QT_MINGW_PREFIX=$root/build/sdk/qt6-mingw64
