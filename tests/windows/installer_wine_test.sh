@@ -28,6 +28,11 @@ registryValue() {
         sed -n "s/^ *$1 *\(REG_[A-Z_]*\) *\(.*\)$/\1 \2/p"
 }
 
+# The uninstaller's copies in %TEMP%: none may be left by this run (a run stopped half-way
+# may have left one before).
+copies="$prefix/drive_c/users/*/Temp/~nsu*"
+rm -rf $copies
+
 "$run" "$installer" /S
 for program in dravolin.exe dravolin-cli.exe Qt6Core.dll platforms/qwindows.dll \
     "doc/Dravolin help.html" doc/copyright.txt doc/third-party.txt doc/LGPL-3.txt doc/GPL-3.txt; do
@@ -100,7 +105,6 @@ wait "$cliPid"
 
 # Then it removes the folders, Program Files and the Start menu in turn, and its copy in
 # %TEMP% goes a moment after it has ended; wait for all, generously.
-copies="$prefix/drive_c/users/*/Temp/~nsu*"
 leftovers() {
     [ -e "$installed" ] || [ -e "$startMenu" ] || compgen -G "$copies" >/dev/null
 }
