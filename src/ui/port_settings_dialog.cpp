@@ -95,7 +95,9 @@ QPushButton* PortSettingsDialog::addPushButton(int id, const QString& text, QRec
     auto* button = new QPushButton(text, this);
     button->setObjectName(QString::number(id));
     button->setGeometry(rect);
-    button->setAutoDefault(false);
+    // Enter presses the button that has the focus, as every platform does, and OK when a
+    // control other than a push button has it.
+    button->setAutoDefault(true);
     return button;
 }
 
