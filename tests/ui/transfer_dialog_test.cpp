@@ -5,11 +5,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <map>
 
 #include "core/settings_file.h"
 #include "exchange/exchange.h"
@@ -19,6 +22,7 @@
 #include "tests/ui/scripted_prompts.h"
 #include "tests/ui/window_driver.h"
 #include "ui/port_settings_dialog.h"
+#include "ui/transfer_log_window.h"
 
 namespace dravolin {
 namespace {
@@ -180,6 +184,75 @@ TEST(RememberedSettings, ConfirmedSettingsAndFoldersSurviveARestartButTheCommand
     window.findChild<QAction*>("backup")->trigger();  // the folder dialog is cancelled
     ASSERT_EQ(record->folderDialogs.size(), 2u);
     EXPECT_EQ(record->folderDialogs[1], backupFolder);
+}
+
+// The texts among `texts` that claim an access key another one claims too, as "a | b".
+QStringList accessKeyClashes(const QStringList& texts) {
+    std::map<int, QStringList> byKey;
+    for (const QString& text : texts) {
+        const QKeySequence key = QKeySequence::mnemonic(text);
+        if (!key.isEmpty()) {
+            byKey[key[0].toCombined()] << text;
+        }
+    }
+    QStringList clashes;
+    for (const auto& [key, claimants] : byKey) {
+        if (claimants.size() > 1) {
+            clashes << claimants.join(" | ");
+        }
+    }
+    return clashes;
+}
+
+// What the controls of `window` show with an access key: buttons, group titles and the
+// labels of other controls, shown now or later.
+QStringList controlTexts(const QWidget& window) {
+    QStringList texts;
+    for (const QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        texts << button->text();
+    }
+    for (const QGroupBox* group : window.findChildren<QGroupBox*>()) {
+        texts << group->title();
+    }
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->buddy() != nullptr) {
+            texts << label->text();
+        }
+    }
+    return texts;
+}
+
+// Alt with a letter, or the letter in an open menu, goes to one item in every menu and
+// dialog of the window, in both languages.
+TEST(AccessKeys, AreUniqueInEveryMenuAndDialogInBothLanguages) {
+    for (const Language language : {Language::German, Language::English}) {
+        SCOPED_TRACE(language == Language::German ? "German" : "English");
+        TransferDialog window(
+            missingDevice(),
+            std::make_unique<ScriptedPrompts>(std::make_shared<ScriptedPrompts::Record>()), nullptr,
+            language);
+        std::vector<std::pair<QString, QStringList>> scopes;
+        QStringList menuTitles;
+        for (const QMenu* menu : window.findChildren<QMenu*>(QRegularExpression("^menu"))) {
+            menuTitles << menu->title();
+            QStringList items;
+            for (const QAction* action : menu->actions()) {
+                items << action->text();
+            }
+            scopes.emplace_back(menu->title(), items);
+        }
+        ASSERT_EQ(menuTitles.size(), 3);
+        scopes.emplace_back("menu bar", menuTitles);
+        auto* settings = window.findChild<PortSettingsDialog*>();
+        settings->show();  // the captions follow the language from the first showing
+        scopes.emplace_back(settings->windowTitle(), controlTexts(*settings));
+        settings->reject();
+        const TransferLogWindow log("/nonexistent/dravolin-test-log", language);
+        scopes.emplace_back(log.windowTitle(), controlTexts(log));
+        for (const auto& [where, texts] : scopes) {
+            EXPECT_EQ(accessKeyClashes(texts), QStringList()) << where.toStdString();
+        }
+    }
 }
 
 // The German window; its texts are the longer ones.

@@ -429,7 +429,7 @@ TEST_F(WindowExchangeTest, TheLogWindowShowsExchangesNewestFirstAndAnUnwritableF
     QAction* trace = window_->findChild<QAction*>("trace");
     ASSERT_NE(trace, nullptr);
     EXPECT_FALSE(trace->isChecked());
-    EXPECT_EQ(trace->text(), "Protocol &trace to " + statePath("trace.log"));
+    EXPECT_EQ(trace->text(), "&Protocol trace to " + statePath("trace.log"));
     trace->trigger();
     EXPECT_TRUE(trace->isChecked());
     receiveInto("first.tiv");
