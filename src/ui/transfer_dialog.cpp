@@ -51,9 +51,6 @@ constexpr int kClientHeightUnits = 209;
 QComboBox* newListBox(int id, QWidget* parent) {
     auto* box = new QComboBox(parent);
     box->setObjectName(QString::number(id));
-    box->setEditable(true);
-    // The field may show a prompt; what the operator types never becomes an entry.
-    box->setInsertPolicy(QComboBox::NoInsert);
     return box;
 }
 
@@ -204,10 +201,16 @@ void TransferDialog::buildControls() {
     layout->addWidget(client_);
 
     functionGroup_ = newGroupBox(1000, QStringLiteral("Funktion auswählen"), client_);
+    // The function list offers its two entries and nothing else: typed text could only
+    // become a choice that starts nothing. Its prompt shows while no entry is chosen.
     functionList_ = newListBox(1009, client_);
     functionList_->addItems({QStringLiteral("Daten empfangen"), QStringLiteral("Daten senden")});
     fileGroup_ = newGroupBox(1001, QStringLiteral("Datei auswählen"), client_);
+    // The file list's field may show a prompt or a name typed in; what the operator types
+    // never becomes an entry.
     fileList_ = newListBox(1010, client_);
+    fileList_->setEditable(true);
+    fileList_->setInsertPolicy(QComboBox::NoInsert);
     // The arrow keys and the wheel on the closed file list only move through the names;
     // Enter on a name (or a click in the dropped-down list) picks it.
     fileList_->installEventFilter(this);
@@ -257,6 +260,7 @@ void TransferDialog::initialiseControls() {
     functionList_->clear();
     functionList_->addItem(text(TextId::ReceiveEntry));
     functionList_->addItem(text(TextId::SendEntry));
+    functionList_->setPlaceholderText(text(TextId::SelectFunction));
     resetFunctionChoice();
 
     fileGroup_->setTitle(text(TextId::SelectFile));
@@ -543,7 +547,6 @@ void TransferDialog::redrawMenuBar() {
 void TransferDialog::resetFunctionChoice() {
     // No entry is current while the prompt shows: the first Down chooses the first entry.
     functionList_->setCurrentIndex(-1);
-    functionList_->setEditText(text(TextId::SelectFunction));
 }
 
 void TransferDialog::showProgress(const TransferProgress& progress) {
@@ -663,11 +666,7 @@ void TransferDialog::showRunSummary(const FilledText& heading, const std::vector
 // ---- Commands
 
 int TransferDialog::selectedFunction() const {
-    const int index = functionList_->currentIndex();
-    if (index < 0 || functionList_->currentText() != functionList_->itemText(index)) {
-        return -1;
-    }
-    return index;
+    return functionList_->currentIndex();
 }
 
 void TransferDialog::startExchange() {

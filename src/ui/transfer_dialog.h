@@ -95,8 +95,7 @@ public:
                         MessageIcon icon) override;
     void setStatusFilled(const FilledText& text) override;
 
-    // The function whose entry the field shows: 0 receive, 1 send; -1 when the field shows
-    // anything else (the prompt, or text the operator typed).
+    // The function whose entry the field shows: 0 receive, 1 send; -1 while the prompt shows.
     int selectedFunction() const;
 
     Exchange& exchange() { return *exchange_; }

@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -65,7 +67,7 @@ protected:
 TEST_F(TransferDialogTest, StartsOnlyAChosenFunctionAndClosingAsksDuringAWaitNotThePause) {
     EXPECT_FALSE(ui_.start()->isEnabled());
     EXPECT_FALSE(ui_.fileList()->isVisible());
-    EXPECT_EQ(ui_.functionList()->currentText(), "Select function");
+    EXPECT_EQ(ui_.functionShown(), "Select function");
     EXPECT_EQ(ui_.enabledMenus(), 3);
     EXPECT_EQ(ui_.status(), " Please select function");
 
@@ -78,14 +80,24 @@ TEST_F(TransferDialogTest, StartsOnlyAChosenFunctionAndClosingAsksDuringAWaitNot
         EXPECT_EQ(ui_.status(), "Start function using \"Data exchange -> Start data exchange F5\"");
     }
 
-    // Typed text: the field no longer shows the chosen entry, so neither function runs.
-    QLineEdit* field = ui_.functionList()->lineEdit();
-    field->selectAll();
-    QTest::keyClicks(field, "Receive Data");
-    ui_.start()->trigger();
+    // The field takes no text: letters that begin no entry choose nothing, and Enter then
+    // starts nothing; the first letters of an entry choose it, and F5 starts it at once.
+    window_.resetFunctionChoice();
+    window_.setStartItem(false);
+    ui_.statusLine()->clear();
+    QTest::keyClicks(ui_.functionList(), "hello");
+    QTest::keyClick(ui_.functionList(), Qt::Key_Return);
     ui_.pressKey(Qt::Key_F5);
-    EXPECT_TRUE(record_->fileDialogs.empty());
+    EXPECT_EQ(ui_.functionShown(), "Select function");
+    EXPECT_EQ(ui_.status(), "");
+    EXPECT_FALSE(ui_.start()->isEnabled());
     EXPECT_FALSE(window_.exchange().busy());
+    QTest::qWait(QApplication::keyboardInputInterval() + 100);  // a new word
+    QTest::keyClicks(ui_.functionList(), "Send");
+    EXPECT_EQ(ui_.functionShown(), "Send Data");
+    ui_.pressKey(Qt::Key_F5);
+    ASSERT_EQ(record_->fileDialogs.size(), 1u);  // cancelled: the window is idle again
+    EXPECT_EQ(ui_.functionShown(), "Select function");
     EXPECT_EQ(ui_.functionList()->count(), 2);
 
     window_.exchange().setOutcomePause(60000);  // only the close request can end it
@@ -305,14 +317,20 @@ protected:
         }
         EXPECT_LE(ui_.fileList()->y() + ui_.fileList()->height(), status->y());
         window_.clearFileList(TextId::SelectFile);
-        QLineEdit* fields[] = {ui_.functionList()->lineEdit(), ui_.fileList()->lineEdit()};
-        for (QLineEdit* field : fields) {
-            EXPECT_LT(field->fontMetrics().horizontalAdvance(field->text()), field->width())
-                << field->text().toStdString();
-        }
-        for (int i = 0; i < 2; ++i) {
-            const QString entry = ui_.functionList()->itemText(i);
-            EXPECT_LT(fields[0]->fontMetrics().horizontalAdvance(entry), fields[0]->width());
+        const QLineEdit* fileField = ui_.fileList()->lineEdit();
+        EXPECT_LT(fileField->fontMetrics().horizontalAdvance(fileField->text()), fileField->width())
+            << fileField->text().toStdString();
+        const QComboBox* functions = ui_.functionList();
+        QStyleOptionComboBox field;
+        field.initFrom(functions);
+        const int room = functions->style()
+                             ->subControlRect(QStyle::CC_ComboBox, &field,
+                                              QStyle::SC_ComboBoxEditField, functions)
+                             .width();
+        for (const QString& shown :
+             {functions->placeholderText(), functions->itemText(0), functions->itemText(1)}) {
+            EXPECT_LT(functions->fontMetrics().horizontalAdvance(shown), room)
+                << shown.toStdString();
         }
         window_.showFileList(0);
     }
