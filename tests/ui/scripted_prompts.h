@@ -22,6 +22,8 @@ public:
         // Paths the file dialogs answer in order (a dialog of several files takes them all);
         // once they run out, dialogs are cancelled.
         std::deque<QString> fileAnswers;
+        // Runs while a file or folder dialog is up, before it is answered.
+        std::function<void()> whileDialogShown;
         // Runs while a message box is up, as an operator would act before pressing OK.
         std::function<void()> whileMessageShown;
         std::vector<QString> questions;
@@ -52,11 +54,13 @@ public:
 
     void chooseFile(QWidget*, const FileDialogOptions& options, PathAnswer answer) override {
         record_->fileDialogs.push_back(options);
+        dialogShown();
         answer(next(record_->fileAnswers));
     }
 
     void chooseFiles(QWidget*, const FileDialogOptions& options, PathsAnswer answer) override {
         record_->fileDialogs.push_back(options);
+        dialogShown();
         const QStringList paths(record_->fileAnswers.begin(), record_->fileAnswers.end());
         record_->fileAnswers.clear();
         answer(paths);
@@ -65,6 +69,7 @@ public:
     void chooseFolder(QWidget*, const QString&, const QString& directory,
                       PathAnswer answer) override {
         record_->folderDialogs.push_back(directory);
+        dialogShown();
         answer(next(record_->folderAnswers));
     }
 
@@ -75,6 +80,12 @@ public:
     }
 
 private:
+    void dialogShown() const {
+        if (record_->whileDialogShown) {
+            record_->whileDialogShown();
+        }
+    }
+
     static std::optional<QString> next(std::deque<QString>& answers) {
         if (answers.empty()) {
             return std::nullopt;

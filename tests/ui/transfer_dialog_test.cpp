@@ -95,10 +95,24 @@ TEST_F(TransferDialogTest, StartsOnlyAChosenFunctionAndClosingAsksDuringAWaitNot
     QTest::qWait(QApplication::keyboardInputInterval() + 100);  // a new word
     QTest::keyClicks(ui_.functionList(), "Send");
     EXPECT_EQ(ui_.functionShown(), "Send Data");
+
+    // The window is locked before a file or folder dialog shows, as for a receive: menus
+    // grayed, function choice disabled. Cancelled, the dialog leaves the window idle again.
+    std::vector<bool> menusAndChoiceAtDialogs;
+    record_->whileDialogShown = [&] {
+        menusAndChoiceAtDialogs.push_back(ui_.enabledMenus() > 0);
+        menusAndChoiceAtDialogs.push_back(ui_.functionList()->isEnabled());
+    };
     ui_.pressKey(Qt::Key_F5);
-    ASSERT_EQ(record_->fileDialogs.size(), 1u);  // cancelled: the window is idle again
+    ASSERT_EQ(record_->fileDialogs.size(), 1u);
     EXPECT_EQ(ui_.functionShown(), "Select function");
-    EXPECT_EQ(ui_.functionList()->count(), 2);
+    EXPECT_EQ(ui_.status(), " Please select function");
+    window_.findChild<QAction*>("backup")->trigger();
+    ASSERT_EQ(record_->folderDialogs.size(), 1u);
+    EXPECT_EQ(menusAndChoiceAtDialogs, std::vector<bool>(4, false));
+    EXPECT_EQ(ui_.enabledMenus(), 3);
+    EXPECT_TRUE(ui_.functionList()->isEnabled());
+    record_->whileDialogShown = {};
 
     window_.exchange().setOutcomePause(60000);  // only the close request can end it
     ui_.chooseFunction(0);
