@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include <algorithm>
@@ -35,8 +36,8 @@ void QtUserPrompts::showMessage(QWidget* parent, const QString& title, const QSt
     box->open();
 }
 
-void QtUserPrompts::askYesNo(QWidget* parent, const QString& title, const QString& text,
-                             YesNo answer) {
+UserPrompts::Withdraw QtUserPrompts::askYesNo(QWidget* parent, const QString& title,
+                                              const QString& text, YesNo answer) {
     QMessageBox* box =
         newBox(parent, QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
     box->setDefaultButton(QMessageBox::No);
@@ -44,6 +45,12 @@ void QtUserPrompts::askYesNo(QWidget* parent, const QString& title, const QStrin
         answer(result == QMessageBox::Yes);
     });
     box->open();
+    return [box = QPointer<QMessageBox>(box)] {
+        if (box) {
+            QObject::disconnect(box, &QDialog::finished, nullptr, nullptr);
+            box->reject();
+        }
+    };
 }
 
 void QtUserPrompts::chooseFile(QWidget* parent, const FileDialogOptions& options,

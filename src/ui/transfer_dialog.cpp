@@ -582,6 +582,10 @@ void TransferDialog::setCancelAvailable(bool available) {
         cancelButton_->setVisible(available);
         placeStatusRow();
     }
+    // Nothing is left to cancel: the exchange has come to its outcome.
+    if (!available && quitQuestionOpen_) {
+        withdrawQuestionAndQuit();
+    }
 }
 
 void TransferDialog::exchangeIdle() {
@@ -760,21 +764,34 @@ void TransferDialog::closeEvent(QCloseEvent* event) {
         return;
     }
     quitQuestionOpen_ = true;
-    prompts_->askYesNo(this, windowTitle(), text(TextId::CancelAndQuitQuestion), [this](bool yes) {
-        quitQuestionOpen_ = false;
-        if (!yes) {
-            return;
-        }
-        quitAsked_ = true;
-        // The window goes once the exchange has ended (exchangeIdle), at
-        // once when it has ended meanwhile.
-        exchange_->abandon();
-        quitIfAsked();
-    });
+    withdrawQuitQuestion_ = prompts_->askYesNo(
+        this, windowTitle(), text(TextId::CancelAndQuitQuestion), [this](bool yes) {
+            quitQuestionOpen_ = false;
+            if (!yes) {
+                return;
+            }
+            quitAsked_ = true;
+            // The window goes once the exchange has ended (exchangeIdle), at
+            // once when it has ended meanwhile.
+            exchange_->abandon();
+            quitIfAsked();
+        });
+}
+
+void TransferDialog::withdrawQuestionAndQuit() {
+    // The operator asked to quit, and the transfer has ended: nothing is lost any more, so
+    // the question goes and so does the window, as after a close request during the outcome.
+    quitQuestionOpen_ = false;
+    if (const UserPrompts::Withdraw withdraw = std::exchange(withdrawQuitQuestion_, {})) {
+        withdraw();
+    }
+    quitAsked_ = true;
+    exchange_->abandon();
 }
 
 void TransferDialog::quitIfAsked() {
     if (quitAsked_ && !exchange_->busy()) {
+        quitAsked_ = false;  // done: a window shown again asks afresh
         QDialog::done(QDialog::Rejected);
     }
 }

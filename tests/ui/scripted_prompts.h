@@ -28,6 +28,8 @@ public:
         std::function<void()> whileMessageShown;
         std::vector<QString> questions;
         bool answerYes = false;              // how every question is answered
+        bool leaveQuestionsOpen = false;     // or, with this, left unanswered
+        int questionsWithdrawn = 0;          // taken down by the window unanswered
         std::vector<QString> folderDialogs;  // the folder each folder dialog opened in
         // Folders the folder dialogs answer in order; once they run out, they are cancelled.
         std::deque<QString> folderAnswers;
@@ -47,9 +49,13 @@ public:
         }
     }
 
-    void askYesNo(QWidget*, const QString&, const QString& text, YesNo answer) override {
+    Withdraw askYesNo(QWidget*, const QString&, const QString& text, YesNo answer) override {
         record_->questions.push_back(text);
+        if (record_->leaveQuestionsOpen) {
+            return [record = record_] { ++record->questionsWithdrawn; };
+        }
         answer(record_->answerYes);
+        return [] {};
     }
 
     void chooseFile(QWidget*, const FileDialogOptions& options, PathAnswer answer) override {

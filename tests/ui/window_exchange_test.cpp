@@ -25,6 +25,7 @@
 #include "support/recording_presenter.h"
 #include "support/special_files.h"
 #include "support/test_folder.h"
+#include "support/wait_hook.h"
 #include "support/waiting.h"
 #include "tests/ui/scripted_prompts.h"
 #include "tests/ui/window_driver.h"
@@ -344,13 +345,35 @@ TEST_F(WindowExchangeTest, RunsAskAndSumUpInOneBoxCancelEndsATransferAndYesToClo
     EXPECT_EQ(record_->messages.size(), 1u);
     expectIdle();
 
+    // Closing mid-transfer with the question left open: the transfer ends and saves its file,
+    // and with nothing left to lose the question and the window go.
+    record_->leaveQuestionsOpen = true;
+    const QString whole = diskFolder_.filePath("whole.tiv");
+    record_->fileAnswers.push_back(whole);
+    ui_->chooseFunction(0);
+    ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(listed());
+    {
+        const test::WaitHook closeAtTheFetch(window_->exchange(), [this](std::size_t, int) {
+            QTimer::singleShot(0, window_.get(), [this] { window_->close(); });
+        });
+        WindowDriver::pick(ui_->fileList(), 1);  // TAG00001
+        ASSERT_TRUE(idle());
+    }
+    EXPECT_EQ(record_->questions.size(), 2u);
+    EXPECT_EQ(record_->questionsWithdrawn, 1);
+    EXPECT_TRUE(QFile::exists(whole));
+    EXPECT_FALSE(window_->isVisible());
+    record_->leaveQuestionsOpen = false;
+    window_->show();
+
     // Closing mid-transfer, answered yes (no is the missing line's case): the window ends at once.
     record_->answerYes = true;
     record_->fileAnswers.push_back(diskFolder_.filePath("large.tiv"));
     whenProgressPasses(500, [this] { window_->close(); });
     receive(2);
     ASSERT_TRUE(waitUntil([this] { return !window_->isVisible(); }, 60000));
-    EXPECT_EQ(record_->questions.size(), 2u);
+    EXPECT_EQ(record_->questions.size(), 3u);
     EXPECT_EQ(window_->result(), QDialog::Rejected);
     EXPECT_FALSE(window_->exchange().busy());
 }
