@@ -78,6 +78,25 @@ void placeComboBox(QComboBox* box, const QRect& table) {
     box->setMaxVisibleItems(std::max(1, (table.height() - fieldHeight) / rowHeight));
 }
 
+// `text` as it fits in `width`: whole when it fits; otherwise a path loses the middle of its
+// folders and keeps its file name, and anything else its own middle.
+QString fittedArgument(const QString& text, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(text) <= width) {
+        return text;
+    }
+    const qsizetype separator =
+        std::max(text.lastIndexOf(QLatin1Char('/')), text.lastIndexOf(QLatin1Char('\\')));
+    if (separator > 0) {
+        const QString name = text.mid(separator);
+        const QString folders = metrics.elidedText(text.left(separator), Qt::ElideMiddle,
+                                                   width - metrics.horizontalAdvance(name));
+        if (folders.size() > 1) {  // more than the ellipsis alone
+            return folders + name;
+        }
+    }
+    return metrics.elidedText(text, Qt::ElideMiddle, width);
+}
+
 }  // namespace
 
 TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> prompts,
@@ -424,9 +443,10 @@ void TransferDialog::setStatusFilled(const FilledText& filled) {
 
 void TransferDialog::showStatus() {
     QString shown = text(statusId_);
+    QString whole;  // the argument, when it had to give way
     if (statusArgument_) {
         // The argument (a path above all) gives way, from its middle, so that the line fits
-        // and the file's own name stays readable at its end.
+        // and the file's own name stays readable at its end; the tooltip has it whole.
         const QFontMetrics metrics = statusLine_->fontMetrics();
         std::vector<std::string> arguments = statusLeading_;
         arguments.emplace_back();
@@ -435,15 +455,18 @@ void TransferDialog::showStatus() {
         const int room = statusLine_->contentsRect().width() -
                          metrics.horizontalAdvance(QLatin1Char('x')) -
                          metrics.horizontalAdvance(frame);
-        const QString argument =
-            metrics.elidedText(QFile::decodeName(QByteArray::fromStdString(*statusArgument_)),
-                               Qt::ElideMiddle, std::max(room, 0));
+        const QString full = QFile::decodeName(QByteArray::fromStdString(*statusArgument_));
+        const QString argument = fittedArgument(full, metrics, std::max(room, 0));
+        if (argument != full) {
+            whole = full;
+        }
         arguments.back() = argument.toStdString();
         shown = QString::fromStdString(fillPlaceholders(shown.toStdString(), arguments));
     }
     // A tab means nothing in a status line (text 24 has one); it shows as a space.
     shown.replace(QLatin1Char('\t'), QLatin1Char(' '));
     statusLine_->setText(shown);
+    statusLine_->setToolTip(whole);
 }
 
 void TransferDialog::showMessageBox(TextId id, MessageIcon icon, Closed closed) {

@@ -381,6 +381,24 @@ TEST_F(GermanWindow, SpeaksGermanAndEveryTextFitsAtTheDefaultAndTheSmallestSize)
     QApplication::processEvents();
     EXPECT_EQ(window_.size(), minimum);
     expectEveryTextFits("smallest size");
+
+    // A saved file's path gives way in its middle only when it does not fit, and the
+    // tooltip then holds it whole.
+    const QString success = QString::fromUtf8(
+        " Übertragung der Daten wurde erfolgreich durchgeführt - gespeichert als ");
+    const std::string path = "/home/operator/Dokumente/BIG00001.tiv";
+    window_.setStatusTextWith(TextId::StatusSaved, path);
+    window_.resize(1200, minimum.height());
+    QApplication::processEvents();
+    EXPECT_EQ(ui_.status(), success + QString::fromStdString(path));
+    EXPECT_EQ(ui_.statusLine()->toolTip(), "");
+    window_.resize(minimum);
+    QApplication::processEvents();
+    EXPECT_TRUE(ui_.status().startsWith(success + "/")) << ui_.status().toStdString();
+    EXPECT_TRUE(ui_.status().contains(QString::fromUtf8("…")) &&
+                ui_.status().endsWith("BIG00001.tiv"))
+        << ui_.status().toStdString();
+    EXPECT_EQ(ui_.statusLine()->toolTip(), QString::fromStdString(path));
 }
 
 }  // namespace
