@@ -184,6 +184,8 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"%1 ist die Konsole des Systems", "%1 is the system's console"},
     {"Keine serielle Schnittstelle zum Suchen gefunden.", "No serial device to search was found."},
     {"Suchen", "Find"},
+    // 122: line settings, spelled out where the letters mean nothing to a German reader.
+    {"%1 Baud, Parität %2, Stoppbits %3", "%1,%4,%3"},
 }};
 
 }  // namespace

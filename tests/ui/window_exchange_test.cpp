@@ -428,6 +428,125 @@ TEST(FindTheProgrammer, TheDialogFindsItTakesDeviceAndSettingsIntoTheChosenComAn
     EXPECT_EQ(dialog.portMap().devicePath(1), programmer.devicePath());
 }
 
+// The German window's search for the programmer through each of its ends, the settings
+// dialog closed with Escape after each: found, nothing answered, cancelled, closed while a
+// try runs, and the window itself gone at once after that. Whatever the search still had
+// under way (a try's queued end, its timers, the port's monitor thread) must find nothing
+// gone: the suite runs under AddressSanitizer too. What the dialog says fits its place: a
+// long device path gives way, never the settings (in German words) or the count of tries.
+TEST(FindTheProgrammer, EveryEndOfASearchLeavesTheWindowWholeAndItsWordsFit) {
+    QTemporaryDir links;
+    const QString longName = links.filePath(
+        "usb-Korvane_KV-10_Handheld_Programmer_Interface_K0042-if00-port0-with-a-long-name");
+    test::TestFolder files;
+    files.write("A.tiv", test::tagDataFile("a"));
+    const auto start = [&files](SimulatorOptions options) {
+        options.files = files.path();
+        options.log = [](const std::string&) {};
+        auto programmer = std::make_unique<SimulatedProgrammer>(options);
+        std::string error;
+        EXPECT_TRUE(programmer->start(error)) << error;
+        return programmer;
+    };
+    SimulatorOptions quietAtOtherSettings;  // answers at 38400,O,2 and is silent otherwise
+    quietAtOtherSettings.line = LinePace{38400, 'O', 2};
+    quietAtOtherSettings.noisePercent = 0;
+    quietAtOtherSettings.link = longName.toStdString();
+    const auto programmer = start(quietAtOtherSettings);
+    SimulatorOptions refusing;  // refuses every directory request at once
+    refusing.answers[DeviceCommand::Directory] = 'W';
+    const auto refuser = start(refusing);
+
+    test::FakeMachine machine;  // nothing of this machine's own ports is asked
+    const auto searchOn =
+        [&](const std::string& device,
+            const std::function<void(TransferDialog&, PortSettingsDialog&)>& search) {
+            PortMap map;
+            map.map(1, device);
+            auto record = std::make_shared<ScriptedPrompts::Record>();
+            auto window = std::make_unique<TransferDialog>(
+                map, std::make_unique<ScriptedPrompts>(record), nullptr, Language::German);
+            auto* dialog = window->findChild<PortSettingsDialog*>();
+            dialog->setScanner(PortScanner(machine.root()));
+            window->show();
+            WindowDriver(*window).command(40005)->trigger();
+            EXPECT_TRUE(dialog->isVisible());
+            search(*window, *dialog);
+            return window;
+        };
+    const auto button = [](PortSettingsDialog& dialog, const char* name) {
+        return dialog.findChild<QPushButton*>(name);
+    };
+    const auto status = [](PortSettingsDialog& dialog) {
+        return dialog.findChild<QLabel*>("findStatus")->text();
+    };
+    // The status as shown at the end, and whether it fitted its place.
+    QString shownAtTheEnd;
+    bool fitted = false;
+    const auto findAndEndWith = [&](PortSettingsDialog& dialog,
+                                    const std::function<bool()>& ended) {
+        button(dialog, "findButton")->click();
+        EXPECT_TRUE(waitUntil(ended, 60000)) << status(dialog).toStdString();
+        const QLabel* label = dialog.findChild<QLabel*>("findStatus");
+        shownAtTheEnd = label->text();
+        const QRect room = label->contentsRect();
+        const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, room.width(), 10000),
+                                                               Qt::TextWordWrap, shownAtTheEnd);
+        fitted = needed.width() <= room.width() && needed.height() <= room.height();
+        QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible());
+    };
+    const auto tryRunning = [&](PortSettingsDialog& dialog, int number) {
+        return status(dialog).contains(QStringLiteral("(Versuch %1 von").arg(number));
+    };
+
+    std::unique_ptr<TransferDialog> window =
+        searchOn(longName.toStdString(), [&](TransferDialog& window, PortSettingsDialog& dialog) {
+            // Found after the settings where the programmer keeps silent.
+            findAndEndWith(dialog, [&] { return button(dialog, "takeButton")->isVisible(); });
+            EXPECT_TRUE(shownAtTheEnd.startsWith("Der Programmer antwortet auf /") &&
+                        shownAtTheEnd.contains(QString::fromUtf8("…")) &&
+                        shownAtTheEnd.endsWith(QString::fromUtf8(
+                            " mit 38400 Baud, Parität ungerade, Stoppbits 2 und hat 1 Dateien.")))
+                << shownAtTheEnd.toStdString();
+            EXPECT_TRUE(fitted);
+            EXPECT_EQ(dialog.findChild<QLabel*>("findStatus")->toolTip(),
+                      "Der Programmer antwortet auf " + longName +
+                          QString::fromUtf8(" mit 38400 Baud, Parität ungerade, Stoppbits 2 und "
+                                            "hat 1 Dateien."));
+            WindowDriver(window).command(40005)->trigger();
+            findAndEndWith(dialog, [&] { return tryRunning(dialog, 2); });  // closed mid-try
+            const QRegularExpression settingsAndCount(
+                QString::fromUtf8(" mit \\d+ Baud, Parität (ungerade|gerade|keine), Stoppbits [12] "
+                                  "\\(Versuch 2 von \\d+\\)$"));
+            EXPECT_TRUE(shownAtTheEnd.contains(QString::fromUtf8("…")) &&
+                        settingsAndCount.match(shownAtTheEnd).hasMatch())
+                << shownAtTheEnd.toStdString();
+            EXPECT_TRUE(fitted);
+            WindowDriver(window).command(40005)->trigger();
+            findAndEndWith(dialog, [&] {
+                if (tryRunning(dialog, 2)) {
+                    button(dialog, "findButton")->click();  // Cancel
+                }
+                return status(dialog) == "Suche abgebrochen.";
+            });
+        });
+    pumpEvents(200);
+    EXPECT_TRUE(window->isVisible());
+    window = searchOn(refuser->devicePath(), [&](TransferDialog&, PortSettingsDialog& dialog) {
+        findAndEndWith(dialog,
+                       [&] { return status(dialog) == "Kein Programmer hat geantwortet."; });
+    });
+    pumpEvents(200);
+    EXPECT_TRUE(window->isVisible());
+    // The window goes at once after a dialog closed mid-try: the program ends.
+    window = searchOn(programmer->devicePath(), [&](TransferDialog&, PortSettingsDialog& dialog) {
+        findAndEndWith(dialog, [&] { return tryRunning(dialog, 3); });
+    });
+    window.reset();
+    pumpEvents(200);
+}
+
 // The log window, and the trace item: a state folder that cannot be made is said once for
 // the log, exchanges go on, and the trace item says so and stays off. What the log and the
 // trace hold is the exchange suite's business. The test keeps its own state folder, which
