@@ -38,6 +38,8 @@ int TransferApp::run() {
 void TransferApp::showAbout() {
     AboutDialog about(window_);
     about.exec();
+    // The keyboard comes back to the window, which no window manager need do.
+    window_->activateWindow();
 }
 
 void TransferApp::showHelp() {

@@ -265,6 +265,8 @@ void TransferDialog::connectCommands() {
     // Opened without a loop of its own: the search in it runs exchanges on the window's loop.
     connect(configureAction_, &QAction::triggered, settingsDialog_.get(), &QDialog::open);
     connect(settingsDialog_.get(), &QDialog::accepted, this, &TransferDialog::takePortSettings);
+    // The keyboard comes back here however the dialog ends (see giveKeyboardBack).
+    connect(settingsDialog_.get(), &QDialog::finished, this, [this] { activateWindow(); });
     connect(helpAction_, &QAction::triggered, this, &TransferDialog::helpRequested);
     connect(infoAction_, &QAction::triggered, this, &TransferDialog::aboutRequested);
     connect(transferLogAction_, &QAction::triggered, this, &TransferDialog::showTransferLog);
@@ -490,10 +492,6 @@ void TransferDialog::chooseFile(const FileDialogRequest& request, FileAnswer ans
     options.directory = dialogFolder({dialog.c_str()});
     prompts_->chooseFile(this, options,
                          [this, dialog, answer = std::move(answer)](std::optional<QString> path) {
-                             // The keyboard comes back to this window (a window manager need
-                             // not give it back when the dialog and its overwrite question
-                             // close): Escape must reach the wait that follows.
-                             activateWindow();
                              if (!path) {
                                  answer(std::nullopt);
                                  return;
@@ -619,7 +617,6 @@ void TransferDialog::chooseFiles(const FileDialogRequest& request, FilesAnswer a
     FileDialogOptions options = FileDialogOptions::fromRequest(request, catalog_);
     options.directory = dialogFolder({SettingsFile::kSendDialog});
     prompts_->chooseFiles(this, options, [this, answer = std::move(answer)](QStringList paths) {
-        activateWindow();
         std::vector<std::string> chosen;
         for (const QString& path : paths) {
             chosen.push_back(QFile::encodeName(path).toStdString());
@@ -646,7 +643,6 @@ void TransferDialog::chooseFolder(TextId title, FileAnswer answer) {
         dialogFolder({SettingsFile::kBackupDialog, SettingsFile::kReceiveDialog});
     prompts_->chooseFolder(this, text(title), directory,
                            [this, answer = std::move(answer)](std::optional<QString> chosen) {
-                               activateWindow();
                                if (!chosen) {
                                    answer(std::nullopt);
                                    return;

@@ -59,6 +59,8 @@ void WarningBoxPresenter::boxClosed(std::uint64_t id) {
     }
     std::function<void()> answered = std::move(found->second.answered);
     open_.erase(found);
+    // The keyboard comes back to the window, which no window manager need do.
+    window_->activateWindow();
     if (answered) {
         answered();
     }

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
@@ -279,6 +280,41 @@ TEST(AccessKeys, AreUniqueInEveryMenuAndDialogInBothLanguages) {
             EXPECT_EQ(accessKeyClashes(texts), QStringList()) << where.toStdString();
         }
     }
+}
+
+// A display without a window manager: the keyboard goes to nobody when the window that had
+// it goes away.
+class NoWindowManager : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Hide && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->isWindow() &&
+            static_cast<QWidget*>(watched) == QApplication::activeWindow()) {
+            QApplication::setActiveWindow(nullptr);
+        }
+        return false;
+    }
+};
+
+// The keyboard comes back to the window when a dialog or a box over it closes, so that its
+// shortcuts work at once.
+TEST(Focus, ComesBackToTheWindowWhenADialogOrABoxCloses) {
+    TransferDialog window(missingDevice());  // Qt's own boxes and dialogs
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    NoWindowManager display;
+    const auto closedThenKeyboardInWindow = [&](QWidget* dialog, Qt::Key closingKey) {
+        QApplication::setActiveWindow(dialog);
+        dialog->installEventFilter(&display);
+        QTest::keyClick(dialog, closingKey);
+        return QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }, 500);
+    };
+    WindowDriver(window).command(40005)->trigger();
+    EXPECT_TRUE(
+        closedThenKeyboardInWindow(window.findChild<PortSettingsDialog*>(), Qt::Key_Escape));
+    window.showMessageBox(TextId::NoFileSaved, MessageIcon::Information, [] {});
+    EXPECT_TRUE(closedThenKeyboardInWindow(window.findChild<QMessageBox*>(), Qt::Key_Return));
 }
 
 // The German window; its texts are the longer ones.
