@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "ui/keyboard_focus.h"
+
 namespace dravolin {
 
 namespace {
@@ -21,15 +23,6 @@ QMessageBox* newBox(QWidget* parent, QMessageBox::Icon icon, const QString& titl
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setTextFormat(Qt::PlainText);
     return box;
-}
-
-// Where a box or dialog ends, the keyboard goes back to the window it was over: a window
-// manager need not give it back, and without one nothing does, so that the window's
-// shortcuts and Escape would go nowhere until a click.
-void giveKeyboardBack(QWidget* parent) {
-    if (parent != nullptr) {
-        parent->window()->activateWindow();
-    }
 }
 
 }  // namespace

@@ -33,6 +33,7 @@
 #include "ui/client_area.h"
 #include "ui/dialog_units.h"
 #include "ui/file_dialog_options.h"
+#include "ui/keyboard_focus.h"
 #include "ui/port_settings_dialog.h"
 #include "ui/qt_user_prompts.h"
 #include "ui/resources.h"
@@ -265,8 +266,7 @@ void TransferDialog::connectCommands() {
     // Opened without a loop of its own: the search in it runs exchanges on the window's loop.
     connect(configureAction_, &QAction::triggered, settingsDialog_.get(), &QDialog::open);
     connect(settingsDialog_.get(), &QDialog::accepted, this, &TransferDialog::takePortSettings);
-    // The keyboard comes back here however the dialog ends (see giveKeyboardBack).
-    connect(settingsDialog_.get(), &QDialog::finished, this, [this] { activateWindow(); });
+    connect(settingsDialog_.get(), &QDialog::finished, this, [this] { giveKeyboardBack(this); });
     connect(helpAction_, &QAction::triggered, this, &TransferDialog::helpRequested);
     connect(infoAction_, &QAction::triggered, this, &TransferDialog::aboutRequested);
     connect(transferLogAction_, &QAction::triggered, this, &TransferDialog::showTransferLog);

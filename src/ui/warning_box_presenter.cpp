@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include "ui/keyboard_focus.h"
+
 namespace dravolin {
 
 WarningBoxPresenter::WarningBoxPresenter(QWidget* window) : window_(window) {}
@@ -59,8 +61,7 @@ void WarningBoxPresenter::boxClosed(std::uint64_t id) {
     }
     std::function<void()> answered = std::move(found->second.answered);
     open_.erase(found);
-    // The keyboard comes back to the window, which no window manager need do.
-    window_->activateWindow();
+    giveKeyboardBack(window_);
     if (answered) {
         answered();
     }
