@@ -35,7 +35,8 @@ public:
     virtual void showMessage(QWidget* parent, const QString& title, const QString& text,
                              MessageIcon icon, Closed closed = {}) = 0;
 
-    // A question with Yes and No (No the default); true for Yes.
+    // A question with Yes and No (No the default); true for Yes. Returns the way to take it
+    // down unanswered.
     virtual Withdraw askYesNo(QWidget* parent, const QString& title, const QString& text,
                               YesNo answer) = 0;
 

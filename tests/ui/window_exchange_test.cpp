@@ -18,11 +18,11 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "exchange/exchange.h"
 #include "sim/simulated_programmer.h"
 #include "support/fake_machine.h"
-#include "support/recording_presenter.h"
 #include "support/special_files.h"
 #include "support/test_folder.h"
 #include "support/wait_hook.h"
@@ -378,62 +378,13 @@ TEST_F(WindowExchangeTest, RunsAskAndSumUpInOneBoxCancelEndsATransferAndYesToClo
     EXPECT_FALSE(window_->exchange().busy());
 }
 
-// "Find the programmer" in the settings dialog, against the simulated programmer set to its
-// own line settings. That the search gives the locks back is the search's suite's business.
-TEST(FindTheProgrammer, TheDialogFindsItTakesDeviceAndSettingsIntoTheChosenComAndOkKeepsThem) {
-    test::TestFolder files;
-    files.write("A.tiv", test::tagDataFile("a"));
-    SimulatorOptions options;
-    options.files = files.path();
-    options.line = LinePace{19200, 'O', 2};
-    options.log = [](const std::string&) {};
-    SimulatedProgrammer programmer(options);
-    std::string error;
-    ASSERT_TRUE(programmer.start(error)) << error;
-
-    // A machine with an adapter that is not really there: only the simulator's line, which
-    // Com 1 stands for, can be opened.
-    test::FakeMachine machine;
-    machine.addUsb({"ttyUSB0", "usb-Korvane_KV-10_K0042-if00-port0"});
-    RecordingPresenter warnings;
-    PortMap map;
-    map.map(1, programmer.devicePath());
-    PortSettingsDialog dialog(map);
-    dialog.setScanner(PortScanner(machine.root()));
-    dialog.enableSearch(warnings, [] { return std::vector<ExchangeObserver*>{}; });
-
-    QString found;
-    bool offered = false;
-    QTimer::singleShot(0, &dialog, [&] {
-        auto* takeButton = dialog.findChild<QPushButton*>("takeButton");
-        ASSERT_FALSE(takeButton->isVisible());
-        dialog.findChild<QPushButton*>("findButton")->click();
-        offered = waitUntil([&] { return takeButton->isVisible(); }, 60000);
-        found = dialog.findChild<QLabel*>("findStatus")->text();
-        dialog.findChild<QComboBox*>("takeCom")->setCurrentIndex(2);  // Com 3
-        takeButton->click();
-        dialog.findChild<QPushButton*>("1")->click();  // OK
-    });
-    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-
-    ASSERT_TRUE(offered) << found.toStdString();
-    EXPECT_TRUE(found.contains("19200,O,2")) << found.toStdString();
-    EXPECT_TRUE(found.contains(" 1 files")) << found.toStdString();
-    const PortSettings& settings = dialog.settings();
-    EXPECT_EQ(settings.port, 3);
-    EXPECT_EQ(settings.baudRate, 19200);
-    EXPECT_EQ(settings.parity, 'O');
-    EXPECT_EQ(settings.stopBits, 2);
-    EXPECT_EQ(dialog.portMap().devicePath(3), programmer.devicePath());
-    EXPECT_EQ(dialog.portMap().devicePath(1), programmer.devicePath());
-}
-
 // The German window's search for the programmer through each of its ends, the settings
 // dialog closed with Escape after each: found, nothing answered, cancelled, closed while a
 // try runs, and the window itself gone at once after that. Whatever the search still had
 // under way (a try's queued end, its timers, the port's monitor thread) must find nothing
 // gone: the suite runs under AddressSanitizer too. What the dialog says fits its place: a
 // long device path gives way, never the settings (in German words) or the count of tries.
+// A device and settings found are taken into a Com port and kept with OK.
 TEST(FindTheProgrammer, EveryEndOfASearchLeavesTheWindowWholeAndItsWordsFit) {
     QTemporaryDir links;
     const QString longName = links.filePath(
@@ -530,6 +481,17 @@ TEST(FindTheProgrammer, EveryEndOfASearchLeavesTheWindowWholeAndItsWordsFit) {
                 }
                 return status(dialog) == "Suche abgebrochen.";
             });
+            // Found once more, taken into Com 3 with Enter, and kept with Enter on OK.
+            WindowDriver(window).command(40005)->trigger();
+            button(dialog, "findButton")->click();
+            ASSERT_TRUE(waitUntil([&] { return button(dialog, "takeButton")->isVisible(); }));
+            dialog.findChild<QComboBox*>("takeCom")->setCurrentIndex(2);
+            QTest::keyClick(button(dialog, "takeButton"), Qt::Key_Return);
+            QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+            const PortSettings& kept = dialog.settings();
+            EXPECT_EQ(std::make_tuple(kept.port, kept.baudRate, kept.parity, kept.stopBits),
+                      std::make_tuple(3, 38400, 'O', 2));
+            EXPECT_EQ(dialog.portMap().devicePath(3), longName.toStdString());
         });
     pumpEvents(200);
     EXPECT_TRUE(window->isVisible());
