@@ -366,6 +366,8 @@ TEST_F(WindowExchangeTest, RunsAskAndSumUpInOneBoxCancelEndsATransferAndYesToClo
     EXPECT_FALSE(window_->isVisible());
     record_->leaveQuestionsOpen = false;
     window_->show();
+    QApplication::setActiveWindow(window_.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
 
     // Closing mid-transfer, answered yes (no is the missing line's case): the window ends at once.
     record_->answerYes = true;
