@@ -354,8 +354,11 @@ TEST_F(WindowExchangeTest, RunsAskAndSumUpInOneBoxCancelEndsATransferAndYesToClo
     ui_->pressKey(Qt::Key_F5);
     ASSERT_TRUE(listed());
     {
-        const test::WaitHook closeAtTheFetch(window_->exchange(), [this](std::size_t, int) {
-            QTimer::singleShot(0, window_.get(), [this] { window_->close(); });
+        bool closed = false;  // once, at the first wait of the fetch
+        const test::WaitHook closeAtTheFetch(window_->exchange(), [&](std::size_t, int) {
+            if (!std::exchange(closed, true)) {
+                QTimer::singleShot(0, window_.get(), [this] { window_->close(); });
+            }
         });
         WindowDriver::pick(ui_->fileList(), 1);  // TAG00001
         ASSERT_TRUE(idle());
