@@ -4,6 +4,7 @@
 
 #include "app/about_dialog.h"
 #include "app/help_window.h"
+#include "ui/keyboard_focus.h"
 #include "ui/transfer_dialog.h"
 
 namespace dravolin {
@@ -38,6 +39,7 @@ int TransferApp::run() {
 void TransferApp::showAbout() {
     AboutDialog about(window_);
     about.exec();
+    giveKeyboardBack(window_);
 }
 
 void TransferApp::showHelp() {

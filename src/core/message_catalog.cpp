@@ -131,7 +131,7 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"%1: nicht mehr übertragen", "%1: not transferred"},
     // 85 on: the transfer log and the protocol trace.
     {"Ü&bertragungsprotokoll", "&Transfer log"},
-    {"Protokoll&mitschnitt nach %1", "Protocol &trace to %1"},
+    {"Protokoll&mitschnitt nach %1", "&Protocol trace to %1"},
     {"Übertragungsprotokoll", "Transfer log"},
     {"Das Übertragungsprotokoll %1 kann nicht geschrieben werden: %2.\nDer Datenaustausch "
      "geht ohne Protokoll weiter.",
@@ -170,20 +170,22 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
      "The programmer's line settings (baud, parity, stop bits) probably differ: use Find the "
      "programmer."},
     // 110 on: finding the programmer.
-    {"Programmer &suchen", "&Find the programmer"},
+    {"Programmer s&uchen", "&Find the programmer"},
     {"%1 mit %2 (Versuch %3 von %4)", "%1 at %2 (try %3 of %4)"},
     {"Nichts hat geantwortet: zweiter Durchgang mit längeren Wartezeiten.",
      "Nothing answered: a second pass with longer waits."},
     {"Der Programmer antwortet auf %1 mit %2 und hat %3 Dateien.",
      "The programmer answers on %1 at %2 and holds %3 files."},
     {"Gerät und Einstellungen übernehmen für", "Take the device and settings for"},
-    {"Ü&bernehmen", "&Take"},
+    {"Über&nehmen", "&Take"},
     {"Kein Programmer hat geantwortet.", "No programmer answered."},
     {"%1: %2 Einstellungen versucht, keine Antwort", "%1: %2 settings tried, no answer"},
     {"Suche abgebrochen.", "Search cancelled."},
     {"%1 ist die Konsole des Systems", "%1 is the system's console"},
     {"Keine serielle Schnittstelle zum Suchen gefunden.", "No serial device to search was found."},
     {"Suchen", "Find"},
+    // 122: line settings, spelled out where the letters mean nothing to a German reader.
+    {"%1 Baud, Parität %2, Stoppbits %3", "%1,%4,%3"},
 }};
 
 }  // namespace

@@ -142,6 +142,9 @@ enum class TextId : int {
     FindSkippedConsole = 119,  // %1 the device
     FindNoDevices = 120,
     LogFunctionFind = 121,  // the log window's word for a try of the search
+    // Line settings as the window shows them: %1 the baud rate, %2 the parity in words, %3
+    // the stop bits, %4 the parity's letter.
+    LineSettingsShown = 122,
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -163,7 +166,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 122;
+    static constexpr int kTextCount = 123;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

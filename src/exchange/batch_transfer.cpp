@@ -40,8 +40,11 @@ void BatchTransfer::backUpAll() {
     if (exchange_.busy()) {
         return;
     }
+    lockWindow();
     view_.chooseFolder(TextId::BackupFolderTitle, [this](std::optional<std::string> folder) {
-        if (folder && !exchange_.busy()) {
+        if (!folder) {
+            unlockWindow();
+        } else if (!exchange_.busy()) {
             backUp(*folder, IfExists::Ask,
                    [this](const std::vector<BatchItem>& items) { showResults(items); });
         }
@@ -52,6 +55,7 @@ void BatchTransfer::sendChosenFiles() {
     if (exchange_.busy()) {
         return;
     }
+    lockWindow();
     view_.setStatusText(TextId::StatusChooseFileToSend);
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::Open;
@@ -341,12 +345,25 @@ void BatchTransfer::showListingFailure() {
     }
 }
 
+void BatchTransfer::lockWindow() {
+    // As an exchange does when it starts: nothing else can be started or chosen while the
+    // dialog that begins the run is up.
+    view_.grayMainMenus();
+    view_.disableFunctionChoice();
+}
+
+void BatchTransfer::unlockWindow() {
+    view_.enableMainMenus();
+    view_.enableFunctionChoice();
+}
+
 void BatchTransfer::returnToIdle() {
     // As after a cancelled file dialog of a single send.
     view_.showFileList(0);
     view_.setStartItem(false);
     view_.resetFunctionChoice();
     view_.setStatusText(TextId::StatusIdle);
+    unlockWindow();
 }
 
 }  // namespace dravolin

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -71,7 +72,7 @@ PortSettingsDialog::PortSettingsDialog(PortMap portMap, QWidget* parent)
     buildSearchControls();
     // The line settings as they always were, below them the device of the Com port, and
     // at the bottom the search for the programmer.
-    setFixedSize(DialogUnits(fontMetrics()).toPixels(QSize(257, 292)));
+    setFixedSize(DialogUnits(fontMetrics()).toPixels(QSize(257, 306)));
     markMissingDevices();
 }
 
@@ -95,7 +96,9 @@ QPushButton* PortSettingsDialog::addPushButton(int id, const QString& text, QRec
     auto* button = new QPushButton(text, this);
     button->setObjectName(QString::number(id));
     button->setGeometry(rect);
-    button->setAutoDefault(false);
+    // Enter presses the button that has the focus, as every platform does, and OK when a
+    // control other than a push button has it.
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -204,6 +207,7 @@ void PortSettingsDialog::showEvent(QShowEvent* event) {
     found_.reset();
     showFoundOffer(false);
     findStatus_->clear();
+    findStatus_->setToolTip(QString());
     findButton_->setText(caption(TextId::FindButton));
     findButton_->setVisible(searchPresenter_ != nullptr);
     okButton_->setFocus();
@@ -314,18 +318,21 @@ void PortSettingsDialog::buildSearchControls() {
     findStatus_ = new QLabel(this);
     findStatus_->setObjectName(QStringLiteral("findStatus"));
     findStatus_->setWordWrap(true);
-    findStatus_->setGeometry(dialogRect(105, 247, 147, 22));
+    findStatus_->setTextFormat(Qt::PlainText);
+    findStatus_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Four lines: the second pass's note above a try, each of them up to two lines long.
+    findStatus_->setGeometry(dialogRect(105, 247, 147, 36));
 
     takeLabel_ = new QLabel(this);
-    takeLabel_->setGeometry(dialogRect(5, 274, 128, 10));
+    takeLabel_->setGeometry(dialogRect(5, 290, 128, 10));
     takeCom_ = new QComboBox(this);
     takeCom_->setObjectName(QStringLiteral("takeCom"));
-    takeCom_->setGeometry(dialogRect(136, 272, 54, 14));
+    takeCom_->setGeometry(dialogRect(136, 288, 54, 14));
     for (int port = 1; port <= kOfferedPorts; ++port) {
         takeCom_->addItem(QStringLiteral("Com %1").arg(port), port);
     }
     takeLabel_->setBuddy(takeCom_);
-    takeButton_ = addPushButton(1202, QString(), dialogRect(195, 272, 57, 14));
+    takeButton_ = addPushButton(1202, QString(), dialogRect(195, 288, 57, 14));
     takeButton_->setObjectName(QStringLiteral("takeButton"));
     connect(takeButton_, &QPushButton::clicked, this, &PortSettingsDialog::takeFound);
     showFoundOffer(false);
@@ -369,7 +376,7 @@ void PortSettingsDialog::startSearch() {
     const SearchCandidates candidates(deviceChooser_->scanner(), PortLock::defaultFolder());
     std::vector<SearchCandidate> devices = candidates.discovered(chosen);
     if (devices.empty()) {
-        findStatus_->setText(caption(TextId::FindNoDevices));
+        showFindNote(TextId::FindNoDevices);
         return;
     }
     search_.reset();
@@ -384,31 +391,80 @@ void PortSettingsDialog::startSearch() {
     search_->start();
 }
 
-void PortSettingsDialog::showSearchProgress(const SearchProgress& step) {
-    QString text =
-        caption(FilledText{TextId::FindProgress,
-                           {step.shownName, step.line.text(), std::to_string(step.tryNumber),
-                            std::to_string(step.tryCount)}});
-    if (step.pass == 2) {
-        text = caption(TextId::FindSecondPass) + QLatin1Char('\n') + text;
+std::string PortSettingsDialog::shownLine(const LineSettings& line) const {
+    const TextId parity = line.parity == 'O'   ? TextId::ParityOdd
+                          : line.parity == 'E' ? TextId::ParityEven
+                                               : TextId::ParityNone;
+    return caption(FilledText{TextId::LineSettingsShown,
+                              {std::to_string(line.baudRate), caption(parity).toStdString(),
+                               std::to_string(line.stopBits), std::string(1, line.parity)}})
+        .toStdString();
+}
+
+void PortSettingsDialog::showFindStatus(const QString& heading, FilledText text) {
+    // The device (the first word filled in) gives way from its middle until the whole text
+    // fits, so that the settings and the count of tries stay readable; the tooltip has it
+    // all.
+    const QString device = QFile::decodeName(QByteArray::fromStdString(text.arguments.at(0)));
+    const QFontMetrics metrics = findStatus_->fontMetrics();
+    const QRect room = findStatus_->contentsRect();
+    const auto shownWith = [&](const QString& shownDevice) {
+        text.arguments[0] = QFile::encodeName(shownDevice).toStdString();
+        return heading + caption(text);
+    };
+    const auto fits = [&](const QString& shown) {
+        const QRect needed =
+            metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20), Qt::TextWordWrap, shown);
+        return needed.width() <= room.width() && needed.height() <= room.height();
+    };
+    const QString whole = shownWith(device);
+    QString shown = whole;
+    if (!fits(shown)) {
+        // The widest shortening that fits.
+        int narrow = 0;
+        int wide = metrics.horizontalAdvance(device);
+        while (narrow < wide) {
+            const int middle = (narrow + wide + 1) / 2;
+            if (fits(shownWith(metrics.elidedText(device, Qt::ElideMiddle, middle)))) {
+                narrow = middle;
+            } else {
+                wide = middle - 1;
+            }
+        }
+        shown = shownWith(metrics.elidedText(device, Qt::ElideMiddle, narrow));
     }
-    findStatus_->setText(text);
+    findStatus_->setText(shown);
+    findStatus_->setToolTip(shown == whole ? QString() : whole);
+}
+
+void PortSettingsDialog::showFindNote(TextId id) {
+    findStatus_->setText(caption(id));
+    findStatus_->setToolTip(QString());
+}
+
+void PortSettingsDialog::showSearchProgress(const SearchProgress& step) {
+    const QString heading =
+        step.pass == 2 ? caption(TextId::FindSecondPass) + QLatin1Char('\n') : QString();
+    showFindStatus(heading,
+                   FilledText{TextId::FindProgress,
+                              {step.shownName, shownLine(step.line), std::to_string(step.tryNumber),
+                               std::to_string(step.tryCount)}});
 }
 
 void PortSettingsDialog::searchEnded(const SearchResult& result) {
     findButton_->setText(caption(TextId::FindButton));
     if (result.cancelled) {
-        findStatus_->setText(caption(TextId::FindCancelled));
+        showFindNote(TextId::FindCancelled);
         return;
     }
     if (!result.found) {
-        findStatus_->setText(caption(TextId::FindNothing));
+        showFindNote(TextId::FindNothing);
         return;
     }
     found_ = result.found;
-    findStatus_->setText(caption(
-        FilledText{TextId::FindFound,
-                   {found_->shownName, found_->line.text(), std::to_string(found_->fileCount)}}));
+    showFindStatus(QString(), FilledText{TextId::FindFound,
+                                         {found_->shownName, shownLine(found_->line),
+                                          std::to_string(found_->fileCount)}});
     takeCom_->setCurrentIndex(std::max(portGroup_->checkedId(), 0));
     showFoundOffer(true);
     takeButton_->setFocus();

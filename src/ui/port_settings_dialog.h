@@ -73,6 +73,11 @@ private:
     void buildSearchControls();
     void startOrCancelSearch();
     void startSearch();
+    // The line settings in the dialog's language.
+    std::string shownLine(const LineSettings& line) const;
+    // `heading`, then `text` with its first word, the device, shortened as far as needed.
+    void showFindStatus(const QString& heading, FilledText text);
+    void showFindNote(TextId id);
     void showSearchProgress(const SearchProgress& step);
     void searchEnded(const SearchResult& result);
     void showFoundOffer(bool shown);

@@ -2,11 +2,14 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include <algorithm>
 #include <memory>
 #include <vector>
+
+#include "ui/keyboard_focus.h"
 
 namespace dravolin {
 
@@ -29,21 +32,32 @@ void QtUserPrompts::showMessage(QWidget* parent, const QString& title, const QSt
     const QMessageBox::Icon boxIcon =
         icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::Warning;
     QMessageBox* box = newBox(parent, boxIcon, title, text, QMessageBox::Ok);
-    if (closed) {
-        QObject::connect(box, &QDialog::finished, box, [closed = std::move(closed)] { closed(); });
-    }
+    QObject::connect(box, &QDialog::finished, box, [parent, closed = std::move(closed)] {
+        giveKeyboardBack(parent);
+        if (closed) {
+            closed();
+        }
+    });
     box->open();
 }
 
-void QtUserPrompts::askYesNo(QWidget* parent, const QString& title, const QString& text,
-                             YesNo answer) {
+UserPrompts::Withdraw QtUserPrompts::askYesNo(QWidget* parent, const QString& title,
+                                              const QString& text, YesNo answer) {
     QMessageBox* box =
         newBox(parent, QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
     box->setDefaultButton(QMessageBox::No);
-    QObject::connect(box, &QDialog::finished, box, [answer = std::move(answer)](int result) {
-        answer(result == QMessageBox::Yes);
-    });
+    QObject::connect(box, &QDialog::finished, box,
+                     [parent, answer = std::move(answer)](int result) {
+                         giveKeyboardBack(parent);
+                         answer(result == QMessageBox::Yes);
+                     });
     box->open();
+    return [box = QPointer<QMessageBox>(box)] {
+        if (box) {
+            QObject::disconnect(box, &QDialog::finished, nullptr, nullptr);
+            box->reject();
+        }
+    };
 }
 
 void QtUserPrompts::chooseFile(QWidget* parent, const FileDialogOptions& options,
@@ -79,7 +93,9 @@ void QtUserPrompts::openFileDialog(QWidget* parent, const FileDialogOptions& opt
         dialog->selectFile(options.initialName);
     }
     QObject::connect(
-        dialog, &QDialog::finished, dialog, [dialog, answer = std::move(answer)](int result) {
+        dialog, &QDialog::finished, dialog,
+        [parent, dialog, answer = std::move(answer)](int result) {
+            giveKeyboardBack(parent);
             answer(result == QDialog::Accepted ? dialog->selectedFiles() : QStringList{});
         });
     dialog->open();
@@ -92,7 +108,8 @@ void QtUserPrompts::chooseFolder(QWidget* parent, const QString& title, const QS
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly, true);
     QObject::connect(dialog, &QDialog::finished, dialog,
-                     [dialog, answer = std::move(answer)](int result) {
+                     [parent, dialog, answer = std::move(answer)](int result) {
+                         giveKeyboardBack(parent);
                          const QStringList chosen = dialog->selectedFiles();
                          answer(result == QDialog::Accepted && !chosen.isEmpty()
                                     ? std::optional<QString>(chosen.first())
@@ -117,7 +134,9 @@ void QtUserPrompts::askChoice(QWidget* parent, const QString& title, const QStri
     }
     const int cancelIndex = static_cast<int>(answers.size()) - 1;
     QObject::connect(
-        box, &QDialog::finished, box, [box, buttons, cancelIndex, answer = std::move(answer)] {
+        box, &QDialog::finished, box,
+        [parent, box, buttons, cancelIndex, answer = std::move(answer)] {
+            giveKeyboardBack(parent);
             const auto chosen = std::find(buttons->begin(), buttons->end(), box->clickedButton());
             answer(chosen == buttons->end() ? cancelIndex
                                             : static_cast<int>(chosen - buttons->begin()));

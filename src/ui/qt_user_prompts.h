@@ -13,8 +13,8 @@ class QtUserPrompts : public UserPrompts {
 public:
     void showMessage(QWidget* parent, const QString& title, const QString& text, MessageIcon icon,
                      Closed closed) override;
-    void askYesNo(QWidget* parent, const QString& title, const QString& text,
-                  YesNo answer) override;
+    Withdraw askYesNo(QWidget* parent, const QString& title, const QString& text,
+                      YesNo answer) override;
     void chooseFile(QWidget* parent, const FileDialogOptions& options, PathAnswer answer) override;
     void chooseFiles(QWidget* parent, const FileDialogOptions& options,
                      PathsAnswer answer) override;

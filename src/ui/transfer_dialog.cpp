@@ -33,6 +33,7 @@
 #include "ui/client_area.h"
 #include "ui/dialog_units.h"
 #include "ui/file_dialog_options.h"
+#include "ui/keyboard_focus.h"
 #include "ui/port_settings_dialog.h"
 #include "ui/qt_user_prompts.h"
 #include "ui/resources.h"
@@ -51,9 +52,6 @@ constexpr int kClientHeightUnits = 209;
 QComboBox* newListBox(int id, QWidget* parent) {
     auto* box = new QComboBox(parent);
     box->setObjectName(QString::number(id));
-    box->setEditable(true);
-    // The field may show a prompt; what the operator types never becomes an entry.
-    box->setInsertPolicy(QComboBox::NoInsert);
     return box;
 }
 
@@ -79,6 +77,25 @@ void placeComboBox(QComboBox* box, const QRect& table) {
         rowHeight = box->fontMetrics().height();
     }
     box->setMaxVisibleItems(std::max(1, (table.height() - fieldHeight) / rowHeight));
+}
+
+// `text` as it fits in `width`: whole when it fits; otherwise a path loses the middle of its
+// folders and keeps its file name, and anything else its own middle.
+QString fittedArgument(const QString& text, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(text) <= width) {
+        return text;
+    }
+    const qsizetype separator =
+        std::max(text.lastIndexOf(QLatin1Char('/')), text.lastIndexOf(QLatin1Char('\\')));
+    if (separator > 0) {
+        const QString name = text.mid(separator);
+        const QString folders = metrics.elidedText(text.left(separator), Qt::ElideMiddle,
+                                                   width - metrics.horizontalAdvance(name));
+        if (folders.size() > 1) {  // more than the ellipsis alone
+            return folders + name;
+        }
+    }
+    return metrics.elidedText(text, Qt::ElideMiddle, width);
 }
 
 }  // namespace
@@ -204,10 +221,16 @@ void TransferDialog::buildControls() {
     layout->addWidget(client_);
 
     functionGroup_ = newGroupBox(1000, QStringLiteral("Funktion auswählen"), client_);
+    // The function list offers its two entries and nothing else: typed text could only
+    // become a choice that starts nothing. Its prompt shows while no entry is chosen.
     functionList_ = newListBox(1009, client_);
     functionList_->addItems({QStringLiteral("Daten empfangen"), QStringLiteral("Daten senden")});
     fileGroup_ = newGroupBox(1001, QStringLiteral("Datei auswählen"), client_);
+    // The file list's field may show a prompt or a name typed in; what the operator types
+    // never becomes an entry.
     fileList_ = newListBox(1010, client_);
+    fileList_->setEditable(true);
+    fileList_->setInsertPolicy(QComboBox::NoInsert);
     // The arrow keys and the wheel on the closed file list only move through the names;
     // Enter on a name (or a click in the dropped-down list) picks it.
     fileList_->installEventFilter(this);
@@ -243,6 +266,7 @@ void TransferDialog::connectCommands() {
     // Opened without a loop of its own: the search in it runs exchanges on the window's loop.
     connect(configureAction_, &QAction::triggered, settingsDialog_.get(), &QDialog::open);
     connect(settingsDialog_.get(), &QDialog::accepted, this, &TransferDialog::takePortSettings);
+    connect(settingsDialog_.get(), &QDialog::finished, this, [this] { giveKeyboardBack(this); });
     connect(helpAction_, &QAction::triggered, this, &TransferDialog::helpRequested);
     connect(infoAction_, &QAction::triggered, this, &TransferDialog::aboutRequested);
     connect(transferLogAction_, &QAction::triggered, this, &TransferDialog::showTransferLog);
@@ -257,6 +281,7 @@ void TransferDialog::initialiseControls() {
     functionList_->clear();
     functionList_->addItem(text(TextId::ReceiveEntry));
     functionList_->addItem(text(TextId::SendEntry));
+    functionList_->setPlaceholderText(text(TextId::SelectFunction));
     resetFunctionChoice();
 
     fileGroup_->setTitle(text(TextId::SelectFile));
@@ -420,9 +445,10 @@ void TransferDialog::setStatusFilled(const FilledText& filled) {
 
 void TransferDialog::showStatus() {
     QString shown = text(statusId_);
+    QString whole;  // the argument, when it had to give way
     if (statusArgument_) {
         // The argument (a path above all) gives way, from its middle, so that the line fits
-        // and the file's own name stays readable at its end.
+        // and the file's own name stays readable at its end; the tooltip has it whole.
         const QFontMetrics metrics = statusLine_->fontMetrics();
         std::vector<std::string> arguments = statusLeading_;
         arguments.emplace_back();
@@ -431,15 +457,18 @@ void TransferDialog::showStatus() {
         const int room = statusLine_->contentsRect().width() -
                          metrics.horizontalAdvance(QLatin1Char('x')) -
                          metrics.horizontalAdvance(frame);
-        const QString argument =
-            metrics.elidedText(QFile::decodeName(QByteArray::fromStdString(*statusArgument_)),
-                               Qt::ElideMiddle, std::max(room, 0));
+        const QString full = QFile::decodeName(QByteArray::fromStdString(*statusArgument_));
+        const QString argument = fittedArgument(full, metrics, std::max(room, 0));
+        if (argument != full) {
+            whole = full;
+        }
         arguments.back() = argument.toStdString();
         shown = QString::fromStdString(fillPlaceholders(shown.toStdString(), arguments));
     }
     // A tab means nothing in a status line (text 24 has one); it shows as a space.
     shown.replace(QLatin1Char('\t'), QLatin1Char(' '));
     statusLine_->setText(shown);
+    statusLine_->setToolTip(whole);
 }
 
 void TransferDialog::showMessageBox(TextId id, MessageIcon icon, Closed closed) {
@@ -463,10 +492,6 @@ void TransferDialog::chooseFile(const FileDialogRequest& request, FileAnswer ans
     options.directory = dialogFolder({dialog.c_str()});
     prompts_->chooseFile(this, options,
                          [this, dialog, answer = std::move(answer)](std::optional<QString> path) {
-                             // The keyboard comes back to this window (a window manager need
-                             // not give it back when the dialog and its overwrite question
-                             // close): Escape must reach the wait that follows.
-                             activateWindow();
                              if (!path) {
                                  answer(std::nullopt);
                                  return;
@@ -543,7 +568,6 @@ void TransferDialog::redrawMenuBar() {
 void TransferDialog::resetFunctionChoice() {
     // No entry is current while the prompt shows: the first Down chooses the first entry.
     functionList_->setCurrentIndex(-1);
-    functionList_->setEditText(text(TextId::SelectFunction));
 }
 
 void TransferDialog::showProgress(const TransferProgress& progress) {
@@ -579,6 +603,10 @@ void TransferDialog::setCancelAvailable(bool available) {
         cancelButton_->setVisible(available);
         placeStatusRow();
     }
+    // Nothing is left to cancel: the exchange has come to its outcome.
+    if (!available && quitQuestionOpen_) {
+        withdrawQuestionAndQuit();
+    }
 }
 
 void TransferDialog::exchangeIdle() {
@@ -589,7 +617,6 @@ void TransferDialog::chooseFiles(const FileDialogRequest& request, FilesAnswer a
     FileDialogOptions options = FileDialogOptions::fromRequest(request, catalog_);
     options.directory = dialogFolder({SettingsFile::kSendDialog});
     prompts_->chooseFiles(this, options, [this, answer = std::move(answer)](QStringList paths) {
-        activateWindow();
         std::vector<std::string> chosen;
         for (const QString& path : paths) {
             chosen.push_back(QFile::encodeName(path).toStdString());
@@ -616,7 +643,6 @@ void TransferDialog::chooseFolder(TextId title, FileAnswer answer) {
         dialogFolder({SettingsFile::kBackupDialog, SettingsFile::kReceiveDialog});
     prompts_->chooseFolder(this, text(title), directory,
                            [this, answer = std::move(answer)](std::optional<QString> chosen) {
-                               activateWindow();
                                if (!chosen) {
                                    answer(std::nullopt);
                                    return;
@@ -663,11 +689,7 @@ void TransferDialog::showRunSummary(const FilledText& heading, const std::vector
 // ---- Commands
 
 int TransferDialog::selectedFunction() const {
-    const int index = functionList_->currentIndex();
-    if (index < 0 || functionList_->currentText() != functionList_->itemText(index)) {
-        return -1;
-    }
-    return index;
+    return functionList_->currentIndex();
 }
 
 void TransferDialog::startExchange() {
@@ -761,21 +783,34 @@ void TransferDialog::closeEvent(QCloseEvent* event) {
         return;
     }
     quitQuestionOpen_ = true;
-    prompts_->askYesNo(this, windowTitle(), text(TextId::CancelAndQuitQuestion), [this](bool yes) {
-        quitQuestionOpen_ = false;
-        if (!yes) {
-            return;
-        }
-        quitAsked_ = true;
-        // The window goes once the exchange has ended (exchangeIdle), at
-        // once when it has ended meanwhile.
-        exchange_->abandon();
-        quitIfAsked();
-    });
+    withdrawQuitQuestion_ = prompts_->askYesNo(
+        this, windowTitle(), text(TextId::CancelAndQuitQuestion), [this](bool yes) {
+            quitQuestionOpen_ = false;
+            if (!yes) {
+                return;
+            }
+            quitAsked_ = true;
+            // The window goes once the exchange has ended (exchangeIdle), at
+            // once when it has ended meanwhile.
+            exchange_->abandon();
+            quitIfAsked();
+        });
+}
+
+void TransferDialog::withdrawQuestionAndQuit() {
+    // The operator asked to quit, and the transfer has ended: nothing is lost any more, so
+    // the question goes and so does the window, as after a close request during the outcome.
+    quitQuestionOpen_ = false;
+    if (const UserPrompts::Withdraw withdraw = std::exchange(withdrawQuitQuestion_, {})) {
+        withdraw();
+    }
+    quitAsked_ = true;
+    exchange_->abandon();
 }
 
 void TransferDialog::quitIfAsked() {
     if (quitAsked_ && !exchange_->busy()) {
+        quitAsked_ = false;  // done: a window shown again asks afresh
         QDialog::done(QDialog::Rejected);
     }
 }

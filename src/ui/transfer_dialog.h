@@ -95,8 +95,7 @@ public:
                         MessageIcon icon) override;
     void setStatusFilled(const FilledText& text) override;
 
-    // The function whose entry the field shows: 0 receive, 1 send; -1 when the field shows
-    // anything else (the prompt, or text the operator typed).
+    // The function whose entry the field shows: 0 receive, 1 send; -1 while the prompt shows.
     int selectedFunction() const;
 
     Exchange& exchange() { return *exchange_; }
@@ -145,6 +144,8 @@ private:
     // opens the first time.
     QString dialogFolder(std::initializer_list<const char*> dialogs) const;
     void quitIfAsked();
+    // The exchange has come to its outcome while the question "cancel and quit" is up.
+    void withdrawQuestionAndQuit();
     void showTransferLog();
     void switchTrace(bool on);
     void warnAboutRecords(const FilledText& warning);
@@ -163,6 +164,7 @@ private:
     bool quitAsked_ = false;
     // The question "cancel and quit" is up: a second close request asks nothing more.
     bool quitQuestionOpen_ = false;
+    UserPrompts::Withdraw withdrawQuitQuestion_;
     // What the status line shows; kept so that a path can be shortened anew on resizing.
     TextId statusId_ = TextId::StatusStartUp;
     std::optional<std::string> statusArgument_;  // the word that gives way when room is short

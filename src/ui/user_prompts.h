@@ -25,6 +25,9 @@ public:
     using PathAnswer = std::function<void(std::optional<QString>)>;
     using PathsAnswer = std::function<void(QStringList)>;
     using ChoiceAnswer = std::function<void(int)>;
+    // Takes a question down unanswered, so that its answer is never called; nothing once it
+    // has been answered.
+    using Withdraw = std::function<void()>;
 
     virtual ~UserPrompts() = default;
 
@@ -32,9 +35,10 @@ public:
     virtual void showMessage(QWidget* parent, const QString& title, const QString& text,
                              MessageIcon icon, Closed closed = {}) = 0;
 
-    // A question with Yes and No (No the default); true for Yes.
-    virtual void askYesNo(QWidget* parent, const QString& title, const QString& text,
-                          YesNo answer) = 0;
+    // A question with Yes and No (No the default); true for Yes. Returns the way to take it
+    // down unanswered.
+    virtual Withdraw askYesNo(QWidget* parent, const QString& title, const QString& text,
+                              YesNo answer) = 0;
 
     // A file dialog; the chosen path, or nothing when it was cancelled.
     virtual void chooseFile(QWidget* parent, const FileDialogOptions& options,

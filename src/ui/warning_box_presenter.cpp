@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include "ui/keyboard_focus.h"
+
 namespace dravolin {
 
 WarningBoxPresenter::WarningBoxPresenter(QWidget* window) : window_(window) {}
@@ -59,6 +61,7 @@ void WarningBoxPresenter::boxClosed(std::uint64_t id) {
     }
     std::function<void()> answered = std::move(found->second.answered);
     open_.erase(found);
+    giveKeyboardBack(window_);
     if (answered) {
         answered();
     }

@@ -209,6 +209,42 @@ TEST_F(DeviceChoice, SpeaksTheWindowsLanguageListsTheDevicesAndKeepsTheChoiceOnO
     EXPECT_EQ(checked, (std::vector<int>{1008, 1011, 1014, 1017, 1162}));
 }
 
+// Cancel leaves the settings as they were however it is pressed, Enter on the focused
+// Cancel button included; Enter elsewhere is OK, as on every platform.
+TEST_F(DeviceChoice, EnterPressesTheFocusedButtonAndCancelByKeyKeepsTheSettings) {
+    const auto before = stored(dialog);
+    const auto pick38400 = [&] {
+        click(dialog, 1007);
+        click(dialog, 1017);  // no parity
+    };
+    auto* cancel = dialog.findChild<QPushButton*>("2");
+    const std::vector<std::pair<const char*, std::function<void()>>> cancels = {
+        {"Enter on Cancel",
+         [&] {
+             cancel->setFocus();
+             QTest::keyClick(cancel, Qt::Key_Return);
+         }},
+        {"Escape", [&] { QTest::keyClick(dialog.findChild<QWidget*>("1007"), Qt::Key_Escape); }},
+    };
+    for (const auto& [how, press] : cancels) {
+        SCOPED_TRACE(how);
+        const int result = runDialog(dialog, [&] {
+            pick38400();
+            press();
+        });
+        EXPECT_EQ(result, QDialog::Rejected);
+        EXPECT_EQ(stored(dialog), before);
+    }
+
+    // Enter on a radio button takes the default button, OK.
+    const int ok = runDialog(dialog, [&] {
+        pick38400();
+        QTest::keyClick(dialog.findChild<QWidget*>("1007"), Qt::Key_Return);
+    });
+    EXPECT_EQ(ok, QDialog::Accepted);
+    EXPECT_EQ(stored(dialog), std::make_tuple(1, 38400, 8, 'N', 1));
+}
+
 TEST_F(DeviceChoice, DevicesPluggedInOrRemovedWhileTheDialogIsOpenShowAtOnce) {
     PortMap map;
     map.map(1, "/dev/ttyACM0");

@@ -22,10 +22,14 @@ public:
         // Paths the file dialogs answer in order (a dialog of several files takes them all);
         // once they run out, dialogs are cancelled.
         std::deque<QString> fileAnswers;
+        // Runs while a file or folder dialog is up, before it is answered.
+        std::function<void()> whileDialogShown;
         // Runs while a message box is up, as an operator would act before pressing OK.
         std::function<void()> whileMessageShown;
         std::vector<QString> questions;
         bool answerYes = false;              // how every question is answered
+        bool leaveQuestionsOpen = false;     // or, with this, left unanswered
+        int questionsWithdrawn = 0;          // taken down by the window unanswered
         std::vector<QString> folderDialogs;  // the folder each folder dialog opened in
         // Folders the folder dialogs answer in order; once they run out, they are cancelled.
         std::deque<QString> folderAnswers;
@@ -45,18 +49,24 @@ public:
         }
     }
 
-    void askYesNo(QWidget*, const QString&, const QString& text, YesNo answer) override {
+    Withdraw askYesNo(QWidget*, const QString&, const QString& text, YesNo answer) override {
         record_->questions.push_back(text);
+        if (record_->leaveQuestionsOpen) {
+            return [record = record_] { ++record->questionsWithdrawn; };
+        }
         answer(record_->answerYes);
+        return [] {};
     }
 
     void chooseFile(QWidget*, const FileDialogOptions& options, PathAnswer answer) override {
         record_->fileDialogs.push_back(options);
+        dialogShown();
         answer(next(record_->fileAnswers));
     }
 
     void chooseFiles(QWidget*, const FileDialogOptions& options, PathsAnswer answer) override {
         record_->fileDialogs.push_back(options);
+        dialogShown();
         const QStringList paths(record_->fileAnswers.begin(), record_->fileAnswers.end());
         record_->fileAnswers.clear();
         answer(paths);
@@ -65,6 +75,7 @@ public:
     void chooseFolder(QWidget*, const QString&, const QString& directory,
                       PathAnswer answer) override {
         record_->folderDialogs.push_back(directory);
+        dialogShown();
         answer(next(record_->folderAnswers));
     }
 
@@ -75,6 +86,12 @@ public:
     }
 
 private:
+    void dialogShown() const {
+        if (record_->whileDialogShown) {
+            record_->whileDialogShown();
+        }
+    }
+
     static std::optional<QString> next(std::deque<QString>& answers) {
         if (answers.empty()) {
             return std::nullopt;

@@ -5,11 +5,17 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <map>
 
 #include "core/settings_file.h"
 #include "exchange/exchange.h"
@@ -19,6 +25,7 @@
 #include "tests/ui/scripted_prompts.h"
 #include "tests/ui/window_driver.h"
 #include "ui/port_settings_dialog.h"
+#include "ui/transfer_log_window.h"
 
 namespace dravolin {
 namespace {
@@ -61,7 +68,7 @@ protected:
 TEST_F(TransferDialogTest, StartsOnlyAChosenFunctionAndClosingAsksDuringAWaitNotThePause) {
     EXPECT_FALSE(ui_.start()->isEnabled());
     EXPECT_FALSE(ui_.fileList()->isVisible());
-    EXPECT_EQ(ui_.functionList()->currentText(), "Select function");
+    EXPECT_EQ(ui_.functionShown(), "Select function");
     EXPECT_EQ(ui_.enabledMenus(), 3);
     EXPECT_EQ(ui_.status(), " Please select function");
 
@@ -74,15 +81,39 @@ TEST_F(TransferDialogTest, StartsOnlyAChosenFunctionAndClosingAsksDuringAWaitNot
         EXPECT_EQ(ui_.status(), "Start function using \"Data exchange -> Start data exchange F5\"");
     }
 
-    // Typed text: the field no longer shows the chosen entry, so neither function runs.
-    QLineEdit* field = ui_.functionList()->lineEdit();
-    field->selectAll();
-    QTest::keyClicks(field, "Receive Data");
-    ui_.start()->trigger();
+    // The field takes no text: letters that begin no entry choose nothing, and Enter then
+    // starts nothing; the first letters of an entry choose it, and F5 starts it at once.
+    window_.resetFunctionChoice();
+    window_.setStartItem(false);
+    ui_.statusLine()->clear();
+    QTest::keyClicks(ui_.functionList(), "hello");
+    QTest::keyClick(ui_.functionList(), Qt::Key_Return);
     ui_.pressKey(Qt::Key_F5);
-    EXPECT_TRUE(record_->fileDialogs.empty());
+    EXPECT_EQ(ui_.functionShown(), "Select function");
+    EXPECT_EQ(ui_.status(), "");
+    EXPECT_FALSE(ui_.start()->isEnabled());
     EXPECT_FALSE(window_.exchange().busy());
-    EXPECT_EQ(ui_.functionList()->count(), 2);
+    QTest::qWait(QApplication::keyboardInputInterval() + 100);  // a new word
+    QTest::keyClicks(ui_.functionList(), "Send");
+    EXPECT_EQ(ui_.functionShown(), "Send Data");
+
+    // The window is locked before a file or folder dialog shows, as for a receive: menus
+    // grayed, function choice disabled. Cancelled, the dialog leaves the window idle again.
+    std::vector<bool> menusAndChoiceAtDialogs;
+    record_->whileDialogShown = [&] {
+        menusAndChoiceAtDialogs.push_back(ui_.enabledMenus() > 0);
+        menusAndChoiceAtDialogs.push_back(ui_.functionList()->isEnabled());
+    };
+    ui_.pressKey(Qt::Key_F5);
+    ASSERT_EQ(record_->fileDialogs.size(), 1u);
+    EXPECT_EQ(ui_.functionShown(), "Select function");
+    EXPECT_EQ(ui_.status(), " Please select function");
+    window_.findChild<QAction*>("backup")->trigger();
+    ASSERT_EQ(record_->folderDialogs.size(), 1u);
+    EXPECT_EQ(menusAndChoiceAtDialogs, std::vector<bool>(4, false));
+    EXPECT_EQ(ui_.enabledMenus(), 3);
+    EXPECT_TRUE(ui_.functionList()->isEnabled());
+    record_->whileDialogShown = {};
 
     window_.exchange().setOutcomePause(60000);  // only the close request can end it
     ui_.chooseFunction(0);
@@ -182,6 +213,110 @@ TEST(RememberedSettings, ConfirmedSettingsAndFoldersSurviveARestartButTheCommand
     EXPECT_EQ(record->folderDialogs[1], backupFolder);
 }
 
+// The texts among `texts` that claim an access key another one claims too, as "a | b".
+QStringList accessKeyClashes(const QStringList& texts) {
+    std::map<int, QStringList> byKey;
+    for (const QString& text : texts) {
+        const QKeySequence key = QKeySequence::mnemonic(text);
+        if (!key.isEmpty()) {
+            byKey[key[0].toCombined()] << text;
+        }
+    }
+    QStringList clashes;
+    for (const auto& [key, claimants] : byKey) {
+        if (claimants.size() > 1) {
+            clashes << claimants.join(" | ");
+        }
+    }
+    return clashes;
+}
+
+// What the controls of `window` show with an access key: buttons, group titles and the
+// labels of other controls, shown now or later.
+QStringList controlTexts(const QWidget& window) {
+    QStringList texts;
+    for (const QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        texts << button->text();
+    }
+    for (const QGroupBox* group : window.findChildren<QGroupBox*>()) {
+        texts << group->title();
+    }
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->buddy() != nullptr) {
+            texts << label->text();
+        }
+    }
+    return texts;
+}
+
+// Alt with a letter, or the letter in an open menu, goes to one item in every menu and
+// dialog of the window, in both languages.
+TEST(AccessKeys, AreUniqueInEveryMenuAndDialogInBothLanguages) {
+    for (const Language language : {Language::German, Language::English}) {
+        SCOPED_TRACE(language == Language::German ? "German" : "English");
+        TransferDialog window(
+            missingDevice(),
+            std::make_unique<ScriptedPrompts>(std::make_shared<ScriptedPrompts::Record>()), nullptr,
+            language);
+        std::vector<std::pair<QString, QStringList>> scopes;
+        QStringList menuTitles;
+        for (const QMenu* menu : window.findChildren<QMenu*>(QRegularExpression("^menu"))) {
+            menuTitles << menu->title();
+            QStringList items;
+            for (const QAction* action : menu->actions()) {
+                items << action->text();
+            }
+            scopes.emplace_back(menu->title(), items);
+        }
+        ASSERT_EQ(menuTitles.size(), 3);
+        scopes.emplace_back("menu bar", menuTitles);
+        auto* settings = window.findChild<PortSettingsDialog*>();
+        settings->show();  // the captions follow the language from the first showing
+        scopes.emplace_back(settings->windowTitle(), controlTexts(*settings));
+        settings->reject();
+        const TransferLogWindow log("/nonexistent/dravolin-test-log", language);
+        scopes.emplace_back(log.windowTitle(), controlTexts(log));
+        for (const auto& [where, texts] : scopes) {
+            EXPECT_EQ(accessKeyClashes(texts), QStringList()) << where.toStdString();
+        }
+    }
+}
+
+// A display without a window manager: the keyboard goes to nobody when the window that had
+// it goes away.
+class NoWindowManager : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Hide && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->isWindow() &&
+            static_cast<QWidget*>(watched) == QApplication::activeWindow()) {
+            QApplication::setActiveWindow(nullptr);
+        }
+        return false;
+    }
+};
+
+// The keyboard comes back to the window when a dialog or a box over it closes, so that its
+// shortcuts work at once.
+TEST(Focus, ComesBackToTheWindowWhenADialogOrABoxCloses) {
+    TransferDialog window(missingDevice());  // Qt's own boxes and dialogs
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    NoWindowManager display;
+    const auto closedThenKeyboardInWindow = [&](QWidget* dialog, Qt::Key closingKey) {
+        QApplication::setActiveWindow(dialog);
+        dialog->installEventFilter(&display);
+        QTest::keyClick(dialog, closingKey);
+        return QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }, 500);
+    };
+    WindowDriver(window).command(40005)->trigger();
+    EXPECT_TRUE(
+        closedThenKeyboardInWindow(window.findChild<PortSettingsDialog*>(), Qt::Key_Escape));
+    window.showMessageBox(TextId::NoFileSaved, MessageIcon::Information, [] {});
+    EXPECT_TRUE(closedThenKeyboardInWindow(window.findChild<QMessageBox*>(), Qt::Key_Return));
+}
+
 // The German window; its texts are the longer ones.
 class GermanWindow : public ::testing::Test, protected WindowOnAMissingLine {
 protected:
@@ -232,14 +367,20 @@ protected:
         }
         EXPECT_LE(ui_.fileList()->y() + ui_.fileList()->height(), status->y());
         window_.clearFileList(TextId::SelectFile);
-        QLineEdit* fields[] = {ui_.functionList()->lineEdit(), ui_.fileList()->lineEdit()};
-        for (QLineEdit* field : fields) {
-            EXPECT_LT(field->fontMetrics().horizontalAdvance(field->text()), field->width())
-                << field->text().toStdString();
-        }
-        for (int i = 0; i < 2; ++i) {
-            const QString entry = ui_.functionList()->itemText(i);
-            EXPECT_LT(fields[0]->fontMetrics().horizontalAdvance(entry), fields[0]->width());
+        const QLineEdit* fileField = ui_.fileList()->lineEdit();
+        EXPECT_LT(fileField->fontMetrics().horizontalAdvance(fileField->text()), fileField->width())
+            << fileField->text().toStdString();
+        const QComboBox* functions = ui_.functionList();
+        QStyleOptionComboBox field;
+        field.initFrom(functions);
+        const int room = functions->style()
+                             ->subControlRect(QStyle::CC_ComboBox, &field,
+                                              QStyle::SC_ComboBoxEditField, functions)
+                             .width();
+        for (const QString& shown :
+             {functions->placeholderText(), functions->itemText(0), functions->itemText(1)}) {
+            EXPECT_LT(functions->fontMetrics().horizontalAdvance(shown), room)
+                << shown.toStdString();
         }
         window_.showFileList(0);
     }
@@ -276,6 +417,24 @@ TEST_F(GermanWindow, SpeaksGermanAndEveryTextFitsAtTheDefaultAndTheSmallestSize)
     QApplication::processEvents();
     EXPECT_EQ(window_.size(), minimum);
     expectEveryTextFits("smallest size");
+
+    // A saved file's path gives way in its middle only when it does not fit, and the
+    // tooltip then holds it whole.
+    const QString success = QString::fromUtf8(
+        " Übertragung der Daten wurde erfolgreich durchgeführt - gespeichert als ");
+    const std::string path = "/home/operator/Dokumente/BIG00001.tiv";
+    window_.setStatusTextWith(TextId::StatusSaved, path);
+    window_.resize(1200, minimum.height());
+    QApplication::processEvents();
+    EXPECT_EQ(ui_.status(), success + QString::fromStdString(path));
+    EXPECT_EQ(ui_.statusLine()->toolTip(), "");
+    window_.resize(minimum);
+    QApplication::processEvents();
+    EXPECT_TRUE(ui_.status().startsWith(success + "/")) << ui_.status().toStdString();
+    EXPECT_TRUE(ui_.status().contains(QString::fromUtf8("…")) &&
+                ui_.status().endsWith("BIG00001.tiv"))
+        << ui_.status().toStdString();
+    EXPECT_EQ(ui_.statusLine()->toolTip(), QString::fromStdString(path));
 }
 
 }  // namespace

@@ -33,6 +33,11 @@ public:
 
     QGroupBox* functionGroup() const { return window_.findChild<QGroupBox*>("1000"); }
     QComboBox* functionList() const { return window_.findChild<QComboBox*>("1009"); }
+    // What the function field shows: the chosen entry, or the prompt while none is.
+    QString functionShown() const {
+        QComboBox* list = functionList();
+        return list->currentIndex() < 0 ? list->placeholderText() : list->currentText();
+    }
     QComboBox* fileList() const { return window_.findChild<QComboBox*>("1010"); }
     QLabel* statusLine() const { return window_.findChild<QLabel*>("1159"); }
     QProgressBar* progressBar() const { return window_.findChild<QProgressBar*>("progress"); }

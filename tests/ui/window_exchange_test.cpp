@@ -18,13 +18,14 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "exchange/exchange.h"
 #include "sim/simulated_programmer.h"
 #include "support/fake_machine.h"
-#include "support/recording_presenter.h"
 #include "support/special_files.h"
 #include "support/test_folder.h"
+#include "support/wait_hook.h"
 #include "support/waiting.h"
 #include "tests/ui/scripted_prompts.h"
 #include "tests/ui/window_driver.h"
@@ -93,7 +94,7 @@ protected:
         EXPECT_EQ(ui_->status(), status);
         EXPECT_FALSE(ui_->start()->isEnabled());
         EXPECT_EQ(ui_->enabledMenus(), 3);
-        EXPECT_EQ(ui_->functionList()->currentText(), "Select function");
+        EXPECT_EQ(ui_->functionShown(), "Select function");
         EXPECT_FALSE(ui_->fileList()->isVisible());
         EXPECT_FALSE(ui_->progressBar()->isVisible());
         EXPECT_FALSE(ui_->cancelButton()->isVisible());
@@ -279,10 +280,10 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     // Escape on the idle window does nothing (pressed once more after a cancel it must not
     // quit); Ctrl+Q quits.
     ui_->pressKey(Qt::Key_Escape);
-    QTest::keyClick(ui_->functionList()->lineEdit(), Qt::Key_Escape);
+    QTest::keyClick(ui_->functionList(), Qt::Key_Escape);
     EXPECT_TRUE(window_->isVisible());
     ui_->functionList()->setFocus();
-    QTest::keyClick(ui_->functionList()->lineEdit(), Qt::Key_Q, Qt::ControlModifier);
+    QTest::keyClick(ui_->functionList(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(window_->isVisible());
 }
 
@@ -344,65 +345,173 @@ TEST_F(WindowExchangeTest, RunsAskAndSumUpInOneBoxCancelEndsATransferAndYesToClo
     EXPECT_EQ(record_->messages.size(), 1u);
     expectIdle();
 
+    // Closing mid-transfer with the question left open: the transfer ends and saves its file,
+    // and with nothing left to lose the question and the window go.
+    record_->leaveQuestionsOpen = true;
+    const QString whole = diskFolder_.filePath("whole.tiv");
+    record_->fileAnswers.push_back(whole);
+    ui_->chooseFunction(0);
+    ui_->pressKey(Qt::Key_F5);
+    ASSERT_TRUE(listed());
+    {
+        bool closed = false;  // once, at the first wait of the fetch
+        const test::WaitHook closeAtTheFetch(window_->exchange(), [&](std::size_t, int) {
+            if (!std::exchange(closed, true)) {
+                QTimer::singleShot(0, window_.get(), [this] { window_->close(); });
+            }
+        });
+        WindowDriver::pick(ui_->fileList(), 1);  // TAG00001
+        ASSERT_TRUE(idle());
+    }
+    EXPECT_EQ(record_->questions.size(), 2u);
+    EXPECT_EQ(record_->questionsWithdrawn, 1);
+    EXPECT_TRUE(QFile::exists(whole));
+    EXPECT_FALSE(window_->isVisible());
+    record_->leaveQuestionsOpen = false;
+    window_->show();
+    QApplication::setActiveWindow(window_.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+
     // Closing mid-transfer, answered yes (no is the missing line's case): the window ends at once.
     record_->answerYes = true;
     record_->fileAnswers.push_back(diskFolder_.filePath("large.tiv"));
     whenProgressPasses(500, [this] { window_->close(); });
     receive(2);
     ASSERT_TRUE(waitUntil([this] { return !window_->isVisible(); }, 60000));
-    EXPECT_EQ(record_->questions.size(), 2u);
+    EXPECT_EQ(record_->questions.size(), 3u);
     EXPECT_EQ(window_->result(), QDialog::Rejected);
     EXPECT_FALSE(window_->exchange().busy());
 }
 
-// "Find the programmer" in the settings dialog, against the simulated programmer set to its
-// own line settings. That the search gives the locks back is the search's suite's business.
-TEST(FindTheProgrammer, TheDialogFindsItTakesDeviceAndSettingsIntoTheChosenComAndOkKeepsThem) {
+// The German window's search for the programmer through each of its ends, the settings
+// dialog closed with Escape after each: found, nothing answered, cancelled, closed while a
+// try runs, and the window itself gone at once after that. Whatever the search still had
+// under way (a try's queued end, its timers, the port's monitor thread) must find nothing
+// gone: the suite runs under AddressSanitizer too. What the dialog says fits its place: a
+// long device path gives way, never the settings (in German words) or the count of tries.
+// A device and settings found are taken into a Com port and kept with OK.
+TEST(FindTheProgrammer, EveryEndOfASearchLeavesTheWindowWholeAndItsWordsFit) {
+    QTemporaryDir links;
+    const QString longName = links.filePath(
+        "usb-Korvane_KV-10_Handheld_Programmer_Interface_K0042-if00-port0-with-a-long-name");
     test::TestFolder files;
     files.write("A.tiv", test::tagDataFile("a"));
-    SimulatorOptions options;
-    options.files = files.path();
-    options.line = LinePace{19200, 'O', 2};
-    options.log = [](const std::string&) {};
-    SimulatedProgrammer programmer(options);
-    std::string error;
-    ASSERT_TRUE(programmer.start(error)) << error;
+    const auto start = [&files](SimulatorOptions options) {
+        options.files = files.path();
+        options.log = [](const std::string&) {};
+        auto programmer = std::make_unique<SimulatedProgrammer>(options);
+        std::string error;
+        EXPECT_TRUE(programmer->start(error)) << error;
+        return programmer;
+    };
+    SimulatorOptions quietAtOtherSettings;  // answers at 38400,O,2 and is silent otherwise
+    quietAtOtherSettings.line = LinePace{38400, 'O', 2};
+    quietAtOtherSettings.noisePercent = 0;
+    quietAtOtherSettings.link = longName.toStdString();
+    const auto programmer = start(quietAtOtherSettings);
+    SimulatorOptions refusing;  // refuses every directory request at once
+    refusing.answers[DeviceCommand::Directory] = 'W';
+    const auto refuser = start(refusing);
 
-    // A machine with an adapter that is not really there: only the simulator's line, which
-    // Com 1 stands for, can be opened.
-    test::FakeMachine machine;
-    machine.addUsb({"ttyUSB0", "usb-Korvane_KV-10_K0042-if00-port0"});
-    RecordingPresenter warnings;
-    PortMap map;
-    map.map(1, programmer.devicePath());
-    PortSettingsDialog dialog(map);
-    dialog.setScanner(PortScanner(machine.root()));
-    dialog.enableSearch(warnings, [] { return std::vector<ExchangeObserver*>{}; });
+    test::FakeMachine machine;  // nothing of this machine's own ports is asked
+    const auto searchOn =
+        [&](const std::string& device,
+            const std::function<void(TransferDialog&, PortSettingsDialog&)>& search) {
+            PortMap map;
+            map.map(1, device);
+            auto record = std::make_shared<ScriptedPrompts::Record>();
+            auto window = std::make_unique<TransferDialog>(
+                map, std::make_unique<ScriptedPrompts>(record), nullptr, Language::German);
+            auto* dialog = window->findChild<PortSettingsDialog*>();
+            dialog->setScanner(PortScanner(machine.root()));
+            window->show();
+            WindowDriver(*window).command(40005)->trigger();
+            EXPECT_TRUE(dialog->isVisible());
+            search(*window, *dialog);
+            return window;
+        };
+    const auto button = [](PortSettingsDialog& dialog, const char* name) {
+        return dialog.findChild<QPushButton*>(name);
+    };
+    const auto status = [](PortSettingsDialog& dialog) {
+        return dialog.findChild<QLabel*>("findStatus")->text();
+    };
+    // The status as shown at the end, and whether it fitted its place.
+    QString shownAtTheEnd;
+    bool fitted = false;
+    const auto findAndEndWith = [&](PortSettingsDialog& dialog,
+                                    const std::function<bool()>& ended) {
+        button(dialog, "findButton")->click();
+        EXPECT_TRUE(waitUntil(ended, 60000)) << status(dialog).toStdString();
+        const QLabel* label = dialog.findChild<QLabel*>("findStatus");
+        shownAtTheEnd = label->text();
+        const QRect room = label->contentsRect();
+        const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, room.width(), 10000),
+                                                               Qt::TextWordWrap, shownAtTheEnd);
+        fitted = needed.width() <= room.width() && needed.height() <= room.height();
+        QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible());
+    };
+    const auto tryRunning = [&](PortSettingsDialog& dialog, int number) {
+        return status(dialog).contains(QStringLiteral("(Versuch %1 von").arg(number));
+    };
 
-    QString found;
-    bool offered = false;
-    QTimer::singleShot(0, &dialog, [&] {
-        auto* takeButton = dialog.findChild<QPushButton*>("takeButton");
-        ASSERT_FALSE(takeButton->isVisible());
-        dialog.findChild<QPushButton*>("findButton")->click();
-        offered = waitUntil([&] { return takeButton->isVisible(); }, 60000);
-        found = dialog.findChild<QLabel*>("findStatus")->text();
-        dialog.findChild<QComboBox*>("takeCom")->setCurrentIndex(2);  // Com 3
-        takeButton->click();
-        dialog.findChild<QPushButton*>("1")->click();  // OK
+    std::unique_ptr<TransferDialog> window =
+        searchOn(longName.toStdString(), [&](TransferDialog& window, PortSettingsDialog& dialog) {
+            // Found after the settings where the programmer keeps silent.
+            findAndEndWith(dialog, [&] { return button(dialog, "takeButton")->isVisible(); });
+            EXPECT_TRUE(shownAtTheEnd.startsWith("Der Programmer antwortet auf /") &&
+                        shownAtTheEnd.contains(QString::fromUtf8("…")) &&
+                        shownAtTheEnd.endsWith(QString::fromUtf8(
+                            " mit 38400 Baud, Parität ungerade, Stoppbits 2 und hat 1 Dateien.")))
+                << shownAtTheEnd.toStdString();
+            EXPECT_TRUE(fitted);
+            EXPECT_EQ(dialog.findChild<QLabel*>("findStatus")->toolTip(),
+                      "Der Programmer antwortet auf " + longName +
+                          QString::fromUtf8(" mit 38400 Baud, Parität ungerade, Stoppbits 2 und "
+                                            "hat 1 Dateien."));
+            WindowDriver(window).command(40005)->trigger();
+            findAndEndWith(dialog, [&] { return tryRunning(dialog, 2); });  // closed mid-try
+            const QRegularExpression settingsAndCount(
+                QString::fromUtf8(" mit \\d+ Baud, Parität (ungerade|gerade|keine), Stoppbits [12] "
+                                  "\\(Versuch 2 von \\d+\\)$"));
+            EXPECT_TRUE(shownAtTheEnd.contains(QString::fromUtf8("…")) &&
+                        settingsAndCount.match(shownAtTheEnd).hasMatch())
+                << shownAtTheEnd.toStdString();
+            EXPECT_TRUE(fitted);
+            WindowDriver(window).command(40005)->trigger();
+            findAndEndWith(dialog, [&] {
+                if (tryRunning(dialog, 2)) {
+                    button(dialog, "findButton")->click();  // Cancel
+                }
+                return status(dialog) == "Suche abgebrochen.";
+            });
+            // Found once more, taken into Com 3 with Enter, and kept with Enter on OK.
+            WindowDriver(window).command(40005)->trigger();
+            button(dialog, "findButton")->click();
+            ASSERT_TRUE(waitUntil([&] { return button(dialog, "takeButton")->isVisible(); }));
+            dialog.findChild<QComboBox*>("takeCom")->setCurrentIndex(2);
+            QTest::keyClick(button(dialog, "takeButton"), Qt::Key_Return);
+            QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+            const PortSettings& kept = dialog.settings();
+            EXPECT_EQ(std::make_tuple(kept.port, kept.baudRate, kept.parity, kept.stopBits),
+                      std::make_tuple(3, 38400, 'O', 2));
+            EXPECT_EQ(dialog.portMap().devicePath(3), longName.toStdString());
+        });
+    pumpEvents(200);
+    EXPECT_TRUE(window->isVisible());
+    window = searchOn(refuser->devicePath(), [&](TransferDialog&, PortSettingsDialog& dialog) {
+        findAndEndWith(dialog,
+                       [&] { return status(dialog) == "Kein Programmer hat geantwortet."; });
     });
-    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-
-    ASSERT_TRUE(offered) << found.toStdString();
-    EXPECT_TRUE(found.contains("19200,O,2")) << found.toStdString();
-    EXPECT_TRUE(found.contains(" 1 files")) << found.toStdString();
-    const PortSettings& settings = dialog.settings();
-    EXPECT_EQ(settings.port, 3);
-    EXPECT_EQ(settings.baudRate, 19200);
-    EXPECT_EQ(settings.parity, 'O');
-    EXPECT_EQ(settings.stopBits, 2);
-    EXPECT_EQ(dialog.portMap().devicePath(3), programmer.devicePath());
-    EXPECT_EQ(dialog.portMap().devicePath(1), programmer.devicePath());
+    pumpEvents(200);
+    EXPECT_TRUE(window->isVisible());
+    // The window goes at once after a dialog closed mid-try: the program ends.
+    window = searchOn(programmer->devicePath(), [&](TransferDialog&, PortSettingsDialog& dialog) {
+        findAndEndWith(dialog, [&] { return tryRunning(dialog, 3); });
+    });
+    window.reset();
+    pumpEvents(200);
 }
 
 // The log window, and the trace item: a state folder that cannot be made is said once for
@@ -429,7 +538,7 @@ TEST_F(WindowExchangeTest, TheLogWindowShowsExchangesNewestFirstAndAnUnwritableF
     QAction* trace = window_->findChild<QAction*>("trace");
     ASSERT_NE(trace, nullptr);
     EXPECT_FALSE(trace->isChecked());
-    EXPECT_EQ(trace->text(), "Protocol &trace to " + statePath("trace.log"));
+    EXPECT_EQ(trace->text(), "&Protocol trace to " + statePath("trace.log"));
     trace->trigger();
     EXPECT_TRUE(trace->isChecked());
     receiveInto("first.tiv");
