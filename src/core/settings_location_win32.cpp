@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QStandardPaths>
 
 #include "core/settings_file.h"
@@ -12,7 +13,7 @@ QString SettingsFile::defaultPath() {
     if (folder.isEmpty()) {
         folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     }
-    return folder + QStringLiteral("/dravolin/dravolin.ini");
+    return QDir::toNativeSeparators(folder + QStringLiteral("/dravolin/dravolin.ini"));
 }
 
 QString SettingsFile::firstDialogFolder() {

@@ -14,6 +14,7 @@
 #include "exchange/search_candidates.h"
 #include "exchange/search_order.h"
 #include "exchange/serial_line_try.h"
+#include "protocol/path_text.h"
 #include "serial/port_lock.h"
 #include "ui/device_chooser.h"
 #include "ui/dialog_units.h"
@@ -387,8 +388,8 @@ void PortSettingsDialog::startSearch() {
 void PortSettingsDialog::showSearchProgress(const SearchProgress& step) {
     QString text =
         caption(FilledText{TextId::FindProgress,
-                           {step.shownName, step.line.text(), std::to_string(step.tryNumber),
-                            std::to_string(step.tryCount)}});
+                           {shownPath(step.shownName), step.line.text(),
+                            std::to_string(step.tryNumber), std::to_string(step.tryCount)}});
     if (step.pass == 2) {
         text = caption(TextId::FindSecondPass) + QLatin1Char('\n') + text;
     }
@@ -406,9 +407,9 @@ void PortSettingsDialog::searchEnded(const SearchResult& result) {
         return;
     }
     found_ = result.found;
-    findStatus_->setText(caption(
-        FilledText{TextId::FindFound,
-                   {found_->shownName, found_->line.text(), std::to_string(found_->fileCount)}}));
+    findStatus_->setText(caption(FilledText{
+        TextId::FindFound,
+        {shownPath(found_->shownName), found_->line.text(), std::to_string(found_->fileCount)}}));
     takeCom_->setCurrentIndex(std::max(portGroup_->checkedId(), 0));
     showFoundOffer(true);
     takeButton_->setFocus();
