@@ -3,8 +3,8 @@
 # programmer (a Linux program on a pseudo-terminal), through wine's COM1: the wine prefix
 # maps COM1 to LINK (HKLM\Software\Wine\Ports), and the simulator makes LINK point at its
 # pty. Get and put with umlauts in the folder and the file (what is stored, logged and
-# shown), the window's listing and a save from it, a hang-up in the middle of a reply, and
-# Ctrl+C during a transfer.
+# shown), the window's listing and a save from it, finding the programmer at other line
+# settings, a hang-up in the middle of a reply, and Ctrl+C during a transfer.
 #   tests/windows/exchanges_wine_test.sh DRAVOLIN-CLI.EXE WINDOW-CHECK.EXE VOSKA-SIM LINK
 set -uo pipefail
 cli=$1
@@ -68,9 +68,14 @@ tr -d '\r' <"$work/out.crlf" >"$work/names"
 expectLogged "pc=$(windowsPath "$work/Übergabe/WINDOW.tiv")"
 stopSimulator
 
-# ---- the devices the system lists are shown as they are written
+# ---- find: the programmer at other line settings on COM1 is found there; the devices the
+# system lists are shown as they are written
+startSimulator "$work/device" --line 19200,O,2
+cliRun find || fail "find ended with $?: $(cat "$work/err")"
+grep -qE $'^COM1\t19200,O,2\t[0-9]+$' "$work/out" || fail "find said: $(cat "$work/out" "$work/err")"
 cliRun ports
 grep -qF '\\.\COM1'$'\t' "$work/out" || fail "ports said: $(cat "$work/out")"
+stopSimulator
 
 # ---- the device hangs up in the middle of a reply (the directory, which a get reads first)
 startSimulator "$work/device" --hangup-after 50
