@@ -354,7 +354,8 @@ std::string CliCommand::fetchTarget(const std::string& deviceName, std::string& 
     if (type == std::filesystem::file_type::none) {
         refusal = "cannot look at " + target + ": " + error.message();
     } else {
-        refusal = target + " exists already; give -o " + target + " to replace it";
+        refusal = MessageCatalog(options_.language.value_or(Language::English))
+                      .lookup(FilledText{TextId::FetchTargetExists, {shownPath(target)}});
     }
     return {};
 }

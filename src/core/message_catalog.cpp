@@ -184,6 +184,14 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"%1 ist die Konsole des Systems", "%1 is the system's console"},
     {"Keine serielle Schnittstelle zum Suchen gefunden.", "No serial device to search was found."},
     {"Suchen", "Find"},
+    // 122 on: the command line's own words, and the system menu's about item.
+    {"Die Schnittstelleneinstellungen des Programmers (Baudrate, Parität, Stoppbits) weichen "
+     "wahrscheinlich ab: dravolin-cli find sucht den Programmer.",
+     "The programmer's line settings (baud, parity, stop bits) probably differ: run "
+     "dravolin-cli find."},
+    {"%1 gibt es schon; mit -o %1 wird die Datei ersetzt",
+     "%1 exists already; give -o %1 to replace it"},
+    {"Inf&o über Dravolin...", "&About Dravolin..."},
 }};
 
 }  // namespace

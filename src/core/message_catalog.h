@@ -142,6 +142,10 @@ enum class TextId : int {
     FindSkippedConsole = 119,  // %1 the device
     FindNoDevices = 120,
     LogFunctionFind = 121,  // the log window's word for a try of the search
+    // Words of the command line and of Windows' own places.
+    LineSettingsDifferCli = 122,  // LineSettingsDiffer, naming dravolin-cli find
+    FetchTargetExists = 123,      // %1 the file get would write
+    SystemMenuAbout = 124,        // the about item of the window's system menu
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -163,7 +167,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 122;
+    static constexpr int kTextCount = 125;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

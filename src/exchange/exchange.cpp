@@ -407,7 +407,7 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
     const bool failedWithErrors = outcome.lineErrors && !outcome.cancelled &&
                                   outcome.letter != kStatusAccepted && causeLine_.empty();
     if (outcome.notAReply || failedWithErrors) {
-        causeLine_ = catalog.lookup(FilledText{TextId::LineSettingsDiffer, {}});
+        causeLine_ = catalog.lookup(view_.lineSettingsAdvice());
     }
     endRecord(outcome);
     finishing_ = true;
