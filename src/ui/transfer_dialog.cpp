@@ -36,6 +36,7 @@
 #include "ui/port_settings_dialog.h"
 #include "ui/qt_user_prompts.h"
 #include "ui/resources.h"
+#include "ui/system_menu.h"
 #include "ui/transfer_log_window.h"
 #include "ui/user_prompts.h"
 #include "ui/warning_box_presenter.h"
@@ -388,12 +389,22 @@ void TransferDialog::showEvent(QShowEvent* event) {
         return;
     }
     shownBefore_ = true;
+    addAboutToSystemMenu(*this, text(TextId::SystemMenuAbout));
     if (QScreen* display = screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(display->availableGeometry().center());
         move(frame.topLeft());
     }
     functionList_->setFocus();
+}
+
+bool TransferDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (aboutChosenFromSystemMenu(eventType, message)) {
+        emit aboutRequested();
+        *result = 0;
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
 }
 
 // ---- ExchangeView

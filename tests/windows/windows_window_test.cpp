@@ -1,19 +1,25 @@
 // The window program's and the command line's words on Windows: the help texts describe
-// Windows, and what dravolin.exe is asked for before its window opens reaches the console
-// of the program that started it.
+// Windows, what dravolin.exe is asked for before its window opens reaches the console of
+// the program that started it, and the window's system menu offers the about box.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTimer>
+
 #include <string>
 #include <vector>
 
+#include "app/about_dialog.h"
 #include "app/command_line.h"
 #include "app/help_window.h"
+#include "app/transfer_app.h"
 #include "cli/cli_options.h"
 #include "core/program_version.h"
 #include "protocol/wide_text.h"
+#include "ui/transfer_dialog.h"
 
 namespace dravolin {
 namespace {
@@ -89,6 +95,58 @@ TEST(WindowsWords, TheWindowProgramPrintsToTheConsoleItWasStartedFrom) {
     EXPECT_NE(narrowed(shown.substr(0, read)).find("dravolin " + std::string(kProgramVersion)),
               std::string::npos)
         << narrowed(shown.substr(0, read));
+}
+
+// The label of the title bar menu's item 16, or nothing.
+std::string systemMenuLabel(QWidget& window) {
+    wchar_t label[64] = {};
+    GetMenuStringW(GetSystemMenu(reinterpret_cast<HWND>(window.winId()), FALSE), 0x0010, label, 64,
+                   MF_BYCOMMAND);
+    return narrowed(label);
+}
+
+// The title bar's menu has the about item in the window's language; choosing it opens the
+// about box, also while the window's own menus are grayed for an exchange. On the
+// system's own window platform, as an operator sees it.
+TEST(WindowsWindow, TheSystemMenuOpensTheAboutBoxInTheWindowsLanguage) {
+    int argc = 1;
+    char name[] = "windows_window_tests";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    {
+        TransferDialog english;
+        english.show();
+        EXPECT_EQ(systemMenuLabel(english), "&About Dravolin...");
+    }
+    TransferApp app({}, Language::German);
+    std::string label;
+    bool aboutShown = false;
+    QTimer::singleShot(0, &app, [&] {
+        TransferDialog* window = app.window();
+        window->grayMainMenus();
+        label = systemMenuLabel(*window);
+        // The operator's choice in the menu, as the system hands it to the window.
+        PostMessageW(reinterpret_cast<HWND>(window->winId()), WM_SYSCOMMAND, 0x0010, 0);
+    });
+    // Closes the about box once it is up, then the window; or the window after a while.
+    int ticks = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* about = qobject_cast<AboutDialog*>(widget); about && about->isVisible()) {
+                aboutShown = true;
+                about->accept();
+                return;
+            }
+        }
+        if (aboutShown || ++ticks > 400) {
+            app.window()->done(QDialog::Rejected);
+        }
+    });
+    poll.start(50);
+    app.run();
+    EXPECT_EQ(label, "Inf&o \u00fcber Dravolin...");
+    EXPECT_TRUE(aboutShown);
 }
 
 }  // namespace
