@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/system_help.h"
 #include "core/argument_scanner.h"
 #include "core/language_choice.h"
 
@@ -88,27 +89,16 @@ std::string CommandLine::usageLine() {
 std::string CommandLine::helpText() {
     return usageLine() +
            "\n\n"
-           "Exchanges tag-data files with the Voska handheld programmer.\n\n"
-           "  --port N=PATH  use device PATH for Com port N (1 to 4) in this run, without\n"
-           "                 saving it; repeat it for other ports, once per port. Also\n"
-           "                 --port=N=PATH. Otherwise Com N is the device chosen in the port\n"
-           "                 settings, else /dev/ttyS(N-1).\n"
-           "  --language L   de or en: the language of the window. Without it German is\n"
-           "                 chosen where LC_ALL, LC_MESSAGES or LANG (the first set)\n"
-           "                 names a German locale, English otherwise.\n"
+           "Exchanges tag-data files with the Voska handheld programmer.\n\n" +
+           portOptionHelp() + languageOptionHelp() +
            "  --trace[=FILE] write a protocol trace of every exchange to standard error, or\n"
            "                 append it to FILE: each frame sent and each run of reply bytes\n"
            "                 received in hex, with the time to the millisecond. The menu\n"
            "                 item \"?\" -> \"Protocol trace\" switches it on and off.\n"
            "  -h, --help     show this text and exit.\n"
            "  --version      show the version and exit.\n"
-           "\n"
-           "The port settings confirmed with OK, the device of each Com port and the last\n"
-           "folder of each file dialog are kept in $XDG_CONFIG_HOME/dravolin/dravolin.conf\n"
-           "(normally ~/.config/dravolin/dravolin.conf).\n"
-           "Every exchange adds a line to the transfer log, $XDG_STATE_HOME/dravolin/\n"
-           "transfers.log (normally ~/.local/state/dravolin/transfers.log); \"?\" ->\n"
-           "\"Transfer log\" shows it.\n";
+           "\n" +
+           keptFilesHelp();
 }
 
 }  // namespace dravolin

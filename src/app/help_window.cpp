@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "app/system_help.h"
+
 namespace dravolin {
 
 namespace {
@@ -111,26 +113,15 @@ QString germanGuide() {
         "<b>&uarr;</b> gehen sie durch, die Eingabetaste wählt einen.</p>"
         "<p>Die Statuszeile sagt, wie der Austausch ausging; nach einer kurzen Pause ist das "
         "Fenster für den nächsten bereit. Ein Buchstabe ohne eigene Meldung erscheint in der "
-        "Statuszeile, zum Beispiel <i>(A)</i>.</p>"
-        "<h3>Serielle Schnittstelle</h3>"
-        "<p><b>Konfiguration &rarr; Schnittstelle parametrieren</b> stellt Schnittstelle "
-        "(Com 1 bis 4), Baudrate, Parität und Stoppbits ein; sie müssen zu denen des "
-        "Programmers passen. Darunter wählt <i>Gerät für Com n</i> das Gerät der gewählten "
-        "Schnittstelle aus den gefundenen seriellen Geräten (USB-Adapter zuerst, mit ihrem "
-        "festen Namen unter <tt>/dev/serial/by-id</tt>), oder ein Pfad wird eingetippt. Die "
-        "Liste folgt dem Ein- und Ausstecken von Adaptern. Eine Com-Schaltfläche, deren Gerät "
-        "fehlt, trägt ein Warnzeichen. Mit <b>OK</b> bestätigte Einstellungen und die Ordner "
-        "der Dateidialoge gelten auch beim nächsten Start (<tt>~/.config/dravolin/"
-        "dravolin.conf</tt>). Ohne Wahl ist Com <i>n</i> <tt>/dev/ttyS(n-1)</tt>. Nur für einen "
-        "Lauf, ohne es zu speichern:</p>"
-        "<pre>dravolin --port 1=/dev/ttyUSB0</pre>"
-        "<p>Lässt sich die Schnittstelle nicht öffnen, nennt die Meldung den Grund: das Gerät "
-        "fehlt, der Zugriff ist verweigert (meist fehlt die Gruppe <tt>dialout</tt>: <tt>sudo "
-        "usermod -aG dialout $USER</tt>, danach neu anmelden) oder ein anderes Programm hat "
-        "es.</p>"
+        "Statuszeile, zum Beispiel <i>(A)</i>.</p>");
+}
+
+// The records' section; %1 is where the transfer log is.
+QString germanRecords() {
+    return QStringLiteral(
         "<h3>Übertragungsprotokoll und Mitschnitt</h3>"
         "<p>Jeder Austausch schreibt eine Zeile in das Übertragungsprotokoll "
-        "(<tt>~/.local/state/dravolin/transfers.log</tt>): Zeit, Programm, Funktion, Gerät und "
+        "(<tt>%1</tt>): Zeit, Programm, Funktion, Gerät und "
         "Einstellungen, Datei auf dem PC und im Programmer, Bytes, Ergebnis und Dauer. "
         "<b>? &rarr; Übertragungsprotokoll</b> zeigt es, das Neueste zuerst; markierte Zeilen "
         "kopiert <b>Strg+C</b> oder <b>Kopieren</b>. <b>? &rarr; Protokollmitschnitt</b> "
@@ -172,24 +163,14 @@ QString englishGuide() {
         "move through them and Enter picks one.</p>"
         "<p>The status line tells how the exchange ended; after a short pause the window "
         "is ready for the next one. A letter without a message of its own shows in the "
-        "status line, for example <i>(A)</i>.</p>"
-        "<h3>Serial port</h3>"
-        "<p><b>Configuration &rarr; Configure interface</b> sets the port (Com 1 to 4), baud "
-        "rate, parity and stop bits; they must match the programmer's. Below them, <i>Device "
-        "for Com n</i> chooses the device of the chosen port among the serial devices found "
-        "(USB adapters first, by their stable names under <tt>/dev/serial/by-id</tt>), or a "
-        "path is typed in. The list follows adapters being plugged in and pulled out. A Com "
-        "button whose device is missing carries a warning mark. Settings confirmed with "
-        "<b>OK</b> and the folders of the file dialogs are kept for the next start "
-        "(<tt>~/.config/dravolin/dravolin.conf</tt>). Without a choice Com <i>n</i> is "
-        "<tt>/dev/ttyS(n-1)</tt>. For one run only, without saving it:</p>"
-        "<pre>dravolin --port 1=/dev/ttyUSB0</pre>"
-        "<p>When the port cannot be opened, the message says why: the device is missing, "
-        "permission is denied (usually the <tt>dialout</tt> group is missing: <tt>sudo "
-        "usermod -aG dialout $USER</tt>, then log in again), or another program has it.</p>"
+        "status line, for example <i>(A)</i>.</p>");
+}
+
+QString englishRecords() {
+    return QStringLiteral(
         "<h3>Transfer log and protocol trace</h3>"
         "<p>Every exchange adds a line to the transfer log "
-        "(<tt>~/.local/state/dravolin/transfers.log</tt>): time, program, function, device and "
+        "(<tt>%1</tt>): time, program, function, device and "
         "settings, the file on the PC and in the programmer, bytes, outcome and duration. "
         "<b>? &rarr; Transfer log</b> shows it, newest first; <b>Ctrl+C</b> or <b>Copy</b> "
         "copies the selected lines. <b>? &rarr; Protocol trace</b> writes every frame and "
@@ -203,6 +184,9 @@ QString englishGuide() {
 QString HelpWindow::helpText(Language language) {
     const bool german = language == Language::German;
     QString html = german ? germanGuide() : englishGuide();
+    html += serialPortHelp(language);
+    html += (german ? germanRecords() : englishRecords())
+                .replace(QStringLiteral("%1"), transferLogLocation().toHtmlEscaped());
     html += failureTable(language);
     html += QStringLiteral("<p><i>%1</i> %2</p>")
                 .arg(catalogueText(TextId::NoFileSaved, language),

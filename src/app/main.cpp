@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/qt_translations.h"
+#include "app/startup_output.h"
 #include "app/transfer_app.h"
 #include "core/language_choice.h"
 #include "core/program_version.h"
@@ -13,13 +14,24 @@
 
 namespace {
 
-// Text asked for on standard output must have been written; a full disk is an error.
-int printed(const std::string& text) {
-    if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) {
-        return 0;
+// Text asked for before the window opens must be seen, wherever the program was started
+// from. Written for standard output it must have been written whole; a full disk is an
+// error.
+int told(const std::string& text, std::FILE* stream, int status) {
+    std::FILE* const shown = dravolin::streamToOperator(stream);
+    if (shown == nullptr) {
+        dravolin::showInBox(text, stream == stderr);
+        return status;
     }
-    std::fprintf(stderr, "dravolin: cannot write to standard output: %s\n", std::strerror(errno));
-    return 1;
+    if (std::fputs(text.c_str(), shown) >= 0 && std::fflush(shown) == 0) {
+        return status;
+    }
+    if (stream == stdout) {
+        std::fprintf(stderr, "dravolin: cannot write to standard output: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    return status;
 }
 
 }  // namespace
@@ -29,13 +41,13 @@ int main(int argc, char** argv) {
     const dravolin::CommandLine commandLine = dravolin::CommandLine::parse(argc, argv);
     switch (commandLine.action()) {
         case dravolin::CommandLine::Action::ShowHelp:
-            return printed(dravolin::CommandLine::helpText());
+            return told(dravolin::CommandLine::helpText(), stdout, 0);
         case dravolin::CommandLine::Action::ShowVersion:
-            return printed("dravolin " + std::string(dravolin::kProgramVersion) + "\n");
+            return told("dravolin " + std::string(dravolin::kProgramVersion) + "\n", stdout, 0);
         case dravolin::CommandLine::Action::UsageError:
-            std::fprintf(stderr, "dravolin: %s\n%s\n", commandLine.error().c_str(),
-                         dravolin::CommandLine::usageLine().c_str());
-            return 2;
+            return told("dravolin: " + commandLine.error() + "\n" +
+                            dravolin::CommandLine::usageLine() + "\n",
+                        stderr, 2);
         case dravolin::CommandLine::Action::Run:
             break;
     }

@@ -14,6 +14,7 @@
 #include "exchange/search_order.h"
 #include "exchange/serial_line_try.h"
 #include "protocol/escaped_name.h"
+#include "protocol/path_text.h"
 #include "protocol/safe_file_name.h"
 #include "serial/port_lock.h"
 #include "serial/port_scanner.h"
@@ -39,7 +40,7 @@ CliCommand::CliCommand(const CliOptions& options, std::FILE* out, std::FILE* err
 int CliCommand::run() {
     if (options_.trace && !records_.startTrace(options_.traceFile, traceError_, err_)) {
         std::fprintf(err_, "dravolin-cli: cannot write the protocol trace to %s: %s\n",
-                     shownText(options_.traceFile).c_str(), traceError_.c_str());
+                     shownPath(options_.traceFile).c_str(), traceError_.c_str());
         return kUsageError;
     }
     switch (options_.command) {
@@ -146,8 +147,9 @@ void CliCommand::put() {
         return;
     }
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(options_.inputPath, error);
-    view_.answerFileDialogsWith(error ? options_.inputPath : absolute.string());
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(pathFromText(options_.inputPath), error);
+    view_.answerFileDialogsWith(error ? options_.inputPath : textOfPath(absolute));
     exchange_.startExchange(Exchange::kSendFunction, [this] { done(reportOutcome()); });
 }
 
@@ -156,8 +158,8 @@ void CliCommand::backUp() {
     // cost a whole run.
     if (!options_.folder.empty()) {
         std::error_code error;
-        if (!std::filesystem::is_directory(options_.folder, error)) {
-            std::fprintf(err_, "dravolin-cli: -d %s: %s\n", shownText(options_.folder).c_str(),
+        if (!std::filesystem::is_directory(pathFromText(options_.folder), error)) {
+            std::fprintf(err_, "dravolin-cli: -d %s: %s\n", shownPath(options_.folder).c_str(),
                          error ? error.message().c_str() : "not a folder");
             done(kUsageError);
             return;
@@ -203,7 +205,7 @@ int CliCommand::log() {
     std::vector<std::string> lines;
     std::string error;
     if (!TransferLog::lastLines(records_.transferLog().path(), options_.logLines, lines, error)) {
-        std::fprintf(err_, "dravolin-cli: %s\n", shownText(error).c_str());
+        std::fprintf(err_, "dravolin-cli: %s\n", shownTextNamingPaths(error).c_str());
         return kExchangeFailed;
     }
     for (const std::string& line : lines) {
@@ -288,7 +290,7 @@ void CliCommand::showSearchProgress(const SearchProgress& step) {
     const MessageCatalog catalog(options_.language.value_or(Language::English));
     std::string line =
         catalog.lookup(FilledText{TextId::FindProgress,
-                                  {escapedName(step.shownName), step.line.text(),
+                                  {shownPath(step.shownName), step.line.text(),
                                    std::to_string(step.tryNumber), std::to_string(step.tryCount)}});
     if (step.pass == 2 && step.tryNumber == 1) {
         endSearchProgress();
@@ -345,14 +347,15 @@ std::string CliCommand::fetchTarget(const std::string& deviceName, std::string& 
     // Anything at that name counts, a link to nowhere or in a loop too; nothing here
     // may throw.
     std::error_code error;
-    const auto type = std::filesystem::symlink_status(target, error).type();
+    const auto type = std::filesystem::symlink_status(pathFromText(target), error).type();
     if (type == std::filesystem::file_type::not_found) {
         return target;
     }
     if (type == std::filesystem::file_type::none) {
         refusal = "cannot look at " + target + ": " + error.message();
     } else {
-        refusal = target + " exists already; give -o " + target + " to replace it";
+        refusal = MessageCatalog(options_.language.value_or(Language::English))
+                      .lookup(FilledText{TextId::FetchTargetExists, {shownPath(target)}});
     }
     return {};
 }

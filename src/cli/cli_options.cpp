@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "cli/system_usage.h"
 #include "core/argument_scanner.h"
 #include "core/language_choice.h"
 #include "protocol/escaped_name.h"
@@ -314,9 +315,13 @@ std::string CliOptions::usage() {
            "  --parity P          O odd, E even, N none (default: saved, else E)\n"
            "  --stop-bits S       1 or 2 (default: saved, else 1)\n"
            "  --no-saved-settings start from COM1, 9600 baud, even parity, 1 stop bit and\n"
-           "                      Com N = /dev/ttyS(N-1), whatever the window saved\n"
+           "                      Com N = " +
+           defaultDeviceUsage() +
+           ", whatever the window saved\n"
            "  --language L        de or en: the language of the programmer's texts\n"
-           "                      (default: German where LC_ALL, LC_MESSAGES or LANG asks)\n"
+           "                      (default: " +
+           defaultLanguageUsage() +
+           ")\n"
            "  --trace[=FILE]      write a protocol trace to standard error, or append it to\n"
            "                      FILE: every frame sent and every run of reply bytes\n"
            "                      received in hex, with the time to the millisecond\n"
@@ -329,23 +334,18 @@ std::string CliOptions::usage() {
            "names: the programmer's names are printed with their Latin-1 letters as letters,\n"
            "every control byte as \\xHH (two hex digits) and a backslash as \\\\, so that\n"
            "a name cannot drive the terminal or split a line. get takes a name in the same\n"
-           "form: copy it from the list (quote it for the shell: get 'A\\x1bB').\n"
-           "\n"
-           "saved settings: the Com ports' devices and the line settings last confirmed in\n"
-           "the window are read from $XDG_CONFIG_HOME/dravolin/dravolin.conf (normally\n"
-           "~/.config/dravolin/dravolin.conf); each option given overrides them.\n"
-           "lock files: while a port is open, LCK..NAME in /run/lock (else /var/lock) holds\n"
-           "our process id; DRAVOLIN_LOCK_DIR names another folder.\n"
-           "transfer log: every exchange adds one line to $XDG_STATE_HOME/dravolin/transfers.log\n"
-           "(normally ~/.local/state/dravolin/transfers.log): time, program, function,\n"
-           "device and line, file on the PC and in the programmer, bytes, outcome, seconds.\n"
+           "form: copy it from the list (" +
+           quotedNameUsage() +
+           ").\n"
+           "\n" +
+           keptFilesUsage() +
            "\n"
            "exit status: 0 success, 1 the exchange failed (its letter and text on stderr),\n"
            "standard output could not be written, or find found nothing, 2 usage error.\n"
            "get --all and put with several files exit 0 only when every file was\n"
            "transferred: a file that failed, was skipped or was kept makes it 1. A run\n"
-           "stops when the programmer does not answer. 130 (SIGINT) or 143 (SIGTERM):\n"
-           "cancelled; the files done stay.\n";
+           "stops when the programmer does not answer.\n" +
+           stoppedUsage();
 }
 
 }  // namespace dravolin

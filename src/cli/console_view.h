@@ -47,6 +47,7 @@ public:
     void showProgress(const TransferProgress& progress) override;
     void hideProgress() override;
     void setCancelAvailable(bool available) override { static_cast<void>(available); }
+    TextId lineSettingsAdvice() const override { return TextId::LineSettingsDifferCli; }
 
 private:
     void printStatus(const std::string& line);

@@ -4,7 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "protocol/escaped_name.h"
+#include "protocol/path_text.h"
 
 namespace dravolin {
 
@@ -14,6 +14,7 @@ QString jsonText(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The words of a reason are shown forms already (paths, the system's texts).
 std::string skipReason(const DeviceFindings& device, Language language) {
     return device.skipped ? asOneLine(MessageCatalog(language).lookup(*device.skipped))
                           : std::string();
@@ -22,7 +23,7 @@ std::string skipReason(const DeviceFindings& device, Language language) {
 }  // namespace
 
 std::string foundAsText(const SearchResult::Found& found) {
-    return escapedName(found.shownName) + "\t" + found.line.text() + "\t" +
+    return shownPath(found.shownName) + "\t" + found.line.text() + "\t" +
            std::to_string(found.fileCount) + "\n";
 }
 
@@ -30,10 +31,10 @@ std::vector<std::string> triedLines(const SearchResult& result, Language languag
     const MessageCatalog catalog(language);
     std::vector<std::string> lines;
     for (const DeviceFindings& device : result.devices) {
-        const std::string name = escapedName(device.shownName);
+        const std::string name = shownPath(device.shownName);
         if (device.skipped) {
-            lines.push_back(catalog.lookup(FilledText{
-                TextId::RunSkippedLine, {name, escapedName(skipReason(device, language))}}));
+            lines.push_back(catalog.lookup(
+                FilledText{TextId::RunSkippedLine, {name, skipReason(device, language)}}));
         } else {
             lines.push_back(catalog.lookup(
                 FilledText{TextId::FindTriedLine, {name, std::to_string(device.tries)}}));

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <set>
 
-#include "protocol/escaped_name.h"
+#include "protocol/path_text.h"
 
 namespace dravolin {
 
@@ -28,10 +28,10 @@ std::set<int> portsToShow(const PortMap& portMap) {
     return ports;
 }
 
-// Device names may hold anything too; what a device says of itself comes from the scanner
+// Device paths may hold anything too; what a device says of itself comes from the scanner
 // already in its shown form. A tab would split the line's fields.
 std::string orDash(const std::string& text, bool shown = false) {
-    return text.empty() ? "-" : shown ? text : shownText(text);
+    return text.empty() ? "-" : shown ? text : shownPath(text);
 }
 
 // JSON escapes C0 controls but lets DEL and the C1 controls through as they are.

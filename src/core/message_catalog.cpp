@@ -186,6 +186,14 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"Suchen", "Find"},
     // 122: line settings, spelled out where the letters mean nothing to a German reader.
     {"%1 Baud, Parität %2, Stoppbits %3", "%1,%4,%3"},
+    // 123 on: the command line's own words, and the system menu's about item.
+    {"Die Schnittstelleneinstellungen des Programmers (Baudrate, Parität, Stoppbits) weichen "
+     "wahrscheinlich ab: dravolin-cli find sucht den Programmer.",
+     "The programmer's line settings (baud, parity, stop bits) probably differ: run "
+     "dravolin-cli find."},
+    {"%1 gibt es schon; mit -o %1 wird die Datei ersetzt",
+     "%1 exists already; give -o %1 to replace it"},
+    {"Inf&o über Dravolin...", "&About Dravolin..."},
 }};
 
 }  // namespace

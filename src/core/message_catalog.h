@@ -145,6 +145,10 @@ enum class TextId : int {
     // Line settings as the window shows them: %1 the baud rate, %2 the parity in words, %3
     // the stop bits, %4 the parity's letter.
     LineSettingsShown = 122,
+    // Words of the command line and of Windows' own places.
+    LineSettingsDifferCli = 123,  // LineSettingsDiffer, naming dravolin-cli find
+    FetchTargetExists = 124,      // %1 the file get would write
+    SystemMenuAbout = 125,        // the about item of the window's system menu
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -166,7 +170,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 123;
+    static constexpr int kTextCount = 126;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

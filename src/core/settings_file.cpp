@@ -96,7 +96,7 @@ void SettingsFile::readPortDevices(QSettings& file, QStringList& ignored) {
         const int port = key.startsWith(QStringLiteral("com")) ? key.mid(3).toInt(&ok) : 0;
         const QString device = file.value(key).toString();
         if (ok && port >= 1 && !device.isEmpty()) {
-            settings_.portDevices[port] = QFile::encodeName(device).toStdString();
+            settings_.portDevices[port] = device.toStdString();
         } else {
             ignored << kPortsGroup + "/" + key + "=" + device;
         }
@@ -109,7 +109,7 @@ void SettingsFile::readFolders(QSettings& file) {
     for (const QString& key : file.childKeys()) {
         const QString folder = file.value(key).toString();
         if (!folder.isEmpty()) {
-            settings_.folders[key.toStdString()] = QFile::encodeName(folder).toStdString();
+            settings_.folders[key.toStdString()] = folder.toStdString();
         }
     }
     file.endGroup();
@@ -129,14 +129,13 @@ bool SettingsFile::saveConfirmed(const PortSettings& line,
     file.setValue(kLineStopBits, line.stopBits);
     file.remove(kPortsGroup);
     for (const auto& [port, device] : portDevices) {
-        file.setValue(kPortsGroup + "/com" + QString::number(port),
-                      QFile::decodeName(device.c_str()));
+        file.setValue(kPortsGroup + "/com" + QString::number(port), QString::fromStdString(device));
     }
     // What a damaged file held is gone from memory; the folders of this run take its place.
     if (damaged_) {
         for (const auto& [dialog, folder] : settings_.folders) {
             file.setValue(kFoldersGroup + "/" + QString::fromStdString(dialog),
-                          QFile::decodeName(folder.c_str()));
+                          QString::fromStdString(folder));
         }
     }
     if (!finishWrite(file)) {
@@ -153,7 +152,7 @@ bool SettingsFile::saveFolder(const std::string& dialog, const std::string& fold
     }
     QSettings file(path_, QSettings::IniFormat);
     file.setValue(kFoldersGroup + "/" + QString::fromStdString(dialog),
-                  QFile::decodeName(folder.c_str()));
+                  QString::fromStdString(folder));
     return finishWrite(file);
 }
 

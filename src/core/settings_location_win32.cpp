@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QStandardPaths>
 
 #include "core/portable_folder.h"
@@ -18,7 +19,7 @@ QString SettingsFile::defaultPath() {
     if (folder.isEmpty()) {
         folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     }
-    return folder + QStringLiteral("/dravolin/dravolin.ini");
+    return QDir::toNativeSeparators(folder + QStringLiteral("/dravolin/dravolin.ini"));
 }
 
 QString SettingsFile::firstDialogFolder() {

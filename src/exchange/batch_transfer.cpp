@@ -8,6 +8,7 @@
 #include "exchange/exchange.h"
 #include "protocol/device_name.h"
 #include "protocol/escaped_name.h"
+#include "protocol/path_text.h"
 #include "protocol/replies.h"
 #include "protocol/safe_file_name.h"
 
@@ -19,14 +20,14 @@ constexpr char kNotResponding = 'N';
 
 // Whether anything at all is at `path`: a file, a folder, a link to nowhere. A path that
 // cannot even be looked at counts, so that it is never replaced unasked.
-bool somethingAt(const std::filesystem::path& path) {
+bool somethingAt(const std::string& path) {
     std::error_code error;
-    return std::filesystem::symlink_status(path, error).type() !=
+    return std::filesystem::symlink_status(pathFromText(path), error).type() !=
            std::filesystem::file_type::not_found;
 }
 
 std::string fileNameOf(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
+    return textOfPath(pathFromText(path).filename());
 }
 
 }  // namespace
@@ -113,15 +114,14 @@ void BatchTransfer::end() {
     }
 }
 
-void BatchTransfer::backUp(const std::filesystem::path& folder, IfExists ifExists,
-                           Finished finished) {
+void BatchTransfer::backUp(const std::string& folder, IfExists ifExists, Finished finished) {
     begin(false, std::move(finished));
     view_.setStatusText(TextId::StatusPleaseWait);
     exchange_.start(requestOf(ExchangeRequest::Kind::List),
                     [this, folder, ifExists] { afterListing(folder, ifExists); });
 }
 
-void BatchTransfer::afterListing(const std::filesystem::path& folder, IfExists ifExists) {
+void BatchTransfer::afterListing(const std::string& folder, IfExists ifExists) {
     const ExchangeOutcome& listing = exchange_.outcome();
     if (listing.cancelled || listing.letter != kStatusAccepted) {
         listingFailed_ = true;
@@ -158,7 +158,7 @@ void BatchTransfer::transferNext() {
         requestOf(sending_ ? ExchangeRequest::Kind::Send : ExchangeRequest::Kind::Fetch);
     request.path = item.path;
     if (sending_) {
-        showFileStatus(current_ + 1, items_.size(), fileNameOf(item.path));
+        showFileStatus(current_ + 1, items_.size(), shownPath(fileNameOf(item.path)));
         item.storedAs = deviceNameFromPath(item.path);
     } else {
         showFileStatus(current_ + 1, items_.size(), shownName(item));
@@ -181,7 +181,7 @@ ExchangeRequest BatchTransfer::requestOf(ExchangeRequest::Kind kind) const {
     return request;
 }
 
-std::vector<BatchItem> BatchTransfer::plannedBackup(const std::filesystem::path& folder) const {
+std::vector<BatchItem> BatchTransfer::plannedBackup(const std::string& folder) const {
     std::vector<BatchItem> items;
     std::set<std::string> targets;
     for (const DeviceNameField& field : listing_) {
@@ -198,14 +198,14 @@ std::vector<BatchItem> BatchTransfer::plannedBackup(const std::filesystem::path&
             item.result = BatchItem::Result::Skipped;
             item.detail = "the same file name as an earlier file: " + *fileName + ".tiv";
         } else {
-            item.path = (folder / (*fileName + ".tiv")).string();
+            item.path = textOfPath(pathFromText(folder) / pathFromText(*fileName + ".tiv"));
         }
         items.push_back(std::move(item));
     }
     return items;
 }
 
-void BatchTransfer::settleExistingFiles(const std::filesystem::path& folder, IfExists ifExists) {
+void BatchTransfer::settleExistingFiles(const std::string& folder, IfExists ifExists) {
     std::vector<std::size_t> existing;
     for (std::size_t index = 0; index < items_.size(); ++index) {
         if (items_[index].result == BatchItem::Result::NotTransferred &&
@@ -219,7 +219,7 @@ void BatchTransfer::settleExistingFiles(const std::filesystem::path& folder, IfE
     }
     const FilledText question{
         TextId::ExistingFilesQuestion,
-        {std::to_string(existing.size()), std::to_string(items_.size()), folder.string()}};
+        {std::to_string(existing.size()), std::to_string(items_.size()), shownPath(folder)}};
     view_.askAboutExistingFiles(question, [this, existing](ExistingFilesAnswer answer) {
         if (answer == ExistingFilesAnswer::Cancel) {
             cancelled_ = true;
@@ -271,7 +271,7 @@ FilledText BatchTransfer::describe(const BatchItem& item, const std::string& sho
     const MessageCatalog catalog(language);
     switch (item.result) {
         case BatchItem::Result::Saved:
-            return {TextId::RunSavedLine, {shownName, item.path}};
+            return {TextId::RunSavedLine, {shownName, shownPath(item.path)}};
         case BatchItem::Result::Stored:
             return {TextId::RunStoredLine, {shownName, item.storedAs}};
         case BatchItem::Result::Failed: {
@@ -283,7 +283,7 @@ FilledText BatchTransfer::describe(const BatchItem& item, const std::string& sho
             return {TextId::RunFailedLine, {shownName, shownStatusLetter(item.letter), text}};
         }
         case BatchItem::Result::Kept:
-            return {TextId::RunKeptLine, {shownName, item.path}};
+            return {TextId::RunKeptLine, {shownName, shownPath(item.path)}};
         case BatchItem::Result::Skipped:
             return {TextId::RunSkippedLine, {shownName, item.detail}};
         case BatchItem::Result::Cancelled:
@@ -297,7 +297,7 @@ FilledText BatchTransfer::describe(const BatchItem& item, const std::string& sho
 std::string BatchTransfer::shownName(const BatchItem& item) const {
     // The programmer's names as dravolin-cli's list prints them: nothing in them can drive
     // a terminal or split a line.
-    return sending_ ? shownText(item.path) : escapedName(trimmedDeviceName(item.name));
+    return sending_ ? shownPath(item.path) : escapedName(trimmedDeviceName(item.name));
 }
 
 int BatchTransfer::transferredCount(const std::vector<BatchItem>& items) {

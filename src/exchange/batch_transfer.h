@@ -51,7 +51,7 @@ public:
     // Lists the programmer's files once and fetches each into `folder` as NAME.tiv. A name
     // that cannot be a file name is skipped. No files when the listing failed or was
     // cancelled, the question was cancelled, or the programmer holds no file.
-    void backUp(const std::filesystem::path& folder, IfExists ifExists, Finished finished);
+    void backUp(const std::string& folder, IfExists ifExists, Finished finished);
     // Sends the files in turn; one that is refused (malformed, not a regular file) does not
     // stop the others.
     void sendFiles(const std::vector<std::string>& paths, Finished finished);
@@ -74,9 +74,9 @@ public:
 
 private:
     void begin(bool sending, Finished finished);
-    void afterListing(const std::filesystem::path& folder, IfExists ifExists);
-    std::vector<BatchItem> plannedBackup(const std::filesystem::path& folder) const;
-    void settleExistingFiles(const std::filesystem::path& folder, IfExists ifExists);
+    void afterListing(const std::string& folder, IfExists ifExists);
+    std::vector<BatchItem> plannedBackup(const std::string& folder) const;
+    void settleExistingFiles(const std::string& folder, IfExists ifExists);
     void keepExisting(const std::vector<std::size_t>& existing, IfExists ifExists);
     // The next file of the run, or its end.
     void transferNext();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "protocol/escaped_name.h"
+#include "protocol/path_text.h"
 #include "protocol/tag_data_file.h"
 #include "serial/serial_port.h"
 
@@ -322,14 +323,14 @@ void Exchange::askForFile(const MachineAction& action) {
 void Exchange::loadFile(const std::string& path) {
     // Read before the link is opened: a file short of what its header announces is refused
     // without a byte on the line.
-    TagDataFile::LoadResult loaded = TagDataFile::load(path);
+    TagDataFile::LoadResult loaded = TagDataFile::load(pathFromText(path));
     apply(loaded.ok ? machine_.fileLoaded(std::move(loaded.bytes))
                     : machine_.localFailure(loaded.reason));
 }
 
 void Exchange::saveFile(const MachineAction& action) {
     const TagDataFile::SaveResult saved = TagDataFile::save(
-        action.path, action.bytes,
+        pathFromText(action.path), action.bytes,
         action.keepExisting ? FileSaver::IfExists::Keep : FileSaver::IfExists::Replace);
     apply(saved.ok ? machine_.saved() : machine_.localFailure(saved.reason));
 }
@@ -395,18 +396,18 @@ void Exchange::endProgress() {
 
 void Exchange::finish(const ExchangeOutcome& outcome) {
     outcome_ = outcome;
-    outcome_.detail = shownText(outcome.detail);  // it names files and quotes the system
+    outcome_.detail = shownTextNamingPaths(outcome.detail);  // it names files, quotes the system
     const MessageCatalog catalog(language());
     if (outcome.lineGone) {
         const std::string device = port_.portMap().devicePathForName(settings_.portName());
-        causeLine_ = catalog.lookup(FilledText{TextId::DeviceGone, {shownText(device)}});
+        causeLine_ = catalog.lookup(FilledText{TextId::DeviceGone, {shownPath(device)}});
     }
     // Bytes that cannot be a reply, or a failure with parity or framing errors on the line:
     // most likely one of the settings is wrong, which the operator can fix, not the device.
     const bool failedWithErrors = outcome.lineErrors && !outcome.cancelled &&
                                   outcome.letter != kStatusAccepted && causeLine_.empty();
     if (outcome.notAReply || failedWithErrors) {
-        causeLine_ = catalog.lookup(FilledText{TextId::LineSettingsDiffer, {}});
+        causeLine_ = catalog.lookup(view_.lineSettingsAdvice());
     }
     endRecord(outcome);
     finishing_ = true;
@@ -443,7 +444,7 @@ void Exchange::presentOutcome() {
 void Exchange::showOutcomeStatus(char code) {
     if (code == kStatusAccepted) {
         if (!outcome_.savedTo.empty()) {
-            view_.setStatusTextWith(TextId::StatusSaved, outcome_.savedTo);
+            view_.setStatusTextWith(TextId::StatusSaved, shownPath(outcome_.savedTo));
         } else if (request_.kind == ExchangeRequest::Kind::Send) {
             view_.setStatusTextWith(TextId::StatusStored, outcome_.storedAs);
         } else {

@@ -1,7 +1,7 @@
 #include "exchange/exchange_records.h"
 
 #include "exchange/exchange.h"
-#include "protocol/escaped_name.h"
+#include "protocol/path_text.h"
 
 namespace dravolin {
 
@@ -9,13 +9,13 @@ ExchangeRecords::ExchangeRecords(Exchange& exchange, std::string program, std::s
                                  Warn warn)
     : exchange_(exchange),
       warn_(std::move(warn)),
-      transferLog_(
-          std::move(program), std::move(logPath),
-          [this](const std::string& path, const std::string& reason) {
-              if (warn_) {
-                  warn_({TextId::TransferLogCannotWrite, {shownText(path), shownText(reason)}});
-              }
-          }) {
+      transferLog_(std::move(program), std::move(logPath),
+                   [this](const std::string& path, const std::string& reason) {
+                       if (warn_) {
+                           warn_({TextId::TransferLogCannotWrite,
+                                  {shownPath(path), shownTextNamingPaths(reason)}});
+                       }
+                   }) {
     exchange_.addObserver(transferLog_);
 }
 
@@ -29,7 +29,7 @@ bool ExchangeRecords::startTrace(const std::string& file, std::string& error,
     const ProtocolTrace::Warn warnAboutTrace = [this](const std::string& path,
                                                       const std::string& reason) {
         if (warn_) {
-            warn_({TextId::TraceCannotOpen, {shownText(path), shownText(reason)}});
+            warn_({TextId::TraceCannotOpen, {shownPath(path), shownTextNamingPaths(reason)}});
         }
     };
     std::unique_ptr<ProtocolTrace> trace = file.empty()

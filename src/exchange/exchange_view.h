@@ -62,6 +62,10 @@ public:
         showMessageBox(id, MessageIcon::Exclamation, std::move(closed));
     }
 
+    // The line a failure's box adds when the line settings probably differ: it names how
+    // the operator finds the programmer here.
+    virtual TextId lineSettingsAdvice() const { return TextId::LineSettingsDiffer; }
+
     // A file dialog; the answer is the chosen full path, or nothing when it was cancelled.
     virtual void chooseFile(const FileDialogRequest& request, FileAnswer answer) = 0;
 

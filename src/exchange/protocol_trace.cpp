@@ -5,6 +5,7 @@
 #include "exchange/local_time.h"
 #include "protocol/escaped_name.h"
 #include "protocol/frame_trace.h"
+#include "protocol/path_text.h"
 
 namespace dravolin {
 
@@ -72,7 +73,7 @@ void ProtocolTrace::flush() {
 
 void ProtocolTrace::exchangeStarted(const ExchangeRecord& record) {
     const PortSettings& line = record.line;
-    add("-- " + functionWord(record.function) + " on " + shownText(record.devicePath) + " at " +
+    add("-- " + functionWord(record.function) + " on " + shownPath(record.devicePath) + " at " +
         std::to_string(line.baudRate) + "," + static_cast<char>(line.parity) + "," +
         std::to_string(line.dataBits) + "," + std::to_string(line.stopBits) + ", " +
         dateAndTime(record.startedAt));

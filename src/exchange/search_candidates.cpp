@@ -1,12 +1,10 @@
 #include "exchange/search_candidates.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "protocol/path_text.h"
 #include "serial/open_failure_cause.h"
 #include "serial/port_lock.h"
 
@@ -66,9 +64,8 @@ std::vector<SearchCandidate> SearchCandidates::discovered(
         (device.usb ? usb : builtIn).push_back(judge(device.path, device.shownName()));
     }
     for (const std::string& path : chosen) {
-        std::error_code error;
         const std::string device = deviceOnThisMachine(path);
-        if (std::filesystem::exists(path, error) && !listed.contains(scanner_.resolve(path)) &&
+        if (presentOnThisMachine(path) && !listed.contains(scanner_.resolve(path)) &&
             !listed.contains(device)) {
             listed.insert(device);
             usb.push_back(judge(path, path));
@@ -97,16 +94,14 @@ std::optional<FilledText> SearchCandidates::reasonToSkip(const std::string& devi
     for (const std::string& device :
          {scanner_.resolve(devicePath), deviceOnThisMachine(devicePath)}) {
         if (consoles_.contains(terminalName(device)) || device == "/dev/console") {
-            return FilledText{TextId::FindSkippedConsole, {devicePath}};
+            return FilledText{TextId::FindSkippedConsole, {shownPath(devicePath)}};
         }
     }
-    // What is opened is the path on this machine, whatever the scanner's root.
-    std::error_code error;
-    if (!std::filesystem::exists(devicePath, error)) {
-        return FilledText{TextId::PortMissing, {devicePath}};
+    if (!presentOnThisMachine(devicePath)) {
+        return FilledText{TextId::PortMissing, {shownPath(devicePath)}};
     }
-    if (::access(devicePath.c_str(), R_OK | W_OK) != 0) {
-        return describeOpenFailure(devicePath, errno, lockFolder_).text;
+    if (std::optional<FilledText> refused = refusedAccess(devicePath)) {
+        return refused;
     }
     // Taking the lock and giving it back at once: another program's lock is honoured, and
     // one whose program has ended is cleared, as every exchange does.

@@ -38,6 +38,11 @@ public:
 private:
     SearchCandidate judge(const std::string& devicePath, const std::string& shownName) const;
     std::optional<FilledText> reasonToSkip(const std::string& devicePath) const;
+    // Each system's own (search_candidates_posix.cpp, _win32.cpp): whether the device is
+    // there to be opened, and why this user may not open it, when the system can tell
+    // without opening it.
+    bool presentOnThisMachine(const std::string& devicePath) const;
+    std::optional<FilledText> refusedAccess(const std::string& devicePath) const;
 
     const PortScanner& scanner_;
     std::string lockFolder_;

@@ -1,5 +1,7 @@
 #include "exchange/serial_line_try.h"
 
+#include "protocol/path_text.h"
+
 namespace dravolin {
 
 namespace {
@@ -85,9 +87,9 @@ TryOutcome SerialLineTry::outcome() const {
         return TryOutcome::answered(static_cast<int>(ended.names.size()));
     }
     if (ended.lineGone) {
-        return TryOutcome::unusable(port_.openFailure()
-                                        ? port_.openFailure()->text
-                                        : FilledText{TextId::DeviceGone, {request_.devicePath}});
+        return TryOutcome::unusable(
+            port_.openFailure() ? port_.openFailure()->text
+                                : FilledText{TextId::DeviceGone, {shownPath(request_.devicePath)}});
     }
     if (ended.lineErrors) {
         return TryOutcome::of(Kind::LineErrors);

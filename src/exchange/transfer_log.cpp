@@ -10,6 +10,7 @@
 #include "exchange/log_file.h"
 #include "exchange/state_folder.h"
 #include "protocol/escaped_name.h"
+#include "protocol/path_text.h"
 #include "protocol/safe_file_name.h"
 #include "protocol/unique_fd.h"
 
@@ -90,14 +91,14 @@ TransferLog::TransferLog(std::string program, std::string path, Warn warn)
     : program_(std::move(program)), log_(std::move(path), kRotateAt, std::move(warn)) {}
 
 std::string TransferLog::defaultPath() {
-    return stateFolder() + "/transfers.log";
+    return textOfPath(pathFromText(stateFolder()) / "transfers.log");
 }
 
 std::string TransferLog::formatLine(std::string_view program, const ExchangeRecord& record) {
     return isoTime(record.startedAt) + field("program", shownText(program)) +
            field("function", functionName(record.function)) +
-           field("device", shownText(record.devicePath)) +
-           field("line", lineSettings(record.line)) + field("pc", shownText(record.pcPath)) +
+           field("device", shownPath(record.devicePath)) +
+           field("line", lineSettings(record.line)) + field("pc", shownPath(record.pcPath)) +
            field("name", escapedName(trimmedDeviceName(record.deviceName))) +
            field("bytes", std::to_string(record.fileBytes)) +
            field("outcome", escapedName(outcomeText(record))) +
@@ -130,9 +131,10 @@ void TransferLog::exchangeEnded(const ExchangeRecord& record) {
     ExchangeRecord kept = record;
     std::error_code noPath;
     if (!kept.pcPath.empty()) {
-        const std::filesystem::path absolute = std::filesystem::absolute(kept.pcPath, noPath);
+        const std::filesystem::path absolute =
+            std::filesystem::absolute(pathFromText(kept.pcPath), noPath);
         if (!noPath) {
-            kept.pcPath = absolute.lexically_normal().string();
+            kept.pcPath = textOfPath(absolute.lexically_normal());
         }
     }
     log_.appendOrWarn(formatLine(program_, kept) + "\n");

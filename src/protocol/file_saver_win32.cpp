@@ -171,7 +171,7 @@ bool putInPlace(const std::wstring& target, TemporaryFile& temporary, bool exist
 
 FileSaver::Result FileSaver::save(const std::filesystem::path& path,
                                   std::span<const std::uint8_t> bytes, IfExists ifExists) {
-    const std::wstring target = systemPath(path);
+    const std::wstring target = path.native();
     const std::string shown = narrowed(target);
     std::wstring folder;
     std::wstring name;

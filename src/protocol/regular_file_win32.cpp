@@ -15,7 +15,7 @@
 namespace dravolin {
 
 UniqueFd openRegularFile(const std::filesystem::path& path, std::string& reason) {
-    const std::wstring native = systemPath(path);
+    const std::wstring native = path.native();
     const std::string shown = narrowed(native);
     struct _stat64 status {};
     if (::_wstat64(native.c_str(), &status) != 0) {

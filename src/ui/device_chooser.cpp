@@ -1,7 +1,6 @@
 #include "ui/device_chooser.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -11,12 +10,13 @@ namespace dravolin {
 
 namespace {
 
+// Paths are UTF-8 text in the programs, on every system.
 QString fromPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
+    return QString::fromStdString(path);
 }
 
 std::string toPath(const QString& text) {
-    return QFile::encodeName(text).toStdString();
+    return text.toStdString();
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "exchange/search_candidates.h"
 #include "exchange/search_order.h"
 #include "exchange/serial_line_try.h"
+#include "protocol/path_text.h"
 #include "serial/port_lock.h"
 #include "ui/device_chooser.h"
 #include "ui/dialog_units.h"
@@ -405,11 +406,11 @@ void PortSettingsDialog::showFindStatus(const QString& heading, FilledText text)
     // The device (the first word filled in) gives way from its middle until the whole text
     // fits, so that the settings and the count of tries stay readable; the tooltip has it
     // all.
-    const QString device = QFile::decodeName(QByteArray::fromStdString(text.arguments.at(0)));
+    const QString device = QString::fromStdString(text.arguments.at(0));
     const QFontMetrics metrics = findStatus_->fontMetrics();
     const QRect room = findStatus_->contentsRect();
     const auto shownWith = [&](const QString& shownDevice) {
-        text.arguments[0] = QFile::encodeName(shownDevice).toStdString();
+        text.arguments[0] = shownDevice.toStdString();
         return heading + caption(text);
     };
     const auto fits = [&](const QString& shown) {
@@ -447,8 +448,8 @@ void PortSettingsDialog::showSearchProgress(const SearchProgress& step) {
         step.pass == 2 ? caption(TextId::FindSecondPass) + QLatin1Char('\n') : QString();
     showFindStatus(heading,
                    FilledText{TextId::FindProgress,
-                              {step.shownName, shownLine(step.line), std::to_string(step.tryNumber),
-                               std::to_string(step.tryCount)}});
+                              {shownPath(step.shownName), shownLine(step.line),
+                               std::to_string(step.tryNumber), std::to_string(step.tryCount)}});
 }
 
 void PortSettingsDialog::searchEnded(const SearchResult& result) {
@@ -463,7 +464,7 @@ void PortSettingsDialog::searchEnded(const SearchResult& result) {
     }
     found_ = result.found;
     showFindStatus(QString(), FilledText{TextId::FindFound,
-                                         {found_->shownName, shownLine(found_->line),
+                                         {shownPath(found_->shownName), shownLine(found_->line),
                                           std::to_string(found_->fileCount)}});
     takeCom_->setCurrentIndex(std::max(portGroup_->checkedId(), 0));
     showFoundOffer(true);

@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -28,6 +27,7 @@
 #include "exchange/state_folder.h"
 #include "exchange/transfer_progress.h"
 #include "protocol/escaped_name.h"
+#include "protocol/path_text.h"
 #include "protocol/safe_file_name.h"
 #include "serial/serial_port.h"
 #include "ui/client_area.h"
@@ -37,6 +37,7 @@
 #include "ui/port_settings_dialog.h"
 #include "ui/qt_user_prompts.h"
 #include "ui/resources.h"
+#include "ui/system_menu.h"
 #include "ui/transfer_log_window.h"
 #include "ui/user_prompts.h"
 #include "ui/warning_box_presenter.h"
@@ -48,6 +49,12 @@ namespace {
 
 constexpr int kClientWidthUnits = 342;
 constexpr int kClientHeightUnits = 209;
+
+// A path from a file dialog as the programs keep paths: UTF-8, with the system's own
+// separators (Qt gives '/' on Windows too).
+std::string pathText(const QString& path) {
+    return QDir::toNativeSeparators(path).toStdString();
+}
 
 QComboBox* newListBox(int id, QWidget* parent) {
     auto* box = new QComboBox(parent);
@@ -129,7 +136,7 @@ TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> pro
     records_ = std::make_unique<ExchangeRecords>(
         *exchange_, "dravolin", TransferLog::defaultPath(),
         [this](const FilledText& warning) { warnAboutRecords(warning); });
-    traceFile_ = stateFolder() + "/trace.log";
+    traceFile_ = textOfPath(pathFromText(stateFolder()) / "trace.log");
     settingsDialog_->enableSearch(*warningPresenter_, [this] { return records_->observers(); });
 
     initialiseControls();
@@ -165,8 +172,7 @@ void TransferDialog::applyPortMap() {
 }
 
 void TransferDialog::rememberFolder(const std::string& dialog, const QString& chosenPath) {
-    const std::string folder =
-        QFile::encodeName(QFileInfo(chosenPath).absolutePath()).toStdString();
+    const std::string folder = pathText(QFileInfo(chosenPath).absolutePath());
     folders_[dialog] = folder;
     if (settingsFile_ != nullptr && !settingsFile_->saveFolder(dialog, folder)) {
         std::fprintf(stderr, "dravolin: %s\n", settingsFile_->saveError().c_str());
@@ -408,12 +414,22 @@ void TransferDialog::showEvent(QShowEvent* event) {
         return;
     }
     shownBefore_ = true;
+    addAboutToSystemMenu(*this, text(TextId::SystemMenuAbout));
     if (QScreen* display = screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(display->availableGeometry().center());
         move(frame.topLeft());
     }
     functionList_->setFocus();
+}
+
+bool TransferDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (aboutChosenFromSystemMenu(eventType, message)) {
+        emit aboutRequested();
+        *result = 0;
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
 }
 
 // ---- ExchangeView
@@ -457,7 +473,7 @@ void TransferDialog::showStatus() {
         const int room = statusLine_->contentsRect().width() -
                          metrics.horizontalAdvance(QLatin1Char('x')) -
                          metrics.horizontalAdvance(frame);
-        const QString full = QFile::decodeName(QByteArray::fromStdString(*statusArgument_));
+        const QString full = QString::fromStdString(*statusArgument_);
         const QString argument = fittedArgument(full, metrics, std::max(room, 0));
         if (argument != full) {
             whole = full;
@@ -478,7 +494,7 @@ void TransferDialog::showMessageBox(TextId id, MessageIcon icon, Closed closed) 
 void TransferDialog::showOutcomeBox(TextId id, const std::string& causeLine, Closed closed) {
     QString shown = text(id);
     if (!causeLine.empty()) {
-        shown += QStringLiteral("\n") + QFile::decodeName(QByteArray::fromStdString(causeLine));
+        shown += QStringLiteral("\n") + QString::fromStdString(causeLine);
     }
     prompts_->showMessage(this, windowTitle(), shown, MessageIcon::Exclamation, std::move(closed));
 }
@@ -497,7 +513,7 @@ void TransferDialog::chooseFile(const FileDialogRequest& request, FileAnswer ans
                                  return;
                              }
                              rememberFolder(dialog, *path);
-                             answer(QFile::encodeName(*path).toStdString());
+                             answer(pathText(*path));
                          });
 }
 
@@ -619,7 +635,7 @@ void TransferDialog::chooseFiles(const FileDialogRequest& request, FilesAnswer a
     prompts_->chooseFiles(this, options, [this, answer = std::move(answer)](QStringList paths) {
         std::vector<std::string> chosen;
         for (const QString& path : paths) {
-            chosen.push_back(QFile::encodeName(path).toStdString());
+            chosen.push_back(pathText(path));
         }
         if (!paths.isEmpty()) {
             rememberFolder(SettingsFile::kSendDialog, paths.front());
@@ -631,7 +647,7 @@ void TransferDialog::chooseFiles(const FileDialogRequest& request, FilesAnswer a
 QString TransferDialog::dialogFolder(std::initializer_list<const char*> dialogs) const {
     for (const char* dialog : dialogs) {
         if (const auto folder = folders_.find(dialog); folder != folders_.end()) {
-            return QFile::decodeName(QByteArray::fromStdString(folder->second));
+            return QString::fromStdString(folder->second);
         }
     }
     return SettingsFile::firstDialogFolder();
@@ -652,7 +668,7 @@ void TransferDialog::chooseFolder(TextId title, FileAnswer answer) {
                                // receive keeps its own folder.
                                rememberFolder(SettingsFile::kBackupDialog,
                                               QDir(*chosen).filePath(QStringLiteral("x")));
-                               answer(QFile::encodeName(*chosen).toStdString());
+                               answer(pathText(*chosen));
                            });
 }
 
@@ -913,7 +929,7 @@ QString TransferDialog::traceItemText() const {
             FilledText{TextId::TraceItem, {catalog_.lookup(TextId::TraceToStandardError)}}));
     }
     // The file in the short form operators know from the shell.
-    QString shown = QFile::decodeName(traceFile_.c_str());
+    QString shown = QString::fromStdString(traceFile_);
     const QString home = QDir::homePath();
     if (shown.startsWith(home + QLatin1Char('/'))) {
         shown.replace(0, home.size(), QStringLiteral("~"));

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "exchange/transfer_log.h"
+#include "protocol/path_text.h"
 
 namespace dravolin {
 
@@ -125,7 +126,7 @@ void TransferLogWindow::reload() {
     }
     if (lines.empty()) {
         showNote(QString::fromStdString(
-            catalog_.lookup(FilledText{TextId::TransferLogEmpty, {logPath_}})));
+            catalog_.lookup(FilledText{TextId::TransferLogEmpty, {shownPath(logPath_)}})));
         fitColumns();
         return;
     }

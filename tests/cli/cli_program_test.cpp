@@ -170,6 +170,8 @@ TEST_F(CliProgram, ListGetAndPutSayWhatTheyDidAndRefuseWhatTheyMustNot) {
                   std::string::npos)
             << run.err;
     }
+    run = cli({"--language", "de", "get", "TAG00001"});
+    EXPECT_THAT(run.err, HasSubstr("TAG00001.tiv gibt es schon; mit -o TAG00001.tiv wird"));
     EXPECT_EQ(pc.read("TAG00001.tiv"), "mine");
     // A name with a backslash needs -o.
     run = cli({"get", "A\\\\B"});
@@ -398,6 +400,10 @@ TEST_F(CliProgram, FindPrintsWhereTheProgrammerAnswersOrWhatWasTried) {
     EXPECT_NE(run.err.find("No programmer answered."), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(sim->devicePath() + ": 25 settings tried, no answer"), std::string::npos)
         << run.err;
+    // An exchange that meets the noise points to the command that finds the programmer.
+    run = cli({"--no-saved-settings", "list"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("probably differ: run dravolin-cli find."));
 }
 }  // namespace
 }  // namespace dravolin::test

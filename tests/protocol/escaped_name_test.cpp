@@ -1,4 +1,5 @@
 #include "protocol/escaped_name.h"
+#include "protocol/path_text.h"
 
 #include <gtest/gtest.h>
 
@@ -68,6 +69,29 @@ TEST(ShownText, ControlsInAnyEncodingAreEscapedAndLettersStay) {
     // On Windows the backslash is a path's separator and is shown as it is.
     EXPECT_EQ(shownWindowsText("\\\\.\\COM3"), "\\\\.\\COM3");
     EXPECT_EQ(shownWindowsText("C:\\T\xc3\xa4g\\\x1b[2J\\"), "C:\\T\xc3\xa4g\\\\x1b[2J\\");
+}
+
+// Every path shown (terminal, window, transfer log) follows one rule per system: controls
+// never get through; on Windows the separators are the system's own and a backslash is
+// itself, on Linux a backslash is escaped.
+TEST(ShownPath, ControlsAreEscapedAndSeparatorsAreTheSystems) {
+#ifdef _WIN32
+    const std::pair<std::string, std::string> cases[] = {
+        {"\\\\.\\COM1", "\\\\.\\COM1"},
+        {"C:/Users/j\u00fcrgen/Documents\\EMPTY.tiv",
+         "C:\\Users\\j\u00fcrgen\\Documents\\EMPTY.tiv"},
+        {"C:\\T\x1b[2J\\a\tb", "C:\\T\\x1b[2J\\a\\x09b"},
+    };
+#else
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+        {"/home/j\u00fcrgen/a\\b.tiv", "/home/j\u00fcrgen/a\\\\b.tiv"},
+        {"/tmp/\x1b[2J/a\tb", "/tmp/\\x1b[2J/a\\x09b"},
+    };
+#endif
+    for (const auto& [path, shown] : cases) {
+        EXPECT_EQ(shownPath(path), shown) << shown;
+    }
 }
 
 }  // namespace

@@ -2,8 +2,9 @@
 # Whole exchanges of dravolin-cli.exe and the window under wine against the simulated
 # programmer (a Linux program on a pseudo-terminal), through wine's COM1: the wine prefix
 # maps COM1 to LINK (HKLM\Software\Wine\Ports), and the simulator makes LINK point at its
-# pty. Get and put with an umlaut in the folder, the window's listing, a hang-up in the
-# middle of a reply, and Ctrl+C during a transfer.
+# pty. Get and put with umlauts in the folder and the file (what is stored, logged and
+# shown), the window's listing and a save from it, finding the programmer at other line
+# settings, a hang-up in the middle of a reply, and Ctrl+C during a transfer.
 #   tests/windows/exchanges_wine_test.sh DRAVOLIN-CLI.EXE WINDOW-CHECK.EXE VOSKA-SIM LINK
 set -uo pipefail
 cli=$1
@@ -27,25 +28,48 @@ cp "$samples"/TAG0000[12].tiv "$work/device/"
 # The largest file there is: 9999 data bytes, over ten seconds at 9600 baud.
 { printf 'TB019999'; yes LARGEST | head -c 9999; } >"$work/device/LARGEST.tiv"
 
+# The transfer log's last line holds `field=value` (a tab on either side but the last).
+expectLogged() {
+    cliRun log -n 1
+    grep -qF $'\t'"$1"$'\t' <(sed 's/$/\t/' "$work/out") || fail "the log says $(cat "$work/out"), not $1"
+}
+
 # ---- get into a folder with an umlaut (a get lists the programmer's files first), put from it
 startSimulator "$work/device"
 cliRun get TAG00001 -o "$(windowsPath "$work/Übergabe/TAG00001.tiv")" ||
     fail "get ended with $?: $(cat "$work/err")"
 cmp -s "$work/device/TAG00001.tiv" "$work/Übergabe/TAG00001.tiv" ||
     fail "the fetched file differs from the stored one"
+# Paths as the operator wrote them: in UTF-8, each backslash once.
+expectLogged "pc=$(windowsPath "$work/Übergabe/TAG00001.tiv")"
+expectLogged 'device=\\.\COM1'
 
-cp "$samples/TAG00002.tiv" "$work/Übergabe/NEUE.tiv"
-cliRun put "$(windowsPath "$work/Übergabe/NEUE.tiv")" ||
+# A file named with an umlaut: its name in the programmer holds one byte for the letter.
+cp "$samples/TAG00002.tiv" "$work/Übergabe/GRÜN01.tiv"
+cliRun put "$(windowsPath "$work/Übergabe/GRÜN01.tiv")" ||
     fail "put ended with $?: $(cat "$work/err")"
-cmp -s "$work/device/NEUE.tiv" "$samples/TAG00002.tiv" ||
-    fail "the sent file was not stored as NEUE: $(ls "$work/device")"
+grep -qE '^PC>DEV 54 47 52 [0-9A-F]{2} 4E 30 31 20 20 ' "$work/sim.trace" ||
+    fail "the name announced was not GR?N01: $(grep '^PC>DEV 54' "$work/sim.trace")"
+expectLogged "pc=$(windowsPath "$work/Übergabe/GRÜN01.tiv")"
 
-# ---- the window lists the programmer's files through COM1, then quits
-"$run" "$window" -platform offscreen >"$work/out.crlf" 2>"$work/err"
+# ---- the window lists the programmer's files through COM1 and saves one where Qt's save
+# dialog says, with '/' between the folders
+"$run" "$window" -platform offscreen "Z:$work/Übergabe/WINDOW.tiv" >"$work/out.crlf" 2>"$work/err"
 status=$?
 tr -d '\r' <"$work/out.crlf" >"$work/names"
 [ $status -eq 0 ] && grep -q '^TAG00001' "$work/names" && grep -q '^TAG00002' "$work/names" ||
     fail "the window ended with $status and listed: $(cat "$work/names") $(cat "$work/err")"
+[ -f "$work/Übergabe/WINDOW.tiv" ] || fail "the window saved nothing: $(ls "$work/Übergabe")"
+expectLogged "pc=$(windowsPath "$work/Übergabe/WINDOW.tiv")"
+stopSimulator
+
+# ---- find: the programmer at other line settings on COM1 is found there; the devices the
+# system lists are shown as they are written
+startSimulator "$work/device" --line 19200,O,2
+cliRun find || fail "find ended with $?: $(cat "$work/err")"
+grep -qE $'^COM1\t19200,O,2\t[0-9]+$' "$work/out" || fail "find said: $(cat "$work/out" "$work/err")"
+cliRun ports
+grep -qF '\\.\COM1'$'\t' "$work/out" || fail "ports said: $(cat "$work/out")"
 stopSimulator
 
 # ---- the device hangs up in the middle of a reply (the directory, which a get reads first)
@@ -54,7 +78,7 @@ cliRun get LARGEST -o "$(windowsPath "$work/Übergabe/LARGEST.tiv")"
 status=$?
 [ $status -eq 1 ] || fail "a hang-up ended with $status: $(cat "$work/err")"
 grep -q '^dravolin-cli: N: ' "$work/err" || fail "a hang-up said: $(cat "$work/err")"
-[ -z "$(ls -A "$work/Übergabe" | grep -v -e TAG00001.tiv -e NEUE.tiv)" ] ||
+[ -z "$(ls -A "$work/Übergabe" | grep -v -e TAG00001.tiv -e GRÜN01.tiv -e WINDOW.tiv)" ] ||
     fail "a hang-up left files behind: $(ls -A "$work/Übergabe")"
 stopSimulator
 
@@ -73,7 +97,7 @@ kill -INT "$cliPid"
 wait "$cliPid"
 status=$?
 [ $status -eq 130 ] || fail "Ctrl+C ended with $status: $(cat "$work/err.crlf")"
-[ -z "$(ls -A "$work/Übergabe" | grep -v -e TAG00001.tiv -e NEUE.tiv)" ] ||
+[ -z "$(ls -A "$work/Übergabe" | grep -v -e TAG00001.tiv -e GRÜN01.tiv -e WINDOW.tiv)" ] ||
     fail "Ctrl+C left files behind: $(ls -A "$work/Übergabe")"
 stopSimulator
 

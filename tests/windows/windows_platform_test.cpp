@@ -21,6 +21,7 @@
 #include "exchange/local_time.h"
 #include "exchange/state_folder.h"
 #include "exchange/transfer_log.h"
+#include "protocol/path_text.h"
 #include "protocol/tag_data_file.h"
 #include "protocol/wide_text.h"
 #include "serial/device_change_watch.h"
@@ -65,34 +66,34 @@ TEST(WindowsFiles, SavesWholeUnderUtf16PathsAndRefusesWhatItMustNotReplace) {
     // The exchange hands the saver a path made from its UTF-8 text.
     const std::string target = utf8Path(umlauts) + "\\TAG00001.tiv";
     const FileSaver::Result saved =
-        TagDataFile::save(fs::path(target), tagFile("ABC"), FileSaver::IfExists::Replace);
+        TagDataFile::save(pathFromText(target), tagFile("ABC"), FileSaver::IfExists::Replace);
     ASSERT_TRUE(saved.ok) << saved.reason;
     EXPECT_EQ(contentOf(umlauts / L"TAG00001.tiv"), test::tagDataFile("ABC"));
 
-    const TagDataFile::LoadResult loaded = TagDataFile::load(fs::path(target));
+    const TagDataFile::LoadResult loaded = TagDataFile::load(pathFromText(target));
     ASSERT_TRUE(loaded.ok) << loaded.reason;
     EXPECT_EQ(loaded.bytes, tagFile("ABC"));
 
     // A new-only save finds the file and leaves it; a replacing one replaces it.
     const FileSaver::Result kept =
-        TagDataFile::save(fs::path(target), tagFile("NEW"), FileSaver::IfExists::Keep);
+        TagDataFile::save(pathFromText(target), tagFile("NEW"), FileSaver::IfExists::Keep);
     EXPECT_FALSE(kept.ok);
     EXPECT_NE(kept.reason.find("exists already"), std::string::npos) << kept.reason;
     ASSERT_TRUE(
-        TagDataFile::save(fs::path(target), tagFile("XYZW"), FileSaver::IfExists::Replace).ok);
+        TagDataFile::save(pathFromText(target), tagFile("XYZW"), FileSaver::IfExists::Replace).ok);
     EXPECT_EQ(contentOf(umlauts / L"TAG00001.tiv"), test::tagDataFile("XYZW"));
 
     // Read-only binds whoever saves; a folder is never a file to save.
     SetFileAttributesW((umlauts / L"TAG00001.tiv").c_str(), FILE_ATTRIBUTE_READONLY);
     const FileSaver::Result readOnly =
-        TagDataFile::save(fs::path(target), tagFile("NO"), FileSaver::IfExists::Replace);
+        TagDataFile::save(pathFromText(target), tagFile("NO"), FileSaver::IfExists::Replace);
     EXPECT_FALSE(readOnly.ok);
     EXPECT_NE(readOnly.reason.find("read-only"), std::string::npos) << readOnly.reason;
     EXPECT_EQ(contentOf(umlauts / L"TAG00001.tiv"), test::tagDataFile("XYZW"));
     SetFileAttributesW((umlauts / L"TAG00001.tiv").c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_FALSE(
-        TagDataFile::save(fs::path(utf8Path(umlauts)), tagFile("NO"), FileSaver::IfExists::Replace)
-            .ok);
+    EXPECT_FALSE(TagDataFile::save(pathFromText(utf8Path(umlauts)), tagFile("NO"),
+                                   FileSaver::IfExists::Replace)
+                     .ok);
 
     // Nothing but the saved file is left: no temporary file beside it.
     std::size_t entries = 0;
@@ -100,7 +101,7 @@ TEST(WindowsFiles, SavesWholeUnderUtf16PathsAndRefusesWhatItMustNotReplace) {
         ++entries;
     }
     EXPECT_EQ(entries, 1u);
-    EXPECT_FALSE(TagDataFile::load(fs::path(utf8Path(umlauts) + "\\missing.tiv")).ok);
+    EXPECT_FALSE(TagDataFile::load(pathFromText(utf8Path(umlauts) + "\\missing.tiv")).ok);
 }
 
 TEST(WindowsComm, EventsWaitForTheLowestSetAndFailedOpeningsNameTheirCause) {
@@ -142,9 +143,10 @@ TEST(WindowsComm, EventsWaitForTheLowestSetAndFailedOpeningsNameTheirCause) {
 TEST(WindowsFolders, SettingsRoamAndTheLogStaysOnTheMachine) {
     const std::string appData = environment(L"APPDATA");
     const std::string localAppData = environment(L"LOCALAPPDATA");
-    EXPECT_EQ(SettingsFile::defaultPath().toStdString(), appData + "/dravolin/dravolin.ini");
+    // Named as Windows names paths, with backslashes alone.
+    EXPECT_EQ(SettingsFile::defaultPath().toStdString(), appData + "\\dravolin\\dravolin.ini");
     EXPECT_EQ(stateFolder(), localAppData + "\\dravolin");
-    EXPECT_EQ(TransferLog::defaultPath(), localAppData + "\\dravolin/transfers.log");
+    EXPECT_EQ(TransferLog::defaultPath(), localAppData + "\\dravolin\\transfers.log");
     // The file dialogs' first folder is the user's own, never the program's.
     const fs::path documents = widened(SettingsFile::firstDialogFolder().toStdString());
     const fs::path home = widened(environment(L"USERPROFILE"));
