@@ -401,11 +401,12 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
         const std::string device = port_.portMap().devicePathForName(settings_.portName());
         causeLine_ = catalog.lookup(FilledText{TextId::DeviceGone, {shownText(device)}});
     }
-    // Bytes that cannot be a reply, or a failure with parity or framing errors on the line:
+    // A failure with parity or framing errors on the line, or a reply that stopped short:
     // most likely one of the settings is wrong, which the operator can fix, not the device.
-    const bool failedWithErrors = outcome.lineErrors && !outcome.cancelled &&
-                                  outcome.letter != kStatusAccepted && causeLine_.empty();
-    if (outcome.notAReply || failedWithErrors) {
+    // Nothing the programmer may send in its bytes says so: they are its own.
+    const bool settingsSuspect = (outcome.lineErrors || outcome.partReply) && !outcome.cancelled &&
+                                 outcome.letter != kStatusAccepted;
+    if (settingsSuspect && causeLine_.empty()) {
         causeLine_ = catalog.lookup(FilledText{TextId::LineSettingsDiffer, {}});
     }
     endRecord(outcome);

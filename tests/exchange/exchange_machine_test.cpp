@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/message_catalog.h"
 #include "support/test_folder.h"
 
 namespace dravolin {
@@ -81,12 +82,15 @@ Event endAt(char letter) {
 
 std::string endWord(const ExchangeOutcome& outcome) {
     std::string word =
-        outcome.cancelled ? "end cancelled" : "end " + std::string(1, outcome.letter);
-    const std::pair<bool, const char*> flags[] = {
-        {outcome.quiet, " quiet"},       {outcome.timedOut, " timeout"},
-        {outcome.lineGone, " gone"},     {outcome.noFiles, " nofiles"},
-        {outcome.notAReply, " noreply"}, {!outcome.detail.empty(), " detail"},
-        {outcome.lineErrors, " errors"}};
+        outcome.cancelled ? "end cancelled" : "end " + shownStatusLetter(outcome.letter);
+    const std::pair<bool, const char*> flags[] = {{outcome.quiet, " quiet"},
+                                                  {outcome.timedOut, " timeout"},
+                                                  {outcome.lineGone, " gone"},
+                                                  {outcome.noFiles, " nofiles"},
+                                                  {outcome.partReply, " part"},
+                                                  {outcome.refused, " refused"},
+                                                  {!outcome.detail.empty(), " detail"},
+                                                  {outcome.lineErrors, " errors"}};
     for (const auto& [set, flag] : flags) {
         word += set ? flag : "";
     }
@@ -202,12 +206,12 @@ TEST(ExchangeMachine, DirectoryTableEveryReplyTimeOutCancelAndHangUp) {
         {
             {"listed", {ok, entries, rx({two.back()})}, listed},
             {"whole reply in one run", {ok, rx(two)}, listed},
-            {"refused", {rx(status('V'))}, asked + kEnds + "V"},
-            {"any letter", {rx(status('A'))}, asked + kEnds + "A"},
-            {"short status", {rx({'0'}), timeOut}, asked + kSilence},
-            {"noise for a status", {rx({0xF8, 0x80})}, asked + kEnds + "N noreply"},
-            {"noise, then silence", {rx({0x66}), timeOut}, asked + kSilence + " noreply"},
-            {"short header", {ok, rx(Bytes(15, ' ')), timeOut}, header + kSilence},
+            {"refused", {rx(status('V'))}, asked + kEnds + "V refused"},
+            {"any letter", {rx(status('A'))}, asked + kEnds + "A refused"},
+            {"a letter with no printable form", {rx({0xF8, 0x07})}, asked + kEnds + "0x07 refused"},
+            {"byte 0 is the programmer's own", {rx({0xFF, '0'}), rx(two)}, listed},
+            {"short status", {rx({'0'}), timeOut}, asked + kSilence + " part"},
+            {"short header", {ok, rx(Bytes(15, ' ')), timeOut}, header + kSilence + " part"},
             {"16 entries", {ok, rx(directoryHeader("0016"))}, header + kEnds + "W detail"},
             {"negative count", {ok, rx(directoryHeader("-001"))}, header + kEnds + "W detail"},
             {"letters for a count",
@@ -221,22 +225,26 @@ TEST(ExchangeMachine, DirectoryTableEveryReplyTimeOutCancelAndHangUp) {
             {"no port: the wait goes on to its 'N'", {noPort, timeOut}, asked + kSilence},
             {"line errors are told, not waited on",
              {lineErrors, rx(status('V'))},
-             asked + kEnds + "V errors"},
+             asked + kEnds + "V refused errors"},
         },
         {{"status", {}, asked}, {"header", {ok}, header}, {"entries", {ok, entries}, body}});
     checkTable(requestOf(ExchangeRequest::Kind::List),
                {{"a listing alone", {ok, rx(two)}, listed + ", end 0"}});
     // A try of the search moves on at line errors, and a reply that fails its checks is no
     // reply at all; the device's own letters stand.
+    const Bytes sixteen = withCheckByte(directoryBody(16));
     checkTable(requestOf(ExchangeRequest::Kind::Find),
                {{"found", {ok, rx(two)}, listed + ", end 0"},
-                {"refused", {rx(status('V'))}, asked + kEnds + "V"},
-                {"a byte of noise", {rx({0x66})}, asked + kEnds + "N noreply"},
+                {"found holding 16",
+                 {ok, rx(sixteen)},
+                 header + ", disarm, wait 273, disarm, list 16, close, end 0"},
+                {"refused", {rx(status('V'))}, asked + kEnds + "V refused"},
+                {"a byte, then silence", {rx({0x66}), timeOut}, asked + kSilence + " part"},
                 {"no port", {noPort}, asked + kEnds + "N gone"},
                 {"line errors", {lineErrors}, asked + kEnds + "N errors"},
                 {"line errors in the directory", {ok, lineErrors}, header + kEnds + "N errors"},
-                {"16 entries", {ok, rx(directoryHeader("0016"))}, header + kEnds + "N noreply"},
-                {"damaged", {ok, rx(damaged)}, body + kEnds + "N noreply"}},
+                {"negative count", {ok, rx(directoryHeader("-001"))}, header + kEnds + "N"},
+                {"damaged", {ok, rx(damaged)}, body + kEnds + "N"}},
                {{"status", {}, asked}, {"entries", {ok, entries}, body}});
 }
 
@@ -267,9 +275,9 @@ TEST(ExchangeMachine, FetchTableEveryReplyTimeOutCancelHangUpAndSave) {
             {"no such entry", then(toListing, {choose(2), choose(-1), endAt('0')}),
              listed + ", end 0"},
             {"refused", then(toFetch, {rx(status('R'))}),
-             listing + fetch + ", disarm, end R, close"},
+             listing + fetch + ", disarm, end R refused, close"},
             {"no header", then(toFetch, {ok, rx(fileHeader("01")), timeOut}),
-             listing + toHeader + kSilence},
+             listing + toHeader + kSilence + " part"},
             {"negative length", then(toFetch, {ok, rx(fileHeader("-001"))}),
              listing + toHeader + kEnds + "W detail"},
             {"damaged", then(toFetch, {ok, rx(damaged)}), listing + data + kEnds + "B"},
@@ -314,9 +322,10 @@ TEST(ExchangeMachine, SendTableEveryReplyTimeOutCancelHangUpAndFile) {
              {pick, loaded(Bytes(file.begin(), file.end() - 1))},
              chosen + ", end D detail"},
             {"no header", {pick, loaded(Bytes{'T', 'R'})}, chosen + ", end D detail"},
-            {"memory full", then(loadedFile, {rx(status('S'))}), announced + kEnds + "S"},
-            {"data refused", then(loadedFile, {ok, rx(status('X'))}), sent + kEnds + "X"},
-            {"no data status", then(loadedFile, {ok, rx({'0'}), timeOut}), sent + kSilence},
+            {"memory full", then(loadedFile, {rx(status('S'))}), announced + kEnds + "S refused"},
+            {"data refused", then(loadedFile, {ok, rx(status('X'))}), sent + kEnds + "X refused"},
+            {"no data status", then(loadedFile, {ok, rx({'0'}), timeOut}),
+             sent + kSilence + " part"},
             {"cancel in the dialog", {cancel}, "ask open, end cancelled"},
             {"late events after the end", then(loadedFile, {timeOut, timeOut, ok, cancel, saved}),
              announced + kSilence},

@@ -77,7 +77,7 @@ void ExchangeFixture::expectFailure(char code) {
     } else {
         // A letter without a box of its own is named in the status line.
         EXPECT_EQ(view.statusTexts[outcome], TextId::StatusFailureLetter);
-        EXPECT_EQ(view.statusArguments[outcome], std::string(1, code));
+        EXPECT_EQ(view.statusArguments[outcome], shownStatusLetter(code));
     }
     EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
     EXPECT_FALSE(exchange->busy());
