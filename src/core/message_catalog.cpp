@@ -184,6 +184,9 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"%1 ist die Konsole des Systems", "%1 is the system's console"},
     {"Keine serielle Schnittstelle zum Suchen gefunden.", "No serial device to search was found."},
     {"Suchen", "Find"},
+    // 122 on: what came back where the programmer sent no directory.
+    {"%1 antwortete ohne Verzeichnis: %2", "%1 answered without a directory: %2"},
+    {"%1 bei %2", "%1 at %2"},
 }};
 
 }  // namespace

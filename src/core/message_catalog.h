@@ -141,7 +141,9 @@ enum class TextId : int {
     FindCancelled = 118,
     FindSkippedConsole = 119,  // %1 the device
     FindNoDevices = 120,
-    LogFunctionFind = 121,  // the log window's word for a try of the search
+    LogFunctionFind = 121,      // the log window's word for a try of the search
+    FindAnsweredWithout = 122,  // %1 the device, %2 the letters heard, each a FindLetterAt
+    FindLetterAt = 123,         // %1 a status letter, %2 the settings it came back at
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -163,7 +165,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 122;
+    static constexpr int kTextCount = 124;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

@@ -2,13 +2,30 @@
 
 namespace dravolin {
 
+std::string lettersHeardLine(const std::string& device, const std::vector<HeardLetter>& letters,
+                             Language language) {
+    if (letters.empty()) {
+        return {};
+    }
+    const MessageCatalog catalog(language);
+    std::string heard;
+    for (const HeardLetter& letter : letters) {
+        heard += (heard.empty() ? "" : "; ") +
+                 catalog.lookup(FilledText{TextId::FindLetterAt,
+                                           {shownStatusLetter(letter.letter), letter.line.text()}});
+    }
+    return catalog.lookup(FilledText{TextId::FindAnsweredWithout, {device, heard}});
+}
+
 ProgrammerSearch::ProgrammerSearch(LineTry& lineTry, std::vector<SearchCandidate> candidates,
                                    std::vector<LineSettings> order)
     : lineTry_(lineTry), order_(std::move(order)) {
     for (SearchCandidate& candidate : candidates) {
-        result_.devices.push_back(DeviceFindings{std::move(candidate.devicePath),
-                                                 std::move(candidate.shownName),
-                                                 std::move(candidate.skipped)});
+        DeviceFindings device;
+        device.devicePath = std::move(candidate.devicePath);
+        device.shownName = std::move(candidate.shownName);
+        device.skipped = std::move(candidate.skipped);
+        result_.devices.push_back(std::move(device));
     }
 }
 
@@ -138,6 +155,8 @@ void ProgrammerSearch::takeOutcome(const TryOutcome& outcome) {
             setting_ = 0;
             return;
         case TryOutcome::Kind::Refused:
+            device.letters.push_back(HeardLetter{order_[setting_], outcome.letter});
+            [[fallthrough]];
         case TryOutcome::Kind::LineErrors:
         case TryOutcome::Kind::Garbage:
             ++device.heardSomething;

@@ -402,7 +402,18 @@ void PortSettingsDialog::searchEnded(const SearchResult& result) {
         return;
     }
     if (!result.found) {
-        findStatus_->setText(caption(TextId::FindNothing));
+        // A programmer that refuses is told apart from silence.
+        QString text = caption(TextId::FindNothing);
+        for (const DeviceFindings& device : result.devices) {
+            const std::string heard =
+                lettersHeardLine(device.shownName, device.letters,
+                                 settings_.language == 0 ? Language::German : Language::English);
+            if (!heard.empty()) {
+                text += QLatin1Char('\n') + QString::fromStdString(heard);
+            }
+        }
+        findStatus_->setText(text);
+        findStatus_->setToolTip(text);
         return;
     }
     found_ = result.found;

@@ -120,6 +120,12 @@ TEST(ProgrammerSearchTest, AsksAdaptersInTurnAtEachSettingInOrderAndStopsAtTheAn
     }
     EXPECT_EQ(result.devices[0].tries, 24u);
     EXPECT_EQ(result.devices[0].heardSomething, 1u);
+    // A refusal is told with its settings, apart from noise and silence.
+    EXPECT_TRUE(result.devices[0].letters.empty());
+    ASSERT_EQ(result.devices[1].letters.size(), 1u);
+    EXPECT_EQ(result.devices[1].letters[0].letter, 'V');
+    EXPECT_EQ(lettersHeardLine("USB1", result.devices[1].letters, Language::English),
+              "USB1 answered without a directory: V at 9600,E,1");
 }
 
 TEST(ProgrammerSearchTest, NothingAnsweringGivesASecondPassWithFullWaitsWhereAllWasSilent) {
