@@ -187,6 +187,15 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     // 122 on: what came back where the programmer sent no directory.
     {"%1 antwortete ohne Verzeichnis: %2", "%1 answered without a directory: %2"},
     {"%1 bei %2", "%1 at %2"},
+    // 124 on: names the programmer cannot hold.
+    {"%1 kann nicht gesendet werden: Der Name enthält %2, das kein Name im Programmer enthalten "
+     "kann (nur Latin-1-Zeichen). Bitte die Datei umbenennen.",
+     "%1 cannot be sent: its name holds %2, which no name in the programmer can hold (only "
+     "Latin-1 characters can). Please rename the file."},
+    {"%1 kann nicht gesendet werden: Der Name enthält das Byte %2, das kein UTF-8 ist. Bitte die "
+     "Datei umbenennen.",
+     "%1 cannot be sent: its name holds the byte %2, which is not UTF-8. Please rename the "
+     "file."},
 }};
 
 }  // namespace

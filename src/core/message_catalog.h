@@ -144,6 +144,10 @@ enum class TextId : int {
     LogFunctionFind = 121,      // the log window's word for a try of the search
     FindAnsweredWithout = 122,  // %1 the device, %2 the letters heard, each a FindLetterAt
     FindLetterAt = 123,         // %1 a status letter, %2 the settings it came back at
+    // A line added to the 'D' box of a file whose name the programmer cannot hold: %1 the
+    // file's name, %2 the character (or the byte that is not UTF-8).
+    NameNotSendable = 124,
+    NameNotUtf8 = 125,
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -165,7 +169,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 124;
+    static constexpr int kTextCount = 126;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

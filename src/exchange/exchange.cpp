@@ -1,6 +1,7 @@
 #include "exchange/exchange.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "protocol/escaped_name.h"
 #include "protocol/tag_data_file.h"
@@ -401,6 +402,12 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
         const std::string device = port_.portMap().devicePathForName(settings_.portName());
         causeLine_ = catalog.lookup(FilledText{TextId::DeviceGone, {shownText(device)}});
     }
+    if (outcome.unsendable) {
+        const std::string file = std::filesystem::path(machine_.localPath()).filename().string();
+        causeLine_ = catalog.lookup(
+            FilledText{outcome.unsendable->notUtf8 ? TextId::NameNotUtf8 : TextId::NameNotSendable,
+                       {shownText(file), outcome.unsendable->shown}});
+    }
     // A failure with parity or framing errors on the line, or a reply that stopped short:
     // most likely one of the settings is wrong, which the operator can fix, not the device.
     // Nothing the programmer may send in its bytes says so: they are its own.
@@ -446,7 +453,7 @@ void Exchange::showOutcomeStatus(char code) {
         if (!outcome_.savedTo.empty()) {
             view_.setStatusTextWith(TextId::StatusSaved, outcome_.savedTo);
         } else if (request_.kind == ExchangeRequest::Kind::Send) {
-            view_.setStatusTextWith(TextId::StatusStored, outcome_.storedAs);
+            view_.setStatusTextWith(TextId::StatusStored, escapedName(outcome_.storedAs));
         } else {
             view_.setStatusText(TextId::StatusSuccess);
         }

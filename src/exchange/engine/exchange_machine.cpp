@@ -180,7 +180,6 @@ MachineActions ExchangeMachine::fileLoaded(Bytes file) {
     file.resize(kHeaderLength + static_cast<std::size_t>(dataLength_));
     file_ = std::move(file);
     fileBytes_ = file_.size();
-    deviceName_ = deviceNameFromPath(localPath_);
     announcement_ = transferAnnouncement(deviceName_, std::span(file_).first(kHeaderLength));
     command(Phase::AnnounceStatus, announcement_);
     return take();
@@ -213,6 +212,17 @@ MachineActions ExchangeMachine::endAtListing(char letter) {
 
 void ExchangeMachine::beginLoading(const std::string& path) {
     localPath_ = path;
+    // A name the programmer cannot hold is refused before the file is read: stored under
+    // another name, it would be a second file when it comes back.
+    UnsendableCharacter unsendable;
+    const std::optional<std::string> name = deviceNameFromPath(path, unsendable);
+    if (!name) {
+        ExchangeOutcome outcome = outcomeWith('D');
+        outcome.unsendable = std::move(unsendable);
+        end(std::move(outcome));
+        return;
+    }
+    deviceName_ = *name;
     phase_ = Phase::Loading;
     out_.push_back({.kind = Kind::LoadFile, .path = path});
 }
