@@ -27,7 +27,7 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"Speicher des Voska-Programmers voll!", "Voska Programmer memory full!"},
     {"Fehler bei der Kommunikation:\nFalsche Einstellungen der Schnittstellen!\n(Baudrate, "
      "Parity, Datenbit, Stopbit)",
-     "Communication error:\nWrong interface settings!\n(baud rate, parity, data bit, stop bit)"},
+     "Communication error:\nWrong interface settings!\n(baud rate, parity, data bit, stop bit"},
     {"Protokollformat nicht eingehalten!", "Protocol format not observed!"},
     {"BCC-Fehler!", "BCC error!"},
     {" Übertragung der Daten wurde erfolgreich durchgeführt", " Data transmission successful"},
@@ -38,9 +38,7 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {" Bitte Funktion auswählen", " Please select function"},
     {"Keine Datei gespeichert!", "No file saved!"},
     {"Datei auswählen", "Select file"},
-    // Shown while the listed directory waits for a choice: the file is about to be received,
-    // so the English asks for the file to transfer, as the German does.
-    {" Bitte zu übertragende Datei auswählen", " Please select file to transfer"},
+    {" Bitte zu übertragende Datei auswählen", " Please select file to send"},
     {"tiv", "tiv"},
     {"Alle Dateien|*.*|TIV - Codeträger-Daten|*.tiv|", "All files|*.*|TIV code tag data|*.tiv|"},
     {"TIV-Datei auswählen", "Select TIV file"},

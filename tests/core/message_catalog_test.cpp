@@ -24,9 +24,13 @@ TEST(MessageCatalog, EveryTextInBothLanguages) {
     // The settings dialog is titled with the words of the menu item that opens it.
     EXPECT_EQ(german(TextId::SettingsTitle), german(TextId::ConfigureItem));
     EXPECT_EQ(english(TextId::SettingsTitle), english(TextId::ConfigureItem));
-    // Mended: the English text 7 closes its parenthesis.
-    EXPECT_EQ(english(TextId::WrongSettings).back(), ')');
+    // The texts stand as they always have, open parenthesis and all.
+    EXPECT_EQ(english(TextId::WrongSettings),
+              "Communication error:\nWrong interface settings!\n(baud rate, parity, data bit, "
+              "stop bit");
     EXPECT_EQ(german(TextId::WrongSettings).back(), ')');
+    EXPECT_EQ(english(TextId::StatusDirectoryListed), " Please select file to send");
+    EXPECT_EQ(english(TextId::StatusDirectoryListed), english(TextId::StatusChooseFileToSend));
 }
 
 TEST(MessageCatalog, PlaceholdersAreFilledInOnePass) {

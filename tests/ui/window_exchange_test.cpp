@@ -169,7 +169,7 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     EXPECT_EQ(ui_->fileList()->itemText(1), QString::fromUtf8("PR\u00dc"
                                                               "FUNG"));
     EXPECT_EQ(ui_->fileList()->currentText(), "Select file");
-    EXPECT_EQ(ui_->status(), " Please select file to transfer");
+    EXPECT_EQ(ui_->status(), " Please select file to send");
     EXPECT_EQ(ui_->enabledMenus(), 0);
     EXPECT_FALSE(ui_->functionList()->isEnabled());
     EXPECT_TRUE(ui_->cancelButton()->isVisible());
