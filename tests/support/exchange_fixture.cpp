@@ -1,12 +1,14 @@
 #include "support/exchange_fixture.h"
 
 #include "protocol/safe_file_name.h"
+#include "support/simulator_seed.h"
 #include "support/waiting.h"
 
 namespace dravolin::test {
 
 void ExchangeFixture::startProgrammer() {
     simOptions.files = programmer.path();
+    simOptions.seed = simulatorSeed();
     programmer_ = std::make_unique<SimulatedProgrammer>(simOptions);
     std::string error;
     ASSERT_TRUE(programmer_->start(error)) << error;

@@ -23,6 +23,7 @@
 #include "sim/simulated_programmer.h"
 #include "support/fake_machine.h"
 #include "support/recording_presenter.h"
+#include "support/simulator_seed.h"
 #include "support/special_files.h"
 #include "support/test_folder.h"
 #include "support/waiting.h"
@@ -44,6 +45,7 @@ protected:
     // Starts the programmer (with `options` beyond its folder) and the window on Com 1.
     void startDevice(SimulatedProgrammer::Options options = {}) {
         options.files = deviceFolder_.path();
+        options.seed = test::simulatorSeed();
         options.log = [](const std::string&) {};
         device_ = std::make_unique<SimulatedProgrammer>(options);
         std::string error;
@@ -363,6 +365,7 @@ TEST(FindTheProgrammer, TheDialogFindsItTakesDeviceAndSettingsIntoTheChosenComAn
     SimulatorOptions options;
     options.files = files.path();
     options.line = LinePace{19200, 'O', 2};
+    options.seed = test::simulatorSeed();
     options.log = [](const std::string&) {};
     SimulatedProgrammer programmer(options);
     std::string error;
