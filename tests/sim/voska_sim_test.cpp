@@ -172,21 +172,16 @@ TEST(Transactions, TheBytesThePcDoesNotExamineVaryRepeatWithTheSeedAndArePlainWh
     Bytes plainRound = bytesOf("00DIRECTORY   0002TAG000010008    TWO     0001    ");
     plainRound.push_back(xorOf(std::span(plainRound).subspan(2)));
     EXPECT_EQ(Bytes(plain.begin(), plain.begin() + static_cast<long>(round)), plainRound);
+    // Each reply draws afresh; what the PC reads (the letters, names and count) every exchange
+    // test reads.
     std::set<std::uint8_t> statusBytes;
+    std::set<Bytes> headers;
     for (std::size_t at = 0; at < first.size(); at += round) {
-        SCOPED_TRACE(at);
-        const auto reply = [&](const Bytes& bytes, std::size_t from, std::size_t count) {
-            return Bytes(bytes.begin() + static_cast<long>(at + from),
-                         bytes.begin() + static_cast<long>(at + from + count));
-        };
         statusBytes.insert(first[at]);
-        EXPECT_EQ(first[at + 1], '0');
-        EXPECT_EQ(reply(first, 14, 4), bytesOf("0002"));
-        EXPECT_EQ(reply(first, 18, 8), bytesOf("TAG00001"));
-        EXPECT_EQ(reply(first, 34, 8), bytesOf("TWO     "));
-        EXPECT_NE(reply(first, 2, 12), reply(plain, 2, 12));
-        EXPECT_TRUE(checkByteMatches(reply(first, 2, round - 2), round - 3));
+        headers.insert(Bytes(first.begin() + static_cast<long>(at) + 2,
+                             first.begin() + static_cast<long>(at) + 14));
     }
+    EXPECT_EQ(headers.size(), 3u);
     EXPECT_GT(statusBytes.size(), 1u);
 }
 
