@@ -1,5 +1,7 @@
 #include "exchange/programmer_search.h"
 
+#include <algorithm>
+
 namespace dravolin {
 
 std::string lettersHeardLine(const std::string& device, const std::vector<HeardLetter>& letters,
@@ -8,8 +10,13 @@ std::string lettersHeardLine(const std::string& device, const std::vector<HeardL
         return {};
     }
     const MessageCatalog catalog(language);
+    // The protocol's own failure letters first: a refusal among the bytes of other settings.
+    std::vector<HeardLetter> ordered = letters;
+    std::stable_partition(ordered.begin(), ordered.end(), [](const HeardLetter& letter) {
+        return outcomeBoxText(letter.letter).has_value();
+    });
     std::string heard;
-    for (const HeardLetter& letter : letters) {
+    for (const HeardLetter& letter : ordered) {
         heard += (heard.empty() ? "" : "; ") +
                  catalog.lookup(FilledText{TextId::FindLetterAt,
                                            {shownStatusLetter(letter.letter), letter.line.text()}});

@@ -50,8 +50,8 @@ struct SearchResult {
 };
 
 // The letters a device sent back instead of a directory, as one line for the operator:
-// "DEVICE answered without a directory: X at 9600,E,1; 0xF3 at 19200,O,1". Empty when
-// none came; `device` as it is to be shown.
+// "DEVICE answered without a directory: X at 9600,E,1; 0xF3 at 19200,O,1", the protocol's
+// failure letters first. Empty when none came; `device` as it is to be shown.
 std::string lettersHeardLine(const std::string& device, const std::vector<HeardLetter>& letters,
                              Language language);
 

@@ -126,6 +126,10 @@ TEST(ProgrammerSearchTest, AsksAdaptersInTurnAtEachSettingInOrderAndStopsAtTheAn
     EXPECT_EQ(result.devices[1].letters[0].letter, 'V');
     EXPECT_EQ(lettersHeardLine("USB1", result.devices[1].letters, Language::English),
               "USB1 answered without a directory: V at 9600,E,1");
+    // The protocol's failure letters come first, whatever came before them.
+    EXPECT_EQ(lettersHeardLine("USB1", {{{9600, 'E', 1}, '\xEE'}, {{19200, 'O', 2}, 'X'}},
+                               Language::English),
+              "USB1 answered without a directory: X at 19200,O,2; 0xEE at 9600,E,1");
 }
 
 TEST(ProgrammerSearchTest, NothingAnsweringGivesASecondPassWithFullWaitsWhereAllWasSilent) {
