@@ -1,7 +1,6 @@
 #include "exchange/exchange.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "protocol/escaped_name.h"
 #include "protocol/tag_data_file.h"
@@ -403,7 +402,9 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
         causeLine_ = catalog.lookup(FilledText{TextId::DeviceGone, {shownText(device)}});
     }
     if (outcome.unsendable) {
-        const std::string file = std::filesystem::path(machine_.localPath()).filename().string();
+        // The name as the operator gave it, UTF-8 on either system.
+        const std::string& path = machine_.localPath();
+        const std::string file = path.substr(path.find_last_of("/\\") + 1);
         causeLine_ = catalog.lookup(
             FilledText{outcome.unsendable->notUtf8 ? TextId::NameNotUtf8 : TextId::NameNotSendable,
                        {shownText(file), outcome.unsendable->shown}});
