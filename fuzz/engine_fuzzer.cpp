@@ -2,8 +2,9 @@
 // phase expects, whole, cut or damaged), time-outs, cancel, hang-up, the operator's
 // answers and local failures. Whatever comes, the machine must keep its promises:
 // exactly one end per exchange, nothing on the line after it, never two waits armed at
-// once, the link closed at every end, and never a save of bytes that did not pass the
-// reply's check byte.
+// once, the link closed at every end, never a save of bytes that did not pass the
+// reply's check byte, and nothing on the line for a file whose name cannot be sent. The
+// replies fill the bytes the PC must not examine with anything.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -27,6 +28,7 @@ public:
         if (accepted) {
             require(!running_, "an exchange starts only when none runs");
             running_ = true;
+            lineUsed_ = false;
             ended_ = false;
         }
     }
@@ -59,6 +61,7 @@ private:
             case Kind::OpenLink:
                 require(running_ && !linkOpen_, "the link opens once, inside an exchange");
                 linkOpen_ = true;
+                lineUsed_ = true;
                 break;
             case Kind::CloseLink:
                 require(linkOpen_, "only an open link closes");
@@ -81,6 +84,8 @@ private:
                 break;
             case Kind::End:
                 require(running_, "exactly one end per exchange");
+                require(!action.outcome.unsendable || !lineUsed_,
+                        "a name that cannot be sent ends the exchange before the line is used");
                 running_ = false;
                 ended_ = true;
                 break;
@@ -97,6 +102,7 @@ private:
     }
 
     bool running_ = false;
+    bool lineUsed_ = false;  // in the running exchange
     bool ended_ = false;
     bool linkOpen_ = false;
     bool armed_ = false;
@@ -118,16 +124,19 @@ std::vector<std::uint8_t> expectedReply(const ExchangeMachine& machine, FuzzedDa
         case Phase::FetchStatus:
         case Phase::AnnounceStatus:
         case Phase::DataStatus:
-            return {'0', input.ConsumeBool() ? std::uint8_t('0')
-                                             : input.ConsumeIntegral<std::uint8_t>()};
+            return {
+                input.ConsumeIntegral<std::uint8_t>(),
+                input.ConsumeBool() ? std::uint8_t('0') : input.ConsumeIntegral<std::uint8_t>()};
         case Phase::DirectoryHeader: {
-            reply.assign(12, ' ');
+            reply = input.ConsumeBytes<std::uint8_t>(12);
+            reply.resize(12, ' ');
             const auto digits = fourDigits(input.ConsumeIntegralInRange<long>(0, 17));
             reply.insert(reply.end(), digits.begin(), digits.end());
             return reply;
         }
         case Phase::FetchHeader: {
-            reply = {'T', 'R', '0', '1'};
+            reply = input.ConsumeBytes<std::uint8_t>(4);
+            reply.resize(4, ' ');
             const auto digits = fourDigits(input.ConsumeIntegralInRange<long>(0, 40));
             reply.insert(reply.end(), digits.begin(), digits.end());
             return reply;
@@ -152,6 +161,12 @@ std::vector<std::uint8_t> expectedReply(const ExchangeMachine& machine, FuzzedDa
     }
 }
 
+// A file to send: none, one whose name goes out in Latin-1, or one whose name cannot.
+std::string pathFrom(FuzzedDataProvider& input) {
+    return input.PickValueInArray<std::string>(
+        {"", "/fuzz/TAG.tiv", "/fuzz/Tür.tiv", "/fuzz/Euro€.tiv", "/fuzz/T\xfcr.tiv"});
+}
+
 ExchangeRequest requestFrom(FuzzedDataProvider& input) {
     ExchangeRequest request;
     request.kind = static_cast<ExchangeRequest::Kind>(input.ConsumeIntegralInRange<int>(0, 4));
@@ -161,13 +176,14 @@ ExchangeRequest requestFrom(FuzzedDataProvider& input) {
                               input.ConsumeIntegralInRange<int>(1, 2)};
     if (request.kind == ExchangeRequest::Kind::Send ||
         request.kind == ExchangeRequest::Kind::Fetch) {
-        request.path = input.ConsumeBool() ? "/fuzz/TAG.tiv" : "";
+        request.path = pathFrom(input);
     }
     return request;
 }
 
 std::vector<std::uint8_t> fileToSend(FuzzedDataProvider& input) {
-    std::vector<std::uint8_t> file = {'T', 'R', '0', '1'};
+    std::vector<std::uint8_t> file = input.ConsumeBytes<std::uint8_t>(4);
+    file.resize(4, ' ');
     const auto digits = fourDigits(input.ConsumeIntegralInRange<long>(0, 40));
     file.insert(file.end(), digits.begin(), digits.end());
     const std::vector<std::uint8_t> data =
@@ -232,7 +248,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             case 9:
                 watch.take(machine.fileChosen(input.ConsumeBool()
-                                                  ? std::optional<std::string>("/fuzz/A.tiv")
+                                                  ? std::optional<std::string>(pathFrom(input))
                                                   : std::nullopt));
                 break;
             case 10:

@@ -37,22 +37,41 @@ std::string expectedDeviceName(std::string_view path) {
 }
 
 void checkDeviceName(std::string_view path) {
-    const std::string name = deviceNameFromPath(path);
-    require(name.size() <= kNameLength, "a device name has at most eight characters");
-    require(std::all_of(name.begin(), name.end(), isPrintable),
-            "a device name has printable characters only");
-    require(name.find_first_of("/\\") == std::string::npos,
+    UnsendableCharacter unsendable;
+    const std::optional<std::string> name = deviceNameFromPath(path, unsendable);
+    if (!name) {
+        require(!unsendable.shown.empty(), "a refused name says which character it holds");
+        require(!std::all_of(path.begin(), path.end(), isPrintable),
+                "a printable path always has a device name");
+        return;
+    }
+    require(name->size() <= kNameLength, "a device name has at most eight characters");
+    require(std::none_of(name->begin(), name->end(),
+                         [](char c) {
+                             const auto byte = static_cast<unsigned char>(c);
+                             return byte < 0x20 || (byte >= 0x7F && byte <= 0x9F);
+                         }),
+            "a device name holds no control character");
+    require(name->find_first_of("/\\") == std::string::npos,
             "a device name holds no path separator");
     if (std::all_of(path.begin(), path.end(), isPrintable)) {
-        require(name == expectedDeviceName(path),
+        require(*name == expectedDeviceName(path),
                 "a printable path gives the last eight characters of its base name");
     }
+    // Listed back, the name reads as the end of the file's own name: nothing was replaced.
+    const std::string listed = escapedName(*name);
+    std::string_view stem = path;
+    if (const auto separator = stem.find_last_of("/\\"); separator != std::string_view::npos) {
+        stem.remove_prefix(separator + 1);
+    }
+    stem = stem.substr(0, stem.rfind('.'));
+    require(stem.ends_with(listed), "the name is the end of the file's name, as it is listed");
     // The announcement carries the name padded to eight bytes.
     const Bytes header(8, '0');
-    const Bytes frame = transferAnnouncement(name, header);
+    const Bytes frame = transferAnnouncement(*name, header);
     std::string carried(frame.begin() + 1, frame.begin() + 1 + kNameLength);
-    require(carried.compare(0, name.size(), name) == 0 &&
-                std::all_of(carried.begin() + static_cast<long>(name.size()), carried.end(),
+    require(carried.compare(0, name->size(), *name) == 0 &&
+                std::all_of(carried.begin() + static_cast<long>(name->size()), carried.end(),
                             [](char c) { return c == ' '; }),
             "the announcement carries the name, padded with spaces");
 }

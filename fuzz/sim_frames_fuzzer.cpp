@@ -174,9 +174,9 @@ private:
             checkDataReply(reply);
             return reply;
         }
-        // Every other frame ends in a check byte, and without knobs the device answers it.
-        require(reply.has_value() && !reply->dataReply && reply->bytes.size() == 2 &&
-                    reply->bytes[0] == kStatusAccepted,
+        // Every other frame ends in a check byte, and without knobs the device answers it;
+        // byte 0 of its reply is anything.
+        require(reply.has_value() && !reply->dataReply && reply->bytes.size() == 2,
                 "a command or data frame gets a two-byte status reply");
         const char letter = static_cast<char>(reply->bytes[1]);
         if (!checkByteRight(frame.bytes)) {

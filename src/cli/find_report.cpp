@@ -39,6 +39,13 @@ std::vector<std::string> triedLines(const SearchResult& result, Language languag
             lines.push_back(catalog.lookup(
                 FilledText{TextId::FindTriedLine, {name, std::to_string(device.tries)}}));
         }
+        // A programmer that refuses is told apart from silence.
+        if (std::string heard =
+                lettersHeardLine(name, device.letters, language,
+                                 [](const LineSettings& line) { return line.text(); });
+            !heard.empty()) {
+            lines.push_back(std::move(heard));
+        }
     }
     return lines;
 }
@@ -57,9 +64,17 @@ std::string searchAsJson(const SearchResult& result, Language language) {
     } else {
         QJsonArray devices;
         for (const DeviceFindings& device : result.devices) {
+            QJsonArray letters;
+            for (const HeardLetter& heard : device.letters) {
+                letters.append(QJsonObject{{"letter", jsonText(shownStatusLetter(heard.letter))},
+                                           {"baud", heard.line.baudRate},
+                                           {"parity", QString(QChar(heard.line.parity))},
+                                           {"stopBits", heard.line.stopBits}});
+            }
             QJsonObject tried{{"device", jsonText(device.shownName)},
                               {"path", jsonText(device.devicePath)},
-                              {"tries", static_cast<qint64>(device.tries)}};
+                              {"tries", static_cast<qint64>(device.tries)},
+                              {"letters", letters}};
             tried["skipped"] =
                 device.skipped ? QJsonValue(jsonText(skipReason(device, language))) : QJsonValue();
             devices.append(tried);

@@ -27,7 +27,7 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"Speicher des Voska-Programmers voll!", "Voska Programmer memory full!"},
     {"Fehler bei der Kommunikation:\nFalsche Einstellungen der Schnittstellen!\n(Baudrate, "
      "Parity, Datenbit, Stopbit)",
-     "Communication error:\nWrong interface settings!\n(baud rate, parity, data bit, stop bit)"},
+     "Communication error:\nWrong interface settings!\n(baud rate, parity, data bit, stop bit"},
     {"Protokollformat nicht eingehalten!", "Protocol format not observed!"},
     {"BCC-Fehler!", "BCC error!"},
     {" Übertragung der Daten wurde erfolgreich durchgeführt", " Data transmission successful"},
@@ -38,9 +38,7 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {" Bitte Funktion auswählen", " Please select function"},
     {"Keine Datei gespeichert!", "No file saved!"},
     {"Datei auswählen", "Select file"},
-    // Shown while the listed directory waits for a choice: the file is about to be received,
-    // so the English asks for the file to transfer, as the German does.
-    {" Bitte zu übertragende Datei auswählen", " Please select file to transfer"},
+    {" Bitte zu übertragende Datei auswählen", " Please select file to send"},
     {"tiv", "tiv"},
     {"Alle Dateien|*.*|TIV - Codeträger-Daten|*.tiv|", "All files|*.*|TIV code tag data|*.tiv|"},
     {"TIV-Datei auswählen", "Select TIV file"},
@@ -194,6 +192,18 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"%1 gibt es schon; mit -o %1 wird die Datei ersetzt",
      "%1 exists already; give -o %1 to replace it"},
     {"Inf&o über Dravolin...", "&About Dravolin..."},
+    // 126 on: what came back where the programmer sent no directory.
+    {"%1 antwortete ohne Verzeichnis: %2", "%1 answered without a directory: %2"},
+    {"%1 bei %2", "%1 at %2"},
+    // 128 on: names the programmer cannot hold.
+    {"%1 kann nicht gesendet werden: Der Name enthält %2, das kein Name im Programmer enthalten "
+     "kann (nur Latin-1-Zeichen). Bitte die Datei umbenennen.",
+     "%1 cannot be sent: its name holds %2, which no name in the programmer can hold (only "
+     "Latin-1 characters can). Please rename the file."},
+    {"%1 kann nicht gesendet werden: Der Name enthält das Byte %2, das kein UTF-8 ist. Bitte die "
+     "Datei umbenennen.",
+     "%1 cannot be sent: its name holds the byte %2, which is not UTF-8. Please rename the "
+     "file."},
 }};
 
 }  // namespace

@@ -149,6 +149,12 @@ enum class TextId : int {
     LineSettingsDifferCli = 123,  // LineSettingsDiffer, naming dravolin-cli find
     FetchTargetExists = 124,      // %1 the file get would write
     SystemMenuAbout = 125,        // the about item of the window's system menu
+    FindAnsweredWithout = 126,    // %1 the device, %2 the letters heard, each a FindLetterAt
+    FindLetterAt = 127,           // %1 a status letter, %2 the settings it came back at
+    // A line added to the 'D' box of a file whose name the programmer cannot hold: %1 the
+    // file's name, %2 the character (or the byte that is not UTF-8).
+    NameNotSendable = 128,
+    NameNotUtf8 = 129,
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -170,7 +176,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 126;
+    static constexpr int kTextCount = 130;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "exchange/exchange.h"
-#include "protocol/device_name.h"
 #include "protocol/escaped_name.h"
 #include "protocol/path_text.h"
 #include "protocol/replies.h"
@@ -159,7 +158,6 @@ void BatchTransfer::transferNext() {
     request.path = item.path;
     if (sending_) {
         showFileStatus(current_ + 1, items_.size(), shownPath(fileNameOf(item.path)));
-        item.storedAs = deviceNameFromPath(item.path);
     } else {
         showFileStatus(current_ + 1, items_.size(), shownName(item));
         request.name = listing_[current_];
@@ -254,6 +252,7 @@ bool BatchTransfer::noteOutcome(BatchItem::Result success) {
         goOn = false;
     } else if (outcome.letter == kStatusAccepted) {
         item.result = success;
+        item.storedAs = escapedName(outcome.storedAs);
     } else {
         item.result = BatchItem::Result::Failed;
         item.letter = outcome.letter;

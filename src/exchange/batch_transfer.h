@@ -22,7 +22,7 @@ struct BatchItem {
     Result result = Result::NotTransferred;
     char letter = 0;       // Failed: the outcome's status letter
     std::string detail;    // Failed and Skipped: why, when known
-    std::string storedAs;  // Stored: the programmer's name of the file
+    std::string storedAs;  // Stored: the programmer's name of the file, as names are shown
 };
 
 // Several files in turn: every file of the programmer backed up into a folder, or several

@@ -402,11 +402,20 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
         const std::string device = port_.portMap().devicePathForName(settings_.portName());
         causeLine_ = catalog.lookup(FilledText{TextId::DeviceGone, {shownPath(device)}});
     }
-    // Bytes that cannot be a reply, or a failure with parity or framing errors on the line:
+    if (outcome.unsendable) {
+        // The name as the operator gave it, UTF-8 on either system.
+        const std::string& path = machine_.localPath();
+        const std::string file = path.substr(path.find_last_of("/\\") + 1);
+        causeLine_ = catalog.lookup(
+            FilledText{outcome.unsendable->notUtf8 ? TextId::NameNotUtf8 : TextId::NameNotSendable,
+                       {shownText(file), outcome.unsendable->shown}});
+    }
+    // A failure with parity or framing errors on the line, or a reply that stopped short:
     // most likely one of the settings is wrong, which the operator can fix, not the device.
-    const bool failedWithErrors = outcome.lineErrors && !outcome.cancelled &&
-                                  outcome.letter != kStatusAccepted && causeLine_.empty();
-    if (outcome.notAReply || failedWithErrors) {
+    // Nothing the programmer may send in its bytes says so: they are its own.
+    const bool settingsSuspect = (outcome.lineErrors || outcome.partReply) && !outcome.cancelled &&
+                                 outcome.letter != kStatusAccepted;
+    if (settingsSuspect && causeLine_.empty()) {
         causeLine_ = catalog.lookup(view_.lineSettingsAdvice());
     }
     endRecord(outcome);
@@ -446,7 +455,7 @@ void Exchange::showOutcomeStatus(char code) {
         if (!outcome_.savedTo.empty()) {
             view_.setStatusTextWith(TextId::StatusSaved, shownPath(outcome_.savedTo));
         } else if (request_.kind == ExchangeRequest::Kind::Send) {
-            view_.setStatusTextWith(TextId::StatusStored, outcome_.storedAs);
+            view_.setStatusTextWith(TextId::StatusStored, escapedName(outcome_.storedAs));
         } else {
             view_.setStatusText(TextId::StatusSuccess);
         }

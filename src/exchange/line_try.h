@@ -31,10 +31,10 @@ struct TryRequest {
 // How one try ended.
 struct TryOutcome {
     enum class Kind {
-        Answered,    // a complete, correct directory: fileCount files
-        Refused,     // a well-formed status reply other than '0' (letter)
+        Answered,    // a complete directory with a correct check byte: fileCount files
+        Refused,     // a status reply whose letter is not '0' (letter)
         LineErrors,  // the port saw parity or framing errors
-        Garbage,     // bytes that cannot be what the exchange waited for
+        Garbage,     // bytes came, but no whole reply that passed its checks
         Silence,     // nothing (more) came within the wait
         Unusable,    // the device could not be opened: `reason` says why
         Cancelled,

@@ -1,14 +1,40 @@
 #include "exchange/programmer_search.h"
 
+#include <algorithm>
+
 namespace dravolin {
+
+std::string lettersHeardLine(const std::string& device, const std::vector<HeardLetter>& letters,
+                             Language language,
+                             const std::function<std::string(const LineSettings&)>& shownLine) {
+    if (letters.empty()) {
+        return {};
+    }
+    const MessageCatalog catalog(language);
+    // The protocol's own failure letters first: a refusal among the bytes of other settings.
+    std::vector<HeardLetter> ordered = letters;
+    std::stable_partition(ordered.begin(), ordered.end(), [](const HeardLetter& letter) {
+        return outcomeBoxText(letter.letter).has_value();
+    });
+    std::string heard;
+    for (const HeardLetter& letter : ordered) {
+        heard +=
+            (heard.empty() ? "" : "; ") +
+            catalog.lookup(FilledText{TextId::FindLetterAt,
+                                      {shownStatusLetter(letter.letter), shownLine(letter.line)}});
+    }
+    return catalog.lookup(FilledText{TextId::FindAnsweredWithout, {device, heard}});
+}
 
 ProgrammerSearch::ProgrammerSearch(LineTry& lineTry, std::vector<SearchCandidate> candidates,
                                    std::vector<LineSettings> order)
     : lineTry_(lineTry), order_(std::move(order)) {
     for (SearchCandidate& candidate : candidates) {
-        result_.devices.push_back(DeviceFindings{std::move(candidate.devicePath),
-                                                 std::move(candidate.shownName),
-                                                 std::move(candidate.skipped)});
+        DeviceFindings device;
+        device.devicePath = std::move(candidate.devicePath);
+        device.shownName = std::move(candidate.shownName);
+        device.skipped = std::move(candidate.skipped);
+        result_.devices.push_back(std::move(device));
     }
 }
 
@@ -138,6 +164,8 @@ void ProgrammerSearch::takeOutcome(const TryOutcome& outcome) {
             setting_ = 0;
             return;
         case TryOutcome::Kind::Refused:
+            device.letters.push_back(HeardLetter{order_[setting_], outcome.letter});
+            [[fallthrough]];
         case TryOutcome::Kind::LineErrors:
         case TryOutcome::Kind::Garbage:
             ++device.heardSomething;

@@ -20,6 +20,13 @@ struct SearchProgress {
     int pass = 1;  // 2: the first found nothing; now with the full waits
 };
 
+// A status letter other than '0' that came back for the directory request: a programmer
+// that refuses, or bytes at other settings than its own.
+struct HeardLetter {
+    LineSettings line;
+    char letter = 0;
+};
+
 // What the search learnt of one device.
 struct DeviceFindings {
     std::string devicePath;
@@ -27,6 +34,7 @@ struct DeviceFindings {
     std::optional<FilledText> skipped;  // why it was not (or no longer) asked
     std::size_t tries = 0;              // tries made on it, both passes together
     std::size_t heardSomething = 0;     // tries that got bytes or line errors, but no answer
+    std::vector<HeardLetter> letters;   // in the order heard
 };
 
 struct SearchResult {
@@ -40,6 +48,14 @@ struct SearchResult {
     bool cancelled = false;
     std::vector<DeviceFindings> devices;  // in the order asked, also when found
 };
+
+// The letters a device sent back instead of a directory, as one line for the operator:
+// "DEVICE answered without a directory: X at 9600,E,1; 0xF3 at 19200,O,1", the protocol's
+// failure letters first. Empty when none came; `device` as it is to be shown, and each
+// setting as `shownLine` words it (a window spells it out; a terminal keeps the letters).
+std::string lettersHeardLine(const std::string& device, const std::vector<HeardLetter>& letters,
+                             Language language,
+                             const std::function<std::string(const LineSettings&)>& shownLine);
 
 // Asks the candidate devices at each line setting in turn, with a directory exchange, and
 // stops at the first complete, correct reply. The first pass waits briefly for the status

@@ -94,13 +94,12 @@ TryOutcome SerialLineTry::outcome() const {
     if (ended.lineErrors) {
         return TryOutcome::of(Kind::LineErrors);
     }
-    if (ended.letter != 'N') {
+    if (ended.refused) {
         return TryOutcome::refused(ended.letter);
     }
-    // Part of a reply that then stops is as useless as noise, but is worth telling apart
-    // from a line where nothing came.
-    return TryOutcome::of(ended.timedOut && ended.lastReply.empty() ? Kind::Silence
-                                                                    : Kind::Garbage);
+    // Part of a reply that then stops, or a reply that fails its checks, is no answer, but
+    // is worth telling apart from a line where nothing came.
+    return TryOutcome::of(ended.heardAnything ? Kind::Garbage : Kind::Silence);
 }
 
 }  // namespace dravolin

@@ -1,12 +1,17 @@
 #include "protocol/device_name.h"
 
-#include <cstdint>
+#include <cstdio>
+#include <vector>
 
 #include "protocol/frames.h"
+#include "protocol/utf8_character.h"
 
 namespace dravolin {
 
 namespace {
+
+// A byte that does not begin a UTF-8 character stands for itself.
+constexpr char32_t kNotUtf8 = 0xFFFFFFFF;
 
 std::string_view baseName(std::string_view path) {
     const auto separator = path.find_last_of("/\\");
@@ -18,52 +23,71 @@ std::string_view withoutExtension(std::string_view name) {
     return dot == std::string_view::npos ? name : name.substr(0, dot);
 }
 
-// Length in bytes of the UTF-8 sequence that starts with `lead`; stray continuation
-// bytes and invalid leads count as one byte each.
-std::size_t sequenceLength(std::uint8_t lead) {
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        return 4;
+struct Character {
+    char32_t codePoint = kNotUtf8;
+    std::string_view written;  // its bytes in the path
+};
+
+std::vector<Character> charactersOf(std::string_view text) {
+    std::vector<Character> characters;
+    while (!text.empty()) {
+        Character character;
+        std::size_t length = utf8Character(text, character.codePoint);
+        if (length == 0) {
+            length = 1;
+            character.codePoint = kNotUtf8;
+        }
+        character.written = text.substr(0, length);
+        characters.push_back(character);
+        text.remove_prefix(length);
     }
-    if (lead >= 0xE0) {
-        return lead <= 0xEF ? 3 : 1;
-    }
-    if (lead >= 0xC2) {
-        return 2;
-    }
-    return 1;
+    return characters;
 }
 
-// One output character for each character of the (UTF-8) input.
-std::string showableCharacters(std::string_view text) {
-    std::string shown;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto byte = static_cast<std::uint8_t>(text[i]);
-        if (byte >= 0x20 && byte < 0x7F) {
-            shown.push_back(static_cast<char>(byte));
-            ++i;
-            continue;
-        }
-        std::size_t length = sequenceLength(byte);
-        for (std::size_t k = 1; k < length; ++k) {
-            const bool continues =
-                i + k < text.size() && (static_cast<std::uint8_t>(text[i + k]) & 0xC0) == 0x80;
-            if (!continues) {
-                length = k;
-                break;
-            }
-        }
-        shown.push_back('_');
-        i += length;
+std::string codePointText(char32_t codePoint) {
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(codePoint));
+    return text;
+}
+
+// Why the character cannot be in a name in the programmer; nothing when it can.
+std::optional<UnsendableCharacter> unsendableOf(const Character& character) {
+    const char32_t codePoint = character.codePoint;
+    if (codePoint == kNotUtf8) {
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "\\x%02x",
+                      static_cast<unsigned char>(character.written[0]));
+        return UnsendableCharacter{byte, true};
     }
-    return shown;
+    // Controls are shown by their number: written, they could drive a terminal.
+    if (codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F)) {
+        return UnsendableCharacter{codePointText(codePoint), false};
+    }
+    if (codePoint > 0xFF) {
+        return UnsendableCharacter{
+            std::string(character.written) + " (" + codePointText(codePoint) + ")", false};
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
-std::string deviceNameFromPath(std::string_view path) {
-    const std::string name = showableCharacters(withoutExtension(baseName(path)));
-    return name.size() > kNameLength ? name.substr(name.size() - kNameLength) : name;
+std::optional<std::string> deviceNameFromPath(std::string_view path,
+                                              UnsendableCharacter& unsendable) {
+    std::vector<Character> characters = charactersOf(withoutExtension(baseName(path)));
+    if (characters.size() > kNameLength) {
+        characters.erase(characters.begin(),
+                         characters.end() - static_cast<std::ptrdiff_t>(kNameLength));
+    }
+    std::string name;
+    for (const Character& character : characters) {
+        if (const std::optional<UnsendableCharacter> refused = unsendableOf(character)) {
+            unsendable = *refused;
+            return std::nullopt;
+        }
+        name.push_back(static_cast<char>(character.codePoint));
+    }
+    return name;
 }
 
 }  // namespace dravolin

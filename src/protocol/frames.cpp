@@ -96,10 +96,6 @@ std::size_t fileReplyLength(long dataLength) {
     return static_cast<std::size_t>(dataLength) + kHeaderLength + 1;
 }
 
-bool isUsableDirectoryCount(long count) {
-    return count >= 0 && count <= static_cast<long>(kMaxDirectoryEntries);
-}
-
 bool isUsableDataLength(long dataLength) {
     return dataLength >= 0 && dataLength <= kMaxDataLength;
 }

@@ -63,9 +63,7 @@ long fileDataLength(std::span<const std::uint8_t> fileHeader);       // bytes 4.
 std::size_t directoryReplyLength(long count);
 std::size_t fileReplyLength(long dataLength);
 
-// Fields that the buffers and waits can take safely: a directory of 0 to 15 entries and
-// a data length of 0 to 9999 bytes.
-bool isUsableDirectoryCount(long count);
+// A data length the buffers and waits can take safely: 0 to 9999 bytes.
 bool isUsableDataLength(long dataLength);
 
 }  // namespace dravolin

@@ -21,13 +21,13 @@ std::string nameOf(const DeviceNameField& field) {
     return std::string(field.begin(), std::find(field.begin(), field.end(), 0));
 }
 
-DirectoryReply checkDirectoryReply(std::span<const std::uint8_t> received) {
+DirectoryReply checkDirectoryReply(std::span<const std::uint8_t> received, long largestCount) {
     DirectoryReply reply;
     if (received.size() < kDirectoryHeaderLength) {
         return reply;
     }
     reply.count = directoryCount(received);
-    if (!isUsableDirectoryCount(reply.count)) {
+    if (reply.count < 0 || reply.count > largestCount) {
         reply.verdict = ReplyVerdict::UnusableField;
         return reply;
     }

@@ -35,7 +35,9 @@ struct FileReply {
     std::span<const std::uint8_t> file;  // header and data, no check byte; empty unless accepted
 };
 
-DirectoryReply checkDirectoryReply(std::span<const std::uint8_t> received);
+// A directory of up to `largestCount` entries is read; the list holds 15.
+DirectoryReply checkDirectoryReply(std::span<const std::uint8_t> received,
+                                   long largestCount = static_cast<long>(kMaxDirectoryEntries));
 FileReply checkFileReply(std::span<const std::uint8_t> received);
 // A name as the device sent it, up to its first NUL.
 std::string nameOf(const DeviceNameField& field);

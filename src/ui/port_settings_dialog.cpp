@@ -459,7 +459,19 @@ void PortSettingsDialog::searchEnded(const SearchResult& result) {
         return;
     }
     if (!result.found) {
-        showFindNote(TextId::FindNothing);
+        // A programmer that refuses is told apart from silence.
+        QString text = caption(TextId::FindNothing);
+        for (const DeviceFindings& device : result.devices) {
+            const std::string heard =
+                lettersHeardLine(shownPath(device.shownName), device.letters,
+                                 settings_.language == 0 ? Language::German : Language::English,
+                                 [this](const LineSettings& line) { return shownLine(line); });
+            if (!heard.empty()) {
+                text += QLatin1Char('\n') + QString::fromStdString(heard);
+            }
+        }
+        findStatus_->setText(text);
+        findStatus_->setToolTip(text);
         return;
     }
     found_ = result.found;

@@ -15,12 +15,14 @@
 #include "serial/port_lock.h"
 #include "sim/simulated_programmer.h"
 #include "support/child_process.h"
+#include "support/simulator_seed.h"
 #include "support/test_folder.h"
 
 namespace dravolin::test {
 namespace {
 
 using ::testing::AllOf;
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
@@ -47,6 +49,7 @@ protected:
 
     void startProgrammer() {
         simOptions.files = programmer.path();
+        simOptions.seed = simulatorSeed();
         sim = std::make_unique<SimulatedProgrammer>(simOptions);
         std::string error;
         ASSERT_TRUE(sim->start(error)) << error;
@@ -231,7 +234,9 @@ TEST_F(CliProgram, EveryExchangeIsLoggedLogPrintsTheLastLinesAndTheTraceGoesWher
 
     const CliRun toErr = cli({"--trace", "list"});
     EXPECT_EQ(toErr.exitCode, 0) << toErr.err;
-    EXPECT_THAT(toErr.err, AllOf(HasSubstr(" PC>DEV 44 44\n"), HasSubstr(" DEV>PC 30 30\n")));
+    // Byte 0 of the status reply is the programmer's own, whatever it is.
+    EXPECT_THAT(toErr.err, AllOf(HasSubstr(" PC>DEV 44 44\n"),
+                                 ContainsRegex(" DEV>PC [0-9A-F][0-9A-F] 30\n")));
 
     pc.write("trace.txt", "kept\n");
     const CliRun toFile = cli({"--trace=trace.txt", "get", "TAG00001", "-o", "traced.tiv"});
@@ -367,16 +372,67 @@ TEST_F(CliProgram, ARunStopsWhenTheProgrammerStopsAnswering) {
               1);
 }
 
-// find: the device, settings and files on stdout, or in JSON; what was tried on stderr when
-// nothing answered.
+// Whatever the programmer puts where the PC does not look (status byte 0, the free bytes of
+// the directory, a file's own header bytes 0 to 3), list, get and put work and files cross
+// byte for byte; a name goes out in Latin-1 as it is listed, or is refused before anything
+// is sent; any letter is the programmer's, printable or not.
+TEST_F(CliProgram, ThePcReliesOnlyOnTheBytesTheProtocolFixes) {
+    const std::string stored = tagDataFile("hello", std::string("\x00\xFF\x1B\x80", 4));
+    programmer.write("TAG00001.tiv", stored);
+    pc.write("Tür.tiv", tagDataFile("sent",
+                                    "\xFE\x01"
+                                    "ab"));
+    for (const std::uint8_t statusByte : {0x00, 0x06, 0x78, 0xFF}) {
+        SCOPED_TRACE(statusByte);
+        simOptions.statusByte = statusByte;
+        startProgrammer();
+        CliRun run = cli({"list"});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, "TAG00001\n");
+        run = cli({"get", "TAG00001", "-o", "got.tiv"});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(pc.read("got.tiv"), stored);
+        run = cli({"put", "Tür.tiv"});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(programmer.read("T\xFC"
+                                  "r.tiv"),
+                  pc.read("Tür.tiv"));
+        EXPECT_EQ(sim->receivedFrames().back()[0], kStx);
+        const Bytes announcement = sim->receivedFrames().end()[-2];
+        EXPECT_EQ(Bytes(announcement.begin() + 1, announcement.begin() + 9), bytesOf("T\xFC"
+                                                                                     "r     "));
+        sim->stop();
+        std::filesystem::remove(programmer.path() /
+                                "T\xFC"
+                                "r.tiv");
+    }
+    simOptions = SimulatorOptions{};
+    pc.write("Euro€.tiv", tagDataFile("never sent"));
+    simOptions.answers[DeviceCommand::Directory] = '\x07';
+    startProgrammer();
+    CliRun run = cli({"put", "Euro€.tiv"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("Euro€.tiv cannot be sent: its name holds € (U+20AC)"));
+    EXPECT_TRUE(sim->receivedFrames().empty());
+    run = cli({"list"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("dravolin-cli: 0x07: Error - data transmission not successful"));
+}
+
+// find: the device, settings and files on stdout, or in JSON (also for more files than a
+// list holds); what was tried on stderr when nothing answered, and the letters that came
+// back instead of a directory.
 TEST_F(CliProgram, FindPrintsWhereTheProgrammerAnswersOrWhatWasTried) {
-    programmer.write("A.tiv", tagDataFile("a"));
+    for (int file = 1; file <= 16; ++file) {
+        programmer.write("F" + std::to_string(file) + ".tiv", tagDataFile("a"));
+    }
     simOptions.line = LinePace{19200, 'O', 2};
+    simOptions.statusByte = 0x06;
     startProgrammer();
     const QString device = QString::fromStdString(sim->devicePath());
     CliRun run = cli({"--no-saved-settings", "find", "--device", device}, false);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, sim->devicePath() + "\t19200,O,2\t1\n");
+    EXPECT_EQ(run.out, sim->devicePath() + "\t19200,O,2\t16\n");
     run = cli({"--baud", "19200", "--parity", "O", "--stop-bits", "2", "find", "--device", device,
                "--json"},
               false);
@@ -387,9 +443,9 @@ TEST_F(CliProgram, FindPrintsWhereTheProgrammerAnswersOrWhatWasTried) {
     EXPECT_NE(log.out.find("function=find"), std::string::npos) << log.out;
     EXPECT_NE(log.out.find("line=19200,O,8,2"), std::string::npos) << log.out;
 
-    // Noise at every other setting, silence at its own: nothing answers.
+    // Noise at every other setting, a refusal at its own: no programmer, but its letter.
     sim->stop();
-    simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
+    simOptions.answers[DeviceCommand::Directory] = 'X';
     simOptions.noisePercent = 100;
     startProgrammer();
     run =
@@ -398,9 +454,16 @@ TEST_F(CliProgram, FindPrintsWhereTheProgrammerAnswersOrWhatWasTried) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("No programmer answered."), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(sim->devicePath() + ": 25 settings tried, no answer"), std::string::npos)
+    EXPECT_NE(run.err.find(sim->devicePath() + ": 24 settings tried, no answer"), std::string::npos)
         << run.err;
-    // An exchange that meets the noise points to the command that finds the programmer.
+    EXPECT_THAT(run.err, ContainsRegex(sim->devicePath() +
+                                       " answered without a directory: .*X at 19200,O,2"));
+
+    // A reply that stops short points to the command that finds the programmer.
+    sim->stop();
+    simOptions = SimulatorOptions{};
+    simOptions.truncate[DataReply::Directory] = 10;
+    startProgrammer();
     run = cli({"--no-saved-settings", "list"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_THAT(run.err, HasSubstr("probably differ: run dravolin-cli find."));

@@ -24,9 +24,6 @@ TEST(MessageCatalog, EveryTextInBothLanguages) {
     // The settings dialog is titled with the words of the menu item that opens it.
     EXPECT_EQ(german(TextId::SettingsTitle), german(TextId::ConfigureItem));
     EXPECT_EQ(english(TextId::SettingsTitle), english(TextId::ConfigureItem));
-    // Mended: the English text 7 closes its parenthesis.
-    EXPECT_EQ(english(TextId::WrongSettings).back(), ')');
-    EXPECT_EQ(german(TextId::WrongSettings).back(), ')');
 }
 
 TEST(MessageCatalog, PlaceholdersAreFilledInOnePass) {
@@ -34,27 +31,6 @@ TEST(MessageCatalog, PlaceholdersAreFilledInOnePass) {
     // What an argument holds is never filled in again; a missing argument leaves its mark.
     EXPECT_EQ(fillPlaceholders("%1 and %2", {"%2"}), "%2 and %2");
     EXPECT_EQ(fillPlaceholders("100%", {"x"}), "100%");
-}
-
-TEST(MessageCatalog, OutcomeBoxesByStatusLetter) {
-    const std::pair<char, TextId> boxes[] = {
-        {'B', TextId::BccInterfaceError},   {'D', TextId::FileOpenError},
-        {'N', TextId::DeviceNotResponding}, {'Q', TextId::CharacterDelay},
-        {'R', TextId::FileDoesNotExist},    {'S', TextId::MemoryFull},
-        {'T', TextId::MemoryFullToo},       {'V', TextId::WrongSettings},
-        {'W', TextId::ProtocolFormat},      {'X', TextId::BccError}};
-    for (const auto& [letter, text] : boxes) {
-        EXPECT_EQ(outcomeBoxText(letter), text) << letter;
-    }
-    for (char code : {'0', 'A', 'b', '\0'}) {
-        EXPECT_FALSE(outcomeBoxText(code).has_value()) << code;
-    }
-    // The same form wherever a letter is shown: a byte with no printable form by its code.
-    const std::pair<char, std::string> shown[] = {
-        {'0', "0"}, {'~', "~"}, {'\x07', "0x07"}, {'\x7F', "0x7F"}, {'\xC4', "0xC4"}};
-    for (const auto& [code, text] : shown) {
-        EXPECT_EQ(shownStatusLetter(code), text);
-    }
 }
 
 }  // namespace

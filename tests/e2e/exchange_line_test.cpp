@@ -70,8 +70,9 @@ TEST_F(OverTheLine, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
     EXPECT_EQ(pc.listing(), "new.tiv");
 }
 
-// Framing errors or noise for a reply name the line settings as the cause; silence none.
-TEST_F(OverTheLine, ErrorsOnTheLineOrNoiseForAReplyAddTheLineSettingsAsCause) {
+// A reply that stops short names the line settings as a possible cause; silence does not.
+// Byte 0 of a status reply is the programmer's own, and byte 1 its letter, whatever it is.
+TEST_F(OverTheLine, AReplyCutShortNamesTheLineSettingsAndAnyLetterIsTheProgrammers) {
     const std::string cause = MessageCatalog(Language::English).lookup(TextId::LineSettingsDiffer);
     simOptions.silentPhases.insert(DevicePhase::DirectoryStatus);
     startProgrammer();
@@ -79,20 +80,15 @@ TEST_F(OverTheLine, ErrorsOnTheLineOrNoiseForAReplyAddTheLineSettingsAsCause) {
     ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
     EXPECT_EQ(view.boxes[0].causeLine, "");
 
-    view = RecordingView{};
-    ports.plan.noise = std::string("\xFF\x00\x55", 3);
+    restartWith([](SimulatorOptions& options) { options.truncate[DataReply::Directory] = 10; });
     start(Exchange::kReceiveFunction);
     ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
     EXPECT_EQ(view.boxes[0].causeLine, cause);
 
-    restartWith([](SimulatorOptions& options) {
-        options.line = LinePace{19200, 'O', 2};
-        options.noisePercent = 100;
-    });
-    ports.plan.noise.clear();
+    restartWith([](SimulatorOptions& options) { options.answers[DeviceCommand::Directory] = 7; });
     start(Exchange::kReceiveFunction);
-    expectFailure('N');
-    EXPECT_EQ(view.boxes[0].causeLine, cause);
+    ASSERT_NO_FATAL_FAILURE(expectFailure('\x07'));
+    EXPECT_EQ(exchange->causeLine(), "");
 }
 
 // An empty file's confirmation is awaited for its line time (5 ms) and 100 ms more: with 10 ms

@@ -22,6 +22,7 @@
 #include "sim/simulated_programmer.h"
 #include "support/pty_pair.h"
 #include "support/recording_presenter.h"
+#include "support/simulator_seed.h"
 #include "support/test_folder.h"
 #include "support/waiting.h"
 
@@ -44,6 +45,7 @@ TEST_F(FindTest, LockedAndBusyDevicesAreSkippedAndTheProgrammerFoundBehindThem) 
     options.files = files.path();
     options.log = [](const std::string&) {};
     options.line = LinePace{9600, 'O', 2};
+    options.seed = simulatorSeed();
     SimulatedProgrammer programmer(options);
     std::string error;
     ASSERT_TRUE(programmer.start(error)) << error;

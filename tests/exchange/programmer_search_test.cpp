@@ -120,6 +120,17 @@ TEST(ProgrammerSearchTest, AsksAdaptersInTurnAtEachSettingInOrderAndStopsAtTheAn
     }
     EXPECT_EQ(result.devices[0].tries, 24u);
     EXPECT_EQ(result.devices[0].heardSomething, 1u);
+    // A refusal is told with its settings, apart from noise and silence.
+    EXPECT_TRUE(result.devices[0].letters.empty());
+    ASSERT_EQ(result.devices[1].letters.size(), 1u);
+    EXPECT_EQ(result.devices[1].letters[0].letter, 'V');
+    const auto asLetters = [](const LineSettings& line) { return line.text(); };
+    EXPECT_EQ(lettersHeardLine("USB1", result.devices[1].letters, Language::English, asLetters),
+              "USB1 answered without a directory: V at 9600,E,1");
+    // The protocol's failure letters come first, whatever came before them.
+    EXPECT_EQ(lettersHeardLine("USB1", {{{9600, 'E', 1}, '\xEE'}, {{19200, 'O', 2}, 'X'}},
+                               Language::English, asLetters),
+              "USB1 answered without a directory: X at 19200,O,2; 0xEE at 9600,E,1");
 }
 
 TEST(ProgrammerSearchTest, NothingAnsweringGivesASecondPassWithFullWaitsWhereAllWasSilent) {

@@ -7,10 +7,11 @@ namespace {
 
 struct NameCase {
     const char* path;
-    const char* name;
+    const char* name;  // the bytes sent; nullptr: refused, naming `refused`
+    const char* refused = "";
 };
 
-TEST(DeviceName, FromPath) {
+TEST(DeviceName, TheLastEightCharactersOfTheBaseNameInLatin1OrARefusalNamingTheCharacter) {
     const NameCase cases[] = {
         // The names the device has always been given for these paths.
         NameCase{R"(C:\DATA\TAG00017.tiv)", "TAG00017"}, NameCase{R"(C:\daten\AB.tiv)", "AB"},
@@ -25,18 +26,35 @@ TEST(DeviceName, FromPath) {
         NameCase{"/tmp/a.b.tiv", "a.b"}, NameCase{"/data.d/NAME", "NAME"},
         // Mixed separators: the last of either kind ends the folders.
         NameCase{R"(C:\mixed/dir\TAG9.tiv)", "TAG9"}, NameCase{R"(/a\b/TAG8.tiv)", "TAG8"},
-        // Characters the device cannot show become one '_' each.
-        NameCase{"/tmp/Grüße.tiv", "Gr__e"}, NameCase{"/tmp/tab\tx.tiv", "tab_x"},
-        NameCase{"/tmp/A B~.tiv", "A B~"},  // the printable ends stay
-        NameCase{"/tmp/ÄÖÜäöüßÉ9.tiv", "_______9"}, NameCase{"/tmp/日本.tiv", "__"},
-        NameCase{"/x/ÄÄÄÄÄÄÄÄÄÄÄÄ.tiv", "________"},
-        NameCase{"/x/\xff\xfe\xfd.tiv", "___"},  // invalid UTF-8: one each
-        // A stray continuation after a whole character, and a lead no character has.
-        NameCase{"/x/\xc3\xbc\x80.tiv", "__"}, NameCase{"/x/\xf5\x80\x80\x80.tiv", "____"},
+        NameCase{"/tmp/A B~.tiv", "A B~"},
+        // Latin-1 letters go out as the programmer lists them: one byte each.
+        NameCase{"/tmp/Tür.tiv",
+                 "T\xfc"
+                 "r"},
+        NameCase{"/x/ÿ .tiv", "\xff "},
+        NameCase{"/tmp/ÄÖÜäöüßÉ9.tiv",
+                 "\xd6\xdc\xe4\xf6\xfc\xdf\xc9"
+                 "9"},
+        // Nothing is replaced: a character Latin-1 lacks, a control or a byte that is not
+        // UTF-8 is named, and the file is not sent; only the characters sent count.
+        NameCase{"/tmp/Euro€.tiv", nullptr, "€ (U+20AC)"},
+        NameCase{"/tmp/日本.tiv", nullptr, "日 (U+65E5)"},
+        NameCase{"/tmp/tab\tx.tiv", nullptr, "U+0009"},
+        NameCase{"/tmp/c1\xc2\x9b.tiv", nullptr, "U+009B"},
+        NameCase{"/x/T\xfcr.tiv", nullptr, "\\xfc"},
+        NameCase{"/x/\xc3\xbc\x80.tiv", nullptr, "\\x80"}, NameCase{"/x/€ABCDEFGH.tiv", "ABCDEFGH"},
         // Nothing left of a name.
         NameCase{"/tmp/.tiv", ""}, NameCase{"/tmp/", ""}, NameCase{"", ""}};
     for (const NameCase& c : cases) {
-        EXPECT_EQ(deviceNameFromPath(c.path), c.name) << c.path;
+        UnsendableCharacter unsendable;
+        const std::optional<std::string> name = deviceNameFromPath(c.path, unsendable);
+        if (c.name != nullptr) {
+            EXPECT_EQ(name, std::string(c.name)) << c.path;
+        } else {
+            EXPECT_FALSE(name) << c.path;
+            EXPECT_EQ(unsendable.shown, c.refused) << c.path;
+            EXPECT_EQ(unsendable.notUtf8, c.refused[0] == '\\') << c.path;
+        }
     }
 }
 

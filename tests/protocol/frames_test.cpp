@@ -1,4 +1,5 @@
-// Frames, their fields and the waits for them, and the tag-data files they carry.
+// The waits for frames, and the tag-data files they carry; the frames themselves are the
+// conformance table's (tests/exchange).
 
 #include "protocol/frames.h"
 #include "protocol/reply_waits.h"
@@ -54,28 +55,6 @@ TEST(TagDataFile, LoadsHeaderAndAnnouncedDataOnlyAndRefusesMalformedFilesSayingW
     EXPECT_NE(missing.reason.find("No such file"), std::string::npos) << missing.reason;
 }
 
-TEST(BlockCheck, XorOfTheBytesIsWrittenBehindThem) {
-    Bytes frame{0x10, 0x32, 0x07, 0xEE};
-    EXPECT_EQ(blockCheck(frame, 3), 0x10 ^ 0x32 ^ 0x07);
-    EXPECT_EQ(frame, (Bytes{0x10, 0x32, 0x07, 0x10 ^ 0x32 ^ 0x07}));
-    Bytes empty{0xAB};
-    EXPECT_EQ(blockCheck(empty, 0), 0x00);
-    EXPECT_EQ(empty[0], 0x00);
-    // A check byte beyond the bytes received fails without reading past them.
-    EXPECT_TRUE(checkByteMatches(frame, 3));
-    EXPECT_FALSE(checkByteMatches(frame, frame.size()));
-}
-
-TEST(DecimalField, ReadsAsStrtolAndStopsAtItsEnd) {
-    const std::pair<std::string, long> fields[] = {{"0012", 12},   {"  12", 12},  {"12ab", 12},
-                                                   {"abcd", 0},    {"-012", -12}, {"+034", 34},
-                                                   {"9999", 9999}, {"1 23", 1}};
-    for (const auto& [text, value] : fields) {
-        // The field sits at 4..7 with a digit right behind it that must not be read.
-        EXPECT_EQ(readDecimalField(bytesOf("HDR:" + text + "9tail"), 4, 8), value) << text;
-    }
-}
-
 TEST(ReplyWaits, EveryPhaseCoversItsLineTimeAndKeepsTheProtocolTimeOutAsAFloor) {
     // A line and the bits each byte takes on it; each wait covers the line time of what it
     // waits for plus the allowance, and never falls below the old time-out for its phase.
@@ -111,6 +90,8 @@ TEST(ReplyWaits, EveryPhaseCoversItsLineTimeAndKeepsTheProtocolTimeOutAsAFloor) 
     EXPECT_EQ(lineTimeMs(4, line), 5);
     EXPECT_EQ(dataStatusWaitMs(0, line), 5 + kDeviceAndAdapterAllowanceMs);
     EXPECT_EQ(dataStatusWaitMs(9999, line), 99990);
+    EXPECT_EQ(dataStatusWaitMs(100, line), 1000);
+    EXPECT_EQ(fileDataWaitMs(9999, line), 50 * 9999 + 50);
     EXPECT_EQ(lineTimeMs(9999, line), 11458);
 }
 

@@ -11,6 +11,7 @@ scenario=$1 work=$2 cli=$3 sim=$4 watch=$5 window=$6 offscreen=$7
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 samples=$source_dir/tools/sim/samples
+seed=${DRAVOLIN_TEST_SEED:-1}  # of the simulated programmers, which vary what the PC ignores
 . "$here/rig_lib.sh"
 
 rm -rf "$work"
@@ -84,8 +85,8 @@ run_exchanges() {
     local status=0
     "$source_dir/scripts/rig.sh" run --keep "$work/rig" --timeout 150 \
         --copy "$cli" --copy "$watch" --data "$work/data" \
-        --host "'$sim' --files '$work/sim1' --serve \"\$RIG_LINE1\" 2>'$work/sim1.log' &
-                '$sim' --files '$work/sim2' --serve \"\$RIG_LINE2\" 2>'$work/sim2.log' &
+        --host "'$sim' --files '$work/sim1' --seed '$seed' --serve \"\$RIG_LINE1\" 2>'$work/sim1.log' &
+                '$sim' --files '$work/sim2' --seed '$seed' --serve \"\$RIG_LINE2\" 2>'$work/sim2.log' &
                 wait" \
         "$here/exchanges_guest.sh" || status=$?
     tr -d '\r' <"$work/rig/console.log" | grep -E '^(FAIL|RIG-GUEST|/dev/)' || true
@@ -134,6 +135,6 @@ esac
 
 echo "work files and transcript: $work"
 if [ "$failures" -ne 0 ]; then
-    echo "$failures failure(s)"
+    echo "$failures failure(s) (simulator seed $seed: DRAVOLIN_TEST_SEED repeats it)"
     exit 1
 fi

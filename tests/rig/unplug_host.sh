@@ -19,7 +19,8 @@ wait_for() {
 # The programmer loses what it had not sent when the adapter went: its simulator ends and
 # another starts on the same line.
 serve() {
-    "$sim" --files "$files" --serve "$RIG_LINE2" --pace 9600,N,1 --trace 2>"$logs/sim-$1.log" &
+    "$sim" --files "$files" --serve "$RIG_LINE2" --pace 9600,N,1 --trace \
+        --seed "${DRAVOLIN_TEST_SEED:-1}" 2>"$logs/sim-$1.log" &
     serving=$!
 }
 

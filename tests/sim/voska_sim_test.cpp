@@ -16,6 +16,7 @@
 #include "sim/simulated_programmer.h"
 #include "sim/simulator_arguments.h"
 #include "support/pty_pair.h"
+#include "support/simulator_seed.h"
 #include "support/test_folder.h"
 
 namespace dravolin::test {
@@ -32,18 +33,20 @@ TEST(SimulatorArgumentsTest, FlagsReachTheOptionsAndBadOnesAreNamed) {
     EXPECT_TRUE(o.capacity == 3 && o.link == "/tmp/v" && o.corruptCheck == DataReply::File &&
                 o.serve == "/dev/pts/7" && o.truncate.at(DataReply::Directory) == 7 &&
                 o.countField == "-001" && o.lengthField == "abcd");
-    parsed = parseSimulatorArguments(
-        Arguments{"--files", "d", "--answer", "announce=S", "--answer=fetch=A", "--silent",
-                  "data-status", "--pace", "57600,E,2", "--hangup-after", "12", "--trace",
-                  "--line=19200,O,2", "--seed", "7", "--noise=0"});
+    parsed = parseSimulatorArguments(Arguments{
+        "--files",   "d",           "--answer",         "announce=S", "--answer=fetch=A",
+        "--silent",  "data-status", "--pace",           "57600,E,2",  "--hangup-after",
+        "12",        "--trace",     "--line=19200,O,2", "--seed",     "7",
+        "--noise=0", "--answer",    "directory=0x07",   "--plain",    "--status-byte=0xFF"});
     ASSERT_TRUE(parsed.ok) << parsed.error;
-    EXPECT_TRUE(o.answers.size() == 2 && o.answers.at(DeviceCommand::Announce) == 'S' &&
-                o.answers.at(DeviceCommand::Fetch) == 'A' &&
-                o.silentPhases == std::set<DevicePhase>{DevicePhase::DataStatus} && o.pace &&
-                o.pace->baud == 57600 && o.pace->parity == 'E' && o.pace->stopBits == 2 &&
-                o.hangupAfter == 12u && o.trace && o.line && o.line->baud == 19200 &&
-                o.line->parity == 'O' && o.line->stopBits == 2 && o.seed == 7u &&
-                o.noisePercent == 0);
+    EXPECT_TRUE(
+        o.answers.size() == 3 && o.answers.at(DeviceCommand::Announce) == 'S' &&
+        o.answers.at(DeviceCommand::Fetch) == 'A' &&
+        o.answers.at(DeviceCommand::Directory) == '\x07' && o.plain && o.statusByte == 0xFF &&
+        o.silentPhases == std::set<DevicePhase>{DevicePhase::DataStatus} && o.pace &&
+        o.pace->baud == 57600 && o.pace->parity == 'E' && o.pace->stopBits == 2 &&
+        o.hangupAfter == 12u && o.trace && o.line && o.line->baud == 19200 &&
+        o.line->parity == 'O' && o.line->stopBits == 2 && o.seed == 7u && o.noisePercent == 0);
 
     // A line that is refused: the message names the problem.
     const std::pair<Arguments, std::string> refused[] = {
@@ -51,6 +54,9 @@ TEST(SimulatorArgumentsTest, FlagsReachTheOptionsAndBadOnesAreNamed) {
         {{"--files", "d", "--bogus"}, "--bogus"},
         {{"--files", "d", "--serve="}, "terminal"},
         {{"--files", "d", "--answer", "fetch=0"}, "'0'"},
+        {{"--files", "d", "--answer", "fetch=0x30"}, "'0'"},
+        {{"--files", "d", "--status-byte", "6"}, "0xHH"},
+        {{"--files", "d", "--plain=yes"}, "no value"},
         {{"--files", "d", "--corrupt-check", "status"}, "status"},
         {{"--files", "d", "--silent", "fetch"}, "fetch"},
         {{"--files", "d", "--truncate", "file=x"}, "file=x"},
@@ -95,6 +101,7 @@ TEST(Transactions, RefusalsGetTheirLetterAndGoNoFurtherAndAFullMemoryOnlyReplace
     options.files = folder.path();
     options.log = [](const std::string&) {};
     options.capacity = 2;
+    options.seed = simulatorSeed();
     options.serve = pc.devicePath();
     SimulatedProgrammer programmer(options);
     std::string error;
@@ -117,15 +124,65 @@ TEST(Transactions, RefusalsGetTheirLetterAndGoNoFurtherAndAFullMemoryOnlyReplace
     send(pc, dataFrame(bytesOf("3")));
     EXPECT_TRUE(pc.receive(SIZE_MAX, 200).empty());
 
-    EXPECT_EQ(exchange(pc, transferAnnouncement("TWO", header), 2), bytesOf("00"));
+    EXPECT_EQ(statusLetter(exchange(pc, transferAnnouncement("TWO", header), 2)), '0');
     EXPECT_EQ(statusLetter(exchange(pc, withWrongCheckByte(dataFrame(bytesOf("abcd"))), 2)), 'X');
     EXPECT_EQ(statusLetter(exchange(pc, transferAnnouncement("../x", header), 2)), 'W');
     EXPECT_EQ(folder.listing(), "TAG00001.tiv TWO.tiv");
     EXPECT_FALSE(std::filesystem::exists(folder.path().parent_path() / "x.tiv"));
 
-    EXPECT_EQ(exchange(pc, transferAnnouncement("TWO", header), 2), bytesOf("00"));
-    EXPECT_EQ(exchange(pc, dataFrame(bytesOf("abcd")), 2), bytesOf("00"));
+    EXPECT_EQ(statusLetter(exchange(pc, transferAnnouncement("TWO", header), 2)), '0');
+    EXPECT_EQ(statusLetter(exchange(pc, dataFrame(bytesOf("abcd")), 2)), '0');
     EXPECT_EQ(folder.read("TWO.tiv"), "HD010004abcd");
+}
+
+// The bytes the PC does not examine vary from reply to reply, the same seed repeats them and
+// --plain fixes them; the bytes it does examine never change.
+TEST(Transactions, TheBytesThePcDoesNotExamineVaryRepeatWithTheSeedAndArePlainWhenAsked) {
+    TestFolder folder;
+    folder.write("TAG00001.tiv", tagDataFile("tag data"));
+    folder.write("TWO.tiv", tagDataFile("2"));
+    // Three directory exchanges, all their bytes in a row.
+    auto listings = [&folder](unsigned seed, bool plain) {
+        PtyPair pc;
+        SimulatorOptions options;
+        options.files = folder.path();
+        options.log = [](const std::string&) {};
+        options.serve = pc.devicePath();
+        options.seed = seed;
+        options.plain = plain;
+        SimulatedProgrammer programmer(options);
+        std::string error;
+        EXPECT_TRUE(programmer.start(error)) << error;
+        Bytes all;
+        for (int round = 0; round < 3; ++round) {
+            for (const Bytes& part : {exchange(pc, directoryRequest(), 2),
+                                      exchange(pc, goAhead(), directoryReplyLength(2))}) {
+                all.insert(all.end(), part.begin(), part.end());
+            }
+        }
+        return all;
+    };
+    const unsigned seed = simulatorSeed();
+    const Bytes first = listings(seed, false);
+    ASSERT_EQ(first.size(), 3 * (2 + directoryReplyLength(2)));
+    EXPECT_EQ(listings(seed, false), first);
+    EXPECT_NE(listings(seed + 1, false), first);
+    const std::size_t round = first.size() / 3;
+    const Bytes plain = listings(seed, true);
+    Bytes plainRound = bytesOf("00DIRECTORY   0002TAG000010008    TWO     0001    ");
+    plainRound.push_back(xorOf(std::span(plainRound).subspan(2)));
+    EXPECT_EQ(Bytes(plain.begin(), plain.begin() + static_cast<long>(round)), plainRound);
+    // Each reply draws afresh; what the PC reads (the letters, names and count) every exchange
+    // test reads.
+    std::set<std::uint8_t> statusBytes;
+    std::set<Bytes> headers;
+    for (std::size_t at = 0; at < first.size(); at += round) {
+        statusBytes.insert(first[at]);
+        headers.insert(Bytes(first.begin() + static_cast<long>(at) + 2,
+                             first.begin() + static_cast<long>(at) + 14));
+    }
+    EXPECT_EQ(headers.size(), 3u);
+    EXPECT_GT(statusBytes.size(), 1u);
 }
 
 // `timeout` ends a program that does not end by itself, so a failing test cannot hang.
@@ -138,7 +195,7 @@ TEST(VoskaSimProgramTest, PrintsTheDevicePathServesItAndRefusesABadOptionAsAUsag
     PtyPair pc;  // the PC's end; the program serves the other
     ASSERT_TRUE(pc.valid());
     FILE* output = ::popen(command("--files " + folder.path().string() + " --serve " +
-                                   pc.devicePath() + " --hangup-after 4")
+                                   pc.devicePath() + " --hangup-after 4 --plain")
                                .c_str(),
                            "r");
     ASSERT_NE(output, nullptr);

@@ -1,12 +1,14 @@
 #include "support/exchange_fixture.h"
 
 #include "protocol/safe_file_name.h"
+#include "support/simulator_seed.h"
 #include "support/waiting.h"
 
 namespace dravolin::test {
 
 void ExchangeFixture::startProgrammer() {
     simOptions.files = programmer.path();
+    simOptions.seed = simulatorSeed();
     programmer_ = std::make_unique<SimulatedProgrammer>(simOptions);
     std::string error;
     ASSERT_TRUE(programmer_->start(error)) << error;
@@ -77,7 +79,7 @@ void ExchangeFixture::expectFailure(char code) {
     } else {
         // A letter without a box of its own is named in the status line.
         EXPECT_EQ(view.statusTexts[outcome], TextId::StatusFailureLetter);
-        EXPECT_EQ(view.statusArguments[outcome], std::string(1, code));
+        EXPECT_EQ(view.statusArguments[outcome], shownStatusLetter(code));
     }
     EXPECT_EQ(view.lastStatus(), TextId::StatusIdle);
     EXPECT_FALSE(exchange->busy());

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "support/simulator_seed.h"
 #include "support/user_files.h"
 
 // Tests that run event loops or widgets share one application object, offscreen unless
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    dravolin::test::nameTheSeedOfFailures();
     return RUN_ALL_TESTS();
 }

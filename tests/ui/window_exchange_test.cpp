@@ -23,6 +23,7 @@
 #include "exchange/exchange.h"
 #include "sim/simulated_programmer.h"
 #include "support/fake_machine.h"
+#include "support/simulator_seed.h"
 #include "support/special_files.h"
 #include "support/test_folder.h"
 #include "support/wait_hook.h"
@@ -45,6 +46,7 @@ protected:
     // Starts the programmer (with `options` beyond its folder) and the window on Com 1.
     void startDevice(SimulatedProgrammer::Options options = {}) {
         options.files = deviceFolder_.path();
+        options.seed = test::simulatorSeed();
         options.log = [](const std::string&) {};
         device_ = std::make_unique<SimulatedProgrammer>(options);
         std::string error;
@@ -170,7 +172,7 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     EXPECT_EQ(ui_->fileList()->itemText(1), QString::fromUtf8("PR\u00dc"
                                                               "FUNG"));
     EXPECT_EQ(ui_->fileList()->currentText(), "Select file");
-    EXPECT_EQ(ui_->status(), " Please select file to transfer");
+    EXPECT_EQ(ui_->status(), " Please select file to send");
     EXPECT_EQ(ui_->enabledMenus(), 0);
     EXPECT_FALSE(ui_->functionList()->isEnabled());
     EXPECT_TRUE(ui_->cancelButton()->isVisible());
@@ -398,6 +400,7 @@ TEST(FindTheProgrammer, EveryEndOfASearchLeavesTheWindowWholeAndItsWordsFit) {
     files.write("A.tiv", test::tagDataFile("a"));
     const auto start = [&files](SimulatorOptions options) {
         options.files = files.path();
+        options.seed = test::simulatorSeed();
         options.log = [](const std::string&) {};
         auto programmer = std::make_unique<SimulatedProgrammer>(options);
         std::string error;
@@ -501,8 +504,12 @@ TEST(FindTheProgrammer, EveryEndOfASearchLeavesTheWindowWholeAndItsWordsFit) {
     pumpEvents(200);
     EXPECT_TRUE(window->isVisible());
     window = searchOn(refuser->devicePath(), [&](TransferDialog&, PortSettingsDialog& dialog) {
-        findAndEndWith(dialog,
-                       [&] { return status(dialog) == "Kein Programmer hat geantwortet."; });
+        // A programmer that refuses is told apart from silence, in the window's words.
+        findAndEndWith(
+            dialog, [&] { return status(dialog).startsWith("Kein Programmer hat geantwortet."); });
+        EXPECT_TRUE(shownAtTheEnd.contains(QString::fromUtf8(
+            "antwortete ohne Verzeichnis: W bei 9600 Baud, Parität gerade, Stoppbits 1")))
+            << shownAtTheEnd.toStdString();
     });
     pumpEvents(200);
     EXPECT_TRUE(window->isVisible());

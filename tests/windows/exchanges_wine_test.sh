@@ -48,8 +48,8 @@ expectLogged 'device=\\.\COM1'
 cp "$samples/TAG00002.tiv" "$work/Übergabe/GRÜN01.tiv"
 cliRun put "$(windowsPath "$work/Übergabe/GRÜN01.tiv")" ||
     fail "put ended with $?: $(cat "$work/err")"
-grep -qE '^PC>DEV 54 47 52 [0-9A-F]{2} 4E 30 31 20 20 ' "$work/sim.trace" ||
-    fail "the name announced was not GR?N01: $(grep '^PC>DEV 54' "$work/sim.trace")"
+grep -qE '^PC>DEV 54 47 52 DC 4E 30 31 20 20 ' "$work/sim.trace" ||
+    fail "the name announced was not GR\\xDCN01: $(grep '^PC>DEV 54' "$work/sim.trace")"
 expectLogged "pc=$(windowsPath "$work/Übergabe/GRÜN01.tiv")"
 
 # ---- the window lists the programmer's files through COM1 and saves one where Qt's save

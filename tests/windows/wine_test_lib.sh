@@ -23,7 +23,8 @@ startSimulator() {
     local files=$1
     shift
     rm -f "$work/sim.out"
-    "$sim" --files "$files" --link "$link" --trace "$@" >"$work/sim.out" 2>"$work/sim.trace" &
+    "$sim" --files "$files" --link "$link" --trace --seed "${DRAVOLIN_TEST_SEED:-1}" "$@" \
+        >"$work/sim.out" 2>"$work/sim.trace" &
     simPid=$!
     for _ in $(seq 200); do
         [ -s "$work/sim.out" ] && return
@@ -43,7 +44,8 @@ stopSimulator() {
 
 finish() {
     if [ "$failures" -gt 0 ]; then
-        echo "$failures checks failed"
+        echo "$failures checks failed (simulator seed ${DRAVOLIN_TEST_SEED:-1}:" \
+            "DRAVOLIN_TEST_SEED repeats it)"
         exit 1
     fi
     echo "all checks passed"

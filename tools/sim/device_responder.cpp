@@ -19,9 +19,6 @@ constexpr std::size_t kCountFieldStart = 12;
 constexpr std::size_t kLengthFieldStart = 4;
 constexpr std::size_t kFieldLength = 4;
 
-// The free bytes 0..11 of the directory header.
-const std::string kDirectoryLabel = "DIRECTORY   ";
-
 bool checkByteOk(const Bytes& frame) {
     return checkByteMatches(frame, frame.size() - 1);
 }
@@ -48,7 +45,9 @@ std::span<const std::uint8_t> headerOfAnnouncement(const Bytes& frame) {
 }  // namespace
 
 DeviceResponder::DeviceResponder(const SimulatorOptions& options, DeviceMemory& memory)
-    : options_(options), memory_(memory) {}
+    : options_(options),
+      memory_(memory),
+      freeBytes_(options.seed, options.plain, options.statusByte) {}
 
 std::optional<DeviceResponder::Reply> DeviceResponder::respond(const ReceivedFrame& frame) {
     const Pending was = pending_;
@@ -213,17 +212,17 @@ char DeviceResponder::storeData(const ReceivedFrame& frame, const Bytes& announc
 }
 
 Bytes DeviceResponder::buildDirectoryReply() {
+    // Every file held is listed, also more than the PC's list can show.
     const auto held = memory_.files();
-    const std::size_t count = std::min(held.size(), kMaxDirectoryEntries);
-    Bytes reply(kDirectoryHeaderLength + count * kDirectoryEntryLength, ' ');
-    std::copy(kDirectoryLabel.begin(), kDirectoryLabel.end(), reply.begin());
-    putField(reply, kCountFieldStart, options_.countField.value_or(fourDigits(count)));
-    for (std::size_t i = 0; i < count; ++i) {
+    Bytes reply(kDirectoryHeaderLength + held.size() * kDirectoryEntryLength, ' ');
+    freeBytes_.fillDirectoryHeader(std::span(reply).first(kCountFieldStart));
+    putField(reply, kCountFieldStart, options_.countField.value_or(fourDigits(held.size())));
+    for (std::size_t i = 0; i < held.size(); ++i) {
         const std::size_t at = kDirectoryHeaderLength + i * kDirectoryEntryLength;
         const Bytes name = DeviceMemory::nameField(held[i].name);
         std::copy(name.begin(), name.end(), reply.begin() + static_cast<long>(at));
-        // The free bytes 8..15: the data length, as the device shows it.
-        putField(reply, at + kNameLength, fourDigits(held[i].bytes.size() - kHeaderLength));
+        freeBytes_.fillEntry(std::span(reply).subspan(at + kNameLength, kNameLength),
+                             held[i].bytes.size() - kHeaderLength);
     }
     return reply;
 }
@@ -248,9 +247,7 @@ Bytes DeviceResponder::finishDataReply(Bytes body, DataReply which) const {
 }
 
 DeviceResponder::Reply DeviceResponder::status(char letter) {
-    return Reply{
-        Bytes{static_cast<std::uint8_t>(kStatusAccepted), static_cast<std::uint8_t>(letter)},
-        std::nullopt};
+    return Reply{Bytes{freeBytes_.statusByte(), static_cast<std::uint8_t>(letter)}, std::nullopt};
 }
 
 std::optional<char> DeviceResponder::forcedAnswer(DeviceCommand command) const {

@@ -5,6 +5,7 @@
 #include "protocol/frames.h"
 #include "sim/device_memory.h"
 #include "sim/frame_receiver.h"
+#include "sim/free_bytes.h"
 #include "sim/simulator_options.h"
 
 namespace dravolin {
@@ -47,12 +48,13 @@ private:
     Bytes buildFileReply(const Bytes& stored) const;
     Bytes finishDataReply(Bytes body, DataReply which) const;
 
-    static Reply status(char letter);
+    Reply status(char letter);
     std::optional<char> forcedAnswer(DeviceCommand command) const;
     bool isSilent(DevicePhase phase) const;
 
     const SimulatorOptions& options_;
     DeviceMemory& memory_;
+    FreeBytes freeBytes_;
     Pending pending_ = Pending::Nothing;
     Bytes pendingReply_;         // the data reply awaiting the go-ahead
     Bytes pendingAnnouncement_;  // the announcement whose data frame is awaited

@@ -95,12 +95,14 @@ private:
             result_.versionAsked = true;
         } else if (flag == "--trace") {
             result_.options.trace = true;
+        } else if (flag == "--plain") {
+            result_.options.plain = true;
         } else if (!readValuedFlag(flag, inlineValue)) {
             result_.error = "unknown option '" + argument + "'";
             return;
         }
-        if (inlineValue &&
-            (flag == "--help" || flag == "-h" || flag == "--version" || flag == "--trace")) {
+        if (inlineValue && (flag == "--help" || flag == "-h" || flag == "--version" ||
+                            flag == "--trace" || flag == "--plain")) {
             result_.error = flag + " takes no value";
         }
     }
@@ -123,6 +125,7 @@ private:
             {"--hangup-after", &ArgumentReader::readHangupAfter},
             {"--line", &ArgumentReader::readLine},
             {"--seed", &ArgumentReader::readSeed},
+            {"--status-byte", &ArgumentReader::readStatusByte},
             {"--noise", &ArgumentReader::readNoise},
         };
         const auto reader = kReaders.find(flag);
@@ -180,8 +183,8 @@ private:
                             namesOf(kCommands) + ", not '" + value + "'";
             return;
         }
-        if (isStatusLetter(flag, pair->second)) {
-            result_.options.answers[command->second] = pair->second[0];
+        if (const auto letter = statusLetter(flag, pair->second)) {
+            result_.options.answers[command->second] = *letter;
         }
     }
 
@@ -191,20 +194,50 @@ private:
             result_.error = flag + " takes NAME=LETTER, not '" + value + "'";
             return;
         }
-        if (isStatusLetter(flag, pair->second)) {
-            result_.options.refusedFetches[pair->first] = pair->second[0];
+        if (const auto letter = statusLetter(flag, pair->second)) {
+            result_.options.refusedFetches[pair->first] = *letter;
         }
     }
 
-    bool isStatusLetter(const std::string& flag, const std::string& letter) {
-        if (letter.size() != 1 || letter[0] < 0x21 || letter[0] > 0x7e || letter[0] == '0') {
-            result_.error = flag +
-                            " takes one printable status character other than '0' (the "
-                            "device accepts on its own), not '" +
-                            letter + "'";
-            return false;
+    // One printable character, or any byte written 0xHH; never '0' (the device accepts on
+    // its own).
+    std::optional<char> statusLetter(const std::string& flag, const std::string& text) {
+        std::optional<char> letter;
+        if (text.size() == 1 && text[0] >= 0x21 && text[0] <= 0x7e) {
+            letter = text[0];
+        } else if (const auto byte = hexByte(text)) {
+            letter = static_cast<char>(*byte);
         }
-        return true;
+        if (!letter || *letter == '0') {
+            result_.error = flag +
+                            " takes one printable status character or a byte written 0xHH, "
+                            "other than '0' (the device accepts on its own), not '" +
+                            text + "'";
+            return std::nullopt;
+        }
+        return letter;
+    }
+
+    // "0x07": a byte in two hexadecimal digits.
+    static std::optional<std::uint8_t> hexByte(const std::string& text) {
+        unsigned value = 0;
+        if (text.size() != 4 || text.compare(0, 2, "0x") != 0) {
+            return std::nullopt;
+        }
+        const auto [end, error] = std::from_chars(text.data() + 2, text.data() + 4, value, 16);
+        if (error != std::errc() || end != text.data() + 4) {
+            return std::nullopt;
+        }
+        return static_cast<std::uint8_t>(value);
+    }
+
+    void readStatusByte(const std::string& flag, const std::string& value) {
+        const auto byte = hexByte(value);
+        if (!byte) {
+            result_.error = flag + " takes a byte written 0xHH, such as 0x06, not '" + value + "'";
+            return;
+        }
+        result_.options.statusByte = *byte;
     }
 
     void readCorruptCheck(const std::string& flag, const std::string& value) {
@@ -333,10 +366,15 @@ Plays the Voska handheld programmer on a pseudo-terminal. Prints the device path
 opens (one line on standard output) and serves until interrupted (SIGINT or SIGTERM).
 
 The programmer's memory is the folder DIR: every NAME.tiv in it is a stored file, listed
-by NAME (1 to 8 printable ASCII or Latin-1 bytes) in sorted order, at most 15 of them. Files that
-cannot be stored there (longer names, unusual characters, broken headers) are skipped
-with a note on standard error. A file the PC sends is stored as NAME.tiv, the name's
-trailing spaces removed, written whole or not at all.
+by NAME (1 to 8 printable ASCII or Latin-1 bytes) in sorted order, all of them (a PC lists
+at most 15). Files that cannot be stored there (longer names, unusual characters, broken
+headers) are skipped with a note on standard error. A file the PC sends is stored as
+NAME.tiv, the name's trailing spaces removed, written whole or not at all.
+
+The bytes the PC does not examine (byte 0 of every status reply, bytes 0 to 11 of the
+directory header, bytes 8 to 15 of each entry) are drawn afresh for every reply, as a real
+programmer may put anything there; --seed repeats them, --plain fixes them. A file's own
+header is sent back as it was stored.
 
 Options:
   --files DIR              the folder that holds the programmer's files (required)
@@ -349,15 +387,24 @@ Options:
                            chardev), instead of a pseudo-terminal of its own; ends when
                            that other end closes
   --trace                  a hex line per frame on standard error: PC>DEV 44 44,
-                           DEV>PC 30 30; remarks start with "--"
+                           DEV>PC 9C 30; remarks start with "--"
+  --seed N                 seeds every random choice (default 1), so that a run can be
+                           repeated: the bytes the PC does not examine and, with --line,
+                           silence or noise at a mismatch
+  --plain                  fixed bytes where the PC does not look, for reading traces:
+                           '0' before each status letter, "DIRECTORY   " in the
+                           directory header and each file's data length in its entry
   -h, --help               show this text
   --version                show the version
 
 Fault knobs (each may be combined with the others):
   --answer COMMAND=LETTER  answer every COMMAND frame with status LETTER and do nothing
                            else; COMMAND is directory, fetch, announce or data
-                           (e.g. --answer announce=S, --answer fetch=A); repeatable
+                           (e.g. --answer announce=S, --answer fetch=A); a LETTER is one
+                           printable character or any byte as 0xHH (--answer fetch=0x07);
+                           repeatable
   --refuse NAME=LETTER     answer a fetch of the file NAME with status LETTER; repeatable
+  --status-byte 0xHH       this byte before every status letter (e.g. 0x06, an ACK)
   --corrupt-check REPLY    send a wrong check byte in REPLY: directory or file
   --silent PHASE           never answer at PHASE, ignoring the frame there: directory-status,
                            directory-reply, fetch-status, file-reply, announce-status,
@@ -379,8 +426,6 @@ Fault knobs (each may be combined with the others):
                            with nothing or a few bytes of noise (e.g. --line 19200,O,2);
                            a pseudo-terminal keeps no parity-enable bit, so even parity
                            and none look the same to it
-  --seed N                 seeds the choice between silence and noise at a mismatch
-                           (default 1), so that a run can be repeated
   --noise PERCENT          how many of the bursts heard at a mismatch get noise back
                            (default 50); 0 for a programmer that stays silent there
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -58,11 +59,15 @@ struct SimulatorOptions {
     std::optional<std::size_t> hangupAfter;      // close the line after N bytes of a data reply
 
     // The programmer's own line settings: it answers only while the PC's end of the line is
-    // set to them, and otherwise as a UART at a mismatch would (nothing, or a little noise,
-    // drawn from a generator seeded with `seed`).
+    // set to them, and otherwise as a UART at a mismatch would (nothing, or a little noise).
     std::optional<LinePace> line;
-    unsigned seed = 1;
     int noisePercent = 50;  // of the bursts heard at a mismatch that get noise back
+
+    // Seeds every choice the programmer makes at random: the bytes the PC does not examine,
+    // and silence or noise at a mismatch. The same seed repeats a run.
+    unsigned seed = 1;
+    bool plain = false;                      // fixed bytes where the PC does not look
+    std::optional<std::uint8_t> statusByte;  // byte 0 of every status reply
 
     bool trace = false;  // one line per frame in both directions
     LogSink log;         // where notes and trace go; standard error when empty

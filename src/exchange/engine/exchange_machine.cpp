@@ -4,15 +4,13 @@
 #include <utility>
 
 #include "protocol/device_name.h"
-#include "protocol/reply_shape.h"
 
 namespace dravolin {
 
 namespace {
 
-// What the end of an exchange keeps of the reply it ended in: enough to tell a status
-// reply from noise.
-constexpr std::size_t kKeptReplyBytes = 32;
+// The largest count four decimal digits hold: a search takes a directory of any length.
+constexpr long kLargestCount = 9999;
 
 using Kind = MachineAction::Kind;
 
@@ -34,6 +32,7 @@ MachineActions ExchangeMachine::start(const ExchangeRequest& request) {
     request_ = request;
     rx_.clear();
     lineErrors_ = false;
+    heardAnything_ = false;
     fetching_ = false;
     deviceName_.clear();
     localPath_.clear();
@@ -59,19 +58,18 @@ MachineActions ExchangeMachine::received(std::span<const std::uint8_t> bytes) {
     if (!linkOpen_) {
         return {};
     }
+    heardAnything_ = heardAnything_ || !bytes.empty();
     // Bytes beyond the buffer are dropped rather than kept without bound; a reply that long
-    // fails its check anyway.
-    const std::size_t room = kBufferSize - rx_.size();
+    // fails its check anyway. Only a search's long directory needs more.
+    const std::size_t capacity = std::max(kBufferSize, threshold_);
+    const std::size_t room = capacity > rx_.size() ? capacity - rx_.size() : 0;
     rx_.insert(rx_.end(), bytes.begin(), bytes.begin() + std::min(room, bytes.size()));
     if (waitArmed_) {
         // The status reply of a send is no progress of its data.
         if (progressTotal_ > 0 && phase_ != Phase::DataStatus) {
             progress(rx_.size());
         }
-        // A search moves on from a byte that cannot begin a reply: more will not mend it.
-        const bool noise = request_.kind == ExchangeRequest::Kind::Find && awaitsCommandStatus() &&
-                           cannotBeStatusReply(receivedBytes());
-        if (rx_.size() >= threshold_ || noise) {
+        if (rx_.size() >= threshold_) {
             afterReply();
         }
     }
@@ -95,7 +93,10 @@ MachineActions ExchangeMachine::timedOut() {
         progressTotal_ = 0;
         ExchangeOutcome outcome = outcomeWith('N');
         outcome.timedOut = true;
-        outcome.notAReply = awaitsCommandStatus() && cannotBeStatusReply(receivedBytes());
+        // The first reply to a frame that stops short is what a line at other settings than
+        // the programmer's delivers; once a data reply has begun well, the settings are right.
+        outcome.partReply =
+            !rx_.empty() && phase_ != Phase::DirectoryEntries && phase_ != Phase::FetchData;
         endOnTheLine(std::move(outcome));
     }
     return take();
@@ -179,7 +180,6 @@ MachineActions ExchangeMachine::fileLoaded(Bytes file) {
     file.resize(kHeaderLength + static_cast<std::size_t>(dataLength_));
     file_ = std::move(file);
     fileBytes_ = file_.size();
-    deviceName_ = deviceNameFromPath(localPath_);
     announcement_ = transferAnnouncement(deviceName_, std::span(file_).first(kHeaderLength));
     command(Phase::AnnounceStatus, announcement_);
     return take();
@@ -212,6 +212,17 @@ MachineActions ExchangeMachine::endAtListing(char letter) {
 
 void ExchangeMachine::beginLoading(const std::string& path) {
     localPath_ = path;
+    // A name the programmer cannot hold is refused before the file is read: stored under
+    // another name, it would be a second file when it comes back.
+    UnsendableCharacter unsendable;
+    const std::optional<std::string> name = deviceNameFromPath(path, unsendable);
+    if (!name) {
+        ExchangeOutcome outcome = outcomeWith('D');
+        outcome.unsendable = std::move(unsendable);
+        end(std::move(outcome));
+        return;
+    }
+    deviceName_ = *name;
     phase_ = Phase::Loading;
     out_.push_back({.kind = Kind::LoadFile, .path = path});
 }
@@ -241,15 +252,9 @@ void ExchangeMachine::command(Phase phase, const Bytes& frame) {
 void ExchangeMachine::afterReply() {
     disarmWait();
     const LineTiming& line = request_.line;
+    // Byte 0 of a status reply is the programmer's own business; byte 1 is its letter, and
+    // any letter but '0' ends the transaction with it, printable or not.
     const char letter = statusLetter(receivedBytes());
-    // Bytes that cannot be a status reply are what a UART delivers when the line settings
-    // differ from the programmer's: no letter of the programmer's, but no reply at all.
-    if (awaitsCommandStatus() && cannotBeStatusReply(receivedBytes())) {
-        ExchangeOutcome outcome = outcomeWith('N');
-        outcome.notAReply = true;
-        endOnTheLine(std::move(outcome));
-        return;
-    }
     switch (phase_) {
         case Phase::DirectoryStatus:
         case Phase::FetchStatus:
@@ -260,7 +265,7 @@ void ExchangeMachine::afterReply() {
                 if (!fetch) {
                     closeLink();
                 }
-                end(outcomeWith(letter));
+                end(deviceLetter(letter));
                 closeLink();
                 return;
             }
@@ -295,7 +300,7 @@ void ExchangeMachine::afterReply() {
             return;
         case Phase::AnnounceStatus:
             if (letter != kStatusAccepted) {
-                endOnTheLine(outcomeWith(letter));
+                endOnTheLine(deviceLetter(letter));
                 return;
             }
             // The length as the announcement carries it: the file's own header field.
@@ -307,7 +312,7 @@ void ExchangeMachine::afterReply() {
             armWait(kStatusReplyLength, dataStatusWaitMs(static_cast<int>(dataLength_), line));
             return;
         case Phase::DataStatus: {
-            ExchangeOutcome outcome = outcomeWith(letter);
+            ExchangeOutcome outcome = deviceLetter(letter);
             outcome.storedAs = letter == kStatusAccepted ? deviceName_ : std::string();
             endOnTheLine(std::move(outcome));
             return;
@@ -319,13 +324,15 @@ void ExchangeMachine::afterReply() {
 
 void ExchangeMachine::afterDirectoryHeader() {
     const long count = directoryCount(receivedBytes());
-    if (!isUsableDirectoryCount(count) || count == 0) {
-        ExchangeOutcome outcome =
-            count == 0 ? outcomeWith(kStatusAccepted)
-                       : unusableReply('W', "the directory announces " + std::to_string(count) +
-                                                " entries; at most 15 can be listed");
-        outcome.noFiles = count == 0;
+    if (count == 0) {
+        ExchangeOutcome outcome = outcomeWith(kStatusAccepted);
+        outcome.noFiles = true;
         endOnTheLine(std::move(outcome));
+        return;
+    }
+    if (count < 0 || count > largestDirectory()) {
+        endOnTheLine(unusableReply('W', "the directory announces " + std::to_string(count) +
+                                            " entries; at most 15 can be listed"));
         return;
     }
     // No frame: the rest of the reply follows the header.
@@ -336,7 +343,7 @@ void ExchangeMachine::afterDirectoryHeader() {
 }
 
 void ExchangeMachine::afterDirectoryEntries() {
-    DirectoryReply reply = checkDirectoryReply(receivedBytes());
+    DirectoryReply reply = checkDirectoryReply(receivedBytes(), largestDirectory());
     if (reply.verdict != ReplyVerdict::Accepted) {
         endOnTheLine(unusableReply('B'));
         return;
@@ -419,9 +426,8 @@ void ExchangeMachine::endOnTheLine(ExchangeOutcome outcome) {
 
 void ExchangeMachine::end(ExchangeOutcome outcome) {
     outcome.lineErrors = lineErrors_;
+    outcome.heardAnything = heardAnything_;
     outcome.names = names_;
-    const std::size_t kept = std::min(rx_.size(), kKeptReplyBytes);
-    outcome.lastReply.assign(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(kept));
     phase_ = Phase::Idle;
     progressTotal_ = 0;
     out_.push_back({.kind = Kind::End, .outcome = std::move(outcome)});
@@ -431,14 +437,20 @@ ExchangeOutcome ExchangeMachine::unusableReply(char letter, std::string detail) 
     if (request_.kind != ExchangeRequest::Kind::Find) {
         return outcomeWith(letter, std::move(detail));
     }
-    ExchangeOutcome outcome = outcomeWith('N');
-    outcome.notAReply = true;
+    return outcomeWith('N');
+}
+
+ExchangeOutcome ExchangeMachine::deviceLetter(char letter) {
+    ExchangeOutcome outcome = outcomeWith(letter);
+    outcome.refused = letter != kStatusAccepted;
     return outcome;
 }
 
-bool ExchangeMachine::awaitsCommandStatus() const {
-    return phase_ == Phase::DirectoryStatus || phase_ == Phase::FetchStatus ||
-           phase_ == Phase::AnnounceStatus;
+long ExchangeMachine::largestDirectory() const {
+    // A search asks only whether the programmer answers at these settings: a directory
+    // longer than the list holds is an answer too.
+    return request_.kind == ExchangeRequest::Kind::Find ? kLargestCount
+                                                        : static_cast<long>(kMaxDirectoryEntries);
 }
 
 MachineActions ExchangeMachine::take() {

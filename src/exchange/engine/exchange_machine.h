@@ -83,13 +83,15 @@ private:
     // Opens the link unless it is open, sends a command frame and awaits its status reply.
     void command(Phase phase, const Bytes& frame);
     void afterReply();
-    // The status reply of a command frame is awaited (not the one of a data frame).
-    bool awaitsCommandStatus() const;
     void afterDirectoryHeader();
     void afterDirectoryEntries();
     void afterFetchData();
     // A reply that fails its checks: `letter` ('B', 'W'), but no reply at all to a search.
     ExchangeOutcome unusableReply(char letter, std::string detail = {}) const;
+    // The programmer's own status letter ends the exchange: a refusal unless it is '0'.
+    static ExchangeOutcome deviceLetter(char letter);
+    // The most entries a directory may announce and still be read.
+    long largestDirectory() const;
 
     void closeLink();
     void sendFrame(const Bytes& frame);
@@ -108,6 +110,7 @@ private:
     bool waitArmed_ = false;
     bool linkOpen_ = false;
     bool lineErrors_ = false;
+    bool heardAnything_ = false;
     bool fetching_ = false;
     std::size_t progressTotal_ = 0;  // 0: this wait shows no progress
     std::vector<DeviceNameField> names_;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "protocol/device_name.h"
 #include "protocol/frames.h"
 #include "protocol/replies.h"
 #include "protocol/reply_waits.h"
@@ -18,8 +20,9 @@ struct ExchangeRequest {
         List,     // list the directory and end there
         Fetch,    // fetch `name` into `path` at once
         Send,     // send `path`; with no path, ask for the file first
-        Find,     // one try of the search: a listing that ends at once at line errors, and
-                  // whose reply, unless a directory or a letter of the device's, is 'N'
+        Find,     // one try of the search: a listing that ends at once at line errors,
+                  // takes a directory of any length, and ends with 'N' at a reply that fails
+                  // its checks (it is no answer at all)
     };
     Kind kind = Kind::Receive;
     LineTiming line;
@@ -32,19 +35,22 @@ struct ExchangeRequest {
 
 // How an exchange ended, with everything a window, a terminal or a log wants to say of it.
 struct ExchangeOutcome {
-    char letter = kStatusAccepted;       // the status letter; means nothing when cancelled
-    bool cancelled = false;              // by the operator, or a file dialog was cancelled
-    bool quiet = false;                  // a file dialog was cancelled: nothing to report
-    bool timedOut = false;               // 'N' because the reply did not come in time
-    bool lineGone = false;               // 'N' because the line hung up (a find: or never opened)
-    bool lineErrors = false;             // parity or framing errors were seen on the line
-    bool notAReply = false;              // 'N': the bytes after a command cannot be a reply
-    bool noFiles = false;                // the directory was empty
-    std::string detail;                  // why a local failure ('D', 'W') happened
+    char letter = kStatusAccepted;  // the status letter; means nothing when cancelled
+    bool cancelled = false;         // by the operator, or a file dialog was cancelled
+    bool quiet = false;             // a file dialog was cancelled: nothing to report
+    bool timedOut = false;          // 'N' because the reply did not come in time
+    bool lineGone = false;          // 'N' because the line hung up (a find: or never opened)
+    bool lineErrors = false;        // parity or framing errors were seen on the line
+    bool refused = false;           // the programmer's own letter (not '0') ended it
+    bool partReply = false;         // 'N': the reply to a frame began but stopped short
+    bool heardAnything = false;     // some byte came from the line during the exchange
+    bool noFiles = false;           // the directory was empty
+    std::string detail;             // why a local failure ('D', 'W') happened
+    // 'D' before anything was read or sent: the file's name holds this character.
+    std::optional<UnsendableCharacter> unsendable;
     std::vector<DeviceNameField> names;  // the directory listed (List, Receive)
     std::string savedTo;                 // a fetch: the file written
     std::string storedAs;                // a send: the programmer's name of the file
-    Bytes lastReply;  // the bytes of the reply the exchange ended in (a part, when it was long)
 };
 
 // One thing the driver is to do for the machine.
