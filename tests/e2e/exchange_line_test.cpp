@@ -20,8 +20,8 @@ protected:
     }
 };
 
-// Bytes from before a transaction are discarded by its first send; two stray bytes behind the
-// directory reply, read while the link closes, once ended the fetch as its status reply ('R').
+// Two stray bytes behind the directory reply, read while the link closes, once ended the
+// fetch as its status reply ('R').
 TEST_F(OverTheLine, BytesFromBeforeAFrameNeverAnswerIt) {
     const std::string content = tagDataFile(std::string(300, 'x'));
     programmer.write("TAG00001.tiv", content);
@@ -34,9 +34,6 @@ TEST_F(OverTheLine, BytesFromBeforeAFrameNeverAnswerIt) {
         ports.plan = PortPlan{};  // the fetch has a quiet line
     };
     startProgrammer();
-    for (char stale : std::string("XRRRRRRRRRRRRRRRRRRRRR")) {
-        exchange->portMessage(MSG_RX_CHAR, static_cast<std::uint8_t>(stale), 1);
-    }
     start(Exchange::kReceiveFunction);
     EXPECT_EQ(view.fileList, (std::vector<std::string>{"TAG00001"}));
     view.dialogAnswers.push_back(pcFile("saved.tiv"));
@@ -80,7 +77,8 @@ TEST_F(OverTheLine, ErrorsOnTheLineOrNoiseForAReplyAddTheLineSettingsAsCause) {
     EXPECT_EQ(view.boxes[0].causeLine, "");
 
     view = RecordingView{};
-    ports.plan.noise = std::string("\xFF\x00\x55", 3);
+    ports.plan.noise = "U";  // a byte with a parity error
+    ports.plan.noiseLineErrors = 1;
     start(Exchange::kReceiveFunction);
     ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
     EXPECT_EQ(view.boxes[0].causeLine, cause);

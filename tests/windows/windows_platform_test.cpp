@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <string>
 
@@ -116,26 +117,19 @@ TEST(WindowsComm, EventsWaitForTheLowestSetAndFailedOpeningsNameTheirCause) {
     EXPECT_FALSE(first.isSet());
 
     const std::unique_ptr<comm::Port> port = comm::makeSystemPort();
-    EXPECT_FALSE(port->open("\\\\.\\COM199"));
-    EXPECT_EQ(describeOpenFailure("\\\\.\\COM199", comm::lastError(), "").text.id,
-              TextId::PortMissing);
+    const std::optional<LinkError> missing = port->open("\\\\.\\COM199");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(describeOpenFailure("\\\\.\\COM199", missing->code, "").text.id, TextId::PortMissing);
     test::TestFolder folder;
     const fs::path file = folder.write("not-a-port", "x");
-    EXPECT_FALSE(port->open(utf8Path(file)));
-    EXPECT_EQ(describeOpenFailure("x", comm::lastError(), "").text.id, TextId::PortNotSerial);
+    const std::optional<LinkError> notSerial = port->open(utf8Path(file));
+    ASSERT_TRUE(notSerial);
+    EXPECT_EQ(describeOpenFailure("x", notSerial->code, "").text.id, TextId::PortNotSerial);
     EXPECT_EQ(describeOpenFailure("\\\\.\\COM3", EBUSY, "").english(),
               "\\\\.\\COM3 is busy: another program has it open");
     // A name from outside reaches the console and the log with its controls made visible.
     EXPECT_EQ(describeOpenFailure("COM\x1b[2J", ENOENT, "").english(),
               "COM\\x1b[2J does not exist: is the adapter plugged in?");
-
-    comm::LineState state;
-    ASSERT_TRUE(comm::buildLineState("baud=9600 parity=E data=8 stop=1", state));
-    EXPECT_EQ(state.baud, 9600);
-    EXPECT_EQ(state.settings.parity, EVENPARITY);
-    EXPECT_EQ(state.settings.byteSize, 8);
-    EXPECT_EQ(state.settings.stopBits, ONESTOPBIT);
-    EXPECT_FALSE(comm::buildLineState("baud=fast", state));
 }
 
 TEST(WindowsFolders, SettingsRoamAndTheLogStaysOnTheMachine) {
