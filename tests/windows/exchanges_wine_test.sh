@@ -3,7 +3,7 @@
 # programmer (a Linux program on a pseudo-terminal), through wine's COM1: the wine prefix
 # maps COM1 to LINK (HKLM\Software\Wine\Ports), and the simulator makes LINK point at its
 # pty. Get and put with an umlaut in the folder, the window's listing, a hang-up in the
-# middle of a reply, and Ctrl+C during a transfer.
+# middle of a reply, the device going away during a fetch, and Ctrl+C during a transfer.
 #   tests/windows/exchanges_wine_test.sh DRAVOLIN-CLI.EXE WINDOW-CHECK.EXE VOSKA-SIM LINK
 set -uo pipefail
 cli=$1
@@ -63,21 +63,41 @@ grep -q '^dravolin-cli: N: ' "$work/err" || fail "a hang-up said: $(cat "$work/e
     fail "a hang-up left files behind: $(ls -A "$work/Übergabe")"
 stopSimulator
 
+# Starts `get LARGEST -o FILE` in the background (its pid in $cliPid, its stderr in
+# $work/fetch.err) and returns once the fetch has reached the simulator.
+startFetch() {
+    "$run" "$cli" --port 1 --no-saved-settings get LARGEST -o "$(windowsPath "$1")" \
+        >"$work/fetch.out" 2>"$work/fetch.err" &
+    cliPid=$!
+    for _ in $(seq 400); do
+        grep -q '^PC>DEV 47' "$work/sim.trace" 2>/dev/null && break
+        sleep 0.05
+    done
+}
+
+# ---- the device goes away during a fetch: one message, as on Linux, not a warning first
+startSimulator "$work/device" --pace 9600,E,1
+startFetch "$work/Übergabe/LARGEST.tiv"
+sleep 1
+stopSimulator
+wait "$cliPid"
+status=$?
+[ $status -eq 1 ] && grep -q 'has gone' "$work/fetch.err" ||
+    fail "a device gone during a fetch ended with $status: $(cat "$work/fetch.err")"
+grep -q 'Application Error' "$work/fetch.err" &&
+    fail "a device gone said more than that: $(cat "$work/fetch.err")"
+[ -z "$(ls -A "$work/Übergabe" | grep -v -e TAG00001.tiv -e NEUE.tiv)" ] ||
+    fail "a device gone left files behind: $(ls -A "$work/Übergabe")"
+
 # ---- Ctrl+C during a paced transfer: status 130, nothing saved
 startSimulator "$work/device" --pace 9600,E,1
-"$run" "$cli" --port 1 --no-saved-settings get LARGEST \
-    -o "$(windowsPath "$work/Übergabe/LARGEST.tiv")" >"$work/out" 2>"$work/err.crlf" &
-cliPid=$!
-# Interrupted once the fetch has reached the simulator: its reply takes over ten seconds.
-for _ in $(seq 400); do
-    grep -q '^PC>DEV' "$work/sim.trace" 2>/dev/null && break
-    sleep 0.05
-done
+startFetch "$work/Übergabe/LARGEST.tiv"
+# Its reply takes over ten seconds.
 sleep 1
 kill -INT "$cliPid"
 wait "$cliPid"
 status=$?
-[ $status -eq 130 ] || fail "Ctrl+C ended with $status: $(cat "$work/err.crlf")"
+[ $status -eq 130 ] || fail "Ctrl+C ended with $status: $(cat "$work/fetch.err")"
 [ -z "$(ls -A "$work/Übergabe" | grep -v -e TAG00001.tiv -e NEUE.tiv)" ] ||
     fail "Ctrl+C left files behind: $(ls -A "$work/Übergabe")"
 stopSimulator

@@ -24,12 +24,14 @@ using Kind = LinkError::Kind;
 // How long closing waits for a pending WaitCommEvent to end once it has been told to.
 constexpr DWORD kCommWaitEndMs = 2000;
 
-// A removed USB adapter makes the handle's calls fail with one of these: the device is gone.
+// A removed USB adapter makes the handle's calls fail with one of these, and a line whose
+// other end has hung up (wine's pseudo-terminal) a pending read with ERROR_BROKEN_PIPE: the
+// device is gone.
 bool meansDeviceGone(DWORD code) {
     return code == ERROR_ACCESS_DENIED || code == ERROR_BAD_COMMAND ||
            code == ERROR_DEVICE_REMOVED || code == ERROR_OPERATION_ABORTED ||
            code == ERROR_INVALID_HANDLE || code == ERROR_GEN_FAILURE ||
-           code == ERROR_DEVICE_NOT_CONNECTED;
+           code == ERROR_DEVICE_NOT_CONNECTED || code == ERROR_BROKEN_PIPE;
 }
 
 // The errno value the layers above know for a failed opening.
