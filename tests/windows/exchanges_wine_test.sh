@@ -3,7 +3,8 @@
 # programmer (a Linux program on a pseudo-terminal), through wine's COM1: the wine prefix
 # maps COM1 to LINK (HKLM\Software\Wine\Ports), and the simulator makes LINK point at its
 # pty. Get and put with an umlaut in the folder, the window's listing, a hang-up in the
-# middle of a reply, the device going away during a fetch, and Ctrl+C during a transfer.
+# middle of a reply, the device going away during a fetch, a second program on the port of
+# a first, and Ctrl+C during a transfer.
 #   tests/windows/exchanges_wine_test.sh DRAVOLIN-CLI.EXE WINDOW-CHECK.EXE VOSKA-SIM LINK
 set -uo pipefail
 cli=$1
@@ -88,6 +89,20 @@ grep -q 'Application Error' "$work/fetch.err" &&
     fail "a device gone said more than that: $(cat "$work/fetch.err")"
 [ -z "$(ls -A "$work/Übergabe" | grep -v -e TAG00001.tiv -e NEUE.tiv)" ] ||
     fail "a device gone left files behind: $(ls -A "$work/Übergabe")"
+
+# ---- a second of our programs on the port during a paced get is told that the port is
+# busy (wine, unlike Windows, would let it open the port), and the get goes on unharmed
+startSimulator "$work/device" --pace 19200,E,1
+startFetch "$work/first.tiv"
+cliRun list
+status=$?
+[ $status -eq 1 ] && grep -q 'is busy' "$work/err" ||
+    fail "a second program on the port ended with $status: $(cat "$work/err")"
+wait "$cliPid" || fail "the get beside the second program ended with $?: $(cat "$work/fetch.err")"
+cmp -s "$work/device/LARGEST.tiv" "$work/first.tiv" ||
+    fail "the get beside the second program fetched another file"
+rm -f "$work/first.tiv"
+stopSimulator
 
 # ---- Ctrl+C during a paced transfer: status 130, nothing saved
 startSimulator "$work/device" --pace 9600,E,1

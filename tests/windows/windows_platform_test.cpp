@@ -26,6 +26,7 @@
 #include "serial/device_change_watch.h"
 #include "serial/open_failure_cause.h"
 #include "serial/platform/comm.h"
+#include "serial/port_lock.h"
 #include "support/test_folder.h"
 #include "support/waiting.h"
 
@@ -130,6 +131,19 @@ TEST(WindowsComm, EventsWaitForTheLowestSetAndFailedOpeningsNameTheirCause) {
     // A name from outside reaches the console and the log with its controls made visible.
     EXPECT_EQ(describeOpenFailure("COM\x1b[2J", ENOENT, "").english(),
               "COM\\x1b[2J does not exist: is the adapter plugged in?");
+}
+
+// Wine does not keep a second program from a COM port another has open: our programs keep
+// each other off it with a named mutex, whichever name they reach the port by.
+TEST(WindowsComm, APortIsLockedForOurOtherProgramsWhileOneHasIt) {
+    PortLock first;
+    PortLock second;
+    EXPECT_EQ(first.acquire("", "\\\\.\\COM7"), PortLock::Outcome::Taken);
+    EXPECT_EQ(second.acquire("", "\\\\.\\com7"), PortLock::Outcome::HeldByOther);
+    EXPECT_EQ(second.acquire("", "COM7"), PortLock::Outcome::HeldByOther);
+    EXPECT_EQ(second.acquire("", "\\\\.\\COM8"), PortLock::Outcome::Taken);
+    first.release();
+    EXPECT_EQ(second.acquire("", "COM7"), PortLock::Outcome::Taken);
 }
 
 TEST(WindowsFolders, SettingsRoamAndTheLogStaysOnTheMachine) {
