@@ -154,15 +154,15 @@ void PortOpening::tellClient() {
         }
         news = std::exchange(news_, News{});
     }
-    // All of it is told, even when the client closes the port on hearing the first part:
-    // it was on its way before, and the client knows that its link is closed.
+    // The client may close the port on hearing one part (and open another): what follows
+    // belongs to a link that is closed.
     if (news.frameLeft) {
         client_.frameLeft(*news.frameLeft);
     }
-    if (!news.bytes.empty() || news.lineErrors > 0) {
+    if ((!news.bytes.empty() || news.lineErrors > 0) && !halted()) {
         client_.received(news.bytes, news.lineErrors);
     }
-    if (news.hungUp) {
+    if (news.hungUp && !halted()) {
         client_.hungUp();
     }
     if (news.warning) {

@@ -17,8 +17,17 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // How often the output queue is looked at while a frame leaves: as often as progress is
-// shown.
+// shown. Never while no frame is leaving.
 constexpr auto kLookAtLeavingFrame = std::chrono::milliseconds(100);
+constexpr Clock::time_point kNoFrameLeaving = Clock::time_point::max();
+
+std::optional<std::chrono::milliseconds> timeUntil(Clock::time_point when) {
+    if (when == kNoFrameLeaving) {
+        return std::nullopt;
+    }
+    return std::max(std::chrono::milliseconds(0),
+                    std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now()));
+}
 
 }  // namespace
 
@@ -170,7 +179,7 @@ void SerialPort::monitorThread(PortOpening& opening) {
         opening.endPortUse();
     }
     RunReceiver receiver(opening);
-    std::optional<Clock::time_point> lookAtFrame;  // while a frame leaves
+    Clock::time_point lookAtFrame = kNoFrameLeaving;
     while (!opening.halted()) {
         bool portArmed = false;
         if (!opening.watchingPort()) {
@@ -182,13 +191,7 @@ void SerialPort::monitorThread(PortOpening& opening) {
         } else {
             portArmed = beginWaitForPortEvent(opening);
         }
-        std::optional<std::chrono::milliseconds> timeout;
-        if (lookAtFrame) {
-            timeout =
-                std::max(std::chrono::milliseconds(0),
-                         std::chrono::ceil<std::chrono::milliseconds>(*lookAtFrame - Clock::now()));
-        }
-        const int signal = waitForSignals(opening, portArmed, timeout);
+        const int signal = waitForSignals(opening, portArmed, timeUntil(lookAtFrame));
         if (opening.halted() || signal == 0) {
             return;  // halted, or shut down: the thread ends here
         }
@@ -196,19 +199,15 @@ void SerialPort::monitorThread(PortOpening& opening) {
             receiver.receive();
         } else if (signal == 2) {
             receiver.frameSent();
-            lookAtFrame.reset();
-            if (performWrite(opening)) {
-                lookAtFrame = Clock::now();
-            }
+            // A frame written whole is followed out of the output queue.
+            lookAtFrame = performWrite(opening) ? Clock::now() : kNoFrameLeaving;
         } else if (signal == -1) {
             // The wait itself failed; try again, but without burning the processor.
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        if (lookAtFrame && Clock::now() >= *lookAtFrame) {
-            lookAtFrame.reset();
-            if (measureOutput(opening)) {
-                lookAtFrame = Clock::now() + kLookAtLeavingFrame;
-            }
+        if (Clock::now() >= lookAtFrame) {
+            lookAtFrame =
+                measureOutput(opening) ? Clock::now() + kLookAtLeavingFrame : kNoFrameLeaving;
         }
     }
 }
