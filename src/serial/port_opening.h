@@ -8,7 +8,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "protocol/reply_waits.h"
@@ -114,6 +113,7 @@ private:
     // Under the state lock.
     void signalArrivals();
     bool mayWarn() const;
+
     void present(const LinkError& error);
     void warningAnswered(std::uint64_t id);
 

@@ -1,5 +1,6 @@
 #include "serial/serial_port.h"
 
+#include <algorithm>
 #include <array>
 #include <system_error>
 #include <thread>
