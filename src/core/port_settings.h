@@ -15,14 +15,10 @@ struct PortSettings {
     std::int32_t port = 1;         // Com 1 to 4
     std::int32_t language = 1;     // 0 German, 1 English
 
-    std::string portName() const;        // "COM1"
-    std::string settingsString() const;  // "baud=9600 parity=E data=8 stop=1"
+    std::string portName() const;  // "COM1"
 };
 
 // "COM%d"
 std::string portNameFor(int port);
-
-// "baud=%d parity=%c data=%d stop=%d"
-std::string settingsStringFor(int baudRate, char parity, int dataBits, int stopBits);
 
 }  // namespace dravolin

@@ -12,24 +12,18 @@ namespace dravolin {
 namespace {
 
 constexpr int kProgressTickMs = 100;
-constexpr unsigned kEventMask = EV_RXCHAR | EV_CTS;
-constexpr unsigned kWriteBufferSize = 512;
-constexpr int kRtsControl = 1;
 
 }  // namespace
 
 Exchange::Exchange(ExchangeView& view, SerialPort& port, const PortSettings& settings)
     : view_(view), port_(port), settings_(settings) {
-    for (QTimer* timer : {&replyTimer_, &pauseTimer_, &arrivalsTimer_}) {
+    for (QTimer* timer : {&replyTimer_, &pauseTimer_}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
-    arrivalsTimer_.setInterval(0);
     progressTick_.setInterval(kProgressTickMs);
     QObject::connect(&replyTimer_, &QTimer::timeout, &replyTimer_, [this] { waitTimedOut(); });
     QObject::connect(&pauseTimer_, &QTimer::timeout, &pauseTimer_, [this] { restoreIdleWindow(); });
-    QObject::connect(&arrivalsTimer_, &QTimer::timeout, &arrivalsTimer_,
-                     [this] { takeArrivals(); });
     QObject::connect(&progressTick_, &QTimer::timeout, &progressTick_,
                      [this] { refreshProgress(); });
 }
@@ -170,18 +164,13 @@ void Exchange::carryOut(const MachineAction& action) {
 void Exchange::openLink() {
     // A port that cannot be opened still ends the exchange at its reply time-out, with 'N';
     // the operator is also told why.
-    const bool opened =
-        port_.openPort(this, settings_.port, settings_.baudRate,
-                       static_cast<char>(settings_.parity), settings_.dataBits, settings_.stopBits,
-                       kEventMask, kWriteBufferSize, kRtsControl) != 0;
+    const bool opened = port_.openPort(*this, settings_.port, request_.line);
     if (!opened && port_.openFailure()) {
         causeLine_ = MessageCatalog(language()).lookup(port_.openFailure()->text);
     }
     port_.startMonitoring();
     linkOpen_ = true;
     lineGone_ = false;
-    lineErrors_ = false;
-    arrived_.clear();
     record_.lineUsed = true;
     notify([opened](ExchangeObserver& observer) { observer.linkOpened(opened); });
     if (!opened) {
@@ -191,18 +180,14 @@ void Exchange::openLink() {
 
 void Exchange::closeLink() {
     port_.closePort();
-    dropArrivals();
     linkOpen_ = false;
     lineGone_ = false;
-    lineErrors_ = false;
     notify([](ExchangeObserver& observer) { observer.linkClosed(); });
 }
 
 void Exchange::sendFrame(const Bytes& frame) {
-    // What came after the last wait answers nothing that is asked now; the record keeps it.
-    dropArrivals();
+    // What the link has not told yet answers nothing that is asked now: it drops it.
     notify([&frame](ExchangeObserver& observer) { observer.frameSent(frame); });
-    port_.setWriteLength(static_cast<std::uint32_t>(frame.size()));
     port_.requestWrite(frame);
 }
 
@@ -228,9 +213,10 @@ void Exchange::endWait() {
 }
 
 void Exchange::waitTimedOut() {
-    // Bytes handed over together with the time-out are counted first.
+    // Bytes that came together with the time-out are counted first.
     const unsigned wait = waitNumber_;
-    takeArrivals();
+    port_.takeArrivals();
+    feedHangUp();
     if (!machine_.waiting() || waitNumber_ != wait) {
         return;
     }
@@ -243,42 +229,28 @@ void Exchange::waitTimedOut() {
     apply(machine_.timedOut());
 }
 
-long Exchange::portMessage(unsigned message, std::uintptr_t firstParameter,
-                           std::intptr_t secondParameter) {
-    static_cast<void>(secondParameter);
-    // Bytes come one message each; a run of them is taken as one once it is all here, from
-    // the event loop, so that the port's hand-over is never re-entered from its owner.
-    // The timer is armed once per run, not restarted for every byte of it.
-    if (message == MSG_RX_CHAR && linkOpen_) {
-        arrived_.push_back(static_cast<std::uint8_t>(firstParameter));
-        takeArrivalsSoon();
-    } else if (message == MSG_LINE_GONE && linkOpen_) {
-        lineGone_ = true;
-        takeArrivalsSoon();
-    } else if (message == MSG_LINE_ERROR && linkOpen_) {
-        lineErrors_ = true;
-        takeArrivalsSoon();
+void Exchange::received(std::span<const std::uint8_t> run, std::size_t lineErrors) {
+    if (!linkOpen_) {
+        return;
     }
-    return 0;
-}
-
-void Exchange::takeArrivalsSoon() {
-    if (!arrivalsTimer_.isActive()) {
-        arrivalsTimer_.start();
-    }
-}
-
-void Exchange::takeArrivals() {
     // Errors are counted before the bytes that came with them could end the exchange.
-    if (std::exchange(lineErrors_, false)) {
+    if (lineErrors > 0) {
         apply(machine_.lineErrorsSeen());
     }
-    if (!arrived_.empty()) {
-        Bytes run;
-        run.swap(arrived_);
-        notify([&run](ExchangeObserver& observer) { observer.bytesReceived(run); });
+    if (!run.empty()) {
+        notify([run](ExchangeObserver& observer) { observer.bytesReceived(run); });
         apply(machine_.received(run));
     }
+}
+
+void Exchange::hungUp() {
+    if (linkOpen_) {
+        lineGone_ = true;
+        feedHangUp();
+    }
+}
+
+void Exchange::feedHangUp() {
     // A line that has gone ends the wait once the bytes it delivered before going count.
     if (lineGone_ && machine_.waiting()) {
         hangUpFed_ = true;
@@ -287,11 +259,9 @@ void Exchange::takeArrivals() {
     }
 }
 
-void Exchange::dropArrivals() {
-    // The timer stays armed: a hang-up or line errors reported meanwhile still count.
-    if (!arrived_.empty()) {
-        notify([this](ExchangeObserver& observer) { observer.bytesReceived(arrived_); });
-        arrived_.clear();
+void Exchange::frameLeft(std::size_t bytes) {
+    if (linkOpen_) {
+        apply(machine_.frameLeft(bytes));
     }
 }
 
@@ -354,26 +324,16 @@ void Exchange::showProgress(const MachineAction& action) {
     const auto now = std::chrono::steady_clock::now();
     if (!progressShown_) {
         progressShown_ = true;
-        progressSending_ = action.sending;
         progressMeter_.begin(action.total, action.done, now);
         progressTick_.start();
     }
     progressDone_ = action.done;
-    // What the machine tells is shown as it is; the port's count comes in with the tick.
-    // Folded in here, a send would begin at whatever the monitor thread had measured by
-    // then: on a fast line the whole frame, so that its start (the header) was never shown.
     showProgressAt(action.done);
 }
 
 void Exchange::refreshProgress() {
-    // The data frame going out: the driver takes the whole frame at once, so what it
-    // accepted says little of what has reached the device; what has left the output queue
-    // has.
-    if (progressSending_) {
-        apply(machine_.frameLeft(port_.frameBytesSent()));
-    } else {
-        showProgressAt(progressDone_);
-    }
+    // The time left moves on even while nothing new comes.
+    showProgressAt(progressDone_);
 }
 
 void Exchange::showProgressAt(std::size_t done) {

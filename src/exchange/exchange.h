@@ -18,19 +18,19 @@
 #include "exchange/exchange_record.h"
 #include "exchange/exchange_view.h"
 #include "exchange/transfer_progress.h"
-#include "serial/port_owner.h"
+#include "serial/link_client.h"
 
 namespace dravolin {
 
 class SerialPort;
 
 // The driver of the exchange machine on the Qt event loop: it feeds the machine from the
-// serial link, its timers and the view, carries out the machine's actions, tells the
-// observers (log, trace) what happens, and shows the outcome. Nothing here waits: every
-// call returns at once, and whatever comes next (a reply byte, a time-out, an answer of
-// the operator, the end of the outcome pause) arrives as an event. The window, the CLI
-// and runs of exchanges all go through it.
-class Exchange : public PortOwner {
+// serial link (as its client), its timers and the view, carries out the machine's actions, tells
+// the observers (log, trace) what happens, and shows the outcome. Nothing here waits: every call
+// returns at once, and whatever comes next (a reply byte, a time-out, an answer of the operator,
+// the end of the outcome pause) arrives as an event. The window, the CLI and runs of exchanges all
+// go through it.
+class Exchange : public LinkClient {
 public:
     static constexpr int kReceiveFunction = 0;
     static constexpr int kSendFunction = 1;
@@ -70,8 +70,10 @@ public:
     // The pause that holds an outcome on screen; a terminal needs none.
     void setOutcomePause(int milliseconds) { outcomePauseMs_ = milliseconds; }
 
-    long portMessage(unsigned message, std::uintptr_t firstParameter,
-                     std::intptr_t secondParameter) override;
+    // What the serial link brings while the link is open.
+    void received(std::span<const std::uint8_t> run, std::size_t lineErrors) override;
+    void hungUp() override;
+    void frameLeft(std::size_t bytes) override;
 
     // The language of the window, in which the cause line is worded.
     Language language() const;
@@ -106,9 +108,7 @@ private:
     void armWait(std::size_t threshold, int milliseconds);
     void endWait();
     void waitTimedOut();
-    void takeArrivalsSoon();
-    void takeArrivals();
-    void dropArrivals();
+    void feedHangUp();
     void endProgress();
     void refreshProgress();
     void showProgressAt(std::size_t done);
@@ -146,16 +146,13 @@ private:
     bool applying_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
-    QTimer replyTimer_;     // the armed wait
-    QTimer pauseTimer_;     // the outcome on screen
-    QTimer progressTick_;   // moves the estimate of a send's progress on
-    QTimer arrivalsTimer_;  // takes a run of received bytes once it has all been handed over
-    Bytes arrived_;         // received, not yet fed to the machine
+    QTimer replyTimer_;    // the armed wait
+    QTimer pauseTimer_;    // the outcome on screen
+    QTimer progressTick_;  // moves the estimate of the time left on
     std::size_t awaited_ = 0;
     int waitMs_ = 0;
     unsigned waitNumber_ = 0;  // tells a wait from the one armed after it
     bool lineGone_ = false;
-    bool lineErrors_ = false;  // reported by the port, not yet told to the machine
     bool hangUpFed_ = false;
     bool linkOpen_ = false;
 
@@ -170,7 +167,6 @@ private:
 
     ProgressMeter progressMeter_;
     bool progressShown_ = false;
-    bool progressSending_ = false;
     std::size_t progressDone_ = 0;  // as the machine last told it
 
     std::vector<ExchangeObserver*> observers_;

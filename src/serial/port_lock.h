@@ -16,6 +16,9 @@ namespace dravolin {
 // made as a temporary file of our own and linked into place (which fails when a lock is
 // there), links planted there are never followed, and a lock is removed only while it
 // still holds our process id or that of a process that no longer exists.
+//
+// Windows has no lock files: there the lock is a named mutex per port, which keeps our own
+// programs off a port one of them has open (port_lock_win32.cpp).
 class PortLock {
 public:
     enum class Outcome {
@@ -57,6 +60,9 @@ private:
     std::string path_;
     pid_t holderPid_ = 0;
     std::string problem_;
+#ifdef _WIN32
+    void* mutex_ = nullptr;  // Windows keeps the lock as a named mutex (port_lock_win32.cpp)
+#endif
 };
 
 }  // namespace dravolin

@@ -15,7 +15,7 @@ constexpr std::size_t kSliceBytes = 20;
 // Short runs in a row before the line counts as trickling: a two-byte status reply that
 // comes a byte at a time is never held back.
 constexpr int kShortRunsBeforeGathering = 2;
-// How long a trickling run gathers at most: the owner still sees progress as often as it
+// How long a trickling run gathers at most: the client still sees progress as often as it
 // shows it.
 constexpr auto kLongestGather = std::chrono::milliseconds(100);
 // The bytes a run gathers at most in the driver's buffer, well inside what any driver
@@ -29,6 +29,18 @@ std::chrono::microseconds sliceFor(std::chrono::microseconds byteTime) {
     return std::clamp<std::chrono::microseconds>(
         kSliceBytes * byteTime, std::chrono::microseconds(500), std::chrono::microseconds(5000));
 }
+
+// The time one byte takes on the line as configured.
+std::chrono::microseconds byteTimeOf(const LineTiming& line) {
+    if (line.baudRate <= 0) {
+        return std::chrono::microseconds(0);
+    }
+    return std::chrono::microseconds(bitsPerByte(line) * 1'000'000LL / line.baudRate);
+}
+
+// How long the monitor thread leaves a device whose read failed (and is still there) before
+// it tries again, rather than ask it over and over.
+constexpr auto kPauseAfterFailedRead = std::chrono::milliseconds(100);
 
 // What a busy line brings in three quarters of `stretch`, at least a byte. A stretch that
 // brings fewer has seen the line fall quiet in it: the answer ended, and its last bytes
@@ -44,31 +56,34 @@ std::size_t busyBytesFor(std::chrono::microseconds stretch, std::chrono::microse
 }  // namespace
 
 RunReceiver::RunReceiver(PortOpening& opening)
-    : opening_(opening), byteTime_(opening.lineByteTime()), slice_(sliceFor(byteTime_)) {}
+    : opening_(opening), byteTime_(byteTimeOf(opening.line())), slice_(sliceFor(byteTime_)) {}
 
 void RunReceiver::frameSent() {
     shortRunsInARow_ = 0;
     readSinceFrame_ = 0;
 }
 
-bool RunReceiver::receive(std::vector<PortMessage> messages) {
-    std::vector<PortMessage> run = std::move(messages);
+bool RunReceiver::receive() {
     for (;;) {
         const std::size_t waiting = bytesWaiting();
         if (waiting == 0) {
-            break;
+            return true;
         }
-        const comm::ReadOutcome outcome = readRun(waiting, run);
-        if (!run.empty() && !opening_.deliver(std::exchange(run, {}))) {
+        std::vector<std::uint8_t> run;
+        const comm::ReadResult read = readRun(waiting, run);
+        if ((!run.empty() || read.lineErrors > 0) &&
+            !opening_.post(std::move(run), read.lineErrors)) {
             return false;
         }
-        if (outcome == comm::ReadOutcome::FailedAtOnce ||
-            outcome == comm::ReadOutcome::FailedLate) {
-            // After what came before it, so that the owner sees the order of events.
-            reportReadFailure(outcome);
+        if (read.error) {
+            // After what came before it, so that the operator sees the order of events. A
+            // device that has gone fails the next question too, and is then told as gone.
+            bytesWaiting();
+            opening_.raise(*read.error);
+            stretchWaited(kPauseAfterFailedRead);
+            return !opening_.halted();
         }
     }
-    return run.empty() || opening_.deliver(std::move(run));
 }
 
 std::size_t RunReceiver::bytesWaiting() {
@@ -81,7 +96,7 @@ std::size_t RunReceiver::bytesWaiting() {
     return waiting;
 }
 
-comm::ReadOutcome RunReceiver::readRun(std::size_t waiting, std::vector<PortMessage>& run) {
+comm::ReadResult RunReceiver::readRun(std::size_t waiting, std::vector<std::uint8_t>& run) {
     Clock::time_point now = Clock::now();
     const bool gather = trickling(waiting, now);
     shortRunsInARow_ = waiting < kShortRun ? shortRunsInARow_ + 1 : 0;
@@ -103,9 +118,9 @@ comm::ReadOutcome RunReceiver::readRun(std::size_t waiting, std::vector<PortMess
             break;
         }
     }
-    const comm::ReadOutcome outcome = readWaiting(waiting, run);
+    const comm::ReadResult read = readWaiting(waiting, run);
     lastRunEnd_ = Clock::now();
-    return outcome;
+    return read;
 }
 
 bool RunReceiver::trickling(std::size_t firstCount, Clock::time_point now) const {
@@ -123,7 +138,7 @@ bool RunReceiver::answerIn(std::size_t waiting) const {
 std::chrono::microseconds RunReceiver::nextStretch(std::chrono::microseconds last,
                                                    std::size_t brought, std::size_t waiting,
                                                    Clock::duration left) const {
-    // When the owner said how long its answer is, the run sleeps until the rest of it is due
+    // When the client said how long its answer is, the run sleeps until the rest of it is due
     // at the rate the last stretch saw (within the gathering's bounds): one wake-up rather
     // than one a slice. Past what was said, or without it, it goes on a slice at a time.
     const std::size_t expected = opening_.expectedReply();
@@ -145,43 +160,16 @@ bool RunReceiver::stretchWaited(std::chrono::microseconds stretch) {
     return comm::waitForAny(wakers, stretch) == comm::kWaitTimedOut;
 }
 
-comm::ReadOutcome RunReceiver::readWaiting(std::size_t waiting, std::vector<PortMessage>& run) {
-    std::size_t got = 0;
-    comm::ReadOutcome outcome = comm::ReadOutcome::Nothing;
-    {
-        std::lock_guard lock(opening_.portLock());
-        if (!opening_.beginPortUse()) {
-            return outcome;
-        }
-        const std::size_t wanted = std::min({waiting, buffer_.size(), kLongestRun});
-        outcome =
-            opening_.port().read(std::span(buffer_.data(), wanted), got, &opening_.haltEvent());
-        opening_.endPortUse();
+comm::ReadResult RunReceiver::readWaiting(std::size_t waiting, std::vector<std::uint8_t>& run) {
+    std::lock_guard lock(opening_.portLock());
+    if (!opening_.beginPortUse()) {
+        return {};
     }
-    readSinceFrame_ += got;
-    if (outcome != comm::ReadOutcome::Read) {
-        return outcome;
-    }
-    auto bytes = std::span<const std::uint8_t>(buffer_.data(), got);
-    std::size_t errors = 0;
-    if (opening_.inputMarked()) {
-        decoded_.clear();
-        errors = marked_.decode(bytes, decoded_);
-        bytes = decoded_;
-    }
-    for (const std::uint8_t byte : bytes) {
-        run.push_back(PortMessage{MSG_RX_CHAR, byte});
-    }
-    if (errors > 0) {
-        run.push_back(PortMessage{MSG_LINE_ERROR, errors});
-    }
-    return outcome;
-}
-
-void RunReceiver::reportReadFailure(comm::ReadOutcome outcome) {
-    opening_.reportError(outcome == comm::ReadOutcome::FailedLate
-                             ? "GetOverlappedResults() in ReadFile()"
-                             : "ReadFile()");
+    const comm::ReadResult read =
+        opening_.port().read(std::min(waiting, kLongestRun), run, &opening_.haltEvent());
+    opening_.endPortUse();
+    readSinceFrame_ += read.count;
+    return read;
 }
 
 }  // namespace dravolin

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -16,29 +15,19 @@ namespace dravolin {
 
 namespace {
 
-constexpr std::uint32_t kPortTimeoutMs = 1000;
+using Clock = std::chrono::steady_clock;
 
-struct LineEvent {
-    unsigned kind;
-    unsigned message;
-};
+// How often the output queue is looked at while a frame leaves: as often as progress is
+// shown. Never while no frame is leaving.
+constexpr auto kLookAtLeavingFrame = std::chrono::milliseconds(100);
+constexpr Clock::time_point kNoFrameLeaving = Clock::time_point::max();
 
-// The order in which line events are told, before any received byte.
-constexpr std::array<LineEvent, 5> kLineEvents{{
-    {EV_CTS, MSG_CTS},
-    {EV_RXFLAG, MSG_RXFLAG},
-    {EV_BREAK, MSG_BREAK},
-    {EV_ERR, MSG_ERR},
-    {EV_RING, MSG_RING},
-}};
-
-// A start bit, 8 data bits, the parity bit unless there is none, and the stop bits.
-std::chrono::microseconds byteTimeFor(int baud, char parity, int stopBits) {
-    if (baud <= 0) {
-        return std::chrono::microseconds(0);
+std::optional<std::chrono::milliseconds> timeUntil(Clock::time_point when) {
+    if (when == kNoFrameLeaving) {
+        return std::nullopt;
     }
-    const int bits = 1 + 8 + (parity == 'N' ? 0 : 1) + stopBits;
-    return std::chrono::microseconds(bits * 1'000'000LL / baud);
+    return std::max(std::chrono::milliseconds(0),
+                    std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now()));
 }
 
 }  // namespace
@@ -50,8 +39,8 @@ SerialPort::SerialPort(WarningPresenter& presenter, PortMap portMap, comm::PortF
 }
 
 SerialPort::~SerialPort() {
-    // Ends the current opening without waiting: its thread may be blocked handing a byte
-    // to this very thread. Halted, it never signals again, so the arrival signal may go.
+    // Ends the current opening without waiting: its thread may be in the middle of a read.
+    // Halted, it never signals again, so the arrival signal may go.
     if (opening_) {
         opening_->shutdownEvent().set();
         opening_->closePort();
@@ -70,7 +59,7 @@ void SerialPort::watchArrivals() {
     if (arrivals_) {
         return;
     }
-    // On the thread that opens the port, whose event loop hands the bytes to the owner.
+    // On the thread that opens the port, whose event loop tells the client.
     arrivals_ = std::make_unique<comm::Event>();
     if (!arrivals_->valid()) {
         return;  // no monitor thread will start; the exchange ends at its time-out
@@ -79,47 +68,47 @@ void SerialPort::watchArrivals() {
 }
 
 void SerialPort::takeArrivals() {
+    if (!arrivals_ || !arrivals_->valid()) {
+        return;
+    }
     arrivals_->reset();
-    if (opening_) {
-        opening_->takeArrivals();  // a halted opening has nothing to give
+    // The client may close the port, or open it anew, while it is told: the opening that
+    // tells lives until it is done.
+    if (const std::shared_ptr<PortOpening> opening = opening_) {
+        opening->tellClient();
     }
 }
 
 void SerialPort::endRunningMonitor() {
     if (opening_) {
         opening_->shutdownEvent().set();
-        opening_->halt();  // a thread busy with a delivery to us could not see the shutdown
+        opening_->halt();
     }
 }
 
-int SerialPort::openPort(PortOwner* owner, int portNumber, int baud, char parity, int dataBits,
-                         int stopBits, unsigned eventMask, unsigned writeBufferSize,
-                         int rtsControl) {
+bool SerialPort::openPort(LinkClient& client, int portNumber, const LineTiming& line) {
     endRunningMonitor();
     watchArrivals();
-    // Fresh signals, lock and write buffer for this opening; the previous one keeps its own
-    // for a thread that may still be leaving. The write buffer is sized to each frame, not
-    // to writeBufferSize: data frames are far larger than the 512 bytes asked for.
-    static_cast<void>(writeBufferSize);
+    // Fresh signals, lock and device for this opening; the previous one keeps its own for a
+    // thread that may still be leaving.
     std::shared_ptr<PortOpening> previous = std::move(opening_);
-    auto opening = std::make_shared<PortOpening>(owner, portNumber, eventMask, presenter_,
-                                                 *arrivals_, portFactory_());
-    opening->setLineByteTime(byteTimeFor(baud, parity, stopBits));
+    auto opening = std::make_shared<PortOpening>(client, portNumber, line, presenter_, *arrivals_,
+                                                 portFactory_());
     opening_ = opening;
 
     std::lock_guard lock(opening->portLock());
     if (previous) {
         previous->closePort();
     }
-    const std::string portName = portNameFor(portNumber);
-    const std::string settings = settingsStringFor(baud, parity, dataBits, stopBits);
-    const std::string devicePath = portMap_.devicePathForName(portName);
+    const std::string devicePath = portMap_.devicePathForName(portNameFor(portNumber));
     if (!claimDevice(*opening, devicePath)) {
-        return 0;
+        return false;
     }
-    configurePort(*opening, settings, rtsControl);
+    if (const std::optional<LinkError> refused = opening->port().configure(line)) {
+        opening->reportError(*refused);
+    }
     opening->port().purge();  // also after a failed step
-    return 1;
+    return true;
 }
 
 bool SerialPort::claimDevice(PortOpening& opening, const std::string& devicePath) {
@@ -136,48 +125,13 @@ bool SerialPort::claimDevice(PortOpening& opening, const std::string& devicePath
             lockNotice_ = "using " + devicePath + " without a lock file: " + lock_.problem();
         }
     }
-    if (!opening.openDevice(devicePath)) {
-        const int code = comm::lastError();
+    if (const std::optional<LinkError> refused = opening.openDevice(devicePath)) {
         lock_.release();
-        openFailure_ = describeOpenFailure(devicePath, code, lockFolder);
+        openFailure_ = describeOpenFailure(devicePath, refused->code, lockFolder);
         return false;
     }
     openFailure_.reset();
     return true;
-}
-
-void SerialPort::configurePort(PortOpening& opening, const std::string& settings, int rtsControl) {
-    comm::Port& port = opening.port();
-    const comm::Timeouts timeouts{kPortTimeoutMs, kPortTimeoutMs, kPortTimeoutMs, kPortTimeoutMs,
-                                  kPortTimeoutMs};
-    if (!port.setTimeouts(timeouts)) {
-        reportError(opening, "SetCommTimeouts()");
-        return;
-    }
-    if (!port.setEventMask(opening.eventMask())) {
-        reportError(opening, "SetCommMask()");
-        return;
-    }
-    comm::LineState state;
-    if (!port.readState(state)) {
-        reportError(opening, "GetCommState()");
-        return;
-    }
-    state.rtsControl = rtsControl & 3;
-    if (!comm::buildLineState(settings, state)) {
-        reportError(opening, "BuildCommDCB()");
-        return;
-    }
-    if (!port.applyState(state)) {
-        reportError(opening, "SetCommState()");
-        return;
-    }
-    comm::LineState taken;
-    opening.setInputMarked(port.readState(taken) && comm::marksLineErrors(taken));
-}
-
-void SerialPort::reportError(PortOpening& opening, const char* callName) {
-    opening.reportError(callName);
 }
 
 bool SerialPort::startMonitoring() {
@@ -195,26 +149,11 @@ bool SerialPort::startMonitoring() {
     return true;
 }
 
-void SerialPort::setWriteLength(std::uint32_t length) {
-    writeLength_ = length;
-}
-
 void SerialPort::requestWrite(std::span<const std::uint8_t> frame) {
-    if (!opening_) {
-        return;
+    if (opening_) {
+        opening_->placeWriteRequest(frame);
+        opening_->writeEvent().set();
     }
-    // Never more than the caller handed over, whatever the length says.
-    const std::size_t count = std::min<std::size_t>(writeLength_, frame.size());
-    opening_->placeWriteRequest(frame.first(count));
-    opening_->writeEvent().set();
-}
-
-std::size_t SerialPort::frameBytesSent() {
-    if (!opening_) {
-        return 0;
-    }
-    opening_->measureEvent().set();
-    return opening_->frameBytesSent();
 }
 
 void SerialPort::expectReply(std::size_t bytes) {
@@ -224,17 +163,10 @@ void SerialPort::expectReply(std::size_t bytes) {
 }
 
 void SerialPort::closePort() {
-    haltMonitoring();
     if (opening_) {
         opening_->closePort();
     }
     lock_.release();
-}
-
-void SerialPort::haltMonitoring() {
-    if (opening_) {
-        opening_->halt();
-    }
 }
 
 // ---- the monitor thread
@@ -248,36 +180,37 @@ void SerialPort::monitorThread(PortOpening& opening) {
         opening.endPortUse();
     }
     RunReceiver receiver(opening);
+    Clock::time_point lookAtFrame = kNoFrameLeaving;
     while (!opening.halted()) {
         bool portArmed = false;
-        if (lineIsDead(opening)) {
-            opening.commEvent().reset();  // only the three signals wake the thread now
-            opening.tellLineGone();
+        if (!opening.watchingPort()) {
+            // The one place where the loop learns that the device has gone (hung up, removed,
+            // or failing as only a gone device does), or that there never was one: only the
+            // signals wake the thread now.
+            opening.commEvent().reset();
+            opening.tellHungUp();
         } else {
             portArmed = beginWaitForPortEvent(opening);
         }
-        const int signal = waitForSignals(opening, portArmed);
+        const int signal = waitForSignals(opening, portArmed, timeUntil(lookAtFrame));
         if (opening.halted() || signal == 0) {
             return;  // halted, or shut down: the thread ends here
         }
         if (signal == 1) {
-            handlePortEvent(opening, receiver);
+            receiver.receive();
         } else if (signal == 2) {
-            performWrite(opening, opening.writeLength());
             receiver.frameSent();
-        } else if (signal == 4) {
-            measureOutput(opening);
-        } else if (signal < 0) {
+            // A frame written whole is followed out of the output queue.
+            lookAtFrame = performWrite(opening) ? Clock::now() : kNoFrameLeaving;
+        } else if (signal == -1) {
             // The wait itself failed; try again, but without burning the processor.
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+        if (Clock::now() >= lookAtFrame) {
+            lookAtFrame =
+                measureOutput(opening) ? Clock::now() + kLookAtLeavingFrame : kNoFrameLeaving;
+        }
     }
-}
-
-bool SerialPort::lineIsDead(PortOpening& opening) {
-    // The one place where the loop learns that the device has gone (hung up, removed, or
-    // failing with I/O errors), or that there never was one: it is watched no more.
-    return !opening.watchingPort();
 }
 
 bool SerialPort::beginWaitForPortEvent(PortOpening& opening) {
@@ -307,76 +240,53 @@ bool SerialPort::beginWaitForPortEvent(PortOpening& opening) {
     }
 }
 
-int SerialPort::waitForSignals(PortOpening& opening, bool portArmed) {
-    const std::array<comm::Event*, 5> waitObjects{&opening.shutdownEvent(), &opening.commEvent(),
-                                                  &opening.writeEvent(), &opening.haltEvent(),
-                                                  &opening.measureEvent()};
+int SerialPort::waitForSignals(PortOpening& opening, bool portArmed,
+                               std::optional<std::chrono::milliseconds> timeout) {
+    const std::array<comm::Event*, 4> waitObjects{&opening.shutdownEvent(), &opening.commEvent(),
+                                                  &opening.writeEvent(), &opening.haltEvent()};
     if (!portArmed) {
-        return comm::waitForAny(waitObjects);
+        return timeout ? comm::waitForAny(waitObjects, *timeout) : comm::waitForAny(waitObjects);
     }
     if (!opening.beginPortUse()) {
         return -1;
     }
-    const int signal = opening.port().waitForAny(waitObjects);
+    const int signal = opening.port().waitForAny(waitObjects, timeout);
     opening.endPortUse();
     return signal;
 }
 
-void SerialPort::handlePortEvent(PortOpening& opening, RunReceiver& receiver) {
-    // The mask as configured decides, not what happened: CTS is told on every event.
-    unsigned mask = 0;
-    if (!opening.beginPortUse()) {
-        return;
-    }
-    const bool known = opening.port().eventMask(mask);
-    opening.endPortUse();
-    if (!known) {
-        return;
-    }
-    std::vector<PortMessage> lineEvents;
-    for (const LineEvent& event : kLineEvents) {
-        if ((mask & event.kind) != 0) {
-            lineEvents.push_back(PortMessage{event.message, 0});
-        }
-    }
-    // The line events go ahead of the bytes, in the same hand-over as the first of them.
-    if ((mask & EV_RXCHAR) != 0) {
-        receiver.receive(std::move(lineEvents));
-    } else if (!lineEvents.empty()) {
-        opening.deliver(std::move(lineEvents));
-    }
-}
-
-void SerialPort::performWrite(PortOpening& opening, std::uint32_t length) {
+bool SerialPort::performWrite(PortOpening& opening) {
     opening.writeEvent().reset();
-    const std::vector<std::uint8_t> frame = opening.takeWriteFrame(length);
-    std::lock_guard lock(opening.portLock());
-    if (!opening.beginPortUse()) {
-        return;  // no device (failed opening) or halted: the frame is dropped
+    const std::vector<std::uint8_t> frame = opening.takeWriteFrame();
+    comm::WriteResult result;
+    {
+        std::lock_guard lock(opening.portLock());
+        if (!opening.beginPortUse()) {
+            return false;  // no device (failed opening) or halted: the frame is dropped
+        }
+        // Whatever the device sent before this frame belongs to no answer to it.
+        opening.port().purge();
+        result = opening.port().write(frame, &opening.haltEvent());
+        opening.endPortUse();
     }
-    // Whatever the device sent before this frame belongs to no answer to it.
-    opening.port().purge();
-    const comm::WriteOutcome outcome = opening.port().write(frame, &opening.haltEvent());
-    if (outcome == comm::WriteOutcome::Written) {
-        opening.frameWritten(frame.size());
+    if (result.error) {
+        opening.raise(*result.error);
     }
-    opening.endPortUse();
-    if (outcome == comm::WriteOutcome::FailedAtOnce) {
-        reportError(opening, "WriteFile()");
+    if (frame.empty() || result.written < frame.size()) {
+        return false;
     }
+    opening.frameWritten(frame.size());
+    return true;
 }
 
-void SerialPort::measureOutput(PortOpening& opening) {
-    opening.measureEvent().reset();
+bool SerialPort::measureOutput(PortOpening& opening) {
     if (!opening.beginPortUse()) {
-        return;
+        return false;
     }
     std::size_t queued = 0;
     const bool known = opening.port().bytesQueuedForOutput(queued);
     opening.endPortUse();
-    if (known) {
-        opening.outputQueued(queued);
-    }
+    return known && opening.outputQueued(queued);
 }
 
 }  // namespace dravolin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -7,26 +8,23 @@
 #include <span>
 #include <string>
 
+#include "protocol/reply_waits.h"
+#include "serial/link_client.h"
 #include "serial/open_failure_cause.h"
 #include "serial/platform/comm.h"
 #include "serial/port_lock.h"
 #include "serial/port_map.h"
-#include "serial/port_owner.h"
 #include "serial/warning_presenter.h"
 
 namespace dravolin {
 
 class EventWatch;
 class PortOpening;
-class RunReceiver;
 
 // The driver of the one serial port through which the program talks to the programmer.
-// openPort, startMonitoring, setWriteLength, requestWrite and closePort run on the
-// interface thread; each opening gets its own monitor thread that alone reads and writes
-// the port and hands every received byte to the owner.
-//
-// (The public interface below is agreed with the exchange and the window; the private
-// part belongs to the implementation.)
+// openPort, startMonitoring, requestWrite and closePort run on the interface thread; each
+// opening gets its own monitor thread that alone reads and writes the port and tells the
+// client what the line brings (LinkClient), on the interface thread's event loop.
 class SerialPort {
 public:
     // `portFactory` makes the device of each opening; empty means the system's serial port.
@@ -36,21 +34,21 @@ public:
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    // 1 when the port was opened (also when a later configuration step failed), 0 when it
-    // could not be opened; a failure to open is not shown.
-    int openPort(PortOwner* owner, int portNumber, int baud, char parity, int dataBits,
-                 int stopBits, unsigned eventMask, unsigned writeBufferSize, int rtsControl);
+    // Opens the device Com `portNumber` stands for and sets it to `line` (rate, parity and
+    // stop bits; 8 data bits always); `client` hears what the line brings until closePort.
+    // False when the device could not be had: openFailure() says why, and nothing is shown.
+    // A step of setting the line that fails is shown as a warning; the port stays open.
+    bool openPort(LinkClient& client, int portNumber, const LineTiming& line);
     bool startMonitoring();
-    void setWriteLength(std::uint32_t length);
-    void requestWrite(std::span<const std::uint8_t> frame);  // copies writeLength bytes
-    // How many bytes of the frame last requested have left the PC (written, and no longer
-    // in the output queue) as last measured; each call has the monitor thread measure
-    // again, so that a caller asking now and then sees the frame go out.
-    std::size_t frameBytesSent();
+    // Hands `frame` to the monitor thread, which writes it whole; returns at once. What was
+    // received before it is dropped, and the client hears as the frame leaves.
+    void requestWrite(std::span<const std::uint8_t> frame);
     // The reply awaited counts `bytes` since the frame last requested (0: none awaited).
     void expectReply(std::size_t bytes);
+    // Tells the client now what has come from the line, rather than when the event loop
+    // next looks.
+    void takeArrivals();
     void closePort();
-    void haltMonitoring();
 
     void setPortMap(PortMap portMap);
     const PortMap& portMap() const;
@@ -66,17 +64,13 @@ private:
     void endRunningMonitor();
     bool claimDevice(PortOpening& opening, const std::string& devicePath);
     void watchArrivals();
-    void takeArrivals();
-    static void configurePort(PortOpening& opening, const std::string& settings, int rtsControl);
-    static void reportError(PortOpening& opening, const char* callName);
 
     static void monitorThread(PortOpening& opening);
-    static bool lineIsDead(PortOpening& opening);
     static bool beginWaitForPortEvent(PortOpening& opening);
-    static int waitForSignals(PortOpening& opening, bool portArmed);
-    static void handlePortEvent(PortOpening& opening, RunReceiver& receiver);
-    static void performWrite(PortOpening& opening, std::uint32_t length);
-    static void measureOutput(PortOpening& opening);
+    static int waitForSignals(PortOpening& opening, bool portArmed,
+                              std::optional<std::chrono::milliseconds> timeout);
+    static bool performWrite(PortOpening& opening);
+    static bool measureOutput(PortOpening& opening);
 
     WarningPresenter& presenter_;
     PortMap portMap_;
@@ -86,7 +80,6 @@ private:
     std::unique_ptr<comm::Event> arrivals_;
     std::unique_ptr<EventWatch> arrivalWatch_;
     std::shared_ptr<PortOpening> opening_;
-    std::uint32_t writeLength_ = 0;
     std::optional<OpenFailure> openFailure_;
     std::string lockNotice_;
     PortLock lock_;  // held while the device is open

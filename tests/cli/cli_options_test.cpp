@@ -21,9 +21,12 @@ Parsed parse(std::vector<std::string> arguments) {
 std::string described(const CliOptions& options) {
     const char* commands[] = {"none", "help",  "version", "list", "get",
                               "put",  "ports", "log",     "find"};
+    const PortSettings& line = options.settings;
     std::string text = std::string(commands[static_cast<int>(options.command)]) + " COM" +
-                       std::to_string(options.settings.port) + " " +
-                       options.settings.settingsString();
+                       std::to_string(line.port) + " baud=" + std::to_string(line.baudRate) +
+                       " parity=" + static_cast<char>(line.parity) +
+                       " data=" + std::to_string(line.dataBits) +
+                       " stop=" + std::to_string(line.stopBits);
     for (const auto& [port, path] : options.portMap.mappings()) {
         text += " COM" + std::to_string(port) + "=" + path;
     }

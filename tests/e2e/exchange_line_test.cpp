@@ -20,8 +20,8 @@ protected:
     }
 };
 
-// Bytes from before a transaction are discarded by its first send; two stray bytes behind the
-// directory reply, read while the link closes, once ended the fetch as its status reply ('R').
+// Two stray bytes behind the directory reply, read while the link closes, once ended the
+// fetch as its status reply ('R').
 TEST_F(OverTheLine, BytesFromBeforeAFrameNeverAnswerIt) {
     const std::string content = tagDataFile(std::string(300, 'x'));
     programmer.write("TAG00001.tiv", content);
@@ -34,9 +34,6 @@ TEST_F(OverTheLine, BytesFromBeforeAFrameNeverAnswerIt) {
         ports.plan = PortPlan{};  // the fetch has a quiet line
     };
     startProgrammer();
-    for (char stale : std::string("XRRRRRRRRRRRRRRRRRRRRR")) {
-        exchange->portMessage(MSG_RX_CHAR, static_cast<std::uint8_t>(stale), 1);
-    }
     start(Exchange::kReceiveFunction);
     EXPECT_EQ(view.fileList, (std::vector<std::string>{"TAG00001"}));
     view.dialogAnswers.push_back(pcFile("saved.tiv"));
@@ -70,7 +67,8 @@ TEST_F(OverTheLine, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
     EXPECT_EQ(pc.listing(), "new.tiv");
 }
 
-// A reply that stops short names the line settings as a possible cause; silence does not.
+// Parity or framing errors, or a reply that stops short, name the line settings as a possible
+// cause; silence does not.
 // Byte 0 of a status reply is the programmer's own, and byte 1 its letter, whatever it is.
 TEST_F(OverTheLine, AReplyCutShortNamesTheLineSettingsAndAnyLetterIsTheProgrammers) {
     const std::string cause = MessageCatalog(Language::English).lookup(TextId::LineSettingsDiffer);
@@ -79,6 +77,14 @@ TEST_F(OverTheLine, AReplyCutShortNamesTheLineSettingsAndAnyLetterIsTheProgramme
     start(Exchange::kReceiveFunction);
     ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
     EXPECT_EQ(view.boxes[0].causeLine, "");
+
+    view = RecordingView{};
+    ports.plan.noise = "U";  // a byte with a parity error
+    ports.plan.noiseLineErrors = 1;
+    start(Exchange::kReceiveFunction);
+    ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
+    EXPECT_EQ(view.boxes[0].causeLine, cause);
+    ports.plan = PortPlan{};
 
     restartWith([](SimulatorOptions& options) { options.truncate[DataReply::Directory] = 10; });
     start(Exchange::kReceiveFunction);

@@ -1,6 +1,7 @@
 #include "support/scripted_port.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
 namespace dravolin::test {
@@ -36,7 +37,7 @@ bool ScriptedPort::bytesWaiting(std::size_t& count) {
 
 bool ScriptedPort::bytesQueuedForOutput(std::size_t& count) {
     const bool known = real_->bytesQueuedForOutput(count);
-    if (plan_.outputHeld) {
+    if (plan_.outputHeld && !outputReleased_) {
         count = lastWriteSize_;
     }
     return known;
@@ -57,34 +58,35 @@ comm::WaitStart ScriptedPort::beginEventWait(comm::Event& completion) {
     return real_->beginEventWait(completion);
 }
 
-int ScriptedPort::waitForAny(std::span<comm::Event* const> events) {
+int ScriptedPort::waitForAny(std::span<comm::Event* const> events,
+                             std::optional<std::chrono::milliseconds> timeout) {
     ++sleeps_;
-    return real_->waitForAny(events);
+    return real_->waitForAny(events, timeout);
 }
 
-comm::ReadOutcome ScriptedPort::read(std::span<std::uint8_t> buffer, std::size_t& count,
-                                     const comm::Event* abandon) {
+comm::ReadResult ScriptedPort::read(std::size_t most, std::vector<std::uint8_t>& run,
+                                    const comm::Event* abandon) {
     ++reads_;
-    count = 0;
-    if (plan_.readFailuresAtOnce > 0 || plan_.readFailuresLate > 0) {
-        const bool atOnce = plan_.readFailuresAtOnce > 0;
-        --(atOnce ? plan_.readFailuresAtOnce : plan_.readFailuresLate);
-        comm::setLastError(EIO);
-        return atOnce ? comm::ReadOutcome::FailedAtOnce : comm::ReadOutcome::FailedLate;
+    comm::ReadResult result;
+    if (plan_.readFailures > 0) {
+        --plan_.readFailures;
+        result.error = LinkError{LinkError::Kind::Read, EIO, "read()", comm::errorText(EIO)};
+        return result;
     }
-    if (noiseDue() && !buffer.empty()) {
-        count = std::min(buffer.size(), plan_.noise.size());
-        std::copy_n(plan_.noise.begin(), count, buffer.begin());
+    if (noiseDue() && most > 0) {
+        result.count = std::min(most, plan_.noise.size());
+        run.insert(run.end(), plan_.noise.begin(), plan_.noise.begin() + result.count);
+        result.lineErrors = plan_.noiseLineErrors;
         noiseRead_ = true;
-        return comm::ReadOutcome::Read;
+        return result;
     }
-    const comm::ReadOutcome outcome = real_->read(buffer, count, abandon);
-    bytesRead_ += count;
-    return outcome;
+    result = real_->read(most, run, abandon);
+    bytesRead_ += result.count;
+    return result;
 }
 
-comm::WriteOutcome ScriptedPort::write(std::span<const std::uint8_t> bytes,
-                                       const comm::Event* abandon) {
+comm::WriteResult ScriptedPort::write(std::span<const std::uint8_t> bytes,
+                                      const comm::Event* abandon) {
     ++writes_;
     lastWriteSize_ = bytes.size();
     return real_->write(bytes, abandon);

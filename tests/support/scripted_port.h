@@ -1,12 +1,15 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "serial/platform/comm.h"
 
@@ -16,15 +19,15 @@ namespace dravolin::test {
 // the port goes along. Hooks run on the monitor thread.
 struct PortPlan {
     int staleEventCompletions = 0;  // waits that complete at once with nothing received
-    int readFailuresAtOnce = 0;     // reads that fail before they begin (EIO)
-    int readFailuresLate = 0;       // reads that fail while completing (EIO)
+    int readFailures = 0;           // reads that fail (EIO) with the device still there
     // Runs before the port discards what it holds: as it is opened, as the monitor thread
     // starts and before every write.
     std::function<void(comm::Port& device)> beforePurge;
     // Bytes the line adds (noise, an echo) once `noiseAfter` bytes have been read; they
-    // come as a read of their own.
+    // come as a read of their own, `noiseLineErrors` of them with parity or framing errors.
     std::string noise;
     std::size_t noiseAfter = 0;
+    std::size_t noiseLineErrors = 0;
     // The line carries nothing: every byte of the last write stays in the output queue.
     bool outputHeld = false;
 };
@@ -36,28 +39,30 @@ public:
     ScriptedPort(PortPlan plan, std::shared_ptr<std::atomic<int>> alive);
     ~ScriptedPort() override;
 
-    bool open(const std::string& devicePath) override { return real_->open(devicePath); }
+    std::optional<LinkError> open(const std::string& devicePath) override {
+        return real_->open(devicePath);
+    }
     void close() override { real_->close(); }
     bool isOpen() const override { return real_->isOpen(); }
     void handBack() override { real_->handBack(); }
-    bool setTimeouts(const comm::Timeouts& timeouts) override {
-        return real_->setTimeouts(timeouts);
+    std::optional<LinkError> configure(const LineTiming& line) override {
+        return real_->configure(line);
     }
-    bool setEventMask(unsigned mask) override { return real_->setEventMask(mask); }
-    bool eventMask(unsigned& mask) const override { return real_->eventMask(mask); }
-    bool readState(comm::LineState& state) const override { return real_->readState(state); }
-    bool applyState(const comm::LineState& state) override { return real_->applyState(state); }
     bool hungUp() const override { return real_->hungUp(); }
 
     bool purge() override;
     bool bytesWaiting(std::size_t& count) override;
     bool bytesQueuedForOutput(std::size_t& count) override;
     comm::WaitStart beginEventWait(comm::Event& completion) override;
-    int waitForAny(std::span<comm::Event* const> events) override;
-    comm::ReadOutcome read(std::span<std::uint8_t> buffer, std::size_t& count,
-                           const comm::Event* abandon) override;
-    comm::WriteOutcome write(std::span<const std::uint8_t> bytes,
-                             const comm::Event* abandon) override;
+    int waitForAny(std::span<comm::Event* const> events,
+                   std::optional<std::chrono::milliseconds> timeout) override;
+    comm::ReadResult read(std::size_t most, std::vector<std::uint8_t>& run,
+                          const comm::Event* abandon) override;
+    comm::WriteResult write(std::span<const std::uint8_t> bytes,
+                            const comm::Event* abandon) override;
+
+    // The line carries the bytes held in the output queue from now on (`outputHeld`).
+    void releaseOutput() { outputReleased_ = true; }
 
     // What the monitor thread has done so far; read from any thread.
     int eventWaitsBegun() const { return eventWaitsBegun_.load(); }
@@ -79,6 +84,7 @@ private:
     std::atomic<int> reads_{0};
     std::atomic<int> writes_{0};
     std::atomic<bool> noiseRead_{false};
+    std::atomic<bool> outputReleased_{false};
 };
 
 // Gives each opening of a SerialPort a ScriptedPort with the plan as it stands then.

@@ -4,7 +4,8 @@
 # maps COM1 to LINK (HKLM\Software\Wine\Ports), and the simulator makes LINK point at its
 # pty. Get and put with umlauts in the folder and the file (what is stored, logged and
 # shown), the window's listing and a save from it, finding the programmer at other line
-# settings, a hang-up in the middle of a reply, and Ctrl+C during a transfer.
+# settings, a hang-up in the middle of a reply, the device going away during a fetch, a
+# second program on the port of a first, and Ctrl+C during a transfer.
 #   tests/windows/exchanges_wine_test.sh DRAVOLIN-CLI.EXE WINDOW-CHECK.EXE VOSKA-SIM LINK
 set -uo pipefail
 cli=$1
@@ -82,21 +83,55 @@ grep -q '^dravolin-cli: N: ' "$work/err" || fail "a hang-up said: $(cat "$work/e
     fail "a hang-up left files behind: $(ls -A "$work/Übergabe")"
 stopSimulator
 
+# Starts `get LARGEST -o FILE` in the background (its pid in $cliPid, its stderr in
+# $work/fetch.err) and returns once the fetch has reached the simulator.
+startFetch() {
+    "$run" "$cli" --port 1 --no-saved-settings get LARGEST -o "$(windowsPath "$1")" \
+        >"$work/fetch.out" 2>"$work/fetch.err" &
+    cliPid=$!
+    for _ in $(seq 400); do
+        grep -q '^PC>DEV 47' "$work/sim.trace" 2>/dev/null && break
+        sleep 0.05
+    done
+}
+
+# ---- the device goes away during a fetch: one message, as on Linux, not a warning first
+startSimulator "$work/device" --pace 9600,E,1
+startFetch "$work/Übergabe/LARGEST.tiv"
+sleep 1
+stopSimulator
+wait "$cliPid"
+status=$?
+[ $status -eq 1 ] && grep -q 'has gone' "$work/fetch.err" ||
+    fail "a device gone during a fetch ended with $status: $(cat "$work/fetch.err")"
+grep -q 'Application Error' "$work/fetch.err" &&
+    fail "a device gone said more than that: $(cat "$work/fetch.err")"
+[ -z "$(ls -A "$work/Übergabe" | grep -v -e TAG00001.tiv -e GRÜN01.tiv -e WINDOW.tiv)" ] ||
+    fail "a device gone left files behind: $(ls -A "$work/Übergabe")"
+
+# ---- a second of our programs on the port during a paced get is told that the port is
+# busy (wine, unlike Windows, would let it open the port), and the get goes on unharmed
+startSimulator "$work/device" --pace 19200,E,1
+startFetch "$work/first.tiv"
+cliRun list
+status=$?
+[ $status -eq 1 ] && grep -q 'is busy' "$work/err" ||
+    fail "a second program on the port ended with $status: $(cat "$work/err")"
+wait "$cliPid" || fail "the get beside the second program ended with $?: $(cat "$work/fetch.err")"
+cmp -s "$work/device/LARGEST.tiv" "$work/first.tiv" ||
+    fail "the get beside the second program fetched another file"
+rm -f "$work/first.tiv"
+stopSimulator
+
 # ---- Ctrl+C during a paced transfer: status 130, nothing saved
 startSimulator "$work/device" --pace 9600,E,1
-"$run" "$cli" --port 1 --no-saved-settings get LARGEST \
-    -o "$(windowsPath "$work/Übergabe/LARGEST.tiv")" >"$work/out" 2>"$work/err.crlf" &
-cliPid=$!
-# Interrupted once the fetch has reached the simulator: its reply takes over ten seconds.
-for _ in $(seq 400); do
-    grep -q '^PC>DEV' "$work/sim.trace" 2>/dev/null && break
-    sleep 0.05
-done
+startFetch "$work/Übergabe/LARGEST.tiv"
+# Its reply takes over ten seconds.
 sleep 1
 kill -INT "$cliPid"
 wait "$cliPid"
 status=$?
-[ $status -eq 130 ] || fail "Ctrl+C ended with $status: $(cat "$work/err.crlf")"
+[ $status -eq 130 ] || fail "Ctrl+C ended with $status: $(cat "$work/fetch.err")"
 [ -z "$(ls -A "$work/Übergabe" | grep -v -e TAG00001.tiv -e GRÜN01.tiv -e WINDOW.tiv)" ] ||
     fail "Ctrl+C left files behind: $(ls -A "$work/Übergabe")"
 stopSimulator

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <regex>
 #include <string>
 
@@ -27,6 +28,7 @@
 #include "serial/device_change_watch.h"
 #include "serial/open_failure_cause.h"
 #include "serial/platform/comm.h"
+#include "serial/port_lock.h"
 #include "support/test_folder.h"
 #include "support/waiting.h"
 
@@ -118,26 +120,32 @@ TEST(WindowsComm, EventsWaitForTheLowestSetAndFailedOpeningsNameTheirCause) {
     EXPECT_FALSE(first.isSet());
 
     const std::unique_ptr<comm::Port> port = comm::makeSystemPort();
-    EXPECT_FALSE(port->open("\\\\.\\COM199"));
-    EXPECT_EQ(describeOpenFailure("\\\\.\\COM199", comm::lastError(), "").text.id,
-              TextId::PortMissing);
+    const std::optional<LinkError> missing = port->open("\\\\.\\COM199");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(describeOpenFailure("\\\\.\\COM199", missing->code, "").text.id, TextId::PortMissing);
     test::TestFolder folder;
     const fs::path file = folder.write("not-a-port", "x");
-    EXPECT_FALSE(port->open(utf8Path(file)));
-    EXPECT_EQ(describeOpenFailure("x", comm::lastError(), "").text.id, TextId::PortNotSerial);
+    const std::optional<LinkError> notSerial = port->open(utf8Path(file));
+    ASSERT_TRUE(notSerial);
+    EXPECT_EQ(describeOpenFailure("x", notSerial->code, "").text.id, TextId::PortNotSerial);
     EXPECT_EQ(describeOpenFailure("\\\\.\\COM3", EBUSY, "").english(),
               "\\\\.\\COM3 is busy: another program has it open");
     // A name from outside reaches the console and the log with its controls made visible.
     EXPECT_EQ(describeOpenFailure("COM\x1b[2J", ENOENT, "").english(),
               "COM\\x1b[2J does not exist: is the adapter plugged in?");
+}
 
-    comm::LineState state;
-    ASSERT_TRUE(comm::buildLineState("baud=9600 parity=E data=8 stop=1", state));
-    EXPECT_EQ(state.baud, 9600);
-    EXPECT_EQ(state.settings.parity, EVENPARITY);
-    EXPECT_EQ(state.settings.byteSize, 8);
-    EXPECT_EQ(state.settings.stopBits, ONESTOPBIT);
-    EXPECT_FALSE(comm::buildLineState("baud=fast", state));
+// Wine does not keep a second program from a COM port another has open: our programs keep
+// each other off it with a named mutex, whichever name they reach the port by.
+TEST(WindowsComm, APortIsLockedForOurOtherProgramsWhileOneHasIt) {
+    PortLock first;
+    PortLock second;
+    EXPECT_EQ(first.acquire("", "\\\\.\\COM7"), PortLock::Outcome::Taken);
+    EXPECT_EQ(second.acquire("", "\\\\.\\com7"), PortLock::Outcome::HeldByOther);
+    EXPECT_EQ(second.acquire("", "COM7"), PortLock::Outcome::HeldByOther);
+    EXPECT_EQ(second.acquire("", "\\\\.\\COM8"), PortLock::Outcome::Taken);
+    first.release();
+    EXPECT_EQ(second.acquire("", "COM7"), PortLock::Outcome::Taken);
 }
 
 TEST(WindowsFolders, SettingsRoamAndTheLogStaysOnTheMachine) {

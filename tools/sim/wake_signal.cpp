@@ -1,6 +1,5 @@
 #include "sim/wake_signal.h"
 
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -23,11 +22,6 @@ void WakeSignal::raise() {
     const std::uint64_t one = 1;
     // A full counter already wakes the reader, so a failed write loses nothing.
     [[maybe_unused]] const ssize_t written = ::write(fd_.get(), &one, sizeof one);
-}
-
-bool WakeSignal::isRaised() const {
-    pollfd watched{fd_.get(), POLLIN, 0};
-    return ::poll(&watched, 1, 0) > 0 && (watched.revents & POLLIN) != 0;
 }
 
 }  // namespace dravolin

@@ -12,7 +12,6 @@ class WakeSignal {
 public:
     bool open(std::string& error);
     void raise();
-    bool isRaised() const;
     int fd() const { return fd_.get(); }
 
 private:

@@ -1,42 +1,33 @@
 #pragma once
 
-// The small layer that stands where the serial and signalling calls of the original
-// platform stood: manual-reset events, a wait for any of them that names the lowest set
-// one, and a comm port with time-outs, an event mask, line settings, purging and a
-// "wait for a port event" whose completion sets an event. The system's calls and the
-// standard library only, so that the serial link and its tests need no Qt below this line:
-// comm_posix.cpp (termios, poll, eventfd) and comm_win32.cpp (the Win32 comm calls).
+// The seam between the serial link and the operating system: manual-reset events, a wait for
+// any of them that names the lowest set one, and a serial port that is opened, set to a line,
+// watched, read, written and handed back. Below it the system's calls and the standard
+// library only, so that the serial link and its tests need no Qt here: comm_posix.cpp
+// (termios, poll, eventfd) and comm_win32.cpp (the Win32 comm calls, overlapped). Nothing
+// above it names a call, a flag or a message number of either system; failures come back as
+// LinkError values, raised where the call fails.
 
-#ifndef _WIN32
-#include <termios.h>
-#endif
-
-#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "protocol/reply_waits.h"
+#include "serial/platform/link_error.h"
 
 namespace dravolin::comm {
 
-// The event-mask bit for "a byte was received", the only kind a terminal device reports
-// here; the other kinds of the mask are kept and read back but never occur.
-inline constexpr unsigned kEventReceived = 0x0001;
-
-// The code (an errno value, on Windows too) of the last failure of a comm call on the calling
-// thread.
-int lastError();
-void setLastError(int code);
-
-// The system's text for a code in the user's language; empty when it has none.
+// The system's text for an errno value, in the user's language; empty when it has none.
 std::string errorText(int code);
 
-// A whole number of one to nine digits, without sign or blanks (as in "COM3" or
-// "baud=9600").
+// A whole number of one to nine digits, without sign or blanks (as in "COM3").
 bool parseWholeNumber(std::string_view text, int& value);
 
 // A manual-reset event: stays set until reset, and can be waited on together with others.
@@ -73,46 +64,21 @@ private:
 #endif
 };
 
-// The five time-outs in milliseconds, in the order the port keeps them.
-struct Timeouts {
-    std::uint32_t readInterval = 0;
-    std::uint32_t readTotalMultiplier = 0;
-    std::uint32_t readTotalConstant = 0;
-    std::uint32_t writeTotalMultiplier = 0;
-    std::uint32_t writeTotalConstant = 0;
-};
-
-#ifdef _WIN32
-// The parts of the port's DCB that a settings string fixes, in the DCB's own terms; the
-// Win32 port keeps the rest of the DCB as the port had it.
-struct LineSettings {
-    std::uint8_t byteSize = 8;
-    std::uint8_t parity = 0;    // NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY
-    std::uint8_t stopBits = 0;  // ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS
-};
-#else
-using LineSettings = termios;
-#endif
-
-// The line parameters as read from the port and written back.
-struct LineState {
-    LineSettings settings{};
-    int baud = 0;
-    int rtsControl = 0;  // 0 off, 1 on, 2 handshake, 3 toggle
-};
-
-// Applies "baud=%d parity=%c data=%d stop=%d" to a line state: raw bytes, the data bits,
-// parity and stop bits asked for, no flow control. False (EINVAL) when the text is not of
-// that form; the speed is only checked when the state is applied to a port.
-bool buildLineState(const std::string& settings, LineState& state);
-
-// Whether the line, set like this, marks bytes received with a parity or framing error as
-// the three bytes 0xFF 0x00 byte, and a received 0xFF as 0xFF 0xFF (see MarkedInput).
-bool marksLineErrors(const LineState& state);
-
 enum class WaitStart { Pending, CompletedAtOnce, Failed };
-enum class ReadOutcome { Read, Nothing, FailedAtOnce, FailedLate };
-enum class WriteOutcome { Written, EndedLate, FailedAtOnce, Abandoned };
+
+// What one read brought; its bytes were appended to the caller's run.
+struct ReadResult {
+    std::size_t count = 0;       // bytes appended
+    std::size_t lineErrors = 0;  // of those, how many came with a parity or framing error
+    std::optional<LinkError> error;
+};
+
+// What one write did: `written` bytes were taken by the system. A write that ends short
+// without an error (its time-out passed, or it was abandoned) is not a failure of the call.
+struct WriteResult {
+    std::size_t written = 0;
+    std::optional<LinkError> error;
+};
 
 // waitForAny's answer when its time ran out before any event was set.
 inline constexpr int kWaitTimedOut = -2;
@@ -125,9 +91,10 @@ class Port {
 public:
     virtual ~Port() = default;
 
-    // Exclusive read-write use of a terminal device; false with lastError() set. The
-    // settings the device had are kept, to be put back when it is handed back.
-    virtual bool open(const std::string& devicePath) = 0;
+    // Exclusive read-write use of a terminal device (a LinkError of kind Open with an errno
+    // value for the cause, if not). The settings the device had are kept, to be put back
+    // when it is handed back.
+    virtual std::optional<LinkError> open(const std::string& devicePath) = 0;
 
     // Hands the device back (see handBack) if that has not happened yet, and closes it.
     virtual void close() = 0;
@@ -138,11 +105,13 @@ public:
     // the settings it had before open() are put back and another opening may take it.
     virtual void handBack() = 0;
 
-    virtual bool setTimeouts(const Timeouts& timeouts) = 0;
-    virtual bool setEventMask(unsigned mask) = 0;
-    virtual bool eventMask(unsigned& mask) const = 0;
-    virtual bool readState(LineState& state) const = 0;
-    virtual bool applyState(const LineState& state) = 0;
+    // Sets the line as the link uses it: the rate, parity ('O', 'E' or 'N') and stop bits of
+    // `line` with 8 data bits, raw bytes, RTS held on and no flow control, parity and framing
+    // errors on input reported (ReadResult::lineErrors) rather than dropped; and the link's
+    // time-outs: a read waits up to 2 s for bytes said to be waiting, a write may take 1 s a
+    // byte and 1 s more. The first step that fails ends it and says which.
+    virtual std::optional<LinkError> configure(const LineTiming& line) = 0;
+
     // Discards the bytes received but not read and the bytes not yet sent.
     virtual bool purge() = 0;
     virtual bool bytesWaiting(std::size_t& count) = 0;
@@ -150,24 +119,25 @@ public:
     // driver), not yet on their way down the line.
     virtual bool bytesQueuedForOutput(std::size_t& count) = 0;
 
-    // Begins the wait for a monitored event. Either it completes at once (bytes already
+    // Begins the wait for received bytes. Either it completes at once (bytes already
     // waiting; `completion` is set) or the port is armed, and waitForAny then watches the
     // device as well and sets `completion` when it is readable or hung up.
     virtual WaitStart beginEventWait(Event& completion) = 0;
 
     // Sleeps until one of `events` is set and returns the index of the lowest-numbered set
-    // one, watching the device too while it is armed. -1 with lastError() set when the
-    // wait itself failed.
-    virtual int waitForAny(std::span<Event* const> events) = 0;
+    // one, watching the device too while it is armed; -1 when the wait itself failed. With a
+    // time-out, kWaitTimedOut when it passed first.
+    virtual int waitForAny(std::span<Event* const> events,
+                           std::optional<std::chrono::milliseconds> timeout) = 0;
 
-    // Reads the bytes that wait, as many as `buffer` holds, with one call; `count` tells
-    // how many. When none waits yet it waits for the first within the read time-outs;
-    // `abandon` ends that wait (Nothing).
-    virtual ReadOutcome read(std::span<std::uint8_t> buffer, std::size_t& count,
-                             const Event* abandon) = 0;
+    // Reads the bytes that wait, at most `most`, with one call, and appends them to `run`.
+    // When none waits yet it waits for the first within the read time-out; `abandon` ends
+    // that wait (nothing read).
+    virtual ReadResult read(std::size_t most, std::vector<std::uint8_t>& run,
+                            const Event* abandon) = 0;
 
-    // Writes all of `bytes` within the write time-outs. `abandon` ends a pending write.
-    virtual WriteOutcome write(std::span<const std::uint8_t> bytes, const Event* abandon) = 0;
+    // Writes all of `bytes` within the write time-out. `abandon` ends a pending write.
+    virtual WriteResult write(std::span<const std::uint8_t> bytes, const Event* abandon) = 0;
 
     // The device has gone (hung up, removed); it is not worth watching any more.
     virtual bool hungUp() const = 0;
@@ -184,8 +154,7 @@ std::string defaultDevicePath(int port);
 using PortFactory = std::function<std::unique_ptr<Port>()>;
 
 // Sleeps until one of `events` is set and returns the index of the lowest-numbered set
-// one; -1 with lastError() set when the wait itself failed. With a time-out, kWaitTimedOut
-// when it passed first.
+// one; -1 when the wait itself failed. With a time-out, kWaitTimedOut when it passed first.
 int waitForAny(std::span<Event* const> events);
 int waitForAny(std::span<Event* const> events, std::chrono::microseconds timeout);
 

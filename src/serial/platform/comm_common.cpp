@@ -1,18 +1,9 @@
 #include "serial/platform/comm_common.h"
 
-#include <cerrno>
-
-// The parts of the comm layer that are the same on every system: the last failure's code,
-// the digits of a port number or setting, and which events can be waited on.
-// comm_posix.cpp and comm_win32.cpp hold the rest.
+// The parts of the comm layer that are the same on every system: the digits of a port
+// number, and which events can be waited on. comm_posix.cpp and comm_win32.cpp hold the rest.
 
 namespace dravolin::comm {
-
-namespace {
-
-thread_local int lastErrorCode = 0;
-
-}  // namespace
 
 bool parseWholeNumber(std::string_view text, int& value) {
     if (text.empty() || text.size() > 9) {
@@ -29,22 +20,12 @@ bool parseWholeNumber(std::string_view text, int& value) {
     return true;
 }
 
-int lastError() {
-    return lastErrorCode;
-}
-
-void setLastError(int code) {
-    lastErrorCode = code;
-}
-
 bool canWaitOn(std::span<Event* const> events) {
     if (events.empty() || events.size() >= kMostEvents) {
-        setLastError(EINVAL);
         return false;
     }
     for (const Event* event : events) {
         if (!event->valid()) {
-            setLastError(EBADF);
             return false;
         }
     }

@@ -1,20 +1,26 @@
 #include "serial/platform/comm.h"
 #include "serial/platform/comm_common.h"
+#include "serial/platform/marked_input.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 
 namespace dravolin::comm {
 
 namespace {
+
+using Kind = LinkError::Kind;
 
 struct SpeedEntry {
     int baud;
@@ -42,13 +48,20 @@ bool speedForBaud(int baud, speed_t& speed) {
     return false;
 }
 
-int baudForSpeed(speed_t speed) {
-    for (const SpeedEntry& entry : kSpeeds) {
-        if (entry.speed == speed) {
-            return entry.baud;
-        }
+bool parityFlags(char parity, tcflag_t& flags) {
+    switch (parity) {
+        case 'N':
+            flags = 0;
+            return true;
+        case 'O':
+            flags = PARENB | PARODD;
+            return true;
+        case 'E':
+            flags = PARENB;
+            return true;
+        default:
+            return false;
     }
-    return 0;
 }
 
 // A device that answers like this is gone, not merely busy.
@@ -56,98 +69,22 @@ bool meansDeviceGone(int code) {
     return code == EIO || code == ENXIO || code == ENODEV || code == EBADF || code == EPIPE;
 }
 
-struct SettingsFields {
-    int baud = 0;
-    char parity = 0;
-    int dataBits = 0;
-    int stopBits = 0;
-};
-
-bool parseSetting(const std::string& key, const std::string& value, SettingsFields& fields) {
-    if (key == "baud" && fields.baud == 0) {
-        return parseWholeNumber(value, fields.baud) && fields.baud > 0;
-    }
-    if (key == "parity" && fields.parity == 0) {
-        if (value.size() != 1) {
-            return false;
-        }
-        const char parity = static_cast<char>(value[0] & ~0x20);  // either case
-        fields.parity = parity;
-        return parity == 'N' || parity == 'O' || parity == 'E' || parity == 'M' || parity == 'S';
-    }
-    if (key == "data" && fields.dataBits == 0) {
-        return parseWholeNumber(value, fields.dataBits) && fields.dataBits >= 5 &&
-               fields.dataBits <= 8;
-    }
-    if (key == "stop" && fields.stopBits == 0) {
-        return parseWholeNumber(value, fields.stopBits) &&
-               (fields.stopBits == 1 || fields.stopBits == 2);
-    }
-    return false;  // unknown or repeated key
-}
-
-bool parseSettings(const std::string& text, SettingsFields& fields) {
-    std::size_t start = 0;
-    int parts = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string part = text.substr(start, end - start);
-        const std::size_t equals = part.find('=');
-        if (equals == std::string::npos ||
-            !parseSetting(part.substr(0, equals), part.substr(equals + 1), fields)) {
-            return false;
-        }
-        ++parts;
-        start = end + 1;
-    }
-    return parts == 4;
-}
-
-void applyDataBits(termios& settings, int dataBits) {
-    settings.c_cflag &= ~CSIZE;
-    switch (dataBits) {
-        case 5:
-            settings.c_cflag |= CS5;
-            break;
-        case 6:
-            settings.c_cflag |= CS6;
-            break;
-        case 7:
-            settings.c_cflag |= CS7;
-            break;
-        default:
-            settings.c_cflag |= CS8;
-            break;
-    }
-}
-
-void applyParity(termios& settings, char parity) {
-    settings.c_cflag &= ~(PARENB | PARODD | CMSPAR);
-    switch (parity) {
-        case 'O':
-            settings.c_cflag |= PARENB | PARODD;
-            break;
-        case 'E':
-            settings.c_cflag |= PARENB;
-            break;
-        case 'M':
-            settings.c_cflag |= PARENB | PARODD | CMSPAR;
-            break;
-        case 'S':
-            settings.c_cflag |= PARENB | CMSPAR;
-            break;
-        default:
-            break;
-    }
+LinkError failure(Kind kind, const char* call, int code) {
+    return LinkError{kind, code, call, errorText(code)};
 }
 
 int millisecondsLeft(std::chrono::steady_clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+int millisecondsOf(std::optional<std::chrono::milliseconds> timeout) {
+    if (!timeout) {
+        return -1;
+    }
+    return static_cast<int>(
+        std::clamp<std::chrono::milliseconds::rep>(timeout->count(), 0, 1'000'000'000));
 }
 
 }  // namespace
@@ -158,41 +95,6 @@ std::string errorText(int code) {
     }
     char buffer[256];
     return strerror_r(code, buffer, sizeof buffer);  // localised where the system can
-}
-
-bool buildLineState(const std::string& settings, LineState& state) {
-    SettingsFields fields;
-    if (!parseSettings(settings, fields) || fields.baud == 0 || fields.parity == 0 ||
-        fields.dataBits == 0 || fields.stopBits == 0) {
-        setLastError(EINVAL);
-        return false;
-    }
-    termios& line = state.settings;
-    cfmakeraw(&line);
-    line.c_cflag |= CLOCAL | CREAD;
-    line.c_cflag &= ~CRTSCTS;  // no flow control unless asked for, and nothing asks
-    line.c_iflag &= ~(IXON | IXOFF | IXANY);
-    // Errors on input are checked and marked, never ignored or stripped: a byte with a
-    // parity or framing error is a sign that the settings of the two ends differ, and the
-    // exchange says so. The check also covers framing errors when there is no parity.
-    line.c_iflag &= ~(IGNPAR | ISTRIP | IGNBRK | BRKINT);
-    line.c_iflag |= INPCK | PARMRK;
-    line.c_cc[VMIN] = 1;
-    line.c_cc[VTIME] = 0;
-    applyDataBits(line, fields.dataBits);
-    applyParity(line, fields.parity);
-    if (fields.stopBits == 2) {
-        line.c_cflag |= CSTOPB;
-    } else {
-        line.c_cflag &= ~CSTOPB;
-    }
-    state.baud = fields.baud;
-    return true;
-}
-
-bool marksLineErrors(const LineState& state) {
-    const tcflag_t flags = state.settings.c_iflag;
-    return (flags & (INPCK | PARMRK)) == (INPCK | PARMRK) && (flags & (IGNPAR | ISTRIP)) == 0;
 }
 
 // ---- Event
@@ -224,26 +126,21 @@ bool Event::isSet() const {
 
 namespace {
 
-// Polls `entries` until one has something to report; false with lastError() set when
-// the poll failed, or with ETIMEDOUT when `timeout` (unless null) passed first.
-bool pollEntries(pollfd* entries, nfds_t count, const timespec* timeout) {
+// Polls `entries` until one has something to report: 1, or 0 when `timeout` (unless null)
+// passed first; -1 when the poll failed.
+int pollEntries(pollfd* entries, nfds_t count, const timespec* timeout) {
     for (;;) {
         const int result = ::ppoll(entries, count, timeout, nullptr);
-        if (result > 0) {
-            return true;
-        }
-        if (result == 0) {
-            setLastError(ETIMEDOUT);
-            return false;
+        if (result >= 0) {
+            return result > 0 ? 1 : 0;
         }
         if (errno != EINTR) {
-            setLastError(errno);
-            return false;
+            return -1;
         }
     }
 }
 
-bool pollEntries(pollfd* entries, nfds_t count, int milliseconds) {
+int pollEntries(pollfd* entries, nfds_t count, int milliseconds) {
     if (milliseconds < 0) {
         return pollEntries(entries, count, nullptr);
     }
@@ -258,7 +155,6 @@ int lowestSetEvent(std::span<Event* const> events, const pollfd* entries, const 
     broken = false;
     for (std::size_t i = 0; i < events.size(); ++i) {
         if ((entries[i].revents & (POLLERR | POLLNVAL)) != 0) {
-            setLastError(EBADF);
             broken = true;
             return -1;
         }
@@ -279,6 +175,8 @@ bool fillEventEntries(std::span<Event* const> events, std::array<pollfd, kMostEv
     return true;
 }
 
+enum class Readiness { Ready, TimedOut, Abandoned, Failed };
+
 class SystemPort : public Port {
 public:
     SystemPort() = default;
@@ -286,73 +184,84 @@ public:
     SystemPort(const SystemPort&) = delete;
     SystemPort& operator=(const SystemPort&) = delete;
 
-    bool open(const std::string& devicePath) override;
+    std::optional<LinkError> open(const std::string& devicePath) override;
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }
     void handBack() override;
 
-    bool setTimeouts(const Timeouts& timeouts) override;
-    bool setEventMask(unsigned mask) override;
-    bool eventMask(unsigned& mask) const override;
-    bool readState(LineState& state) const override;
-    bool applyState(const LineState& state) override;
+    std::optional<LinkError> configure(const LineTiming& line) override;
     bool purge() override;
     bool bytesWaiting(std::size_t& count) override;
     bool bytesQueuedForOutput(std::size_t& count) override;
 
     WaitStart beginEventWait(Event& completion) override;
-    int waitForAny(std::span<Event* const> events) override;
-    ReadOutcome read(std::span<std::uint8_t> buffer, std::size_t& count,
-                     const Event* abandon) override;
-    WriteOutcome write(std::span<const std::uint8_t> bytes, const Event* abandon) override;
+    int waitForAny(std::span<Event* const> events,
+                   std::optional<std::chrono::milliseconds> timeout) override;
+    ReadResult read(std::size_t most, std::vector<std::uint8_t>& run,
+                    const Event* abandon) override;
+    WriteResult write(std::span<const std::uint8_t> bytes, const Event* abandon) override;
     bool hungUp() const override { return hungUp_; }
 
 private:
-    void noteFailure(int code);
+    // A device that fails like this has gone.
+    void noteCode(int code);
+    LinkError noteFailure(Kind kind, const char* call, int code);
     bool takenApartFromParity(const termios& wanted) const;
-    ReadOutcome readWaiting(std::span<std::uint8_t> buffer, std::size_t& count);
-    bool waitUntilReady(short pollEvents, int milliseconds, const Event* abandon, bool& abandoned);
+    bool readWaiting(std::size_t most, std::vector<std::uint8_t>& run, ReadResult& result);
+    Readiness waitUntilReady(short pollEvents, int milliseconds, const Event* abandon);
 
     int fd_ = -1;
     bool heldByUs_ = false;  // exclusive use taken and the settings not yet put back
     bool hungUp_ = false;
     termios settingsAtOpen_{};
-    unsigned eventMask_ = 0;
-    Timeouts timeouts_;
+    // The line marks bytes received with errors in the input, and a 0xFF as 0xFF 0xFF.
+    bool marksErrors_ = false;
+    MarkedInput marked_;
+    std::vector<std::uint8_t> raw_;  // as read, before the marks are taken out
     Event* armedCompletion_ = nullptr;
 };
 
-bool SystemPort::open(const std::string& devicePath) {
+void SystemPort::noteCode(int code) {
+    if (meansDeviceGone(code)) {
+        hungUp_ = true;
+    }
+}
+
+LinkError SystemPort::noteFailure(Kind kind, const char* call, int code) {
+    noteCode(code);
+    return failure(kind, call, code);
+}
+
+std::optional<LinkError> SystemPort::open(const std::string& devicePath) {
     close();
     if (devicePath.empty()) {
-        setLastError(ENOENT);
-        return false;
+        return failure(Kind::Open, "open()", ENOENT);
     }
     const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        setLastError(errno);
-        return false;
+        return failure(Kind::Open, "open()", errno);
     }
-    int failure = 0;
+    int code = 0;
     if (!isatty(fd)) {
-        failure = ENOTTY;
+        code = ENOTTY;
     } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         // Another program holds the device: say so rather than "try again".
-        failure = errno == EWOULDBLOCK ? EBUSY : errno;
+        code = errno == EWOULDBLOCK ? EBUSY : errno;
     } else if (tcgetattr(fd, &settingsAtOpen_) != 0 || ioctl(fd, TIOCEXCL) != 0) {
-        failure = errno;
+        code = errno;
         flock(fd, LOCK_UN);
     }
-    if (failure != 0) {
+    if (code != 0) {
         ::close(fd);
-        setLastError(failure);
-        return false;
+        return failure(Kind::Open, "open()", code);
     }
     fd_ = fd;
     heldByUs_ = true;
     hungUp_ = false;
+    marksErrors_ = false;
+    marked_ = MarkedInput{};
     armedCompletion_ = nullptr;
-    return true;
+    return std::nullopt;
 }
 
 void SystemPort::handBack() {
@@ -378,56 +287,30 @@ void SystemPort::close() {
     armedCompletion_ = nullptr;
 }
 
-void SystemPort::noteFailure(int code) {
-    setLastError(code);
-    if (meansDeviceGone(code)) {
-        hungUp_ = true;
-    }
-}
-
-bool SystemPort::setTimeouts(const Timeouts& timeouts) {
-    if (fd_ < 0) {
-        setLastError(EBADF);
-        return false;
-    }
-    timeouts_ = timeouts;
-    return true;
-}
-
-bool SystemPort::setEventMask(unsigned mask) {
-    if (fd_ < 0) {
-        setLastError(EBADF);
-        return false;
-    }
-    eventMask_ = mask;
-    return true;
-}
-
-bool SystemPort::eventMask(unsigned& mask) const {
-    if (fd_ < 0) {
-        setLastError(EBADF);
-        return false;
-    }
-    mask = eventMask_;
-    return true;
-}
-
-bool SystemPort::readState(LineState& state) const {
-    if (tcgetattr(fd_, &state.settings) != 0) {
-        setLastError(errno);
-        return false;
-    }
-    state.baud = baudForSpeed(cfgetospeed(&state.settings));
-    return true;
-}
-
-bool SystemPort::applyState(const LineState& state) {
+std::optional<LinkError> SystemPort::configure(const LineTiming& line) {
     speed_t speed = 0;
-    if (!speedForBaud(state.baud, speed)) {
-        setLastError(EINVAL);
-        return false;
+    tcflag_t parity = 0;
+    if (!speedForBaud(line.baudRate, speed) || !parityFlags(line.parity, parity) ||
+        (line.stopBits != 1 && line.stopBits != 2)) {
+        return failure(Kind::Configure, "tcsetattr()", EINVAL);
     }
-    termios wanted = state.settings;
+    termios wanted{};
+    if (tcgetattr(fd_, &wanted) != 0) {
+        return noteFailure(Kind::Configure, "tcgetattr()", errno);
+    }
+    cfmakeraw(&wanted);
+    wanted.c_cflag |= CLOCAL | CREAD;
+    // 8 data bits, and no flow control of either kind.
+    wanted.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    wanted.c_cflag |= CS8 | parity | (line.stopBits == 2 ? CSTOPB : 0);
+    wanted.c_iflag &= ~(IXON | IXOFF | IXANY);
+    // Errors on input are checked and marked, never ignored or stripped: a byte with a
+    // parity or framing error is a sign that the settings of the two ends differ, and the
+    // exchange says so. The check also covers framing errors when there is no parity.
+    wanted.c_iflag &= ~(IGNPAR | ISTRIP | IGNBRK | BRKINT);
+    wanted.c_iflag |= INPCK | PARMRK;
+    wanted.c_cc[VMIN] = 1;
+    wanted.c_cc[VTIME] = 0;
     cfsetispeed(&wanted, speed);
     cfsetospeed(&wanted, speed);
     if (tcsetattr(fd_, TCSANOW, &wanted) != 0) {
@@ -435,24 +318,25 @@ bool SystemPort::applyState(const LineState& state) {
         // A pseudo-terminal keeps no parity and always reports 8 bits; the C library calls
         // that invalid when nothing else changed. Bytes pass all the same, so it is taken.
         if (code != EINVAL || !takenApartFromParity(wanted)) {
-            noteFailure(code);
-            return false;
+            return noteFailure(Kind::Configure, "tcsetattr()", code);
         }
     }
     // tcsetattr succeeds when any part was taken; a refused speed only shows on reading back.
     termios taken{};
     if (tcgetattr(fd_, &taken) != 0) {
-        noteFailure(errno);
-        return false;
+        return noteFailure(Kind::Configure, "tcgetattr()", errno);
     }
     if (cfgetospeed(&taken) != speed) {
-        setLastError(EINVAL);
-        return false;
+        return failure(Kind::Configure, "tcsetattr()", EINVAL);
     }
-    // A pseudo-terminal has no modem lines and refuses this; the line works without it.
+    // RTS held on. A pseudo-terminal has no modem lines and refuses this; the line works
+    // without it.
     int rts = TIOCM_RTS;
-    ioctl(fd_, state.rtsControl == 0 ? TIOCMBIC : TIOCMBIS, &rts);
-    return true;
+    ioctl(fd_, TIOCMBIS, &rts);
+    marksErrors_ = (taken.c_iflag & (INPCK | PARMRK)) == (INPCK | PARMRK) &&
+                   (taken.c_iflag & (IGNPAR | ISTRIP)) == 0;
+    marked_ = MarkedInput{};
+    return std::nullopt;
 }
 
 bool SystemPort::takenApartFromParity(const termios& wanted) const {
@@ -468,17 +352,17 @@ bool SystemPort::takenApartFromParity(const termios& wanted) const {
 
 bool SystemPort::purge() {
     if (tcflush(fd_, TCIOFLUSH) != 0) {
-        noteFailure(errno);
+        noteCode(errno);
         return false;
     }
     return true;
 }
 
 bool SystemPort::bytesWaiting(std::size_t& count) {
+    count = 0;
     int pending = 0;
     if (ioctl(fd_, FIONREAD, &pending) != 0) {
-        noteFailure(errno);
-        count = 0;
+        noteCode(errno);
         return false;
     }
     count = static_cast<std::size_t>(pending > 0 ? pending : 0);
@@ -489,7 +373,7 @@ bool SystemPort::bytesQueuedForOutput(std::size_t& count) {
     count = 0;
     int queued = 0;
     if (fd_ < 0 || ioctl(fd_, TIOCOUTQ, &queued) != 0) {
-        noteFailure(fd_ < 0 ? EBADF : errno);
+        noteCode(fd_ < 0 ? EBADF : errno);
         return false;
     }
     count = static_cast<std::size_t>(queued > 0 ? queued : 0);
@@ -500,7 +384,6 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
     completion.reset();
     armedCompletion_ = nullptr;
     if (fd_ < 0 || hungUp_) {
-        setLastError(fd_ < 0 ? EBADF : EIO);
         return WaitStart::Failed;
     }
     std::size_t waiting = 0;
@@ -508,7 +391,7 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
         hungUp_ = true;  // a port that cannot be asked cannot be watched either
         return WaitStart::Failed;
     }
-    if ((eventMask_ & kEventReceived) != 0 && waiting > 0) {
+    if (waiting > 0) {
         completion.set();
         return WaitStart::CompletedAtOnce;
     }
@@ -516,21 +399,22 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
     return WaitStart::Pending;
 }
 
-int SystemPort::waitForAny(std::span<Event* const> events) {
+int SystemPort::waitForAny(std::span<Event* const> events,
+                           std::optional<std::chrono::milliseconds> timeout) {
     if (armedCompletion_ == nullptr) {
-        return comm::waitForAny(events);
+        return timeout ? comm::waitForAny(events, *timeout) : comm::waitForAny(events);
     }
     std::array<pollfd, kMostEvents> entries{};
     if (!fillEventEntries(events, entries)) {
         return -1;
     }
     // Hang-up and errors are reported whatever is asked for.
-    const short portEvents = (eventMask_ & kEventReceived) != 0 ? POLLIN : 0;
     pollfd& portEntry = entries[events.size()];
-    portEntry = pollfd{fd_, portEvents, 0};
+    portEntry = pollfd{fd_, POLLIN, 0};
     for (;;) {
-        if (!pollEntries(entries.data(), events.size() + 1, -1)) {
-            return -1;
+        const int polled = pollEntries(entries.data(), events.size() + 1, millisecondsOf(timeout));
+        if (polled <= 0) {
+            return polled == 0 ? kWaitTimedOut : -1;
         }
         const Event* completed = nullptr;
         if (portEntry.revents != 0) {
@@ -552,9 +436,7 @@ int SystemPort::waitForAny(std::span<Event* const> events) {
     }
 }
 
-bool SystemPort::waitUntilReady(short pollEvents, int milliseconds, const Event* abandon,
-                                bool& abandoned) {
-    abandoned = false;
+Readiness SystemPort::waitUntilReady(short pollEvents, int milliseconds, const Event* abandon) {
     std::array<pollfd, 2> entries{};
     entries[0] = pollfd{fd_, pollEvents, 0};
     nfds_t count = 1;
@@ -562,93 +444,101 @@ bool SystemPort::waitUntilReady(short pollEvents, int milliseconds, const Event*
         entries[1] = pollfd{abandon->fd(), POLLIN, 0};
         count = 2;
     }
-    if (!pollEntries(entries.data(), count, milliseconds)) {
-        return false;
+    const int polled = pollEntries(entries.data(), count, milliseconds);
+    if (polled <= 0) {
+        return polled == 0 ? Readiness::TimedOut : Readiness::Failed;
     }
     if (count == 2 && (entries[1].revents & POLLIN) != 0) {
-        abandoned = true;
-        return false;
+        return Readiness::Abandoned;
     }
-    return true;
+    return Readiness::Ready;
 }
 
-ReadOutcome SystemPort::readWaiting(std::span<std::uint8_t> buffer, std::size_t& count) {
-    count = 0;
+bool SystemPort::readWaiting(std::size_t most, std::vector<std::uint8_t>& run, ReadResult& result) {
+    raw_.resize(most);
     for (;;) {
-        const ssize_t got = ::read(fd_, buffer.data(), buffer.size());
+        const ssize_t got = ::read(fd_, raw_.data(), most);
         if (got > 0) {
-            count = static_cast<std::size_t>(got);
-            return ReadOutcome::Read;
+            const std::size_t before = run.size();
+            const auto bytes =
+                std::span<const std::uint8_t>(raw_.data(), static_cast<std::size_t>(got));
+            if (marksErrors_) {
+                result.lineErrors += marked_.decode(bytes, run);
+            } else {
+                run.insert(run.end(), bytes.begin(), bytes.end());
+            }
+            result.count += run.size() - before;
+            return true;
         }
         if (got == 0) {
-            noteFailure(EIO);  // end of file on a terminal: the other side has gone
-            return ReadOutcome::FailedAtOnce;
+            // End of file on a terminal: the other side has gone.
+            result.error = noteFailure(Kind::Read, "read()", EIO);
+            return true;
         }
         if (errno == EINTR) {
             continue;
         }
         if (errno == EAGAIN) {
-            return ReadOutcome::Nothing;
+            return false;
         }
-        noteFailure(errno);
-        return ReadOutcome::FailedAtOnce;
+        result.error = noteFailure(Kind::Read, "read()", errno);
+        return true;
     }
 }
 
-ReadOutcome SystemPort::read(std::span<std::uint8_t> buffer, std::size_t& count,
-                             const Event* abandon) {
-    count = 0;
-    if (buffer.empty()) {
-        return ReadOutcome::Nothing;
+ReadResult SystemPort::read(std::size_t most, std::vector<std::uint8_t>& run,
+                            const Event* abandon) {
+    ReadResult result;
+    if (most == 0 || readWaiting(most, run, result)) {
+        return result;
     }
-    const ReadOutcome first = readWaiting(buffer, count);
-    if (first != ReadOutcome::Nothing) {
-        return first;
+    // The bytes are on their way: wait for the first within the read time-out.
+    const Readiness ready = waitUntilReady(POLLIN, static_cast<int>(kReadWaitMs), abandon);
+    if (ready == Readiness::Failed) {
+        result.error = noteFailure(Kind::Read, "poll()", errno);
+    } else if (ready == Readiness::Ready) {
+        readWaiting(most, run, result);
     }
-    // The bytes are on their way: wait for the first within the read time-outs.
-    const std::uint32_t total = timeouts_.readTotalMultiplier + timeouts_.readTotalConstant;
-    bool abandoned = false;
-    if (!waitUntilReady(POLLIN, total == 0 ? -1 : static_cast<int>(total), abandon, abandoned)) {
-        return abandoned || lastError() == ETIMEDOUT ? ReadOutcome::Nothing
-                                                     : ReadOutcome::FailedLate;
-    }
-    const ReadOutcome late = readWaiting(buffer, count);
-    return late == ReadOutcome::FailedAtOnce ? ReadOutcome::FailedLate : late;
+    return result;
 }
 
-WriteOutcome SystemPort::write(std::span<const std::uint8_t> bytes, const Event* abandon) {
-    const auto total = std::chrono::milliseconds(
-        static_cast<std::uint64_t>(timeouts_.writeTotalMultiplier) * bytes.size() +
-        timeouts_.writeTotalConstant);
-    const bool timed = total.count() > 0;
-    const auto deadline = std::chrono::steady_clock::now() + total;
-    std::size_t done = 0;
+WriteResult SystemPort::write(std::span<const std::uint8_t> bytes, const Event* abandon) {
+    const auto deadline =
+        std::chrono::steady_clock::now() +
+        std::chrono::milliseconds(static_cast<std::uint64_t>(kWriteMsPerByte) * bytes.size() +
+                                  kWriteMsMore);
+    WriteResult result;
     bool pending = false;
-    while (done < bytes.size()) {
+    while (result.written < bytes.size()) {
         // A port handed back meanwhile (closing sets `abandon` first) gets no more bytes:
         // the line may already belong to another program.
         if (abandon != nullptr && abandon->isSet()) {
-            return WriteOutcome::Abandoned;
+            return result;
         }
-        const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        const ssize_t put =
+            ::write(fd_, bytes.data() + result.written, bytes.size() - result.written);
         if (put > 0) {
-            done += static_cast<std::size_t>(put);
+            result.written += static_cast<std::size_t>(put);
             continue;
         }
         if (put < 0 && errno == EINTR) {
             continue;
         }
         if (put < 0 && errno != EAGAIN) {
-            noteFailure(errno);
-            return pending || done > 0 ? WriteOutcome::EndedLate : WriteOutcome::FailedAtOnce;
+            const LinkError error = noteFailure(Kind::Write, "write()", errno);
+            // Only a write the system refused at once is a failure to tell; one that was
+            // under way ends like one that timed out.
+            if (!pending && result.written == 0) {
+                result.error = error;
+            }
+            return result;
         }
         pending = true;
-        bool abandoned = false;
-        if (!waitUntilReady(POLLOUT, timed ? millisecondsLeft(deadline) : -1, abandon, abandoned)) {
-            return abandoned ? WriteOutcome::Abandoned : WriteOutcome::EndedLate;
+        if (waitUntilReady(POLLOUT, millisecondsLeft(deadline), abandon) != Readiness::Ready) {
+            return result;
         }
     }
-    return WriteOutcome::Written;
+    return result;
 }
 
 }  // namespace
@@ -671,8 +561,9 @@ int waitForAnyUntil(std::span<Event* const> events, const timespec* timeout) {
         return -1;
     }
     for (;;) {
-        if (!pollEntries(entries.data(), events.size(), timeout)) {
-            return lastError() == ETIMEDOUT ? kWaitTimedOut : -1;
+        const int polled = pollEntries(entries.data(), events.size(), timeout);
+        if (polled <= 0) {
+            return polled == 0 ? kWaitTimedOut : -1;
         }
         bool broken = false;
         const int index = lowestSetEvent(events, entries.data(), nullptr, broken);

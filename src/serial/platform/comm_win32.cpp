@@ -3,9 +3,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <string>
+
+#include "protocol/wide_text.h"
 
 // The Win32 twin of comm_posix.cpp: events are Win32 events, the wait for any of them is
 // WaitForMultipleObjects, and the port is a handle opened for overlapped I/O, so that a
@@ -15,32 +19,19 @@ namespace dravolin::comm {
 
 namespace {
 
+using Kind = LinkError::Kind;
+
 // How long closing waits for a pending WaitCommEvent to end once it has been told to.
 constexpr DWORD kCommWaitEndMs = 2000;
 
-// A read that waits up to this long counts as "no time-out" (about 49 days).
-constexpr DWORD kReadForever = MAXDWORD - 1;
-
-std::wstring widePath(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) {
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                            length);
-    }
-    return wide;
-}
-
-// A removed USB adapter makes the handle's calls fail with one of these: the device is gone.
+// A removed USB adapter makes the handle's calls fail with one of these, and a line whose
+// other end has hung up (wine's pseudo-terminal) a pending read with ERROR_BROKEN_PIPE: the
+// device is gone.
 bool meansDeviceGone(DWORD code) {
     return code == ERROR_ACCESS_DENIED || code == ERROR_BAD_COMMAND ||
            code == ERROR_DEVICE_REMOVED || code == ERROR_OPERATION_ABORTED ||
            code == ERROR_INVALID_HANDLE || code == ERROR_GEN_FAILURE ||
-           code == ERROR_DEVICE_NOT_CONNECTED;
+           code == ERROR_DEVICE_NOT_CONNECTED || code == ERROR_BROKEN_PIPE;
 }
 
 // The errno value the layers above know for a failed opening.
@@ -67,10 +58,35 @@ int codeForOpenFailure(DWORD code) {
 
 // The errno value for a failed call on an open handle.
 int codeForCallFailure(DWORD code) {
-    if (code == ERROR_INVALID_PARAMETER) {
-        return EINVAL;
+    return code == ERROR_INVALID_PARAMETER ? EINVAL : EIO;
+}
+
+LinkError failure(Kind kind, const char* call, DWORD code) {
+    const int errnoCode = kind == Kind::Open ? codeForOpenFailure(code) : codeForCallFailure(code);
+    return LinkError{kind, errnoCode, call, windowsErrorText(code)};
+}
+
+BYTE parityOf(char parity, bool& known) {
+    known = true;
+    switch (parity) {
+        case 'N':
+            return NOPARITY;
+        case 'O':
+            return ODDPARITY;
+        case 'E':
+            return EVENPARITY;
+        default:
+            known = false;
+            return NOPARITY;
     }
-    return EIO;
+}
+
+DWORD millisecondsOf(std::optional<std::chrono::milliseconds> timeout) {
+    if (!timeout) {
+        return INFINITE;
+    }
+    return static_cast<DWORD>(
+        std::clamp<std::chrono::milliseconds::rep>(timeout->count(), 0, INFINITE - 1));
 }
 
 // The lowest-numbered of `events` that is set; -1 when none is.
@@ -98,11 +114,7 @@ int waitIndex(DWORD result, std::size_t count) {
     if (result >= WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + count) {
         return static_cast<int>(result - WAIT_OBJECT_0);
     }
-    if (result == WAIT_TIMEOUT) {
-        return kWaitTimedOut;
-    }
-    setLastError(EBADF);
-    return -1;
+    return result == WAIT_TIMEOUT ? kWaitTimedOut : -1;
 }
 
 // One overlapped operation's record and its event, which the system sets on completion.
@@ -136,31 +148,29 @@ public:
     SystemPort(const SystemPort&) = delete;
     SystemPort& operator=(const SystemPort&) = delete;
 
-    bool open(const std::string& devicePath) override;
+    std::optional<LinkError> open(const std::string& devicePath) override;
     void close() override;
     bool isOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
     void handBack() override;
 
-    bool setTimeouts(const Timeouts& timeouts) override;
-    bool setEventMask(unsigned mask) override;
-    bool eventMask(unsigned& mask) const override;
-    bool readState(LineState& state) const override;
-    bool applyState(const LineState& state) override;
+    std::optional<LinkError> configure(const LineTiming& line) override;
     bool purge() override;
     bool bytesWaiting(std::size_t& count) override;
     bool bytesQueuedForOutput(std::size_t& count) override;
 
     WaitStart beginEventWait(Event& completion) override;
-    int waitForAny(std::span<Event* const> events) override;
-    ReadOutcome read(std::span<std::uint8_t> buffer, std::size_t& count,
-                     const Event* abandon) override;
-    WriteOutcome write(std::span<const std::uint8_t> bytes, const Event* abandon) override;
+    int waitForAny(std::span<Event* const> events,
+                   std::optional<std::chrono::milliseconds> timeout) override;
+    ReadResult read(std::size_t most, std::vector<std::uint8_t>& run,
+                    const Event* abandon) override;
+    WriteResult write(std::span<const std::uint8_t> bytes, const Event* abandon) override;
     bool hungUp() const override { return hungUp_; }
 
 private:
+    // The last error of the calling thread, and whether it means that the device has gone.
+    LinkError noteFailure(Kind kind, const char* call);
     bool noteFailure();
-    bool usable();
-    // The driver's queues and the line errors it collected since last asked.
+    // The driver's queues; the line errors it collected since last asked are kept.
     bool queueStatus(COMSTAT& status);
     bool issueCommWait();
     bool reapCommWait(bool& finished);
@@ -174,8 +184,7 @@ private:
     bool hungUp_ = false;
     DCB settingsAtOpen_{};
     COMMTIMEOUTS timeoutsAtOpen_{};
-    unsigned eventMask_ = 0;
-    DWORD lineErrors_ = 0;  // parity, framing and overrun errors seen since open
+    DWORD lineErrors_ = 0;  // parity and framing errors not yet told with a read
     Overlapped commWait_;
     DWORD firedEvents_ = 0;
     bool commWaitIssued_ = false;
@@ -184,28 +193,25 @@ private:
     Overlapped writing_;
 };
 
-bool SystemPort::noteFailure() {
+LinkError SystemPort::noteFailure(Kind kind, const char* call) {
     const DWORD code = GetLastError();
-    setLastError(codeForCallFailure(code));
     if (meansDeviceGone(code)) {
+        hungUp_ = true;
+    }
+    return failure(kind, call, code);
+}
+
+bool SystemPort::noteFailure() {
+    if (meansDeviceGone(GetLastError())) {
         hungUp_ = true;
     }
     return false;
 }
 
-bool SystemPort::usable() {
-    if (handle_ == INVALID_HANDLE_VALUE) {
-        setLastError(EBADF);
-        return false;
-    }
-    return true;
-}
-
-bool SystemPort::open(const std::string& devicePath) {
+std::optional<LinkError> SystemPort::open(const std::string& devicePath) {
     close();
     if (devicePath.empty()) {
-        setLastError(ENOENT);
-        return false;
+        return failure(Kind::Open, "CreateFile()", ERROR_FILE_NOT_FOUND);
     }
     // "COM12" alone names no device; "\\.\COM12" does, and so for every number.
     int number = 0;
@@ -213,18 +219,17 @@ bool SystemPort::open(const std::string& devicePath) {
                              parseWholeNumber(std::string_view(devicePath).substr(3), number);
     const std::string path = bareComName ? defaultDevicePath(number) : devicePath;
     // No sharing: while we have the port, nobody else may open it.
-    const HANDLE handle = CreateFileW(widePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+    const HANDLE handle = CreateFileW(widened(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        setLastError(codeForOpenFailure(GetLastError()));
-        return false;
+        return failure(Kind::Open, "CreateFile()", GetLastError());
     }
     settingsAtOpen_ = DCB{};
     settingsAtOpen_.DCBlength = sizeof settingsAtOpen_;
     if (!GetCommState(handle, &settingsAtOpen_) || !GetCommTimeouts(handle, &timeoutsAtOpen_)) {
         CloseHandle(handle);
-        setLastError(ENOTTY);  // a file or another device, not a serial port
-        return false;
+        // A file or another device, not a serial port.
+        return LinkError{Kind::Open, ENOTTY, "GetCommState()", errorText(ENOTTY)};
     }
     handle_ = handle;
     heldByUs_ = true;
@@ -232,7 +237,7 @@ bool SystemPort::open(const std::string& devicePath) {
     lineErrors_ = 0;
     commWaitIssued_ = false;
     armedCompletion_ = nullptr;
-    return true;
+    return std::nullopt;
 }
 
 void SystemPort::handBack() {
@@ -257,75 +262,34 @@ void SystemPort::close() {
     armedCompletion_ = nullptr;
 }
 
-bool SystemPort::setTimeouts(const Timeouts& timeouts) {
-    if (!usable()) {
-        return false;
+std::optional<LinkError> SystemPort::configure(const LineTiming& line) {
+    // A read returns at once with what waits, or waits for the first byte up to the read
+    // time-out: the two MAXDWORDs ask for exactly that.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+    timeouts.ReadTotalTimeoutConstant = kReadWaitMs;
+    timeouts.WriteTotalTimeoutMultiplier = kWriteMsPerByte;
+    timeouts.WriteTotalTimeoutConstant = kWriteMsMore;
+    if (!SetCommTimeouts(handle_, &timeouts)) {
+        return noteFailure(Kind::Configure, "SetCommTimeouts()");
     }
-    // A read returns at once with what waits, or waits for the first byte up to the total
-    // read time-out: the two MAXDWORDs ask for exactly that.
-    const DWORD readTotal = timeouts.readTotalMultiplier + timeouts.readTotalConstant;
-    COMMTIMEOUTS system{};
-    system.ReadIntervalTimeout = MAXDWORD;
-    system.ReadTotalTimeoutMultiplier = MAXDWORD;
-    system.ReadTotalTimeoutConstant = readTotal == 0 ? kReadForever : readTotal;
-    system.WriteTotalTimeoutMultiplier = timeouts.writeTotalMultiplier;
-    system.WriteTotalTimeoutConstant = timeouts.writeTotalConstant;
-    return SetCommTimeouts(handle_, &system) ? true : noteFailure();
-}
-
-bool SystemPort::setEventMask(unsigned mask) {
-    if (!usable()) {
-        return false;
-    }
-    const DWORD systemMask = (mask & kEventReceived) != 0 ? EV_RXCHAR : 0;
-    if (!SetCommMask(handle_, systemMask)) {
-        return noteFailure();
-    }
-    eventMask_ = mask;
-    return true;
-}
-
-bool SystemPort::eventMask(unsigned& mask) const {
-    if (handle_ == INVALID_HANDLE_VALUE) {
-        setLastError(EBADF);
-        return false;
-    }
-    mask = eventMask_;
-    return true;
-}
-
-bool SystemPort::readState(LineState& state) const {
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (handle_ == INVALID_HANDLE_VALUE || !GetCommState(handle_, &dcb)) {
-        setLastError(handle_ == INVALID_HANDLE_VALUE ? EBADF : EIO);
-        return false;
-    }
-    state.baud = static_cast<int>(dcb.BaudRate);
-    state.settings.byteSize = dcb.ByteSize;
-    state.settings.parity = dcb.Parity;
-    state.settings.stopBits = dcb.StopBits;
-    state.rtsControl = static_cast<int>(dcb.fRtsControl);
-    return true;
-}
-
-bool SystemPort::applyState(const LineState& state) {
-    if (!usable()) {
-        return false;
-    }
-    if (state.baud <= 0) {
-        setLastError(EINVAL);
-        return false;
+    if (!SetCommMask(handle_, EV_RXCHAR)) {
+        return noteFailure(Kind::Configure, "SetCommMask()");
     }
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(handle_, &dcb)) {
-        return noteFailure();
+        return noteFailure(Kind::Configure, "GetCommState()");
     }
-    dcb.BaudRate = static_cast<DWORD>(state.baud);
-    dcb.ByteSize = state.settings.byteSize;
-    dcb.Parity = state.settings.parity;
-    dcb.StopBits = state.settings.stopBits;
+    bool knownParity = false;
+    dcb.Parity = parityOf(line.parity, knownParity);
+    if (!knownParity || line.baudRate <= 0 || (line.stopBits != 1 && line.stopBits != 2)) {
+        return failure(Kind::Configure, "SetCommState()", ERROR_INVALID_PARAMETER);
+    }
+    dcb.BaudRate = static_cast<DWORD>(line.baudRate);
+    dcb.ByteSize = 8;
+    dcb.StopBits = line.stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
     dcb.fBinary = TRUE;
     // Parity is checked; a byte that fails it is delivered as it came and the error is
     // collected by ClearCommError. Aborting on errors would make every later call fail
@@ -334,37 +298,31 @@ bool SystemPort::applyState(const LineState& state) {
     dcb.fAbortOnError = FALSE;
     dcb.fErrorChar = FALSE;
     dcb.fNull = FALSE;
-    // No flow control of either kind.
+    // No flow control of either kind; RTS held on.
     dcb.fOutxCtsFlow = FALSE;
     dcb.fOutxDsrFlow = FALSE;
     dcb.fDsrSensitivity = FALSE;
     dcb.fOutX = FALSE;
     dcb.fInX = FALSE;
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = static_cast<DWORD>(state.rtsControl & 3);
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
     if (!SetCommState(handle_, &dcb)) {
-        return noteFailure();
+        return noteFailure(Kind::Configure, "SetCommState()");
     }
-    return true;
+    return std::nullopt;
 }
 
 bool SystemPort::purge() {
-    if (!usable()) {
-        return false;
-    }
     return PurgeComm(handle_, PURGE_RXCLEAR | PURGE_TXCLEAR) ? true : noteFailure();
 }
 
 bool SystemPort::queueStatus(COMSTAT& status) {
-    if (!usable()) {
-        return false;
-    }
-    // ClearCommError also clears the line errors; they are kept for the reads to see.
     DWORD errors = 0;
     if (!ClearCommError(handle_, &errors, &status)) {
         return noteFailure();
     }
-    lineErrors_ |= errors & (CE_RXPARITY | CE_FRAME | CE_OVERRUN | CE_RXOVER);
+    // Overruns lose bytes but say nothing about the settings of the two ends.
+    lineErrors_ |= errors & (CE_RXPARITY | CE_FRAME);
     return true;
 }
 
@@ -437,7 +395,6 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
     completion.reset();
     armedCompletion_ = nullptr;
     if (handle_ == INVALID_HANDLE_VALUE || hungUp_) {
-        setLastError(handle_ == INVALID_HANDLE_VALUE ? EBADF : EIO);
         return WaitStart::Failed;
     }
     std::size_t waiting = 0;
@@ -445,7 +402,7 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
         hungUp_ = true;  // a port that cannot be asked cannot be watched either
         return WaitStart::Failed;
     }
-    if ((eventMask_ & kEventReceived) != 0 && waiting > 0) {
+    if (waiting > 0) {
         completion.set();
         return WaitStart::CompletedAtOnce;
     }
@@ -454,7 +411,7 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
         return WaitStart::Failed;
     }
     // A byte that came between the question and the wait sets no event of its own.
-    if (bytesWaiting(waiting) && waiting > 0 && (eventMask_ & kEventReceived) != 0) {
+    if (bytesWaiting(waiting) && waiting > 0) {
         completion.set();
         return WaitStart::CompletedAtOnce;
     }
@@ -462,9 +419,10 @@ WaitStart SystemPort::beginEventWait(Event& completion) {
     return WaitStart::Pending;
 }
 
-int SystemPort::waitForAny(std::span<Event* const> events) {
+int SystemPort::waitForAny(std::span<Event* const> events,
+                           std::optional<std::chrono::milliseconds> timeout) {
     if (armedCompletion_ == nullptr) {
-        return comm::waitForAny(events);
+        return timeout ? comm::waitForAny(events, *timeout) : comm::waitForAny(events);
     }
     std::array<HANDLE, kMostEvents> handles{};
     if (!fillHandles(events, handles)) {
@@ -472,12 +430,18 @@ int SystemPort::waitForAny(std::span<Event* const> events) {
     }
     const std::size_t portIndex = events.size();
     handles[portIndex] = commWait_.event();
+    const DWORD limit = millisecondsOf(timeout);
+    const ULONGLONG started = GetTickCount64();
     for (;;) {
-        const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(portIndex + 1),
-                                                    handles.data(), FALSE, INFINITE);
+        const ULONGLONG spent = GetTickCount64() - started;
+        const DWORD left = limit == INFINITE ? INFINITE
+                           : spent >= limit  ? 0
+                                             : limit - static_cast<DWORD>(spent);
+        const DWORD result =
+            WaitForMultipleObjects(static_cast<DWORD>(portIndex + 1), handles.data(), FALSE, left);
         const int index = waitIndex(result, portIndex + 1);
         if (index < 0) {
-            return -1;
+            return index;  // failed, or timed out
         }
         if (static_cast<std::size_t>(index) < portIndex) {
             return index;  // the lowest set one: WaitForMultipleObjects' own rule
@@ -492,8 +456,7 @@ int SystemPort::waitForAny(std::span<Event* const> events) {
         armedCompletion_ = nullptr;
         completed->set();
         ResetEvent(commWait_.event());
-        const int lowest = lowestSetEvent(events);
-        return lowest;  // -1: the port completed a wait on an event nobody waits for
+        return lowestSetEvent(events);  // -1: the port completed a wait nobody waits for
     }
 }
 
@@ -518,71 +481,68 @@ bool SystemPort::finishOperation(Overlapped& operation, DWORD& transferred) {
     return GetOverlappedResult(handle_, operation.record(), &transferred, TRUE) != FALSE;
 }
 
-ReadOutcome SystemPort::read(std::span<std::uint8_t> buffer, std::size_t& count,
-                             const Event* abandon) {
-    count = 0;
-    if (buffer.empty()) {
-        return ReadOutcome::Nothing;
+ReadResult SystemPort::read(std::size_t most, std::vector<std::uint8_t>& run,
+                            const Event* abandon) {
+    ReadResult result;
+    if (most == 0) {
+        return result;
     }
-    if (!usable()) {
-        return ReadOutcome::FailedAtOnce;
-    }
-    reading_.rearm();
+    const std::size_t before = run.size();
+    run.resize(before + std::min<std::size_t>(most, MAXDWORD));
+    const auto size = static_cast<DWORD>(run.size() - before);
     DWORD got = 0;
-    const auto size = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), MAXDWORD));
-    if (ReadFile(handle_, buffer.data(), size, &got, reading_.record())) {
-        count = got;
-        return got > 0 ? ReadOutcome::Read : ReadOutcome::Nothing;
-    }
-    if (GetLastError() != ERROR_IO_PENDING) {
-        noteFailure();
-        return ReadOutcome::FailedAtOnce;
-    }
-    const bool ended = waitForOperation(reading_, abandon);
-    if (!finishOperation(reading_, got)) {
-        const DWORD code = GetLastError();
-        if (!ended && code == ERROR_OPERATION_ABORTED) {
-            return ReadOutcome::Nothing;  // abandoned by us, not a removed adapter
+    reading_.rearm();
+    if (!ReadFile(handle_, run.data() + before, size, &got, reading_.record())) {
+        if (GetLastError() != ERROR_IO_PENDING) {
+            result.error = noteFailure(Kind::Read, "ReadFile()");
+            got = 0;
+        } else {
+            const bool ended = waitForOperation(reading_, abandon);
+            if (!finishOperation(reading_, got) &&
+                (ended || GetLastError() != ERROR_OPERATION_ABORTED)) {
+                // Not abandoned by us: bytes that came before an abandon are kept, not lost.
+                result.error = noteFailure(Kind::Read, "GetOverlappedResults() in ReadFile()");
+            }
         }
-        SetLastError(code);
-        noteFailure();
-        return ReadOutcome::FailedLate;
     }
-    count = got;  // bytes that came before an abandon are kept, not lost
-    return got > 0 ? ReadOutcome::Read : ReadOutcome::Nothing;
+    run.resize(before + got);
+    result.count = got;
+    // ClearCommError reports the errors apart from the bytes: they are told with the read
+    // that follows them.
+    if (lineErrors_ != 0) {
+        result.lineErrors = 1;
+        lineErrors_ = 0;
+    }
+    return result;
 }
 
-WriteOutcome SystemPort::write(std::span<const std::uint8_t> bytes, const Event* abandon) {
+WriteResult SystemPort::write(std::span<const std::uint8_t> bytes, const Event* abandon) {
+    WriteResult result;
     if (bytes.empty()) {
-        return WriteOutcome::Written;
-    }
-    if (!usable()) {
-        return WriteOutcome::FailedAtOnce;
+        return result;
     }
     writing_.rearm();
     DWORD put = 0;
     const auto size = static_cast<DWORD>(bytes.size());
-    if (WriteFile(handle_, bytes.data(), size, &put, writing_.record())) {
-        return put == size ? WriteOutcome::Written : WriteOutcome::EndedLate;
-    }
-    if (GetLastError() != ERROR_IO_PENDING) {
-        noteFailure();
-        return WriteOutcome::FailedAtOnce;
-    }
-    const bool ended = waitForOperation(writing_, abandon);
-    if (!finishOperation(writing_, put)) {
-        const DWORD code = GetLastError();
-        if (!ended && code == ERROR_OPERATION_ABORTED) {
-            return WriteOutcome::Abandoned;
+    if (!WriteFile(handle_, bytes.data(), size, &put, writing_.record())) {
+        if (GetLastError() != ERROR_IO_PENDING) {
+            result.error = noteFailure(Kind::Write, "WriteFile()");
+            return result;
         }
-        SetLastError(code);
-        noteFailure();
-        return WriteOutcome::EndedLate;
+        // A write that was under way and then failed or timed out is not a failure to tell.
+        const bool ended = waitForOperation(writing_, abandon);
+        if (!finishOperation(writing_, put)) {
+            if (ended || GetLastError() != ERROR_OPERATION_ABORTED) {
+                noteFailure();  // not abandoned by us
+            }
+            return result;
+        }
+        if (!ended) {
+            return result;  // abandoned
+        }
     }
-    if (!ended) {
-        return WriteOutcome::Abandoned;
-    }
-    return put == size ? WriteOutcome::Written : WriteOutcome::EndedLate;  // short: timed out
+    result.written = put;  // short: timed out
+    return result;
 }
 
 }  // namespace
@@ -590,27 +550,6 @@ WriteOutcome SystemPort::write(std::span<const std::uint8_t> bytes, const Event*
 std::string errorText(int code) {
     const char* text = std::strerror(code);
     return text != nullptr && std::strncmp(text, "Unknown error", 13) != 0 ? text : std::string();
-}
-
-bool buildLineState(const std::string& settings, LineState& state) {
-    // The settings string is BuildCommDCB's own form.
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (!BuildCommDCBA(settings.c_str(), &dcb) || dcb.BaudRate == 0) {
-        setLastError(EINVAL);
-        return false;
-    }
-    state.baud = static_cast<int>(dcb.BaudRate);
-    state.settings.byteSize = dcb.ByteSize;
-    state.settings.parity = dcb.Parity;
-    state.settings.stopBits = dcb.StopBits;
-    return true;
-}
-
-bool marksLineErrors(const LineState&) {
-    // Windows never marks bytes in the stream: ClearCommError reports parity and framing
-    // errors apart from the bytes.
-    return false;
 }
 
 // ---- Event

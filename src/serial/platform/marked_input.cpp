@@ -1,4 +1,4 @@
-#include "serial/marked_input.h"
+#include "serial/platform/marked_input.h"
 
 namespace dravolin {
 

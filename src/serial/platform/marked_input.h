@@ -7,7 +7,7 @@
 
 namespace dravolin {
 
-// Reads the input of a line that marks its errors (comm::marksLineErrors): 0xFF 0xFF is a
+// Reads the input of a line that marks its errors (PARMRK without IGNPAR): 0xFF 0xFF is a
 // received 0xFF, 0xFF 0x00 X a byte X that came with a parity or framing error (X is 0 for
 // a break). The marks may be split between two reads; the part that ends one read is kept
 // for the next.
