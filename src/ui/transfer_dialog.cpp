@@ -56,21 +56,21 @@ std::string pathText(const QString& path) {
     return QDir::toNativeSeparators(path).toStdString();
 }
 
-QComboBox* newListBox(int id, QWidget* parent) {
+QComboBox* newListBox(const QString& name, QWidget* parent) {
     auto* box = new QComboBox(parent);
-    box->setObjectName(QString::number(id));
+    box->setObjectName(name);
     return box;
 }
 
-QGroupBox* newGroupBox(int id, const QString& title, QWidget* parent) {
+QGroupBox* newGroupBox(const QString& name, const QString& title, QWidget* parent) {
     auto* box = new QGroupBox(title, parent);
-    box->setObjectName(QString::number(id));
+    box->setObjectName(name);
     return box;
 }
 
-QAction* newCommand(int id, const QString& label, QMenu* menu) {
+QAction* newCommand(const QString& name, const QString& label, QMenu* menu) {
     QAction* action = menu->addAction(label);
-    action->setObjectName(QString::number(id));
+    action->setObjectName(name);
     return action;
 }
 
@@ -191,26 +191,27 @@ void TransferDialog::buildMenuBar() {
         return QString::fromUtf8(label.data(), qsizetype(label.size()));
     };
     const TextId titles[] = {TextId::MenuDataExchange, TextId::MenuConfiguration, TextId::MenuHelp};
+    const QString names[] = {QStringLiteral("dataExchangeMenu"),
+                             QStringLiteral("configurationMenu"), QStringLiteral("helpMenu")};
     for (int position = 0; position < 3; ++position) {
         menus_[position] = menuBar_->addMenu(german(titles[position]));
-        menus_[position]->setObjectName(QStringLiteral("menu%1").arg(position));
+        menus_[position]->setObjectName(names[position]);
     }
-    startAction_ = newCommand(40006, german(TextId::StartItem), menus_[0]);
+    startAction_ = newCommand(QStringLiteral("start"), german(TextId::StartItem), menus_[0]);
     startAction_->setShortcut(QKeySequence(Qt::Key_F5));
-    backupAction_ = menus_[0]->addAction(german(TextId::BackupItem));
-    backupAction_->setObjectName(QStringLiteral("backup"));
+    backupAction_ = newCommand(QStringLiteral("backup"), german(TextId::BackupItem), menus_[0]);
     menus_[0]->addSeparator();
-    quitAction_ = newCommand(40004, german(TextId::QuitItem), menus_[0]);
+    quitAction_ = newCommand(QStringLiteral("quit"), german(TextId::QuitItem), menus_[0]);
     quitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    configureAction_ = newCommand(40005, german(TextId::ConfigureItem), menus_[1]);
-    helpAction_ = newCommand(57670, german(TextId::HelpItem), menus_[2]);
+    configureAction_ =
+        newCommand(QStringLiteral("configure"), german(TextId::ConfigureItem), menus_[1]);
+    helpAction_ = newCommand(QStringLiteral("help"), german(TextId::HelpItem), menus_[2]);
     helpAction_->setShortcut(QKeySequence(Qt::Key_F1));
-    infoAction_ = newCommand(40007, german(TextId::InfoItem), menus_[2]);
+    infoAction_ = newCommand(QStringLiteral("info"), german(TextId::InfoItem), menus_[2]);
     menus_[2]->addSeparator();
-    transferLogAction_ = menus_[2]->addAction(german(TextId::TransferLogItem));
-    transferLogAction_->setObjectName(QStringLiteral("transferLog"));
-    traceAction_ = menus_[2]->addAction(german(TextId::TraceItem));
-    traceAction_->setObjectName(QStringLiteral("trace"));
+    transferLogAction_ =
+        newCommand(QStringLiteral("transferLog"), german(TextId::TransferLogItem), menus_[2]);
+    traceAction_ = newCommand(QStringLiteral("trace"), german(TextId::TraceItem), menus_[2]);
     traceAction_->setCheckable(true);
     // The shortcuts belong to the window itself, so that they reach it from any control.
     addActions({startAction_, helpAction_, quitAction_});
@@ -226,15 +227,17 @@ void TransferDialog::buildControls() {
     client_->setPicture(kPicturePath);
     layout->addWidget(client_);
 
-    functionGroup_ = newGroupBox(1000, QStringLiteral("Funktion auswählen"), client_);
+    functionGroup_ =
+        newGroupBox(QStringLiteral("functionGroup"), QStringLiteral("Funktion auswählen"), client_);
     // The function list offers its two entries and nothing else: typed text could only
     // become a choice that starts nothing. Its prompt shows while no entry is chosen.
-    functionList_ = newListBox(1009, client_);
+    functionList_ = newListBox(QStringLiteral("functionList"), client_);
     functionList_->addItems({QStringLiteral("Daten empfangen"), QStringLiteral("Daten senden")});
-    fileGroup_ = newGroupBox(1001, QStringLiteral("Datei auswählen"), client_);
+    fileGroup_ =
+        newGroupBox(QStringLiteral("fileGroup"), QStringLiteral("Datei auswählen"), client_);
     // The file list's field may show a prompt or a name typed in; what the operator types
     // never becomes an entry.
-    fileList_ = newListBox(1010, client_);
+    fileList_ = newListBox(QStringLiteral("fileList"), client_);
     fileList_->setEditable(true);
     fileList_->setInsertPolicy(QComboBox::NoInsert);
     // The arrow keys and the wheel on the closed file list only move through the names;
@@ -242,7 +245,7 @@ void TransferDialog::buildControls() {
     fileList_->installEventFilter(this);
     fileList_->lineEdit()->installEventFilter(this);
     statusLine_ = new QLabel(client_);
-    statusLine_->setObjectName(QStringLiteral("1159"));
+    statusLine_->setObjectName(QStringLiteral("statusLine"));
     statusLine_->setTextFormat(Qt::PlainText);
     statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     statusLine_->setFrameStyle(QFrame::Panel | QFrame::Sunken);

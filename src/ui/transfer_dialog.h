@@ -43,11 +43,9 @@ class WarningBoxPresenter;
 // line and the picture, under a menu bar. It shows everything the exchange has to show
 // (ExchangeView) and owns the serial port, the settings dialog and the exchange itself.
 //
-// Controls and menu items carry their identifiers as object names: "1000" function group,
-// "1009" function list, "1001" file group, "1010" file list, "1159" status line, "progress"
-// the progress bar and "cancel" the Cancel button beside it; actions "40006" Start,
-// "40004" Quit, "40005" Configure, "57670" Help, "40007" Info, "backup" Back up all files,
-// "transferLog" the transfer log and "trace" the protocol trace.
+// Controls, menus and menu items are named after what they are (functionList, fileGroup,
+// statusLine, progress, cancel; dataExchangeMenu, helpMenu; start, backup, quit, configure,
+// help, info, transferLog, trace), so that tests and tools find them by those names.
 class TransferDialog : public QDialog, public ExchangeView {
     Q_OBJECT
 
