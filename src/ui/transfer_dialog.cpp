@@ -54,10 +54,10 @@ TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> pro
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setMenuBar(commands_->menuBar());
-    client_ = new ClientArea(this);
-    client_->setPicture(kPicturePath);
-    layout->addWidget(client_);
-    panel_ = new ExchangePanel(client_, commands_->menuBar(), catalog_);
+    auto* client = new ClientArea(this);
+    client->setPicture(kPicturePath);
+    layout->addWidget(client);
+    panel_ = new ExchangePanel(client, commands_->menuBar(), catalog_);
 
     warningPresenter_ = std::make_unique<WarningBoxPresenter>(this);
     serialPort_ = std::make_unique<SerialPort>(*warningPresenter_, portMap);

@@ -16,7 +16,6 @@ class QKeyEvent;
 namespace dravolin {
 
 class BatchTransfer;
-class ClientArea;
 class Exchange;
 class ExchangePanel;
 class ExchangeRecords;
@@ -131,7 +130,6 @@ private:
     UserPrompts::Withdraw withdrawQuitQuestion_;
 
     WindowCommands* commands_ = nullptr;
-    ClientArea* client_ = nullptr;
     ExchangePanel* panel_ = nullptr;
 
     // Destroyed in reverse order: the exchange before the settings and the port it uses,
