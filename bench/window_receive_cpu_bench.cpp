@@ -63,15 +63,15 @@ constexpr int kLookEveryMs = 50;
 
 void configureLine(TransferDialog& window, const QString& device) {
     auto* settings = window.findChild<PortSettingsDialog*>();
-    WindowDriver(window).command(40005)->trigger();
-    settings->findChild<QAbstractButton*>("1009")->click();  // Com 1
+    WindowDriver(window).menuItem("configure")->trigger();
+    settings->findChild<QAbstractButton*>("com1")->click();
     QLineEdit* field = settings->findChild<QComboBox*>("deviceList")->lineEdit();
     field->selectAll();
     QTest::keyClicks(field, device);
-    settings->findChild<QAbstractButton*>("1008")->click();  // 57600 baud
-    settings->findChild<QAbstractButton*>("1015")->click();  // even parity
-    settings->findChild<QAbstractButton*>("1013")->click();  // 1 stop bit
-    settings->findChild<QAbstractButton*>("1")->click();     // OK
+    settings->findChild<QAbstractButton*>("baud57600")->click();
+    settings->findChild<QAbstractButton*>("parityEven")->click();
+    settings->findChild<QAbstractButton*>("stopBits1")->click();
+    settings->findChild<QAbstractButton*>("okButton")->click();
 }
 
 void BM_PacedReceiveProcessorShare(benchmark::State& state) {

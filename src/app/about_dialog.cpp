@@ -32,12 +32,12 @@ void AboutDialog::buildControls() {
     caption->setGeometry(units.toPixels(QRect(40, 10, 60, 8)));
 
     versionLabel_ = new QLabel(this);
-    versionLabel_->setObjectName(QStringLiteral("1003"));
+    versionLabel_->setObjectName(QStringLiteral("versionLabel"));
     versionLabel_->setTextFormat(Qt::PlainText);
     versionLabel_->setGeometry(units.toPixels(QRect(105, 10, 20, 8)));
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("1"));
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
     ok->setGeometry(units.toPixels(QRect(41, 50, 50, 14)));
     connect(ok, &QPushButton::clicked, this, &AboutDialog::accept);

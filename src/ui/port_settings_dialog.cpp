@@ -93,9 +93,10 @@ QRect PortSettingsDialog::dialogRect(int x, int y, int width, int height) const 
     return DialogUnits(fontMetrics()).toPixels(QRect(x, y, width, height));
 }
 
-QPushButton* PortSettingsDialog::addPushButton(int id, const QString& text, QRect rect) {
+QPushButton* PortSettingsDialog::addPushButton(const QString& name, const QString& text,
+                                               QRect rect) {
     auto* button = new QPushButton(text, this);
-    button->setObjectName(QString::number(id));
+    button->setObjectName(name);
     button->setGeometry(rect);
     // Enter presses the button that has the focus, as every platform does, and OK when a
     // control other than a push button has it.
@@ -103,63 +104,77 @@ QPushButton* PortSettingsDialog::addPushButton(int id, const QString& text, QRec
     return button;
 }
 
-QGroupBox* PortSettingsDialog::addGroupBox(int id, const QString& title, QRect rect) {
+QGroupBox* PortSettingsDialog::addGroupBox(const QString& name, const QString& title, QRect rect) {
     auto* box = new QGroupBox(title, this);
-    box->setObjectName(QString::number(id));
+    box->setObjectName(name);
     box->setGeometry(rect);
     return box;
 }
 
-QRadioButton* PortSettingsDialog::addRadioButton(QButtonGroup* group, int index, int id,
-                                                 const QString& text, QRect rect) {
+QRadioButton* PortSettingsDialog::addRadioButton(QButtonGroup* group, int index,
+                                                 const QString& name, const QString& text,
+                                                 QRect rect) {
     auto* button = new QRadioButton(text, this);
-    button->setObjectName(QString::number(id));
+    button->setObjectName(name);
     button->setGeometry(rect);
     group->addButton(button, index);
     return button;
 }
 
 void PortSettingsDialog::buildControls() {
-    okButton_ = addPushButton(1, QStringLiteral("OK"), dialogRect(180, 144, 69, 14));
+    okButton_ = addPushButton(QStringLiteral("okButton"), QStringLiteral("OK"),
+                              dialogRect(180, 144, 69, 14));
     okButton_->setDefault(true);
-    cancelButton_ = addPushButton(2, QStringLiteral("Abbrechen"), dialogRect(180, 162, 69, 14));
+    cancelButton_ = addPushButton(QStringLiteral("cancelButton"), QStringLiteral("Abbrechen"),
+                                  dialogRect(180, 162, 69, 14));
     connect(okButton_, &QPushButton::clicked, this, &PortSettingsDialog::accept);
     connect(cancelButton_, &QPushButton::clicked, this, &PortSettingsDialog::reject);
 
     baudGroup_ = new QButtonGroup(this);
-    baudBox_ = addGroupBox(1137, QStringLiteral("&Baudrate"), dialogRect(5, 94, 85, 85));
-    addRadioButton(baudGroup_, 0, 1005, QStringLiteral("9600 baud"), dialogRect(20, 111, 63, 12));
-    addRadioButton(baudGroup_, 1, 1006, QStringLiteral("19200 baud"), dialogRect(20, 127, 63, 12));
-    addRadioButton(baudGroup_, 2, 1007, QStringLiteral("38400 baud"), dialogRect(20, 143, 63, 12));
-    addRadioButton(baudGroup_, 3, 1008, QStringLiteral("57600 baud"), dialogRect(20, 159, 63, 12));
+    baudBox_ = addGroupBox(QStringLiteral("baudRateGroup"), QStringLiteral("&Baudrate"),
+                           dialogRect(5, 94, 85, 85));
+    for (int index = 0; index < 4; ++index) {
+        const int rate = kBaudRates[index];
+        addRadioButton(baudGroup_, index, QStringLiteral("baud%1").arg(rate),
+                       QStringLiteral("%1 baud").arg(rate),
+                       dialogRect(20, 111 + 16 * index, 63, 12));
+    }
 
-    // Only 8 data bits are offered; the 7 button exists to keep the group's indices.
-    dataBitsGroup_ = new QButtonGroup(this);
-    dataBitsBox_ = addGroupBox(1138, QStringLiteral("&Data bit"), dialogRect(102, 4, 69, 41));
-    addRadioButton(dataBitsGroup_, 0, 1012, QStringLiteral("7"), dialogRect(120, 17, 21, 12))
-        ->setVisible(false);
-    addRadioButton(dataBitsGroup_, 1, 1011, QStringLiteral("8"), dialogRect(120, 22, 21, 12));
+    // The programmer speaks 8 data bits only: the group shows that one choice.
+    dataBitsBox_ = addGroupBox(QStringLiteral("dataBitsGroup"), QStringLiteral("&Data bit"),
+                               dialogRect(102, 4, 69, 41));
+    auto* dataBits8 = new QRadioButton(QStringLiteral("8"), this);
+    dataBits8->setObjectName(QStringLiteral("dataBits8"));
+    dataBits8->setGeometry(dialogRect(120, 22, 21, 12));
+    dataBits8->setChecked(true);
 
     stopBitsGroup_ = new QButtonGroup(this);
-    stopBitsBox_ = addGroupBox(1139, QStringLiteral("&Stop bit"), dialogRect(102, 50, 69, 55));
-    addRadioButton(stopBitsGroup_, 0, 1013, QStringLiteral("1"), dialogRect(120, 66, 21, 12));
-    addRadioButton(stopBitsGroup_, 1, 1014, QStringLiteral("2"), dialogRect(120, 84, 21, 12));
+    stopBitsBox_ = addGroupBox(QStringLiteral("stopBitsGroup"), QStringLiteral("&Stop bit"),
+                               dialogRect(102, 50, 69, 55));
+    addRadioButton(stopBitsGroup_, 0, QStringLiteral("stopBits1"), QStringLiteral("1"),
+                   dialogRect(120, 66, 21, 12));
+    addRadioButton(stopBitsGroup_, 1, QStringLiteral("stopBits2"), QStringLiteral("2"),
+                   dialogRect(120, 84, 21, 12));
 
     parityGroup_ = new QButtonGroup(this);
-    parityBox_ = addGroupBox(1140, QStringLiteral("&Parity"), dialogRect(102, 109, 69, 70));
-    addRadioButton(parityGroup_, 0, 1016, QStringLiteral("odd"), dialogRect(120, 122, 45, 12));
-    addRadioButton(parityGroup_, 1, 1015, QStringLiteral("even"), dialogRect(120, 141, 45, 12));
-    addRadioButton(parityGroup_, 2, 1017, QStringLiteral("none"), dialogRect(120, 159, 45, 12));
+    parityBox_ = addGroupBox(QStringLiteral("parityGroup"), QStringLiteral("&Parity"),
+                             dialogRect(102, 109, 69, 70));
+    addRadioButton(parityGroup_, 0, QStringLiteral("parityOdd"), QStringLiteral("odd"),
+                   dialogRect(120, 122, 45, 12));
+    addRadioButton(parityGroup_, 1, QStringLiteral("parityEven"), QStringLiteral("even"),
+                   dialogRect(120, 141, 45, 12));
+    addRadioButton(parityGroup_, 2, QStringLiteral("parityNone"), QStringLiteral("none"),
+                   dialogRect(120, 159, 45, 12));
 
     portGroup_ = new QButtonGroup(this);
-    portBox_ = addGroupBox(1159, QStringLiteral("Port"), dialogRect(5, 4, 85, 85));
-    const int portIds[] = {1009, 1162, 1010, 1018};
-    for (int index = 0; index < 4; ++index) {
+    portBox_ =
+        addGroupBox(QStringLiteral("portGroup"), QStringLiteral("Port"), dialogRect(5, 4, 85, 85));
+    for (int index = 0; index < kOfferedPorts; ++index) {
         const int port = index + 1;
         // Wide enough for the mark of a missing device.
-        QRadioButton* button =
-            addRadioButton(portGroup_, index, portIds[index], QStringLiteral("Com %1").arg(port),
-                           dialogRect(20, 19 + 17 * index, 64, 10));
+        QRadioButton* button = addRadioButton(portGroup_, index, QStringLiteral("com%1").arg(port),
+                                              QStringLiteral("Com %1").arg(port),
+                                              dialogRect(20, 19 + 17 * index, 64, 10));
         button->setFocusPolicy(Qt::ClickFocus);
     }
 
@@ -274,7 +289,6 @@ void PortSettingsDialog::setCaptions() {
 void PortSettingsDialog::indicesFromSettings() {
     portIndex_ = portIndexFor(settings_.port);
     baudIndex_ = baudIndexFor(settings_.baudRate);
-    dataBitsIndex_ = 1;
     parityIndex_ = parityIndexFor(settings_.parity);
     stopBitsIndex_ = settings_.stopBits == 2 ? 1 : 0;
 }
@@ -292,7 +306,6 @@ void PortSettingsDialog::settingsFromIndices() {
 
 void PortSettingsDialog::indicesIntoControls() {
     checkIndex(baudGroup_, baudIndex_);
-    checkIndex(dataBitsGroup_, dataBitsIndex_);
     checkIndex(parityGroup_, parityIndex_);
     checkIndex(stopBitsGroup_, stopBitsIndex_);
     checkIndex(portGroup_, portIndex_);
@@ -300,7 +313,6 @@ void PortSettingsDialog::indicesIntoControls() {
 
 void PortSettingsDialog::indicesFromControls() {
     baudIndex_ = baudGroup_->checkedId();
-    dataBitsIndex_ = dataBitsGroup_->checkedId();
     parityIndex_ = parityGroup_->checkedId();
     stopBitsIndex_ = stopBitsGroup_->checkedId();
     portIndex_ = portGroup_->checkedId();
@@ -312,8 +324,8 @@ void PortSettingsDialog::enableSearch(WarningPresenter& presenter, SearchObserve
 }
 
 void PortSettingsDialog::buildSearchControls() {
-    findButton_ = addPushButton(1201, QString(), dialogRect(5, 250, 95, 14));
-    findButton_->setObjectName(QStringLiteral("findButton"));
+    findButton_ =
+        addPushButton(QStringLiteral("findButton"), QString(), dialogRect(5, 250, 95, 14));
     findButton_->setVisible(false);
     connect(findButton_, &QPushButton::clicked, this, &PortSettingsDialog::startOrCancelSearch);
     findStatus_ = new QLabel(this);
@@ -333,8 +345,8 @@ void PortSettingsDialog::buildSearchControls() {
         takeCom_->addItem(QStringLiteral("Com %1").arg(port), port);
     }
     takeLabel_->setBuddy(takeCom_);
-    takeButton_ = addPushButton(1202, QString(), dialogRect(195, 288, 57, 14));
-    takeButton_->setObjectName(QStringLiteral("takeButton"));
+    takeButton_ =
+        addPushButton(QStringLiteral("takeButton"), QString(), dialogRect(195, 288, 57, 14));
     connect(takeButton_, &QPushButton::clicked, this, &PortSettingsDialog::takeFound);
     showFoundOffer(false);
 }
@@ -500,7 +512,6 @@ void PortSettingsDialog::takeFound() {
     baudIndex_ = baudIndexFor(found_->line.baudRate);
     parityIndex_ = parityIndexFor(found_->line.parity);
     stopBitsIndex_ = found_->line.stopBits == 2 ? 1 : 0;
-    dataBitsIndex_ = 1;
     portIndex_ = portIndexFor(com);
     indicesIntoControls();
     // The stable name where there is one: it stays right whichever socket the adapter is in.

@@ -64,10 +64,10 @@ protected:
 
 private:
     QRect dialogRect(int x, int y, int width, int height) const;
-    QPushButton* addPushButton(int id, const QString& text, QRect rect);
-    QGroupBox* addGroupBox(int id, const QString& title, QRect rect);
-    QRadioButton* addRadioButton(QButtonGroup* group, int index, int id, const QString& text,
-                                 QRect rect);
+    QPushButton* addPushButton(const QString& name, const QString& text, QRect rect);
+    QGroupBox* addGroupBox(const QString& name, const QString& title, QRect rect);
+    QRadioButton* addRadioButton(QButtonGroup* group, int index, const QString& name,
+                                 const QString& text, QRect rect);
     void buildControls();
     void markMissingDevices();
     void buildSearchControls();
@@ -95,7 +95,6 @@ private:
     PortMap portMap_;
     std::set<int> changedPorts_;
     int baudIndex_ = 0;
-    int dataBitsIndex_ = 1;
     int parityIndex_ = 0;
     int stopBitsIndex_ = 0;
     int portIndex_ = 0;
@@ -103,7 +102,6 @@ private:
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     QButtonGroup* baudGroup_ = nullptr;
-    QButtonGroup* dataBitsGroup_ = nullptr;
     QButtonGroup* stopBitsGroup_ = nullptr;
     QButtonGroup* parityGroup_ = nullptr;
     QButtonGroup* portGroup_ = nullptr;

@@ -67,7 +67,7 @@ TEST(TransferApp, GermanStartLinkWarningsWhileTheWindowRunsAndTheHelpWindow) {
         QTest::mouseClick(box->windowHandle(), Qt::LeftButton, Qt::NoModifier,
                           ok->mapTo(box, ok->rect().center()));
         QApplication::processEvents();
-        window->findChild<QAction*>("57670")->trigger();
+        window->findChild<QAction*>("help")->trigger();
         HelpWindow* help = app.helpWindow();
         EXPECT_EQ(help->windowTitle(), "Dravolin-Hilfe");
         const QString text = help->findChild<QTextBrowser*>("helpText")->toPlainText();
@@ -78,7 +78,7 @@ TEST(TransferApp, GermanStartLinkWarningsWhileTheWindowRunsAndTheHelpWindow) {
         EXPECT_FALSE(text.contains("Receive Data"));
         EXPECT_EQ(help->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close)->text(),
                   "Schließen");
-        window->findChild<QAction*>("40004")->trigger();  // Quit
+        window->findChild<QAction*>("quit")->trigger();
     });
     // Should Quit not end the window, a guard does, so that the test fails instead of hanging.
     bool endedByGuard = false;
@@ -103,15 +103,15 @@ TEST(TransferApp, GermanStartLinkWarningsWhileTheWindowRunsAndTheHelpWindow) {
 
 TEST(AboutDialog, ShowsTheCompiledVersionAndNothingWithoutItsRecord) {
     AboutDialog about;
-    EXPECT_EQ(about.findChild<QLabel*>("1003")->text(), "1.1");
+    EXPECT_EQ(about.findChild<QLabel*>("versionLabel")->text(), "1.1");
     about.show();
-    about.findChild<QPushButton*>("1")->click();  // OK closes the box
+    about.findChild<QPushButton*>("okButton")->click();  // closes the box
     EXPECT_FALSE(about.isVisible());
     EXPECT_EQ(about.result(), QDialog::Accepted);
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const AboutDialog missing(nullptr, folder.filePath("missing.json"));
-    EXPECT_EQ(missing.findChild<QLabel*>("1003")->text(), "");
+    EXPECT_EQ(missing.findChild<QLabel*>("versionLabel")->text(), "");
 }
 
 }  // namespace

@@ -19,19 +19,20 @@
 namespace dravolin {
 namespace {
 
-void click(QDialog& dialog, int id) {
-    dialog.findChild<QAbstractButton*>(QString::number(id))->click();
+void click(QDialog& dialog, const char* name) {
+    dialog.findChild<QAbstractButton*>(name)->click();
 }
 
-std::vector<int> checkedIds(QDialog& dialog) {
-    std::vector<int> ids;
+// The names of the radio buttons checked, in alphabetical order.
+QStringList checkedButtons(QDialog& dialog) {
+    QStringList names;
     for (QRadioButton* button : dialog.findChildren<QRadioButton*>()) {
         if (button->isChecked()) {
-            ids.push_back(button->objectName().toInt());
+            names << button->objectName();
         }
     }
-    std::sort(ids.begin(), ids.end());
-    return ids;
+    names.sort();
+    return names;
 }
 
 // Com port, baud rate, data bits, parity and stop bits as the dialog keeps them.
@@ -76,9 +77,8 @@ protected:
     // The Com ports marked as standing for a missing device.
     std::vector<int> markedMissing() {
         std::vector<int> ports;
-        const int ids[] = {1009, 1162, 1010, 1018};
         for (int port = 1; port <= 4; ++port) {
-            auto* button = dialog.findChild<QRadioButton*>(QString::number(ids[port - 1]));
+            auto* button = dialog.findChild<QRadioButton*>(QStringLiteral("com%1").arg(port));
             const bool missing = button->property("deviceMissing").toBool();
             EXPECT_EQ(missing, !button->icon().isNull()) << port;
             EXPECT_EQ(missing, button->toolTip().endsWith("(missing)")) << port;
@@ -116,7 +116,7 @@ TEST_F(DeviceChoice, SpeaksTheWindowsLanguageListsTheDevicesAndKeepsTheChoiceOnO
         shown = listed();
         shownNote = note();
         missing = markedMissing();
-        cancelCaption = dialog.findChild<QPushButton*>("2")->text();
+        cancelCaption = dialog.findChild<QPushButton*>("cancelButton")->text();
         title = dialog.windowTitle();
         dialog.reject();
     });
@@ -138,7 +138,7 @@ TEST_F(DeviceChoice, SpeaksTheWindowsLanguageListsTheDevicesAndKeepsTheChoiceOnO
     runDialog(dialog, [&] {
         shown = listed();
         shownNote = note();
-        cancelCaption = dialog.findChild<QPushButton*>("2")->text();
+        cancelCaption = dialog.findChild<QPushButton*>("cancelButton")->text();
         title = dialog.windowTitle();
         dialog.reject();
     });
@@ -158,12 +158,12 @@ TEST_F(DeviceChoice, SpeaksTheWindowsLanguageListsTheDevicesAndKeepsTheChoiceOnO
     dialog.settings().language = 1;
     QString noteForMissing;
     runDialog(dialog, [&] {
-        click(dialog, 1162);  // Com 2: picks the adapter from the list
+        click(dialog, "com2");  // picks the adapter from the list
         deviceList()->setCurrentIndex(0);
-        click(dialog, 1018);  // Com 4: a path typed in
+        click(dialog, "com4");  // a path typed in
         typeDevice("/dev/ttyUSB5");
         noteForMissing = note();
-        click(dialog, 1);
+        click(dialog, "okButton");
     });
     EXPECT_EQ(noteForMissing, "/dev/ttyUSB5 does not exist: is the adapter plugged in?");
     EXPECT_EQ(dialog.portMap().devicePath(2), kAdapterById);
@@ -173,12 +173,12 @@ TEST_F(DeviceChoice, SpeaksTheWindowsLanguageListsTheDevicesAndKeepsTheChoiceOnO
     EXPECT_EQ(dialog.settings().port, 4);
 
     const int ok = runDialog(dialog, [&] {
-        click(dialog, 1010);  // Com 3
-        typeDevice("");       // back to its own device
-        click(dialog, 1008);  // 57600 baud
-        click(dialog, 1014);  // 2 stop bits
-        click(dialog, 1017);  // no parity
-        click(dialog, 1);     // OK
+        click(dialog, "com3");
+        typeDevice("");  // back to its own device
+        click(dialog, "baud57600");
+        click(dialog, "stopBits2");
+        click(dialog, "parityNone");
+        click(dialog, "okButton");
     });
     EXPECT_EQ(ok, QDialog::Accepted);
     EXPECT_EQ(stored(dialog), std::make_tuple(3, 57600, 8, 'N', 2));
@@ -187,26 +187,26 @@ TEST_F(DeviceChoice, SpeaksTheWindowsLanguageListsTheDevicesAndKeepsTheChoiceOnO
     EXPECT_EQ(dialog.changedPorts(), std::set<int>{3});
 
     const int cancel = runDialog(dialog, [&] {
-        click(dialog, 1018);  // Com 4
-        click(dialog, 1016);  // odd parity
-        click(dialog, 2);     // Cancel
+        click(dialog, "com4");
+        click(dialog, "parityOdd");
+        click(dialog, "cancelButton");
     });
     EXPECT_EQ(cancel, QDialog::Rejected);
     // The next showing starts from the stored settings, which Cancel left as they were.
-    std::vector<int> checked;
+    QStringList checked;
     runDialog(dialog, [&] {
-        checked = checkedIds(dialog);
+        checked = checkedButtons(dialog);
         dialog.reject();
     });
-    EXPECT_EQ(checked, (std::vector<int>{1008, 1010, 1011, 1014, 1017}));
+    EXPECT_EQ(checked, QStringList({"baud57600", "com3", "dataBits8", "parityNone", "stopBits2"}));
 
     // Each stored Com shows as its own button: Com 2 as well as the others.
     dialog.settings().port = 2;
     runDialog(dialog, [&] {
-        checked = checkedIds(dialog);
+        checked = checkedButtons(dialog);
         dialog.reject();
     });
-    EXPECT_EQ(checked, (std::vector<int>{1008, 1011, 1014, 1017, 1162}));
+    EXPECT_EQ(checked, QStringList({"baud57600", "com2", "dataBits8", "parityNone", "stopBits2"}));
 }
 
 // Cancel leaves the settings as they were however it is pressed, Enter on the focused
@@ -214,17 +214,18 @@ TEST_F(DeviceChoice, SpeaksTheWindowsLanguageListsTheDevicesAndKeepsTheChoiceOnO
 TEST_F(DeviceChoice, EnterPressesTheFocusedButtonAndCancelByKeyKeepsTheSettings) {
     const auto before = stored(dialog);
     const auto pick38400 = [&] {
-        click(dialog, 1007);
-        click(dialog, 1017);  // no parity
+        click(dialog, "baud38400");
+        click(dialog, "parityNone");
     };
-    auto* cancel = dialog.findChild<QPushButton*>("2");
+    auto* cancel = dialog.findChild<QPushButton*>("cancelButton");
     const std::vector<std::pair<const char*, std::function<void()>>> cancels = {
         {"Enter on Cancel",
          [&] {
              cancel->setFocus();
              QTest::keyClick(cancel, Qt::Key_Return);
          }},
-        {"Escape", [&] { QTest::keyClick(dialog.findChild<QWidget*>("1007"), Qt::Key_Escape); }},
+        {"Escape",
+         [&] { QTest::keyClick(dialog.findChild<QWidget*>("baud38400"), Qt::Key_Escape); }},
     };
     for (const auto& [how, press] : cancels) {
         SCOPED_TRACE(how);
@@ -239,7 +240,7 @@ TEST_F(DeviceChoice, EnterPressesTheFocusedButtonAndCancelByKeyKeepsTheSettings)
     // Enter on a radio button takes the default button, OK.
     const int ok = runDialog(dialog, [&] {
         pick38400();
-        QTest::keyClick(dialog.findChild<QWidget*>("1007"), Qt::Key_Return);
+        QTest::keyClick(dialog.findChild<QWidget*>("baud38400"), Qt::Key_Return);
     });
     EXPECT_EQ(ok, QDialog::Accepted);
     EXPECT_EQ(stored(dialog), std::make_tuple(1, 38400, 8, 'N', 1));

@@ -173,14 +173,14 @@ TEST(RememberedSettings, ConfirmedSettingsAndFoldersSurviveARestartButTheCommand
         WindowDriver ui(window);
         auto* settings = window.findChild<PortSettingsDialog*>();
         ASSERT_NE(settings, nullptr);
-        ui.command(40005)->trigger();
+        ui.menuItem("configure")->trigger();
         ASSERT_TRUE(settings->isVisible());
-        settings->findChild<QAbstractButton*>("1010")->click();  // Com 3
+        settings->findChild<QAbstractButton*>("com3")->click();
         QLineEdit* device = settings->findChild<QComboBox*>("deviceList")->lineEdit();
         device->selectAll();
         QTest::keyClicks(device, "/nonexistent/ttyUSB3");
-        settings->findChild<QAbstractButton*>("1008")->click();  // 57600 baud
-        settings->findChild<QAbstractButton*>("1")->click();     // OK
+        settings->findChild<QAbstractButton*>("baud57600")->click();
+        settings->findChild<QAbstractButton*>("okButton")->click();
         // The operator's choice wins over the command line's from now on.
         EXPECT_EQ(settings->portMap().devicePath(3), "/nonexistent/ttyUSB3");
         EXPECT_EQ(settings->portMap().devicePath(1), "/nonexistent/from-the-command-line");
@@ -260,7 +260,7 @@ TEST(AccessKeys, AreUniqueInEveryMenuAndDialogInBothLanguages) {
             language);
         std::vector<std::pair<QString, QStringList>> scopes;
         QStringList menuTitles;
-        for (const QMenu* menu : window.findChildren<QMenu*>(QRegularExpression("^menu"))) {
+        for (const QMenu* menu : WindowDriver(window).menus()) {
             menuTitles << menu->title();
             QStringList items;
             for (const QAction* action : menu->actions()) {
@@ -310,7 +310,7 @@ TEST(Focus, ComesBackToTheWindowWhenADialogOrABoxCloses) {
         QTest::keyClick(dialog, closingKey);
         return QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }, 500);
     };
-    WindowDriver(window).command(40005)->trigger();
+    WindowDriver(window).menuItem("configure")->trigger();
     EXPECT_TRUE(
         closedThenKeyboardInWindow(window.findChild<PortSettingsDialog*>(), Qt::Key_Escape));
     window.showMessageBox(TextId::NoFileSaved, MessageIcon::Information, [] {});
@@ -357,8 +357,7 @@ protected:
         window_.setStatusText(TextId::StatusIdle);
         window_.showFileList(1);
         const std::pair<QGroupBox*, QComboBox*> groups[] = {
-            {ui_.functionGroup(), ui_.functionList()},
-            {window_.findChild<QGroupBox*>("1001"), ui_.fileList()}};
+            {ui_.functionGroup(), ui_.functionList()}, {ui_.fileGroup(), ui_.fileList()}};
         for (const auto& [group, list] : groups) {
             EXPECT_LE(group->minimumSizeHint().width(), group->width());
             // The field lies below the title and inside the frame.

@@ -11,10 +11,10 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <ostream>
+#include <vector>
 
 #include "ui/port_settings_dialog.h"
 #include "ui/transfer_dialog.h"
@@ -26,30 +26,39 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace dravolin {
 
-// Finds the main window's controls by their identifiers and acts on them as an operator.
+// Finds the main window's controls by their names and acts on them as an operator.
 class WindowDriver {
 public:
     explicit WindowDriver(TransferDialog& window) : window_(window) {}
 
-    QGroupBox* functionGroup() const { return window_.findChild<QGroupBox*>("1000"); }
-    QComboBox* functionList() const { return window_.findChild<QComboBox*>("1009"); }
+    QGroupBox* functionGroup() const { return window_.findChild<QGroupBox*>("functionGroup"); }
+    QComboBox* functionList() const { return window_.findChild<QComboBox*>("functionList"); }
     // What the function field shows: the chosen entry, or the prompt while none is.
     QString functionShown() const {
         QComboBox* list = functionList();
         return list->currentIndex() < 0 ? list->placeholderText() : list->currentText();
     }
-    QComboBox* fileList() const { return window_.findChild<QComboBox*>("1010"); }
-    QLabel* statusLine() const { return window_.findChild<QLabel*>("1159"); }
+    QGroupBox* fileGroup() const { return window_.findChild<QGroupBox*>("fileGroup"); }
+    QComboBox* fileList() const { return window_.findChild<QComboBox*>("fileList"); }
+    QLabel* statusLine() const { return window_.findChild<QLabel*>("statusLine"); }
     QProgressBar* progressBar() const { return window_.findChild<QProgressBar*>("progress"); }
     QPushButton* cancelButton() const { return window_.findChild<QPushButton*>("cancel"); }
     QString status() const { return statusLine()->text(); }
 
-    QAction* command(int id) const { return window_.findChild<QAction*>(QString::number(id)); }
-    QAction* start() const { return command(40006); }
+    QAction* menuItem(const char* name) const { return window_.findChild<QAction*>(name); }
+    QAction* start() const { return menuItem("start"); }
+    // The menu bar's three menus, in their order.
+    std::vector<QMenu*> menus() const {
+        std::vector<QMenu*> found;
+        for (const char* name : {"dataExchangeMenu", "configurationMenu", "helpMenu"}) {
+            found.push_back(window_.findChild<QMenu*>(name));
+        }
+        return found;
+    }
     // How many of the three menu titles are enabled.
     int enabledMenus() const {
         int enabled = 0;
-        for (const QMenu* menu : window_.findChildren<QMenu*>(QRegularExpression("^menu[0-2]$"))) {
+        for (const QMenu* menu : menus()) {
             enabled += menu->menuAction()->isEnabled() ? 1 : 0;
         }
         return enabled;
@@ -73,13 +82,13 @@ public:
 
     // Chooses `device` for Com 1 in the port settings dialog and confirms it with OK.
     void chooseDeviceForCom1(const QString& device) const {
-        command(40005)->trigger();
+        menuItem("configure")->trigger();
         auto* settings = window_.findChild<PortSettingsDialog*>();
-        settings->findChild<QAbstractButton*>("1009")->click();
+        settings->findChild<QAbstractButton*>("com1")->click();
         QLineEdit* field = settings->findChild<QComboBox*>("deviceList")->lineEdit();
         field->selectAll();
         QTest::keyClicks(field, device);
-        settings->findChild<QAbstractButton*>("1")->click();
+        settings->findChild<QAbstractButton*>("okButton")->click();
     }
 
 private:

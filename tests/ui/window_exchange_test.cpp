@@ -428,7 +428,7 @@ TEST(FindTheProgrammer, EveryEndOfASearchLeavesTheWindowWholeAndItsWordsFit) {
             auto* dialog = window->findChild<PortSettingsDialog*>();
             dialog->setScanner(PortScanner(machine.root()));
             window->show();
-            WindowDriver(*window).command(40005)->trigger();
+            WindowDriver(*window).menuItem("configure")->trigger();
             EXPECT_TRUE(dialog->isVisible());
             search(*window, *dialog);
             return window;
@@ -473,7 +473,7 @@ TEST(FindTheProgrammer, EveryEndOfASearchLeavesTheWindowWholeAndItsWordsFit) {
                       "Der Programmer antwortet auf " + longName +
                           QString::fromUtf8(" mit 38400 Baud, Parität ungerade, Stoppbits 2 und "
                                             "hat 1 Dateien."));
-            WindowDriver(window).command(40005)->trigger();
+            WindowDriver(window).menuItem("configure")->trigger();
             findAndEndWith(dialog, [&] { return tryRunning(dialog, 2); });  // closed mid-try
             const QRegularExpression settingsAndCount(
                 QString::fromUtf8(" mit \\d+ Baud, Parität (ungerade|gerade|keine), Stoppbits [12] "
@@ -482,7 +482,7 @@ TEST(FindTheProgrammer, EveryEndOfASearchLeavesTheWindowWholeAndItsWordsFit) {
                         settingsAndCount.match(shownAtTheEnd).hasMatch())
                 << shownAtTheEnd.toStdString();
             EXPECT_TRUE(fitted);
-            WindowDriver(window).command(40005)->trigger();
+            WindowDriver(window).menuItem("configure")->trigger();
             findAndEndWith(dialog, [&] {
                 if (tryRunning(dialog, 2)) {
                     button(dialog, "findButton")->click();  // Cancel
@@ -490,7 +490,7 @@ TEST(FindTheProgrammer, EveryEndOfASearchLeavesTheWindowWholeAndItsWordsFit) {
                 return status(dialog) == "Suche abgebrochen.";
             });
             // Found once more, taken into Com 3 with Enter, and kept with Enter on OK.
-            WindowDriver(window).command(40005)->trigger();
+            WindowDriver(window).menuItem("configure")->trigger();
             button(dialog, "findButton")->click();
             ASSERT_TRUE(waitUntil([&] { return button(dialog, "takeButton")->isVisible(); }));
             dialog.findChild<QComboBox*>("takeCom")->setCurrentIndex(2);

@@ -41,10 +41,10 @@ int main(int argc, char** argv) {
     record->fileAnswers.push_back(savePath);
     dravolin::TransferDialog window({}, std::make_unique<dravolin::ScriptedPrompts>(record));
     window.show();
-    auto* functions = window.findChild<QComboBox*>(QStringLiteral("1009"));
-    auto* files = window.findChild<QComboBox*>(QStringLiteral("1010"));
-    auto* start = window.findChild<QAction*>(QStringLiteral("40006"));
-    auto* status = window.findChild<QLabel*>(QStringLiteral("1159"));
+    auto* functions = window.findChild<QComboBox*>(QStringLiteral("functionList"));
+    auto* files = window.findChild<QComboBox*>(QStringLiteral("fileList"));
+    auto* start = window.findChild<QAction*>(QStringLiteral("start"));
+    auto* status = window.findChild<QLabel*>(QStringLiteral("statusLine"));
     if (functions == nullptr || files == nullptr || start == nullptr || status == nullptr) {
         std::fprintf(stderr, "the window has no function list, file list, start or status\n");
         return 1;
