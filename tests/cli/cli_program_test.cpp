@@ -354,6 +354,19 @@ TEST_F(CliProgram, ASignalMidRunKeepsWhatItSavedAndLeavesNothingElse) {
     EXPECT_EQ(locks.listing(), "");
 }
 
+// The programmer goes away inside the file reply, after the listing came whole: the get
+// names the device gone and saves nothing.
+TEST_F(CliProgram, AProgrammerGoneInsideTheFileReplyLeavesNothingSaved) {
+    programmer.write("TAG00001.tiv", tagDataFile(std::string(300, 'x')));
+    simOptions.hangupAfter = HangupPoint{DataReply::File, 100};
+    startProgrammer();
+    const CliRun run = cli({"get", "TAG00001"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("The device " + sim->devicePath() + " has gone."));
+    EXPECT_THAT(sim->stateMessage(), HasSubstr("after 100 bytes of the file reply"));
+    EXPECT_EQ(pc.listing(), "");
+}
+
 TEST_F(CliProgram, ARunStopsWhenTheProgrammerStopsAnswering) {
     for (const char* name : {"A.tiv", "B.tiv", "C.tiv"}) {
         programmer.write(name, tagDataFile("x"));

@@ -125,6 +125,26 @@ std::optional<LinePace> lineSettings(const std::string& flag, const std::string&
     return LinePace{*baud, parity[0], static_cast<int>(*stopBits)};
 }
 
+// N, or REPLY=N for the next reply of that kind only.
+std::optional<HangupPoint> hangupPoint(const std::string& flag, const std::string& value,
+                                       std::string& error) {
+    HangupPoint point;
+    std::string count = value;
+    if (const auto pair = keyAndValue(value)) {
+        const auto reply = kReplies.find(pair->first);
+        point.reply = reply == kReplies.end() ? std::nullopt : std::optional(reply->second);
+        count = point.reply ? pair->second : std::string();
+    }
+    const auto bytes = wholeNumber(count, 0, kLargestCount);
+    if (!bytes) {
+        error = flag + " takes N or REPLY=N with REPLY one of " + namesOf(kReplies) +
+                " and N a number of bytes, not '" + value + "'";
+        return std::nullopt;
+    }
+    point.bytes = static_cast<std::size_t>(*bytes);
+    return point;
+}
+
 // A whole number from `smallest` to `largest`, or the refusal `expected` names.
 std::optional<long> numberOf(const std::string& flag, const std::string& value, long smallest,
                              long largest, const std::string& expected, std::string& error) {
@@ -297,12 +317,8 @@ std::vector<OptionRule> optionRules(SimulatorArguments& result) {
         rule("--pace", Takes::Value, lineInto(options.pace)),
         rule("--hangup-after", Takes::Value,
              [&](const std::string& flag, const std::string& value, std::string& error) {
-                 const auto count =
-                     numberOf(flag, value, 0, kLargestCount, "a number of bytes", error);
-                 if (count) {
-                     options.hangupAfter = static_cast<std::size_t>(*count);
-                 }
-                 return count.has_value();
+                 options.hangupAfter = hangupPoint(flag, value, error);
+                 return options.hangupAfter.has_value();
              }),
         rule("--line", Takes::Value, lineInto(options.line)),
         rule("--noise", Takes::Value,
@@ -394,8 +410,10 @@ Fault knobs (each may be combined with the others):
   --pace BAUD,PARITY,STOP  take the line time of BAUD baud, 8 data bits, PARITY (N, E or O)
                            and STOP (1 or 2) stop bits for every byte in both directions,
                            e.g. --pace 9600,E,1
-  --hangup-after N         close the line after N bytes of the next directory or file reply,
-                           then exit
+  --hangup-after [REPLY=]N close the line after N bytes of the next directory or file
+                           reply, or of the next REPLY (directory or file) alone, then
+                           exit (e.g. --hangup-after file=100 cuts a fetch, not the
+                           listing before it)
   --line BAUD,PARITY,STOP  the programmer's own line settings, as set on its keypad: it
                            answers only while the PC's end of the line is set to them; at
                            other settings it hears garbage, as a UART would, and answers
