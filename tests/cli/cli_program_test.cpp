@@ -179,7 +179,11 @@ TEST_F(CliProgram, ListGetAndPutSayWhatTheyDidAndRefuseWhatTheyMustNot) {
     // A name with a backslash needs -o.
     run = cli({"get", "A\\\\B"});
     EXPECT_EQ(run.exitCode, 2) << run.err;
-    EXPECT_NE(run.err.find("-o FILE"), std::string::npos) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("holds a path separator; name the file with -o FILE"));
+    run = cli({"--language", "de", "get", "A\\\\B"});
+    EXPECT_EQ(run.exitCode, 2) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("Der Name ergibt keinen Dateinamen ("));
+    EXPECT_THAT(run.err, HasSubstr("); mit -o DATEI einen angeben"));
     run = cli({"get", "A\\\\B", "-o", "b.tiv"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("Data transmission successful"), std::string::npos) << run.err;
