@@ -113,7 +113,7 @@ void BM_HangUpToOutcome(benchmark::State& state) {
     double worst = 0;
     for (auto _ : state) {
         SimulatorOptions dying;
-        dying.hangupAfter = kHangUpAfter;
+        dying.hangupAfter = HangupPoint{DataReply::File, kHangUpAfter};
         auto programmer = bench.programmer(dying);
         // The hang-up is noticed from outside the event loop, which is busy with the wait.
         std::atomic<bool> watching{true};

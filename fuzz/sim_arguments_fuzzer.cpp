@@ -38,7 +38,7 @@ void checkConsistent(const SimulatorOptions& options) {
                 "the pace's parity is N, E or O");
         require(options.pace->stopBits == 1 || options.pace->stopBits == 2, "1 or 2 stop bits");
     }
-    require(!options.hangupAfter || *options.hangupAfter <= kLargestCount,
+    require(!options.hangupAfter || options.hangupAfter->bytes <= kLargestCount,
             "the hang-up point is bounded");
 }
 
@@ -100,8 +100,10 @@ std::vector<std::string> commandLineOf(const SimulatorOptions& options) {
         line.push_back("--pace=" + std::to_string(options.pace->baud) + "," + options.pace->parity +
                        "," + std::to_string(options.pace->stopBits));
     }
-    if (options.hangupAfter) {
-        line.push_back("--hangup-after=" + std::to_string(*options.hangupAfter));
+    if (const auto& hangup = options.hangupAfter) {
+        line.push_back(
+            "--hangup-after=" + (hangup->reply ? nameOf(*hangup->reply, kReplyNames) + "=" : "") +
+            std::to_string(hangup->bytes));
     }
     if (options.trace) {
         line.push_back("--trace");

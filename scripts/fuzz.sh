@@ -11,7 +11,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(decimal_field replies tag_data_file names engine cli_options lock_file sim_arguments sim_frames)
+targets=(decimal_field replies tag_data_file names engine cli_options lock_file marked_input
+         sim_arguments sim_frames)
 
 usage() {
     sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'

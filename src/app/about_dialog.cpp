@@ -46,13 +46,13 @@ void AboutDialog::buildControls() {
 
 void AboutDialog::readVersion(const QString& recordPath) {
     // A missing record or value leaves the text empty rather than showing something wrong.
-    versionText_.clear();
+    QString versionText;
     if (const std::optional<VersionRecord> record = VersionRecord::load(recordPath)) {
         if (const std::optional<std::string> version = record->value(kFileVersionPath)) {
-            versionText_ = QString::fromStdString(*version);
+            versionText = QString::fromStdString(*version);
         }
     }
-    versionLabel_->setText(versionText_);
+    versionLabel_->setText(versionText);
 }
 
 }  // namespace dravolin

@@ -17,13 +17,10 @@ public:
     // `recordPath` names the version record; by default the one compiled into the program.
     explicit AboutDialog(QWidget* parent = nullptr, const QString& recordPath = {});
 
-    const QString& versionText() const { return versionText_; }
-
 private:
     void buildControls();
     void readVersion(const QString& recordPath);
 
-    QString versionText_;
     QLabel* versionLabel_ = nullptr;
 };
 

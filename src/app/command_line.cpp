@@ -15,9 +15,8 @@ constexpr int kLastPort = 4;
 
 }  // namespace
 
-CommandLine CommandLine::parse(int argc, const char* const* argv) {
+CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
     CommandLine line;
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (ArgumentScanner::asksFor(arguments, {"--help", "-h"})) {
         line.action_ = Action::ShowHelp;
         return line;

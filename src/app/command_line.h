@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/message_catalog.h"
 #include "serial/port_map.h"
@@ -15,7 +16,8 @@ class CommandLine {
 public:
     enum class Action { Run, ShowHelp, ShowVersion, UsageError };
 
-    static CommandLine parse(int argc, const char* const* argv);
+    // `arguments` without the program's name, as programArguments() gives them.
+    static CommandLine parse(const std::vector<std::string>& arguments);
 
     // "usage: dravolin [--port N=PATH]... [--language de|en] [--trace[=FILE]] [--help] ..."
     static std::string usageLine();

@@ -9,6 +9,7 @@
 #include "app/startup_output.h"
 #include "app/transfer_app.h"
 #include "core/language_choice.h"
+#include "core/program_start.h"
 #include "core/program_version.h"
 #include "core/settings_file.h"
 
@@ -37,8 +38,11 @@ int told(const std::string& text, std::FILE* stream, int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A trace or warning to a standard error whose reader has gone must not end the window.
+    dravolin::prepareStandardStreams();
     // Options are read before the display is opened, so --help works without one.
-    const dravolin::CommandLine commandLine = dravolin::CommandLine::parse(argc, argv);
+    const dravolin::CommandLine commandLine =
+        dravolin::CommandLine::parse(dravolin::programArguments(argc, argv));
     switch (commandLine.action()) {
         case dravolin::CommandLine::Action::ShowHelp:
             return told(dravolin::CommandLine::helpText(), stdout, 0);

@@ -338,9 +338,11 @@ std::string CliCommand::fetchTarget(const std::string& deviceName, std::string& 
     if (!options_.outputPath.empty()) {
         return options_.outputPath;  // the operator named the file: it may be replaced
     }
-    const std::optional<std::string> fileName = fileNameForDeviceName(deviceName, refusal);
+    const MessageCatalog catalog(options_.language.value_or(Language::English));
+    std::string reason;
+    const std::optional<std::string> fileName = fileNameForDeviceName(deviceName, reason);
     if (!fileName) {
-        refusal += "; name the file with -o FILE";
+        refusal = catalog.lookup(FilledText{TextId::FetchNeedsFileName, {reason}});
         return {};
     }
     const std::string target = *fileName + ".tiv";
@@ -352,10 +354,10 @@ std::string CliCommand::fetchTarget(const std::string& deviceName, std::string& 
         return target;
     }
     if (type == std::filesystem::file_type::none) {
-        refusal = "cannot look at " + target + ": " + error.message();
+        refusal = catalog.lookup(
+            FilledText{TextId::FetchTargetUnreadable, {shownPath(target), error.message()}});
     } else {
-        refusal = MessageCatalog(options_.language.value_or(Language::English))
-                      .lookup(FilledText{TextId::FetchTargetExists, {shownPath(target)}});
+        refusal = catalog.lookup(FilledText{TextId::FetchTargetExists, {shownPath(target)}});
     }
     return {};
 }

@@ -12,9 +12,9 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
-#include "cli/console_platform.h"
 #include "cli/stop_signals.h"
 #include "core/language_choice.h"
+#include "core/program_start.h"
 #include "core/program_version.h"
 
 namespace {
@@ -33,7 +33,7 @@ int withStandardOutputWritten(int status) {
 
 int run(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    dravolin::prepareConsole();
+    dravolin::prepareStandardStreams();
     const std::vector<std::string> arguments = dravolin::programArguments(argc, argv);
 
     dravolin::CliOptions asGiven;

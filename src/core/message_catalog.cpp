@@ -204,6 +204,10 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
      "Datei umbenennen.",
      "%1 cannot be sent: its name holds the byte %2, which is not UTF-8. Please rename the "
      "file."},
+    // 130 on: dravolin-cli get's refusals.
+    {"Der Name ergibt keinen Dateinamen (%1); mit -o DATEI einen angeben",
+     "%1; name the file with -o FILE"},
+    {"%1 kann nicht geprüft werden: %2", "cannot look at %1: %2"},
 }};
 
 }  // namespace

@@ -155,6 +155,9 @@ enum class TextId : int {
     // file's name, %2 the character (or the byte that is not UTF-8).
     NameNotSendable = 128,
     NameNotUtf8 = 129,
+    // dravolin-cli get's refusals before it asks the programmer for the file.
+    FetchNeedsFileName = 130,     // %1 why the programmer's name makes no file name
+    FetchTargetUnreadable = 131,  // %1 the file get would write, %2 the system's reason
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -176,7 +179,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 130;
+    static constexpr int kTextCount = 132;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

@@ -33,7 +33,6 @@ public:
     // ran before then stays on).
     bool startTrace(const std::string& file, std::string& error, std::FILE* standardError = stderr);
     void stopTrace();
-    bool tracing() const { return trace_ != nullptr; }
 
     const TransferLog& transferLog() const { return transferLog_; }
 

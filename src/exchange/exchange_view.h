@@ -17,7 +17,6 @@ enum class MessageIcon { Information, Exclamation };
 enum class ExistingFilesAnswer { ReplaceAll, KeepExisting, Cancel };
 
 // Flags of the file dialogs, with their historical values.
-inline constexpr unsigned kHideReadOnly = 0x0004;
 inline constexpr unsigned kOverwritePrompt = 0x0002;
 
 struct FileDialogRequest {
@@ -25,7 +24,7 @@ struct FileDialogRequest {
     Mode mode = Mode::Open;
     TextId defaultExtension = TextId::DefaultExtension;
     std::string initialName;  // for a save: the device's name of the file
-    unsigned flags = kHideReadOnly | kOverwritePrompt;
+    unsigned flags = kOverwritePrompt;
     TextId filter = TextId::FileFilter;
     int filterIndex = 2;  // 1-based: the tag-data filter
     TextId title = TextId::OpenDialogTitle;

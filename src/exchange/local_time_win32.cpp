@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 // The Windows twin: localtime_s, and the zone's offset worked out here, since the C
 // library's %z gives the zone's name there rather than "+0100".
@@ -26,24 +25,18 @@ std::string zoneOffset(const std::tm& calendar) {
 
 }  // namespace
 
-LocalTime localTime(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    const auto sinceEpoch =
-        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
-    LocalTime local;
-    local.milliseconds = static_cast<int>(sinceEpoch % 1000);
-    localtime_s(&local.calendar, &seconds);
-    return local;
+std::tm localCalendar(std::time_t seconds) {
+    std::tm calendar{};
+    localtime_s(&calendar, &seconds);
+    return calendar;
 }
 
-std::string formatted(const std::tm& calendar, const char* format) {
+std::string withZoneOffset(const char* format, const std::tm& calendar) {
     std::string pattern = format;
     for (std::size_t at = pattern.find("%z"); at != std::string::npos; at = pattern.find("%z")) {
         pattern.replace(at, 2, zoneOffset(calendar));
     }
-    char text[64];
-    const std::size_t length = std::strftime(text, sizeof text, pattern.c_str(), &calendar);
-    return std::string(text, length);
+    return pattern;
 }
 
 }  // namespace dravolin

@@ -18,7 +18,6 @@ public:
     // The picture as an SVG drawing, painted at the screen's own resolution, so that it
     // stays sharp at any scale. Whether it could be read.
     bool setPicture(const QString& svgPath);
-    bool hasPicture() const { return picture_.isValid(); }
 
 signals:
     void resized(QSize size);

@@ -9,27 +9,25 @@
 namespace dravolin {
 namespace {
 
-CommandLine parse(std::vector<const char*> arguments) {
-    arguments.insert(arguments.begin(), "dravolin");
-    return CommandLine::parse(static_cast<int>(arguments.size()), arguments.data());
-}
-
 // Ports map once per Com; trace and language are left alone unless given, the trace going to
 // standard error or to the file after '='; usage errors say what is wrong.
 TEST(CommandLine, PortsTraceAndLanguageAndUsageErrorsThatSayWhatIsWrong) {
-    const CommandLine line = parse({"--port", "1=/dev/ttyUSB0", "--port=3=/dev/pts/7", "--"});
+    const CommandLine line =
+        CommandLine::parse({"--port", "1=/dev/ttyUSB0", "--port=3=/dev/pts/7", "--"});
     ASSERT_EQ(line.action(), CommandLine::Action::Run) << line.error();
     EXPECT_EQ(line.portMap().devicePath(1), "/dev/ttyUSB0");
     EXPECT_EQ(line.portMap().devicePath(3), "/dev/pts/7");
-    EXPECT_EQ(parse({"-h"}).action(), CommandLine::Action::ShowHelp);
-    EXPECT_EQ(parse({"--port", "9=x", "--version"}).action(), CommandLine::Action::ShowVersion);
-    EXPECT_FALSE(parse({}).trace().has_value());
-    EXPECT_EQ(parse({"--trace"}).trace(), std::optional<std::string>(""));
-    EXPECT_EQ(parse({"--trace=/tmp/t.log"}).trace(), std::optional<std::string>("/tmp/t.log"));
-    EXPECT_FALSE(parse({}).language().has_value());
-    EXPECT_EQ(parse({"--language", "de"}).language(), Language::German);
+    EXPECT_EQ(CommandLine::parse({"-h"}).action(), CommandLine::Action::ShowHelp);
+    EXPECT_EQ(CommandLine::parse({"--port", "9=x", "--version"}).action(),
+              CommandLine::Action::ShowVersion);
+    EXPECT_FALSE(CommandLine::parse({}).trace().has_value());
+    EXPECT_EQ(CommandLine::parse({"--trace"}).trace(), std::optional<std::string>(""));
+    EXPECT_EQ(CommandLine::parse({"--trace=/tmp/t.log"}).trace(),
+              std::optional<std::string>("/tmp/t.log"));
+    EXPECT_FALSE(CommandLine::parse({}).language().has_value());
+    EXPECT_EQ(CommandLine::parse({"--language", "de"}).language(), Language::German);
 
-    const std::pair<std::vector<const char*>, std::string> cases[] = {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--port", "7=/dev/pts/7"}, "the port number must be 1 to 4"},
         {{"--port", "0=/dev/pts/7"}, "from 1 up"},
         {{"--port", "1=/a", "--port", "1=/b"}, "maps Com 1 more than once"},
@@ -43,7 +41,7 @@ TEST(CommandLine, PortsTraceAndLanguageAndUsageErrorsThatSayWhatIsWrong) {
         {{"--language", "fr"}, "--language"},
     };
     for (const auto& [arguments, message] : cases) {
-        const CommandLine line = parse(arguments);
+        const CommandLine line = CommandLine::parse(arguments);
         EXPECT_EQ(line.action(), CommandLine::Action::UsageError) << message;
         EXPECT_NE(line.error().find(message), std::string::npos) << line.error();
     }

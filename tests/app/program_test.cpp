@@ -2,6 +2,9 @@
 
 #include <QProcess>
 
+#include <signal.h>
+#include <unistd.h>
+
 namespace {
 
 struct ProgramRun {
@@ -43,6 +46,30 @@ TEST(DravolinProgram, VersionSucceedsAUsageErrorExitsWithTwoAndAWriteErrorFails)
         EXPECT_EQ(full.exitCode, 1) << option;
         EXPECT_TRUE(full.err.contains("cannot write to standard output")) << full.err.toStdString();
     }
+}
+
+// Standard error is a pipe whose reader has gone, and the program is told of a trace it
+// cannot write there: the write fails, and the program ends as it would with a reader, not
+// killed by the broken pipe. (An operator saw the window vanish with a trace this way.)
+TEST(DravolinProgram, AStandardErrorWhoseReaderHasGoneEndsNothing) {
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(environment);
+    int pipeEnds[2] = {-1, -1};
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    ::close(pipeEnds[0]);
+    // A closed pipe must be no signal to die of, whatever the parent ignores.
+    program.setChildProcessModifier([writer = pipeEnds[1]] {
+        ::signal(SIGPIPE, SIG_DFL);
+        ::dup2(writer, STDERR_FILENO);
+    });
+    program.start(QStringLiteral(DRAVOLIN_PROGRAM),
+                  {QStringLiteral("--trace=/nonexistent-folder/trace.log")});
+    ::close(pipeEnds[1]);
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 2);
 }
 
 }  // namespace

@@ -179,7 +179,11 @@ TEST_F(CliProgram, ListGetAndPutSayWhatTheyDidAndRefuseWhatTheyMustNot) {
     // A name with a backslash needs -o.
     run = cli({"get", "A\\\\B"});
     EXPECT_EQ(run.exitCode, 2) << run.err;
-    EXPECT_NE(run.err.find("-o FILE"), std::string::npos) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("holds a path separator; name the file with -o FILE"));
+    run = cli({"--language", "de", "get", "A\\\\B"});
+    EXPECT_EQ(run.exitCode, 2) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("Der Name ergibt keinen Dateinamen ("));
+    EXPECT_THAT(run.err, HasSubstr("); mit -o DATEI einen angeben"));
     run = cli({"get", "A\\\\B", "-o", "b.tiv"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("Data transmission successful"), std::string::npos) << run.err;
@@ -352,6 +356,19 @@ TEST_F(CliProgram, ASignalMidRunKeepsWhatItSavedAndLeavesNothingElse) {
     EXPECT_EQ(backup.listing(), "AAA.tiv");
     EXPECT_EQ(backup.read("AAA.tiv"), tagDataFile("small"));
     EXPECT_EQ(locks.listing(), "");
+}
+
+// The programmer goes away inside the file reply, after the listing came whole: the get
+// names the device gone and saves nothing.
+TEST_F(CliProgram, AProgrammerGoneInsideTheFileReplyLeavesNothingSaved) {
+    programmer.write("TAG00001.tiv", tagDataFile(std::string(300, 'x')));
+    simOptions.hangupAfter = HangupPoint{DataReply::File, 100};
+    startProgrammer();
+    const CliRun run = cli({"get", "TAG00001"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("The device " + sim->devicePath() + " has gone."));
+    EXPECT_THAT(sim->stateMessage(), HasSubstr("after 100 bytes of the file reply"));
+    EXPECT_EQ(pc.listing(), "");
 }
 
 TEST_F(CliProgram, ARunStopsWhenTheProgrammerStopsAnswering) {

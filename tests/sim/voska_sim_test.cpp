@@ -33,20 +33,28 @@ TEST(SimulatorArgumentsTest, FlagsReachTheOptionsAndBadOnesAreNamed) {
     EXPECT_TRUE(o.capacity == 3 && o.link == "/tmp/v" && o.corruptCheck == DataReply::File &&
                 o.serve == "/dev/pts/7" && o.truncate.at(DataReply::Directory) == 7 &&
                 o.countField == "-001" && o.lengthField == "abcd");
+    for (const auto& [reply, name] :
+         {std::pair{DataReply::File, "file"}, std::pair{DataReply::Directory, "directory"}}) {
+        parsed = parseSimulatorArguments(
+            Arguments{"--files", "d", "--hangup-after", std::string(name) + "=30"});
+        ASSERT_TRUE(parsed.ok) << parsed.error;
+        EXPECT_EQ(o.hangupAfter, (HangupPoint{reply, 30}));
+    }
     parsed = parseSimulatorArguments(Arguments{
         "--files",   "d",           "--answer",         "announce=S", "--answer=fetch=A",
         "--silent",  "data-status", "--pace",           "57600,E,2",  "--hangup-after",
         "12",        "--trace",     "--line=19200,O,2", "--seed",     "7",
         "--noise=0", "--answer",    "directory=0x07",   "--plain",    "--status-byte=0xFF"});
     ASSERT_TRUE(parsed.ok) << parsed.error;
-    EXPECT_TRUE(
-        o.answers.size() == 3 && o.answers.at(DeviceCommand::Announce) == 'S' &&
-        o.answers.at(DeviceCommand::Fetch) == 'A' &&
-        o.answers.at(DeviceCommand::Directory) == '\x07' && o.plain && o.statusByte == 0xFF &&
-        o.silentPhases == std::set<DevicePhase>{DevicePhase::DataStatus} && o.pace &&
-        o.pace->baud == 57600 && o.pace->parity == 'E' && o.pace->stopBits == 2 &&
-        o.hangupAfter == 12u && o.trace && o.line && o.line->baud == 19200 &&
-        o.line->parity == 'O' && o.line->stopBits == 2 && o.seed == 7u && o.noisePercent == 0);
+    EXPECT_TRUE(o.answers.size() == 3 && o.answers.at(DeviceCommand::Announce) == 'S' &&
+                o.answers.at(DeviceCommand::Fetch) == 'A' &&
+                o.answers.at(DeviceCommand::Directory) == '\x07' && o.plain &&
+                o.statusByte == 0xFF &&
+                o.silentPhases == std::set<DevicePhase>{DevicePhase::DataStatus} && o.pace &&
+                o.pace->baud == 57600 && o.pace->parity == 'E' && o.pace->stopBits == 2 &&
+                o.hangupAfter == (HangupPoint{std::nullopt, 12}) && o.trace && o.line &&
+                o.line->baud == 19200 && o.line->parity == 'O' && o.line->stopBits == 2 &&
+                o.seed == 7u && o.noisePercent == 0);
 
     // A line that is refused: the message names the problem.
     const std::pair<Arguments, std::string> refused[] = {
@@ -63,6 +71,9 @@ TEST(SimulatorArgumentsTest, FlagsReachTheOptionsAndBadOnesAreNamed) {
         {{"--files", "d", "--count-field", "123"}, "4 characters"},
         {{"--files", "d", "--pace", "9600,M,1"}, "9600,M,1"},
         {{"--files", "d", "--hangup-after", "soon"}, "soon"},
+        {{"--files", "d", "--hangup-after", "status=3"}, "status=3"},
+        {{"--files", "d", "--hangup-after", "file="}, "file="},
+        {{"--files", "d", "--files", "e"}, "more than once"},
         {{"--files", "d", "--line", "19200,O,3"}, "19200,O,3"},
         {{"--files", "d", "--seed", "-1"}, "-1"},
         {{"--files", "d", "--noise", "101"}, "101"},

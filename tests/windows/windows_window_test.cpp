@@ -97,6 +97,46 @@ TEST(WindowsWords, TheWindowProgramPrintsToTheConsoleItWasStartedFrom) {
         << narrowed(shown.substr(0, read));
 }
 
+// A path outside the system's code page given to the window reaches it whole: the trace
+// it cannot open there is named in full on standard error, Greek letter and umlaut alike.
+TEST(WindowsWords, TheWindowReadsItsArgumentsInFull) {
+    const std::wstring trace = programFolder() + L"\u0394-M\u00fcller\\missing\\trace.log";
+    std::wstring command = L"\"" + programFolder() + L"dravolin.exe\" --trace=\"" + trace + L"\"";
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE reader = nullptr;
+    HANDLE writer = nullptr;
+    ASSERT_TRUE(CreatePipe(&reader, &writer, &inherited, 0));
+    SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdError = writer;
+    PROCESS_INFORMATION process{};
+    const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    CloseHandle(writer);
+    ASSERT_TRUE(started);
+    std::string err;
+    char buffer[512];
+    DWORD got = 0;
+    while (ReadFile(reader, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        err.append(buffer, got);
+    }
+    CloseHandle(reader);
+    const bool ended = WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
+    if (!ended) {
+        TerminateProcess(process.hProcess, 1);
+    }
+    DWORD status = 0;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(status, 2u) << err;
+    EXPECT_NE(err.find("cannot write the protocol trace to " + narrowed(trace)), std::string::npos)
+        << err;
+}
+
 // The label of the title bar menu's item 16, or nothing.
 std::string systemMenuLabel(QWidget& window) {
     wchar_t label[64] = {};

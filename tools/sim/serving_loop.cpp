@@ -126,10 +126,11 @@ void ServingLoop::handleFrame(const ReceivedFrame& frame, Clock::time_point at) 
 }
 
 void ServingLoop::queueReply(DeviceResponder::Reply reply, Clock::time_point readyAt) {
-    if (reply.dataReply && hangupArmed_) {
+    if (reply.dataReply && hangupArmed_ &&
+        options_.hangupAfter->reply.value_or(*reply.dataReply) == *reply.dataReply) {
         hangupArmed_ = false;
         hangupPending_ = true;
-        hangupBytes_ = std::min(reply.bytes.size(), *options_.hangupAfter);
+        hangupBytes_ = std::min(reply.bytes.size(), options_.hangupAfter->bytes);
         hangupReply_ = *reply.dataReply;
         reply.bytes.resize(hangupBytes_);
     }

@@ -79,7 +79,7 @@ private:
     bool peerPresent_ = false;
     bool writeBlocked_ = false;
 
-    bool hangupArmed_ = false;    // the next data reply ends with a hang-up
+    bool hangupArmed_ = false;    // a data reply of the kind named ends with a hang-up
     bool hangupPending_ = false;  // the hang-up follows once output_ is written
     std::size_t hangupBytes_ = 0;
     DataReply hangupReply_ = DataReply::Directory;

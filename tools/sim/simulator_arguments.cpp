@@ -1,13 +1,18 @@
 #include "sim/simulator_arguments.h"
 
 #include <charconv>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string_view>
 
+#include "core/argument_scanner.h"
+
 namespace dravolin {
 
 namespace {
+
+using Takes = OptionRule::Takes;
 
 const std::map<std::string, DeviceCommand> kCommands = {
     {"directory", DeviceCommand::Directory},
@@ -62,302 +67,289 @@ std::optional<std::pair<std::string, std::string>> keyAndValue(const std::string
     return std::make_pair(text.substr(0, equals), text.substr(equals + 1));
 }
 
-// Reads the flags one by one, keeping the first error.
-class ArgumentReader {
-public:
-    explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
-
-    SimulatorArguments read() {
-        while (result_.error.empty() && next_ < arguments_.size()) {
-            readFlag(arguments_[next_++]);
-        }
-        if (result_.error.empty() && !result_.helpAsked && !result_.versionAsked &&
-            result_.options.files.empty()) {
-            result_.error = "--files DIR is required";
-        }
-        result_.ok = result_.error.empty();
-        return result_;
+// "0x07": a byte in two hexadecimal digits.
+std::optional<std::uint8_t> hexByte(const std::string& text) {
+    unsigned value = 0;
+    if (text.size() != 4 || text.compare(0, 2, "0x") != 0) {
+        return std::nullopt;
     }
-
-private:
-    void readFlag(const std::string& argument) {
-        std::string flag = argument;
-        std::optional<std::string> inlineValue;
-        if (argument.rfind("--", 0) == 0) {
-            if (const auto equals = argument.find('='); equals != std::string::npos) {
-                flag = argument.substr(0, equals);
-                inlineValue = argument.substr(equals + 1);
-            }
-        }
-        if (flag == "--help" || flag == "-h") {
-            result_.helpAsked = true;
-        } else if (flag == "--version") {
-            result_.versionAsked = true;
-        } else if (flag == "--trace") {
-            result_.options.trace = true;
-        } else if (flag == "--plain") {
-            result_.options.plain = true;
-        } else if (!readValuedFlag(flag, inlineValue)) {
-            result_.error = "unknown option '" + argument + "'";
-            return;
-        }
-        if (inlineValue && (flag == "--help" || flag == "-h" || flag == "--version" ||
-                            flag == "--trace" || flag == "--plain")) {
-            result_.error = flag + " takes no value";
-        }
+    const auto [end, error] = std::from_chars(text.data() + 2, text.data() + 4, value, 16);
+    if (error != std::errc() || end != text.data() + 4) {
+        return std::nullopt;
     }
+    return static_cast<std::uint8_t>(value);
+}
 
-    bool readValuedFlag(const std::string& flag, std::optional<std::string> inlineValue) {
-        using Reader = void (ArgumentReader::*)(const std::string&, const std::string&);
-        static const std::map<std::string, Reader> kReaders = {
-            {"--files", &ArgumentReader::readFiles},
-            {"--capacity", &ArgumentReader::readCapacity},
-            {"--link", &ArgumentReader::readLink},
-            {"--serve", &ArgumentReader::readServe},
-            {"--answer", &ArgumentReader::readAnswer},
-            {"--refuse", &ArgumentReader::readRefuse},
-            {"--corrupt-check", &ArgumentReader::readCorruptCheck},
-            {"--silent", &ArgumentReader::readSilent},
-            {"--truncate", &ArgumentReader::readTruncate},
-            {"--count-field", &ArgumentReader::readCountField},
-            {"--length-field", &ArgumentReader::readLengthField},
-            {"--pace", &ArgumentReader::readPace},
-            {"--hangup-after", &ArgumentReader::readHangupAfter},
-            {"--line", &ArgumentReader::readLine},
-            {"--seed", &ArgumentReader::readSeed},
-            {"--status-byte", &ArgumentReader::readStatusByte},
-            {"--noise", &ArgumentReader::readNoise},
-        };
-        const auto reader = kReaders.find(flag);
-        if (reader == kReaders.end()) {
+// One printable character, or any byte written 0xHH; never '0' (the device accepts on its
+// own).
+std::optional<char> statusLetter(const std::string& flag, const std::string& text,
+                                 std::string& error) {
+    std::optional<char> letter;
+    if (text.size() == 1 && text[0] >= 0x21 && text[0] <= 0x7e) {
+        letter = text[0];
+    } else if (const auto byte = hexByte(text)) {
+        letter = static_cast<char>(*byte);
+    }
+    if (!letter || *letter == '0') {
+        error = flag +
+                " takes one printable status character or a byte written 0xHH, other than '0' "
+                "(the device accepts on its own), not '" +
+                text + "'";
+        return std::nullopt;
+    }
+    return letter;
+}
+
+// BAUD,PARITY,STOP
+std::optional<LinePace> lineSettings(const std::string& flag, const std::string& value,
+                                     std::string& error) {
+    const auto firstComma = value.find(',');
+    const auto secondComma =
+        firstComma == std::string::npos ? std::string::npos : value.find(',', firstComma + 1);
+    std::optional<long> baud;
+    std::string parity;
+    std::optional<long> stopBits;
+    if (secondComma != std::string::npos) {
+        baud = wholeNumber(std::string_view(value).substr(0, firstComma), 1, kLargestBaud);
+        parity = value.substr(firstComma + 1, secondComma - firstComma - 1);
+        stopBits = wholeNumber(std::string_view(value).substr(secondComma + 1), 1, 2);
+    }
+    const bool parityOk = parity == "N" || parity == "E" || parity == "O";
+    if (!baud || !parityOk || !stopBits) {
+        error = flag +
+                " takes BAUD,PARITY,STOP such as 9600,E,1 (PARITY N, E or O; STOP 1 or 2), "
+                "not '" +
+                value + "'";
+        return std::nullopt;
+    }
+    return LinePace{*baud, parity[0], static_cast<int>(*stopBits)};
+}
+
+// N, or REPLY=N for the next reply of that kind only.
+std::optional<HangupPoint> hangupPoint(const std::string& flag, const std::string& value,
+                                       std::string& error) {
+    HangupPoint point;
+    std::string count = value;
+    if (const auto pair = keyAndValue(value)) {
+        const auto reply = kReplies.find(pair->first);
+        point.reply = reply == kReplies.end() ? std::nullopt : std::optional(reply->second);
+        count = point.reply ? pair->second : std::string();
+    }
+    const auto bytes = wholeNumber(count, 0, kLargestCount);
+    if (!bytes) {
+        error = flag + " takes N or REPLY=N with REPLY one of " + namesOf(kReplies) +
+                " and N a number of bytes, not '" + value + "'";
+        return std::nullopt;
+    }
+    point.bytes = static_cast<std::size_t>(*bytes);
+    return point;
+}
+
+// A whole number from `smallest` to `largest`, or the refusal `expected` names.
+std::optional<long> numberOf(const std::string& flag, const std::string& value, long smallest,
+                             long largest, const std::string& expected, std::string& error) {
+    const auto number = wholeNumber(value, smallest, largest);
+    if (!number) {
+        error = flag + " takes " + expected + ", not '" + value + "'";
+    }
+    return number;
+}
+
+// One of the names of `table`.
+template <typename Value>
+std::optional<Value> oneOf(const std::string& flag, const std::map<std::string, Value>& table,
+                           const std::string& value, std::string& error) {
+    const auto found = table.find(value);
+    if (found == table.end()) {
+        error = flag + " takes one of " + namesOf(table) + ", not '" + value + "'";
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+// Each row puts its value into `result`; `apply` takes the row's own flag for its messages.
+using Apply =
+    std::function<bool(const std::string& flag, const std::string& value, std::string& error)>;
+
+OptionRule rule(std::string name, Takes takes, Apply apply, bool repeatable = false) {
+    OptionRule row{name, {}, takes, repeatable, {}};
+    row.apply = [flag = std::move(name), apply = std::move(apply)](const std::string& value,
+                                                                   std::string& error) {
+        return apply(flag, value, error);
+    };
+    return row;
+}
+
+// A value that must not be empty.
+Apply nonEmptyInto(std::filesystem::path& into, std::string need) {
+    return [&into, need = std::move(need)](const std::string& flag, const std::string& value,
+                                           std::string& error) {
+        if (value.empty()) {
+            error = flag + " needs " + need;
             return false;
         }
-        std::string value;
-        if (inlineValue) {
-            value = *inlineValue;
-        } else if (next_ < arguments_.size()) {
-            value = arguments_[next_++];
-        } else {
-            result_.error = flag + " needs a value";
-            return true;
-        }
-        (this->*(reader->second))(flag, value);
+        into = value;
         return true;
-    }
+    };
+}
 
-    void readFiles(const std::string& flag, const std::string& value) {
-        if (value.empty()) {
-            result_.error = flag + " needs a folder";
-        }
-        result_.options.files = value;
-    }
-
-    void readCapacity(const std::string& flag, const std::string& value) {
-        const auto number = wholeNumber(value, 0, kLargestCount);
-        if (!number) {
-            result_.error = flag + " takes a number of files from 0 up, not '" + value + "'";
-            return;
-        }
-        result_.options.capacity = static_cast<std::size_t>(*number);
-    }
-
-    void readLink(const std::string& flag, const std::string& value) {
-        if (value.empty()) {
-            result_.error = flag + " needs a path";
-        }
-        result_.options.link = value;
-    }
-
-    void readServe(const std::string& flag, const std::string& value) {
-        if (value.empty()) {
-            result_.error = flag + " needs the path of a terminal";
-        }
-        result_.options.serve = value;
-    }
-
-    void readAnswer(const std::string& flag, const std::string& value) {
-        const auto pair = keyAndValue(value);
-        const auto command = pair ? kCommands.find(pair->first) : kCommands.end();
-        if (command == kCommands.end()) {
-            result_.error = flag + " takes COMMAND=LETTER with COMMAND one of " +
-                            namesOf(kCommands) + ", not '" + value + "'";
-            return;
-        }
-        if (const auto letter = statusLetter(flag, pair->second)) {
-            result_.options.answers[command->second] = *letter;
-        }
-    }
-
-    void readRefuse(const std::string& flag, const std::string& value) {
-        const auto pair = keyAndValue(value);
-        if (!pair || pair->first.empty()) {
-            result_.error = flag + " takes NAME=LETTER, not '" + value + "'";
-            return;
-        }
-        if (const auto letter = statusLetter(flag, pair->second)) {
-            result_.options.refusedFetches[pair->first] = *letter;
-        }
-    }
-
-    // One printable character, or any byte written 0xHH; never '0' (the device accepts on
-    // its own).
-    std::optional<char> statusLetter(const std::string& flag, const std::string& text) {
-        std::optional<char> letter;
-        if (text.size() == 1 && text[0] >= 0x21 && text[0] <= 0x7e) {
-            letter = text[0];
-        } else if (const auto byte = hexByte(text)) {
-            letter = static_cast<char>(*byte);
-        }
-        if (!letter || *letter == '0') {
-            result_.error = flag +
-                            " takes one printable status character or a byte written 0xHH, "
-                            "other than '0' (the device accepts on its own), not '" +
-                            text + "'";
-            return std::nullopt;
-        }
-        return letter;
-    }
-
-    // "0x07": a byte in two hexadecimal digits.
-    static std::optional<std::uint8_t> hexByte(const std::string& text) {
-        unsigned value = 0;
-        if (text.size() != 4 || text.compare(0, 2, "0x") != 0) {
-            return std::nullopt;
-        }
-        const auto [end, error] = std::from_chars(text.data() + 2, text.data() + 4, value, 16);
-        if (error != std::errc() || end != text.data() + 4) {
-            return std::nullopt;
-        }
-        return static_cast<std::uint8_t>(value);
-    }
-
-    void readStatusByte(const std::string& flag, const std::string& value) {
-        const auto byte = hexByte(value);
-        if (!byte) {
-            result_.error = flag + " takes a byte written 0xHH, such as 0x06, not '" + value + "'";
-            return;
-        }
-        result_.options.statusByte = *byte;
-    }
-
-    void readCorruptCheck(const std::string& flag, const std::string& value) {
-        const auto reply = kReplies.find(value);
-        if (reply == kReplies.end()) {
-            result_.error = flag + " takes one of " + namesOf(kReplies) + ", not '" + value + "'";
-            return;
-        }
-        result_.options.corruptCheck = reply->second;
-    }
-
-    void readSilent(const std::string& flag, const std::string& value) {
-        const auto phase = kPhases.find(value);
-        if (phase == kPhases.end()) {
-            result_.error = flag + " takes one of " + namesOf(kPhases) + ", not '" + value + "'";
-            return;
-        }
-        result_.options.silentPhases.insert(phase->second);
-    }
-
-    void readTruncate(const std::string& flag, const std::string& value) {
-        const auto pair = keyAndValue(value);
-        const auto reply = pair ? kReplies.find(pair->first) : kReplies.end();
-        const auto count = pair ? wholeNumber(pair->second, 0, kLargestCount) : std::nullopt;
-        if (reply == kReplies.end() || !count) {
-            result_.error = flag + " takes REPLY=N with REPLY one of " + namesOf(kReplies) +
-                            " and N a number of bytes, not '" + value + "'";
-            return;
-        }
-        result_.options.truncate[reply->second] = static_cast<std::size_t>(*count);
-    }
-
-    void readCountField(const std::string& flag, const std::string& value) {
-        if (readField(flag, value)) {
-            result_.options.countField = value;
-        }
-    }
-
-    void readLengthField(const std::string& flag, const std::string& value) {
-        if (readField(flag, value)) {
-            result_.options.lengthField = value;
-        }
-    }
-
-    bool readField(const std::string& flag, const std::string& value) {
+// Four characters for a header field.
+Apply fieldInto(std::optional<std::string>& into) {
+    return [&into](const std::string& flag, const std::string& value, std::string& error) {
         if (value.size() != 4) {
-            result_.error = flag + " takes exactly 4 characters, not '" + value + "'";
+            error = flag + " takes exactly 4 characters, not '" + value + "'";
             return false;
         }
+        into = value;
         return true;
-    }
+    };
+}
 
-    void readPace(const std::string& flag, const std::string& value) {
-        result_.options.pace = readLineSettings(flag, value);
-    }
+Apply lineInto(std::optional<LinePace>& into) {
+    return [&into](const std::string& flag, const std::string& value, std::string& error) {
+        into = lineSettings(flag, value, error);
+        return into.has_value();
+    };
+}
 
-    void readLine(const std::string& flag, const std::string& value) {
-        result_.options.line = readLineSettings(flag, value);
-    }
-
-    // BAUD,PARITY,STOP
-    std::optional<LinePace> readLineSettings(const std::string& flag, const std::string& value) {
-        const auto firstComma = value.find(',');
-        const auto secondComma =
-            firstComma == std::string::npos ? std::string::npos : value.find(',', firstComma + 1);
-        std::optional<long> baud;
-        std::string parity;
-        std::optional<long> stopBits;
-        if (secondComma != std::string::npos) {
-            baud = wholeNumber(std::string_view(value).substr(0, firstComma), 1, kLargestBaud);
-            parity = value.substr(firstComma + 1, secondComma - firstComma - 1);
-            stopBits = wholeNumber(std::string_view(value).substr(secondComma + 1), 1, 2);
-        }
-        const bool parityOk = parity == "N" || parity == "E" || parity == "O";
-        if (!baud || !parityOk || !stopBits) {
-            result_.error = flag +
-                            " takes BAUD,PARITY,STOP such as 9600,E,1 (PARITY N, E or O; "
-                            "STOP 1 or 2), not '" +
-                            value + "'";
-            return std::nullopt;
-        }
-        return LinePace{*baud, parity[0], static_cast<int>(*stopBits)};
-    }
-
-    void readNoise(const std::string& flag, const std::string& value) {
-        const auto percent = wholeNumber(value, 0, 100);
-        if (!percent) {
-            result_.error = flag + " takes a percentage from 0 to 100, not '" + value + "'";
-            return;
-        }
-        result_.options.noisePercent = static_cast<int>(*percent);
-    }
-
-    void readSeed(const std::string& flag, const std::string& value) {
-        const auto seed = wholeNumber(value, 0, kLargestSeed);
-        if (!seed) {
-            result_.error = flag + " takes a whole number from 0 up, not '" + value + "'";
-            return;
-        }
-        result_.options.seed = static_cast<unsigned>(*seed);
-    }
-
-    void readHangupAfter(const std::string& flag, const std::string& value) {
-        const auto count = wholeNumber(value, 0, kLargestCount);
-        if (!count) {
-            result_.error = flag + " takes a number of bytes, not '" + value + "'";
-            return;
-        }
-        result_.options.hangupAfter = static_cast<std::size_t>(*count);
-    }
-
-    const std::vector<std::string>& arguments_;
-    std::size_t next_ = 0;
-    SimulatorArguments result_;
-};
+std::vector<OptionRule> optionRules(SimulatorArguments& result) {
+    SimulatorOptions& options = result.options;
+    auto isSet = [](bool& flag) {
+        return [&flag](const std::string&, const std::string&, std::string&) {
+            flag = true;
+            return true;
+        };
+    };
+    std::vector<OptionRule> rules = {
+        rule("--files", Takes::Value, nonEmptyInto(options.files, "a folder")),
+        rule("--capacity", Takes::Value,
+             [&](const std::string& flag, const std::string& value, std::string& error) {
+                 const auto count =
+                     numberOf(flag, value, 0, kLargestCount, "a number of files from 0 up", error);
+                 options.capacity = static_cast<std::size_t>(count.value_or(options.capacity));
+                 return count.has_value();
+             }),
+        rule("--link", Takes::Value, nonEmptyInto(options.link, "a path")),
+        rule("--serve", Takes::Value, nonEmptyInto(options.serve, "the path of a terminal")),
+        rule("--trace", Takes::Nothing, isSet(options.trace)),
+        rule("--plain", Takes::Nothing, isSet(options.plain)),
+        rule("--seed", Takes::Value,
+             [&](const std::string& flag, const std::string& value, std::string& error) {
+                 const auto seed =
+                     numberOf(flag, value, 0, kLargestSeed, "a whole number from 0 up", error);
+                 options.seed = static_cast<unsigned>(seed.value_or(options.seed));
+                 return seed.has_value();
+             }),
+        rule("--version", Takes::Nothing, isSet(result.versionAsked)),
+        rule(
+            "--answer", Takes::Value,
+            [&](const std::string& flag, const std::string& value, std::string& error) {
+                const auto pair = keyAndValue(value);
+                const auto command = pair ? kCommands.find(pair->first) : kCommands.end();
+                if (command == kCommands.end()) {
+                    error = flag + " takes COMMAND=LETTER with COMMAND one of " +
+                            namesOf(kCommands) + ", not '" + value + "'";
+                    return false;
+                }
+                const auto letter = statusLetter(flag, pair->second, error);
+                if (letter) {
+                    options.answers[command->second] = *letter;
+                }
+                return letter.has_value();
+            },
+            true),
+        rule(
+            "--refuse", Takes::Value,
+            [&](const std::string& flag, const std::string& value, std::string& error) {
+                const auto pair = keyAndValue(value);
+                if (!pair || pair->first.empty()) {
+                    error = flag + " takes NAME=LETTER, not '" + value + "'";
+                    return false;
+                }
+                const auto letter = statusLetter(flag, pair->second, error);
+                if (letter) {
+                    options.refusedFetches[pair->first] = *letter;
+                }
+                return letter.has_value();
+            },
+            true),
+        rule("--status-byte", Takes::Value,
+             [&](const std::string& flag, const std::string& value, std::string& error) {
+                 options.statusByte = hexByte(value);
+                 if (!options.statusByte) {
+                     error = flag + " takes a byte written 0xHH, such as 0x06, not '" + value + "'";
+                 }
+                 return options.statusByte.has_value();
+             }),
+        rule("--corrupt-check", Takes::Value,
+             [&](const std::string& flag, const std::string& value, std::string& error) {
+                 options.corruptCheck = oneOf(flag, kReplies, value, error);
+                 return options.corruptCheck.has_value();
+             }),
+        rule(
+            "--silent", Takes::Value,
+            [&](const std::string& flag, const std::string& value, std::string& error) {
+                const auto phase = oneOf(flag, kPhases, value, error);
+                if (phase) {
+                    options.silentPhases.insert(*phase);
+                }
+                return phase.has_value();
+            },
+            true),
+        rule(
+            "--truncate", Takes::Value,
+            [&](const std::string& flag, const std::string& value, std::string& error) {
+                const auto pair = keyAndValue(value);
+                const auto reply = pair ? kReplies.find(pair->first) : kReplies.end();
+                const auto count =
+                    pair ? wholeNumber(pair->second, 0, kLargestCount) : std::nullopt;
+                if (reply == kReplies.end() || !count) {
+                    error = flag + " takes REPLY=N with REPLY one of " + namesOf(kReplies) +
+                            " and N a number of bytes, not '" + value + "'";
+                    return false;
+                }
+                options.truncate[reply->second] = static_cast<std::size_t>(*count);
+                return true;
+            },
+            true),
+        rule("--count-field", Takes::Value, fieldInto(options.countField)),
+        rule("--length-field", Takes::Value, fieldInto(options.lengthField)),
+        rule("--pace", Takes::Value, lineInto(options.pace)),
+        rule("--hangup-after", Takes::Value,
+             [&](const std::string& flag, const std::string& value, std::string& error) {
+                 options.hangupAfter = hangupPoint(flag, value, error);
+                 return options.hangupAfter.has_value();
+             }),
+        rule("--line", Takes::Value, lineInto(options.line)),
+        rule("--noise", Takes::Value,
+             [&](const std::string& flag, const std::string& value, std::string& error) {
+                 const auto percent =
+                     numberOf(flag, value, 0, 100, "a percentage from 0 to 100", error);
+                 options.noisePercent = static_cast<int>(percent.value_or(options.noisePercent));
+                 return percent.has_value();
+             }),
+    };
+    OptionRule help = rule("--help", Takes::Nothing, isSet(result.helpAsked));
+    help.shortName = "-h";
+    rules.push_back(std::move(help));
+    return rules;
+}
 
 }  // namespace
 
 SimulatorArguments parseSimulatorArguments(const std::vector<std::string>& arguments) {
-    return ArgumentReader(arguments).read();
+    SimulatorArguments result;
+    std::vector<std::string> operands;
+    if (!ArgumentScanner(optionRules(result)).scan(arguments, operands, result.error)) {
+        return result;
+    }
+    if (!operands.empty()) {
+        result.error = "unknown option " + operands.front();
+    } else if (!result.helpAsked && !result.versionAsked && result.options.files.empty()) {
+        result.error = "--files DIR is required";
+    }
+    result.ok = result.error.empty();
+    return result;
 }
 
 std::string simulatorHelp() {
@@ -418,8 +410,10 @@ Fault knobs (each may be combined with the others):
   --pace BAUD,PARITY,STOP  take the line time of BAUD baud, 8 data bits, PARITY (N, E or O)
                            and STOP (1 or 2) stop bits for every byte in both directions,
                            e.g. --pace 9600,E,1
-  --hangup-after N         close the line after N bytes of the next directory or file reply,
-                           then exit
+  --hangup-after [REPLY=]N close the line after N bytes of the next directory or file
+                           reply, or of the next REPLY (directory or file) alone, then
+                           exit (e.g. --hangup-after file=100 cuts a fetch, not the
+                           listing before it)
   --line BAUD,PARITY,STOP  the programmer's own line settings, as set on its keypad: it
                            answers only while the PC's end of the line is set to them; at
                            other settings it hears garbage, as a UART would, and answers

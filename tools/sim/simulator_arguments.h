@@ -16,8 +16,9 @@ struct SimulatorArguments {
     std::string error;  // what is wrong with the command line, when not ok
 };
 
-// Parses the arguments after the program name. Each flag takes its value as the next
-// argument or after '=' (--files=DIR).
+// Parses the arguments after the program name as the other programs read theirs: each
+// flag takes its value as the next argument or after '=' (--files=DIR), and only the
+// flags the help calls repeatable may be given twice.
 SimulatorArguments parseSimulatorArguments(const std::vector<std::string>& arguments);
 
 // The text of --help.

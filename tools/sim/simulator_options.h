@@ -35,6 +35,15 @@ struct LinePace {
     int stopBits = 1;   // 1 or 2
 };
 
+// Where the programmer closes the line on purpose: after `bytes` bytes of the next data
+// reply, or of the next reply of one kind.
+struct HangupPoint {
+    std::optional<DataReply> reply;  // the next reply of either kind when empty
+    std::size_t bytes = 0;
+
+    bool operator==(const HangupPoint&) const = default;
+};
+
 // Receives one line of notes or trace, without its line end.
 using LogSink = std::function<void(const std::string& line)>;
 
@@ -56,7 +65,7 @@ struct SimulatorOptions {
     std::optional<std::string> countField;       // 4 characters for the directory's count field
     std::optional<std::string> lengthField;      // 4 characters for the file reply's length field
     std::optional<LinePace> pace;                // emulate the line time in both directions
-    std::optional<std::size_t> hangupAfter;      // close the line after N bytes of a data reply
+    std::optional<HangupPoint> hangupAfter;      // close the line inside a data reply
 
     // The programmer's own line settings: it answers only while the PC's end of the line is
     // set to them, and otherwise as a UART at a mismatch would (nothing, or a little noise).

@@ -65,10 +65,8 @@ public:
     Phase phase() const { return phase_; }
     bool running() const { return phase_ != Phase::Idle; }
     bool waiting() const { return waitArmed_; }
-    bool linkOpen() const { return linkOpen_; }
     std::size_t awaited() const { return threshold_; }
     std::span<const std::uint8_t> receivedBytes() const { return {rx_.data(), rx_.size()}; }
-    const std::vector<DeviceNameField>& listedNames() const { return names_; }
     // The name of the file on the programmer, once known ("" before).
     const std::string& deviceName() const { return deviceName_; }
     // Header and data of the file, once known (0 before).

@@ -1,4 +1,4 @@
-#include "cli/console_platform.h"
+#include "core/program_start.h"
 
 #include <windows.h>
 
@@ -25,7 +25,7 @@ std::vector<std::string> programArguments(int argc, char** argv) {
     return arguments;
 }
 
-void prepareConsole() {
+void prepareStandardStreams() {
     SetConsoleOutputCP(CP_UTF8);
 }
 

@@ -1,4 +1,4 @@
-#include "cli/console_platform.h"
+#include "core/program_start.h"
 
 #include <signal.h>
 
@@ -8,7 +8,7 @@ std::vector<std::string> programArguments(int argc, char** argv) {
     return std::vector<std::string>(argv + 1, argv + argc);
 }
 
-void prepareConsole() {
+void prepareStandardStreams() {
     // A reader that has gone (`| head -1`) makes a write fail with EPIPE instead of ending
     // the program unannounced; the failure is then reported as any other output failure.
     ::signal(SIGPIPE, SIG_IGN);
