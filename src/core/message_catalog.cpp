@@ -204,6 +204,10 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
      "Datei umbenennen.",
      "%1 cannot be sent: its name holds the byte %2, which is not UTF-8. Please rename the "
      "file."},
+    // 130 on: a reply that stops part-way, and the bar while the line is silent.
+    {"Der Programmer hat mitten in der Antwort aufgehört zu senden.",
+     "The programmer stopped sending part-way."},
+    {"Leitung schweigt", "line silent"},
 }};
 
 }  // namespace

@@ -155,6 +155,9 @@ enum class TextId : int {
     // file's name, %2 the character (or the byte that is not UTF-8).
     NameNotSendable = 128,
     NameNotUtf8 = 129,
+    // 130 on: a reply that stops part-way, and the bar while the line is silent.
+    ReplyStopped = 130,        // a line added to the 'N' box
+    ProgressLineSilent = 131,  // progress while no byte comes, in place of the time left
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -176,7 +179,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 130;
+    static constexpr int kTextCount = 132;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

@@ -17,12 +17,13 @@ constexpr int kProgressTickMs = 100;
 
 Exchange::Exchange(ExchangeView& view, SerialPort& port, const PortSettings& settings)
     : view_(view), port_(port), settings_(settings) {
-    for (QTimer* timer : {&replyTimer_, &pauseTimer_}) {
+    for (QTimer* timer : {&replyTimer_, &stallTimer_, &pauseTimer_}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
     progressTick_.setInterval(kProgressTickMs);
     QObject::connect(&replyTimer_, &QTimer::timeout, &replyTimer_, [this] { waitTimedOut(); });
+    QObject::connect(&stallTimer_, &QTimer::timeout, &stallTimer_, [this] { replyStalled(); });
     QObject::connect(&pauseTimer_, &QTimer::timeout, &pauseTimer_, [this] { restoreIdleWindow(); });
     QObject::connect(&progressTick_, &QTimer::timeout, &progressTick_,
                      [this] { refreshProgress(); });
@@ -137,6 +138,9 @@ void Exchange::carryOut(const MachineAction& action) {
         case Kind::ArmWait:
             armWait(action.threshold, action.milliseconds);
             break;
+        case Kind::ArmStall:
+            armStall(action.milliseconds);
+            break;
         case Kind::DisarmWait:
             endWait();
             break;
@@ -204,6 +208,7 @@ void Exchange::armWait(std::size_t threshold, int milliseconds) {
 
 void Exchange::endWait() {
     replyTimer_.stop();
+    stallTimer_.stop();
     port_.expectReply(0);
     endProgress();
     if (hangUpFed_) {
@@ -220,6 +225,7 @@ void Exchange::waitTimedOut() {
     if (!machine_.waiting() || waitNumber_ != wait) {
         return;
     }
+    stallTimer_.stop();
     endProgress();
     const std::size_t received = machine_.receivedBytes().size();
     notify([this, received](ExchangeObserver& observer) {
@@ -227,6 +233,27 @@ void Exchange::waitTimedOut() {
     });
     notify([](ExchangeObserver& observer) { observer.waitEnded(); });
     apply(machine_.timedOut());
+}
+
+void Exchange::armStall(int milliseconds) {
+    ++stallNumber_;
+    stallMs_ = milliseconds;
+    stallTimer_.start(milliseconds);
+}
+
+void Exchange::replyStalled() {
+    // Bytes that came together with the stall re-arm it: the reply goes on.
+    const unsigned stall = stallNumber_;
+    port_.takeArrivals();
+    feedHangUp();
+    if (!machine_.waiting() || stallNumber_ != stall) {
+        return;
+    }
+    const std::size_t received = machine_.receivedBytes().size();
+    notify([this, received](ExchangeObserver& observer) {
+        observer.replyStalled(awaited_, received, stallMs_);
+    });
+    apply(machine_.replyStalled());
 }
 
 void Exchange::received(std::span<const std::uint8_t> run, std::size_t lineErrors) {
@@ -377,6 +404,9 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
                                  outcome.letter != kStatusAccepted;
     if (settingsSuspect && causeLine_.empty()) {
         causeLine_ = catalog.lookup(view_.lineSettingsAdvice());
+    }
+    if (outcome.stalled && causeLine_.empty()) {
+        causeLine_ = catalog.lookup(TextId::ReplyStopped);
     }
     endRecord(outcome);
     finishing_ = true;

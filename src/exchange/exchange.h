@@ -108,6 +108,8 @@ private:
     void armWait(std::size_t threshold, int milliseconds);
     void endWait();
     void waitTimedOut();
+    void armStall(int milliseconds);
+    void replyStalled();
     void feedHangUp();
     void endProgress();
     void refreshProgress();
@@ -147,11 +149,14 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     QTimer replyTimer_;    // the armed wait
+    QTimer stallTimer_;    // a reply that has begun falls silent
     QTimer pauseTimer_;    // the outcome on screen
     QTimer progressTick_;  // moves the estimate of the time left on
     std::size_t awaited_ = 0;
     int waitMs_ = 0;
-    unsigned waitNumber_ = 0;  // tells a wait from the one armed after it
+    unsigned waitNumber_ = 0;   // tells a wait from the one armed after it
+    unsigned stallNumber_ = 0;  // the same for the stall rule, armed anew at every run
+    int stallMs_ = 0;
     bool lineGone_ = false;
     bool hangUpFed_ = false;
     bool linkOpen_ = false;

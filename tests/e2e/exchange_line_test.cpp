@@ -129,6 +129,24 @@ TEST_F(OverTheLine, AnEmptyFileSentAfterAnotherIsConfirmedAndAGoneDeviceNamed) {
     EXPECT_FALSE(programmer.holds("BIG.tiv"));
 }
 
+// A reply cut off part-way (a cable pulled gives no hang-up) is given up once the line has
+// been silent for a while, not after the whole reply's time-out (500 s for 9999 bytes); the
+// bar says the line is silent rather than a time left, and nothing is saved.
+TEST_F(OverTheLine, AReplyThatStopsPartWayEndsWhenTheLineFallsSilent) {
+    programmer.write("BIG00001.tiv", tagDataFile(std::string(9999, 'b')));
+    simOptions.truncate[DataReply::File] = 100;
+    startProgrammer();
+    fetch("BIG00001", pcFile("big.tiv"));
+
+    ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
+    EXPECT_EQ(view.boxes[0].causeLine,
+              MessageCatalog(Language::English).lookup(TextId::ReplyStopped));
+    ASSERT_FALSE(view.progress.empty());
+    EXPECT_LT(view.progress.back().done, 9999u);
+    EXPECT_TRUE(view.progress.back().silent);
+    EXPECT_EQ(pc.listing(), "");
+}
+
 // The bar follows the bytes that have left the PC, not the configured rate: while the
 // line carries nothing it stays at the header, and once the frame has gone out it is full
 // even before the programmer confirms it (here it never does, and the send ends with 'N').

@@ -69,9 +69,7 @@ MachineActions ExchangeMachine::received(std::span<const std::uint8_t> bytes) {
         if (progressTotal_ > 0 && phase_ != Phase::DataStatus) {
             progress(rx_.size());
         }
-        if (rx_.size() >= threshold_) {
-            afterReply();
-        }
+        awaitRest();
     }
     return take();
 }
@@ -91,12 +89,19 @@ MachineActions ExchangeMachine::timedOut() {
     if (waitArmed_) {
         waitArmed_ = false;
         progressTotal_ = 0;
-        ExchangeOutcome outcome = outcomeWith('N');
+        ExchangeOutcome outcome = notAnswered();
         outcome.timedOut = true;
-        // The first reply to a frame that stops short is what a line at other settings than
-        // the programmer's delivers; once a data reply has begun well, the settings are right.
-        outcome.partReply =
-            !rx_.empty() && phase_ != Phase::DirectoryEntries && phase_ != Phase::FetchData;
+        endOnTheLine(std::move(outcome));
+    }
+    return take();
+}
+
+MachineActions ExchangeMachine::replyStalled() {
+    // Only a reply that has begun stalls; silence before it is the wait's own business.
+    if (waitArmed_ && !rx_.empty()) {
+        ExchangeOutcome outcome = notAnswered();
+        outcome.stalled = true;
+        disarmWait();
         endOnTheLine(std::move(outcome));
     }
     return take();
@@ -397,9 +402,25 @@ void ExchangeMachine::armWait(std::size_t threshold, int milliseconds) {
         progress(sending ? kHeaderLength : rx_.size(), sending);
     }
     // A reply that is in already ends the wait at once.
+    awaitRest();
+}
+
+void ExchangeMachine::awaitRest() {
     if (rx_.size() >= threshold_) {
         afterReply();
+    } else if (!rx_.empty()) {
+        // Our rule on top of the protocol's waits: a reply that has begun and then falls
+        // silent is cut off, and waiting out its whole time-out would only keep the
+        // operator waiting.
+        out_.push_back({.kind = Kind::ArmStall, .milliseconds = stallGapMs(request_.line)});
     }
+}
+
+ExchangeOutcome ExchangeMachine::notAnswered() const {
+    ExchangeOutcome outcome = outcomeWith('N');
+    outcome.partReply =
+        !rx_.empty() && phase_ != Phase::DirectoryEntries && phase_ != Phase::FetchData;
+    return outcome;
 }
 
 void ExchangeMachine::disarmWait() {

@@ -43,6 +43,7 @@ struct ExchangeOutcome {
     bool lineErrors = false;        // parity or framing errors were seen on the line
     bool refused = false;           // the programmer's own letter (not '0') ended it
     bool partReply = false;         // 'N': the reply to a frame began but stopped short
+    bool stalled = false;           // 'N': a reply began, then no byte came for its gap
     bool heardAnything = false;     // some byte came from the line during the exchange
     bool noFiles = false;           // the directory was empty
     std::string detail;             // why a local failure ('D', 'W') happened
@@ -60,6 +61,8 @@ struct MachineAction {
         CloseLink,
         Send,        // `bytes` on the line; what was received before is no reply to it
         ArmWait,     // a wait for `threshold` reply bytes, at most `milliseconds`
+        ArmStall,    // the reply has begun: `milliseconds` without a byte end it (replyStalled);
+                     // each arming replaces the one before, and disarming the wait ends it
         DisarmWait,  // the wait is over: no time-out may come from it
         AskFile,     // the open dialog (`save` false) or the save dialog, offering `path`
         LoadFile,    // read the file to send at `path`: fileLoaded or localFailure
