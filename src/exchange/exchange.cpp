@@ -515,12 +515,18 @@ void Exchange::removeObserver(ExchangeObserver& observer) {
     std::erase(observers_, &observer);
 }
 
+std::string Exchange::fileAskedFor() const {
+    return machine_.fetched() ? machine_.deviceName() : request_.wantedName;
+}
+
 void Exchange::beginRecord(const ExchangeRequest& request) {
     record_ = ExchangeRecord{};
+    // A program's get is a get whatever becomes of it, also where the name is not listed.
     record_.function = request.kind == ExchangeRequest::Kind::Send ? ExchangeRecord::Function::Put
                        : request.kind == ExchangeRequest::Kind::Find
                            ? ExchangeRecord::Function::Find
-                           : ExchangeRecord::Function::List;
+                       : !request.wantedName.empty() ? ExchangeRecord::Function::Get
+                                                     : ExchangeRecord::Function::List;
     record_.startedAt = std::chrono::system_clock::now();
     record_.devicePath = port_.portMap().devicePathForName(settings_.portName());
     record_.line = settings_;
@@ -545,8 +551,10 @@ void Exchange::endRecord(const ExchangeOutcome& outcome) {
         record_.function = ExchangeRecord::Function::Get;
         record_.pcPath = machine_.localPath();
     }
-    record_.deviceName = machine_.deviceName();
-    record_.fileBytes = machine_.fileBytes();
+    const bool get = record_.function == ExchangeRecord::Function::Get;
+    record_.deviceName = get ? fileAskedFor() : machine_.deviceName();
+    // A get that did not end well logs what came, not the size the header announced.
+    record_.fileBytes = get ? machine_.fileBytesReceived() : machine_.fileBytes();
     record_.outcome = outcome.letter;
     record_.cancelled = outcome.cancelled;
     record_.duration = std::chrono::steady_clock::now() - recordStarted_;

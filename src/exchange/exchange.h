@@ -131,6 +131,8 @@ private:
     // window closed).
     std::function<void()> whileAlive(std::function<void()> call);
 
+    // The programmer's name of the file a fetch or a program's get asked for; "" for none.
+    std::string fileAskedFor() const;
     void beginRecord(const ExchangeRequest& request);
     void endRecord(const ExchangeOutcome& outcome);
     template <typename Call>

@@ -342,6 +342,11 @@ TEST(Conformance, DirectoryRules) {
                {"entries", {ok, rx(directoryHeader("0002"))}, kTwo + ", stall 1000"}});
     checkRows(requestOf(ExchangeRequest::Kind::List),
               {{"a listing alone ends with '0'", {ok, rx(two)}, kListed + ", end 0"}});
+    ExchangeRequest get = requestOf(ExchangeRequest::Kind::Receive);
+    get.wantedName = "TAG00003";
+    checkRows(get, {{"ours: a program's get finds its name missing in an empty directory: 'R'",
+                     {ok, rx(directoryHeader("0000"))},
+                     kHeader + kEnds + "R"}});
 }
 
 // ---- The fetch

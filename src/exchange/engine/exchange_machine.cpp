@@ -37,6 +37,7 @@ MachineActions ExchangeMachine::start(const ExchangeRequest& request) {
     deviceName_.clear();
     localPath_.clear();
     fileBytes_ = 0;
+    fileReplyIn_ = 0;
     if (request.kind == ExchangeRequest::Kind::Receive ||
         request.kind == ExchangeRequest::Kind::List ||
         request.kind == ExchangeRequest::Kind::Find) {
@@ -64,6 +65,9 @@ MachineActions ExchangeMachine::received(std::span<const std::uint8_t> bytes) {
     const std::size_t capacity = std::max(kBufferSize, threshold_);
     const std::size_t room = capacity > rx_.size() ? capacity - rx_.size() : 0;
     rx_.insert(rx_.end(), bytes.begin(), bytes.begin() + std::min(room, bytes.size()));
+    if (phase_ == Phase::FetchHeader || phase_ == Phase::FetchData) {
+        fileReplyIn_ = rx_.size();
+    }
     if (waitArmed_) {
         // The status reply of a send is no progress of its data.
         if (progressTotal_ > 0 && phase_ != Phase::DataStatus) {
@@ -329,6 +333,10 @@ void ExchangeMachine::afterReply() {
 
 void ExchangeMachine::afterDirectoryHeader() {
     const long count = directoryCount(receivedBytes());
+    if (count == 0 && !request_.wantedName.empty()) {
+        endOnTheLine(outcomeWith('R'));
+        return;
+    }
     if (count == 0) {
         ExchangeOutcome outcome = outcomeWith(kStatusAccepted);
         outcome.noFiles = true;
@@ -414,6 +422,12 @@ void ExchangeMachine::awaitRest() {
         // operator waiting.
         out_.push_back({.kind = Kind::ArmStall, .milliseconds = stallGapMs(request_.line)});
     }
+}
+
+std::size_t ExchangeMachine::fileBytesReceived() const {
+    // The reply's last byte is its check byte, no part of the file; before the header is
+    // whole, its bytes are all there is.
+    return std::min(fileReplyIn_, fileBytes_ > 0 ? fileBytes_ : kHeaderLength);
 }
 
 ExchangeOutcome ExchangeMachine::notAnswered() const {

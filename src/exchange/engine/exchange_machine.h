@@ -75,6 +75,8 @@ public:
     const std::string& deviceName() const { return deviceName_; }
     // Header and data of the file, once known (0 before).
     std::size_t fileBytes() const { return fileBytes_; }
+    // Fetch: how much of the file (header and data) came over the line, whole or not.
+    std::size_t fileBytesReceived() const;
     // The file to send or the target of a fetch, once chosen ("" before).
     const std::string& localPath() const { return localPath_; }
     bool fetched() const { return fetching_; }
@@ -126,6 +128,7 @@ private:
     std::string deviceName_;
     std::string localPath_;
     std::size_t fileBytes_ = 0;
+    std::size_t fileReplyIn_ = 0;  // bytes of the file reply received, check byte included
     Bytes file_;
     Bytes announcement_;
     long dataLength_ = 0;

@@ -26,8 +26,11 @@ struct ExchangeRequest {
     };
     Kind kind = Kind::Receive;
     LineTiming line;
-    DeviceNameField name{};       // Fetch: the entry's eight bytes, as listed
-    std::string path;             // Fetch: the target; Send: the file
+    DeviceNameField name{};  // Fetch: the entry's eight bytes, as listed
+    std::string path;        // Fetch: the target; Send: the file
+    // Receive: a program that fetches this name once it is listed (a get). An empty
+    // directory does not hold it: 'R', not the no-files box.
+    std::string wantedName{};
     bool keepExisting = false;    // a fetched file may only be new, never replace anything
     bool collected = false;       // a run reports the outcome at its end: the driver shows none
     bool shortFirstWait = false;  // the first status reply awaited for its line time only
