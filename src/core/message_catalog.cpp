@@ -208,6 +208,8 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"Der Programmer hat mitten in der Antwort aufgehört zu senden.",
      "The programmer stopped sending part-way."},
     {"Leitung schweigt", "line silent"},
+    // 132: a line added to the 'R' box, naming the file.
+    {"Der Programmer hat keine Datei %1 (mehr).", "The programmer holds no file %1 (any more)."},
 }};
 
 }  // namespace

@@ -158,6 +158,7 @@ enum class TextId : int {
     // 130 on: a reply that stops part-way, and the bar while the line is silent.
     ReplyStopped = 130,        // a line added to the 'N' box
     ProgressLineSilent = 131,  // progress while no byte comes, in place of the time left
+    FileNotHeld = 132,         // a line added to the 'R' box: %1 the name asked for
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -179,7 +180,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 132;
+    static constexpr int kTextCount = 133;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

@@ -4,6 +4,7 @@
 
 #include "protocol/escaped_name.h"
 #include "protocol/path_text.h"
+#include "protocol/safe_file_name.h"
 #include "protocol/tag_data_file.h"
 #include "serial/serial_port.h"
 
@@ -407,6 +408,13 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
     }
     if (outcome.stalled && causeLine_.empty()) {
         causeLine_ = catalog.lookup(TextId::ReplyStopped);
+    }
+    // The box alone does not say which file: the operator picked it a while ago, or a
+    // program asked for it by a name the list does not hold.
+    if (outcome.letter == 'R' && !outcome.cancelled && causeLine_.empty() &&
+        !fileAskedFor().empty()) {
+        causeLine_ = catalog.lookup(
+            FilledText{TextId::FileNotHeld, {escapedName(trimmedDeviceName(fileAskedFor()))}});
     }
     endRecord(outcome);
     finishing_ = true;

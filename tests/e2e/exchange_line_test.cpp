@@ -95,6 +95,13 @@ TEST_F(OverTheLine, AReplyCutShortNamesTheLineSettingsAndAnyLetterIsTheProgramme
     start(Exchange::kReceiveFunction);
     ASSERT_NO_FATAL_FAILURE(expectFailure('\x07'));
     EXPECT_EQ(exchange->causeLine(), "");
+
+    // 'R' to a fetch after a pick from the list: the box does not say which file.
+    restartWith([](SimulatorOptions& options) { options.answers[DeviceCommand::Fetch] = 'R'; });
+    programmer.write("TAG00001.tiv", tagDataFile("gone"));
+    fetch("TAG00001", pcFile("gone.tiv"));
+    ASSERT_NO_FATAL_FAILURE(expectFailure('R'));
+    EXPECT_EQ(view.boxes[0].causeLine, "The programmer holds no file TAG00001 (any more).");
 }
 
 // An empty file's confirmation is awaited for its line time (5 ms) and 100 ms more: with 10 ms
