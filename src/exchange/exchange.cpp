@@ -4,6 +4,7 @@
 
 #include "protocol/escaped_name.h"
 #include "protocol/path_text.h"
+#include "protocol/reply_waits.h"
 #include "protocol/safe_file_name.h"
 #include "protocol/tag_data_file.h"
 #include "serial/serial_port.h"
@@ -191,6 +192,9 @@ void Exchange::closeLink() {
 }
 
 void Exchange::sendFrame(const Bytes& frame) {
+    frameSentAt_ = std::chrono::steady_clock::now();
+    frameWritten_ = 0;
+    frameLeftTold_ = 0;
     // What the link has not told yet answers nothing that is asked now: it drops it.
     notify([&frame](ExchangeObserver& observer) { observer.frameSent(frame); });
     port_.requestWrite(frame);
@@ -288,9 +292,27 @@ void Exchange::feedHangUp() {
 }
 
 void Exchange::frameLeft(std::size_t bytes) {
-    if (linkOpen_) {
-        apply(machine_.frameLeft(bytes));
+    frameWritten_ = bytes;
+    tellFrameLeft();
+}
+
+void Exchange::tellFrameLeft() {
+    // What the link has handed on may still wait in a buffer (a USB adapter's, or a
+    // pseudo-terminal's, which takes a whole file at once): no byte is on its way before
+    // the line can have carried it at the configured rate.
+    const std::size_t left = std::min(frameWritten_, lineBytesSinceFrame());
+    if (linkOpen_ && left > frameLeftTold_) {
+        frameLeftTold_ = left;
+        apply(machine_.frameLeft(left));
     }
+}
+
+std::size_t Exchange::lineBytesSinceFrame() const {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - frameSentAt_);
+    const long long bitsPerSecond = request_.line.baudRate;
+    return static_cast<std::size_t>(elapsed.count() * bitsPerSecond /
+                                    (1'000'000LL * bitsPerByte(request_.line)));
 }
 
 void Exchange::askForFile(const MachineAction& action) {
@@ -360,7 +382,11 @@ void Exchange::showProgress(const MachineAction& action) {
 }
 
 void Exchange::refreshProgress() {
-    // The time left moves on even while nothing new comes.
+    // The time left moves on even while nothing new comes, and a frame the link has handed
+    // on goes on leaving at the line's pace.
+    if (frameLeftTold_ < frameWritten_) {
+        tellFrameLeft();
+    }
     showProgressAt(progressDone_);
 }
 

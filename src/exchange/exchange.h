@@ -111,6 +111,9 @@ private:
     void armStall(int milliseconds);
     void replyStalled();
     void feedHangUp();
+    // Tells the machine how much of the frame has left, no more than the line can carry.
+    void tellFrameLeft();
+    std::size_t lineBytesSinceFrame() const;
     void endProgress();
     void refreshProgress();
     void showProgressAt(std::size_t done);
@@ -175,6 +178,9 @@ private:
     ProgressMeter progressMeter_;
     bool progressShown_ = false;
     std::size_t progressDone_ = 0;  // as the machine last told it
+    std::chrono::steady_clock::time_point frameSentAt_{};
+    std::size_t frameWritten_ = 0;   // of the last frame, as the link last told it
+    std::size_t frameLeftTold_ = 0;  // of the last frame, as told to the machine
 
     std::vector<ExchangeObserver*> observers_;
     ExchangeRecord record_;

@@ -154,9 +154,10 @@ TEST_F(OverTheLine, AReplyThatStopsPartWayEndsWhenTheLineFallsSilent) {
     EXPECT_EQ(pc.listing(), "");
 }
 
-// The bar follows the bytes that have left the PC, not the configured rate: while the
-// line carries nothing it stays at the header, and once the frame has gone out it is full
-// even before the programmer confirms it (here it never does, and the send ends with 'N').
+// The bar follows the bytes that have left the PC, and never runs ahead of the configured
+// rate: while the line carries nothing it stays at the header, and once the frame has gone
+// out it is full even before the programmer confirms it (here it never does, and the send
+// ends with 'N').
 TEST_F(OverTheLine, SendProgressFollowsTheBytesThatHaveLeftThePc) {
     pc.write("NEWTAG.tiv", tagDataFile(std::string(300, 'd')));  // three seconds for the reply
     simOptions.silentPhases.insert(DevicePhase::DataStatus);
@@ -176,6 +177,26 @@ TEST_F(OverTheLine, SendProgressFollowsTheBytesThatHaveLeftThePc) {
     expectFailure('N');
     ASSERT_FALSE(view.progress.empty());
     EXPECT_EQ(view.progress.back().done, 308u);
+
+    // A buffer on the way (here the pseudo-terminal's, which takes the whole frame at once)
+    // does not move the bar ahead of the line: at 9600,E,1 a byte takes 11/9600 s. Timed
+    // from before the send began, so the bound only ever errs on the generous side.
+    pc.write("LONG.tiv", tagDataFile(std::string(1000, 'l')));
+    restartWith([](SimulatorOptions& options) { options.pace = LinePace{9600, 'E', 1}; });
+    const auto began = std::chrono::steady_clock::now();
+    std::vector<std::size_t> ahead;
+    view.onProgress = [&](const TransferProgress& shown) {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - began);
+        const std::size_t carried = static_cast<std::size_t>(elapsed.count() * 9600 / 11'000'000);
+        if (shown.done > 8 + 1 + carried) {
+            ahead.push_back(shown.done);
+        }
+    };
+    send("LONG.tiv");
+    EXPECT_EQ(exchange->outcome().letter, '0');
+    EXPECT_EQ(ahead, std::vector<std::size_t>{});
+    EXPECT_EQ(view.progress.back().done, 1008u);
 }
 
 }  // namespace
