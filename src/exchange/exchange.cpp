@@ -178,6 +178,7 @@ void Exchange::openLink() {
     linkOpen_ = true;
     lineGone_ = false;
     record_.lineUsed = true;
+    linkOpenedAt_ = std::chrono::steady_clock::now();
     notify([opened](ExchangeObserver& observer) { observer.linkOpened(opened); });
     if (!opened) {
         apply(machine_.linkFailed());
@@ -186,6 +187,9 @@ void Exchange::openLink() {
 
 void Exchange::closeLink() {
     port_.closePort();
+    if (linkOpen_) {
+        record_.duration += std::chrono::steady_clock::now() - linkOpenedAt_;
+    }
     linkOpen_ = false;
     lineGone_ = false;
     notify([](ExchangeObserver& observer) { observer.linkClosed(); });
@@ -564,7 +568,6 @@ void Exchange::beginRecord(const ExchangeRequest& request) {
     record_.startedAt = std::chrono::system_clock::now();
     record_.devicePath = port_.portMap().devicePathForName(settings_.portName());
     record_.line = settings_;
-    recordStarted_ = std::chrono::steady_clock::now();
     recordOpen_ = true;
     notify([this](ExchangeObserver& observer) { observer.exchangeStarted(record_); });
 }
@@ -591,7 +594,6 @@ void Exchange::endRecord(const ExchangeOutcome& outcome) {
     record_.fileBytes = get ? machine_.fileBytesReceived() : machine_.fileBytes();
     record_.outcome = outcome.letter;
     record_.cancelled = outcome.cancelled;
-    record_.duration = std::chrono::steady_clock::now() - recordStarted_;
     notify([this](ExchangeObserver& observer) { observer.exchangeEnded(record_); });
 }
 
