@@ -208,6 +208,12 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"Der Name ergibt keinen Dateinamen (%1); mit -o DATEI einen angeben",
      "%1; name the file with -o FILE"},
     {"%1 kann nicht geprüft werden: %2", "cannot look at %1: %2"},
+    // 132 on: a reply that stops part-way, and the bar while the line is silent.
+    {"Der Programmer hat mitten in der Antwort aufgehört zu senden.",
+     "The programmer stopped sending part-way."},
+    {"Leitung schweigt", "line silent"},
+    // 134: a line added to the 'R' box, naming the file.
+    {"Der Programmer hat keine Datei %1 (mehr).", "The programmer holds no file %1 (any more)."},
 }};
 
 }  // namespace
@@ -280,6 +286,16 @@ std::optional<TextId> outcomeBoxText(char code) {
         default:
             return std::nullopt;
     }
+}
+
+std::string lineSettingsText(long baudRate, char parity, int stopBits, Language language) {
+    const TextId parityName = parity == 'O'   ? TextId::ParityOdd
+                              : parity == 'E' ? TextId::ParityEven
+                                              : TextId::ParityNone;
+    return MessageCatalog(language).lookup(FilledText{
+        TextId::LineSettingsShown,
+        {std::to_string(baudRate), std::string(MessageCatalog::text(parityName, language)),
+         std::to_string(stopBits), std::string(1, parity)}});
 }
 
 }  // namespace dravolin

@@ -158,6 +158,10 @@ enum class TextId : int {
     // dravolin-cli get's refusals before it asks the programmer for the file.
     FetchNeedsFileName = 130,     // %1 why the programmer's name makes no file name
     FetchTargetUnreadable = 131,  // %1 the file get would write, %2 the system's reason
+    // 132 on: a reply that stops part-way, and the bar while the line is silent.
+    ReplyStopped = 132,        // a line added to the 'N' box
+    ProgressLineSilent = 133,  // progress while no byte comes, in place of the time left
+    FileNotHeld = 134,         // a line added to the 'R' box: %1 the name asked for
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -176,10 +180,14 @@ std::string fillPlaceholders(std::string_view text, const std::vector<std::strin
 // spaces, and the blanks around it go.
 std::string asOneLine(std::string text);
 
+// Line settings as our own texts show them: "38400,O,2", in German with the parity spelt out
+// ("38400 Baud, Parität ungerade, Stoppbits 2").
+std::string lineSettingsText(long baudRate, char parity, int stopBits, Language language);
+
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 132;
+    static constexpr int kTextCount = 135;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 
