@@ -4,7 +4,10 @@
 #   saved    the programmer answers at the saved settings (19200,O,2 here)   target <= 2 s
 #   last     it answers only at the 23rd of the 24 settings tried, silent at the others
 #            (the whole first pass, nearly)                                  target <= 10 s
-#   silent   it never answers: both passes, the second with the full waits (no target)
+#   silent   nothing ever comes back: the first pass only, since a device that sent
+#            nothing at any setting gets no second pass                     target <= 10 s
+#   noisy    it never answers but sends noise back at about half the settings: both
+#            passes, the second with the full waits where nothing came     (no target)
 # Usage: bench/find_programmer.sh [BUILD_DIR] [RUNS]   (default build/default, 3 runs)
 set -eu
 build=${1:-build/default}
@@ -22,7 +25,7 @@ trap cleanup EXIT INT TERM
 export XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" DRAVOLIN_LOCK_DIR="$work"
 
 start_sim() {
-    "$sim" --files "$here/tools/sim/samples" --noise 0 "$@" >"$work/sim.out" 2>/dev/null &
+    "$sim" --files "$here/tools/sim/samples" --noise "${noise:-0}" "$@" >"$work/sim.out" 2>/dev/null &
     simpid=$!
     while [ ! -s "$work/sim.out" ]; do sleep 0.05; done
     device=$(head -n 1 "$work/sim.out")
@@ -58,4 +61,8 @@ stop_sim
 
 start_sim --silent directory-status
 runs=1 measure silent
+stop_sim
+
+noise=50 start_sim --line 57600,O,2 --silent directory-status
+runs=1 measure noisy
 stop_sim

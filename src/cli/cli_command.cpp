@@ -13,6 +13,7 @@
 #include "exchange/search_candidates.h"
 #include "exchange/search_order.h"
 #include "exchange/serial_line_try.h"
+#include "exchange/transfer_progress.h"
 #include "protocol/escaped_name.h"
 #include "protocol/path_text.h"
 #include "protocol/safe_file_name.h"
@@ -282,10 +283,11 @@ void CliCommand::showSearchProgress(const SearchProgress& step) {
         return;
     }
     const MessageCatalog catalog(options_.language.value_or(Language::English));
-    std::string line =
-        catalog.lookup(FilledText{TextId::FindProgress,
-                                  {shownPath(step.shownName), step.line.text(),
-                                   std::to_string(step.tryNumber), std::to_string(step.tryCount)}});
+    std::string line = catalog.lookup(FilledText{
+                           TextId::FindProgress,
+                           {shownPath(step.shownName), step.line.text(),
+                            std::to_string(step.tryNumber), std::to_string(step.tryCount)}}) +
+                       timeLeftText(step.secondsLeft, catalog.language());
     if (step.pass == 2 && step.tryNumber == 1) {
         endSearchProgress();
         std::fprintf(err_, "%s\n", catalog.lookup(TextId::FindSecondPass).c_str());

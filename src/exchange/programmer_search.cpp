@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "protocol/frames.h"
+#include "protocol/reply_waits.h"
+
 namespace dravolin {
 
 std::string lettersHeardLine(const std::string& device, const std::vector<HeardLetter>& letters,
@@ -25,6 +28,19 @@ std::string lettersHeardLine(const std::string& device, const std::vector<HeardL
     }
     return catalog.lookup(FilledText{TextId::FindAnsweredWithout, {device, heard}});
 }
+
+namespace {
+
+// How long a try waits at `line` where nothing comes: the status reply's wait for the
+// directory request, short in the first pass (see TryRequest::shortFirstWait).
+int silentTryMs(const LineSettings& line, bool firstPass) {
+    const LineTiming timing{line.baudRate, line.parity, line.stopBits};
+    const std::size_t frame = directoryRequest().size();
+    return firstPass ? replyWaitMs(0, frame, kStatusReplyLength, timing)
+                     : statusWaitMs(frame, timing);
+}
+
+}  // namespace
 
 ProgrammerSearch::ProgrammerSearch(LineTry& lineTry, std::vector<SearchCandidate> candidates,
                                    std::vector<LineSettings> order)
@@ -65,8 +81,11 @@ void ProgrammerSearch::cancel() {
 
 bool ProgrammerSearch::worthAsking(std::size_t device, std::size_t setting) const {
     // Bytes that were no reply, or a refusal, would not become one with a longer wait: the
-    // second pass asks again only where the first heard nothing at all.
-    return pass_ == 1 || silentAtFirst_[device][setting];
+    // second pass asks again only where the first heard nothing at all. A device that sent
+    // nothing back at any setting has no programmer behind it, slow or not (one that is
+    // slow to answer still shows at some setting as a late byte or a line error).
+    return pass_ == 1 ||
+           (result_.devices[device].heardSomething > 0 && silentAtFirst_[device][setting]);
 }
 
 std::size_t ProgrammerSearch::triesLeftOn(std::size_t device, std::size_t fromSetting) const {
@@ -83,6 +102,31 @@ std::size_t ProgrammerSearch::triesInPass() const {
         count += result_.devices[device].skipped ? 0 : triesLeftOn(device, 0);
     }
     return count;
+}
+
+long ProgrammerSearch::secondsLeft() const {
+    // In the first pass, a device heard so far is counted with the second pass it will get
+    // at its silent settings, those to come included; a device not heard, with none.
+    long milliseconds = 0;
+    for (std::size_t device = 0; device < result_.devices.size(); ++device) {
+        if (result_.devices[device].skipped) {
+            continue;
+        }
+        const bool heard = result_.devices[device].heardSomething > 0;
+        for (std::size_t setting = 0; setting < order_.size(); ++setting) {
+            const bool due = device > device_ || (device == device_ && setting >= setting_);
+            const LineSettings& line = order_[setting];
+            if (pass_ == 1) {
+                milliseconds += due ? silentTryMs(line, true) : 0;
+                milliseconds += heard && (due || silentAtFirst_[device][setting])
+                                    ? silentTryMs(line, false)
+                                    : 0;
+            } else if (due && worthAsking(device, setting)) {
+                milliseconds += silentTryMs(line, false);
+            }
+        }
+    }
+    return (milliseconds + 999) / 1000;
 }
 
 bool ProgrammerSearch::advance() {
@@ -122,8 +166,8 @@ void ProgrammerSearch::runTries() {
         const DeviceFindings& device = result_.devices[device_];
         ++tryNumber_;
         if (progress_) {
-            progress_(
-                SearchProgress{device.shownName, order_[setting_], tryNumber_, tryCount_, pass_});
+            progress_(SearchProgress{device.shownName, order_[setting_], tryNumber_, tryCount_,
+                                     pass_, secondsLeft()});
         }
         tryRunning_ = true;
         insideStart_ = true;

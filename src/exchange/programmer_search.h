@@ -18,6 +18,9 @@ struct SearchProgress {
     std::size_t tryNumber = 0;  // k of n, counted within the pass
     std::size_t tryCount = 0;
     int pass = 1;  // 2: the first found nothing; now with the full waits
+    // What the tries still due take when nothing answers, this one included: the first
+    // pass's short waits, and the full waits of a second pass on the devices heard so far.
+    long secondsLeft = 0;
 };
 
 // A status letter other than '0' that came back for the directory request: a programmer
@@ -60,8 +63,10 @@ std::string lettersHeardLine(const std::string& device, const std::vector<HeardL
 // Asks the candidate devices at each line setting in turn, with a directory exchange, and
 // stops at the first complete, correct reply. The first pass waits briefly for the status
 // reply, so that a silent setting costs little; only when it found nothing does a second
-// pass ask again with the full waits, for a programmer slow to answer: at the settings
-// where the first pass heard nothing at all (noise or a refusal is an answer of its own).
+// pass ask again with the full waits, for a programmer slow to answer: on the devices where
+// the first pass heard anything at all (a device where nothing ever came back has nobody
+// behind it), and there at the settings where it heard nothing (noise or a refusal is an
+// answer of its own).
 //
 // The search does no I/O itself: each try goes to a LineTry, and the search goes on when
 // the try tells that it has ended. It runs on whatever event loop the try uses.
@@ -91,6 +96,7 @@ private:
     bool worthAsking(std::size_t device, std::size_t setting) const;
     std::size_t triesLeftOn(std::size_t device, std::size_t fromSetting) const;
     std::size_t triesInPass() const;
+    long secondsLeft() const;
 
     LineTry& lineTry_;
     std::vector<LineSettings> order_;

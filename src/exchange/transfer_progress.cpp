@@ -27,13 +27,12 @@ std::string durationText(long seconds) {
     return std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s";
 }
 
-// ", 7 s left", ", 2 min 5 s left".
+}  // namespace
+
 std::string timeLeftText(long seconds, Language language) {
     return ", " + fillPlaceholders(MessageCatalog::text(TextId::ProgressTimeLeft, language),
                                    {durationText(seconds)});
 }
-
-}  // namespace
 
 int TransferProgress::percent() const {
     if (expected == 0) {

@@ -24,6 +24,9 @@ struct TransferProgress {
 // wording of progress, in the window and on a terminal alike.
 std::string formatProgress(const TransferProgress& progress, Language language);
 
+// ", 7 s left", ", 2 min 5 s left": the time left as every progress text ends with it.
+std::string timeLeftText(long seconds, Language language);
+
 // Follows one wait: what it expects, when it began and how much was done then, so that
 // the rate counts only this wait's bytes. Also decides which measurements are worth
 // showing, so that a view is not redrawn for every byte.

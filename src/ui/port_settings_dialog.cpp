@@ -15,6 +15,7 @@
 #include "exchange/search_candidates.h"
 #include "exchange/search_order.h"
 #include "exchange/serial_line_try.h"
+#include "exchange/transfer_progress.h"
 #include "protocol/path_text.h"
 #include "serial/port_lock.h"
 #include "ui/device_chooser.h"
@@ -409,7 +410,8 @@ std::string PortSettingsDialog::shownLine(const LineSettings& line) const {
     return lineSettingsText(line.baudRate, line.parity, line.stopBits, language);
 }
 
-void PortSettingsDialog::showFindStatus(const QString& heading, FilledText text) {
+void PortSettingsDialog::showFindStatus(const QString& heading, FilledText text,
+                                        const QString& tail) {
     // The device (the first word filled in) gives way from its middle until the whole text
     // fits, so that the settings and the count of tries stay readable; the tooltip has it
     // all.
@@ -418,7 +420,7 @@ void PortSettingsDialog::showFindStatus(const QString& heading, FilledText text)
     const QRect room = findStatus_->contentsRect();
     const auto shownWith = [&](const QString& shownDevice) {
         text.arguments[0] = shownDevice.toStdString();
-        return heading + caption(text);
+        return heading + caption(text) + tail;
     };
     const auto fits = [&](const QString& shown) {
         const QRect needed =
@@ -453,10 +455,12 @@ void PortSettingsDialog::showFindNote(TextId id) {
 void PortSettingsDialog::showSearchProgress(const SearchProgress& step) {
     const QString heading =
         step.pass == 2 ? caption(TextId::FindSecondPass) + QLatin1Char('\n') : QString();
+    const Language language = settings_.language == 0 ? Language::German : Language::English;
     showFindStatus(heading,
                    FilledText{TextId::FindProgress,
                               {shownPath(step.shownName), shownLine(step.line),
-                               std::to_string(step.tryNumber), std::to_string(step.tryCount)}});
+                               std::to_string(step.tryNumber), std::to_string(step.tryCount)}},
+                   QString::fromStdString(timeLeftText(step.secondsLeft, language)));
 }
 
 void PortSettingsDialog::searchEnded(const SearchResult& result) {

@@ -76,7 +76,7 @@ private:
     // The line settings in the dialog's language.
     std::string shownLine(const LineSettings& line) const;
     // `heading`, then `text` with its first word, the device, shortened as far as needed.
-    void showFindStatus(const QString& heading, FilledText text);
+    void showFindStatus(const QString& heading, FilledText text, const QString& tail = {});
     void showFindNote(TextId id);
     void showSearchProgress(const SearchProgress& step);
     void searchEnded(const SearchResult& result);

@@ -133,25 +133,49 @@ TEST(ProgrammerSearchTest, AsksAdaptersInTurnAtEachSettingInOrderAndStopsAtTheAn
               "USB1 answered without a directory: X at 19200,O,2; 0xEE at 9600,E,1");
 }
 
-TEST(ProgrammerSearchTest, NothingAnsweringGivesASecondPassWithFullWaitsWhereAllWasSilent) {
+TEST(ProgrammerSearchTest, NothingAnsweringAsksAgainWithFullWaitsOnlyOnDevicesThatSentAnything) {
+    // USB0 sent noise at one setting and a refusal at another; USB1 never sent a byte.
     FakeLineTry lineTry;
     lineTry.table[{"/dev/ttyUSB0", "9600,E,1"}] = TryOutcome::of(TryOutcome::Kind::Garbage);
     lineTry.table[{"/dev/ttyUSB0", "9600,O,1"}] = TryOutcome::refused('V');
-    const SearchRun run = search(lineTry, {candidate("/dev/ttyUSB0")}, kDefaultLine);
+    const SearchRun run =
+        search(lineTry, {candidate("/dev/ttyUSB0"), candidate("/dev/ttyUSB1")}, kDefaultLine);
     ASSERT_EQ(run.results.size(), 1u);
     EXPECT_FALSE(run.results[0].found);
     EXPECT_FALSE(run.results[0].cancelled);
-    ASSERT_EQ(lineTry.requests.size(), 24u + 22u);
-    for (std::size_t i = 24; i < lineTry.requests.size(); ++i) {
+    ASSERT_EQ(lineTry.requests.size(), 48u + 22u);
+    for (std::size_t i = 48; i < lineTry.requests.size(); ++i) {
+        EXPECT_EQ(lineTry.requests[i].devicePath, "/dev/ttyUSB0");
         EXPECT_FALSE(lineTry.requests[i].shortFirstWait);
         EXPECT_NE(lineTry.requests[i].line.text(), "9600,E,1");
         EXPECT_NE(lineTry.requests[i].line.text(), "9600,O,1");
     }
-    EXPECT_EQ(lineTry.requests[24].line.text(), "9600,E,2");
-    EXPECT_EQ(run.progress[24].pass, 2);
-    EXPECT_EQ(run.progress[24].tryNumber, 1u);
-    EXPECT_EQ(run.progress[24].tryCount, 22u);
+    EXPECT_EQ(lineTry.requests[48].line.text(), "9600,E,2");
+    EXPECT_EQ(run.progress[48].pass, 2);
+    EXPECT_EQ(run.progress[48].tryNumber, 1u);
+    EXPECT_EQ(run.progress[48].tryCount, 22u);
     EXPECT_EQ(run.results[0].devices[0].tries, 46u);
+    EXPECT_EQ(run.results[0].devices[1].tries, 24u);
+
+    // The time left: once USB0 has been heard, it counts the second pass to come, whose 22
+    // full waits take at least the protocol's second each; then it only counts down.
+    EXPECT_GE(run.progress[48].secondsLeft, 22);
+    for (std::size_t i = 2; i < run.progress.size(); ++i) {
+        EXPECT_LE(run.progress[i].secondsLeft, run.progress[i - 1].secondsLeft) << i;
+        EXPECT_GE(run.progress[i].secondsLeft, 1) << i;
+    }
+}
+
+TEST(ProgrammerSearchTest, NoDeviceHeardEndsAfterTheFirstPass) {
+    FakeLineTry lineTry;
+    const SearchRun run = search(lineTry, {candidate("/dev/ttyUSB0")}, kDefaultLine);
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_FALSE(run.results[0].found);
+    EXPECT_EQ(lineTry.requests.size(), 24u);
+    EXPECT_TRUE(std::all_of(run.progress.begin(), run.progress.end(),
+                            [](const SearchProgress& step) { return step.pass == 1; }));
+    // Without a second pass to come, the time left is the first pass's alone.
+    EXPECT_LT(run.progress[0].secondsLeft, 24);
 }
 
 TEST(ProgrammerSearchTest, CancelOrNoDeviceToAskEndsTheSearchWithNothingMoreAsked) {
