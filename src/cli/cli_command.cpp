@@ -99,6 +99,7 @@ void CliCommand::get() {
     }
     view_.showSuccessLine(false);
     ExchangeRequest request;
+    request.wantedName = options_.name;
     // NAME.tiv chosen here must be new: a file made there meanwhile is not replaced.
     request.keepExisting = options_.outputPath.empty();
     exchange_.start(std::move(request), [this] { fetchListedName(); });
@@ -106,21 +107,14 @@ void CliCommand::get() {
 
 void CliCommand::fetchListedName() {
     view_.showSuccessLine(true);
-    const bool listed = exchange_.awaitingFileChoice();
-    if (!listed && exchange_.outcome().letter != kStatusAccepted) {
+    // A failure, or an empty directory, which does not hold the name (R).
+    if (!exchange_.awaitingFileChoice()) {
         done(reportOutcome());
         return;
     }
-    // The device lists every file it holds; one it does not list (an empty directory
-    // lists none) does not exist.
-    const int selection = listed ? findListedName() : -1;
+    // The device lists every file it holds; one it does not list does not exist.
+    const int selection = findListedName();
     if (selection < 0) {
-        if (!listed) {
-            // The empty directory has ended its exchange already; the name is missing all
-            // the same.
-            done(reportLetter('R'));
-            return;
-        }
         exchange_.endAtListing('R');
         done(reportOutcome());
         return;
@@ -129,10 +123,10 @@ void CliCommand::fetchListedName() {
     const std::string target =
         fetchTarget(view_.listedNames()[static_cast<std::size_t>(selection)], refusal);
     if (target.empty()) {
-        // The directory was listed on the line: that exchange ends here, and is logged as
-        // a listing, whatever becomes of the fetch.
+        // The get ends at the listing: the file could not be written where it would go,
+        // and it is logged as such ('D').
         view_.showSuccessLine(false);
-        exchange_.endAtListing(kStatusAccepted);
+        exchange_.endAtListing('D');
         std::fprintf(err_, "dravolin-cli: %s\n", refusal.c_str());
         done(kUsageError);
         return;

@@ -208,6 +208,12 @@ constexpr std::array<Entry, MessageCatalog::kTextCount> kTexts{{
     {"Der Name ergibt keinen Dateinamen (%1); mit -o DATEI einen angeben",
      "%1; name the file with -o FILE"},
     {"%1 kann nicht geprüft werden: %2", "cannot look at %1: %2"},
+    // 132 on: a reply that stops part-way, and the bar while the line is silent.
+    {"Der Programmer hat mitten in der Antwort aufgehört zu senden.",
+     "The programmer stopped sending part-way."},
+    {"Leitung schweigt", "line silent"},
+    // 134: a line added to the 'R' box, naming the file.
+    {"Der Programmer hat keine Datei %1 (mehr).", "The programmer holds no file %1 (any more)."},
 }};
 
 }  // namespace

@@ -158,6 +158,10 @@ enum class TextId : int {
     // dravolin-cli get's refusals before it asks the programmer for the file.
     FetchNeedsFileName = 130,     // %1 why the programmer's name makes no file name
     FetchTargetUnreadable = 131,  // %1 the file get would write, %2 the system's reason
+    // 132 on: a reply that stops part-way, and the bar while the line is silent.
+    ReplyStopped = 132,        // a line added to the 'N' box
+    ProgressLineSilent = 133,  // progress while no byte comes, in place of the time left
+    FileNotHeld = 134,         // a line added to the 'R' box: %1 the name asked for
 };
 
 enum class Language : int { German = 0, English = 1 };
@@ -179,7 +183,7 @@ std::string asOneLine(std::string text);
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:
-    static constexpr int kTextCount = 132;
+    static constexpr int kTextCount = 135;
 
     explicit MessageCatalog(Language language = Language::English) : language_(language) {}
 

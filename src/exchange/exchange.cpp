@@ -4,6 +4,8 @@
 
 #include "protocol/escaped_name.h"
 #include "protocol/path_text.h"
+#include "protocol/reply_waits.h"
+#include "protocol/safe_file_name.h"
 #include "protocol/tag_data_file.h"
 #include "serial/serial_port.h"
 
@@ -17,12 +19,13 @@ constexpr int kProgressTickMs = 100;
 
 Exchange::Exchange(ExchangeView& view, SerialPort& port, const PortSettings& settings)
     : view_(view), port_(port), settings_(settings) {
-    for (QTimer* timer : {&replyTimer_, &pauseTimer_}) {
+    for (QTimer* timer : {&replyTimer_, &stallTimer_, &pauseTimer_}) {
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
     progressTick_.setInterval(kProgressTickMs);
     QObject::connect(&replyTimer_, &QTimer::timeout, &replyTimer_, [this] { waitTimedOut(); });
+    QObject::connect(&stallTimer_, &QTimer::timeout, &stallTimer_, [this] { replyStalled(); });
     QObject::connect(&pauseTimer_, &QTimer::timeout, &pauseTimer_, [this] { restoreIdleWindow(); });
     QObject::connect(&progressTick_, &QTimer::timeout, &progressTick_,
                      [this] { refreshProgress(); });
@@ -137,6 +140,9 @@ void Exchange::carryOut(const MachineAction& action) {
         case Kind::ArmWait:
             armWait(action.threshold, action.milliseconds);
             break;
+        case Kind::ArmStall:
+            armStall(action.milliseconds);
+            break;
         case Kind::DisarmWait:
             endWait();
             break;
@@ -186,6 +192,9 @@ void Exchange::closeLink() {
 }
 
 void Exchange::sendFrame(const Bytes& frame) {
+    frameSentAt_ = std::chrono::steady_clock::now();
+    frameWritten_ = 0;
+    frameLeftTold_ = 0;
     // What the link has not told yet answers nothing that is asked now: it drops it.
     notify([&frame](ExchangeObserver& observer) { observer.frameSent(frame); });
     port_.requestWrite(frame);
@@ -204,6 +213,7 @@ void Exchange::armWait(std::size_t threshold, int milliseconds) {
 
 void Exchange::endWait() {
     replyTimer_.stop();
+    stallTimer_.stop();
     port_.expectReply(0);
     endProgress();
     if (hangUpFed_) {
@@ -220,6 +230,7 @@ void Exchange::waitTimedOut() {
     if (!machine_.waiting() || waitNumber_ != wait) {
         return;
     }
+    stallTimer_.stop();
     endProgress();
     const std::size_t received = machine_.receivedBytes().size();
     notify([this, received](ExchangeObserver& observer) {
@@ -227,6 +238,27 @@ void Exchange::waitTimedOut() {
     });
     notify([](ExchangeObserver& observer) { observer.waitEnded(); });
     apply(machine_.timedOut());
+}
+
+void Exchange::armStall(int milliseconds) {
+    ++stallNumber_;
+    stallMs_ = milliseconds;
+    stallTimer_.start(milliseconds);
+}
+
+void Exchange::replyStalled() {
+    // Bytes that came together with the stall re-arm it: the reply goes on.
+    const unsigned stall = stallNumber_;
+    port_.takeArrivals();
+    feedHangUp();
+    if (!machine_.waiting() || stallNumber_ != stall) {
+        return;
+    }
+    const std::size_t received = machine_.receivedBytes().size();
+    notify([this, received](ExchangeObserver& observer) {
+        observer.replyStalled(awaited_, received, stallMs_);
+    });
+    apply(machine_.replyStalled());
 }
 
 void Exchange::received(std::span<const std::uint8_t> run, std::size_t lineErrors) {
@@ -260,9 +292,27 @@ void Exchange::feedHangUp() {
 }
 
 void Exchange::frameLeft(std::size_t bytes) {
-    if (linkOpen_) {
-        apply(machine_.frameLeft(bytes));
+    frameWritten_ = bytes;
+    tellFrameLeft();
+}
+
+void Exchange::tellFrameLeft() {
+    // What the link has handed on may still wait in a buffer (a USB adapter's, or a
+    // pseudo-terminal's, which takes a whole file at once): no byte is on its way before
+    // the line can have carried it at the configured rate.
+    const std::size_t left = std::min(frameWritten_, lineBytesSinceFrame());
+    if (linkOpen_ && left > frameLeftTold_) {
+        frameLeftTold_ = left;
+        apply(machine_.frameLeft(left));
     }
+}
+
+std::size_t Exchange::lineBytesSinceFrame() const {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - frameSentAt_);
+    const long long bitsPerSecond = request_.line.baudRate;
+    return static_cast<std::size_t>(elapsed.count() * bitsPerSecond /
+                                    (1'000'000LL * bitsPerByte(request_.line)));
 }
 
 void Exchange::askForFile(const MachineAction& action) {
@@ -332,7 +382,11 @@ void Exchange::showProgress(const MachineAction& action) {
 }
 
 void Exchange::refreshProgress() {
-    // The time left moves on even while nothing new comes.
+    // The time left moves on even while nothing new comes, and a frame the link has handed
+    // on goes on leaving at the line's pace.
+    if (frameLeftTold_ < frameWritten_) {
+        tellFrameLeft();
+    }
     showProgressAt(progressDone_);
 }
 
@@ -377,6 +431,16 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
                                  outcome.letter != kStatusAccepted;
     if (settingsSuspect && causeLine_.empty()) {
         causeLine_ = catalog.lookup(view_.lineSettingsAdvice());
+    }
+    if (outcome.stalled && causeLine_.empty()) {
+        causeLine_ = catalog.lookup(TextId::ReplyStopped);
+    }
+    // The box alone does not say which file: the operator picked it a while ago, or a
+    // program asked for it by a name the list does not hold.
+    if (outcome.letter == 'R' && !outcome.cancelled && causeLine_.empty() &&
+        !fileAskedFor().empty()) {
+        causeLine_ = catalog.lookup(
+            FilledText{TextId::FileNotHeld, {escapedName(trimmedDeviceName(fileAskedFor()))}});
     }
     endRecord(outcome);
     finishing_ = true;
@@ -485,12 +549,18 @@ void Exchange::removeObserver(ExchangeObserver& observer) {
     std::erase(observers_, &observer);
 }
 
+std::string Exchange::fileAskedFor() const {
+    return machine_.fetched() ? machine_.deviceName() : request_.wantedName;
+}
+
 void Exchange::beginRecord(const ExchangeRequest& request) {
     record_ = ExchangeRecord{};
+    // A program's get is a get whatever becomes of it, also where the name is not listed.
     record_.function = request.kind == ExchangeRequest::Kind::Send ? ExchangeRecord::Function::Put
                        : request.kind == ExchangeRequest::Kind::Find
                            ? ExchangeRecord::Function::Find
-                           : ExchangeRecord::Function::List;
+                       : !request.wantedName.empty() ? ExchangeRecord::Function::Get
+                                                     : ExchangeRecord::Function::List;
     record_.startedAt = std::chrono::system_clock::now();
     record_.devicePath = port_.portMap().devicePathForName(settings_.portName());
     record_.line = settings_;
@@ -515,8 +585,10 @@ void Exchange::endRecord(const ExchangeOutcome& outcome) {
         record_.function = ExchangeRecord::Function::Get;
         record_.pcPath = machine_.localPath();
     }
-    record_.deviceName = machine_.deviceName();
-    record_.fileBytes = machine_.fileBytes();
+    const bool get = record_.function == ExchangeRecord::Function::Get;
+    record_.deviceName = get ? fileAskedFor() : machine_.deviceName();
+    // A get that did not end well logs what came, not the size the header announced.
+    record_.fileBytes = get ? machine_.fileBytesReceived() : machine_.fileBytes();
     record_.outcome = outcome.letter;
     record_.cancelled = outcome.cancelled;
     record_.duration = std::chrono::steady_clock::now() - recordStarted_;

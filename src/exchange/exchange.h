@@ -108,7 +108,12 @@ private:
     void armWait(std::size_t threshold, int milliseconds);
     void endWait();
     void waitTimedOut();
+    void armStall(int milliseconds);
+    void replyStalled();
     void feedHangUp();
+    // Tells the machine how much of the frame has left, no more than the line can carry.
+    void tellFrameLeft();
+    std::size_t lineBytesSinceFrame() const;
     void endProgress();
     void refreshProgress();
     void showProgressAt(std::size_t done);
@@ -129,6 +134,8 @@ private:
     // window closed).
     std::function<void()> whileAlive(std::function<void()> call);
 
+    // The programmer's name of the file a fetch or a program's get asked for; "" for none.
+    std::string fileAskedFor() const;
     void beginRecord(const ExchangeRequest& request);
     void endRecord(const ExchangeOutcome& outcome);
     template <typename Call>
@@ -147,11 +154,14 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     QTimer replyTimer_;    // the armed wait
+    QTimer stallTimer_;    // a reply that has begun falls silent
     QTimer pauseTimer_;    // the outcome on screen
     QTimer progressTick_;  // moves the estimate of the time left on
     std::size_t awaited_ = 0;
     int waitMs_ = 0;
-    unsigned waitNumber_ = 0;  // tells a wait from the one armed after it
+    unsigned waitNumber_ = 0;   // tells a wait from the one armed after it
+    unsigned stallNumber_ = 0;  // the same for the stall rule, armed anew at every run
+    int stallMs_ = 0;
     bool lineGone_ = false;
     bool hangUpFed_ = false;
     bool linkOpen_ = false;
@@ -168,6 +178,9 @@ private:
     ProgressMeter progressMeter_;
     bool progressShown_ = false;
     std::size_t progressDone_ = 0;  // as the machine last told it
+    std::chrono::steady_clock::time_point frameSentAt_{};
+    std::size_t frameWritten_ = 0;   // of the last frame, as the link last told it
+    std::size_t frameLeftTold_ = 0;  // of the last frame, as told to the machine
 
     std::vector<ExchangeObserver*> observers_;
     ExchangeRecord record_;

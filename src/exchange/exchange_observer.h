@@ -25,6 +25,9 @@ public:
     virtual void bytesReceived(std::span<const std::uint8_t>) {}
     virtual void waitTimedOut(std::size_t /*awaited*/, std::size_t /*received*/,
                               int /*milliseconds*/) {}
+    // A reply that had begun brought no byte for `milliseconds`: it is given up.
+    virtual void replyStalled(std::size_t /*awaited*/, std::size_t /*received*/,
+                              int /*milliseconds*/) {}
     virtual void lineHungUp() {}
     // A wait for `awaited` reply bytes begins, with its time-out.
     virtual void waitBegan(std::size_t /*awaited*/, int /*milliseconds*/) {}

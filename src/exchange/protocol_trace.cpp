@@ -101,6 +101,11 @@ void ProtocolTrace::waitTimedOut(std::size_t awaited, std::size_t received, int 
         " bytes awaited, " + std::to_string(received) + " received");
 }
 
+void ProtocolTrace::replyStalled(std::size_t awaited, std::size_t received, int milliseconds) {
+    add("-- no byte for " + std::to_string(milliseconds) + " ms: the reply stopped part-way, " +
+        std::to_string(received) + " of " + std::to_string(awaited) + " bytes received");
+}
+
 void ProtocolTrace::lineHungUp() {
     add("-- hang-up: the device has gone");
 }

@@ -46,6 +46,7 @@ public:
     void frameSent(std::span<const std::uint8_t> frame) override;
     void bytesReceived(std::span<const std::uint8_t> bytes) override;
     void waitTimedOut(std::size_t awaited, std::size_t received, int milliseconds) override;
+    void replyStalled(std::size_t awaited, std::size_t received, int milliseconds) override;
     void lineHungUp() override;
     void waitEnded() override;
     void exchangeEnded(const ExchangeRecord& record) override;

@@ -16,6 +16,9 @@ constexpr auto kRateSettles = 300ms;
 constexpr auto kShortestUpdate = 100ms;
 // The time left is shown anew at most this often when nothing else changed.
 constexpr auto kTimeLeftRefresh = 250ms;
+// A reply trickles in runs at most 100 ms apart, and a frame leaves in steps as often:
+// nothing for this long means the line is silent.
+constexpr auto kSilentAfter = 500ms;
 
 std::string durationText(long seconds) {
     if (seconds < 60) {
@@ -38,24 +41,40 @@ std::string formatProgress(const TransferProgress& progress, Language language) 
     std::string text = fillPlaceholders(MessageCatalog::text(TextId::ProgressBytes, language),
                                         {std::to_string(done), std::to_string(progress.expected),
                                          std::to_string(progress.percent())});
-    if (progress.secondsLeft && done < progress.expected) {
-        text += ", " + fillPlaceholders(MessageCatalog::text(TextId::ProgressTimeLeft, language),
-                                        {durationText(*progress.secondsLeft)});
+    if (done >= progress.expected) {
+        return text;
+    }
+    if (progress.silent) {
+        text += ", " + std::string(MessageCatalog::text(TextId::ProgressLineSilent, language));
+    } else if (progress.secondsLeft) {
+        text += timeLeftText(*progress.secondsLeft, language);
     }
     return text;
+}
+
+std::string timeLeftText(long seconds, Language language) {
+    return ", " + fillPlaceholders(MessageCatalog::text(TextId::ProgressTimeLeft, language),
+                                   {durationText(seconds)});
 }
 
 void ProgressMeter::begin(std::size_t expected, std::size_t done, Clock::time_point now) {
     expected_ = expected;
     doneAtBegin_ = std::min(done, expected);
     began_ = now;
+    lastDone_ = doneAtBegin_;
+    movedAt_ = now;
     shown_.reset();
 }
 
-TransferProgress ProgressMeter::measure(std::size_t done, Clock::time_point now) const {
+TransferProgress ProgressMeter::measure(std::size_t done, Clock::time_point now) {
     TransferProgress progress;
     progress.expected = expected_;
     progress.done = std::min(done, expected_);
+    if (progress.done != lastDone_) {
+        lastDone_ = progress.done;
+        movedAt_ = now;
+    }
+    progress.silent = progress.done < expected_ && now - movedAt_ >= kSilentAfter;
     const auto elapsed = std::chrono::duration<double>(now - began_);
     const std::size_t moved = progress.done > doneAtBegin_ ? progress.done - doneAtBegin_ : 0;
     if (progress.done >= expected_) {
@@ -75,7 +94,7 @@ bool ProgressMeter::worthShowing(const TransferProgress& progress, Clock::time_p
     } else if (progress.done >= progress.expected) {
         worth = shown_->done < shown_->expected;  // the end is shown at once, and once
     } else if (now - shownAt_ >= kShortestUpdate) {
-        worth = progress.percent() != shown_->percent() ||
+        worth = progress.percent() != shown_->percent() || progress.silent != shown_->silent ||
                 (progress.secondsLeft != shown_->secondsLeft && now - shownAt_ >= kTimeLeftRefresh);
     }
     if (worth) {

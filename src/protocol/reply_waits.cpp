@@ -18,6 +18,8 @@ constexpr int kDataMsPerByte = 10;
 constexpr int kGoAheadBytes = 1;
 constexpr int kCheckByte = 1;
 constexpr int kDataFrameExtraBytes = 2;  // STX and the check byte
+constexpr int kShortestStallMs = 1000;
+constexpr std::size_t kStallBytes = 20;
 
 }  // namespace
 
@@ -66,6 +68,10 @@ int dataStatusWaitMs(int dataLength, const LineTiming& line) {
     const int length = std::max(dataLength, 0);
     const auto sent = static_cast<std::size_t>(length + kDataFrameExtraBytes);
     return replyWaitMs(kDataMsPerByte * length, sent, kStatusReplyLength, line);
+}
+
+int stallGapMs(const LineTiming& line) {
+    return std::max(kShortestStallMs, lineTimeMs(kStallBytes, line));
 }
 
 }  // namespace dravolin

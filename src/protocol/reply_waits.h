@@ -40,4 +40,10 @@ int fileHeaderWaitMs(const LineTiming& line);                      // after the 
 int fileDataWaitMs(int dataLength, const LineTiming& line);        // data and check byte
 int dataStatusWaitMs(int dataLength, const LineTiming& line);      // after the data frame
 
+// How long a reply that has begun may fall silent before the exchange gives it up: no byte
+// for a second, or for twenty byte times where those are longer. The phase's whole wait
+// stays its upper bound; this ends a reply cut off part-way (a cable pulled gives no
+// hang-up) long before it.
+int stallGapMs(const LineTiming& line);
+
 }  // namespace dravolin

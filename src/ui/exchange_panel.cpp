@@ -160,15 +160,20 @@ TextRoom ExchangePanel::textRoom() const {
         {TextId::StatusDirectoryListed, TextId::StatusChooseFileToSend, TextId::StatusPleaseWait});
     room.statusWidthBesideProgress = widest({TextId::StatusPleaseWait});
     room.cancelWidth = cancelButton_->sizeHint().width();
-    // The bar's longest text: five-digit counts and a time left in minutes.
+    // The bar's longest text: five-digit counts and a time left in minutes, or a silent line.
     TransferProgress longest;
     longest.done = 10000;
     longest.expected = 16484;
     longest.secondsLeft = 3599;
+    TransferProgress silent = longest;
+    silent.silent = true;
     const QFontMetrics barMetrics = progressBar_->fontMetrics();
-    room.progressWidth = barMetrics.horizontalAdvance(
-                             QString::fromStdString(formatProgress(longest, catalog_.language()))) +
-                         2 * barMetrics.averageCharWidth();
+    const auto advance = [&](const TransferProgress& progress) {
+        return barMetrics.horizontalAdvance(
+            QString::fromStdString(formatProgress(progress, catalog_.language())));
+    };
+    room.progressWidth =
+        std::max(advance(longest), advance(silent)) + 2 * barMetrics.averageCharWidth();
     for (const QGroupBox* group : {functionGroup_, fileGroup_}) {
         room.groupTitleWidth = std::max(room.groupTitleWidth, group->minimumSizeHint().width());
         // The title is drawn on the frame's top line; a field may start right below it.

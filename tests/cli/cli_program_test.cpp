@@ -215,7 +215,7 @@ TEST_F(CliProgram, ListGetAndPutSayWhatTheyDidAndRefuseWhatTheyMustNot) {
 TEST_F(CliProgram, EveryExchangeIsLoggedLogPrintsTheLastLinesAndTheTraceGoesWhereAsked) {
     programmer.write("TAG00001.tiv", tagDataFile("payload"));
     startProgrammer();
-    // Refused after the listing, because the file is there: the listing is still logged.
+    // Refused after the listing, because the file is there: a get that could not write.
     pc.write("TAG00001.tiv", "mine");
     EXPECT_EQ(cli({"get", "TAG00001"}).exitCode, 2);
     EXPECT_EQ(cli({"get", "TAG00001", "-o", "copy.tiv"}).exitCode, 0);
@@ -226,12 +226,13 @@ TEST_F(CliProgram, EveryExchangeIsLoggedLogPrintsTheLastLinesAndTheTraceGoesWher
     EXPECT_EQ(all.err, "");
     const QStringList lines = QString::fromStdString(all.out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3) << all.out;
-    EXPECT_THAT(lines[0].toStdString(),
-                AllOf(HasSubstr("\tfunction=list\t"), HasSubstr("\toutcome=0\t")));
+    EXPECT_THAT(lines[0].toStdString(), AllOf(HasSubstr("\tfunction=get\t"),
+                                              HasSubstr("\tname=TAG00001\tbytes=0\toutcome=D\t")));
     EXPECT_THAT(lines[1].toStdString(), AllOf(HasSubstr("\tprogram=dravolin-cli\tfunction=get\t"),
                                               HasSubstr("\tname=TAG00001\tbytes=15\toutcome=0\t")));
-    EXPECT_THAT(lines[2].toStdString(),
-                AllOf(HasSubstr("\tfunction=list\t"), HasSubstr("\toutcome=R\t")));
+    // A name the programmer does not hold is a get that failed, not a listing.
+    EXPECT_THAT(lines[2].toStdString(), AllOf(HasSubstr("\tfunction=get\t"),
+                                              HasSubstr("\tname=MISSING\tbytes=0\toutcome=R\t")));
     const CliRun last = cli({"log", "-n", "2"}, false);
     EXPECT_EQ(last.exitCode, 0) << last.err;
     EXPECT_EQ(last.out, (lines[1] + '\n' + lines[2] + '\n').toStdString());

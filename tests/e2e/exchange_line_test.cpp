@@ -95,6 +95,13 @@ TEST_F(OverTheLine, AReplyCutShortNamesTheLineSettingsAndAnyLetterIsTheProgramme
     start(Exchange::kReceiveFunction);
     ASSERT_NO_FATAL_FAILURE(expectFailure('\x07'));
     EXPECT_EQ(exchange->causeLine(), "");
+
+    // 'R' to a fetch after a pick from the list: the box does not say which file.
+    restartWith([](SimulatorOptions& options) { options.answers[DeviceCommand::Fetch] = 'R'; });
+    programmer.write("TAG00001.tiv", tagDataFile("gone"));
+    fetch("TAG00001", pcFile("gone.tiv"));
+    ASSERT_NO_FATAL_FAILURE(expectFailure('R'));
+    EXPECT_EQ(view.boxes[0].causeLine, "The programmer holds no file TAG00001 (any more).");
 }
 
 // An empty file's confirmation is awaited for its line time (5 ms) and 100 ms more: with 10 ms
@@ -129,9 +136,28 @@ TEST_F(OverTheLine, AnEmptyFileSentAfterAnotherIsConfirmedAndAGoneDeviceNamed) {
     EXPECT_FALSE(programmer.holds("BIG.tiv"));
 }
 
-// The bar follows the bytes that have left the PC, not the configured rate: while the
-// line carries nothing it stays at the header, and once the frame has gone out it is full
-// even before the programmer confirms it (here it never does, and the send ends with 'N').
+// A reply cut off part-way (a cable pulled gives no hang-up) is given up once the line has
+// been silent for a while, not after the whole reply's time-out (500 s for 9999 bytes); the
+// bar says the line is silent rather than a time left, and nothing is saved.
+TEST_F(OverTheLine, AReplyThatStopsPartWayEndsWhenTheLineFallsSilent) {
+    programmer.write("BIG00001.tiv", tagDataFile(std::string(9999, 'b')));
+    simOptions.truncate[DataReply::File] = 100;
+    startProgrammer();
+    fetch("BIG00001", pcFile("big.tiv"));
+
+    ASSERT_NO_FATAL_FAILURE(expectFailure('N'));
+    EXPECT_EQ(view.boxes[0].causeLine,
+              MessageCatalog(Language::English).lookup(TextId::ReplyStopped));
+    ASSERT_FALSE(view.progress.empty());
+    EXPECT_LT(view.progress.back().done, 9999u);
+    EXPECT_TRUE(view.progress.back().silent);
+    EXPECT_EQ(pc.listing(), "");
+}
+
+// The bar follows the bytes that have left the PC, and never runs ahead of the configured
+// rate: while the line carries nothing it stays at the header, and once the frame has gone
+// out it is full even before the programmer confirms it (here it never does, and the send
+// ends with 'N').
 TEST_F(OverTheLine, SendProgressFollowsTheBytesThatHaveLeftThePc) {
     pc.write("NEWTAG.tiv", tagDataFile(std::string(300, 'd')));  // three seconds for the reply
     simOptions.silentPhases.insert(DevicePhase::DataStatus);
@@ -151,6 +177,26 @@ TEST_F(OverTheLine, SendProgressFollowsTheBytesThatHaveLeftThePc) {
     expectFailure('N');
     ASSERT_FALSE(view.progress.empty());
     EXPECT_EQ(view.progress.back().done, 308u);
+
+    // A buffer on the way (here the pseudo-terminal's, which takes the whole frame at once)
+    // does not move the bar ahead of the line: at 9600,E,1 a byte takes 11/9600 s. Timed
+    // from before the send began, so the bound only ever errs on the generous side.
+    pc.write("LONG.tiv", tagDataFile(std::string(1000, 'l')));
+    restartWith([](SimulatorOptions& options) { options.pace = LinePace{9600, 'E', 1}; });
+    const auto began = std::chrono::steady_clock::now();
+    std::vector<std::size_t> ahead;
+    view.onProgress = [&](const TransferProgress& shown) {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - began);
+        const std::size_t carried = static_cast<std::size_t>(elapsed.count() * 9600 / 11'000'000);
+        if (shown.done > 8 + 1 + carried) {
+            ahead.push_back(shown.done);
+        }
+    };
+    send("LONG.tiv");
+    EXPECT_EQ(exchange->outcome().letter, '0');
+    EXPECT_EQ(ahead, std::vector<std::size_t>{});
+    EXPECT_EQ(view.progress.back().done, 1008u);
 }
 
 }  // namespace

@@ -90,6 +90,7 @@ const Event timeOut = [](ExchangeMachine& machine) { return machine.timedOut(); 
 const Event cancel = [](ExchangeMachine& machine) { return machine.cancel(); };
 const Event hangUp = [](ExchangeMachine& machine) { return machine.hungUp(); };
 const Event saved = [](ExchangeMachine& machine) { return machine.saved(); };
+const Event stalled = [](ExchangeMachine& machine) { return machine.replyStalled(); };
 const Event lineErrors = [](ExchangeMachine& machine) { return machine.lineErrorsSeen(); };
 const Event noPort = [](ExchangeMachine& machine) { return machine.linkFailed(); };
 Event choose(int index) {
@@ -128,6 +129,7 @@ std::string endWord(const ExchangeOutcome& outcome) {
                                                   {outcome.lineGone, " gone"},
                                                   {outcome.noFiles, " nofiles"},
                                                   {outcome.partReply, " part"},
+                                                  {outcome.stalled, " stalled"},
                                                   {outcome.refused, " refused"},
                                                   {!outcome.detail.empty(), " detail"},
                                                   {outcome.unsendable.has_value(), " unsendable"},
@@ -152,6 +154,8 @@ std::string word(const MachineAction& action) {
         case Kind::ArmWait:
             return "wait " + std::to_string(action.threshold) + "/" +
                    std::to_string(action.milliseconds);
+        case Kind::ArmStall:
+            return "stall " + std::to_string(action.milliseconds);
         case Kind::AskFile:
             return action.save ? "ask save " + action.path : "ask open";
         case Kind::LoadFile:
@@ -201,15 +205,21 @@ std::string run(const ExchangeRequest& request, const std::vector<Event>& events
     std::string words;
     bool ended = false;
     bool linkOpen = false;
+    bool stallArmed = false;
     auto note = [&](const MachineActions& actions) {
         for (const MachineAction& action : actions) {
             using Kind = MachineAction::Kind;
-            EXPECT_FALSE(ended && (action.kind == Kind::Send || action.kind == Kind::End))
+            EXPECT_FALSE(ended && (action.kind == Kind::Send || action.kind == Kind::End ||
+                                   action.kind == Kind::ArmStall))
                 << word(action) << " after the end";
             linkOpen =
                 (linkOpen || action.kind == Kind::OpenLink) && action.kind != Kind::CloseLink;
             ended = ended || action.kind == Kind::End;
-            if (const std::string said = word(action); !said.empty()) {
+            // The stall rule is said where a wait first arms it; every later run re-arms it.
+            const bool rearmed = action.kind == Kind::ArmStall && stallArmed;
+            stallArmed =
+                action.kind == Kind::ArmStall || (stallArmed && action.kind != Kind::ArmWait);
+            if (const std::string said = word(action); !said.empty() && !rearmed) {
                 words += (words.empty() ? "" : ", ") + said;
             }
         }
@@ -265,10 +275,12 @@ TEST(Conformance, DirectoryRules) {
         {"the directory request is always 44 44; the names are listed in the order sent",
          {ok, rx(two)},
          kListed},
-        {"a reply in pieces is taken once it is whole",
+        {"a reply in pieces is taken once it is whole; ours: each piece short of it arms the "
+         "stall rule anew",
          {rx({kFree}), rx({'0'}), rx(Bytes(two.begin(), two.begin() + 20)),
           rx(Bytes(two.begin() + 20, two.end()))},
-         kListed},
+         kAsked + ", stall 1000, send 02, wait 16/1000, wait 49/1200, stall 1000, list "
+                  "TAG00001,TAG00002, close"},
         {"bytes after the status reply are no part of the directory: the go-ahead resets",
          {rx(status('0') + bytesOf("JUNK")), rx(two)},
          kListed},
@@ -294,8 +306,16 @@ TEST(Conformance, DirectoryRules) {
          kTwo + kEnds + "B"},
         {"a reply that stops short ends with 'N' at its time-out, naming the line settings",
          {ok, rx(Bytes(15, ' ')), timeOut},
-         kHeader + kSilence + " part"},
-        {"... also a status reply of one byte", {rx({'0'}), timeOut}, kAsked + kSilence + " part"},
+         kHeader + ", stall 1000" + kSilence + " part"},
+        {"... also a status reply of one byte",
+         {rx({'0'}), timeOut},
+         kAsked + ", stall 1000" + kSilence + " part"},
+        {"ours: ... or once no byte came for the stall gap, a second here",
+         {ok, rx(Bytes(15, ' ')), stalled},
+         kHeader + ", stall 1000" + kEnds + "N part stalled"},
+        {"ours: silence before a reply begins is no stall: the wait runs out",
+         {stalled, timeOut},
+         kAsked + kSilence},
         {"cancel at the choice ends it", {ok, rx(two), cancel}, kListed + ", end cancelled"},
         {"a hang-up after the listing changes nothing", {ok, rx(two), hangUp, timeOut}, kListed},
         {"a program ends at the listing with its letter",
@@ -322,9 +342,14 @@ TEST(Conformance, DirectoryRules) {
     checkRows(requestOf(ExchangeRequest::Kind::Receive), rows,
               {{"status", {}, kAsked},
                {"header", {ok}, kHeader},
-               {"entries", {ok, rx(directoryHeader("0002"))}, kTwo}});
+               {"entries", {ok, rx(directoryHeader("0002"))}, kTwo + ", stall 1000"}});
     checkRows(requestOf(ExchangeRequest::Kind::List),
               {{"a listing alone ends with '0'", {ok, rx(two)}, kListed + ", end 0"}});
+    ExchangeRequest get = requestOf(ExchangeRequest::Kind::Receive);
+    get.wantedName = "TAG00003";
+    checkRows(get, {{"ours: a program's get finds its name missing in an empty directory: 'R'",
+                     {ok, rx(directoryHeader("0000"))},
+                     kHeader + kEnds + "R"}});
 }
 
 // ---- The fetch
@@ -359,7 +384,12 @@ TEST(Conformance, FetchRules) {
             {"a file that cannot be written ends with 'D'",
              then(toFetch, {ok, rx(reply), failure("read-only")}), written + ", end D detail"},
             {"a header that stops short ends with 'N'",
-             then(toFetch, {ok, rx(bytesOf("\xFF\xFF")), timeOut}), header + kSilence + " part"},
+             then(toFetch, {ok, rx(bytesOf("\xFF\xFF")), timeOut}),
+             header + ", stall 1000" + kSilence + " part"},
+            {"ours: a file reply that stops part-way ends with 'N' once no byte came for a "
+             "second, not after its whole time-out",
+             then(toFetch, {ok, rx(bytesOf("HD019999") + Bytes(92, 'd')), stalled}),
+             header + ", wait 10008/500000, stall 1000" + kEnds + "N stalled"},
             {"mended: a length outside 0 to 9999 ends with 'W'",
              then(toFetch, {ok, rx(bytesOf("HD01-001"))}), header + kEnds + "W detail"},
             {"ours: the save dialog cancelled ends quietly, nothing fetched",
@@ -377,7 +407,7 @@ TEST(Conformance, FetchRules) {
         },
         {{"status", toFetch, asked},
          {"header", then(toFetch, {ok}), header},
-         {"data", then(toFetch, {ok, rx(bytesOf("HD010005"))}), data}});
+         {"data", then(toFetch, {ok, rx(bytesOf("HD010005"))}), data + ", stall 1000"}});
     ExchangeRequest direct = requestOf(ExchangeRequest::Kind::Fetch, kLine, "/b/TAG00002.tiv");
     std::ranges::copy(std::string_view("TAG00002"), direct.name.begin());
     direct.keepExisting = true;
@@ -424,7 +454,8 @@ TEST(Conformance, SendRules) {
              {answer("/d/Euro€.tiv")},
              "ask open, end D unsendable"},
             {"a data status that stops short ends with 'N'",
-             then(toAnnounce, {ok, rx({'0'}), timeOut}), sent + kSilence + " part"},
+             then(toAnnounce, {ok, rx({'0'}), timeOut}),
+             sent + ", stall 1000" + kSilence + " part"},
             {"late events after the end change nothing",
              then(toAnnounce, {timeOut, timeOut, ok, cancel, saved}), announced + kSilence},
         },
@@ -463,7 +494,9 @@ TEST(Conformance, SearchRules) {
           {ok, rx(directoryHeader("-001"))},
           kHeader + kEnds + "N"},
          {"... a wrong check byte", {ok, rx(damaged)}, kTwo + kEnds + "N"},
-         {"a byte, then silence", {rx({0x66}), timeOut}, kAsked + kSilence + " part"}},
+         {"a byte, then silence",
+          {rx({0x66}), timeOut},
+          kAsked + ", stall 1000" + kSilence + " part"}},
         {{"status", {}, kAsked}});
 }
 

@@ -19,6 +19,11 @@ TEST(TransferProgress, OneWordingInBothLanguages) {
     EXPECT_EQ(formatProgress({100, 100, 0}, Language::English), "100 of 100 bytes (100%)");
     EXPECT_EQ(formatProgress({120, 100, 0}, Language::English), "100 of 100 bytes (100%)");
     EXPECT_EQ(formatProgress({0, 0, std::nullopt}, Language::English), "0 of 0 bytes (100%)");
+    // A silent line has no time left to tell.
+    const TransferProgress silent{9100, 10008, 1, true};
+    EXPECT_EQ(formatProgress(silent, Language::English), "9100 of 10008 bytes (90%), line silent");
+    EXPECT_EQ(formatProgress(silent, Language::German),
+              "9100 von 10008 Bytes (90 %), Leitung schweigt");
 }
 
 TEST(TransferProgress, TimeLeftComesFromThisWaitsOwnRate) {
@@ -35,6 +40,21 @@ TEST(TransferProgress, TimeLeftComesFromThisWaitsOwnRate) {
     EXPECT_EQ(meter.measure(2999, start + 1s).secondsLeft, 1);  // a part of a second is one
     EXPECT_EQ(meter.measure(3500, start + 2s).done, 3000u);
     EXPECT_EQ(meter.measure(3000, start + 2s).secondsLeft, 0);
+}
+
+// A reply that stops is silent half a second after its last byte, whatever rate it had, and
+// is shown so at once; the next byte ends the silence.
+TEST(TransferProgress, ALineWithoutBytesForHalfASecondIsSilent) {
+    ProgressMeter meter;
+    const Clock::time_point start = Clock::now();
+    meter.begin(3000, 0, start);
+    EXPECT_TRUE(meter.worthShowing(meter.measure(1000, start + 1s), start + 1s));
+    EXPECT_FALSE(meter.measure(1000, start + 1400ms).silent);
+    const TransferProgress stopped = meter.measure(1000, start + 1500ms);
+    EXPECT_TRUE(stopped.silent);
+    EXPECT_TRUE(meter.worthShowing(stopped, start + 1500ms));
+    EXPECT_FALSE(meter.measure(1001, start + 3s).silent);
+    EXPECT_FALSE(meter.measure(3000, start + 5s).silent);
 }
 
 TEST(TransferProgress, OnlyChangesWorthDrawingAreShownAndAtMostEvery100Ms) {

@@ -83,7 +83,9 @@ TEST(ReplyWaits, EveryPhaseCoversItsLineTimeAndKeepsTheProtocolTimeOutAsAFloor) 
         EXPECT_EQ(statusWaitMs(18, line), 1000);
         EXPECT_EQ(directoryHeaderWaitMs(line), 1000);
         EXPECT_EQ(fileHeaderWaitMs(line), 1000);
+        EXPECT_EQ(stallGapMs(line), 1000);  // twenty byte times are less at every rate offered
     }
+    EXPECT_EQ(stallGapMs(LineTiming{110, 'E', 2}), 2182);  // at 110 baud they are more
 
     // Two-byte frame and status at 9600 8E1: 5 ms of line time; 9999 bytes keep 10 ms a byte.
     const LineTiming line{9600, 'E', 1};

@@ -19,6 +19,7 @@ public:
 
     static int bitsPerByte(const LinePace& pace);
     std::chrono::nanoseconds byteTime() const { return byteTime_; }
+    bool paced() const { return byteTime_.count() > 0; }
 
     // When a byte from the PC that was read at `readAt` has fully arrived.
     Clock::time_point receivedAt(Clock::time_point readAt);

@@ -31,6 +31,9 @@ constexpr auto kAbsentPeerPoll = 10ms;
 constexpr auto kHangupGrace = 100ms;
 
 constexpr std::size_t kIoChunk = 4096;
+// A UART's receive buffer: on a paced line the device takes no more from the line at a
+// time, so that what the PC has written waits on its side as it would on a real line.
+constexpr std::size_t kReceiveFifo = 16;
 
 timespec toTimespec(std::chrono::nanoseconds duration) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
@@ -184,8 +187,11 @@ ServingLoop::Progress ServingLoop::sendDueOutput(Clock::time_point now) {
 ServingLoop::Progress ServingLoop::waitForEvents() {
     std::array<pollfd, 2> watched{};
     watched[0] = pollfd{wake_.fd(), POLLIN, 0};
+    // On a paced line the next bytes are taken once the last ones have crossed it.
+    const bool takesInput = !pacer_.paced() || input_.empty();
     watched[1] =
-        pollfd{terminal_.master(), static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0};
+        pollfd{terminal_.master(),
+               static_cast<short>((takesInput ? POLLIN : 0) | (writeBlocked_ ? POLLOUT : 0)), 0};
     const auto deadline = nextDeadline();
     timespec timeout{};
     if (deadline) {
@@ -216,8 +222,10 @@ ServingLoop::Progress ServingLoop::waitForEvents() {
 
 ServingLoop::Progress ServingLoop::readInput() {
     std::array<std::uint8_t, kIoChunk> chunk{};
+    const bool paced = pacer_.paced() && !pcLineDiffers();
+    const std::size_t wanted = paced ? kReceiveFifo : chunk.size();
     for (;;) {
-        const ssize_t count = ::read(terminal_.master(), chunk.data(), chunk.size());
+        const ssize_t count = ::read(terminal_.master(), chunk.data(), wanted);
         if (count > 0) {
             // The bytes entered the line now; each acts once its own line time has passed.
             const Clock::time_point readAt = Clock::now();
@@ -228,6 +236,9 @@ ServingLoop::Progress ServingLoop::readInput() {
             for (ssize_t i = 0; i < count; ++i) {
                 input_.push_back(
                     TimedByte{chunk[static_cast<std::size_t>(i)], pacer_.receivedAt(readAt)});
+            }
+            if (paced) {
+                return Progress::Going;  // the rest waits until these have crossed the line
             }
             continue;
         }

@@ -37,6 +37,7 @@ MachineActions ExchangeMachine::start(const ExchangeRequest& request) {
     deviceName_.clear();
     localPath_.clear();
     fileBytes_ = 0;
+    fileReplyIn_ = 0;
     if (request.kind == ExchangeRequest::Kind::Receive ||
         request.kind == ExchangeRequest::Kind::List ||
         request.kind == ExchangeRequest::Kind::Find) {
@@ -64,14 +65,15 @@ MachineActions ExchangeMachine::received(std::span<const std::uint8_t> bytes) {
     const std::size_t capacity = std::max(kBufferSize, threshold_);
     const std::size_t room = capacity > rx_.size() ? capacity - rx_.size() : 0;
     rx_.insert(rx_.end(), bytes.begin(), bytes.begin() + std::min(room, bytes.size()));
+    if (phase_ == Phase::FetchHeader || phase_ == Phase::FetchData) {
+        fileReplyIn_ = rx_.size();
+    }
     if (waitArmed_) {
         // The status reply of a send is no progress of its data.
         if (progressTotal_ > 0 && phase_ != Phase::DataStatus) {
             progress(rx_.size());
         }
-        if (rx_.size() >= threshold_) {
-            afterReply();
-        }
+        awaitRest();
     }
     return take();
 }
@@ -91,12 +93,19 @@ MachineActions ExchangeMachine::timedOut() {
     if (waitArmed_) {
         waitArmed_ = false;
         progressTotal_ = 0;
-        ExchangeOutcome outcome = outcomeWith('N');
+        ExchangeOutcome outcome = notAnswered();
         outcome.timedOut = true;
-        // The first reply to a frame that stops short is what a line at other settings than
-        // the programmer's delivers; once a data reply has begun well, the settings are right.
-        outcome.partReply =
-            !rx_.empty() && phase_ != Phase::DirectoryEntries && phase_ != Phase::FetchData;
+        endOnTheLine(std::move(outcome));
+    }
+    return take();
+}
+
+MachineActions ExchangeMachine::replyStalled() {
+    // Only a reply that has begun stalls; silence before it is the wait's own business.
+    if (waitArmed_ && !rx_.empty()) {
+        ExchangeOutcome outcome = notAnswered();
+        outcome.stalled = true;
+        disarmWait();
         endOnTheLine(std::move(outcome));
     }
     return take();
@@ -324,6 +333,10 @@ void ExchangeMachine::afterReply() {
 
 void ExchangeMachine::afterDirectoryHeader() {
     const long count = directoryCount(receivedBytes());
+    if (count == 0 && !request_.wantedName.empty()) {
+        endOnTheLine(outcomeWith('R'));
+        return;
+    }
     if (count == 0) {
         ExchangeOutcome outcome = outcomeWith(kStatusAccepted);
         outcome.noFiles = true;
@@ -397,9 +410,31 @@ void ExchangeMachine::armWait(std::size_t threshold, int milliseconds) {
         progress(sending ? kHeaderLength : rx_.size(), sending);
     }
     // A reply that is in already ends the wait at once.
+    awaitRest();
+}
+
+void ExchangeMachine::awaitRest() {
     if (rx_.size() >= threshold_) {
         afterReply();
+    } else if (!rx_.empty()) {
+        // Our rule on top of the protocol's waits: a reply that has begun and then falls
+        // silent is cut off, and waiting out its whole time-out would only keep the
+        // operator waiting.
+        out_.push_back({.kind = Kind::ArmStall, .milliseconds = stallGapMs(request_.line)});
     }
+}
+
+std::size_t ExchangeMachine::fileBytesReceived() const {
+    // The reply's last byte is its check byte, no part of the file; before the header is
+    // whole, its bytes are all there is.
+    return std::min(fileReplyIn_, fileBytes_ > 0 ? fileBytes_ : kHeaderLength);
+}
+
+ExchangeOutcome ExchangeMachine::notAnswered() const {
+    ExchangeOutcome outcome = outcomeWith('N');
+    outcome.partReply =
+        !rx_.empty() && phase_ != Phase::DirectoryEntries && phase_ != Phase::FetchData;
+    return outcome;
 }
 
 void ExchangeMachine::disarmWait() {

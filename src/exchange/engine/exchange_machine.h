@@ -44,6 +44,8 @@ public:
     // `written` bytes of the last frame have left the PC.
     MachineActions frameLeft(std::size_t written);
     MachineActions timedOut();
+    // No byte of a reply that had begun came within the gap of its last ArmStall.
+    MachineActions replyStalled();
     MachineActions lineErrorsSeen();
     MachineActions hungUp();
     // The port could not be opened. An exchange goes on to its time-out and its 'N', as it
@@ -71,6 +73,8 @@ public:
     const std::string& deviceName() const { return deviceName_; }
     // Header and data of the file, once known (0 before).
     std::size_t fileBytes() const { return fileBytes_; }
+    // Fetch: how much of the file (header and data) came over the line, whole or not.
+    std::size_t fileBytesReceived() const;
     // The file to send or the target of a fetch, once chosen ("" before).
     const std::string& localPath() const { return localPath_; }
     bool fetched() const { return fetching_; }
@@ -94,6 +98,12 @@ private:
     void closeLink();
     void sendFrame(const Bytes& frame);
     void armWait(std::size_t threshold, int milliseconds);
+    // The wait goes on: the reply is complete, or the stall rule is armed once it has begun.
+    void awaitRest();
+    // A wait that ends without the whole reply: 'N'. The first reply to a frame that stops
+    // short is what a line at other settings than the programmer's delivers; once a data
+    // reply has begun well, the settings are right.
+    ExchangeOutcome notAnswered() const;
     void disarmWait();
     void progress(std::size_t done, bool sending = false);
     void endOnTheLine(ExchangeOutcome outcome);  // closes the link first
@@ -116,6 +126,7 @@ private:
     std::string deviceName_;
     std::string localPath_;
     std::size_t fileBytes_ = 0;
+    std::size_t fileReplyIn_ = 0;  // bytes of the file reply received, check byte included
     Bytes file_;
     Bytes announcement_;
     long dataLength_ = 0;

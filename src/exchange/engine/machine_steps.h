@@ -26,8 +26,11 @@ struct ExchangeRequest {
     };
     Kind kind = Kind::Receive;
     LineTiming line;
-    DeviceNameField name{};       // Fetch: the entry's eight bytes, as listed
-    std::string path;             // Fetch: the target; Send: the file
+    DeviceNameField name{};  // Fetch: the entry's eight bytes, as listed
+    std::string path;        // Fetch: the target; Send: the file
+    // Receive: a program that fetches this name once it is listed (a get). An empty
+    // directory does not hold it: 'R', not the no-files box.
+    std::string wantedName{};
     bool keepExisting = false;    // a fetched file may only be new, never replace anything
     bool collected = false;       // a run reports the outcome at its end: the driver shows none
     bool shortFirstWait = false;  // the first status reply awaited for its line time only
@@ -43,6 +46,7 @@ struct ExchangeOutcome {
     bool lineErrors = false;        // parity or framing errors were seen on the line
     bool refused = false;           // the programmer's own letter (not '0') ended it
     bool partReply = false;         // 'N': the reply to a frame began but stopped short
+    bool stalled = false;           // 'N': a reply began, then no byte came for its gap
     bool heardAnything = false;     // some byte came from the line during the exchange
     bool noFiles = false;           // the directory was empty
     std::string detail;             // why a local failure ('D', 'W') happened
@@ -60,6 +64,8 @@ struct MachineAction {
         CloseLink,
         Send,        // `bytes` on the line; what was received before is no reply to it
         ArmWait,     // a wait for `threshold` reply bytes, at most `milliseconds`
+        ArmStall,    // the reply has begun: `milliseconds` without a byte end it (replyStalled);
+                     // each arming replaces the one before, and disarming the wait ends it
         DisarmWait,  // the wait is over: no time-out may come from it
         AskFile,     // the open dialog (`save` false) or the save dialog, offering `path`
         LoadFile,    // read the file to send at `path`: fileLoaded or localFailure
