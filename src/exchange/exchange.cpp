@@ -83,8 +83,8 @@ void Exchange::chooseListedFile(int selection, Next next) {
     apply(machine_.entryChosen(selection));
 }
 
-void Exchange::endAtListing(char letter) {
-    apply(machine_.endAtListing(letter));
+void Exchange::endAtListing(ExchangeOutcome::Ending ending) {
+    apply(machine_.endAtListing(ending));
 }
 
 void Exchange::cancel() {
@@ -410,9 +410,10 @@ void Exchange::endProgress() {
 
 void Exchange::finish(const ExchangeOutcome& outcome) {
     outcome_ = outcome;
-    outcome_.detail = shownTextNamingPaths(outcome.detail);  // it names files, quotes the system
+    outcome_.reason = shownTextNamingPaths(outcome.reason);  // it names files, quotes the system
+    using Ending = ExchangeOutcome::Ending;
     const MessageCatalog catalog(language());
-    if (outcome.lineGone) {
+    if (outcome.ending == Ending::Gone) {
         const std::string device = port_.portMap().devicePathForName(settings_.portName());
         causeLine_ = catalog.lookup(FilledText{TextId::DeviceGone, {shownPath(device)}});
     }
@@ -427,29 +428,29 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
     // A failure with parity or framing errors on the line, or a reply that stopped short:
     // most likely one of the settings is wrong, which the operator can fix, not the device.
     // Nothing the programmer may send in its bytes says so: they are its own.
-    const bool settingsSuspect = (outcome.lineErrors || outcome.partReply) && !outcome.cancelled &&
-                                 outcome.letter != kStatusAccepted;
-    if (settingsSuspect && causeLine_.empty()) {
+    const bool failed = !outcome.cancelled() && outcome.letter() != kStatusAccepted;
+    const bool settingsSuspect =
+        outcome.heard == ExchangeOutcome::Heard::LineErrors || outcome.ending == Ending::ShortReply;
+    if (failed && settingsSuspect && causeLine_.empty()) {
         causeLine_ = catalog.lookup(view_.lineSettingsAdvice());
     }
-    if (outcome.stalled && causeLine_.empty()) {
+    if (outcome.ending == Ending::Stalled && causeLine_.empty()) {
         causeLine_ = catalog.lookup(TextId::ReplyStopped);
     }
     // The box alone does not say which file: the operator picked it a while ago, or a
     // program asked for it by a name the list does not hold.
-    if (outcome.letter == 'R' && !outcome.cancelled && causeLine_.empty() &&
-        !fileAskedFor().empty()) {
+    if (outcome.letter() == 'R' && causeLine_.empty() && !fileAskedFor().empty()) {
         causeLine_ = catalog.lookup(
             FilledText{TextId::FileNotHeld, {escapedName(trimmedDeviceName(fileAskedFor()))}});
     }
     endRecord(outcome);
     finishing_ = true;
     view_.setCancelAvailable(false);
-    if (outcome.quiet) {
+    if (outcome.ending == Ending::NothingChosen) {
         // A file dialog was cancelled: nothing happened that an outcome could report.
         resetChoices();
         restoreIdleWindow();
-    } else if (outcome.noFiles) {
+    } else if (outcome.ending == Ending::NoFiles) {
         view_.showMessageBox(TextId::NoFileSaved, MessageIcon::Information,
                              whileAlive([this] { presentOutcome(); }));
     } else {
@@ -460,16 +461,16 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
 void Exchange::presentOutcome() {
     if (request_.collected) {
         holdOutcome();
-    } else if (outcome_.cancelled) {
+    } else if (outcome_.cancelled()) {
         view_.setStatusText(TextId::StatusCancelled);
         holdOutcome();
-    } else if (const std::optional<TextId> text = outcomeBoxText(outcome_.letter)) {
+    } else if (const std::optional<TextId> text = outcomeBoxText(outcome_.letter())) {
         view_.showOutcomeBox(*text, causeLine_, whileAlive([this] {
-            showOutcomeStatus(outcome_.letter);
+            showOutcomeStatus(outcome_.letter());
             holdOutcome();
         }));
     } else {
-        showOutcomeStatus(outcome_.letter);
+        showOutcomeStatus(outcome_.letter());
         holdOutcome();
     }
 }
@@ -575,7 +576,7 @@ void Exchange::endRecord(const ExchangeOutcome& outcome) {
     }
     recordOpen_ = false;
     // A file dialog cancelled before anything went on the line is no exchange to keep.
-    if (outcome.cancelled && !record_.lineUsed) {
+    if (outcome.cancelled() && !record_.lineUsed) {
         return;
     }
     if (record_.function == ExchangeRecord::Function::Put) {
@@ -589,8 +590,8 @@ void Exchange::endRecord(const ExchangeOutcome& outcome) {
     record_.deviceName = get ? fileAskedFor() : machine_.deviceName();
     // A get that did not end well logs what came, not the size the header announced.
     record_.fileBytes = get ? machine_.fileBytesReceived() : machine_.fileBytes();
-    record_.outcome = outcome.letter;
-    record_.cancelled = outcome.cancelled;
+    record_.outcome = outcome.cancelled() ? kStatusAccepted : outcome.letter();
+    record_.cancelled = outcome.cancelled();
     record_.duration = std::chrono::steady_clock::now() - recordStarted_;
     notify([this](ExchangeObserver& observer) { observer.exchangeEnded(record_); });
 }

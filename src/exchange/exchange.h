@@ -54,9 +54,9 @@ public:
     // The operator chose entry `selection` of the listed directory. Does nothing unless the
     // directory is listed and waiting for that choice.
     void chooseListedFile(int selection, Next next = {});
-    // A program that listed the directory for a name ends the exchange there: with '0',
-    // or 'R' when the name it wanted is not listed.
-    void endAtListing(char letter);
+    // A program that listed the directory ends the exchange there: as a success, with 'R'
+    // when the name it wanted is not listed, or 'D' when it cannot write the file.
+    void endAtListing(ExchangeOutcome::Ending ending);
 
     // The operator's Cancel (button, Escape, a signal to the CLI): the link is closed,
     // nothing is saved, the status line says so and, after the pause, the window is idle.
@@ -87,7 +87,7 @@ public:
     // ('D', 'W') happened, as a sentence for a log or a terminal.
     const ExchangeOutcome& outcome() const { return outcome_; }
     // The last exchange was abandoned: the program is about to end.
-    bool abandoned() const { return outcome_.cancelled && pauseSkipped_; }
+    bool abandoned() const { return outcome_.cancelled() && pauseSkipped_; }
     // Why the last exchange failed, in one line for the operator, shown under the text of
     // its outcome box: e.g. "The device /dev/ttyUSB0 has gone." Empty when nothing more is
     // known; cleared when an exchange starts.
