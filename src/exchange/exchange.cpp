@@ -34,7 +34,7 @@ Exchange::Exchange(ExchangeView& view, SerialPort& port, const PortSettings& set
 Exchange::~Exchange() {
     // Ending the program during an exchange: the port must not go on delivering to an
     // object that is gone.
-    if (linkOpen_) {
+    if (machine_.linkOpen()) {
         port_.closePort();
     }
 }
@@ -52,11 +52,10 @@ void Exchange::startExchange(int function, Next next) {
 }
 
 void Exchange::start(ExchangeRequest request, Next next) {
-    if (busy_) {
+    if (busy()) {
         return;
     }
-    busy_ = true;
-    finishing_ = false;
+    stage_ = Stage::Running;
     pauseSkipped_ = false;
     outcome_ = ExchangeOutcome{};
     causeLine_.clear();
@@ -97,7 +96,7 @@ void Exchange::abandon() {
     if (cancellable()) {
         pauseSkipped_ = true;
         cancel();
-    } else if (finishing_) {
+    } else if (stage_ == Stage::ShowingOutcome) {
         // The outcome is on screen: the program ends without waiting for the pause.
         pauseSkipped_ = true;
         if (pauseTimer_.isActive()) {
@@ -175,7 +174,6 @@ void Exchange::openLink() {
         causeLine_ = MessageCatalog(language()).lookup(port_.openFailure()->text);
     }
     port_.startMonitoring();
-    linkOpen_ = true;
     lineGone_ = false;
     record_.lineUsed = true;
     notify([opened](ExchangeObserver& observer) { observer.linkOpened(opened); });
@@ -186,7 +184,6 @@ void Exchange::openLink() {
 
 void Exchange::closeLink() {
     port_.closePort();
-    linkOpen_ = false;
     lineGone_ = false;
     notify([](ExchangeObserver& observer) { observer.linkClosed(); });
 }
@@ -216,9 +213,6 @@ void Exchange::endWait() {
     stallTimer_.stop();
     port_.expectReply(0);
     endProgress();
-    if (hangUpFed_) {
-        notify([](ExchangeObserver& observer) { observer.lineHungUp(); });
-    }
     notify([](ExchangeObserver& observer) { observer.waitEnded(); });
 }
 
@@ -262,7 +256,7 @@ void Exchange::replyStalled() {
 }
 
 void Exchange::received(std::span<const std::uint8_t> run, std::size_t lineErrors) {
-    if (!linkOpen_) {
+    if (!machine_.linkOpen()) {
         return;
     }
     // Errors are counted before the bytes that came with them could end the exchange.
@@ -276,7 +270,7 @@ void Exchange::received(std::span<const std::uint8_t> run, std::size_t lineError
 }
 
 void Exchange::hungUp() {
-    if (linkOpen_) {
+    if (machine_.linkOpen()) {
         lineGone_ = true;
         feedHangUp();
     }
@@ -285,9 +279,8 @@ void Exchange::hungUp() {
 void Exchange::feedHangUp() {
     // A line that has gone ends the wait once the bytes it delivered before going count.
     if (lineGone_ && machine_.waiting()) {
-        hangUpFed_ = true;
+        notify([](ExchangeObserver& observer) { observer.lineHungUp(); });
         apply(machine_.hungUp());
-        hangUpFed_ = false;
     }
 }
 
@@ -301,7 +294,7 @@ void Exchange::tellFrameLeft() {
     // pseudo-terminal's, which takes a whole file at once): no byte is on its way before
     // the line can have carried it at the configured rate.
     const std::size_t left = std::min(frameWritten_, lineBytesSinceFrame());
-    if (linkOpen_ && left > frameLeftTold_) {
+    if (machine_.linkOpen() && left > frameLeftTold_) {
         frameLeftTold_ = left;
         apply(machine_.frameLeft(left));
     }
@@ -372,8 +365,7 @@ void Exchange::listNames(const std::vector<DeviceNameField>& names) {
 
 void Exchange::showProgress(const MachineAction& action) {
     const auto now = std::chrono::steady_clock::now();
-    if (!progressShown_) {
-        progressShown_ = true;
+    if (!progressTick_.isActive()) {
         progressMeter_.begin(action.total, action.done, now);
         progressTick_.start();
     }
@@ -399,8 +391,7 @@ void Exchange::showProgressAt(std::size_t done) {
 }
 
 void Exchange::endProgress() {
-    if (progressShown_) {
-        progressShown_ = false;
+    if (progressTick_.isActive()) {
         progressTick_.stop();
         view_.hideProgress();
     }
@@ -444,7 +435,7 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
             FilledText{TextId::FileNotHeld, {escapedName(trimmedDeviceName(fileAskedFor()))}});
     }
     endRecord(outcome);
-    finishing_ = true;
+    stage_ = Stage::ShowingOutcome;
     view_.setCancelAvailable(false);
     if (outcome.ending == Ending::NothingChosen) {
         // A file dialog was cancelled: nothing happened that an outcome could report.
@@ -512,8 +503,7 @@ void Exchange::restoreIdleWindow() {
     view_.setStatusText(TextId::StatusIdle);
     view_.enableMainMenus();
     view_.enableFunctionChoice();
-    busy_ = false;
-    finishing_ = false;
+    stage_ = Stage::Idle;
     view_.exchangeIdle();
     callNext();
 }
@@ -566,15 +556,14 @@ void Exchange::beginRecord(const ExchangeRequest& request) {
     record_.devicePath = port_.portMap().devicePathForName(settings_.portName());
     record_.line = settings_;
     recordStarted_ = std::chrono::steady_clock::now();
-    recordOpen_ = true;
     notify([this](ExchangeObserver& observer) { observer.exchangeStarted(record_); });
 }
 
 void Exchange::endRecord(const ExchangeOutcome& outcome) {
-    if (!recordOpen_) {
+    // One record to an exchange: its one end comes while it runs.
+    if (stage_ != Stage::Running) {
         return;
     }
-    recordOpen_ = false;
     // A file dialog cancelled before anything went on the line is no exchange to keep.
     if (outcome.cancelled() && !record_.lineUsed) {
         return;

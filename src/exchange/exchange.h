@@ -36,6 +36,10 @@ public:
     static constexpr int kSendFunction = 1;
     static constexpr int kOutcomePauseMs = 2500;
 
+    // Where the driver stands: no exchange; one running; its outcome on screen until the
+    // window is idle again (nothing left to cancel).
+    enum class Stage { Idle, Running, ShowingOutcome };
+
     // Called once the exchange has ended and the window is idle again, or, for a receive
     // started from the window's function, once its directory waits for a pick.
     using Next = std::function<void()>;
@@ -65,7 +69,7 @@ public:
     // As cancel, without holding the outcome on screen: the program is about to end. An
     // outcome already on screen is cut short too.
     void abandon();
-    bool cancellable() const { return busy_ && !finishing_; }
+    bool cancellable() const { return stage_ == Stage::Running; }
 
     // The pause that holds an outcome on screen; a terminal needs none.
     void setOutcomePause(int milliseconds) { outcomePauseMs_ = milliseconds; }
@@ -78,7 +82,8 @@ public:
     // The language of the window, in which the cause line is worded.
     Language language() const;
 
-    bool busy() const { return busy_; }
+    Stage stage() const { return stage_; }
+    bool busy() const { return stage_ != Stage::Idle; }
     bool awaitingFileChoice() const {
         return machine_.phase() == ExchangeMachine::Phase::AwaitingChoice;
     }
@@ -156,18 +161,15 @@ private:
     QTimer replyTimer_;    // the armed wait
     QTimer stallTimer_;    // a reply that has begun falls silent
     QTimer pauseTimer_;    // the outcome on screen
-    QTimer progressTick_;  // moves the estimate of the time left on
+    QTimer progressTick_;  // moves the estimate of the time left on; runs while it is shown
     std::size_t awaited_ = 0;
     int waitMs_ = 0;
     unsigned waitNumber_ = 0;   // tells a wait from the one armed after it
     unsigned stallNumber_ = 0;  // the same for the stall rule, armed anew at every run
     int stallMs_ = 0;
-    bool lineGone_ = false;
-    bool hangUpFed_ = false;
-    bool linkOpen_ = false;
+    bool lineGone_ = false;  // the open line hung up; the machine is told once its wait can end
 
-    bool busy_ = false;
-    bool finishing_ = false;  // from the outcome to the idle window: nothing to cancel
+    Stage stage_ = Stage::Idle;
     bool pauseSkipped_ = false;
     int outcomePauseMs_ = kOutcomePauseMs;
     ExchangeRequest request_;
@@ -176,7 +178,6 @@ private:
     Next next_;
 
     ProgressMeter progressMeter_;
-    bool progressShown_ = false;
     std::size_t progressDone_ = 0;  // as the machine last told it
     std::chrono::steady_clock::time_point frameSentAt_{};
     std::size_t frameWritten_ = 0;   // of the last frame, as the link last told it
@@ -184,7 +185,6 @@ private:
 
     std::vector<ExchangeObserver*> observers_;
     ExchangeRecord record_;
-    bool recordOpen_ = false;  // from the start of an exchange to its one end
     std::chrono::steady_clock::time_point recordStarted_;
 };
 

@@ -68,6 +68,8 @@ public:
     Phase phase() const { return phase_; }
     bool running() const { return phase_ != Phase::Idle; }
     bool waiting() const { return waitArmed_; }
+    // From the OpenLink it asks for to the CloseLink it asks for.
+    bool linkOpen() const { return linkOpen_; }
     std::size_t awaited() const { return threshold_; }
     std::span<const std::uint8_t> receivedBytes() const { return {rx_.data(), rx_.size()}; }
     // The name of the file on the programmer, once known ("" before).
