@@ -288,4 +288,14 @@ std::optional<TextId> outcomeBoxText(char code) {
     }
 }
 
+std::string lineSettingsText(long baudRate, char parity, int stopBits, Language language) {
+    const TextId parityName = parity == 'O'   ? TextId::ParityOdd
+                              : parity == 'E' ? TextId::ParityEven
+                                              : TextId::ParityNone;
+    return MessageCatalog(language).lookup(FilledText{
+        TextId::LineSettingsShown,
+        {std::to_string(baudRate), std::string(MessageCatalog::text(parityName, language)),
+         std::to_string(stopBits), std::string(1, parity)}});
+}
+
 }  // namespace dravolin

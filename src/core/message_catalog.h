@@ -180,6 +180,10 @@ std::string fillPlaceholders(std::string_view text, const std::vector<std::strin
 // spaces, and the blanks around it go.
 std::string asOneLine(std::string text);
 
+// Line settings as our own texts show them: "38400,O,2", in German with the parity spelt out
+// ("38400 Baud, Parität ungerade, Stoppbits 2").
+std::string lineSettingsText(long baudRate, char parity, int stopBits, Language language);
+
 // The fixed two-language table of texts. Texts are UTF-8.
 class MessageCatalog {
 public:

@@ -176,6 +176,7 @@ void Exchange::openLink() {
     port_.startMonitoring();
     lineGone_ = false;
     record_.lineUsed = true;
+    linkOpenedAt_ = std::chrono::steady_clock::now();
     notify([opened](ExchangeObserver& observer) { observer.linkOpened(opened); });
     if (!opened) {
         apply(machine_.linkFailed());
@@ -184,6 +185,7 @@ void Exchange::openLink() {
 
 void Exchange::closeLink() {
     port_.closePort();
+    record_.duration += std::chrono::steady_clock::now() - linkOpenedAt_;
     lineGone_ = false;
     notify([](ExchangeObserver& observer) { observer.linkClosed(); });
 }
@@ -555,7 +557,6 @@ void Exchange::beginRecord(const ExchangeRequest& request) {
     record_.startedAt = std::chrono::system_clock::now();
     record_.devicePath = port_.portMap().devicePathForName(settings_.portName());
     record_.line = settings_;
-    recordStarted_ = std::chrono::steady_clock::now();
     notify([this](ExchangeObserver& observer) { observer.exchangeStarted(record_); });
 }
 
@@ -581,7 +582,6 @@ void Exchange::endRecord(const ExchangeOutcome& outcome) {
     record_.fileBytes = get ? machine_.fileBytesReceived() : machine_.fileBytes();
     record_.outcome = outcome.cancelled() ? kStatusAccepted : outcome.letter();
     record_.cancelled = outcome.cancelled();
-    record_.duration = std::chrono::steady_clock::now() - recordStarted_;
     notify([this](ExchangeObserver& observer) { observer.exchangeEnded(record_); });
 }
 

@@ -185,7 +185,7 @@ private:
 
     std::vector<ExchangeObserver*> observers_;
     ExchangeRecord record_;
-    std::chrono::steady_clock::time_point recordStarted_;
+    std::chrono::steady_clock::time_point linkOpenedAt_;
 };
 
 }  // namespace dravolin

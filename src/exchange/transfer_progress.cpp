@@ -27,6 +27,12 @@ std::string durationText(long seconds) {
     return std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s";
 }
 
+// ", 7 s left", ", 2 min 5 s left".
+std::string timeLeftText(long seconds, Language language) {
+    return ", " + fillPlaceholders(MessageCatalog::text(TextId::ProgressTimeLeft, language),
+                                   {durationText(seconds)});
+}
+
 }  // namespace
 
 int TransferProgress::percent() const {
@@ -50,11 +56,6 @@ std::string formatProgress(const TransferProgress& progress, Language language) 
         text += timeLeftText(*progress.secondsLeft, language);
     }
     return text;
-}
-
-std::string timeLeftText(long seconds, Language language) {
-    return ", " + fillPlaceholders(MessageCatalog::text(TextId::ProgressTimeLeft, language),
-                                   {durationText(seconds)});
 }
 
 void ProgressMeter::begin(std::size_t expected, std::size_t done, Clock::time_point now) {

@@ -23,8 +23,6 @@ struct TransferProgress {
 // "4096 of 10008 bytes (40%), 7 s left", or "..., line silent" while nothing comes: the one
 // wording of progress, in the window and on a terminal alike.
 std::string formatProgress(const TransferProgress& progress, Language language);
-// ", 7 s left", ", 2 min 5 s left": the time left as progress words it.
-std::string timeLeftText(long seconds, Language language);
 
 // Follows one wait: what it expects, when it began and how much was done then, so that
 // the rate counts only this wait's bytes. Also decides which measurements are worth

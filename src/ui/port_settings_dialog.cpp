@@ -405,13 +405,8 @@ void PortSettingsDialog::startSearch() {
 }
 
 std::string PortSettingsDialog::shownLine(const LineSettings& line) const {
-    const TextId parity = line.parity == 'O'   ? TextId::ParityOdd
-                          : line.parity == 'E' ? TextId::ParityEven
-                                               : TextId::ParityNone;
-    return caption(FilledText{TextId::LineSettingsShown,
-                              {std::to_string(line.baudRate), caption(parity).toStdString(),
-                               std::to_string(line.stopBits), std::string(1, line.parity)}})
-        .toStdString();
+    const Language language = settings_.language == 0 ? Language::German : Language::English;
+    return lineSettingsText(line.baudRate, line.parity, line.stopBits, language);
 }
 
 void PortSettingsDialog::showFindStatus(const QString& heading, FilledText text) {

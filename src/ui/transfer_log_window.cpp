@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -101,6 +103,11 @@ TransferLogWindow::TransferLogWindow(std::string logPath, Language language, QWi
             &TransferLogWindow::copyToClipboard);
     connect(refreshButton_, &QPushButton::clicked, this, &TransferLogWindow::reload);
     connect(closeButton_, &QPushButton::clicked, this, &TransferLogWindow::close);
+    // A line written by this program or another one (the CLI) shows while the window is
+    // open. The folder is watched too: the log is made there, or rotated away.
+    watcher_ = new QFileSystemWatcher(this);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, &TransferLogWindow::reload);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &TransferLogWindow::reload);
     reload();
 }
 
@@ -113,7 +120,19 @@ void TransferLogWindow::showNote(const QString& note) {
     note_->setVisible(!note.isEmpty());
 }
 
+void TransferLogWindow::watchLog() {
+    const QString log = QString::fromStdString(logPath_);
+    const QString folder = QFileInfo(log).absolutePath();
+    for (const QString& path : {folder, log}) {
+        if (!watcher_->files().contains(path) && !watcher_->directories().contains(path) &&
+            QFileInfo::exists(path)) {
+            watcher_->addPath(path);
+        }
+    }
+}
+
 void TransferLogWindow::reload() {
+    watchLog();
     table_->setRowCount(0);
     shownLines_.clear();
     std::vector<std::string> lines;
@@ -181,6 +200,19 @@ QString TransferLogWindow::shownValue(std::string_view key, const std::string& v
         }
         return QString::fromStdString(
             catalog_.lookup(FilledText{TextId::LogOutcomeFailed, {value}}));
+    }
+    if (key == "line" && catalog_.language() == Language::German) {
+        // "38400,O,8,1": baud, parity, data bits (always 8), stop bits.
+        const QStringList parts = raw.split(QLatin1Char(','));
+        bool baudRead = false;
+        bool stopRead = false;
+        const long baud = parts.size() == 4 ? parts[0].toLong(&baudRead) : 0;
+        const int stopBits = parts.size() == 4 ? parts[3].toInt(&stopRead) : 0;
+        if (baudRead && stopRead && parts[1].size() == 1) {
+            return QString::fromStdString(lineSettingsText(
+                baud, static_cast<char>(parts[1][0].toLatin1()), stopBits, catalog_.language()));
+        }
+        return raw;
     }
     if (key == "duration") {
         bool number = false;

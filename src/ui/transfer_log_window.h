@@ -9,6 +9,7 @@
 
 #include "core/message_catalog.h"
 
+class QFileSystemWatcher;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -19,8 +20,8 @@ namespace dravolin {
 // reads (time, function, name, outcome first), the log's codes said in the window's
 // language. Copy (the button or Ctrl+C) puts the selected
 // rows, or every row with none selected, on the clipboard as the log's own lines, so that
-// what is pasted reads like the file. It reads the log when it opens and again on Refresh;
-// it never writes it.
+// what is pasted reads like the file. It reads the log when it opens, whenever the log
+// changes and on Refresh; it never writes it.
 //
 // Object names: "logTable" the rows, "logNote" the line shown when there are none, "copy",
 // "refresh" and "close" the buttons.
@@ -34,6 +35,7 @@ public:
     void copyToClipboard();
 
 private:
+    void watchLog();
     QString text(TextId id) const;
     void showNote(const QString& note);
     void addRow(const std::string& line);
@@ -49,6 +51,7 @@ private:
     QPushButton* copyButton_ = nullptr;
     QPushButton* refreshButton_ = nullptr;
     QPushButton* closeButton_ = nullptr;
+    QFileSystemWatcher* watcher_ = nullptr;
 };
 
 }  // namespace dravolin

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "exchange/exchange_records.h"
@@ -66,7 +67,18 @@ TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersO
 
     std::string error;
     ASSERT_TRUE(records->startTrace(pcFile("trace.txt"), error)) << error;
-    fetch("TAG00001", pcFile("saved.tiv"));
+    // The operator looks at the list for a while: the line is closed meanwhile, and that
+    // time is no part of the exchange's time on the line.
+    const auto began = std::chrono::steady_clock::now();
+    start(Exchange::kReceiveFunction);
+    ASSERT_TRUE(exchange->awaitingFileChoice());
+    const auto looking = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto operatorTime = std::chrono::steady_clock::now() - looking;
+    view.dialogAnswers.push_back(pcFile("saved.tiv"));
+    choose(0);
+    const std::chrono::duration<double> onTheLine =
+        std::chrono::steady_clock::now() - began - operatorTime;
     records->stopTrace();
     ASSERT_EQ(exchange->outcome().letter(), '0');
     const std::string text = pc.read("trace.txt");
@@ -145,6 +157,7 @@ TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersO
     const Fields first = fieldsOf(logLines[0]);
     EXPECT_EQ(first.at("time").size(), std::string("2026-12-07T09:15:02.481+01:00").size());
     EXPECT_GT(std::stod(first.at("duration")), 0.0);
+    EXPECT_LE(std::stod(first.at("duration")), onTheLine.count() + 0.001);
     expectFields(
         1, {{"function", "put"}, {"pc", pcFile("missing.tiv")}, {"outcome", "D"}, {"bytes", "0"}});
     expectFields(2, {{"function", "list"}, {"outcome", "cancelled"}, {"pc", ""}});

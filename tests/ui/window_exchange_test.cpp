@@ -597,6 +597,17 @@ TEST_F(WindowExchangeTest, TheLogWindowShowsExchangesNewestFirstAndAnUnwritableF
     table->selectRow(0);
     logWindow->findChild<QPushButton*>("copy")->click();
     EXPECT_EQ(QApplication::clipboard()->text(), inFile[1] + "\n");
+    logFile.close();
+
+    // The line's settings in German words, as the window's own texts say them.
+    EXPECT_EQ(germanTable->item(0, 8)->text(), "9600 Baud, Parit\u00e4t gerade, Stoppbits 1");
+    EXPECT_EQ(table->item(0, 8)->text(), "9600,E,8,1");
+
+    // A line another program writes shows in the open window.
+    ASSERT_TRUE(logFile.open(QIODevice::Append));
+    logFile.write((inFile[1] + "\n").toUtf8());
+    logFile.close();
+    ASSERT_TRUE(waitUntil([&] { return table->rowCount() == 3; }));
 
     ASSERT_TRUE(QDir(stateFolder.filePath("dravolin")).removeRecursively());
     QFile blocker(stateFolder.filePath("dravolin"));
