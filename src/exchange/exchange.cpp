@@ -218,12 +218,17 @@ void Exchange::endWait() {
     notify([](ExchangeObserver& observer) { observer.waitEnded(); });
 }
 
-void Exchange::waitTimedOut() {
-    // Bytes that came together with the time-out are counted first.
-    const unsigned wait = waitNumber_;
+bool Exchange::stillWaitingAfterArrivals(const unsigned& timerNumber) {
+    // Bytes that came together with a timer are counted first: they may end the wait, or
+    // arm the timer anew (its number moves on).
+    const unsigned before = timerNumber;
     port_.takeArrivals();
     feedHangUp();
-    if (!machine_.waiting() || waitNumber_ != wait) {
+    return machine_.waiting() && timerNumber == before;
+}
+
+void Exchange::waitTimedOut() {
+    if (!stillWaitingAfterArrivals(waitNumber_)) {
         return;
     }
     stallTimer_.stop();
@@ -243,11 +248,7 @@ void Exchange::armStall(int milliseconds) {
 }
 
 void Exchange::replyStalled() {
-    // Bytes that came together with the stall re-arm it: the reply goes on.
-    const unsigned stall = stallNumber_;
-    port_.takeArrivals();
-    feedHangUp();
-    if (!machine_.waiting() || stallNumber_ != stall) {
+    if (!stillWaitingAfterArrivals(stallNumber_)) {
         return;
     }
     const std::size_t received = machine_.receivedBytes().size();

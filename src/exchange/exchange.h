@@ -112,6 +112,9 @@ private:
     void sendFrame(const Bytes& frame);
     void armWait(std::size_t threshold, int milliseconds);
     void endWait();
+    // After the link's pending arrivals: the wait goes on and the timer numbered by
+    // `timerNumber` (a member) has not been armed anew.
+    bool stillWaitingAfterArrivals(const unsigned& timerNumber);
     void waitTimedOut();
     void armStall(int milliseconds);
     void replyStalled();
