@@ -36,10 +36,6 @@ public:
     static constexpr int kSendFunction = 1;
     static constexpr int kOutcomePauseMs = 2500;
 
-    // Where the driver stands: no exchange; one running; its outcome on screen until the
-    // window is idle again (nothing left to cancel).
-    enum class Stage { Idle, Running, ShowingOutcome };
-
     // Called once the exchange has ended and the window is idle again, or, for a receive
     // started from the window's function, once its directory waits for a pick.
     using Next = std::function<void()>;
@@ -82,7 +78,6 @@ public:
     // The language of the window, in which the cause line is worded.
     Language language() const;
 
-    Stage stage() const { return stage_; }
     bool busy() const { return stage_ != Stage::Idle; }
     bool awaitingFileChoice() const {
         return machine_.phase() == ExchangeMachine::Phase::AwaitingChoice;
@@ -172,6 +167,9 @@ private:
     int stallMs_ = 0;
     bool lineGone_ = false;  // the open line hung up; the machine is told once its wait can end
 
+    // Where the driver stands: no exchange; one running; its outcome on screen until the
+    // window is idle again (nothing left to cancel).
+    enum class Stage { Idle, Running, ShowingOutcome };
     Stage stage_ = Stage::Idle;
     bool pauseSkipped_ = false;
     int outcomePauseMs_ = kOutcomePauseMs;
