@@ -2,12 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 #include "core/message_catalog.h"
 #include "serial/platform/comm.h"
 #include "support/exchange_fixture.h"
-#include "support/waiting.h"
 
 namespace dravolin::test {
 namespace {
@@ -19,29 +17,6 @@ protected:
         start(Exchange::kSendFunction);
     }
 };
-
-// Two stray bytes behind the directory reply, read while the link closes, once ended the
-// fetch as its status reply ('R').
-TEST_F(OverTheLine, BytesFromBeforeAFrameNeverAnswerIt) {
-    const std::string content = tagDataFile(std::string(300, 'x'));
-    programmer.write("TAG00001.tiv", content);
-    ports.plan.noise = "RR";
-    ports.plan.noiseAfter = 2 + 16 + 16 + 1;
-    view.whenListShown = [&] {
-        EXPECT_TRUE(sleepUntil([&] { return ports.latest().noiseRead(); }));
-        // A margin for the monitor thread to hand them over before the link closes.
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        ports.plan = PortPlan{};  // the fetch has a quiet line
-    };
-    startProgrammer();
-    start(Exchange::kReceiveFunction);
-    EXPECT_EQ(view.fileList, (std::vector<std::string>{"TAG00001"}));
-    view.dialogAnswers.push_back(pcFile("saved.tiv"));
-    choose(0);
-
-    EXPECT_EQ(exchange->outcome().letter(), '0');
-    EXPECT_EQ(pc.read("saved.tiv"), content);
-}
 
 // A name the operator did not choose may only be new: a file made there meanwhile stays.
 TEST_F(OverTheLine, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
