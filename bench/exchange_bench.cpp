@@ -112,7 +112,7 @@ void BM_IdleWaitProcessorTime(benchmark::State& state) {
         bench.settle();
         cpu += threadCpuSeconds() - cpuStart;
         wall += wallSeconds() - wallStart;
-        if (bench.exchange().outcome().letter != 'N') {
+        if (bench.exchange().outcome().letter() != 'N') {
             state.SkipWithError("the wait did not time out");
         }
     }
@@ -143,7 +143,7 @@ void runTransfer(benchmark::State& state, double (Bench::*transfer)(), double li
     double total = 0;
     for (auto _ : state) {
         const double seconds = (bench.*transfer)();
-        if (bench.exchange().outcome().letter != '0') {
+        if (bench.exchange().outcome().letter() != '0') {
             state.SkipWithError("the transfer failed");
         }
         state.SetIterationTime(seconds);

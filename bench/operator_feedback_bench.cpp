@@ -129,7 +129,7 @@ void BM_HangUpToOutcome(benchmark::State& state) {
         bench.fetch(*window, programmer->devicePath());
         watching = false;
         watcher.join();
-        if (window->exchange().outcome().letter != 'N' || !window->boxHadCause || hungUpAt == 0) {
+        if (window->exchange().outcome().letter() != 'N' || !window->boxHadCause || hungUpAt == 0) {
             state.SkipWithError("the hang-up did not end the fetch with 'N' and its cause");
             break;
         }
@@ -170,7 +170,7 @@ void BM_CancelToIdleWindow(benchmark::State& state) {
             });
         bench.fetch(*window, programmer->devicePath());
         QObject::disconnect(connection);
-        if (!window->exchange().outcome().cancelled || clickedAt == Clock::time_point()) {
+        if (!window->exchange().outcome().cancelled() || clickedAt == Clock::time_point()) {
             state.SkipWithError("the fetch was not cancelled");
             break;
         }

@@ -118,7 +118,7 @@ void BM_PacedReceiveProcessorShare(benchmark::State& state) {
         interfaceShare += 100.0 * (processorSeconds(RUSAGE_THREAD) - interfaceBefore);
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        if (window.exchange().outcome().letter != '0' ||
+        if (window.exchange().outcome().letter() != '0' ||
             QFileInfo(target).size() != 8 + kDataBytes) {
             state.SkipWithError("the fetch failed");
             break;

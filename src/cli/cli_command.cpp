@@ -82,7 +82,7 @@ void CliCommand::list() {
         }
         // The listing was all this exchange had to do: it ends here, and is logged as such.
         view_.showSuccessLine(false);
-        exchange_.endAtListing(kStatusAccepted);
+        exchange_.endAtListing(ExchangeOutcome::Ending::Success);
         sayLockNotice();
         for (const std::string& name : view_.listedNames()) {
             std::fprintf(out_, "%s\n", escapedName(trimmedDeviceName(name)).c_str());
@@ -116,7 +116,7 @@ void CliCommand::fetchListedName() {
     // The device lists every file it holds; one it does not list does not exist.
     const int selection = findListedName();
     if (selection < 0) {
-        exchange_.endAtListing('R');
+        exchange_.endAtListing(ExchangeOutcome::Ending::NotHeld);
         done(reportOutcome());
         return;
     }
@@ -127,7 +127,7 @@ void CliCommand::fetchListedName() {
         // The get ends at the listing: the file could not be written where it would go,
         // and it is logged as such ('D').
         view_.showSuccessLine(false);
-        exchange_.endAtListing('D');
+        exchange_.endAtListing(ExchangeOutcome::Ending::LocalFailure);
         std::fprintf(err_, "dravolin-cli: %s\n", refusal.c_str());
         done(kUsageError);
         return;
@@ -370,10 +370,10 @@ int CliCommand::reportOutcome() {
     sayLockNotice();
     // Cancelled by a stop signal. One that came after the work was done cancelled nothing,
     // and the outcome below stands.
-    if (exchange_.outcome().cancelled) {
+    if (exchange_.outcome().cancelled()) {
         return interruptedBy_ != 0 ? 128 + interruptedBy_ : kExchangeFailed;
     }
-    return reportLetter(exchange_.outcome().letter);
+    return reportLetter(exchange_.outcome().letter());
 }
 
 int CliCommand::reportLetter(char code) {
@@ -381,8 +381,8 @@ int CliCommand::reportLetter(char code) {
     if (code == kStatusAccepted) {
         return kSuccess;
     }
-    if (!exchange_.outcome().detail.empty()) {
-        std::fprintf(err_, "dravolin-cli: %s\n", exchange_.outcome().detail.c_str());
+    if (!exchange_.outcome().reason.empty()) {
+        std::fprintf(err_, "dravolin-cli: %s\n", exchange_.outcome().reason.c_str());
     }
     if (!exchange_.causeLine().empty()) {
         std::fprintf(err_, "dravolin-cli: %s\n", exchange_.causeLine().c_str());

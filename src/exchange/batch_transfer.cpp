@@ -122,7 +122,7 @@ void BatchTransfer::backUp(const std::string& folder, IfExists ifExists, Finishe
 
 void BatchTransfer::afterListing(const std::string& folder, IfExists ifExists) {
     const ExchangeOutcome& listing = exchange_.outcome();
-    if (listing.cancelled || listing.letter != kStatusAccepted) {
+    if (listing.cancelled() || listing.letter() != kStatusAccepted) {
         listingFailed_ = true;
         end();
         return;
@@ -246,17 +246,17 @@ bool BatchTransfer::noteOutcome(BatchItem::Result success) {
     BatchItem& item = items_[current_];
     const ExchangeOutcome& outcome = exchange_.outcome();
     bool goOn = true;
-    if (outcome.cancelled) {
+    if (outcome.cancelled()) {
         item.result = BatchItem::Result::Cancelled;
         cancelled_ = true;
         goOn = false;
-    } else if (outcome.letter == kStatusAccepted) {
+    } else if (outcome.letter() == kStatusAccepted) {
         item.result = success;
         item.storedAs = escapedName(outcome.storedAs);
     } else {
         item.result = BatchItem::Result::Failed;
-        item.letter = outcome.letter;
-        item.detail = !exchange_.causeLine().empty() ? exchange_.causeLine() : outcome.detail;
+        item.letter = outcome.letter();
+        item.detail = !exchange_.causeLine().empty() ? exchange_.causeLine() : outcome.reason;
         goOn = item.letter != kNotResponding;
     }
     ++current_;
@@ -331,11 +331,11 @@ void BatchTransfer::showSummary(const std::vector<BatchItem>& items) {
 }
 
 void BatchTransfer::showListingFailure() {
-    if (exchange_.outcome().cancelled) {
+    if (exchange_.outcome().cancelled()) {
         view_.setStatusText(TextId::StatusCancelled);
         return;
     }
-    const char code = exchange_.outcome().letter;
+    const char code = exchange_.outcome().letter();
     if (const std::optional<TextId> box = outcomeBoxText(code)) {
         view_.showOutcomeBox(*box, exchange_.causeLine(), [] {});
         view_.setStatusText(TextId::StatusFailure);

@@ -34,7 +34,7 @@ Exchange::Exchange(ExchangeView& view, SerialPort& port, const PortSettings& set
 Exchange::~Exchange() {
     // Ending the program during an exchange: the port must not go on delivering to an
     // object that is gone.
-    if (linkOpen_) {
+    if (machine_.linkOpen()) {
         port_.closePort();
     }
 }
@@ -52,11 +52,10 @@ void Exchange::startExchange(int function, Next next) {
 }
 
 void Exchange::start(ExchangeRequest request, Next next) {
-    if (busy_) {
+    if (busy()) {
         return;
     }
-    busy_ = true;
-    finishing_ = false;
+    stage_ = Stage::Running;
     pauseSkipped_ = false;
     outcome_ = ExchangeOutcome{};
     causeLine_.clear();
@@ -83,8 +82,8 @@ void Exchange::chooseListedFile(int selection, Next next) {
     apply(machine_.entryChosen(selection));
 }
 
-void Exchange::endAtListing(char letter) {
-    apply(machine_.endAtListing(letter));
+void Exchange::endAtListing(ExchangeOutcome::Ending ending) {
+    apply(machine_.endAtListing(ending));
 }
 
 void Exchange::cancel() {
@@ -97,7 +96,7 @@ void Exchange::abandon() {
     if (cancellable()) {
         pauseSkipped_ = true;
         cancel();
-    } else if (finishing_) {
+    } else if (stage_ == Stage::ShowingOutcome) {
         // The outcome is on screen: the program ends without waiting for the pause.
         pauseSkipped_ = true;
         if (pauseTimer_.isActive()) {
@@ -175,7 +174,6 @@ void Exchange::openLink() {
         causeLine_ = MessageCatalog(language()).lookup(port_.openFailure()->text);
     }
     port_.startMonitoring();
-    linkOpen_ = true;
     lineGone_ = false;
     record_.lineUsed = true;
     linkOpenedAt_ = std::chrono::steady_clock::now();
@@ -187,10 +185,7 @@ void Exchange::openLink() {
 
 void Exchange::closeLink() {
     port_.closePort();
-    if (linkOpen_) {
-        record_.duration += std::chrono::steady_clock::now() - linkOpenedAt_;
-    }
-    linkOpen_ = false;
+    record_.duration += std::chrono::steady_clock::now() - linkOpenedAt_;
     lineGone_ = false;
     notify([](ExchangeObserver& observer) { observer.linkClosed(); });
 }
@@ -220,9 +215,6 @@ void Exchange::endWait() {
     stallTimer_.stop();
     port_.expectReply(0);
     endProgress();
-    if (hangUpFed_) {
-        notify([](ExchangeObserver& observer) { observer.lineHungUp(); });
-    }
     notify([](ExchangeObserver& observer) { observer.waitEnded(); });
 }
 
@@ -267,7 +259,7 @@ void Exchange::replyStalled() {
 }
 
 void Exchange::received(std::span<const std::uint8_t> run, std::size_t lineErrors) {
-    if (!linkOpen_) {
+    if (!machine_.linkOpen()) {
         return;
     }
     // Errors are counted before the bytes that came with them could end the exchange.
@@ -281,7 +273,7 @@ void Exchange::received(std::span<const std::uint8_t> run, std::size_t lineError
 }
 
 void Exchange::hungUp() {
-    if (linkOpen_) {
+    if (machine_.linkOpen()) {
         lineGone_ = true;
         feedHangUp();
     }
@@ -290,9 +282,8 @@ void Exchange::hungUp() {
 void Exchange::feedHangUp() {
     // A line that has gone ends the wait once the bytes it delivered before going count.
     if (lineGone_ && machine_.waiting()) {
-        hangUpFed_ = true;
+        notify([](ExchangeObserver& observer) { observer.lineHungUp(); });
         apply(machine_.hungUp());
-        hangUpFed_ = false;
     }
 }
 
@@ -306,7 +297,7 @@ void Exchange::tellFrameLeft() {
     // pseudo-terminal's, which takes a whole file at once): no byte is on its way before
     // the line can have carried it at the configured rate.
     const std::size_t left = std::min(frameWritten_, lineBytesSinceFrame());
-    if (linkOpen_ && left > frameLeftTold_) {
+    if (machine_.linkOpen() && left > frameLeftTold_) {
         frameLeftTold_ = left;
         apply(machine_.frameLeft(left));
     }
@@ -377,8 +368,7 @@ void Exchange::listNames(const std::vector<DeviceNameField>& names) {
 
 void Exchange::showProgress(const MachineAction& action) {
     const auto now = std::chrono::steady_clock::now();
-    if (!progressShown_) {
-        progressShown_ = true;
+    if (!progressTick_.isActive()) {
         progressMeter_.begin(action.total, action.done, now);
         progressTick_.start();
     }
@@ -404,8 +394,7 @@ void Exchange::showProgressAt(std::size_t done) {
 }
 
 void Exchange::endProgress() {
-    if (progressShown_) {
-        progressShown_ = false;
+    if (progressTick_.isActive()) {
         progressTick_.stop();
         view_.hideProgress();
     }
@@ -415,9 +404,10 @@ void Exchange::endProgress() {
 
 void Exchange::finish(const ExchangeOutcome& outcome) {
     outcome_ = outcome;
-    outcome_.detail = shownTextNamingPaths(outcome.detail);  // it names files, quotes the system
+    outcome_.reason = shownTextNamingPaths(outcome.reason);  // it names files, quotes the system
+    using Ending = ExchangeOutcome::Ending;
     const MessageCatalog catalog(language());
-    if (outcome.lineGone) {
+    if (outcome.ending == Ending::Gone) {
         const std::string device = port_.portMap().devicePathForName(settings_.portName());
         causeLine_ = catalog.lookup(FilledText{TextId::DeviceGone, {shownPath(device)}});
     }
@@ -432,29 +422,29 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
     // A failure with parity or framing errors on the line, or a reply that stopped short:
     // most likely one of the settings is wrong, which the operator can fix, not the device.
     // Nothing the programmer may send in its bytes says so: they are its own.
-    const bool settingsSuspect = (outcome.lineErrors || outcome.partReply) && !outcome.cancelled &&
-                                 outcome.letter != kStatusAccepted;
-    if (settingsSuspect && causeLine_.empty()) {
+    const bool failed = !outcome.cancelled() && outcome.letter() != kStatusAccepted;
+    const bool settingsSuspect =
+        outcome.heard == ExchangeOutcome::Heard::LineErrors || outcome.ending == Ending::ShortReply;
+    if (failed && settingsSuspect && causeLine_.empty()) {
         causeLine_ = catalog.lookup(view_.lineSettingsAdvice());
     }
-    if (outcome.stalled && causeLine_.empty()) {
+    if (outcome.ending == Ending::Stalled && causeLine_.empty()) {
         causeLine_ = catalog.lookup(TextId::ReplyStopped);
     }
     // The box alone does not say which file: the operator picked it a while ago, or a
     // program asked for it by a name the list does not hold.
-    if (outcome.letter == 'R' && !outcome.cancelled && causeLine_.empty() &&
-        !fileAskedFor().empty()) {
+    if (outcome.letter() == 'R' && causeLine_.empty() && !fileAskedFor().empty()) {
         causeLine_ = catalog.lookup(
             FilledText{TextId::FileNotHeld, {escapedName(trimmedDeviceName(fileAskedFor()))}});
     }
     endRecord(outcome);
-    finishing_ = true;
+    stage_ = Stage::ShowingOutcome;
     view_.setCancelAvailable(false);
-    if (outcome.quiet) {
+    if (outcome.ending == Ending::NothingChosen) {
         // A file dialog was cancelled: nothing happened that an outcome could report.
         resetChoices();
         restoreIdleWindow();
-    } else if (outcome.noFiles) {
+    } else if (outcome.ending == Ending::NoFiles) {
         view_.showMessageBox(TextId::NoFileSaved, MessageIcon::Information,
                              whileAlive([this] { presentOutcome(); }));
     } else {
@@ -465,16 +455,16 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
 void Exchange::presentOutcome() {
     if (request_.collected) {
         holdOutcome();
-    } else if (outcome_.cancelled) {
+    } else if (outcome_.cancelled()) {
         view_.setStatusText(TextId::StatusCancelled);
         holdOutcome();
-    } else if (const std::optional<TextId> text = outcomeBoxText(outcome_.letter)) {
+    } else if (const std::optional<TextId> text = outcomeBoxText(outcome_.letter())) {
         view_.showOutcomeBox(*text, causeLine_, whileAlive([this] {
-            showOutcomeStatus(outcome_.letter);
+            showOutcomeStatus(outcome_.letter());
             holdOutcome();
         }));
     } else {
-        showOutcomeStatus(outcome_.letter);
+        showOutcomeStatus(outcome_.letter());
         holdOutcome();
     }
 }
@@ -516,8 +506,7 @@ void Exchange::restoreIdleWindow() {
     view_.setStatusText(TextId::StatusIdle);
     view_.enableMainMenus();
     view_.enableFunctionChoice();
-    busy_ = false;
-    finishing_ = false;
+    stage_ = Stage::Idle;
     view_.exchangeIdle();
     callNext();
 }
@@ -569,17 +558,16 @@ void Exchange::beginRecord(const ExchangeRequest& request) {
     record_.startedAt = std::chrono::system_clock::now();
     record_.devicePath = port_.portMap().devicePathForName(settings_.portName());
     record_.line = settings_;
-    recordOpen_ = true;
     notify([this](ExchangeObserver& observer) { observer.exchangeStarted(record_); });
 }
 
 void Exchange::endRecord(const ExchangeOutcome& outcome) {
-    if (!recordOpen_) {
+    // One record to an exchange: its one end comes while it runs.
+    if (stage_ != Stage::Running) {
         return;
     }
-    recordOpen_ = false;
     // A file dialog cancelled before anything went on the line is no exchange to keep.
-    if (outcome.cancelled && !record_.lineUsed) {
+    if (outcome.cancelled() && !record_.lineUsed) {
         return;
     }
     if (record_.function == ExchangeRecord::Function::Put) {
@@ -593,8 +581,8 @@ void Exchange::endRecord(const ExchangeOutcome& outcome) {
     record_.deviceName = get ? fileAskedFor() : machine_.deviceName();
     // A get that did not end well logs what came, not the size the header announced.
     record_.fileBytes = get ? machine_.fileBytesReceived() : machine_.fileBytes();
-    record_.outcome = outcome.letter;
-    record_.cancelled = outcome.cancelled;
+    record_.outcome = outcome.cancelled() ? kStatusAccepted : outcome.letter();
+    record_.cancelled = outcome.cancelled();
     notify([this](ExchangeObserver& observer) { observer.exchangeEnded(record_); });
 }
 

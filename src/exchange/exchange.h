@@ -54,9 +54,9 @@ public:
     // The operator chose entry `selection` of the listed directory. Does nothing unless the
     // directory is listed and waiting for that choice.
     void chooseListedFile(int selection, Next next = {});
-    // A program that listed the directory for a name ends the exchange there: with '0',
-    // or 'R' when the name it wanted is not listed.
-    void endAtListing(char letter);
+    // A program that listed the directory ends the exchange there: as a success, with 'R'
+    // when the name it wanted is not listed, or 'D' when it cannot write the file.
+    void endAtListing(ExchangeOutcome::Ending ending);
 
     // The operator's Cancel (button, Escape, a signal to the CLI): the link is closed,
     // nothing is saved, the status line says so and, after the pause, the window is idle.
@@ -65,7 +65,7 @@ public:
     // As cancel, without holding the outcome on screen: the program is about to end. An
     // outcome already on screen is cut short too.
     void abandon();
-    bool cancellable() const { return busy_ && !finishing_; }
+    bool cancellable() const { return stage_ == Stage::Running; }
 
     // The pause that holds an outcome on screen; a terminal needs none.
     void setOutcomePause(int milliseconds) { outcomePauseMs_ = milliseconds; }
@@ -78,7 +78,7 @@ public:
     // The language of the window, in which the cause line is worded.
     Language language() const;
 
-    bool busy() const { return busy_; }
+    bool busy() const { return stage_ != Stage::Idle; }
     bool awaitingFileChoice() const {
         return machine_.phase() == ExchangeMachine::Phase::AwaitingChoice;
     }
@@ -87,7 +87,7 @@ public:
     // ('D', 'W') happened, as a sentence for a log or a terminal.
     const ExchangeOutcome& outcome() const { return outcome_; }
     // The last exchange was abandoned: the program is about to end.
-    bool abandoned() const { return outcome_.cancelled && pauseSkipped_; }
+    bool abandoned() const { return outcome_.cancelled() && pauseSkipped_; }
     // Why the last exchange failed, in one line for the operator, shown under the text of
     // its outcome box: e.g. "The device /dev/ttyUSB0 has gone." Empty when nothing more is
     // known; cleared when an exchange starts.
@@ -159,18 +159,18 @@ private:
     QTimer replyTimer_;    // the armed wait
     QTimer stallTimer_;    // a reply that has begun falls silent
     QTimer pauseTimer_;    // the outcome on screen
-    QTimer progressTick_;  // moves the estimate of the time left on
+    QTimer progressTick_;  // moves the estimate of the time left on; runs while it is shown
     std::size_t awaited_ = 0;
     int waitMs_ = 0;
     unsigned waitNumber_ = 0;   // tells a wait from the one armed after it
     unsigned stallNumber_ = 0;  // the same for the stall rule, armed anew at every run
     int stallMs_ = 0;
-    bool lineGone_ = false;
-    bool hangUpFed_ = false;
-    bool linkOpen_ = false;
+    bool lineGone_ = false;  // the open line hung up; the machine is told once its wait can end
 
-    bool busy_ = false;
-    bool finishing_ = false;  // from the outcome to the idle window: nothing to cancel
+    // Where the driver stands: no exchange; one running; its outcome on screen until the
+    // window is idle again (nothing left to cancel).
+    enum class Stage { Idle, Running, ShowingOutcome };
+    Stage stage_ = Stage::Idle;
     bool pauseSkipped_ = false;
     int outcomePauseMs_ = kOutcomePauseMs;
     ExchangeRequest request_;
@@ -179,7 +179,6 @@ private:
     Next next_;
 
     ProgressMeter progressMeter_;
-    bool progressShown_ = false;
     std::size_t progressDone_ = 0;  // as the machine last told it
     std::chrono::steady_clock::time_point frameSentAt_{};
     std::size_t frameWritten_ = 0;   // of the last frame, as the link last told it
@@ -187,7 +186,6 @@ private:
 
     std::vector<ExchangeObserver*> observers_;
     ExchangeRecord record_;
-    bool recordOpen_ = false;  // from the start of an exchange to its one end
     std::chrono::steady_clock::time_point linkOpenedAt_;
 };
 

@@ -79,27 +79,31 @@ void SerialLineTry::end() {
 
 TryOutcome SerialLineTry::outcome() const {
     using Kind = TryOutcome::Kind;
+    using Ending = ExchangeOutcome::Ending;
+    using Heard = ExchangeOutcome::Heard;
     const ExchangeOutcome& ended = exchange_.outcome();
-    if (ended.cancelled) {
-        return TryOutcome::of(Kind::Cancelled);
+    switch (ended.ending) {
+        case Ending::Cancelled:
+        case Ending::NothingChosen:
+            return TryOutcome::of(Kind::Cancelled);
+        case Ending::Success:
+        case Ending::NoFiles:
+            return TryOutcome::answered(static_cast<int>(ended.names.size()));
+        case Ending::Gone:
+            return TryOutcome::unusable(
+                port_.openFailure()
+                    ? port_.openFailure()->text
+                    : FilledText{TextId::DeviceGone, {shownPath(request_.devicePath)}});
+        default:
+            break;
     }
-    if (ended.letter == kStatusAccepted) {
-        return TryOutcome::answered(static_cast<int>(ended.names.size()));
-    }
-    if (ended.lineGone) {
-        return TryOutcome::unusable(
-            port_.openFailure() ? port_.openFailure()->text
-                                : FilledText{TextId::DeviceGone, {shownPath(request_.devicePath)}});
-    }
-    if (ended.lineErrors) {
+    if (ended.heard == Heard::LineErrors) {
         return TryOutcome::of(Kind::LineErrors);
     }
-    if (ended.refused) {
-        return TryOutcome::refused(ended.letter);
+    if (ended.ending == Ending::Refused) {
+        return TryOutcome::refused(ended.letter());
     }
-    // Part of a reply that then stops, or a reply that fails its checks, is no answer, but
-    // is worth telling apart from a line where nothing came.
-    return TryOutcome::of(ended.heardAnything ? Kind::Garbage : Kind::Silence);
+    return TryOutcome::of(ended.heard == Heard::Bytes ? Kind::Garbage : Kind::Silence);
 }
 
 }  // namespace dravolin

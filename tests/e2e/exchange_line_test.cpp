@@ -36,8 +36,8 @@ TEST_F(OverTheLine, NewFileOnlyKeepsAFileMadeDuringTheFetch) {
     choose(0);
 
     expectFailure('D');
-    EXPECT_NE(exchange->outcome().detail.find("new.tiv exists already"), std::string::npos)
-        << exchange->outcome().detail;
+    EXPECT_NE(exchange->outcome().reason.find("new.tiv exists already"), std::string::npos)
+        << exchange->outcome().reason;
     EXPECT_EQ(pc.read("new.tiv"), "made meanwhile");
     EXPECT_EQ(pc.listing(), "new.tiv");
 }
@@ -88,11 +88,11 @@ TEST_F(OverTheLine, AnEmptyFileSentAfterAnotherIsConfirmedAndAGoneDeviceNamed) {
     simOptions.pace = LinePace{9600, 'E', 1};  // BIG's data frame takes over three seconds
     startProgrammer();
     send("NEWTAG.tiv");
-    EXPECT_EQ(exchange->outcome().letter, '0');
+    EXPECT_EQ(exchange->outcome().letter(), '0');
 
     send("ZERO.tiv");
     EXPECT_EQ(waits.back(), (Wait{2, 105}));
-    EXPECT_EQ(exchange->outcome().letter, '0');
+    EXPECT_EQ(exchange->outcome().letter(), '0');
     ASSERT_EQ(framesReceived().size(), 4u);
     EXPECT_EQ(framesReceived()[3], (Bytes{0x02, 0x02}));
     EXPECT_EQ(programmer.read("ZERO.tiv"), "abcd0000");
@@ -169,7 +169,7 @@ TEST_F(OverTheLine, SendProgressFollowsTheBytesThatHaveLeftThePc) {
         }
     };
     send("LONG.tiv");
-    EXPECT_EQ(exchange->outcome().letter, '0');
+    EXPECT_EQ(exchange->outcome().letter(), '0');
     EXPECT_EQ(ahead, std::vector<std::size_t>{});
     EXPECT_EQ(view.progress.back().done, 1008u);
 }

@@ -80,7 +80,7 @@ TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersO
     const std::chrono::duration<double> onTheLine =
         std::chrono::steady_clock::now() - began - operatorTime;
     records->stopTrace();
-    ASSERT_EQ(exchange->outcome().letter, '0');
+    ASSERT_EQ(exchange->outcome().letter(), '0');
     const std::string text = pc.read("trace.txt");
     std::vector<std::string> ours;
     std::size_t runs = 0;
@@ -123,7 +123,7 @@ TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersO
     restartWith([](SimulatorOptions& options) { options.answers[DeviceCommand::Fetch] = 'R'; });
     startRecording();
     fetch("TAG00001", pcFile("refused.tiv"));
-    ASSERT_EQ(exchange->outcome().letter, 'R');
+    ASSERT_EQ(exchange->outcome().letter(), 'R');
     records.reset();
     restartWith([](SimulatorOptions& options) { options.pace = LinePace{9600, 'E', 1}; });
     startRecording();
@@ -135,7 +135,7 @@ TEST_F(Records, EachExchangeIsOneLineAndTheTraceOfAReceiveMatchesTheProgrammersO
         }
     };
     fetch("TAG00001", pcFile("cancelled.tiv"));
-    ASSERT_TRUE(exchange->outcome().cancelled);
+    ASSERT_TRUE(exchange->outcome().cancelled());
 
     std::vector<std::string> logLines;
     ASSERT_TRUE(TransferLog::lastLines(logPath(), 100, logLines, error)) << error;

@@ -65,7 +65,7 @@ void ExchangeFixture::restartWith(const std::function<void(SimulatorOptions&)>& 
 }
 
 void ExchangeFixture::expectFailure(char code) {
-    EXPECT_EQ(exchange->outcome().letter, code);
+    EXPECT_EQ(exchange->outcome().letter(), code);
     const std::optional<TextId> box = outcomeBoxText(code);
     ASSERT_EQ(view.boxes.size(), box ? 1u : 0u);
     if (box) {

@@ -242,7 +242,7 @@ TEST_F(WindowExchangeTest, ReceiveAndSendWorkWithTheKeyboardAlone) {
     press(Qt::Key_Down);
     EXPECT_EQ(ui_->functionList()->currentText(), "Send Data");
     press(Qt::Key_Return);
-    EXPECT_EQ(window_->exchange().outcome().letter, 'D');
+    EXPECT_EQ(window_->exchange().outcome().letter(), 'D');
     EXPECT_EQ(record_->messages, std::vector<QString>{"Error when opening file!"});
     EXPECT_EQ(device_->receivedFrames().size(), framesBeforeTheFifo);
     ASSERT_TRUE(idle());
@@ -343,7 +343,7 @@ TEST_F(WindowExchangeTest, RunsAskAndSumUpInOneBoxCancelEndsATransferAndYesToClo
     whenProgressPasses(500, [this] { QTest::mouseClick(ui_->cancelButton(), Qt::LeftButton); });
     receive(2);
     ASSERT_TRUE(waitUntil([this] { return statusShown(" Cancelled"); }, 60000));
-    EXPECT_TRUE(window_->exchange().outcome().cancelled);
+    EXPECT_TRUE(window_->exchange().outcome().cancelled());
     EXPECT_EQ(record_->messages.size(), 1u);
     expectIdle();
 
@@ -540,7 +540,7 @@ TEST_F(WindowExchangeTest, TheLogWindowShowsExchangesNewestFirstAndAnUnwritableF
         record_->fileAnswers.push_back(diskFolder_.filePath(name));
         receive(0);
         ASSERT_TRUE(idle());
-        ASSERT_EQ(window_->exchange().outcome().letter, '0');
+        ASSERT_EQ(window_->exchange().outcome().letter(), '0');
     };
     QAction* trace = window_->findChild<QAction*>("trace");
     ASSERT_NE(trace, nullptr);
@@ -557,7 +557,7 @@ TEST_F(WindowExchangeTest, TheLogWindowShowsExchangesNewestFirstAndAnUnwritableF
     ui_->chooseFunction(1);
     ui_->pressKey(Qt::Key_F5);
     ASSERT_TRUE(idle());
-    ASSERT_EQ(window_->exchange().outcome().letter, '0');
+    ASSERT_EQ(window_->exchange().outcome().letter(), '0');
 
     window_->findChild<QAction*>("transferLog")->trigger();
     auto* logWindow = window_->findChild<TransferLogWindow*>();

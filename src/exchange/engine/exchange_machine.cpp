@@ -13,13 +13,7 @@ namespace {
 constexpr long kLargestCount = 9999;
 
 using Kind = MachineAction::Kind;
-
-ExchangeOutcome outcomeWith(char letter, std::string detail = {}) {
-    ExchangeOutcome outcome;
-    outcome.letter = letter;
-    outcome.detail = std::move(detail);
-    return outcome;
-}
+using Ending = ExchangeOutcome::Ending;
 
 }  // namespace
 
@@ -31,8 +25,7 @@ MachineActions ExchangeMachine::start(const ExchangeRequest& request) {
     }
     request_ = request;
     rx_.clear();
-    lineErrors_ = false;
-    heardAnything_ = false;
+    heard_ = ExchangeOutcome::Heard::Nothing;
     fetching_ = false;
     deviceName_.clear();
     localPath_.clear();
@@ -59,7 +52,9 @@ MachineActions ExchangeMachine::received(std::span<const std::uint8_t> bytes) {
     if (!linkOpen_) {
         return {};
     }
-    heardAnything_ = heardAnything_ || !bytes.empty();
+    if (!bytes.empty() && heard_ == ExchangeOutcome::Heard::Nothing) {
+        heard_ = ExchangeOutcome::Heard::Bytes;
+    }
     // Bytes beyond the buffer are dropped rather than kept without bound; a reply that long
     // fails its check anyway. Only a search's long directory needs more.
     const std::size_t capacity = std::max(kBufferSize, threshold_);
@@ -93,9 +88,7 @@ MachineActions ExchangeMachine::timedOut() {
     if (waitArmed_) {
         waitArmed_ = false;
         progressTotal_ = 0;
-        ExchangeOutcome outcome = notAnswered();
-        outcome.timedOut = true;
-        endOnTheLine(std::move(outcome));
+        endOnTheLine(notAnswered(Ending::TimedOut));
     }
     return take();
 }
@@ -103,20 +96,21 @@ MachineActions ExchangeMachine::timedOut() {
 MachineActions ExchangeMachine::replyStalled() {
     // Only a reply that has begun stalls; silence before it is the wait's own business.
     if (waitArmed_ && !rx_.empty()) {
-        ExchangeOutcome outcome = notAnswered();
-        outcome.stalled = true;
+        const ExchangeOutcome outcome = notAnswered(Ending::Stalled);
         disarmWait();
-        endOnTheLine(std::move(outcome));
+        endOnTheLine(outcome);
     }
     return take();
 }
 
 MachineActions ExchangeMachine::lineErrorsSeen() {
-    lineErrors_ = lineErrors_ || linkOpen_;
+    if (linkOpen_) {
+        heard_ = ExchangeOutcome::Heard::LineErrors;
+    }
     // Errors say that a setting differs from the programmer's: a search need not wait.
     if (request_.kind == ExchangeRequest::Kind::Find && waitArmed_) {
         disarmWait();
-        endOnTheLine(outcomeWith('N'));
+        endOnTheLine(ExchangeOutcome::of(Ending::NoAnswer));
     }
     return take();
 }
@@ -124,9 +118,7 @@ MachineActions ExchangeMachine::lineErrorsSeen() {
 MachineActions ExchangeMachine::hungUp() {
     if (waitArmed_) {
         disarmWait();
-        ExchangeOutcome outcome = outcomeWith('N');
-        outcome.lineGone = true;
-        endOnTheLine(std::move(outcome));
+        endOnTheLine(ExchangeOutcome::of(Ending::Gone));
     }
     return take();
 }
@@ -141,9 +133,7 @@ MachineActions ExchangeMachine::cancel() {
         if (waitArmed_) {
             disarmWait();
         }
-        ExchangeOutcome outcome;
-        outcome.cancelled = true;
-        endOnTheLine(std::move(outcome));
+        endOnTheLine(ExchangeOutcome::of(Ending::Cancelled));
     }
     return take();
 }
@@ -162,10 +152,7 @@ MachineActions ExchangeMachine::fileChosen(const std::optional<std::string>& pat
         return {};
     }
     if (!path) {
-        ExchangeOutcome outcome;
-        outcome.cancelled = true;
-        outcome.quiet = true;
-        end(std::move(outcome));
+        end(ExchangeOutcome::of(Ending::NothingChosen));
     } else if (phase_ == Phase::AskingOpen) {
         beginLoading(*path);
     } else {
@@ -183,7 +170,8 @@ MachineActions ExchangeMachine::fileLoaded(Bytes file) {
     dataLength_ = file.size() >= kHeaderLength ? fileDataLength(file) : -1;
     if (!isUsableDataLength(dataLength_) ||
         file.size() < kHeaderLength + static_cast<std::size_t>(dataLength_)) {
-        end(outcomeWith('D', "the file is shorter than its header announces"));
+        end(ExchangeOutcome::of(Ending::LocalFailure, 0,
+                                "the file is shorter than its header announces"));
         return take();
     }
     file.resize(kHeaderLength + static_cast<std::size_t>(dataLength_));
@@ -196,7 +184,7 @@ MachineActions ExchangeMachine::fileLoaded(Bytes file) {
 
 MachineActions ExchangeMachine::saved() {
     if (phase_ == Phase::Saving) {
-        ExchangeOutcome outcome;
+        ExchangeOutcome outcome = ExchangeOutcome::of(Ending::Success);
         outcome.savedTo = localPath_;
         end(std::move(outcome));
     }
@@ -205,14 +193,14 @@ MachineActions ExchangeMachine::saved() {
 
 MachineActions ExchangeMachine::localFailure(const std::string& reason) {
     if (phase_ == Phase::Loading || phase_ == Phase::Saving) {
-        end(outcomeWith('D', reason));
+        end(ExchangeOutcome::of(Ending::LocalFailure, 0, reason));
     }
     return take();
 }
 
-MachineActions ExchangeMachine::endAtListing(char letter) {
+MachineActions ExchangeMachine::endAtListing(ExchangeOutcome::Ending ending) {
     if (phase_ == Phase::AwaitingChoice) {
-        end(outcomeWith(letter));
+        end(ExchangeOutcome::of(ending));
     }
     return take();
 }
@@ -226,7 +214,7 @@ void ExchangeMachine::beginLoading(const std::string& path) {
     UnsendableCharacter unsendable;
     const std::optional<std::string> name = deviceNameFromPath(path, unsendable);
     if (!name) {
-        ExchangeOutcome outcome = outcomeWith('D');
+        ExchangeOutcome outcome = ExchangeOutcome::of(Ending::LocalFailure);
         outcome.unsendable = std::move(unsendable);
         end(std::move(outcome));
         return;
@@ -294,8 +282,9 @@ void ExchangeMachine::afterReply() {
             dataLength_ = fileDataLength(receivedBytes());
             if (!isUsableDataLength(dataLength_)) {
                 closeLink();
-                end(outcomeWith('W', "the file reply announces " + std::to_string(dataLength_) +
-                                         " data bytes; 0 to 9999 are possible"));
+                end(ExchangeOutcome::of(Ending::BadReply, 'W',
+                                        "the file reply announces " + std::to_string(dataLength_) +
+                                            " data bytes; 0 to 9999 are possible"));
                 return;
             }
             fileBytes_ = kHeaderLength + static_cast<std::size_t>(dataLength_);
@@ -334,13 +323,11 @@ void ExchangeMachine::afterReply() {
 void ExchangeMachine::afterDirectoryHeader() {
     const long count = directoryCount(receivedBytes());
     if (count == 0 && !request_.wantedName.empty()) {
-        endOnTheLine(outcomeWith('R'));
+        endOnTheLine(ExchangeOutcome::of(Ending::NotHeld));
         return;
     }
     if (count == 0) {
-        ExchangeOutcome outcome = outcomeWith(kStatusAccepted);
-        outcome.noFiles = true;
-        endOnTheLine(std::move(outcome));
+        endOnTheLine(ExchangeOutcome::of(Ending::NoFiles));
         return;
     }
     if (count < 0 || count > largestDirectory()) {
@@ -366,7 +353,7 @@ void ExchangeMachine::afterDirectoryEntries() {
     out_.push_back({.kind = Kind::ListNames, .names = names_});
     closeLink();
     if (request_.kind != ExchangeRequest::Kind::Receive) {
-        end(outcomeWith(kStatusAccepted));
+        end(ExchangeOutcome::of(Ending::Success));
     } else {
         phase_ = Phase::AwaitingChoice;
     }
@@ -376,7 +363,7 @@ void ExchangeMachine::afterFetchData() {
     closeLink();
     const FileReply reply = checkFileReply(receivedBytes());
     if (reply.verdict != ReplyVerdict::Accepted) {
-        end(outcomeWith('B'));
+        end(ExchangeOutcome::of(Ending::BadReply, 'B'));
         return;
     }
     phase_ = Phase::Saving;
@@ -430,11 +417,10 @@ std::size_t ExchangeMachine::fileBytesReceived() const {
     return std::min(fileReplyIn_, fileBytes_ > 0 ? fileBytes_ : kHeaderLength);
 }
 
-ExchangeOutcome ExchangeMachine::notAnswered() const {
-    ExchangeOutcome outcome = outcomeWith('N');
-    outcome.partReply =
+ExchangeOutcome ExchangeMachine::notAnswered(Ending ending) const {
+    const bool shortReply =
         !rx_.empty() && phase_ != Phase::DirectoryEntries && phase_ != Phase::FetchData;
-    return outcome;
+    return ExchangeOutcome::of(shortReply ? Ending::ShortReply : ending);
 }
 
 void ExchangeMachine::disarmWait() {
@@ -460,8 +446,7 @@ void ExchangeMachine::endOnTheLine(ExchangeOutcome outcome) {
 }
 
 void ExchangeMachine::end(ExchangeOutcome outcome) {
-    outcome.lineErrors = lineErrors_;
-    outcome.heardAnything = heardAnything_;
+    outcome.heard = heard_;
     outcome.names = names_;
     phase_ = Phase::Idle;
     progressTotal_ = 0;
@@ -470,15 +455,14 @@ void ExchangeMachine::end(ExchangeOutcome outcome) {
 
 ExchangeOutcome ExchangeMachine::unusableReply(char letter, std::string detail) const {
     if (request_.kind != ExchangeRequest::Kind::Find) {
-        return outcomeWith(letter, std::move(detail));
+        return ExchangeOutcome::of(Ending::BadReply, letter, std::move(detail));
     }
-    return outcomeWith('N');
+    return ExchangeOutcome::of(Ending::NoAnswer);
 }
 
 ExchangeOutcome ExchangeMachine::deviceLetter(char letter) {
-    ExchangeOutcome outcome = outcomeWith(letter);
-    outcome.refused = letter != kStatusAccepted;
-    return outcome;
+    return letter == kStatusAccepted ? ExchangeOutcome::of(Ending::Success)
+                                     : ExchangeOutcome::of(Ending::Refused, letter);
 }
 
 long ExchangeMachine::largestDirectory() const {

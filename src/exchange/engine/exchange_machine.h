@@ -60,13 +60,16 @@ public:
     MachineActions saved();
     // Reading the file to send or writing the fetched one failed.
     MachineActions localFailure(const std::string& reason);
-    // The listing was all a program wanted (`letter` '0'), or it found the name it wanted
-    // missing ('R'): the exchange ends at the listing.
-    MachineActions endAtListing(char letter);
+    // The listing was all a program wanted (Success), it found the name it wanted missing
+    // (NotHeld), or it cannot write the file where it would go (LocalFailure): the exchange
+    // ends at the listing.
+    MachineActions endAtListing(ExchangeOutcome::Ending ending);
 
     Phase phase() const { return phase_; }
     bool running() const { return phase_ != Phase::Idle; }
     bool waiting() const { return waitArmed_; }
+    // From the OpenLink it asks for to the CloseLink it asks for.
+    bool linkOpen() const { return linkOpen_; }
     std::size_t awaited() const { return threshold_; }
     std::span<const std::uint8_t> receivedBytes() const { return {rx_.data(), rx_.size()}; }
     // The name of the file on the programmer, once known ("" before).
@@ -103,7 +106,7 @@ private:
     // A wait that ends without the whole reply: 'N'. The first reply to a frame that stops
     // short is what a line at other settings than the programmer's delivers; once a data
     // reply has begun well, the settings are right.
-    ExchangeOutcome notAnswered() const;
+    ExchangeOutcome notAnswered(ExchangeOutcome::Ending ending) const;
     void disarmWait();
     void progress(std::size_t done, bool sending = false);
     void endOnTheLine(ExchangeOutcome outcome);  // closes the link first
@@ -117,8 +120,7 @@ private:
     std::size_t threshold_ = 0;
     bool waitArmed_ = false;
     bool linkOpen_ = false;
-    bool lineErrors_ = false;
-    bool heardAnything_ = false;
+    ExchangeOutcome::Heard heard_ = ExchangeOutcome::Heard::Nothing;
     bool fetching_ = false;
     std::size_t progressTotal_ = 0;  // 0: this wait shows no progress
     std::vector<DeviceNameField> names_;

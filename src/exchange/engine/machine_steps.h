@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "protocol/device_name.h"
@@ -36,26 +37,74 @@ struct ExchangeRequest {
     bool shortFirstWait = false;  // the first status reply awaited for its line time only
 };
 
-// How an exchange ended, with everything a window, a terminal or a log wants to say of it.
+// How an exchange ended: one ending, with what it carries, and what the line brought.
 struct ExchangeOutcome {
-    char letter = kStatusAccepted;  // the status letter; means nothing when cancelled
-    bool cancelled = false;         // by the operator, or a file dialog was cancelled
-    bool quiet = false;             // a file dialog was cancelled: nothing to report
-    bool timedOut = false;          // 'N' because the reply did not come in time
-    bool lineGone = false;          // 'N' because the line hung up (a find: or never opened)
-    bool lineErrors = false;        // parity or framing errors were seen on the line
-    bool refused = false;           // the programmer's own letter (not '0') ended it
-    bool partReply = false;         // 'N': the reply to a frame began but stopped short
-    bool stalled = false;           // 'N': a reply began, then no byte came for its gap
-    bool heardAnything = false;     // some byte came from the line during the exchange
-    bool noFiles = false;           // the directory was empty
-    std::string detail;             // why a local failure ('D', 'W') happened
-    // 'D' before anything was read or sent: the file's name holds this character.
+    enum class Ending {
+        Success,        // '0': listed, fetched to `savedTo`, or sent and stored as `storedAs`
+        NoFiles,        // '0': the directory is empty
+        Refused,        // the programmer's own letter, not '0' (`code`)
+        NotHeld,        // 'R': the name a program asked for is not in the directory
+        BadReply,       // 'B', or 'W' (`code`, with `reason`): a reply that fails its checks
+        TimedOut,       // 'N': the whole reply did not come in time
+        ShortReply,     // 'N': the reply to a frame began but stopped short
+        Stalled,        // 'N': a data reply began, then no byte came for its gap
+        Gone,           // 'N': the line hung up (a find's: or could not be opened)
+        NoAnswer,       // 'N': a find's try heard line errors, or a reply that is no answer
+        LocalFailure,   // 'D': the file could not be read or written (`reason`), or its name
+                        // cannot be sent (`unsendable`)
+        Cancelled,      // by the operator
+        NothingChosen,  // a file dialog was cancelled: nothing happened to report
+    };
+    // What came from the line during the exchange; errors outweigh bytes.
+    enum class Heard { Nothing, Bytes, LineErrors };
+
+    Ending ending = Ending::Success;
+    Heard heard = Heard::Nothing;
+    char code = 0;       // Refused: the programmer's letter; BadReply: 'B' or 'W'
+    std::string reason;  // why a local failure or a bad reply happened, for a log or a terminal
     std::optional<UnsendableCharacter> unsendable;
     std::vector<DeviceNameField> names;  // the directory listed (List, Receive)
     std::string savedTo;                 // a fetch: the file written
     std::string storedAs;                // a send: the programmer's name of the file
+
+    static ExchangeOutcome of(Ending ending, char code = 0, std::string reason = {}) {
+        ExchangeOutcome outcome;
+        outcome.ending = ending;
+        outcome.code = code;
+        outcome.reason = std::move(reason);
+        return outcome;
+    }
+    // The status letter the exchange ended with; none ('\0') when it was cancelled.
+    char letter() const;
+    bool cancelled() const {
+        return ending == Ending::Cancelled || ending == Ending::NothingChosen;
+    }
 };
+
+inline char ExchangeOutcome::letter() const {
+    switch (ending) {
+        case Ending::Success:
+        case Ending::NoFiles:
+            return kStatusAccepted;
+        case Ending::Refused:
+        case Ending::BadReply:
+            return code;
+        case Ending::NotHeld:
+            return 'R';
+        case Ending::TimedOut:
+        case Ending::ShortReply:
+        case Ending::Stalled:
+        case Ending::Gone:
+        case Ending::NoAnswer:
+            return 'N';
+        case Ending::LocalFailure:
+            return 'D';
+        case Ending::Cancelled:
+        case Ending::NothingChosen:
+            break;
+    }
+    return '\0';
+}
 
 // One thing the driver is to do for the machine.
 struct MachineAction {
