@@ -261,7 +261,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 watch.take(machine.frameLeft(input.ConsumeIntegralInRange<std::size_t>(0, 60)));
                 break;
             case 13:
-                watch.take(machine.endAtListing(input.ConsumeBool() ? '0' : 'R'));
+                watch.take(machine.endAtListing(input.ConsumeBool()
+                                                    ? ExchangeOutcome::Ending::Success
+                                                    : ExchangeOutcome::Ending::NotHeld));
                 watch.take(machine.lineErrorsSeen());
                 break;
         }
