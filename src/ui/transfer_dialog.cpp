@@ -266,16 +266,13 @@ void TransferDialog::askAboutExistingFiles(const FilledText& question, ExistingF
 
 // ---- Commands
 
-int TransferDialog::selectedFunction() const {
-    return panel_->selectedFunction();
-}
-
 void TransferDialog::startExchange() {
     // A send may take several files; the run sends one alone as a single send.
-    if (selectedFunction() == Exchange::kSendFunction) {
+    const int function = panel_->selectedFunction();
+    if (function == Exchange::kSendFunction) {
         batch_->sendChosenFiles();
     } else {
-        exchange_->startExchange(selectedFunction());
+        exchange_->startExchange(function);
     }
 }
 

@@ -65,9 +65,6 @@ public:
     void chooseFolder(TextId title, FileAnswer answer) override;
     void askAboutExistingFiles(const FilledText& question, ExistingFilesReply reply) override;
 
-    // The function whose entry the field shows: 0 receive, 1 send; -1 while the prompt shows.
-    int selectedFunction() const;
-
     Exchange& exchange() { return *exchange_; }
     WarningBoxPresenter& warningPresenter() { return *warningPresenter_; }
     ExchangeRecords& records();
