@@ -40,9 +40,9 @@ constexpr int kPcColumn = 6;
 constexpr int kDeviceColumn = 7;
 constexpr int kLineColumn = 8;
 constexpr int kProgramColumn = 9;
-// The columns that give way when the window is narrower than the log, in turn, each down
-// to about this many characters or its title: the paths, the line settings (long in German
-// words) and the program, shortened in their middle. Their tooltips have them whole.
+// The columns that give way when the window is narrower than the log, the widest first,
+// each down to about this many characters or its title: the paths, the line settings (long in
+// German words) and the program, shortened in their middle. Their tooltips have them whole.
 constexpr int kGivingWay[] = {kPcColumn, kDeviceColumn, kLineColumn, kProgramColumn};
 constexpr int kNarrowestInCharacters = 12;
 
@@ -225,14 +225,15 @@ void TransferLogWindow::shareWidth() {
         widths[kPcColumn] -= missing;
     }
     const int narrowest = header->fontMetrics().averageCharWidth() * kNarrowestInCharacters;
-    const auto least = [&](int column) {
-        return std::min(naturalWidths_[static_cast<std::size_t>(column)],
-                        std::max(narrowest, header->sectionSizeHint(column)));
-    };
+    std::vector<int> least(widths.size(), 0);
+    for (const int column : kGivingWay) {
+        least[column] =
+            std::min(widths[column], std::max(narrowest, header->sectionSizeHint(column)));
+    }
     while (missing > 0) {
         int widest = -1;
         for (const int column : kGivingWay) {
-            if (widths[column] > least(column) && (widest < 0 || widths[column] > widths[widest])) {
+            if (widths[column] > least[column] && (widest < 0 || widths[column] > widths[widest])) {
                 widest = column;
             }
         }

@@ -22,7 +22,8 @@ namespace dravolin {
 // rows, or every row with none selected, on the clipboard as the log's own lines, so that
 // what is pasted reads like the file. It reads the log when it opens, whenever the log
 // changes and on Refresh; it never writes it. The columns fit the window: where they are
-// wider, the paths give way in their middle (whole in their tooltips).
+// wider, the paths, the line settings and the program give way in their middle (whole in
+// their tooltips).
 //
 // Object names: "logTable" the rows, "logNote" the line shown when there are none, "copy",
 // "refresh" and "close" the buttons.
@@ -35,6 +36,10 @@ public:
     void reload();
     void copyToClipboard();
 
+protected:
+    // Shares the width out again when the table's view changes its size.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void watchLog();
     QString text(TextId id) const;
@@ -44,10 +49,6 @@ private:
     void fitColumns();
     void shareWidth();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     std::string logPath_;
     MessageCatalog catalog_;
     QLocale locale_;  // of the window's language: decimals as its readers write them
