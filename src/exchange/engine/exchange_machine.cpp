@@ -106,11 +106,7 @@ void ExchangeMachine::replied() {
     const bool accepted = letter == kStatusAccepted;
     switch (phase_) {
         case Phase::DirectoryStatus:
-            if (accepted) {
-                enter(Phase::DirectoryHeader);
-            } else {
-                endOnTheLine(deviceLetter(letter));
-            }
+            statusIn(letter, Phase::DirectoryHeader);
             return;
         case Phase::DirectoryHeader:
             directoryHeaderIn();
@@ -134,11 +130,7 @@ void ExchangeMachine::replied() {
             fileIn();
             return;
         case Phase::AnnounceStatus:
-            if (accepted) {
-                enter(Phase::DataStatus);
-            } else {
-                endOnTheLine(deviceLetter(letter));
-            }
+            statusIn(letter, Phase::DataStatus);
             return;
         case Phase::DataStatus: {
             ExchangeOutcome outcome = deviceLetter(letter);
@@ -148,6 +140,14 @@ void ExchangeMachine::replied() {
         }
         default:
             return;
+    }
+}
+
+void ExchangeMachine::statusIn(char letter, Phase next) {
+    if (letter == kStatusAccepted) {
+        enter(next);
+    } else {
+        endOnTheLine(deviceLetter(letter));
     }
 }
 

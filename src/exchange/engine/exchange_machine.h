@@ -103,6 +103,8 @@ private:
     // alike at a time-out, a stall, a hang-up and a cancel: see the event methods.
     void enter(Phase phase);
     void replied();
+    // A status reply: '0' goes ahead to `next`, any other letter ends the exchange with it.
+    void statusIn(char letter, Phase next);
     void directoryHeaderIn();
     void directoryIn();
     void fileHeaderIn();
