@@ -75,7 +75,7 @@ void ExchangeMachine::enter(Phase phase) {
         case Phase::Saving:  // the file is the reply without its check byte
             out_.push_back(
                 {.kind = Kind::Save,
-                 .bytes = Bytes(rx_.begin(), rx_.begin() + static_cast<long>(fileBytes_)),
+                 .bytes = Bytes(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(fileBytes_)),
                  .path = localPath_,
                  .keepExisting = request_.keepExisting});
             return;
