@@ -17,7 +17,7 @@ sim=$(realpath build/default/tools/sim/voska-sim)
 link=$(realpath -m build/windows/wine-com1)
 baud=57600
 export WINEPREFIX=$PWD/build/windows/wine WINELOADER=$loader WINEDEBUG=-all
-export WINEDLLOVERRIDES=mscoree,mshtml=
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 shim=$PWD/build/windows/shim/libwine_serial_shim.so  # for the wine process alone
 wineserver -p >/dev/null 2>&1 || true  # one server for all the runs
 

@@ -214,13 +214,14 @@ int CliCommand::find() {
         return kExchangeFailed;
     }
     SerialLineTry lineTry(warnings_);
-    for (ExchangeObserver* observer : records_.observers()) {
+    for (ExchangeObserver* observer : records_.tryObservers()) {
         lineTry.addObserver(*observer);
     }
     const LineSettings saved{options_.settings.baudRate,
                              static_cast<char>(options_.settings.parity),
                              options_.settings.stopBits};
     ProgrammerSearch finder(lineTry, std::move(devices), searchOrder(saved));
+    finder.onRecord([this](const ExchangeRecord& record) { records_.keep(record); });
     const SearchResult result = search(finder);
     if (result.cancelled) {
         return interruptedBy_ != 0 ? 128 + interruptedBy_ : kExchangeFailed;

@@ -10,10 +10,6 @@ namespace dravolin {
 
 namespace {
 
-QString jsonText(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // The words of a reason are shown forms already (paths, the system's texts).
 std::string skipReason(const DeviceFindings& device, Language language) {
     return device.skipped ? asOneLine(MessageCatalog(language).lookup(*device.skipped))
@@ -55,8 +51,8 @@ std::string searchAsJson(const SearchResult& result, Language language) {
     object["found"] = result.found.has_value();
     if (result.found) {
         const SearchResult::Found& found = *result.found;
-        object["device"] = jsonText(found.shownName);
-        object["path"] = jsonText(found.devicePath);
+        object["device"] = QString::fromStdString(found.shownName);
+        object["path"] = QString::fromStdString(found.devicePath);
         object["baud"] = found.line.baudRate;
         object["parity"] = QString(QChar(found.line.parity));
         object["stopBits"] = found.line.stopBits;
@@ -66,17 +62,19 @@ std::string searchAsJson(const SearchResult& result, Language language) {
         for (const DeviceFindings& device : result.devices) {
             QJsonArray letters;
             for (const HeardLetter& heard : device.letters) {
-                letters.append(QJsonObject{{"letter", jsonText(shownStatusLetter(heard.letter))},
-                                           {"baud", heard.line.baudRate},
-                                           {"parity", QString(QChar(heard.line.parity))},
-                                           {"stopBits", heard.line.stopBits}});
+                letters.append(
+                    QJsonObject{{"letter", QString::fromStdString(shownStatusLetter(heard.letter))},
+                                {"baud", heard.line.baudRate},
+                                {"parity", QString(QChar(heard.line.parity))},
+                                {"stopBits", heard.line.stopBits}});
             }
-            QJsonObject tried{{"device", jsonText(device.shownName)},
-                              {"path", jsonText(device.devicePath)},
+            QJsonObject tried{{"device", QString::fromStdString(device.shownName)},
+                              {"path", QString::fromStdString(device.devicePath)},
                               {"tries", static_cast<qint64>(device.tries)},
                               {"letters", letters}};
             tried["skipped"] =
-                device.skipped ? QJsonValue(jsonText(skipReason(device, language))) : QJsonValue();
+                device.skipped ? QJsonValue(QString::fromStdString(skipReason(device, language)))
+                               : QJsonValue();
             devices.append(tried);
         }
         object["devices"] = devices;

@@ -54,10 +54,6 @@ std::string withControlsEscaped(const std::string& json) {
     return escaped;
 }
 
-QString jsonText(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 }  // namespace
 
 std::vector<PortListingEntry> listPorts(const PortScanner& scanner, const PortMap& portMap) {
@@ -116,10 +112,11 @@ std::string portsAsJson(const std::vector<PortListingEntry>& entries) {
             coms.append(port);
         }
         QJsonObject object{
-            {"path", jsonText(device.path)},
-            {"byId", device.byIdPath.empty() ? QJsonValue() : jsonText(device.byIdPath)},
-            {"description", jsonText(entry.description)},
-            {"driver", jsonText(device.driver)},
+            {"path", QString::fromStdString(device.path)},
+            {"byId",
+             device.byIdPath.empty() ? QJsonValue() : QString::fromStdString(device.byIdPath)},
+            {"description", QString::fromStdString(entry.description)},
+            {"driver", QString::fromStdString(device.driver)},
             {"usb", device.usb},
             {"probablyAbsent", device.probablyAbsent},
             {"listed", entry.listed},
@@ -127,10 +124,10 @@ std::string portsAsJson(const std::vector<PortListingEntry>& entries) {
             {"coms", coms},
         };
         if (device.usb) {
-            object.insert("maker", jsonText(device.maker));
-            object.insert("product", jsonText(device.product));
-            object.insert("serialNumber", jsonText(device.serialNumber));
-            object.insert("usbId", jsonText(device.usbId));
+            object.insert("maker", QString::fromStdString(device.maker));
+            object.insert("product", QString::fromStdString(device.product));
+            object.insert("serialNumber", QString::fromStdString(device.serialNumber));
+            object.insert("usbId", QString::fromStdString(device.usbId));
         }
         array.append(object);
     }

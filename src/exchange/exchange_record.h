@@ -11,8 +11,8 @@ namespace dravolin {
 // What one exchange was and how it ended, as the transfer log keeps it.
 struct ExchangeRecord {
     // list: a receive that ended before a file was fetched (a listing, or a failure on the
-    // way to one); get: a receive that fetched a file; put: a send; find: one try of the
-    // search for the programmer (a directory request at given line settings).
+    // way to one); get: a receive that fetched a file; put: a send; find: a whole search
+    // for the programmer, however many devices and settings it tried.
     enum class Function { List, Get, Put, Find };
 
     Function function = Function::List;
@@ -28,6 +28,9 @@ struct ExchangeRecord {
     char outcome = '0';         // the status letter; means nothing when cancelled
     bool cancelled = false;     // by the operator, or a file dialog was cancelled
     bool lineUsed = false;      // the link was opened during the exchange
+    // Of a search: each device asked and the settings tried on it, in the first pass and,
+    // where there was one, the second: "/dev/ttyUSB0:24;/dev/pts/4:24+11".
+    std::string tried;
 };
 
 }  // namespace dravolin

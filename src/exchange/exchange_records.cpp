@@ -44,12 +44,15 @@ bool ExchangeRecords::startTrace(const std::string& file, std::string& error,
     return true;
 }
 
-std::vector<ExchangeObserver*> ExchangeRecords::observers() {
-    std::vector<ExchangeObserver*> all{&transferLog_};
+std::vector<ExchangeObserver*> ExchangeRecords::tryObservers() {
     if (trace_) {
-        all.push_back(trace_.get());
+        return {trace_.get()};
     }
-    return all;
+    return {};
+}
+
+void ExchangeRecords::keep(const ExchangeRecord& record) {
+    transferLog_.exchangeEnded(record);
 }
 
 void ExchangeRecords::stopTrace() {

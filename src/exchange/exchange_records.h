@@ -36,9 +36,12 @@ public:
 
     const TransferLog& transferLog() const { return transferLog_; }
 
-    // The log and, while it is on, the trace: for exchanges that do not go through the
-    // exchange watched (the tries of the search for the programmer).
-    std::vector<ExchangeObserver*> observers();
+    // The trace while it is on, for exchanges that do not go through the exchange watched:
+    // the tries of the search for the programmer. The log keeps a search as one record
+    // (`keep`), not a line per try.
+    std::vector<ExchangeObserver*> tryObservers();
+    // Adds a record of work that is no single exchange (a search) to the log.
+    void keep(const ExchangeRecord& record);
 
 private:
     Exchange& exchange_;

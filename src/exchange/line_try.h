@@ -54,8 +54,8 @@ struct TryOutcome {
 
 // Runs one directory exchange at given settings on a given device, to its end or its
 // time-out: the port's lock is taken and released and its settings are put back as for any
-// exchange, and the try is one line of the transfer log. The search sees nothing else of
-// the exchange, so that any driver of it can stand behind this.
+// exchange. The search sees nothing else of the exchange, so that any driver of it can
+// stand behind this.
 class LineTry {
 public:
     using Done = std::function<void(const TryOutcome&)>;

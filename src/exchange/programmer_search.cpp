@@ -54,11 +54,24 @@ ProgrammerSearch::ProgrammerSearch(LineTry& lineTry, std::vector<SearchCandidate
     }
 }
 
+ProgrammerSearch::~ProgrammerSearch() {
+    if (running_) {
+        // The try under way counts, as the try that a cancel ends does.
+        if (tryRunning_) {
+            takeOutcome(TryOutcome::of(TryOutcome::Kind::Cancelled));
+        }
+        result_.cancelled = true;
+        tellRecord();
+    }
+}
+
 void ProgrammerSearch::start() {
     if (running_) {
         return;
     }
     running_ = true;
+    startedAt_ = std::chrono::system_clock::now();
+    startedOnClock_ = std::chrono::steady_clock::now();
     cancelRequested_ = false;
     pass_ = 1;
     device_ = 0;
@@ -192,6 +205,7 @@ void ProgrammerSearch::takeOutcome(const TryOutcome& outcome) {
     tryRunning_ = false;
     DeviceFindings& device = result_.devices[device_];
     ++device.tries;
+    device.secondPassTries += pass_ == 2 ? 1 : 0;
     switch (outcome.kind) {
         case TryOutcome::Kind::Answered:
             result_.found = SearchResult::Found{device.devicePath, device.shownName,
@@ -224,11 +238,58 @@ void ProgrammerSearch::takeOutcome(const TryOutcome& outcome) {
 }
 
 void ProgrammerSearch::finish() {
+    tellRecord();
     running_ = false;
     if (finished_) {
         const FinishedCall call = finished_;
         call(result_);
     }
+}
+
+void ProgrammerSearch::tellRecord() {
+    if (record_) {
+        record_(record());
+    }
+}
+
+ExchangeRecord ProgrammerSearch::record() const {
+    ExchangeRecord record;
+    record.function = ExchangeRecord::Function::Find;
+    record.startedAt = startedAt_;
+    record.duration = std::chrono::steady_clock::now() - startedOnClock_;
+    // Where the programmer answered; else the first device asked, at the first setting.
+    const auto firstAsked =
+        std::find_if(result_.devices.begin(), result_.devices.end(),
+                     [](const DeviceFindings& device) { return device.tries > 0; });
+    LineSettings line = order_.empty() ? LineSettings{} : order_.front();
+    if (result_.found) {
+        record.devicePath = result_.found->devicePath;
+        line = result_.found->line;
+    } else if (firstAsked != result_.devices.end()) {
+        record.devicePath = firstAsked->devicePath;
+    } else if (!result_.devices.empty()) {
+        record.devicePath = result_.devices.front().devicePath;
+    }
+    record.line.baudRate = line.baudRate;
+    record.line.parity = line.parity;
+    record.line.stopBits = line.stopBits;
+    record.line.dataBits = 8;
+    record.lineUsed = firstAsked != result_.devices.end();
+    // As the operator was told: a cancel wins over an answer that came with it.
+    record.cancelled = result_.cancelled;
+    // Nothing answered: the letter of a device that does not respond.
+    record.outcome = result_.found || result_.cancelled ? kStatusAccepted : 'N';
+    for (const DeviceFindings& device : result_.devices) {
+        if (device.tries == 0) {
+            continue;
+        }
+        const std::size_t firstPass = device.tries - device.secondPassTries;
+        record.tried += (record.tried.empty() ? "" : ";") + device.devicePath + ":" +
+                        std::to_string(firstPass) +
+                        (device.secondPassTries > 0 ? "+" + std::to_string(device.secondPassTries)
+                                                    : std::string());
+    }
+    return record;
 }
 
 }  // namespace dravolin

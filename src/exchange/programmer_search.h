@@ -1,11 +1,13 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "exchange/exchange_record.h"
 #include "exchange/line_try.h"
 #include "exchange/search_candidates.h"
 
@@ -36,6 +38,7 @@ struct DeviceFindings {
     std::string shownName;
     std::optional<FilledText> skipped;  // why it was not (or no longer) asked
     std::size_t tries = 0;              // tries made on it, both passes together
+    std::size_t secondPassTries = 0;    // of those, the second pass's
     std::size_t heardSomething = 0;     // tries that got bytes or line errors, but no answer
     std::vector<HeardLetter> letters;   // in the order heard
 };
@@ -74,12 +77,21 @@ class ProgrammerSearch {
 public:
     using ProgressCall = std::function<void(const SearchProgress&)>;
     using FinishedCall = std::function<void(const SearchResult&)>;
+    using RecordCall = std::function<void(const ExchangeRecord&)>;
 
     ProgrammerSearch(LineTry& lineTry, std::vector<SearchCandidate> candidates,
                      std::vector<LineSettings> order);
+    // A search still running ends as cancelled, and its record is told.
+    ~ProgrammerSearch();
+    ProgrammerSearch(const ProgrammerSearch&) = delete;
+    ProgrammerSearch& operator=(const ProgrammerSearch&) = delete;
 
     void onProgress(ProgressCall call) { progress_ = std::move(call); }
     void onFinished(FinishedCall call) { finished_ = std::move(call); }
+    // The whole search as one record of function `find`, for the transfer log: told once
+    // for each start, at its end just before `finished`, or when the search is destroyed
+    // while it runs (the window that ran it closed). The tries themselves are no records.
+    void onRecord(RecordCall call) { record_ = std::move(call); }
 
     // Starts the search; `finished` is called once at its end (possibly before start
     // returns, when there is nothing to try).
@@ -93,6 +105,8 @@ private:
     bool advance();
     void takeOutcome(const TryOutcome& outcome);
     void finish();
+    void tellRecord();
+    ExchangeRecord record() const;
     bool worthAsking(std::size_t device, std::size_t setting) const;
     std::size_t triesLeftOn(std::size_t device, std::size_t fromSetting) const;
     std::size_t triesInPass() const;
@@ -102,7 +116,10 @@ private:
     std::vector<LineSettings> order_;
     ProgressCall progress_;
     FinishedCall finished_;
+    RecordCall record_;
     SearchResult result_;
+    std::chrono::system_clock::time_point startedAt_;
+    std::chrono::steady_clock::time_point startedOnClock_;
 
     bool running_ = false;
     bool cancelRequested_ = false;

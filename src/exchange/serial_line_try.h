@@ -10,7 +10,8 @@ namespace dravolin {
 // A try of the search on the serial link: a directory exchange run by the same driver and
 // machine as every other, on a port of its own whose one Com port stands for the device
 // tried. It shows nothing; it ends at once when the device cannot be opened or the port
-// reports line errors, and the observers hear each try as an exchange of function `find`.
+// reports line errors, and the observers (the protocol trace) hear each try as an exchange
+// of function `find`.
 class SerialLineTry : public LineTry {
 public:
     explicit SerialLineTry(WarningPresenter& presenter);

@@ -102,7 +102,10 @@ std::string TransferLog::formatLine(std::string_view program, const ExchangeReco
            field("name", escapedName(trimmedDeviceName(record.deviceName))) +
            field("bytes", std::to_string(record.fileBytes)) +
            field("outcome", escapedName(outcomeText(record))) +
-           field("duration", seconds(record.duration));
+           field("duration", seconds(record.duration)) +
+           (record.function == ExchangeRecord::Function::Find
+                ? field("tried", shownPath(record.tried))
+                : std::string());
 }
 
 bool TransferLog::append(const std::string& line, std::string& error) const {

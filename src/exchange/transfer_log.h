@@ -17,6 +17,8 @@ namespace dravolin {
 // local time the exchange started (2026-12-07T09:15:02.481+01:00), every other one is
 // key=value:
 //   program function device line pc name bytes outcome duration
+// and, for a search for the programmer, tried (what it asked). A reader finds a field by its
+// key and passes over keys it does not know, so fields may be added at the end.
 // Values are in the form they have on a terminal (escaped_name.h: a tab is \x09, a
 // backslash \\), so a value never holds a tab, a line break or any other control; an
 // empty value means "none".

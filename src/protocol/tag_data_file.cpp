@@ -14,10 +14,6 @@ namespace dravolin {
 
 namespace {
 
-std::string systemText(int error) {
-    return std::strerror(error);
-}
-
 TagDataFile::LoadResult refused(std::string reason) {
     return TagDataFile::LoadResult{false, {}, std::move(reason)};
 }
@@ -74,7 +70,7 @@ TagDataFile::LoadResult TagDataFile::load(const std::filesystem::path& path) {
     Bytes bytes(kHeaderLength);
     const std::optional<std::size_t> headerRead = readUpTo(file.get(), bytes);
     if (!headerRead) {
-        return refused("cannot read " + path.string() + ": " + systemText(errno));
+        return refused("cannot read " + path.string() + ": " + std::strerror(errno));
     }
     bytes.resize(*headerRead);
     long dataLength = 0;
@@ -87,7 +83,7 @@ TagDataFile::LoadResult TagDataFile::load(const std::filesystem::path& path) {
     const std::optional<std::size_t> present =
         readUpTo(file.get(), std::span(bytes).subspan(kHeaderLength));
     if (!present) {
-        return refused("cannot read " + path.string() + ": " + systemText(errno));
+        return refused("cannot read " + path.string() + ": " + std::strerror(errno));
     }
     if (*present < static_cast<std::size_t>(dataLength)) {
         return refused(truncatedReason(dataLength, *present));

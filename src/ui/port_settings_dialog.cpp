@@ -78,7 +78,9 @@ PortSettingsDialog::PortSettingsDialog(PortMap portMap, QWidget* parent)
     markMissingDevices();
 }
 
-PortSettingsDialog::~PortSettingsDialog() = default;
+PortSettingsDialog::~PortSettingsDialog() {
+    endSearch();
+}
 
 void PortSettingsDialog::setPortMap(PortMap portMap) {
     portMap_ = std::move(portMap);
@@ -319,9 +321,22 @@ void PortSettingsDialog::indicesFromControls() {
     portIndex_ = portGroup_->checkedId();
 }
 
-void PortSettingsDialog::enableSearch(WarningPresenter& presenter, SearchObservers observers) {
+void PortSettingsDialog::enableSearch(WarningPresenter& presenter, SearchObservers observers,
+                                      SearchRecord record) {
     searchPresenter_ = &presenter;
     searchObservers_ = std::move(observers);
+    searchRecord_ = std::move(record);
+}
+
+void PortSettingsDialog::endSearch() {
+    if (search_ && search_->running()) {
+        // Nobody is left to be shown the end.
+        search_->onProgress({});
+        search_->onFinished({});
+        search_->cancel();
+    }
+    search_.reset();
+    lineTry_.reset();
 }
 
 void PortSettingsDialog::buildSearchControls() {
@@ -401,6 +416,7 @@ void PortSettingsDialog::startSearch() {
     search_ = std::make_unique<ProgrammerSearch>(*lineTry_, std::move(devices), searchOrder(first));
     search_->onProgress([this](const SearchProgress& step) { showSearchProgress(step); });
     search_->onFinished([this](const SearchResult& result) { searchEnded(result); });
+    search_->onRecord(searchRecord_);
     findButton_->setText(caption(TextId::CancelButton));
     search_->start();
 }

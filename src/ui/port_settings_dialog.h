@@ -50,11 +50,17 @@ public:
     // Where the devices offered are looked for (the machine itself by default).
     void setScanner(PortScanner scanner);
 
-    // The transfer log and, while it is on, the trace: told of every try of the search.
+    // The trace while it is on: told of every try of the search.
     using SearchObservers = std::function<std::vector<ExchangeObserver*>()>;
+    // Takes each search as one record, for the transfer log.
+    using SearchRecord = std::function<void(const ExchangeRecord&)>;
     // Offers "Find the programmer": its tries warn through `presenter` and are told to
-    // `observers`. Without this the button is not shown.
-    void enableSearch(WarningPresenter& presenter, SearchObservers observers);
+    // `observers`, and each search ends in one call of `record`. Without this the button
+    // is not shown.
+    void enableSearch(WarningPresenter& presenter, SearchObservers observers, SearchRecord record);
+    // Ends a search that runs (as cancelled) and lets go of its devices; its record is
+    // told. For an owner that goes before this dialog does.
+    void endSearch();
 
     void accept() override;
     void done(int result) override;
@@ -115,6 +121,7 @@ private:
     // Finding the programmer.
     WarningPresenter* searchPresenter_ = nullptr;
     SearchObservers searchObservers_;
+    SearchRecord searchRecord_;
     QPushButton* findButton_ = nullptr;  // Cancel while the search runs
     QLabel* findStatus_ = nullptr;
     QLabel* takeLabel_ = nullptr;

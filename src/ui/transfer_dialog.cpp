@@ -73,8 +73,9 @@ TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> pro
     exchange_ = std::make_unique<Exchange>(*this, *serialPort_, settings);
     batch_ = std::make_unique<BatchTransfer>(*exchange_, *this);
     records_ = std::make_unique<WindowRecords>(*this, *exchange_, catalog_, *prompts_);
-    settingsDialog_->enableSearch(*warningPresenter_,
-                                  [this] { return records_->records().observers(); });
+    settingsDialog_->enableSearch(
+        *warningPresenter_, [this] { return records_->records().tryObservers(); },
+        [this](const ExchangeRecord& record) { records_->records().keep(record); });
 
     panel_->initialise();
     commands_->relabel(records_->traceItemText());
@@ -82,7 +83,10 @@ TransferDialog::TransferDialog(PortMap portMap, std::unique_ptr<UserPrompts> pro
     setInitialSize();
 }
 
-TransferDialog::~TransferDialog() = default;
+TransferDialog::~TransferDialog() {
+    // A search still running is kept in the log, which goes before the dialog does.
+    settingsDialog_->endSearch();
+}
 
 void TransferDialog::useSettingsFile(SettingsFile& file) {
     settings_->use(file);

@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -25,13 +28,40 @@ namespace {
 
 // Both generations of the log hold about 20000 lines; all of them fit.
 constexpr std::size_t kLinesShown = 50000;
-constexpr int kWidthInCharacters = 130;
+// Room for every column with the paths of an ordinary folder; a smaller screen gets less.
+constexpr int kWidthInCharacters = 165;
 constexpr int kHeightInLines = 25;
 
 // The log's keys in the order of the columns; the time is the line's first field and has
 // no key.
 const char* const kColumnKeys[] = {"time",     "function", "name",   "outcome", "bytes",
                                    "duration", "pc",       "device", "line",    "program"};
+constexpr int kPcColumn = 6;
+constexpr int kDeviceColumn = 7;
+constexpr int kLineColumn = 8;
+constexpr int kProgramColumn = 9;
+// The columns that give way when the window is narrower than the log, the widest first,
+// each down to about this many characters or its title: the paths, the line settings (long in
+// German words) and the program, shortened in their middle. Their tooltips have them whole.
+constexpr int kGivingWay[] = {kPcColumn, kDeviceColumn, kLineColumn, kProgramColumn};
+constexpr int kNarrowestInCharacters = 12;
+
+// A title of several words on two lines, broken where the longer line is shortest: the
+// titles are wider than most of their cells.
+QString onTwoLines(const QString& title, const QFontMetrics& metrics) {
+    QString best = title;
+    int narrowest = metrics.horizontalAdvance(title);
+    for (qsizetype space = title.indexOf(QLatin1Char(' ')); space >= 0;
+         space = title.indexOf(QLatin1Char(' '), space + 1)) {
+        const int wider = std::max(metrics.horizontalAdvance(title.left(space)),
+                                   metrics.horizontalAdvance(title.mid(space + 1)));
+        if (wider < narrowest) {
+            narrowest = wider;
+            best = title.left(space) + QLatin1Char('\n') + title.mid(space + 1);
+        }
+    }
+    return best;
+}
 
 QPushButton* newButton(const QString& name, const QString& label, QWidget* parent) {
     auto* button = new QPushButton(label, parent);
@@ -71,7 +101,10 @@ TransferLogWindow::TransferLogWindow(std::string logPath, Language language, QWi
     note_->setObjectName(QStringLiteral("logNote"));
     note_->setWordWrap(true);
     note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    const QStringList titles = text(TextId::TransferLogColumns).split(QLatin1Char('\t'));
+    QStringList titles = text(TextId::TransferLogColumns).split(QLatin1Char('\t'));
+    for (QString& title : titles) {
+        title = onTwoLines(title, QFontMetrics(font()));
+    }
     table_ = new QTableWidget(0, static_cast<int>(titles.size()), this);
     table_->setObjectName(QStringLiteral("logTable"));
     table_->setHorizontalHeaderLabels(titles);
@@ -81,9 +114,14 @@ TransferLogWindow::TransferLogWindow(std::string logPath, Language language, QWi
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setWordWrap(false);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setTextElideMode(Qt::ElideMiddle);
+    table_->viewport()->installEventFilter(this);
     const QFontMetrics metrics(font());
-    resize(metrics.averageCharWidth() * kWidthInCharacters, metrics.lineSpacing() * kHeightInLines);
+    int width = metrics.averageCharWidth() * kWidthInCharacters;
+    if (const QScreen* display = screen()) {
+        width = std::min(width, display->availableGeometry().width());
+    }
+    resize(width, metrics.lineSpacing() * kHeightInLines);
 
     copyButton_ = newButton(QStringLiteral("copy"), text(TextId::CopyButton), this);
     refreshButton_ = newButton(QStringLiteral("refresh"), text(TextId::RefreshButton), this);
@@ -157,13 +195,64 @@ void TransferLogWindow::reload() {
 }
 
 void TransferLogWindow::fitColumns() {
-    // Every column as wide as its title and its widest cell, so that no title is cut.
+    // Every column as wide as its title and its widest cell, so that no title is cut; then
+    // shared out over the width there is.
     table_->resizeColumnsToContents();
     QHeaderView* header = table_->horizontalHeader();
+    naturalWidths_.clear();
     for (int column = 0; column < table_->columnCount(); ++column) {
-        header->resizeSection(
-            column, std::max(header->sectionSize(column), header->sectionSizeHint(column)));
+        naturalWidths_.push_back(
+            std::max(header->sectionSize(column), header->sectionSizeHint(column)));
     }
+    shareWidth();
+}
+
+void TransferLogWindow::shareWidth() {
+    // Room to spare goes to the file on this computer. Room missing is taken from the
+    // widest of the columns that give way, a pixel at a time, so that they end alike, each
+    // down to a few characters or its title, whichever is wider.
+    if (naturalWidths_.size() != static_cast<std::size_t>(table_->columnCount())) {
+        return;
+    }
+    QHeaderView* header = table_->horizontalHeader();
+    std::vector<int> widths = naturalWidths_;
+    int total = 0;
+    for (const int width : widths) {
+        total += width;
+    }
+    int missing = total - table_->viewport()->width();
+    if (missing < 0) {
+        widths[kPcColumn] -= missing;
+    }
+    const int narrowest = header->fontMetrics().averageCharWidth() * kNarrowestInCharacters;
+    std::vector<int> least(widths.size(), 0);
+    for (const int column : kGivingWay) {
+        least[column] =
+            std::min(widths[column], std::max(narrowest, header->sectionSizeHint(column)));
+    }
+    while (missing > 0) {
+        int widest = -1;
+        for (const int column : kGivingWay) {
+            if (widths[column] > least[column] && (widest < 0 || widths[column] > widths[widest])) {
+                widest = column;
+            }
+        }
+        if (widest < 0) {
+            break;  // a window too narrow for the rest: the bar scrolls
+        }
+        --widths[widest];
+        --missing;
+    }
+    for (int column = 0; column < table_->columnCount(); ++column) {
+        header->resizeSection(column, widths[static_cast<std::size_t>(column)]);
+    }
+}
+
+bool TransferLogWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == table_->viewport() && event->type() == QEvent::Resize) {
+        shareWidth();
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TransferLogWindow::addRow(const std::string& line) {
@@ -174,7 +263,14 @@ void TransferLogWindow::addRow(const std::string& line) {
     for (const char* key : kColumnKeys) {
         const auto field = fields.find(key);
         const std::string value = field == fields.end() ? std::string() : field->second;
-        table_->setItem(row, column++, new QTableWidgetItem(shownValue(key, value)));
+        auto* item = new QTableWidgetItem(shownValue(key, value));
+        // What a cell may shorten (the time's fraction and zone, a path's middle, the line
+        // settings) is whole in its tooltip.
+        if (column == 0 || std::find(std::begin(kGivingWay), std::end(kGivingWay), column) !=
+                               std::end(kGivingWay)) {
+            item->setToolTip(column == 0 ? QString::fromStdString(value) : item->text());
+        }
+        table_->setItem(row, column++, item);
     }
     shownLines_.push_back(line);
 }
@@ -183,6 +279,14 @@ QString TransferLogWindow::shownValue(std::string_view key, const std::string& v
     // The log holds codes and numbers as a program reads them; the window says them in its
     // language (copying still takes the log's own lines).
     const QString raw = QString::fromStdString(value);
+    if (key == "time") {
+        // "2026-12-07T09:15:02.481+01:00" to the second, as a clock shows it: the
+        // milliseconds and the zone are in the tooltip.
+        static const QRegularExpression kToTheSecond(
+            QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})T(\\d{2}:\\d{2}:\\d{2})"));
+        const QRegularExpressionMatch match = kToTheSecond.match(raw);
+        return match.hasMatch() ? match.captured(1) + QLatin1Char(' ') + match.captured(2) : raw;
+    }
     if (key == "function") {
         static const std::map<std::string, TextId> kFunctions = {{"list", TextId::LogFunctionList},
                                                                  {"get", TextId::LogFunctionGet},

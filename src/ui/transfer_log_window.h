@@ -21,7 +21,9 @@ namespace dravolin {
 // language. Copy (the button or Ctrl+C) puts the selected
 // rows, or every row with none selected, on the clipboard as the log's own lines, so that
 // what is pasted reads like the file. It reads the log when it opens, whenever the log
-// changes and on Refresh; it never writes it.
+// changes and on Refresh; it never writes it. The columns fit the window: where they are
+// wider, the paths, the line settings and the program give way in their middle (whole in
+// their tooltips).
 //
 // Object names: "logTable" the rows, "logNote" the line shown when there are none, "copy",
 // "refresh" and "close" the buttons.
@@ -34,6 +36,10 @@ public:
     void reload();
     void copyToClipboard();
 
+protected:
+    // Shares the width out again when the table's view changes its size.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void watchLog();
     QString text(TextId id) const;
@@ -41,11 +47,13 @@ private:
     void addRow(const std::string& line);
     QString shownValue(std::string_view key, const std::string& value) const;
     void fitColumns();
+    void shareWidth();
 
     std::string logPath_;
     MessageCatalog catalog_;
     QLocale locale_;  // of the window's language: decimals as its readers write them
     std::vector<std::string> shownLines_;  // the log's lines of the rows, newest first
+    std::vector<int> naturalWidths_;       // of each column: its title's and widest cell's
     QLabel* note_ = nullptr;
     QTableWidget* table_ = nullptr;
     QPushButton* copyButton_ = nullptr;

@@ -23,6 +23,7 @@ namespace {
 
 using ::testing::AllOf;
 using ::testing::ContainsRegex;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
@@ -457,9 +458,17 @@ TEST_F(CliProgram, FindPrintsWhereTheProgrammerAnswersOrWhatWasTried) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("\"found\":true"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"parity\":\"O\""), std::string::npos) << run.out;
-    const CliRun log = cli({"log", "-n", "1"}, false);
-    EXPECT_NE(log.out.find("function=find"), std::string::npos) << log.out;
-    EXPECT_NE(log.out.find("line=19200,O,8,2"), std::string::npos) << log.out;
+    // Each search is one line of the log, however many settings it tried.
+    const auto logLines = [this] {
+        return QString::fromStdString(cli({"log", "-n", "1000"}, false).out)
+            .split('\n', Qt::SkipEmptyParts);
+    };
+    QStringList logged = logLines();
+    ASSERT_EQ(logged.size(), 2) << logged.join('\n').toStdString();
+    EXPECT_THAT(
+        logged[1].toStdString(),
+        AllOf(HasSubstr("\tfunction=find\tdevice=" + sim->devicePath() + "\tline=19200,O,8,2\t"),
+              HasSubstr("\toutcome=0\t"), EndsWith("\ttried=" + sim->devicePath() + ":1")));
 
     // Noise at every other setting, a refusal at its own: no programmer, but its letter.
     sim->stop();
@@ -476,6 +485,14 @@ TEST_F(CliProgram, FindPrintsWhereTheProgrammerAnswersOrWhatWasTried) {
         << run.err;
     EXPECT_THAT(run.err, ContainsRegex(sim->devicePath() +
                                        " answered without a directory: .*X at 19200,O,2"));
+    // A search that found nothing is one line too: the first device and setting asked, the
+    // letter of no response, and the 24 settings tried (noise everywhere: no second pass).
+    logged = logLines();
+    ASSERT_EQ(logged.size(), 3) << logged.join('\n').toStdString();
+    EXPECT_THAT(
+        logged[2].toStdString(),
+        AllOf(HasSubstr("\tfunction=find\tdevice=" + sim->devicePath() + "\tline=9600,E,8,1\t"),
+              HasSubstr("\toutcome=N\t"), EndsWith("\ttried=" + sim->devicePath() + ":24")));
 
     // A reply that stops short points to the command that finds the programmer.
     sim->stop();

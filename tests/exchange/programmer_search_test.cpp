@@ -8,9 +8,18 @@
 #include <utility>
 
 #include "exchange/search_order.h"
+#include "exchange/transfer_log.h"
 
 namespace dravolin {
 namespace {
+
+// The record's fields after the time and the program, as the log writes them.
+std::string loggedFields(const ExchangeRecord& record) {
+    const std::string line = TransferLog::formatLine("test", record);
+    const std::string fields = line.substr(line.find("\tfunction="));
+    return fields.substr(0, fields.find("\tduration=")) +
+           fields.substr(fields.find('\t', fields.find("\tduration=") + 1));
+}
 
 // Answers each try from its table (silence where it has no row); try `holdAt` waits for a cancel.
 class FakeLineTry : public LineTry {
@@ -44,6 +53,7 @@ SearchCandidate candidate(const std::string& path) {
 struct SearchRun {
     std::vector<SearchProgress> progress;
     std::vector<SearchResult> results;
+    std::vector<ExchangeRecord> records;  // the transfer log's
 };
 
 SearchRun search(FakeLineTry& lineTry, std::vector<SearchCandidate> candidates,
@@ -51,7 +61,12 @@ SearchRun search(FakeLineTry& lineTry, std::vector<SearchCandidate> candidates,
     SearchRun run;
     ProgrammerSearch finder(lineTry, std::move(candidates), searchOrder(saved));
     finder.onProgress([&run](const SearchProgress& step) { run.progress.push_back(step); });
-    finder.onFinished([&run](const SearchResult& result) { run.results.push_back(result); });
+    finder.onFinished([&run](const SearchResult& result) {
+        // The record is told first, and only once.
+        EXPECT_EQ(run.records.size(), 1u);
+        run.results.push_back(result);
+    });
+    finder.onRecord([&run](const ExchangeRecord& record) { run.records.push_back(record); });
     finder.start();
     if (lineTry.held) {
         finder.cancel();
@@ -120,6 +135,12 @@ TEST(ProgrammerSearchTest, AsksAdaptersInTurnAtEachSettingInOrderAndStopsAtTheAn
     }
     EXPECT_EQ(result.devices[0].tries, 24u);
     EXPECT_EQ(result.devices[0].heardSomething, 1u);
+    // The whole search is one record: where the programmer answered, and what was tried.
+    ASSERT_EQ(run.records.size(), 1u);
+    EXPECT_EQ(loggedFields(run.records[0]),
+              "\tfunction=find\tdevice=/dev/ttyUSB1\tline=38400,N,8,2\tpc=\tname=\tbytes=0"
+              "\toutcome=0\ttried=/dev/ttyUSB0:24;/dev/ttyUSB1:" +
+                  std::to_string(expectedTries - 24));
     // A refusal is told with its settings, apart from noise and silence.
     EXPECT_TRUE(result.devices[0].letters.empty());
     ASSERT_EQ(result.devices[1].letters.size(), 1u);
@@ -156,6 +177,12 @@ TEST(ProgrammerSearchTest, NothingAnsweringAsksAgainWithFullWaitsOnlyOnDevicesTh
     EXPECT_EQ(run.progress[48].tryCount, 22u);
     EXPECT_EQ(run.results[0].devices[0].tries, 46u);
     EXPECT_EQ(run.results[0].devices[1].tries, 24u);
+    // One record for all 70 tries: the first device asked, at the first setting, each
+    // device's tries of the first pass + the second, and the letter of no response.
+    ASSERT_EQ(run.records.size(), 1u);
+    EXPECT_EQ(loggedFields(run.records[0]),
+              "\tfunction=find\tdevice=/dev/ttyUSB0\tline=9600,E,8,1\tpc=\tname=\tbytes=0"
+              "\toutcome=N\ttried=/dev/ttyUSB0:24+22;/dev/ttyUSB1:24");
 
     // The time left: once USB0 has been heard, it counts the second pass to come, whose 22
     // full waits take at least the protocol's second each; then it only counts down.
@@ -187,6 +214,10 @@ TEST(ProgrammerSearchTest, CancelOrNoDeviceToAskEndsTheSearchWithNothingMoreAske
     EXPECT_TRUE(cancelled.results[0].cancelled);
     EXPECT_FALSE(cancelled.results[0].found);
     EXPECT_EQ(lineTry.requests.size(), 5u);
+    ASSERT_EQ(cancelled.records.size(), 1u);
+    EXPECT_EQ(loggedFields(cancelled.records[0]),
+              "\tfunction=find\tdevice=/dev/ttyUSB0\tline=9600,E,8,1\tpc=\tname=\tbytes=0"
+              "\toutcome=cancelled\ttried=/dev/ttyUSB0:5");
 
     FakeLineTry none;
     SearchCandidate locked = candidate("/dev/ttyUSB0");
@@ -195,6 +226,25 @@ TEST(ProgrammerSearchTest, CancelOrNoDeviceToAskEndsTheSearchWithNothingMoreAske
     ASSERT_EQ(nothing.results.size(), 1u);
     EXPECT_FALSE(nothing.results[0].found);
     EXPECT_TRUE(none.requests.empty());
+    ASSERT_EQ(nothing.records.size(), 1u);
+    EXPECT_EQ(nothing.records[0].devicePath, "/dev/ttyUSB0");
+    EXPECT_EQ(nothing.records[0].outcome, 'N');
+    EXPECT_EQ(nothing.records[0].tried, "");
+    EXPECT_FALSE(nothing.records[0].lineUsed);
+
+    // A search that goes while a try runs (its window closed) is kept as cancelled, once.
+    FakeLineTry held;
+    held.holdAt = 3;
+    std::vector<ExchangeRecord> records;
+    {
+        ProgrammerSearch finder(held, {candidate("/dev/ttyUSB0")}, searchOrder(kDefaultLine));
+        finder.onRecord([&records](const ExchangeRecord& record) { records.push_back(record); });
+        finder.start();
+        ASSERT_TRUE(finder.running());
+    }
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_TRUE(records[0].cancelled);
+    EXPECT_EQ(records[0].tried, "/dev/ttyUSB0:3");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -21,6 +22,7 @@
 #include <tuple>
 
 #include "exchange/exchange.h"
+#include "exchange/transfer_log.h"
 #include "sim/simulated_programmer.h"
 #include "support/fake_machine.h"
 #include "support/simulator_seed.h"
@@ -391,8 +393,17 @@ TEST_F(WindowExchangeTest, RunsAskAndSumUpInOneBoxCancelEndsATransferAndYesToClo
 // under way (a try's queued end, its timers, the port's monitor thread) must find nothing
 // gone: the suite runs under AddressSanitizer too. What the dialog says fits its place: a
 // long device path gives way, never the settings (in German words) or the count of tries.
-// A device and settings found are taken into a Com port and kept with OK.
+// A device and settings found are taken into a Com port and kept with OK. Each search,
+// however it ended, is one line of the transfer log.
 TEST(FindTheProgrammer, EveryEndOfASearchLeavesTheWindowWholeAndItsWordsFit) {
+    const auto logged = [] {
+        std::vector<std::string> lines;
+        std::string error;
+        EXPECT_TRUE(TransferLog::lastLines(TransferLog::defaultPath(), 1000, lines, error))
+            << error;
+        return lines;
+    };
+    const std::size_t loggedBefore = logged().size();
     QTemporaryDir links;
     const QString longName = links.filePath(
         "usb-Korvane_KV-10_Handheld_Programmer_Interface_K0042-if00-port0-with-a-long-name");
@@ -519,6 +530,26 @@ TEST(FindTheProgrammer, EveryEndOfASearchLeavesTheWindowWholeAndItsWordsFit) {
     });
     window.reset();
     pumpEvents(200);
+
+    // Found, closed mid-try, cancelled, found, nothing answered, gone with the window.
+    const std::vector<std::string> lines = logged();
+    ASSERT_EQ(lines.size(), loggedBefore + 6);
+    const std::string found = "\tdevice=" + longName.toStdString() + "\tline=38400,O,8,2\t";
+    const std::vector<std::pair<std::string, std::string>> wanted = {
+        {found, "0"},
+        {"\tdevice=" + longName.toStdString() + "\t", "cancelled"},
+        {"\tdevice=" + longName.toStdString() + "\t", "cancelled"},
+        {found, "0"},
+        {"\tdevice=" + refuser->devicePath() + "\tline=9600,E,8,1\t", "N"},
+        {"\tdevice=" + programmer->devicePath() + "\t", "cancelled"}};
+    for (std::size_t search = 0; search < wanted.size(); ++search) {
+        const std::string& line = lines[loggedBefore + search];
+        EXPECT_NE(line.find("\tfunction=find\t"), std::string::npos) << line;
+        EXPECT_NE(line.find(wanted[search].first), std::string::npos) << line;
+        EXPECT_NE(line.find("\toutcome=" + wanted[search].second + "\t"), std::string::npos)
+            << line;
+        EXPECT_NE(line.find("\ttried="), std::string::npos) << line;
+    }
 }
 
 // The log window, and the trace item: a state folder that cannot be made is said once for
@@ -571,7 +602,7 @@ TEST_F(WindowExchangeTest, TheLogWindowShowsExchangesNewestFirstAndAnUnwritableF
     EXPECT_EQ(table->item(0, 1)->text(), "Send");
     EXPECT_EQ(table->item(1, 1)->text(), "Receive");
 
-    // In German: German words, a decimal comma, and no column title cut.
+    // In German: German words and a decimal comma.
     TransferLogWindow german(statePath("transfers.log").toStdString(), Language::German);
     german.show();
     auto* germanTable = german.findChild<QTableWidget*>("logTable");
@@ -580,11 +611,6 @@ TEST_F(WindowExchangeTest, TheLogWindowShowsExchangesNewestFirstAndAnUnwritableF
     EXPECT_TRUE(
         QRegularExpression("^\\d+,\\d{3}$").match(germanTable->item(0, 5)->text()).hasMatch())
         << germanTable->item(0, 5)->text().toStdString();
-    QHeaderView* header = germanTable->horizontalHeader();
-    for (int column = 0; column < germanTable->columnCount(); ++column) {
-        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
-            << germanTable->horizontalHeaderItem(column)->text().toStdString();
-    }
 
     // Copy takes the log's own lines, newest first: all of them with no row selected, else
     // the selected ones. The file holds them oldest first.
@@ -603,11 +629,38 @@ TEST_F(WindowExchangeTest, TheLogWindowShowsExchangesNewestFirstAndAnUnwritableF
     EXPECT_EQ(germanTable->item(0, 8)->text(), "9600 Baud, Parit\u00e4t gerade, Stoppbits 1");
     EXPECT_EQ(table->item(0, 8)->text(), "9600,E,8,1");
 
-    // A line another program writes shows in the open window.
+    // A line another program writes shows in the open window, a key the window does not
+    // know passed over. A long path gives way in its middle (whole in its tooltip), so
+    // that every column stays in view, in both languages, also at 800 pixels wide.
+    const QString longPath = "/home/ops/" + QString("a-folder-of-tags/").repeated(12) + "T.tiv";
+    QString another = inFile[1];
+    another.replace(QRegularExpression("\tpc=[^\t]*"), "\tpc=" + longPath);
     ASSERT_TRUE(logFile.open(QIODevice::Append));
-    logFile.write((inFile[1] + "\n").toUtf8());
+    logFile.write((another + "\tlater=more\n").toUtf8());
     logFile.close();
-    ASSERT_TRUE(waitUntil([&] { return table->rowCount() == 3; }));
+    ASSERT_TRUE(waitUntil([&] { return table->rowCount() == 3 && germanTable->rowCount() == 3; }));
+    EXPECT_EQ(table->item(0, 6)->toolTip(), longPath);
+    EXPECT_EQ(table->item(0, 9)->text(), table->item(1, 9)->text());
+    const auto everyColumnInView = [](TransferLogWindow& window) {
+        pumpEvents(50);
+        auto* shown = window.findChild<QTableWidget*>("logTable");
+        QHeaderView* columns = shown->horizontalHeader();
+        const int last = shown->columnCount() - 1;
+        EXPECT_LE(columns->sectionViewportPosition(last) + columns->sectionSize(last),
+                  shown->viewport()->width())
+            << window.width();
+        EXPECT_FALSE(shown->horizontalScrollBar()->isVisible());
+        for (int column = 0; column <= last; ++column) {
+            EXPECT_GE(columns->sectionSize(column), columns->sectionSizeHint(column))
+                << shown->horizontalHeaderItem(column)->text().toStdString();
+        }
+    };
+    everyColumnInView(*logWindow);
+    everyColumnInView(german);
+    logWindow->resize(800, logWindow->height());
+    german.resize(800, german.height());
+    everyColumnInView(*logWindow);
+    everyColumnInView(german);
 
     ASSERT_TRUE(QDir(stateFolder.filePath("dravolin")).removeRecursively());
     QFile blocker(stateFolder.filePath("dravolin"));

@@ -70,12 +70,16 @@ fi
 version=$("$run" "C:\\Program Files\\Dravolin\\dravolin-cli.exe" --version 2>&1 | tr -d '\r')
 [ "$version" = "dravolin-cli ${DRAVOLIN_VERSION:-1.1}" ] || fail "the installed program said: $version"
 
-# ---- while the installed dravolin-cli fetches a file (ten seconds at 9600 baud)
-mkdir -p "$work/device"
-{ printf 'TB019999'; yes LARGEST | head -c 9999; } >"$work/device/LARGEST.tiv"
+# ---- while the installed dravolin-cli backs up fifteen of the largest files (ten seconds
+# each at 9600 baud): it runs until the simulator goes away below, however slowly wine
+# starts the programs between.
+mkdir -p "$work/device" "$work/backup"
+for number in $(seq -w 1 15); do
+    { printf 'TB019999'; yes LARGEST | head -c 9999; } >"$work/device/LARGE$number.tiv"
+done
 startSimulator "$work/device" --pace 9600,E,1
-"$run" 'C:\Program Files\Dravolin\dravolin-cli.exe' --port 1 --no-saved-settings get LARGEST \
-    -o "Z:${work//\//\\}\\LARGEST.tiv" >/dev/null 2>&1 &
+"$run" 'C:\Program Files\Dravolin\dravolin-cli.exe' --port 1 --no-saved-settings get --all \
+    -d "Z:${work//\//\\}\\backup" >/dev/null 2>&1 &
 cliPid=$!
 for _ in $(seq 100); do
     grep -q '^PC>DEV 47' "$work/sim.trace" && break
@@ -100,7 +104,7 @@ status=$?
 sleep 2
 [ -f "$installed/Qt6Gui.dll" ] && [ -d "$installed/doc" ] ||
     fail "the uninstaller removed files while dravolin-cli ran"
-stopSimulator  # the line hangs up and the fetch ends
+stopSimulator  # the line hangs up and the backup ends
 wait "$cliPid"
 
 # Then it removes the folders, Program Files and the Start menu in turn, and its copy in

@@ -32,14 +32,36 @@ dravolinEntries() {
         END { if (name == "Dravolin") print version }'
 }
 
+# msiexecBounded ACTION PACKAGE: msiexec ACTION PACKAGE /qn with its verbose log, within a minute
+# (a few seconds is usual). Once, in a fresh wine prefix on a quiet machine, an msiexec did
+# not end at all; so a call that hangs is ended, its log's last lines and wine's processes
+# are printed for whoever reads the run, and it is tried once more: only a second hang, or
+# a failure, fails the test.
+msiexecBounded() {
+    local action=$1 package=$2 bound=60 attempt status log
+    for attempt in 1 2; do
+        log="$work/msiexec-${action#/}-$attempt.log"
+        timeout $bound "$run" msiexec "$action" "$(windowsPath "$package")" /qn \
+            /l*v "$(windowsPath "$log")"
+        status=$?
+        [ $status -ne 124 ] && return $status
+        echo "msiexec $action $(basename "$package") did not end within $bound s" \
+            "(try $attempt); the end of its log:"
+        if [ -f "$log" ]; then tr -d '\0\r' <"$log" | tail -n 30; else echo "(none yet)"; fi
+        echo "wine's processes:"
+        ps -eo pid,etime,args | grep -iE 'wine|\.exe' | grep -v grep
+    done
+    return $status
+}
+
 bash "$(dirname "$0")/../../packaging/windows/msi.sh" "$build" "$work/dravolin-1.0-win64.msi" 1.0 ||
     fail "the older MSI could not be made"
 
-"$run" msiexec /i "$(windowsPath "$work/dravolin-1.0-win64.msi")" /qn ||
+msiexecBounded /i "$work/dravolin-1.0-win64.msi" ||
     fail "msiexec /i of the older MSI ended with $?"
 [ "$(dravolinEntries)" = "1.0" ] || fail "after the older MSI: $(dravolinEntries)"
 
-"$run" msiexec /i "$(windowsPath "$msi")" /qn || fail "msiexec /i ended with $?"
+msiexecBounded /i "$msi" || fail "msiexec /i ended with $?"
 entries=$(dravolinEntries)
 [ "$entries" = "${DRAVOLIN_VERSION:-1.1}" ] ||
     fail "the newer MSI did not replace the older one; Apps and Features: $entries"
@@ -58,7 +80,7 @@ ls "$menu/Dravolin.lnk" "$menu/Dravolin help.lnk" >/dev/null || fail "no Start-m
 version=$("$run" 'C:\Program Files\Dravolin\dravolin-cli.exe' --version 2>&1 | tr -d '\r')
 [ "$version" = "dravolin-cli ${DRAVOLIN_VERSION:-1.1}" ] || fail "the installed program said: $version"
 
-"$run" msiexec /x "$(windowsPath "$msi")" /qn || fail "msiexec /x ended with $?"
+msiexecBounded /x "$msi" || fail "msiexec /x ended with $?"
 [ ! -e "$installed" ] || fail "left in Program Files: $(ls -R "$installed" | head -20)"
 for folder in "${startMenus[@]}"; do
     [ ! -e "$folder" ] || fail "left in the Start menu: $folder"

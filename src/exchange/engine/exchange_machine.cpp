@@ -14,8 +14,207 @@ constexpr long kLargestCount = 9999;
 
 using Kind = MachineAction::Kind;
 using Ending = ExchangeOutcome::Ending;
+using RequestKind = ExchangeRequest::Kind;
 
 }  // namespace
+
+ExchangeMachine::Policy ExchangeMachine::policyOf(const ExchangeRequest& request) {
+    // A search's try mostly asks silent settings, and any doubt about the line means that
+    // these are not the programmer's: it need not wait for what it would not use. A
+    // directory longer than the list holds is an answer too.
+    const bool find = request.kind == RequestKind::Find;
+    return {.shortStatusWait = request.shortFirstWait,
+            .lineErrorsEnd = find,
+            .linkFailureEnds = find,
+            .badReplyIsNoAnswer = find,
+            .largestDirectory = find ? kLargestCount : static_cast<long>(kMaxDirectoryEntries),
+            .endsAtListing = request.kind != RequestKind::Receive,
+            // A program that gets a name does not find it in an empty directory.
+            .emptyDirectory = request.wantedName.empty() ? Ending::NoFiles : Ending::NotHeld};
+}
+
+// ---- The rules: what each state sends on entry and awaits, what a whole reply leads to
+
+void ExchangeMachine::enter(Phase phase) {
+    phase_ = phase;
+    const LineTiming& line = request_.line;
+    switch (phase) {
+        case Phase::Idle:
+            return;
+        case Phase::DirectoryStatus:
+            command(directoryRequest());
+            return;
+        case Phase::DirectoryHeader:
+            sendFrame(goAhead());
+            armWait(kDirectoryHeaderLength, directoryHeaderWaitMs(line));
+            return;
+        case Phase::DirectoryEntries: {
+            // No frame: the rest of the reply follows the header already in.
+            const long count = directoryCount(receivedBytes());
+            progressTotal_ = directoryReplyLength(count);
+            armWait(progressTotal_, directoryEntriesWaitMs(static_cast<int>(count), line));
+            return;
+        }
+        case Phase::AwaitingChoice:  // the names are listed and the link closed
+            return;
+        case Phase::AskingSave:
+            out_.push_back({.kind = Kind::AskFile, .save = true, .path = nameOf(chosen_)});
+            return;
+        case Phase::FetchStatus:
+            command(fetchRequest(chosen_));
+            return;
+        case Phase::FetchHeader:
+            sendFrame(goAhead());
+            armWait(kHeaderLength, fileHeaderWaitMs(line));
+            return;
+        case Phase::FetchData:  // no frame either
+            progressTotal_ = fileBytes_;
+            armWait(fileReplyLength(dataLength_),
+                    fileDataWaitMs(static_cast<int>(dataLength_), line));
+            return;
+        case Phase::Saving:  // the file is the reply without its check byte
+            out_.push_back(
+                {.kind = Kind::Save,
+                 .bytes = Bytes(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(fileBytes_)),
+                 .path = localPath_,
+                 .keepExisting = request_.keepExisting});
+            return;
+        case Phase::AskingOpen:
+            out_.push_back({.kind = Kind::AskFile});
+            return;
+        case Phase::Loading:
+            out_.push_back({.kind = Kind::LoadFile, .path = localPath_});
+            return;
+        case Phase::AnnounceStatus:
+            command(transferAnnouncement(deviceName_, std::span(file_).first(kHeaderLength)));
+            return;
+        case Phase::DataStatus:
+            // Only the data bytes the header announces; the header went with the announcement.
+            sendFrame(dataFrame(
+                std::span(file_).subspan(kHeaderLength, static_cast<std::size_t>(dataLength_))));
+            progressTotal_ = fileBytes_;
+            armWait(kStatusReplyLength, dataStatusWaitMs(static_cast<int>(dataLength_), line));
+            return;
+    }
+}
+
+void ExchangeMachine::replied() {
+    disarmWait();
+    // Byte 0 of a status reply is the programmer's own business; byte 1 is its letter, and
+    // any letter but '0' ends the transaction with it, printable or not.
+    const char letter = statusLetter(receivedBytes());
+    const bool accepted = letter == kStatusAccepted;
+    switch (phase_) {
+        case Phase::DirectoryStatus:
+            statusIn(letter, Phase::DirectoryHeader);
+            return;
+        case Phase::DirectoryHeader:
+            directoryHeaderIn();
+            return;
+        case Phase::DirectoryEntries:
+            directoryIn();
+            return;
+        case Phase::FetchStatus:
+            if (accepted) {
+                enter(Phase::FetchHeader);
+                return;
+            }
+            // A refused fetch keeps the link open while its outcome is told, as it always has.
+            end(deviceLetter(letter));
+            out_.push_back({.kind = Kind::CloseLink});
+            return;
+        case Phase::FetchHeader:
+            fileHeaderIn();
+            return;
+        case Phase::FetchData:
+            fileIn();
+            return;
+        case Phase::AnnounceStatus:
+            statusIn(letter, Phase::DataStatus);
+            return;
+        case Phase::DataStatus: {
+            ExchangeOutcome outcome = deviceLetter(letter);
+            outcome.storedAs = accepted ? deviceName_ : std::string();
+            endOnTheLine(std::move(outcome));
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+void ExchangeMachine::statusIn(char letter, Phase next) {
+    if (letter == kStatusAccepted) {
+        enter(next);
+    } else {
+        endOnTheLine(deviceLetter(letter));
+    }
+}
+
+void ExchangeMachine::directoryHeaderIn() {
+    const long count = directoryCount(receivedBytes());
+    if (count == 0) {
+        endOnTheLine(ExchangeOutcome::of(policy_.emptyDirectory));
+    } else if (count < 0 || count > policy_.largestDirectory) {
+        endOnTheLine(unusableReply('W', "the directory announces " + std::to_string(count) +
+                                            " entries; at most 15 can be listed"));
+    } else {
+        enter(Phase::DirectoryEntries);
+    }
+}
+
+void ExchangeMachine::directoryIn() {
+    DirectoryReply reply = checkDirectoryReply(receivedBytes(), policy_.largestDirectory);
+    if (reply.verdict != ReplyVerdict::Accepted) {
+        endOnTheLine(unusableReply('B'));
+        return;
+    }
+    // The names are put up before the link closes, as they always were.
+    names_ = std::move(reply.names);
+    out_.push_back({.kind = Kind::ListNames, .names = names_});
+    closeLink();
+    if (policy_.endsAtListing) {
+        end(ExchangeOutcome::of(Ending::Success));
+    } else {
+        enter(Phase::AwaitingChoice);
+    }
+}
+
+void ExchangeMachine::fileHeaderIn() {
+    dataLength_ = fileDataLength(receivedBytes());
+    if (!isUsableDataLength(dataLength_)) {
+        endOnTheLine(unusableReply('W', "the file reply announces " + std::to_string(dataLength_) +
+                                            " data bytes; 0 to 9999 are possible"));
+        return;
+    }
+    fileBytes_ = kHeaderLength + static_cast<std::size_t>(dataLength_);
+    enter(Phase::FetchData);
+}
+
+void ExchangeMachine::fileIn() {
+    closeLink();
+    if (checkFileReply(receivedBytes()).verdict != ReplyVerdict::Accepted) {
+        end(unusableReply('B'));
+        return;
+    }
+    enter(Phase::Saving);
+}
+
+bool ExchangeMachine::onTheLine() const {
+    switch (phase_) {
+        case Phase::DirectoryStatus:
+        case Phase::DirectoryHeader:
+        case Phase::DirectoryEntries:
+        case Phase::FetchStatus:
+        case Phase::FetchHeader:
+        case Phase::FetchData:
+        case Phase::AnnounceStatus:
+        case Phase::DataStatus:
+            return true;
+        default:
+            return false;
+    }
+}
 
 // ---- Events
 
@@ -24,6 +223,7 @@ MachineActions ExchangeMachine::start(const ExchangeRequest& request) {
         return {};
     }
     request_ = request;
+    policy_ = policyOf(request);
     rx_.clear();
     heard_ = ExchangeOutcome::Heard::Nothing;
     fetching_ = false;
@@ -31,25 +231,30 @@ MachineActions ExchangeMachine::start(const ExchangeRequest& request) {
     localPath_.clear();
     fileBytes_ = 0;
     fileReplyIn_ = 0;
-    if (request.kind == ExchangeRequest::Kind::Receive ||
-        request.kind == ExchangeRequest::Kind::List ||
-        request.kind == ExchangeRequest::Kind::Find) {
-        // Names of an earlier listing must not outlive a failed or empty one.
-        names_.clear();
-        command(Phase::DirectoryStatus, directoryRequest());
-    } else if (request.kind == ExchangeRequest::Kind::Fetch) {
-        beginFetch(request.name, request.path);
-    } else if (request.path.empty()) {
-        phase_ = Phase::AskingOpen;
-        out_.push_back({.kind = Kind::AskFile});
-    } else {
-        beginLoading(request.path);
+    switch (request.kind) {
+        case RequestKind::Receive:
+        case RequestKind::List:
+        case RequestKind::Find:
+            // Names of an earlier listing must not outlive a failed or empty one.
+            names_.clear();
+            enter(Phase::DirectoryStatus);
+            break;
+        case RequestKind::Fetch:
+            beginFetch(request.name, request.path);
+            break;
+        case RequestKind::Send:
+            if (request.path.empty()) {
+                enter(Phase::AskingOpen);
+            } else {
+                beginLoading(request.path);
+            }
+            break;
     }
     return take();
 }
 
 MachineActions ExchangeMachine::received(std::span<const std::uint8_t> bytes) {
-    if (!linkOpen_) {
+    if (!onTheLine()) {
         return {};
     }
     if (!bytes.empty() && heard_ == ExchangeOutcome::Heard::Nothing) {
@@ -63,18 +268,16 @@ MachineActions ExchangeMachine::received(std::span<const std::uint8_t> bytes) {
     if (phase_ == Phase::FetchHeader || phase_ == Phase::FetchData) {
         fileReplyIn_ = rx_.size();
     }
-    if (waitArmed_) {
-        // The status reply of a send is no progress of its data.
-        if (progressTotal_ > 0 && phase_ != Phase::DataStatus) {
-            progress(rx_.size());
-        }
-        awaitRest();
+    // The status reply of a send is no progress of its data.
+    if (progressTotal_ > 0 && phase_ != Phase::DataStatus) {
+        progress(rx_.size());
     }
+    awaitRest();
     return take();
 }
 
 MachineActions ExchangeMachine::frameLeft(std::size_t written) {
-    if (phase_ == Phase::DataStatus && waitArmed_) {
+    if (phase_ == Phase::DataStatus) {
         // STX first, then the data: the file's header went out with the announcement.
         const std::size_t data =
             std::min(written > 0 ? written - 1 : 0, static_cast<std::size_t>(dataLength_));
@@ -85,9 +288,7 @@ MachineActions ExchangeMachine::frameLeft(std::size_t written) {
 
 MachineActions ExchangeMachine::timedOut() {
     // A timer that fired is no longer armed: nothing to disarm.
-    if (waitArmed_) {
-        waitArmed_ = false;
-        progressTotal_ = 0;
+    if (onTheLine()) {
         endOnTheLine(notAnswered(Ending::TimedOut));
     }
     return take();
@@ -95,45 +296,39 @@ MachineActions ExchangeMachine::timedOut() {
 
 MachineActions ExchangeMachine::replyStalled() {
     // Only a reply that has begun stalls; silence before it is the wait's own business.
-    if (waitArmed_ && !rx_.empty()) {
-        const ExchangeOutcome outcome = notAnswered(Ending::Stalled);
-        disarmWait();
-        endOnTheLine(outcome);
+    if (onTheLine() && !rx_.empty()) {
+        cutOff(notAnswered(Ending::Stalled));
     }
     return take();
 }
 
 MachineActions ExchangeMachine::lineErrorsSeen() {
-    if (linkOpen_) {
+    if (onTheLine()) {
         heard_ = ExchangeOutcome::Heard::LineErrors;
-    }
-    // Errors say that a setting differs from the programmer's: a search need not wait.
-    if (request_.kind == ExchangeRequest::Kind::Find && waitArmed_) {
-        disarmWait();
-        endOnTheLine(ExchangeOutcome::of(Ending::NoAnswer));
+        if (policy_.lineErrorsEnd) {
+            cutOff(ExchangeOutcome::of(Ending::NoAnswer));
+        }
     }
     return take();
 }
 
 MachineActions ExchangeMachine::hungUp() {
-    if (waitArmed_) {
-        disarmWait();
-        endOnTheLine(ExchangeOutcome::of(Ending::Gone));
+    if (onTheLine()) {
+        cutOff(ExchangeOutcome::of(Ending::Gone));
     }
     return take();
 }
 
 MachineActions ExchangeMachine::linkFailed() {
-    return request_.kind == ExchangeRequest::Kind::Find ? hungUp() : take();
+    return policy_.linkFailureEnds ? hungUp() : take();
 }
 
 MachineActions ExchangeMachine::cancel() {
-    // A file being written is not cancelled: its outcome follows at once.
-    if (running() && phase_ != Phase::Saving) {
-        if (waitArmed_) {
-            disarmWait();
-        }
-        endOnTheLine(ExchangeOutcome::of(Ending::Cancelled));
+    if (onTheLine()) {
+        cutOff(ExchangeOutcome::of(Ending::Cancelled));
+    } else if (running() && phase_ != Phase::Saving) {
+        // A file being written is not cancelled: its outcome follows at once.
+        end(ExchangeOutcome::of(Ending::Cancelled));
     }
     return take();
 }
@@ -141,8 +336,7 @@ MachineActions ExchangeMachine::cancel() {
 MachineActions ExchangeMachine::entryChosen(int index) {
     if (phase_ == Phase::AwaitingChoice && index >= 0 && index < static_cast<int>(names_.size())) {
         chosen_ = names_[static_cast<std::size_t>(index)];
-        phase_ = Phase::AskingSave;
-        out_.push_back({.kind = Kind::AskFile, .save = true, .path = nameOf(chosen_)});
+        enter(Phase::AskingSave);
     }
     return take();
 }
@@ -177,8 +371,7 @@ MachineActions ExchangeMachine::fileLoaded(Bytes file) {
     file.resize(kHeaderLength + static_cast<std::size_t>(dataLength_));
     file_ = std::move(file);
     fileBytes_ = file_.size();
-    announcement_ = transferAnnouncement(deviceName_, std::span(file_).first(kHeaderLength));
-    command(Phase::AnnounceStatus, announcement_);
+    enter(Phase::AnnounceStatus);
     return take();
 }
 
@@ -220,164 +413,45 @@ void ExchangeMachine::beginLoading(const std::string& path) {
         return;
     }
     deviceName_ = *name;
-    phase_ = Phase::Loading;
-    out_.push_back({.kind = Kind::LoadFile, .path = path});
+    enter(Phase::Loading);
 }
 
 void ExchangeMachine::beginFetch(const DeviceNameField& name, const std::string& path) {
     fetching_ = true;
+    chosen_ = name;
     deviceName_ = nameOf(name);
     localPath_ = path;
-    command(Phase::FetchStatus, fetchRequest(name));
+    enter(Phase::FetchStatus);
 }
 
-void ExchangeMachine::command(Phase phase, const Bytes& frame) {
-    if (!linkOpen_) {
-        linkOpen_ = true;
-        out_.push_back({.kind = Kind::OpenLink});
-    }
+void ExchangeMachine::command(const Bytes& frame) {
+    // The states before a command are all off the line.
+    out_.push_back({.kind = Kind::OpenLink});
     sendFrame(frame);
-    phase_ = phase;
     // A search's first pass mostly asks silent settings: its wait allows the line time of
     // the frame and the reply and the device's turnaround, not the protocol's second.
     armWait(kStatusReplyLength,
-            request_.shortFirstWait
+            policy_.shortStatusWait
                 ? replyWaitMs(0, frame.size(), kStatusReplyLength, request_.line)
                 : statusWaitMs(frame.size(), request_.line));
 }
 
-void ExchangeMachine::afterReply() {
-    disarmWait();
-    const LineTiming& line = request_.line;
-    // Byte 0 of a status reply is the programmer's own business; byte 1 is its letter, and
-    // any letter but '0' ends the transaction with it, printable or not.
-    const char letter = statusLetter(receivedBytes());
-    switch (phase_) {
-        case Phase::DirectoryStatus:
-        case Phase::FetchStatus:
-            if (letter != kStatusAccepted) {
-                // A refused fetch keeps the link open while its outcome is told, as it
-                // always has.
-                const bool fetch = phase_ == Phase::FetchStatus;
-                if (!fetch) {
-                    closeLink();
-                }
-                end(deviceLetter(letter));
-                closeLink();
-                return;
-            }
-            sendFrame(goAhead());
-            phase_ = phase_ == Phase::FetchStatus ? Phase::FetchHeader : Phase::DirectoryHeader;
-            armWait(phase_ == Phase::FetchHeader ? kHeaderLength : kDirectoryHeaderLength,
-                    phase_ == Phase::FetchHeader ? fileHeaderWaitMs(line)
-                                                 : directoryHeaderWaitMs(line));
-            return;
-        case Phase::DirectoryHeader:
-            afterDirectoryHeader();
-            return;
-        case Phase::DirectoryEntries:
-            afterDirectoryEntries();
-            return;
-        case Phase::FetchHeader:
-            dataLength_ = fileDataLength(receivedBytes());
-            if (!isUsableDataLength(dataLength_)) {
-                closeLink();
-                end(ExchangeOutcome::of(Ending::BadReply, 'W',
-                                        "the file reply announces " + std::to_string(dataLength_) +
-                                            " data bytes; 0 to 9999 are possible"));
-                return;
-            }
-            fileBytes_ = kHeaderLength + static_cast<std::size_t>(dataLength_);
-            phase_ = Phase::FetchData;
-            progressTotal_ = fileBytes_;
-            armWait(fileReplyLength(dataLength_),
-                    fileDataWaitMs(static_cast<int>(dataLength_), line));
-            return;
-        case Phase::FetchData:
-            afterFetchData();
-            return;
-        case Phase::AnnounceStatus:
-            if (letter != kStatusAccepted) {
-                endOnTheLine(deviceLetter(letter));
-                return;
-            }
-            // The length as the announcement carries it: the file's own header field.
-            dataLength_ = readDecimalField(announcement_, 13, 17);
-            sendFrame(dataFrame(
-                std::span(file_).subspan(kHeaderLength, static_cast<std::size_t>(dataLength_))));
-            phase_ = Phase::DataStatus;
-            progressTotal_ = fileBytes_;
-            armWait(kStatusReplyLength, dataStatusWaitMs(static_cast<int>(dataLength_), line));
-            return;
-        case Phase::DataStatus: {
-            ExchangeOutcome outcome = deviceLetter(letter);
-            outcome.storedAs = letter == kStatusAccepted ? deviceName_ : std::string();
-            endOnTheLine(std::move(outcome));
-            return;
-        }
-        default:
-            return;
+ExchangeOutcome ExchangeMachine::unusableReply(char letter, std::string detail) const {
+    if (policy_.badReplyIsNoAnswer) {
+        return ExchangeOutcome::of(Ending::NoAnswer);
     }
+    return ExchangeOutcome::of(Ending::BadReply, letter, std::move(detail));
 }
 
-void ExchangeMachine::afterDirectoryHeader() {
-    const long count = directoryCount(receivedBytes());
-    if (count == 0 && !request_.wantedName.empty()) {
-        endOnTheLine(ExchangeOutcome::of(Ending::NotHeld));
-        return;
-    }
-    if (count == 0) {
-        endOnTheLine(ExchangeOutcome::of(Ending::NoFiles));
-        return;
-    }
-    if (count < 0 || count > largestDirectory()) {
-        endOnTheLine(unusableReply('W', "the directory announces " + std::to_string(count) +
-                                            " entries; at most 15 can be listed"));
-        return;
-    }
-    // No frame: the rest of the reply follows the header.
-    phase_ = Phase::DirectoryEntries;
-    const std::size_t length = directoryReplyLength(count);
-    progressTotal_ = length;
-    armWait(length, directoryEntriesWaitMs(static_cast<int>(count), request_.line));
-}
-
-void ExchangeMachine::afterDirectoryEntries() {
-    DirectoryReply reply = checkDirectoryReply(receivedBytes(), largestDirectory());
-    if (reply.verdict != ReplyVerdict::Accepted) {
-        endOnTheLine(unusableReply('B'));
-        return;
-    }
-    // The names are put up before the link closes, as they always were.
-    names_ = std::move(reply.names);
-    out_.push_back({.kind = Kind::ListNames, .names = names_});
-    closeLink();
-    if (request_.kind != ExchangeRequest::Kind::Receive) {
-        end(ExchangeOutcome::of(Ending::Success));
-    } else {
-        phase_ = Phase::AwaitingChoice;
-    }
-}
-
-void ExchangeMachine::afterFetchData() {
-    closeLink();
-    const FileReply reply = checkFileReply(receivedBytes());
-    if (reply.verdict != ReplyVerdict::Accepted) {
-        end(ExchangeOutcome::of(Ending::BadReply, 'B'));
-        return;
-    }
-    phase_ = Phase::Saving;
-    out_.push_back({.kind = Kind::Save,
-                    .bytes = Bytes(reply.file.begin(), reply.file.end()),
-                    .path = localPath_,
-                    .keepExisting = request_.keepExisting});
+ExchangeOutcome ExchangeMachine::deviceLetter(char letter) {
+    return letter == kStatusAccepted ? ExchangeOutcome::of(Ending::Success)
+                                     : ExchangeOutcome::of(Ending::Refused, letter);
 }
 
 // ---- Actions
 
 void ExchangeMachine::closeLink() {
-    if (linkOpen_) {
-        linkOpen_ = false;
+    if (onTheLine()) {
         out_.push_back({.kind = Kind::CloseLink});
     }
 }
@@ -390,7 +464,6 @@ void ExchangeMachine::sendFrame(const Bytes& frame) {
 
 void ExchangeMachine::armWait(std::size_t threshold, int milliseconds) {
     threshold_ = threshold;
-    waitArmed_ = true;
     out_.push_back({.kind = Kind::ArmWait, .threshold = threshold, .milliseconds = milliseconds});
     if (progressTotal_ > 0) {
         const bool sending = phase_ == Phase::DataStatus;
@@ -402,7 +475,7 @@ void ExchangeMachine::armWait(std::size_t threshold, int milliseconds) {
 
 void ExchangeMachine::awaitRest() {
     if (rx_.size() >= threshold_) {
-        afterReply();
+        replied();
     } else if (!rx_.empty()) {
         // Our rule on top of the protocol's waits: a reply that has begun and then falls
         // silent is cut off, and waiting out its whole time-out would only keep the
@@ -429,7 +502,6 @@ void ExchangeMachine::disarmWait() {
         progress(progressTotal_, phase_ == Phase::DataStatus);
     }
     progressTotal_ = 0;
-    waitArmed_ = false;
     out_.push_back({.kind = Kind::DisarmWait});
 }
 
@@ -438,6 +510,11 @@ void ExchangeMachine::progress(std::size_t done, bool sending) {
                     .done = std::min(done, progressTotal_),
                     .total = progressTotal_,
                     .sending = sending});
+}
+
+void ExchangeMachine::cutOff(ExchangeOutcome outcome) {
+    disarmWait();
+    endOnTheLine(std::move(outcome));
 }
 
 void ExchangeMachine::endOnTheLine(ExchangeOutcome outcome) {
@@ -451,25 +528,6 @@ void ExchangeMachine::end(ExchangeOutcome outcome) {
     phase_ = Phase::Idle;
     progressTotal_ = 0;
     out_.push_back({.kind = Kind::End, .outcome = std::move(outcome)});
-}
-
-ExchangeOutcome ExchangeMachine::unusableReply(char letter, std::string detail) const {
-    if (request_.kind != ExchangeRequest::Kind::Find) {
-        return ExchangeOutcome::of(Ending::BadReply, letter, std::move(detail));
-    }
-    return ExchangeOutcome::of(Ending::NoAnswer);
-}
-
-ExchangeOutcome ExchangeMachine::deviceLetter(char letter) {
-    return letter == kStatusAccepted ? ExchangeOutcome::of(Ending::Success)
-                                     : ExchangeOutcome::of(Ending::Refused, letter);
-}
-
-long ExchangeMachine::largestDirectory() const {
-    // A search asks only whether the programmer answers at these settings: a directory
-    // longer than the list holds is an answer too.
-    return request_.kind == ExchangeRequest::Kind::Find ? kLargestCount
-                                                        : static_cast<long>(kMaxDirectoryEntries);
 }
 
 MachineActions ExchangeMachine::take() {

@@ -22,12 +22,9 @@ class ExchangeMachine {
 public:
     static constexpr std::size_t kBufferSize = 16484;
 
+    // A listing's states, a fetch's and a send's, each in the order they come.
     enum class Phase {
         Idle,
-        AskingOpen,      // the open dialog of a send is up
-        Loading,         // the file to send is being read
-        AnnounceStatus,  // the transfer announcement is out; its status reply awaited
-        DataStatus,      // the data frame is out; its status reply awaited
         DirectoryStatus,
         DirectoryHeader,
         DirectoryEntries,
@@ -36,7 +33,11 @@ public:
         FetchStatus,
         FetchHeader,
         FetchData,
-        Saving,  // the fetched file is being written
+        Saving,          // the fetched file is being written
+        AskingOpen,      // the open dialog of a send is up
+        Loading,         // the file to send is being read
+        AnnounceStatus,  // the transfer announcement is out; its status reply awaited
+        DataStatus,      // the data frame is out; its status reply awaited
     };
 
     MachineActions start(const ExchangeRequest& request);
@@ -67,9 +68,10 @@ public:
 
     Phase phase() const { return phase_; }
     bool running() const { return phase_ != Phase::Idle; }
-    bool waiting() const { return waitArmed_; }
+    // A wait is armed in every state on the line, and only there.
+    bool waiting() const { return onTheLine(); }
     // From the OpenLink it asks for to the CloseLink it asks for.
-    bool linkOpen() const { return linkOpen_; }
+    bool linkOpen() const { return onTheLine(); }
     std::size_t awaited() const { return threshold_; }
     std::span<const std::uint8_t> receivedBytes() const { return {rx_.data(), rx_.size()}; }
     // The name of the file on the programmer, once known ("" before).
@@ -83,20 +85,41 @@ public:
     bool fetched() const { return fetching_; }
 
 private:
+    // What the states do differently for one request, worked out once at its start. A find
+    // (one try of the search) asks only whether the programmer answers at these settings.
+    struct Policy {
+        bool shortStatusWait = false;     // a status reply awaited for its line time only
+        bool lineErrorsEnd = false;       // errors on the line end it at once: no answer
+        bool linkFailureEnds = false;     // a port that cannot be opened ends it as a hang-up
+        bool badReplyIsNoAnswer = false;  // a reply that fails its checks: 'N', not 'W' or 'B'
+        long largestDirectory = 0;        // the most entries a directory may announce
+        bool endsAtListing = false;       // '0' once the names are in; else the operator picks
+        ExchangeOutcome::Ending emptyDirectory = ExchangeOutcome::Ending::NoFiles;
+    };
+    static Policy policyOf(const ExchangeRequest& request);
+
+    // The rules, a state a case in the order of Phase: what a state sends on entry and what
+    // it awaits (enter), what a whole reply leads to (replied). Every state on the line ends
+    // alike at a time-out, a stall, a hang-up and a cancel: see the event methods.
+    void enter(Phase phase);
+    void replied();
+    // A status reply: '0' goes ahead to `next`, any other letter ends the exchange with it.
+    void statusIn(char letter, Phase next);
+    void directoryHeaderIn();
+    void directoryIn();
+    void fileHeaderIn();
+    void fileIn();
+    // The states that send a frame and await its reply; the others are off the line.
+    bool onTheLine() const;
+
     void beginLoading(const std::string& path);
     void beginFetch(const DeviceNameField& name, const std::string& path);
-    // Opens the link unless it is open, sends a command frame and awaits its status reply.
-    void command(Phase phase, const Bytes& frame);
-    void afterReply();
-    void afterDirectoryHeader();
-    void afterDirectoryEntries();
-    void afterFetchData();
+    // Opens the link, sends a command frame and awaits its status reply.
+    void command(const Bytes& frame);
     // A reply that fails its checks: `letter` ('B', 'W'), but no reply at all to a search.
     ExchangeOutcome unusableReply(char letter, std::string detail = {}) const;
     // The programmer's own status letter ends the exchange: a refusal unless it is '0'.
     static ExchangeOutcome deviceLetter(char letter);
-    // The most entries a directory may announce and still be read.
-    long largestDirectory() const;
 
     void closeLink();
     void sendFrame(const Bytes& frame);
@@ -109,17 +132,18 @@ private:
     ExchangeOutcome notAnswered(ExchangeOutcome::Ending ending) const;
     void disarmWait();
     void progress(std::size_t done, bool sending = false);
+    // A state on the line ends before its reply is whole: the wait disarmed, the link closed.
+    void cutOff(ExchangeOutcome outcome);
     void endOnTheLine(ExchangeOutcome outcome);  // closes the link first
     void end(ExchangeOutcome outcome);
     MachineActions take();
 
     ExchangeRequest request_;
+    Policy policy_;
     Phase phase_ = Phase::Idle;
     MachineActions out_;
     std::vector<std::uint8_t> rx_;
     std::size_t threshold_ = 0;
-    bool waitArmed_ = false;
-    bool linkOpen_ = false;
     ExchangeOutcome::Heard heard_ = ExchangeOutcome::Heard::Nothing;
     bool fetching_ = false;
     std::size_t progressTotal_ = 0;  // 0: this wait shows no progress
@@ -130,7 +154,6 @@ private:
     std::size_t fileBytes_ = 0;
     std::size_t fileReplyIn_ = 0;  // bytes of the file reply received, check byte included
     Bytes file_;
-    Bytes announcement_;
     long dataLength_ = 0;
 };
 

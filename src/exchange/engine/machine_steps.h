@@ -21,9 +21,8 @@ struct ExchangeRequest {
         List,     // list the directory and end there
         Fetch,    // fetch `name` into `path` at once
         Send,     // send `path`; with no path, ask for the file first
-        Find,     // one try of the search: a listing that ends at once at line errors,
-                  // takes a directory of any length, and ends with 'N' at a reply that fails
-                  // its checks (it is no answer at all)
+        Find,     // one try of the search: a listing that asks only whether the programmer
+                  // answers at these settings (what that changes: ExchangeMachine::Policy)
     };
     Kind kind = Kind::Receive;
     LineTiming line;
