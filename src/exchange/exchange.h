@@ -58,7 +58,8 @@ public:
     // directory is listed and waiting for that choice.
     void chooseListedFile(int selection);
 
-    // A run's own status text (the file in hand, its summary).
+    // A status text of a run or a program of its own: the file in hand, a run's summary,
+    // the plea to wait before a send that asks nothing.
     void showStatus(FilledText text);
     // The dialog that begins a run is up: the window is locked as for an exchange, without
     // Cancel. Released, it is idle again; `resetChoices` as after a cancelled dialog of a send.
