@@ -34,7 +34,7 @@ Exchange::Exchange(ExchangeView& view, SerialPort& port, const PortSettings& set
 Exchange::~Exchange() {
     // Ending the program during an exchange: the port must not go on delivering to an
     // object that is gone.
-    if (machine_.linkOpen()) {
+    if (machine_.onTheLine()) {
         port_.closePort();
     }
 }
@@ -252,7 +252,7 @@ bool Exchange::stillWaitingAfterArrivals(const unsigned& timerNumber) {
     const unsigned before = timerNumber;
     port_.takeArrivals();
     feedHangUp();
-    return machine_.waiting() && timerNumber == before;
+    return machine_.onTheLine() && timerNumber == before;
 }
 
 void Exchange::waitTimedOut() {
@@ -287,7 +287,7 @@ void Exchange::replyStalled() {
 }
 
 void Exchange::received(std::span<const std::uint8_t> run, std::size_t lineErrors) {
-    if (!machine_.linkOpen()) {
+    if (!machine_.onTheLine()) {
         return;
     }
     // Errors are counted before the bytes that came with them could end the exchange.
@@ -301,7 +301,7 @@ void Exchange::received(std::span<const std::uint8_t> run, std::size_t lineError
 }
 
 void Exchange::hungUp() {
-    if (machine_.linkOpen()) {
+    if (machine_.onTheLine()) {
         lineGone_ = true;
         feedHangUp();
     }
@@ -309,7 +309,7 @@ void Exchange::hungUp() {
 
 void Exchange::feedHangUp() {
     // A line that has gone ends the wait once the bytes it delivered before going count.
-    if (lineGone_ && machine_.waiting()) {
+    if (lineGone_ && machine_.onTheLine()) {
         notify([](ExchangeObserver& observer) { observer.lineHungUp(); });
         apply(machine_.hungUp());
     }
@@ -325,7 +325,7 @@ void Exchange::tellFrameLeft() {
     // pseudo-terminal's, which takes a whole file at once): no byte is on its way before
     // the line can have carried it at the configured rate.
     const std::size_t left = std::min(frameWritten_, lineBytesSinceFrame());
-    if (machine_.linkOpen() && left > frameLeftTold_) {
+    if (machine_.onTheLine() && left > frameLeftTold_) {
         frameLeftTold_ = left;
         apply(machine_.frameLeft(left));
     }

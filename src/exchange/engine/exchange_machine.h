@@ -61,17 +61,16 @@ public:
     MachineActions saved();
     // Reading the file to send or writing the fetched one failed.
     MachineActions localFailure(const std::string& reason);
-    // The listing was all a program wanted (Success), it found the name it wanted missing
-    // (NotHeld), or it cannot write the file where it would go (LocalFailure): the exchange
-    // ends at the listing.
+    // A program's fetch found the name it wanted missing (NotHeld), or cannot write the file
+    // where it would go (LocalFailure): the exchange ends at the listing.
     MachineActions endAtListing(ExchangeOutcome::Ending ending);
 
     Phase phase() const { return phase_; }
     bool running() const { return phase_ != Phase::Idle; }
-    // A wait is armed in every state on the line, and only there.
-    bool waiting() const { return onTheLine(); }
-    // From the OpenLink it asks for to the CloseLink it asks for.
-    bool linkOpen() const { return onTheLine(); }
+    // In a state that sends a frame and awaits its reply: the link is open (from the
+    // OpenLink it asks for to the CloseLink it asks for) and a wait is armed, here and only
+    // here.
+    bool onTheLine() const;
     std::size_t awaited() const { return threshold_; }
     std::span<const std::uint8_t> receivedBytes() const { return {rx_.data(), rx_.size()}; }
     // The name of the file on the programmer, once known ("" before).
@@ -109,9 +108,6 @@ private:
     void directoryIn();
     void fileHeaderIn();
     void fileIn();
-    // The states that send a frame and await its reply; the others are off the line.
-    bool onTheLine() const;
-
     void beginLoading(const std::string& path);
     void beginFetch(const DeviceNameField& name, const std::string& path);
     // Opens the link, sends a command frame and awaits its status reply.
