@@ -41,25 +41,33 @@ class TimedWindow : public TransferDialog {
 public:
     using TransferDialog::TransferDialog;
 
-    void setStatusText(TextId id) override {
-        if (id == TextId::StatusCancelled) {
-            cancelledAt = Clock::now();
-        } else if (id == TextId::StatusIdle) {
-            idleAt = Clock::now();
+    void showState(const ExchangeState& state) override {
+        if (state.status.id != shownStatus_) {
+            shownStatus_ = state.status.id;
+            if (shownStatus_ == TextId::StatusCancelled) {
+                cancelledAt = Clock::now();
+            } else if (shownStatus_ == TextId::StatusIdle) {
+                idleAt = Clock::now();
+            }
         }
-        TransferDialog::setStatusText(id);
+        TransferDialog::showState(state);
     }
 
-    void showOutcomeBox(TextId id, const std::string& causeLine, Closed closed) override {
-        boxAt = Clock::now();
-        boxHadCause = !causeLine.empty();
-        TransferDialog::showOutcomeBox(id, causeLine, std::move(closed));
+    void showBox(const ExchangeBox& box, Closed closed) override {
+        if (box.kind == ExchangeBox::Kind::Outcome) {
+            boxAt = Clock::now();
+            boxHadCause = !box.lines.empty();
+        }
+        TransferDialog::showBox(box, std::move(closed));
     }
 
     Clock::time_point cancelledAt;
     Clock::time_point idleAt;
     Clock::time_point boxAt;
     bool boxHadCause = false;
+
+private:
+    TextId shownStatus_ = TextId::StatusStartUp;
 };
 
 class Bench {

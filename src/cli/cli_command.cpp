@@ -36,6 +36,7 @@ CliCommand::CliCommand(const CliOptions& options, std::FILE* out, std::FILE* err
       showProgress_(showProgress) {
     // A terminal has nothing to hold on screen after the outcome.
     exchange_.setOutcomePause(0);
+    exchange_.setLineSettingsAdvice(TextId::LineSettingsDifferCli);
 }
 
 int CliCommand::run() {
@@ -75,17 +76,16 @@ void CliCommand::done(int status) {
 }
 
 void CliCommand::list() {
-    exchange_.startExchange(Exchange::kReceiveFunction, [this] {
-        if (!exchange_.awaitingFileChoice()) {
+    ExchangeRequest request;
+    request.kind = ExchangeRequest::Kind::List;
+    exchange_.start(std::move(request), [this] {
+        if (exchange_.outcome().ending != ExchangeOutcome::Ending::Success) {
             done(reportOutcome());  // a failure, or an empty directory
             return;
         }
-        // The listing was all this exchange had to do: it ends here, and is logged as such.
-        view_.showSuccessLine(false);
-        exchange_.endAtListing(ExchangeOutcome::Ending::Success);
         sayLockNotice();
-        for (const std::string& name : view_.listedNames()) {
-            std::fprintf(out_, "%s\n", escapedName(trimmedDeviceName(name)).c_str());
+        for (const DeviceNameField& name : exchange_.outcome().names) {
+            std::fprintf(out_, "%s\n", escapedName(trimmedDeviceName(nameOf(name))).c_str());
         }
         // Whether the list reached its reader is for the caller to check (main does).
         std::fflush(out_);
@@ -98,42 +98,24 @@ void CliCommand::get() {
         backUp();
         return;
     }
-    view_.showSuccessLine(false);
+    // The target is settled before the line is opened; a get whose name is listed ends at the
+    // listing when there is none ('D', logged as such).
+    std::string refusal;
     ExchangeRequest request;
+    request.kind = ExchangeRequest::Kind::Fetch;
     request.wantedName = options_.name;
+    request.path = fetchTarget(refusal);
     // NAME.tiv chosen here must be new: a file made there meanwhile is not replaced.
     request.keepExisting = options_.outputPath.empty();
-    exchange_.start(std::move(request), [this] { fetchListedName(); });
-}
-
-void CliCommand::fetchListedName() {
-    view_.showSuccessLine(true);
-    // A failure, or an empty directory, which does not hold the name (R).
-    if (!exchange_.awaitingFileChoice()) {
+    exchange_.start(std::move(request), [this, refusal] {
+        if (exchange_.outcome().ending == ExchangeOutcome::Ending::LocalFailure &&
+            !refusal.empty()) {
+            std::fprintf(err_, "dravolin-cli: %s\n", refusal.c_str());
+            done(kUsageError);
+            return;
+        }
         done(reportOutcome());
-        return;
-    }
-    // The device lists every file it holds; one it does not list does not exist.
-    const int selection = findListedName();
-    if (selection < 0) {
-        exchange_.endAtListing(ExchangeOutcome::Ending::NotHeld);
-        done(reportOutcome());
-        return;
-    }
-    std::string refusal;
-    const std::string target =
-        fetchTarget(view_.listedNames()[static_cast<std::size_t>(selection)], refusal);
-    if (target.empty()) {
-        // The get ends at the listing: the file could not be written where it would go,
-        // and it is logged as such ('D').
-        view_.showSuccessLine(false);
-        exchange_.endAtListing(ExchangeOutcome::Ending::LocalFailure);
-        std::fprintf(err_, "dravolin-cli: %s\n", refusal.c_str());
-        done(kUsageError);
-        return;
-    }
-    view_.answerFileDialogsWith(target);
-    exchange_.chooseListedFile(selection, [this] { done(reportOutcome()); });
+    });
 }
 
 void CliCommand::put() {
@@ -144,8 +126,11 @@ void CliCommand::put() {
     std::error_code error;
     const std::filesystem::path absolute =
         std::filesystem::absolute(pathFromText(options_.inputPath), error);
-    view_.answerFileDialogsWith(error ? options_.inputPath : textOfPath(absolute));
-    exchange_.startExchange(Exchange::kSendFunction, [this] { done(reportOutcome()); });
+    ExchangeRequest request;
+    request.kind = ExchangeRequest::Kind::Send;
+    request.path = error ? options_.inputPath : textOfPath(absolute);
+    exchange_.showStatus(FilledText{TextId::StatusPleaseWait, {}});
+    exchange_.start(std::move(request), [this] { done(reportOutcome()); });
 }
 
 void CliCommand::backUp() {
@@ -321,23 +306,15 @@ void CliCommand::sayLockNotice() {
     }
 }
 
-int CliCommand::findListedName() const {
-    const auto& names = view_.listedNames();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (names[i] == options_.name || trimmedDeviceName(names[i]) == options_.name) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-std::string CliCommand::fetchTarget(const std::string& deviceName, std::string& refusal) const {
+std::string CliCommand::fetchTarget(std::string& refusal) const {
     if (!options_.outputPath.empty()) {
         return options_.outputPath;  // the operator named the file: it may be replaced
     }
     const MessageCatalog catalog(options_.language.value_or(Language::English));
     std::string reason;
-    const std::optional<std::string> fileName = fileNameForDeviceName(deviceName, reason);
+    // The listed name that answers to this one differs from it at most in trailing blanks,
+    // which the file name leaves out.
+    const std::optional<std::string> fileName = fileNameForDeviceName(options_.name, reason);
     if (!fileName) {
         refusal = catalog.lookup(FilledText{TextId::FetchNeedsFileName, {reason}});
         return {};

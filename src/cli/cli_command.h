@@ -39,7 +39,6 @@ private:
     // Each starts its command; the command ends through done().
     void list();
     void get();
-    void fetchListedName();
     void put();
     void backUp();
     void putSeveral();
@@ -55,8 +54,9 @@ private:
     // A record (transfer log, trace file) that cannot be written, once each.
     void warnAboutRecords(const FilledText& warning);
     void sayLockNotice();
-    int findListedName() const;
-    std::string fetchTarget(const std::string& deviceName, std::string& refusal) const;
+    // The file a get writes: the one named with -o, or NAME.tiv when that is new; none, with
+    // the reason in `refusal`, when NAME makes no file name or NAME.tiv is there already.
+    std::string fetchTarget(std::string& refusal) const;
     int reportOutcome();
     // The failure line of `code` (nothing for success); the exit status it gives.
     int reportLetter(char code);

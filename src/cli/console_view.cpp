@@ -18,34 +18,36 @@ std::string ConsoleView::oneLine(TextId id, Language language, const std::string
     return asOneLine(fillPlaceholders(MessageCatalog::text(id, language), {argument}));
 }
 
-void ConsoleView::setStatusText(TextId id) {
-    switch (id) {
-        case TextId::StatusSuccess:
-            if (!successLineShown_) {
-                break;
-            }
-            [[fallthrough]];
-        case TextId::StatusPleaseWait:
-        case TextId::StatusFailure:
-        case TextId::StatusCancelled:
-            printStatus(oneLine(id, language_));
-            break;
-        default:
-            // Prompts that ask for a choice in the window; the command line made it already.
-            break;
+void ConsoleView::showState(const ExchangeState& state) {
+    if (state.status == status_) {
+        return;
+    }
+    status_ = state.status;
+    if (worthALine(state)) {
+        printStatus(asOneLine(
+            fillPlaceholders(MessageCatalog::text(status_.id, language_), status_.arguments)));
     }
 }
 
-void ConsoleView::setStatusTextWith(TextId id, const std::string& argument) {
-    printStatus(oneLine(id, language_, argument));
-}
-
-void ConsoleView::setStatusFilled(const FilledText& text) {
-    // The file of a run in hand, above its progress line; the run's lines go to stdout.
-    if (showProgress_) {
-        std::string line =
-            fillPlaceholders(MessageCatalog::text(text.id, language_), text.arguments);
-        printStatus(line.substr(std::min(line.find_first_not_of(' '), line.size())));
+bool ConsoleView::worthALine(const ExchangeState& state) const {
+    switch (status_.id) {
+        case TextId::StatusSuccess:
+            // A listing's names go to stdout and say it all; an empty one is said here.
+            return state.names.empty();
+        case TextId::StatusPleaseWait:
+        case TextId::StatusFailure:
+        case TextId::StatusCancelled:
+        case TextId::StatusSaved:
+        case TextId::StatusStored:
+        case TextId::StatusFailureLetter:
+            return true;
+        case TextId::StatusRunFile:
+        case TextId::RunSummary:
+            // The file of a run in hand, above its progress line; the run's lines go to stdout.
+            return showProgress_;
+        default:
+            // Prompts that ask for a choice in the window; the command line made it already.
+            return false;
     }
 }
 
@@ -55,41 +57,23 @@ void ConsoleView::printStatus(const std::string& line) {
     std::fflush(err_);
 }
 
-void ConsoleView::showMessageBox(TextId id, MessageIcon icon, Closed closed) {
-    if (icon == MessageIcon::Information) {
-        printStatus(oneLine(id, language_));
+void ConsoleView::showBox(const ExchangeBox& box, Closed closed) {
+    if (box.kind == ExchangeBox::Kind::Message && box.icon == MessageIcon::Information) {
+        printStatus(oneLine(box.text.id, language_));
     }
     closed();
 }
 
-void ConsoleView::chooseFile(const FileDialogRequest& request, FileAnswer answer) {
-    static_cast<void>(request);
-    answer(fileAnswer_);
-}
-
-void ConsoleView::clearFileList(TextId fieldText) {
-    static_cast<void>(fieldText);
-    listedNames_.clear();
-}
-
-void ConsoleView::appendFileListEntry(const std::string& name) {
-    listedNames_.push_back(name);
-}
-
-void ConsoleView::showFileList(int mode) {
-    static_cast<void>(mode);
-}
-
-void ConsoleView::setStartItem(bool enabled) {
-    static_cast<void>(enabled);
-}
-
-void ConsoleView::showProgress(const TransferProgress& progress) {
-    if (!showProgress_ || progress.expected < kProgressFromBytes) {
+void ConsoleView::showProgress(const std::optional<TransferProgress>& progress) {
+    if (!progress) {
+        endProgressLine();
+        return;
+    }
+    if (!showProgress_ || progress->expected < kProgressFromBytes) {
         return;
     }
     // One line, written over each time; blanks wipe what a longer line left behind.
-    std::string line = "  " + formatProgress(progress, language_);
+    std::string line = "  " + formatProgress(*progress, language_);
     const std::size_t length = line.size();
     if (length < progressLineLength_) {
         line.append(progressLineLength_ - length, ' ');
@@ -98,10 +82,6 @@ void ConsoleView::showProgress(const TransferProgress& progress) {
     std::fprintf(err_, "\r%s", line.c_str());
     std::fflush(err_);
     progressLineOpen_ = true;
-}
-
-void ConsoleView::hideProgress() {
-    endProgressLine();
 }
 
 void ConsoleView::endProgressLine() {

@@ -170,6 +170,8 @@ enum class Language : int { German = 0, English = 1 };
 struct FilledText {
     TextId id = TextId::StatusIdle;
     std::vector<std::string> arguments;
+
+    friend bool operator==(const FilledText&, const FilledText&) = default;
 };
 
 // `text` with each %1 to %9 replaced by that argument, in one pass: what an argument holds

@@ -40,10 +40,12 @@ void BatchTransfer::backUpAll() {
     if (exchange_.busy()) {
         return;
     }
-    lockWindow();
+    // As an exchange does when it starts: nothing else can be started or chosen while the
+    // dialog that begins the run is up.
+    exchange_.holdWindow();
     view_.chooseFolder(TextId::BackupFolderTitle, [this](std::optional<std::string> folder) {
         if (!folder) {
-            unlockWindow();
+            exchange_.releaseWindow(false);
         } else if (!exchange_.busy()) {
             backUp(*folder, IfExists::Ask,
                    [this](const std::vector<BatchItem>& items) { showResults(items); });
@@ -55,19 +57,19 @@ void BatchTransfer::sendChosenFiles() {
     if (exchange_.busy()) {
         return;
     }
-    lockWindow();
-    view_.setStatusText(TextId::StatusChooseFileToSend);
+    exchange_.holdWindow();
+    showStatus(TextId::StatusChooseFileToSend);
     FileDialogRequest request;
-    request.mode = FileDialogRequest::Mode::Open;
-    request.title = TextId::OpenDialogTitle;
-    view_.chooseFiles(request, [this](std::vector<std::string> paths) {
+    request.mode = FileDialogRequest::Mode::OpenSeveral;
+    view_.chooseFile(request, [this](std::vector<std::string> paths) {
         if (exchange_.busy()) {
             return;
         }
         if (paths.empty()) {
-            returnToIdle();
+            // As after a cancelled file dialog of a single send.
+            exchange_.releaseWindow(true);
         } else if (paths.size() == 1) {
-            view_.setStatusText(TextId::StatusPleaseWait);
+            showStatus(TextId::StatusPleaseWait);
             ExchangeRequest request;
             request.kind = ExchangeRequest::Kind::Send;
             request.path = paths.front();
@@ -89,7 +91,7 @@ void BatchTransfer::showResults(const std::vector<BatchItem>& items) {
     if (listingFailed_) {
         showListingFailure();
     } else if (cancelled_ && items.empty()) {
-        view_.setStatusText(TextId::StatusCancelled);
+        showStatus(TextId::StatusCancelled);
     } else if (!items.empty()) {
         showSummary(items);
     }
@@ -115,7 +117,7 @@ void BatchTransfer::end() {
 
 void BatchTransfer::backUp(const std::string& folder, IfExists ifExists, Finished finished) {
     begin(false, std::move(finished));
-    view_.setStatusText(TextId::StatusPleaseWait);
+    showStatus(TextId::StatusPleaseWait);
     exchange_.start(requestOf(ExchangeRequest::Kind::List),
                     [this, folder, ifExists] { afterListing(folder, ifExists); });
 }
@@ -306,15 +308,16 @@ int BatchTransfer::transferredCount(const std::vector<BatchItem>& items) {
 }
 
 void BatchTransfer::showFileStatus(std::size_t number, std::size_t count, const std::string& name) {
-    view_.setStatusFilled(
+    exchange_.showStatus(
         FilledText{TextId::StatusRunFile, {std::to_string(number), std::to_string(count), name}});
 }
 
 void BatchTransfer::showSummary(const std::vector<BatchItem>& items) {
     const Language language = exchange_.language();
-    std::vector<FilledText> lines;
+    const MessageCatalog catalog(language);
+    std::vector<std::string> lines;
     for (const BatchItem& item : items) {
-        lines.push_back(describe(item, shownName(item), language));
+        lines.push_back(catalog.lookup(describe(item, shownName(item), language)));
     }
     const int transferred = transferredCount(items);
     const FilledText heading{TextId::RunSummary,
@@ -325,44 +328,30 @@ void BatchTransfer::showSummary(const std::vector<BatchItem>& items) {
                item.result != BatchItem::Result::Stored && item.result != BatchItem::Result::Kept;
     });
     // The outcome stays in the status line until the operator does something else.
-    view_.setStatusFilled(heading);
-    view_.showRunSummary(heading, lines,
-                         anyFailure ? MessageIcon::Exclamation : MessageIcon::Information);
+    exchange_.showStatus(heading);
+    view_.showBox({.kind = ExchangeBox::Kind::Summary,
+                   .icon = anyFailure ? MessageIcon::Exclamation : MessageIcon::Information,
+                   .text = heading,
+                   .lines = std::move(lines)},
+                  [] {});
 }
 
 void BatchTransfer::showListingFailure() {
     if (exchange_.outcome().cancelled()) {
-        view_.setStatusText(TextId::StatusCancelled);
+        showStatus(TextId::StatusCancelled);
         return;
     }
     const char code = exchange_.outcome().letter();
-    if (const std::optional<TextId> box = outcomeBoxText(code)) {
-        view_.showOutcomeBox(*box, exchange_.causeLine(), [] {});
-        view_.setStatusText(TextId::StatusFailure);
+    if (const std::optional<TextId> text = outcomeBoxText(code)) {
+        view_.showBox(ExchangeBox::outcome(*text, exchange_.causeLine()), [] {});
+        showStatus(TextId::StatusFailure);
     } else {
-        view_.setStatusTextWith(TextId::StatusFailureLetter, shownStatusLetter(code));
+        exchange_.showStatus(FilledText{TextId::StatusFailureLetter, {shownStatusLetter(code)}});
     }
 }
 
-void BatchTransfer::lockWindow() {
-    // As an exchange does when it starts: nothing else can be started or chosen while the
-    // dialog that begins the run is up.
-    view_.grayMainMenus();
-    view_.disableFunctionChoice();
-}
-
-void BatchTransfer::unlockWindow() {
-    view_.enableMainMenus();
-    view_.enableFunctionChoice();
-}
-
-void BatchTransfer::returnToIdle() {
-    // As after a cancelled file dialog of a single send.
-    view_.showFileList(0);
-    view_.setStartItem(false);
-    view_.resetFunctionChoice();
-    view_.setStatusText(TextId::StatusIdle);
-    unlockWindow();
+void BatchTransfer::showStatus(TextId id) {
+    exchange_.showStatus(FilledText{id, {}});
 }
 
 }  // namespace dravolin

@@ -89,11 +89,7 @@ private:
     void showResults(const std::vector<BatchItem>& items);
     void showSummary(const std::vector<BatchItem>& items);
     void showListingFailure();
-    // The window is locked while the dialog that begins a run is up, and unlocked when it
-    // is cancelled; once the run's first exchange starts, the exchange holds it.
-    void lockWindow();
-    void unlockWindow();
-    void returnToIdle();
+    void showStatus(TextId id);
 
     Exchange& exchange_;
     ExchangeView& view_;

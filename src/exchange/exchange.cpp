@@ -63,27 +63,55 @@ void Exchange::start(ExchangeRequest request, Next next) {
     request.line =
         LineTiming{settings_.baudRate, static_cast<char>(settings_.parity), settings_.stopBits};
     request_ = request;
-    view_.grayMainMenus();
-    view_.disableFunctionChoice();
-    view_.setCancelAvailable(true);
+    state_.stage = ExchangeState::Stage::Running;
+    state_.names.clear();
+    state_.cancelAvailable = true;
+    showState();
     beginRecord(request);
+    if (request.kind == ExchangeRequest::Kind::Fetch && !request.wantedName.empty()) {
+        // To the machine a get is a receive that wants a name: the listing first.
+        request.kind = ExchangeRequest::Kind::Receive;
+    }
     apply(machine_.start(request));
 }
 
 // ---- The operator
 
-void Exchange::chooseListedFile(int selection, Next next) {
+void Exchange::chooseListedFile(int selection) {
     if (!awaitingFileChoice()) {
         return;
     }
-    if (next) {
-        next_ = std::move(next);
-    }
+    // Once a name is picked the list means nothing until the next listing.
+    state_.stage = ExchangeState::Stage::Running;
+    showState();
     apply(machine_.entryChosen(selection));
 }
 
-void Exchange::endAtListing(ExchangeOutcome::Ending ending) {
-    apply(machine_.endAtListing(ending));
+void Exchange::showStatus(FilledText text) {
+    state_.status = std::move(text);
+    showState();
+}
+
+void Exchange::holdWindow() {
+    if (!busy()) {
+        state_.stage = ExchangeState::Stage::Running;
+        state_.cancelAvailable = false;
+        showState();
+    }
+}
+
+void Exchange::releaseWindow(bool resetChoices) {
+    if (busy()) {
+        return;
+    }
+    if (resetChoices) {
+        state_.stage = ExchangeState::Stage::Outcome;
+        state_.namesShown = false;
+        state_.status = FilledText{TextId::StatusIdle, {}};
+        showState();
+    }
+    state_.stage = ExchangeState::Stage::Idle;
+    showState();
 }
 
 void Exchange::cancel() {
@@ -312,28 +340,31 @@ std::size_t Exchange::lineBytesSinceFrame() const {
 }
 
 void Exchange::askForFile(const MachineAction& action) {
-    FileDialogRequest request;
-    if (action.save) {
-        request.mode = FileDialogRequest::Mode::Save;
-        request.initialName = action.path;
-        request.title = TextId::SaveDialogTitle;
-    } else {
-        view_.setStatusText(TextId::StatusChooseFileToSend);
-        request.mode = FileDialogRequest::Mode::Open;
-        request.title = TextId::OpenDialogTitle;
-    }
     std::weak_ptr<bool> alive = alive_;
-    view_.chooseFile(request, [this, alive](std::optional<std::string> path) {
+    auto chosen = [this, alive](std::vector<std::string> paths) {
         if (alive.expired()) {
             return;
         }
         const auto phase = machine_.phase();
-        if (path && (phase == ExchangeMachine::Phase::AskingOpen ||
-                     phase == ExchangeMachine::Phase::AskingSave)) {
-            view_.setStatusText(TextId::StatusPleaseWait);
+        if (!paths.empty() && (phase == ExchangeMachine::Phase::AskingOpen ||
+                               phase == ExchangeMachine::Phase::AskingSave)) {
+            showStatus(FilledText{TextId::StatusPleaseWait, {}});
         }
-        apply(machine_.fileChosen(path));
-    });
+        apply(machine_.fileChosen(paths.empty() ? std::nullopt
+                                                : std::optional<std::string>(paths.front())));
+    };
+    if (request_.kind == ExchangeRequest::Kind::Fetch) {
+        chosen({request_.path});  // a program's get named its file
+        return;
+    }
+    FileDialogRequest request;
+    if (action.save) {
+        request.mode = FileDialogRequest::Mode::Save;
+        request.initialName = action.path;
+    } else {
+        showStatus(FilledText{TextId::StatusChooseFileToSend, {}});
+    }
+    view_.chooseFile(request, std::move(chosen));
 }
 
 void Exchange::loadFile(const std::string& path) {
@@ -352,15 +383,34 @@ void Exchange::saveFile(const MachineAction& action) {
 }
 
 void Exchange::listNames(const std::vector<DeviceNameField>& names) {
-    view_.clearFileList(TextId::SelectFile);
+    state_.names.clear();
     for (const DeviceNameField& name : names) {
-        view_.appendFileListEntry(nameOf(name));
+        state_.names.push_back(nameOf(name));
+    }
+    if (awaitingFileChoice() && request_.kind == ExchangeRequest::Kind::Fetch) {
+        fetchWantedName();
+        return;
     }
     if (awaitingFileChoice()) {
-        view_.showFileList(1);
-        view_.redrawMenuBar();
-        view_.setStatusText(TextId::StatusDirectoryListed);
-        callNext();
+        state_.stage = ExchangeState::Stage::Listed;
+        state_.namesShown = true;
+        state_.status = FilledText{TextId::StatusDirectoryListed, {}};
+    }
+    showState();
+}
+
+void Exchange::fetchWantedName() {
+    const std::string& wanted = request_.wantedName;
+    const auto listed =
+        std::find_if(state_.names.begin(), state_.names.end(), [&wanted](const std::string& name) {
+            return name == wanted || trimmedDeviceName(name) == wanted;
+        });
+    if (listed == state_.names.end()) {
+        apply(machine_.endAtListing(ExchangeOutcome::Ending::NotHeld));
+    } else if (request_.path.empty()) {
+        apply(machine_.endAtListing(ExchangeOutcome::Ending::LocalFailure));
+    } else {
+        apply(machine_.entryChosen(static_cast<int>(listed - state_.names.begin())));
     }
 }
 
@@ -396,7 +446,7 @@ void Exchange::showProgressAt(std::size_t done) {
 void Exchange::endProgress() {
     if (progressTick_.isActive()) {
         progressTick_.stop();
-        view_.hideProgress();
+        view_.showProgress(std::nullopt);
     }
 }
 
@@ -426,7 +476,7 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
     const bool settingsSuspect =
         outcome.heard == ExchangeOutcome::Heard::LineErrors || outcome.ending == Ending::ShortReply;
     if (failed && settingsSuspect && causeLine_.empty()) {
-        causeLine_ = catalog.lookup(view_.lineSettingsAdvice());
+        causeLine_ = catalog.lookup(lineSettingsAdvice_);
     }
     if (outcome.ending == Ending::Stalled && causeLine_.empty()) {
         causeLine_ = catalog.lookup(TextId::ReplyStopped);
@@ -439,14 +489,17 @@ void Exchange::finish(const ExchangeOutcome& outcome) {
     }
     endRecord(outcome);
     stage_ = Stage::ShowingOutcome;
-    view_.setCancelAvailable(false);
+    state_.cancelAvailable = false;
+    showState();
     if (outcome.ending == Ending::NothingChosen) {
         // A file dialog was cancelled: nothing happened that an outcome could report.
         resetChoices();
         restoreIdleWindow();
     } else if (outcome.ending == Ending::NoFiles) {
-        view_.showMessageBox(TextId::NoFileSaved, MessageIcon::Information,
-                             whileAlive([this] { presentOutcome(); }));
+        view_.showBox({.kind = ExchangeBox::Kind::Message,
+                       .icon = MessageIcon::Information,
+                       .text = {TextId::NoFileSaved, {}}},
+                      whileAlive([this] { presentOutcome(); }));
     } else {
         presentOutcome();
     }
@@ -456,35 +509,35 @@ void Exchange::presentOutcome() {
     if (request_.collected) {
         holdOutcome();
     } else if (outcome_.cancelled()) {
-        view_.setStatusText(TextId::StatusCancelled);
+        state_.status = FilledText{TextId::StatusCancelled, {}};
         holdOutcome();
     } else if (const std::optional<TextId> text = outcomeBoxText(outcome_.letter())) {
-        view_.showOutcomeBox(*text, causeLine_, whileAlive([this] {
-            showOutcomeStatus(outcome_.letter());
-            holdOutcome();
-        }));
+        view_.showBox(ExchangeBox::outcome(*text, causeLine_), whileAlive([this] {
+                          state_.status = outcomeStatus(outcome_.letter());
+                          holdOutcome();
+                      }));
     } else {
-        showOutcomeStatus(outcome_.letter());
+        state_.status = outcomeStatus(outcome_.letter());
         holdOutcome();
     }
 }
 
-void Exchange::showOutcomeStatus(char code) {
+FilledText Exchange::outcomeStatus(char code) const {
     if (code == kStatusAccepted) {
         if (!outcome_.savedTo.empty()) {
-            view_.setStatusTextWith(TextId::StatusSaved, shownPath(outcome_.savedTo));
-        } else if (request_.kind == ExchangeRequest::Kind::Send) {
-            view_.setStatusTextWith(TextId::StatusStored, escapedName(outcome_.storedAs));
-        } else {
-            view_.setStatusText(TextId::StatusSuccess);
+            return {TextId::StatusSaved, {shownPath(outcome_.savedTo)}};
         }
-    } else if (outcomeBoxText(code)) {
-        view_.setStatusText(TextId::StatusFailure);
-    } else {
-        // No box explains this letter: the status line names it, so that the help's table
-        // of letters can be used.
-        view_.setStatusTextWith(TextId::StatusFailureLetter, shownStatusLetter(code));
+        if (request_.kind == ExchangeRequest::Kind::Send) {
+            return {TextId::StatusStored, {escapedName(outcome_.storedAs)}};
+        }
+        return {TextId::StatusSuccess, {}};
     }
+    if (outcomeBoxText(code)) {
+        return {TextId::StatusFailure, {}};
+    }
+    // No box explains this letter: the status line names it, so that the help's table of
+    // letters can be used.
+    return {TextId::StatusFailureLetter, {shownStatusLetter(code)}};
 }
 
 void Exchange::holdOutcome() {
@@ -497,17 +550,16 @@ void Exchange::holdOutcome() {
 }
 
 void Exchange::resetChoices() {
-    view_.showFileList(0);
-    view_.setStartItem(false);
-    view_.resetFunctionChoice();
+    state_.stage = ExchangeState::Stage::Outcome;
+    state_.namesShown = false;
+    showState();
 }
 
 void Exchange::restoreIdleWindow() {
-    view_.setStatusText(TextId::StatusIdle);
-    view_.enableMainMenus();
-    view_.enableFunctionChoice();
     stage_ = Stage::Idle;
-    view_.exchangeIdle();
+    state_.stage = ExchangeState::Stage::Idle;
+    state_.status = FilledText{TextId::StatusIdle, {}};
+    showState();
     callNext();
 }
 

@@ -36,8 +36,7 @@ public:
     static constexpr int kSendFunction = 1;
     static constexpr int kOutcomePauseMs = 2500;
 
-    // Called once the exchange has ended and the window is idle again, or, for a receive
-    // started from the window's function, once its directory waits for a pick.
+    // Called once the exchange has ended and the window is idle again.
     using Next = std::function<void()>;
 
     Exchange(ExchangeView& view, SerialPort& port, const PortSettings& settings);
@@ -46,17 +45,26 @@ public:
     Exchange& operator=(const Exchange&) = delete;
 
     // Starts `request` unless an exchange runs: the window's function (startExchange, 0
-    // receive, 1 send, anything else nothing), or a whole exchange of a run or a program (a
-    // listing, a fetch of a listed name to a path, a send of a path) that asks nothing.
+    // receive, 1 send, anything else nothing), or a whole exchange of a run or a program that
+    // asks nothing: a listing, a fetch of a listed name to a path, a send of a path. A fetch
+    // that gives `wantedName` in place of the listed `name` lists the directory first and
+    // fetches the entry of that name (trailing blanks aside) to `path`, all in one exchange:
+    // 'R' when it is not listed, 'D' at the listing when `path` is empty (the program found
+    // no file to write it to).
     void start(ExchangeRequest request, Next next = {});
     void startExchange(int function, Next next = {});
 
     // The operator chose entry `selection` of the listed directory. Does nothing unless the
     // directory is listed and waiting for that choice.
-    void chooseListedFile(int selection, Next next = {});
-    // A program that listed the directory ends the exchange there: as a success, with 'R'
-    // when the name it wanted is not listed, or 'D' when it cannot write the file.
-    void endAtListing(ExchangeOutcome::Ending ending);
+    void chooseListedFile(int selection);
+
+    // A status text of a run or a program of its own: the file in hand, a run's summary,
+    // the plea to wait before a send that asks nothing.
+    void showStatus(FilledText text);
+    // The dialog that begins a run is up: the window is locked as for an exchange, without
+    // Cancel. Released, it is idle again; `resetChoices` as after a cancelled dialog of a send.
+    void holdWindow();
+    void releaseWindow(bool resetChoices);
 
     // The operator's Cancel (button, Escape, a signal to the CLI): the link is closed,
     // nothing is saved, the status line says so and, after the pause, the window is idle.
@@ -69,6 +77,9 @@ public:
 
     // The pause that holds an outcome on screen; a terminal needs none.
     void setOutcomePause(int milliseconds) { outcomePauseMs_ = milliseconds; }
+    // The line a failure's box adds when the line settings probably differ: it names how the
+    // operator finds the programmer where the exchange runs.
+    void setLineSettingsAdvice(TextId advice) { lineSettingsAdvice_ = advice; }
 
     // What the serial link brings while the link is open.
     void received(std::span<const std::uint8_t> run, std::size_t lineErrors) override;
@@ -124,14 +135,18 @@ private:
     void loadFile(const std::string& path);
     void saveFile(const MachineAction& action);
     void listNames(const std::vector<DeviceNameField>& names);
+    // A program's get: the programmer lists every file it holds, so one it does not list
+    // does not exist.
+    void fetchWantedName();
     void showProgress(const MachineAction& action);
 
     void finish(const ExchangeOutcome& outcome);
     void presentOutcome();
-    void showOutcomeStatus(char code);
+    FilledText outcomeStatus(char code) const;
     void holdOutcome();
     void resetChoices();
     void restoreIdleWindow();
+    void showState() { view_.showState(state_); }
     void callNext();
     // Runs `call` later unless this exchange is gone by then (a box answered after the
     // window closed).
@@ -173,6 +188,8 @@ private:
     Stage stage_ = Stage::Idle;
     bool pauseSkipped_ = false;
     int outcomePauseMs_ = kOutcomePauseMs;
+    TextId lineSettingsAdvice_ = TextId::LineSettingsDiffer;
+    ExchangeState state_;  // as the view was last shown it
     ExchangeRequest request_;
     ExchangeOutcome outcome_;
     std::string causeLine_;

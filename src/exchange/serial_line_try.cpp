@@ -8,32 +8,10 @@ namespace {
 
 constexpr int kSearchPort = 1;  // the one Com port of the search's own port map
 
-// A try shows nothing: the search tells the operator what it tries and what it found.
-class SilentView : public ExchangeView {
-public:
-    void setStatusText(TextId) override {}
-    void setStatusTextWith(TextId, const std::string&) override {}
-    void showMessageBox(TextId, MessageIcon, Closed closed) override { closed(); }
-    void chooseFile(const FileDialogRequest&, FileAnswer answer) override { answer({}); }
-    void clearFileList(TextId) override {}
-    void appendFileListEntry(const std::string&) override {}
-    void showFileList(int) override {}
-    void grayMainMenus() override {}
-    void enableMainMenus() override {}
-    void disableFunctionChoice() override {}
-    void enableFunctionChoice() override {}
-    void setStartItem(bool) override {}
-    void redrawMenuBar() override {}
-    void resetFunctionChoice() override {}
-    void showProgress(const TransferProgress&) override {}
-    void hideProgress() override {}
-    void setCancelAvailable(bool) override {}
-};
-
 }  // namespace
 
 SerialLineTry::SerialLineTry(WarningPresenter& presenter)
-    : port_(presenter), view_(std::make_unique<SilentView>()), exchange_(*view_, port_, settings_) {
+    : port_(presenter), exchange_(view_, port_, settings_) {
     exchange_.setOutcomePause(0);
     settings_.port = kSearchPort;
 }

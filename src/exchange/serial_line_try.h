@@ -1,7 +1,5 @@
 #pragma once
 
-#include <memory>
-
 #include "core/port_settings.h"
 #include "exchange/exchange.h"
 #include "exchange/line_try.h"
@@ -34,7 +32,7 @@ private:
 
     SerialPort port_;
     PortSettings settings_;
-    std::unique_ptr<ExchangeView> view_;
+    ExchangeView view_;  // a try shows nothing: the search tells what it tries and finds
     Exchange exchange_;
     TryRequest request_;
     Done done_;

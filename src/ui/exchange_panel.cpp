@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <utility>
 
 #include "exchange/transfer_progress.h"
 #include "protocol/escaped_name.h"
@@ -126,7 +127,7 @@ void ExchangePanel::initialise() {
 
     fileList_->hide();
     fileGroup_->hide();
-    setStatusText(TextId::StatusStartUp);
+    showStatus(state_.status);
     functionGroup_->setTitle(text(TextId::SelectFunction));
 }
 
@@ -218,49 +219,57 @@ void ExchangePanel::placeStatusRow() {
         progressBar_->setGeometry(row.progressBar);
         cancelButton_->setGeometry(row.cancelButton);
     }
-    showStatus();
+    showStatusText();
 }
 
-void ExchangePanel::setStatusText(TextId id) {
-    statusId_ = id;
-    statusArgument_.reset();
-    statusLeading_.clear();
-    showStatus();
-}
-
-void ExchangePanel::setStatusTextWith(TextId id, const std::string& argument) {
-    statusId_ = id;
-    statusArgument_ = argument;
-    statusLeading_.clear();
-    showStatus();
-}
-
-void ExchangePanel::setStatusFilled(const FilledText& filled) {
-    if (filled.arguments.empty()) {
-        setStatusText(filled.id);
-        return;
+void ExchangePanel::showState(const ExchangeState& state) {
+    using Stage = ExchangeState::Stage;
+    const ExchangeState was = std::exchange(state_, state);
+    if (state.status != was.status) {
+        showStatus(state.status);
     }
-    statusId_ = filled.id;
-    statusLeading_.assign(filled.arguments.begin(), filled.arguments.end() - 1);
-    statusArgument_ = filled.arguments.back();
-    showStatus();
+    if (state.names != was.names) {
+        fillFileList(state.names);
+    }
+    const bool listed = state.stage == Stage::Listed;
+    if (state.namesShown != was.namesShown || listed != (was.stage == Stage::Listed)) {
+        showFileList(state.namesShown, listed);
+    }
+    if (state.stage != was.stage) {
+        if (state.stage == Stage::Outcome) {
+            resetFunctionChoice();
+        }
+        // Nothing else can be chosen while anything runs.
+        if (state.stage == Stage::Idle || was.stage == Stage::Idle) {
+            enableFunctionChoice(state.stage == Stage::Idle);
+        }
+    }
+    if (state.cancelAvailable == cancelButton_->isHidden()) {
+        cancelButton_->setVisible(state.cancelAvailable);
+        placeStatusRow();
+    }
 }
 
-void ExchangePanel::showStatus() {
-    QString shown = text(statusId_);
-    QString whole;  // the argument, when it had to give way
-    if (statusArgument_) {
-        // The argument (a path above all) gives way, from its middle, so that the line fits
-        // and the file's own name stays readable at its end; the tooltip has it whole.
+void ExchangePanel::showStatus(const FilledText& status) {
+    status_ = status;
+    showStatusText();
+}
+
+void ExchangePanel::showStatusText() {
+    QString shown = text(status_.id);
+    QString whole;  // the last argument, when it had to give way
+    if (!status_.arguments.empty()) {
+        // The last argument (a path above all) gives way, from its middle, so that the line
+        // fits and the file's own name stays readable at its end; the tooltip has it whole.
         const QFontMetrics metrics = statusLine_->fontMetrics();
-        std::vector<std::string> arguments = statusLeading_;
-        arguments.emplace_back();
+        std::vector<std::string> arguments = status_.arguments;
+        arguments.back().clear();
         const QString frame =
             QString::fromStdString(fillPlaceholders(shown.toStdString(), arguments));
         const int room = statusLine_->contentsRect().width() -
                          metrics.horizontalAdvance(QLatin1Char('x')) -
                          metrics.horizontalAdvance(frame);
-        const QString full = QString::fromStdString(*statusArgument_);
+        const QString full = QString::fromStdString(status_.arguments.back());
         const QString argument = fittedArgument(full, metrics, std::max(room, 0));
         if (argument != full) {
             whole = full;
@@ -274,48 +283,36 @@ void ExchangePanel::showStatus() {
     statusLine_->setToolTip(whole);
 }
 
-void ExchangePanel::clearFileList(TextId fieldText) {
+void ExchangePanel::fillFileList(const std::vector<std::string>& names) {
     fileList_->clear();
-    filePrompt_ = text(fieldText);
-    fileList_->setEditText(filePrompt_);
-}
-
-void ExchangePanel::appendFileListEntry(const std::string& name) {
-    fileList_->addItem(QString::fromStdString(escapedName(trimmedDeviceName(name))));
-    // The first entry becomes the current one by itself; the field must keep its prompt
-    // with nothing selected, and without telling anyone of a pick.
-    if (fileList_->currentIndex() != -1) {
-        fileList_->setCurrentIndex(-1);
+    for (const std::string& name : names) {
+        fileList_->addItem(QString::fromStdString(escapedName(trimmedDeviceName(name))));
     }
-    fileList_->setEditText(filePrompt_);
+    // The first entry becomes the current one by itself; the field must keep its prompt with
+    // nothing selected, and without telling anyone of a pick.
+    fileList_->setCurrentIndex(-1);
+    fileList_->setEditText(text(TextId::SelectFile));
 }
 
-void ExchangePanel::showFileList(bool visible) {
-    fileList_->setVisible(visible);
-    fileGroup_->setVisible(visible);
-    fileList_->setEnabled(visible);
-    fileGroup_->setEnabled(visible);
+void ExchangePanel::showFileList(bool shown, bool enabled) {
+    fileList_->setVisible(shown);
+    fileGroup_->setVisible(shown);
+    // Once a name is picked the list means nothing until the next listing.
+    fileList_->setEnabled(enabled);
+    fileGroup_->setEnabled(enabled);
     // The listed names are what the operator chooses next.
-    if (visible) {
+    if (enabled) {
         fileList_->setFocus();
     }
 }
 
-void ExchangePanel::closeFileList() {
-    fileList_->setEnabled(false);
-    fileGroup_->setEnabled(false);
-}
-
-void ExchangePanel::disableFunctionChoice() {
-    functionList_->setEnabled(false);
-    functionGroup_->setEnabled(false);
-}
-
-void ExchangePanel::enableFunctionChoice() {
-    functionList_->setEnabled(true);
-    functionGroup_->setEnabled(true);
+void ExchangePanel::enableFunctionChoice(bool enabled) {
+    functionList_->setEnabled(enabled);
+    functionGroup_->setEnabled(enabled);
     // The keyboard comes back to where the next exchange begins.
-    functionList_->setFocus();
+    if (enabled) {
+        functionList_->setFocus();
+    }
 }
 
 void ExchangePanel::resetFunctionChoice() {
@@ -336,7 +333,15 @@ void ExchangePanel::focusFunctionChoice() {
     functionList_->setFocus();
 }
 
-void ExchangePanel::showProgress(const TransferProgress& progress) {
+void ExchangePanel::showProgress(const std::optional<TransferProgress>& measured) {
+    if (!measured) {
+        if (!progressBar_->isHidden()) {
+            progressBar_->hide();
+            placeStatusRow();
+        }
+        return;
+    }
+    const TransferProgress& progress = *measured;
     // Only what changed is set: each change repaints the bar. The bar replaces only %p, %v
     // and %m in its format; the text never holds those.
     const QString shown = QString::fromStdString(formatProgress(progress, catalog_.language()));
@@ -353,20 +358,6 @@ void ExchangePanel::showProgress(const TransferProgress& progress) {
     }
     if (progressBar_->isHidden()) {
         progressBar_->show();
-        placeStatusRow();
-    }
-}
-
-void ExchangePanel::hideProgress() {
-    if (!progressBar_->isHidden()) {
-        progressBar_->hide();
-        placeStatusRow();
-    }
-}
-
-void ExchangePanel::showCancel(bool shown) {
-    if (cancelButton_->isHidden() == shown) {
-        cancelButton_->setVisible(shown);
         placeStatusRow();
     }
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/message_catalog.h"
+#include "exchange/exchange_view.h"
 #include "ui/window_layout.h"
 
 class QComboBox;
@@ -24,7 +25,6 @@ class QPushButton;
 namespace dravolin {
 
 class ClientArea;
-struct TransferProgress;
 
 // What the main window shows of an exchange, before, while and after it runs: the function
 // choice, the file list of a receive, the status line, and beside it the progress bar and
@@ -46,27 +46,19 @@ public:
     TextRoom textRoom() const;
     void placeControls(QSize clientSize);
 
-    void setStatusText(TextId id);
-    void setStatusTextWith(TextId id, const std::string& argument);
-    void setStatusFilled(const FilledText& filled);
+    // Shows what changed since the state shown last: the status line, the file list, the
+    // function choice (disabled while anything runs, reset at the outcome) and Cancel.
+    void showState(const ExchangeState& state);
+    // A status text the window sets of its own; its last word gives way when room is short.
+    void showStatus(const FilledText& status);
 
-    void clearFileList(TextId fieldText);
-    void appendFileListEntry(const std::string& name);
-    void showFileList(bool visible);
-    // A name has been picked: the list means nothing until the next listing.
-    void closeFileList();
-
-    void disableFunctionChoice();
-    void enableFunctionChoice();
-    void resetFunctionChoice();
     // The function whose entry the field shows: 0 receive, 1 send; -1 while the prompt shows.
     int selectedFunction() const;
     bool focusInFunctionField() const;
     void focusFunctionChoice();
 
-    void showProgress(const TransferProgress& progress);
-    void hideProgress();
-    void showCancel(bool shown);
+    // The progress bar beside the status line, while there is progress to show.
+    void showProgress(const std::optional<TransferProgress>& progress);
 
 signals:
     // The operator picked an entry of the function list.
@@ -80,17 +72,19 @@ protected:
 
 private:
     QString text(TextId id) const;
+    void fillFileList(const std::vector<std::string>& names);
+    void showFileList(bool shown, bool enabled);
+    void enableFunctionChoice(bool enabled);
+    void resetFunctionChoice();
     void placeStatusRow();
-    void showStatus();
+    void showStatusText();
     bool stepThroughFileList(const QKeyEvent& key);
 
     const MessageCatalog& catalog_;
     const QMenuBar* menuBar_;
-    QString filePrompt_;
+    ExchangeState state_;  // as last shown
     // What the status line shows; kept so that a path can be shortened anew on resizing.
-    TextId statusId_ = TextId::StatusStartUp;
-    std::optional<std::string> statusArgument_;  // the word that gives way when room is short
-    std::vector<std::string> statusLeading_;     // words filled in before it
+    FilledText status_{TextId::StatusStartUp, {}};
     QRect statusPlace_;
 
     QGroupBox* functionGroup_ = nullptr;

@@ -34,14 +34,15 @@ FileDialogOptions FileDialogOptions::fromRequest(const FileDialogRequest& reques
                                                  const MessageCatalog& catalog) {
     FileDialogOptions options;
     options.save = request.mode == FileDialogRequest::Mode::Save;
-    options.title = QString::fromStdString(catalog.lookup(request.title));
-    options.nameFilters = qtNameFilters(catalog.lookup(request.filter));
-    // The request counts filters from 1; anything outside the list falls back to the first.
-    const int wanted = request.filterIndex - 1;
-    options.selectedFilter = (wanted >= 0 && wanted < options.nameFilters.size()) ? wanted : 0;
-    options.defaultSuffix = QString::fromStdString(catalog.lookup(request.defaultExtension));
+    options.title = QString::fromStdString(
+        catalog.lookup(options.save ? TextId::SaveDialogTitle : TextId::OpenDialogTitle));
+    options.nameFilters = qtNameFilters(catalog.lookup(TextId::FileFilter));
+    // The second filter, the tag-data files', is the one chosen.
+    options.selectedFilter = options.nameFilters.size() > 1 ? 1 : 0;
+    options.defaultSuffix = QString::fromStdString(catalog.lookup(TextId::DefaultExtension));
     options.initialName = fileNameFromDeviceName(request.initialName);
-    options.confirmOverwrite = options.save && (request.flags & kOverwritePrompt) != 0;
+    // A save never replaces a file unasked.
+    options.confirmOverwrite = options.save;
     return options;
 }
 

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "core/settings_file.h"
 #include "exchange/batch_transfer.h"
 #include "exchange/exchange.h"
@@ -122,7 +124,8 @@ void TransferDialog::connectCommands() {
     connect(commands_, &WindowCommands::traceSwitched, this, &TransferDialog::switchTrace);
     connect(commands_, &WindowCommands::cancelRequested, this, [this] { exchange_->cancel(); });
     connect(panel_, &ExchangePanel::functionChosen, this, &TransferDialog::chooseFunction);
-    connect(panel_, &ExchangePanel::listedFileChosen, this, &TransferDialog::chooseListedFile);
+    connect(panel_, &ExchangePanel::listedFileChosen, this,
+            [this](int index) { exchange_->chooseListedFile(index); });
     connect(panel_, &ExchangePanel::cancelClicked, this, [this] { exchange_->cancel(); });
 }
 
@@ -164,121 +167,65 @@ bool TransferDialog::nativeEvent(const QByteArray& eventType, void* message, qin
 
 // ---- ExchangeView
 
-void TransferDialog::setStatusText(TextId id) {
-    panel_->setStatusText(id);
-}
-
-void TransferDialog::setStatusTextWith(TextId id, const std::string& argument) {
-    panel_->setStatusTextWith(id, argument);
-}
-
-void TransferDialog::setStatusFilled(const FilledText& filled) {
-    panel_->setStatusFilled(filled);
-}
-
-void TransferDialog::showMessageBox(TextId id, MessageIcon icon, Closed closed) {
-    prompts_->showMessage(this, windowTitle(), text(id), icon, std::move(closed));
-}
-
-void TransferDialog::showOutcomeBox(TextId id, const std::string& causeLine, Closed closed) {
-    QString shown = text(id);
-    if (!causeLine.empty()) {
-        shown += QStringLiteral("\n") + QString::fromStdString(causeLine);
+void TransferDialog::showState(const ExchangeState& state) {
+    using Stage = ExchangeState::Stage;
+    const Stage was = std::exchange(stage_, state.stage);
+    panel_->showState(state);
+    if (state.stage != was && (state.stage == Stage::Idle || was == Stage::Idle)) {
+        commands_->setMenusEnabled(state.stage == Stage::Idle);
     }
-    prompts_->showMessage(this, windowTitle(), shown, MessageIcon::Exclamation, std::move(closed));
+    if (state.stage != was && state.stage == Stage::Outcome) {
+        commands_->setStartItem(false);
+    }
+    // Nothing is left to cancel: the exchange has come to its outcome.
+    if (!state.cancelAvailable && quitQuestionOpen_) {
+        withdrawQuestionAndQuit();
+    }
+    if (state.stage == Stage::Idle) {
+        quitIfAsked();
+    }
 }
 
-void TransferDialog::chooseFile(const FileDialogRequest& request, FileAnswer answer) {
+void TransferDialog::showProgress(const std::optional<TransferProgress>& progress) {
+    panel_->showProgress(progress);
+}
+
+void TransferDialog::showBox(const ExchangeBox& box, Closed closed) {
+    QString shown = QString::fromStdString(catalog_.lookup(box.text));
+    if (box.kind == ExchangeBox::Kind::Summary) {
+        shown = shown.trimmed() + QStringLiteral("\n");
+    }
+    for (const std::string& line : box.lines) {
+        shown += QStringLiteral("\n") + QString::fromStdString(line);
+    }
+    prompts_->showMessage(this, windowTitle(), shown, box.icon, std::move(closed));
+}
+
+void TransferDialog::chooseFile(const FileDialogRequest& request, FilesAnswer answer) {
     // Each dialog opens where the operator last found or put a file with it.
     const std::string dialog = request.mode == FileDialogRequest::Mode::Save
                                    ? SettingsFile::kReceiveDialog
                                    : SettingsFile::kSendDialog;
     FileDialogOptions options = FileDialogOptions::fromRequest(request, catalog_);
     options.directory = settings_->dialogFolder({dialog.c_str()});
-    prompts_->chooseFile(this, options,
-                         [this, dialog, answer = std::move(answer)](std::optional<QString> path) {
-                             if (!path) {
-                                 answer(std::nullopt);
-                                 return;
-                             }
-                             settings_->rememberFolder(dialog, *path);
-                             answer(nativePathText(*path));
-                         });
-}
-
-void TransferDialog::clearFileList(TextId fieldText) {
-    panel_->clearFileList(fieldText);
-}
-
-void TransferDialog::appendFileListEntry(const std::string& name) {
-    panel_->appendFileListEntry(name);
-}
-
-void TransferDialog::showFileList(int mode) {
-    panel_->showFileList(mode == 1);
-}
-
-void TransferDialog::grayMainMenus() {
-    commands_->setMenusEnabled(false);
-}
-
-void TransferDialog::enableMainMenus() {
-    commands_->setMenusEnabled(true);
-}
-
-void TransferDialog::disableFunctionChoice() {
-    panel_->disableFunctionChoice();
-}
-
-void TransferDialog::enableFunctionChoice() {
-    panel_->enableFunctionChoice();
-}
-
-void TransferDialog::setStartItem(bool enabled) {
-    commands_->setStartItem(enabled);
-}
-
-void TransferDialog::redrawMenuBar() {
-    commands_->redrawMenuBar();
-}
-
-void TransferDialog::resetFunctionChoice() {
-    panel_->resetFunctionChoice();
-}
-
-void TransferDialog::showProgress(const TransferProgress& progress) {
-    panel_->showProgress(progress);
-}
-
-void TransferDialog::hideProgress() {
-    panel_->hideProgress();
-}
-
-void TransferDialog::setCancelAvailable(bool available) {
-    panel_->showCancel(available);
-    // Nothing is left to cancel: the exchange has come to its outcome.
-    if (!available && quitQuestionOpen_) {
-        withdrawQuestionAndQuit();
-    }
-}
-
-void TransferDialog::exchangeIdle() {
-    quitIfAsked();
-}
-
-void TransferDialog::chooseFiles(const FileDialogRequest& request, FilesAnswer answer) {
-    FileDialogOptions options = FileDialogOptions::fromRequest(request, catalog_);
-    options.directory = settings_->dialogFolder({SettingsFile::kSendDialog});
-    prompts_->chooseFiles(this, options, [this, answer = std::move(answer)](QStringList paths) {
-        std::vector<std::string> chosen;
+    auto chosen = [this, dialog, answer = std::move(answer)](const QStringList& paths) {
+        std::vector<std::string> texts;
         for (const QString& path : paths) {
-            chosen.push_back(nativePathText(path));
+            texts.push_back(nativePathText(path));
         }
         if (!paths.isEmpty()) {
-            settings_->rememberFolder(SettingsFile::kSendDialog, paths.front());
+            settings_->rememberFolder(dialog, paths.front());
         }
-        answer(std::move(chosen));
-    });
+        answer(std::move(texts));
+    };
+    if (request.mode == FileDialogRequest::Mode::OpenSeveral) {
+        prompts_->chooseFiles(this, options, std::move(chosen));
+        return;
+    }
+    prompts_->chooseFile(this, options,
+                         [chosen = std::move(chosen)](const std::optional<QString>& path) {
+                             chosen(path ? QStringList{*path} : QStringList{});
+                         });
 }
 
 void TransferDialog::chooseFolder(TextId title, FileAnswer answer) {
@@ -321,55 +268,23 @@ void TransferDialog::askAboutExistingFiles(const FilledText& question, ExistingF
                         });
 }
 
-void TransferDialog::showRunSummary(const FilledText& heading, const std::vector<FilledText>& lines,
-                                    MessageIcon icon) {
-    QString shown =
-        QString::fromStdString(catalog_.lookup(heading)).trimmed() + QStringLiteral("\n");
-    for (const FilledText& line : lines) {
-        shown += QStringLiteral("\n") + QString::fromStdString(catalog_.lookup(line));
-    }
-    prompts_->showMessage(this, windowTitle(), shown, icon);
-}
-
 // ---- Commands
-
-int TransferDialog::selectedFunction() const {
-    return panel_->selectedFunction();
-}
 
 void TransferDialog::startExchange() {
     // A send may take several files; the run sends one alone as a single send.
-    if (selectedFunction() == Exchange::kSendFunction) {
+    const int function = panel_->selectedFunction();
+    if (function == Exchange::kSendFunction) {
         batch_->sendChosenFiles();
     } else {
-        exchange_->startExchange(selectedFunction());
+        exchange_->startExchange(function);
     }
 }
 
 void TransferDialog::chooseFunction() {
-    setStatusText(TextId::StatusFunctionChosen);
-    switch (panel_->selectedFunction()) {
-        case 0:
-            showFileList(0);
-            setStartItem(true);
-            break;
-        case 1:
-            showFileList(2);
-            setStartItem(true);
-            break;
-        default:
-            setStartItem(false);
-            break;
-    }
-    redrawMenuBar();
-}
-
-void TransferDialog::chooseListedFile(int index) {
-    // Once a name is picked the list means nothing until the next listing.
-    if (exchange_->awaitingFileChoice()) {
-        panel_->closeFileList();
-    }
-    exchange_->chooseListedFile(index);
+    panel_->showStatus(FilledText{TextId::StatusFunctionChosen, {}});
+    const int function = panel_->selectedFunction();
+    commands_->setStartItem(function == Exchange::kReceiveFunction ||
+                            function == Exchange::kSendFunction);
 }
 
 void TransferDialog::switchTrace(bool on) {
@@ -419,7 +334,7 @@ void TransferDialog::closeEvent(QCloseEvent* event) {
                 return;
             }
             quitAsked_ = true;
-            // The window goes once the exchange has ended (exchangeIdle), at
+            // The window goes once the exchange has ended (its idle state), at
             // once when it has ended meanwhile.
             exchange_->abandon();
             quitIfAsked();

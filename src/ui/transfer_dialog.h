@@ -58,34 +58,12 @@ public:
     bool useTrace(const std::string& file, std::string& error);
 
     // ExchangeView
-    void setStatusText(TextId id) override;
-    void setStatusTextWith(TextId id, const std::string& argument) override;
-    void showMessageBox(TextId id, MessageIcon icon, Closed closed) override;
-    void showOutcomeBox(TextId id, const std::string& causeLine, Closed closed) override;
-    void chooseFile(const FileDialogRequest& request, FileAnswer answer) override;
-    void clearFileList(TextId fieldText) override;
-    void appendFileListEntry(const std::string& name) override;
-    void showFileList(int mode) override;
-    void grayMainMenus() override;
-    void enableMainMenus() override;
-    void disableFunctionChoice() override;
-    void enableFunctionChoice() override;
-    void setStartItem(bool enabled) override;
-    void redrawMenuBar() override;
-    void resetFunctionChoice() override;
-    void showProgress(const TransferProgress& progress) override;
-    void hideProgress() override;
-    void setCancelAvailable(bool available) override;
-    void exchangeIdle() override;
-    void chooseFiles(const FileDialogRequest& request, FilesAnswer answer) override;
+    void showState(const ExchangeState& state) override;
+    void showProgress(const std::optional<TransferProgress>& progress) override;
+    void showBox(const ExchangeBox& box, Closed closed) override;
+    void chooseFile(const FileDialogRequest& request, FilesAnswer answer) override;
     void chooseFolder(TextId title, FileAnswer answer) override;
     void askAboutExistingFiles(const FilledText& question, ExistingFilesReply reply) override;
-    void showRunSummary(const FilledText& heading, const std::vector<FilledText>& lines,
-                        MessageIcon icon) override;
-    void setStatusFilled(const FilledText& text) override;
-
-    // The function whose entry the field shows: 0 receive, 1 send; -1 while the prompt shows.
-    int selectedFunction() const;
 
     Exchange& exchange() { return *exchange_; }
     WarningBoxPresenter& warningPresenter() { return *warningPresenter_; }
@@ -113,7 +91,6 @@ private:
 
     void startExchange();
     void chooseFunction();
-    void chooseListedFile(int index);
     void switchTrace(bool on);
     void quitIfAsked();
     // The exchange has come to its outcome while the question "cancel and quit" is up.
@@ -123,6 +100,7 @@ private:
     MessageCatalog catalog_;
     int language_ = 1;
     bool shownBefore_ = false;
+    ExchangeState::Stage stage_ = ExchangeState::Stage::Idle;  // as the exchange last showed it
     // The operator answered yes to "cancel and quit": the window ends once the exchange has.
     bool quitAsked_ = false;
     // The question "cancel and quit" is up: a second close request asks nothing more.

@@ -34,7 +34,6 @@ public:
 
     void setMenusEnabled(bool enabled);
     void setStartItem(bool enabled);
-    void redrawMenuBar();
     // Checks or clears the trace item, relabelled with `traceItem`, without switching the
     // trace.
     void showTrace(bool on, const QString& traceItem);
@@ -57,6 +56,7 @@ signals:
 
 private:
     QString text(TextId id) const;
+    void redrawMenuBar();
 
     const MessageCatalog& catalog_;
     QMenuBar* menuBar_ = nullptr;

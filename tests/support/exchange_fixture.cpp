@@ -1,6 +1,5 @@
 #include "support/exchange_fixture.h"
 
-#include "protocol/safe_file_name.h"
 #include "support/simulator_seed.h"
 #include "support/waiting.h"
 
@@ -40,17 +39,13 @@ void ExchangeFixture::settle() {
         waitUntil([this] { return !exchange->busy() || exchange->awaitingFileChoice(); }, 60000));
 }
 
-void ExchangeFixture::fetch(const std::string& name, std::optional<std::string> savePath) {
-    start(Exchange::kReceiveFunction);
-    ASSERT_TRUE(exchange->awaitingFileChoice());
-    for (std::size_t i = 0; i < view.fileList.size(); ++i) {
-        if (trimmedDeviceName(view.fileList[i]) == name) {
-            view.dialogAnswers.push_back(std::move(savePath));
-            choose(static_cast<int>(i));
-            return;
-        }
-    }
-    FAIL() << name << " is not listed";
+void ExchangeFixture::fetch(const std::string& name, const std::string& savePath) {
+    ExchangeRequest request;
+    request.kind = ExchangeRequest::Kind::Fetch;
+    request.wantedName = name;
+    request.path = savePath;
+    exchange->start(std::move(request));
+    settle();
 }
 
 void ExchangeFixture::restartWith(const std::function<void(SimulatorOptions&)>& fault) {

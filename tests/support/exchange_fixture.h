@@ -39,9 +39,9 @@ protected:
     // Runs the event loop until the exchange has ended or waits for a pick.
     void settle();
 
-    // Runs a receive up to the listing and chooses the entry `name` (trailing spaces
-    // ignored) with the save dialog answered by `savePath`.
-    void fetch(const std::string& name, std::optional<std::string> savePath);
+    // Fetches the entry `name` (trailing blanks aside) into `savePath` as a program's get
+    // does: one exchange that lists the directory first.
+    void fetch(const std::string& name, const std::string& savePath);
 
     // Starts afresh with a programmer whose options `fault` sets, forgetting what was shown.
     void restartWith(const std::function<void(SimulatorOptions&)>& fault);

@@ -20,67 +20,49 @@ public:
         std::string causeLine{};
     };
 
-    std::vector<TextId> statusTexts;
-    std::vector<std::string> statusArguments;  // one for each status text; empty for none
+    std::vector<TextId> statusTexts;           // each status text shown, in order
+    std::vector<std::string> statusArguments;  // the last word of each; empty for none
     std::vector<Box> boxes;
     std::vector<std::string> fileList;
     std::deque<std::optional<std::string>> dialogAnswers;
     std::vector<TransferProgress> progress;  // every measurement shown, in order
-    // Runs as the list of the device's files is put up.
-    std::function<void()> whenListShown;
     // Runs after each progress measurement is recorded, as an operator watching the bar.
     std::function<void(const TransferProgress&)> onProgress;
 
     TextId lastStatus() const { return statusTexts.empty() ? TextId(-1) : statusTexts.back(); }
 
-    void setStatusText(TextId id) override {
-        statusTexts.push_back(id);
-        statusArguments.emplace_back();
+    void showState(const ExchangeState& state) override {
+        if (state.status != shownStatus_) {
+            statusTexts.push_back(state.status.id);
+            statusArguments.push_back(
+                state.status.arguments.empty() ? std::string() : state.status.arguments.back());
+        }
+        fileList = state.names;
+        shownStatus_ = state.status;
     }
-    void setStatusTextWith(TextId id, const std::string& argument) override {
-        statusTexts.push_back(id);
-        statusArguments.push_back(argument);
-    }
-    void showMessageBox(TextId id, MessageIcon icon, Closed closed) override {
-        boxes.push_back({id, icon});
+    void showBox(const ExchangeBox& box, Closed closed) override {
+        boxes.push_back({box.text.id, box.icon, box.lines.empty() ? std::string() : box.lines[0]});
         closed();
     }
-    void showOutcomeBox(TextId id, const std::string& causeLine, Closed closed) override {
-        boxes.push_back({id, MessageIcon::Exclamation, causeLine});
-        closed();
-    }
-    void chooseFile(const FileDialogRequest&, FileAnswer answer) override {
+    void chooseFile(const FileDialogRequest&, FilesAnswer answer) override {
         std::optional<std::string> chosen;
         if (!dialogAnswers.empty()) {
             chosen = dialogAnswers.front();
             dialogAnswers.pop_front();
         }
-        answer(chosen);
+        answer(chosen ? std::vector<std::string>{*chosen} : std::vector<std::string>{});
     }
-    void exchangeIdle() override {}
-    void clearFileList(TextId) override { fileList.clear(); }
-    void appendFileListEntry(const std::string& name) override { fileList.push_back(name); }
-    void showFileList(int mode) override {
-        if (mode == 1 && whenListShown) {
-            whenListShown();
+    void showProgress(const std::optional<TransferProgress>& measured) override {
+        if (measured) {
+            progress.push_back(*measured);
+            if (onProgress) {
+                onProgress(*measured);
+            }
         }
     }
-    // What the window greys and resets is the window's to show.
-    void grayMainMenus() override {}
-    void enableMainMenus() override {}
-    void disableFunctionChoice() override {}
-    void enableFunctionChoice() override {}
-    void setStartItem(bool) override {}
-    void redrawMenuBar() override {}
-    void resetFunctionChoice() override {}
-    void showProgress(const TransferProgress& measured) override {
-        progress.push_back(measured);
-        if (onProgress) {
-            onProgress(measured);
-        }
-    }
-    void hideProgress() override {}
-    void setCancelAvailable(bool) override {}
+
+private:
+    FilledText shownStatus_{TextId::StatusStartUp, {}};
 };
 
 }  // namespace dravolin

@@ -83,8 +83,9 @@ TEST_F(TransferDialogTest, StartsOnlyAChosenFunctionAndClosingAsksDuringAWaitNot
 
     // The field takes no text: letters that begin no entry choose nothing, and Enter then
     // starts nothing; the first letters of an entry choose it, and F5 starts it at once.
-    window_.resetFunctionChoice();
-    window_.setStartItem(false);
+    // An outcome resets the choices.
+    window_.showState(ExchangeState{.stage = ExchangeState::Stage::Outcome});
+    window_.showState(ExchangeState{});
     ui_.statusLine()->clear();
     QTest::keyClicks(ui_.functionList(), "hello");
     QTest::keyClick(ui_.functionList(), Qt::Key_Return);
@@ -313,7 +314,10 @@ TEST(Focus, ComesBackToTheWindowWhenADialogOrABoxCloses) {
     WindowDriver(window).menuItem("configure")->trigger();
     EXPECT_TRUE(
         closedThenKeyboardInWindow(window.findChild<PortSettingsDialog*>(), Qt::Key_Escape));
-    window.showMessageBox(TextId::NoFileSaved, MessageIcon::Information, [] {});
+    window.showBox({.kind = ExchangeBox::Kind::Message,
+                    .icon = MessageIcon::Information,
+                    .text = {TextId::NoFileSaved, {}}},
+                   [] {});
     EXPECT_TRUE(closedThenKeyboardInWindow(window.findChild<QMessageBox*>(), Qt::Key_Return));
 }
 
@@ -328,34 +332,40 @@ protected:
         const auto expectStatusFits = [&] {
             EXPECT_LE(status->sizeHint().width(), status->width()) << status->text().toStdString();
         };
+        ExchangeState state;
+        const auto show = [&](TextId id, std::vector<std::string> arguments = {}) {
+            state.status = {id, std::move(arguments)};
+            window_.showState(state);
+            expectStatusFits();
+        };
         for (const TextId id :
              {TextId::StatusSuccess, TextId::StatusFailure, TextId::StatusStartUp,
               TextId::StatusCancelled, TextId::StatusFunctionChosen, TextId::StatusIdle}) {
-            window_.setStatusText(id);
-            expectStatusFits();
+            show(id);
         }
-        window_.setStatusTextWith(TextId::StatusFailureLetter, "A");
-        expectStatusFits();
-        window_.setStatusTextWith(TextId::StatusStored, "TAG00001");
-        expectStatusFits();
+        show(TextId::StatusFailureLetter, {"A"});
+        show(TextId::StatusStored, {"TAG00001"});
         // Beside Cancel, and beside the progress bar, during an exchange.
-        window_.setCancelAvailable(true);
+        state.stage = ExchangeState::Stage::Running;
+        state.cancelAvailable = true;
         for (const TextId id : {TextId::StatusDirectoryListed, TextId::StatusChooseFileToSend,
                                 TextId::StatusPleaseWait}) {
-            window_.setStatusText(id);
-            expectStatusFits();
+            show(id);
         }
         auto* cancel = window_.findChild<QPushButton*>("cancel");
         EXPECT_GE(cancel->width(), cancel->sizeHint().width());
-        window_.showProgress({9000, 10008, 125});
+        window_.showProgress(TransferProgress{9000, 10008, 125});
         expectStatusFits();
         auto* bar = window_.findChild<QProgressBar*>("progress");
         EXPECT_LT(bar->fontMetrics().horizontalAdvance(bar->text()), bar->width())
             << bar->text().toStdString();
-        window_.hideProgress();
-        window_.setCancelAvailable(false);
-        window_.setStatusText(TextId::StatusIdle);
-        window_.showFileList(1);
+        window_.showProgress(std::nullopt);
+        // The listed names, their field showing its prompt.
+        state.stage = ExchangeState::Stage::Listed;
+        state.cancelAvailable = false;
+        state.names = {"WWWWWWWW"};
+        state.namesShown = true;
+        window_.showState(state);
         const std::pair<QGroupBox*, QComboBox*> groups[] = {
             {ui_.functionGroup(), ui_.functionList()}, {ui_.fileGroup(), ui_.fileList()}};
         for (const auto& [group, list] : groups) {
@@ -365,7 +375,6 @@ protected:
             EXPECT_LE(list->y() + list->height(), group->y() + group->height());
         }
         EXPECT_LE(ui_.fileList()->y() + ui_.fileList()->height(), status->y());
-        window_.clearFileList(TextId::SelectFile);
         const QLineEdit* fileField = ui_.fileList()->lineEdit();
         EXPECT_LT(fileField->fontMetrics().horizontalAdvance(fileField->text()), fileField->width())
             << fileField->text().toStdString();
@@ -381,7 +390,7 @@ protected:
             EXPECT_LT(functions->fontMetrics().horizontalAdvance(shown), room)
                 << shown.toStdString();
         }
-        window_.showFileList(0);
+        window_.showState(ExchangeState{.status = {TextId::StatusIdle, {}}});
     }
 };
 
@@ -422,7 +431,7 @@ TEST_F(GermanWindow, SpeaksGermanAndEveryTextFitsAtTheDefaultAndTheSmallestSize)
     const QString success = QString::fromUtf8(
         " Übertragung der Daten wurde erfolgreich durchgeführt - gespeichert als ");
     const std::string path = "/home/operator/Dokumente/BIG00001.tiv";
-    window_.setStatusTextWith(TextId::StatusSaved, path);
+    window_.showState(ExchangeState{.status = {TextId::StatusSaved, {path}}});
     window_.resize(1200, minimum.height());
     QApplication::processEvents();
     EXPECT_EQ(ui_.status(), success + QString::fromStdString(path));

@@ -163,7 +163,7 @@ TEST(WindowsWindow, TheSystemMenuOpensTheAboutBoxInTheWindowsLanguage) {
     bool aboutShown = false;
     QTimer::singleShot(0, &app, [&] {
         TransferDialog* window = app.window();
-        window->grayMainMenus();
+        window->showState(ExchangeState{.stage = ExchangeState::Stage::Running});
         label = systemMenuLabel(*window);
         // The operator's choice in the menu, as the system hands it to the window.
         PostMessageW(reinterpret_cast<HWND>(window->winId()), WM_SYSCOMMAND, 0x0010, 0);
