@@ -8,7 +8,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -35,6 +34,8 @@ protected:
     void TearDown() override { ::unsetenv("DRAVOLIN_LOCK_DIR"); }
 
     TestFolder locks;
+    RecordingPresenter warnings;
+    SerialLineTry lineTry{warnings};
 };
 
 TEST_F(FindTest, LockedAndBusyDevicesAreSkippedAndTheProgrammerFoundBehindThem) {
@@ -60,8 +61,6 @@ TEST_F(FindTest, LockedAndBusyDevicesAreSkippedAndTheProgrammerFoundBehindThem) 
     const UniqueFd holder(::open(busyLine.devicePath().c_str(), O_RDWR | O_NOCTTY));
     ASSERT_EQ(::flock(holder.get(), LOCK_EX | LOCK_NB), 0);
 
-    RecordingPresenter warnings;
-    SerialLineTry lineTry{warnings};
     ProgrammerSearch finder(lineTry,
                             SearchCandidates(PortScanner(), locks.path().string())
                                 .named({lockedLine.devicePath(), busyLine.devicePath(), device}),
@@ -94,8 +93,6 @@ TEST_F(FindTest, LockedAndBusyDevicesAreSkippedAndTheProgrammerFoundBehindThem) 
 // try is logged as cancelled.
 TEST_F(FindTest, ACancelEndsTheSearchMidTryAndFreesTheDevice) {
     PtyPair silentLine;
-    RecordingPresenter warnings;
-    SerialLineTry lineTry{warnings};
     ProgrammerSearch finder(
         lineTry,
         SearchCandidates(PortScanner(), locks.path().string()).named({silentLine.devicePath()}),
@@ -114,27 +111,6 @@ TEST_F(FindTest, ACancelEndsTheSearchMidTryAndFreesTheDevice) {
     EXPECT_TRUE(ended->cancelled);
     EXPECT_EQ(ended->devices.at(0).tries, 2u);
     EXPECT_EQ(locks.listing(), "");
-}
-
-// A device that cannot be opened ends its try at once, without waiting for a reply.
-TEST_F(FindTest, ADeviceThatCannotBeOpenedEndsItsTryWithoutAWait) {
-    struct Waits : ExchangeObserver {
-        int armedMs = 0;
-        std::chrono::steady_clock::duration took{};
-        void waitBegan(std::size_t, int milliseconds) override { armedMs = milliseconds; }
-        void exchangeEnded(const ExchangeRecord& record) override { took = record.duration; }
-    } waits;
-    RecordingPresenter warnings;
-    SerialLineTry lineTry{warnings};
-    lineTry.addObserver(waits);
-    std::optional<TryOutcome> outcome;
-    lineTry.start(TryRequest{(locks.path() / "ttyNone").string(), LineSettings{}, false},
-                  [&outcome](const TryOutcome& ended) { outcome = ended; });
-    ASSERT_TRUE(waitUntil([&outcome] { return outcome.has_value(); }, 5000));
-    EXPECT_EQ(outcome->kind, TryOutcome::Kind::Unusable);
-    ASSERT_GE(waits.armedMs, 1000);  // the protocol's wait for a status reply
-    EXPECT_LT(waits.took, std::chrono::milliseconds(waits.armedMs / 2));
-    lineTry.removeObserver(waits);
 }
 
 TEST(FindConsoleTest, TheConsolesOfTheSystemAreNamedFromSysfsAndProcAndNeverTried) {

@@ -15,15 +15,12 @@ void ExchangeFixture::startProgrammer() {
 }
 
 void ExchangeFixture::buildExchange(const std::string& devicePath) {
-    waitRecorder.reset();
     exchange.reset();
     PortMap map;
     map.map(1, devicePath);
     port = std::make_unique<SerialPort>(warnings, map, ports.factory());
     exchange = std::make_unique<Exchange>(view, *port, settings);
     exchange->setOutcomePause(0);
-    waitRecorder = std::make_unique<WaitHook>(
-        *exchange, [this](std::size_t threshold, int ms) { waits.emplace_back(threshold, ms); });
 }
 
 void ExchangeFixture::start(int function) {
@@ -53,7 +50,6 @@ void ExchangeFixture::fetch(const std::string& name, const std::string& savePath
 
 void ExchangeFixture::restartWith(const std::function<void(SimulatorOptions&)>& fault) {
     view = RecordingView{};
-    waits.clear();
     simOptions = SimulatorOptions{};
     fault(simOptions);
     startProgrammer();

@@ -5,7 +5,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "exchange/exchange.h"
@@ -23,12 +22,9 @@ namespace dravolin::test {
 // folder `programmer`, the exchange runs with a recording view and saves into `pc`.
 class ExchangeFixture : public ::testing::Test {
 protected:
-    using Wait = std::pair<std::size_t, int>;  // threshold, milliseconds
-
     // Starts the programmer with `simOptions` and builds the exchange on COM1 mapped to it.
     void startProgrammer();
 
-    std::vector<Bytes> framesReceived() const { return programmer_->receivedFrames(); }
     std::string devicePath() const { return programmer_->devicePath(); }
     // The programmer goes away: its side of the line closes, as a pulled adapter's would.
     void stopProgrammer() { programmer_->stop(); }
@@ -61,10 +57,8 @@ protected:
     RecordingView view;
     RecordingPresenter warnings;
     ScriptedPorts ports;  // the device of each opening of the link
-    std::vector<Wait> waits;
     std::unique_ptr<SerialPort> port;
     std::unique_ptr<Exchange> exchange;
-    std::unique_ptr<WaitHook> waitRecorder;  // fills `waits`
 
 private:
     void buildExchange(const std::string& devicePath);

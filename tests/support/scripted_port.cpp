@@ -37,7 +37,7 @@ bool ScriptedPort::bytesWaiting(std::size_t& count) {
 
 bool ScriptedPort::bytesQueuedForOutput(std::size_t& count) {
     const bool known = real_->bytesQueuedForOutput(count);
-    if (plan_.outputHeld && !outputReleased_) {
+    if (plan_.outputHeld) {
         count = lastWriteSize_;
     }
     return known;

@@ -61,15 +61,11 @@ public:
     comm::WriteResult write(std::span<const std::uint8_t> bytes,
                             const comm::Event* abandon) override;
 
-    // The line carries the bytes held in the output queue from now on (`outputHeld`).
-    void releaseOutput() { outputReleased_ = true; }
-
     // What the monitor thread has done so far; read from any thread.
     int eventWaitsBegun() const { return eventWaitsBegun_.load(); }
     int sleeps() const { return sleeps_.load(); }
     int reads() const { return reads_.load(); }
     int writes() const { return writes_.load(); }
-    bool noiseRead() const { return noiseRead_.load(); }
 
 private:
     bool noiseDue() const;
@@ -84,7 +80,6 @@ private:
     std::atomic<int> reads_{0};
     std::atomic<int> writes_{0};
     std::atomic<bool> noiseRead_{false};
-    std::atomic<bool> outputReleased_{false};
 };
 
 // Gives each opening of a SerialPort a ScriptedPort with the plan as it stands then.
