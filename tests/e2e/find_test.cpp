@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "exchange/programmer_search.h"
 #include "exchange/search_candidates.h"
@@ -30,8 +31,16 @@ namespace {
 
 class FindTest : public ::testing::Test {
 protected:
-    void SetUp() override { ::setenv("DRAVOLIN_LOCK_DIR", locks.path().c_str(), 1); }
-    void TearDown() override { ::unsetenv("DRAVOLIN_LOCK_DIR"); }
+    // A lock folder of its own, and the test run's isolated one back afterwards, so that no
+    // later test takes its locks in the system's folder.
+    void SetUp() override {
+        const char* before = std::getenv("DRAVOLIN_LOCK_DIR");
+        lockFolderBefore = before ? before : "";
+        ::setenv("DRAVOLIN_LOCK_DIR", locks.path().c_str(), 1);
+    }
+    void TearDown() override { ::setenv("DRAVOLIN_LOCK_DIR", lockFolderBefore.c_str(), 1); }
+
+    std::string lockFolderBefore;
 
     TestFolder locks;
     RecordingPresenter warnings;
