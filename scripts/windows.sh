@@ -61,10 +61,12 @@ if [ -z "${QT_MINGW_PREFIX:-}" ]; then
     fi
 fi
 
+# Runs a step and says how long it took, on standard error, so that a step whose output is
+# put aside still says it.
 step() {
     local started=$SECONDS
     "$@"
-    echo "--- $* took $((SECONDS - started)) s"
+    echo "--- $* took $((SECONDS - started)) s" >&2
 }
 
 # ---- build
@@ -107,7 +109,7 @@ export WINEPREFIX=$root/build/windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="msco
 export LD_PRELOAD=$root/build/windows/shim/libwine_serial_shim.so
 com1=$root/build/windows/wine-com1
 if [ ! -f "$WINEPREFIX/system.reg" ] || ! grep -qF "wine-com1" "$WINEPREFIX/system.reg"; then
-    step wineboot -i >/dev/null 2>&1 </dev/null
+    step bash -c 'wineboot -i >/dev/null 2>&1 </dev/null'
     # COM1 is the simulator's (its pty behind a link); COM2 to COM4 lead nowhere, so that
     # the ports wine finds on the machine (/dev/ttyS0 is its console) come after them. The
     # shim refuses to open those anyway.
